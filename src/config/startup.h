@@ -1,0 +1,33 @@
+// What the library learns once, when it is loaded: where the data files lie
+// and which unit the user chose for each quantity. Written by start-up, only
+// read afterwards; a changed configuration takes effect at the next load.
+#pragma once
+
+#include <cstdint>
+
+namespace rudid {
+
+constexpr int kSelectionWords = 31;  // 26 quantities and 5 reserved words
+
+struct StartupConfiguration {
+    // Word k is the unit selection of quantity code k (0..25); 26..30 are
+    // reserved and not interpreted.
+    std::int16_t unitSelections[kSelectionWords];
+    // The INI value with one path separator appended.
+    char dataDirectory[257];
+    // Empty, or the message stored when default.cfg could not be read in full.
+    char startupMessage[256];
+};
+
+// Reads ZAREVIRU.INI and default.cfg into the process-wide configuration.
+// Called once, when the library is loaded; never fails the load.
+void LoadStartupConfiguration();
+
+// The configuration that start-up loaded (all zero before).
+const StartupConfiguration &Startup();
+
+// Builds a configuration from a "DIR" value as the INI lookup returned it:
+// appends the separator and reads default.cfg from that directory.
+void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration);
+
+}  // namespace rudid

@@ -1,0 +1,59 @@
+// Everything that differs between the Linux shared library and the 32-bit
+// Windows DLL. Code outside src/platform/ includes this header only, never a
+// system header of one platform.
+//
+// File operations report failures as the library's codes (2 "File not
+// found", 3 "Invalid filename", 5 "File access denied", ...), mapped from the
+// platform's own error numbers; they never throw.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rudid::platform {
+
+// Appended to the configured data directory: '/' on Linux, '\' on Windows.
+extern const char kPathSeparator;
+
+// The value of key "DIR" in section "STARTUP" of ZAREVIRU.INI, or the default
+// "C:\" when there is no such file, section or key. Section and key match
+// without regard to case, one pair of enclosing quotation marks is removed,
+// and a longer value is cut to 254 characters. Writes a zero-terminated text
+// into buffer, which holds at least 256 characters.
+void ReadStartupDirectoryValue(char *buffer, std::size_t size);
+
+struct FileHandle {
+    std::intptr_t value;
+};
+
+// Opens an existing file for reading only, sharing read access with others.
+// Returns 0 or a failure code.
+int OpenForReading(const char *path, FileHandle *file);
+
+// Reads up to length bytes from byte offset. Returns 0 or a failure code;
+// *transferred tells how many bytes arrived (fewer at the end of the file).
+int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t length,
+           std::size_t *transferred);
+
+// Size of an open file in bytes. Returns 0 or a failure code.
+int FileSize(FileHandle file, std::uint64_t *size);
+
+// Returns 0 or a failure code.
+int CloseFile(FileHandle file);
+
+// The arithmetic environment of a call: a 64-bit significand, rounding to
+// nearest, every exception masked (the library tests for its failures
+// itself). EnterLibraryArithmetic returns the caller's environment, which
+// LeaveLibraryArithmetic puts back.
+struct ArithmeticState {
+    std::uint16_t x87ControlWord;
+};
+ArithmeticState EnterLibraryArithmetic();
+void LeaveLibraryArithmetic(ArithmeticState saved);
+
+// Hands a failure to the host on the way out of an export, after the
+// arithmetic environment has been restored. On Linux it returns a null
+// result; on Windows it raises the library's exception and does not return.
+double *FailExport(int code);
+
+}  // namespace rudid::platform

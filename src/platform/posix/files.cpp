@@ -1,0 +1,92 @@
+// Record-file access on POSIX systems, with errno mapped onto the library's
+// failure codes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace rudid::platform {
+
+namespace {
+
+// Whether the directory part of path exists; a missing directory is
+// "Invalid filename" (3) rather than "File not found" (2).
+bool DirectoryOfPathExists(const char *path) {
+    const char *slash = std::strrchr(path, '/');
+    if (!slash) return true;
+    std::size_t length = std::size_t(slash - path);
+    if (length == 0) return true;
+    char directory[4096];
+    if (length >= sizeof directory) return false;
+    std::memcpy(directory, path, length);
+    directory[length] = '\0';
+    struct stat info;
+    return stat(directory, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int CodeForErrno(int error, const char *path) {
+    switch (error) {
+        case ENOENT: return path && !DirectoryOfPathExists(path) ? 3 : 2;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP: return 3;
+        case EMFILE:
+        case ENFILE: return 4;
+        case EACCES:
+        case EPERM:
+        case EISDIR: return 5;
+        case ENOSPC: return 101;
+        case EIO: return 1117;  // the code Windows gives for a device I/O error
+        default: return error;
+    }
+}
+
+}  // namespace
+
+int OpenForReading(const char *path, FileHandle *file) {
+    int fd;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return CodeForErrno(errno, path);
+    file->value = fd;
+    return 0;
+}
+
+int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t length,
+           std::size_t *transferred) {
+    std::size_t done = 0;
+    auto *bytes = static_cast<unsigned char *>(buffer);
+    while (done < length) {
+        const ssize_t got = ::pread(int(file.value), bytes + done, length - done, off_t(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            *transferred = done;
+            return CodeForErrno(errno, nullptr);
+        }
+        if (got == 0) break;  // end of file
+        done += std::size_t(got);
+    }
+    *transferred = done;
+    return 0;
+}
+
+int FileSize(FileHandle file, std::uint64_t *size) {
+    struct stat info;
+    if (::fstat(int(file.value), &info) != 0) return CodeForErrno(errno, nullptr);
+    *size = std::uint64_t(info.st_size);
+    return 0;
+}
+
+int CloseFile(FileHandle file) {
+    // The descriptor is released even when close reports an error; a retry
+    // could close a descriptor that another thread has opened since.
+    if (::close(int(file.value)) != 0 && errno != EINTR) return CodeForErrno(errno, nullptr);
+    return 0;
+}
+
+}  // namespace rudid::platform

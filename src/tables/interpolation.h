@@ -1,0 +1,24 @@
+// The interpolation primitives of every table lookup. Each result is rounded
+// to a Real48 before it is returned; that rounding is part of the answer and
+// is never skipped.
+#pragma once
+
+#include "tables/real48.h"
+
+namespace rudid {
+
+// The value at x on the line through (x0, y0) and (x1, y1), computed as
+// y0 + ((y1 - y0) * (x - x0)) / (x1 - x0) in extended precision: the
+// multiplication before the division. A point outside [x0, x1] is
+// extrapolated. Equal abscissae raise "Division by zero" (or "Invalid
+// floating point operation" when the numerator is zero too).
+Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1);
+
+// Bilinear interpolation on the cell (x0, y0)-(x1, y1) with corner values
+// z00 at (x0, y0), z10 at (x1, y0), z01 at (x0, y1) and z11 at (x1, y1):
+// along x at y0, along x at y1, then along y, each step rounded to Real48.
+// The lookups pass temperature as x and pressure as y.
+Real48 InterpolateBilinear(Real48 x, Real48 y, Real48 x0, Real48 y0, Real48 x1, Real48 y1,
+                           Real48 z00, Real48 z10, Real48 z01, Real48 z11);
+
+}  // namespace rudid

@@ -1,0 +1,33 @@
+// The two pressure grids of the tables, in bar. Both are fixed by their
+// segments (start, step); each point is computed in extended precision as
+// (k - k0) * step + start and rounded once, which gives the nearest value to
+// the decimal grid point in every case.
+#pragma once
+
+#include "tables/real48.h"
+
+namespace rudid {
+
+// Saturation table by pressure: 292 points from 0.01 to 221.2 bar, held as
+// Real48, indexed 1 to 292 (index 0 unused).
+constexpr int kSaturationGridPoints = 292;
+struct SaturationPressureGrid {
+    Real48 point[kSaturationGridPoints + 1];
+    Extended value[kSaturationGridPoints + 1];  // the same points, widened
+};
+const SaturationPressureGrid &SaturationPressures();
+
+// Single-phase table: 224 points from 0.01 to 1000 bar, held as singles,
+// indexed 1 to 224 (index 0 unused).
+constexpr int kSinglePhaseGridPoints = 224;
+struct SinglePhasePressureGrid {
+    float point[kSinglePhaseGridPoints + 1];
+};
+const SinglePhasePressureGrid &SinglePhasePressures();
+
+// The first index k, going up from 1, whose point exceeds p exactly; the last
+// index when no point does.
+int FirstSaturationPointAbove(Extended p);
+int FirstSinglePhasePointAbove(Extended p);
+
+}  // namespace rudid

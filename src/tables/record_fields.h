@@ -1,0 +1,24 @@
+// Table records hold little-endian IEEE singles.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "tables/real48.h"
+
+namespace rudid {
+
+inline float SingleAt(const std::uint8_t *record, int index) {
+    float value;
+    std::memcpy(&value, record + 4 * index, 4);
+    return value;
+}
+
+inline Real48 Real48At(const std::uint8_t *record, int index) {
+    return SingleToReal48(SingleAt(record, index));
+}
+
+// Whole numbers (grid temperatures, column bounds) enter exactly.
+inline Real48 WholeNumber(int n) { return ExtendedToReal48(Extended(n)); }
+
+}  // namespace rudid

@@ -1,0 +1,25 @@
+// The state of water on the saturation line, as both saturation lookups give
+// it, in the field order of their table records.
+#pragma once
+
+#include "tables/real48.h"
+
+namespace rudid {
+
+enum SaturationField : int {
+    kSaturationLevel = 0,  // saturation temperature (by pressure) or pressure (by temperature)
+    kLiquidVolume = 1,
+    kVapourVolume = 2,
+    kLiquidEnthalpy = 3,
+    kVapourEnthalpy = 4,
+    kLiquidEntropy = 5,
+    kVapourEntropy = 6,
+};
+constexpr int kSaturationFields = 7;
+constexpr int kSaturationRecordSize = kSaturationFields * 4;
+
+struct SaturationState {
+    Real48 field[kSaturationFields];
+};
+
+}  // namespace rudid

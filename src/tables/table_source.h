@@ -1,0 +1,52 @@
+// How the lookups get their records. A lookup names a table and the byte
+// spans it needs, in the order it would read them; the source delivers them
+// into one buffer or raises the input/output failure of the first step that
+// went wrong.
+//
+// Two sources exist: the one of a single call, which opens the file, reads
+// the spans and closes it again, and the one of a batch call, which reads each
+// file once for the whole call. Both live for one call only: nothing read
+// from a table survives the call that read it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rudid {
+
+enum class Table : int {
+    SaturationByPressure = 0,     // zarude.dat, 28-byte records
+    SaturationByTemperature = 1,  // vevuzu.dat, 28-byte records
+    SinglePhase = 2,              // didizar.dat, 12-byte entries, 972-byte isobars
+};
+constexpr int kTableCount = 3;
+
+const char *TableFileName(Table table);
+
+struct ByteSpan {
+    std::uint64_t offset;
+    std::uint32_t length;
+};
+
+struct TableSource {
+    // Fills out with the spans one after another; raises LibraryFailure.
+    void (*read)(const TableSource &self, Table table, const ByteSpan *spans, int count,
+                 std::uint8_t *out);
+    void *context;
+};
+
+inline void ReadSpans(const TableSource &source, Table table, const ByteSpan *spans, int count,
+                      std::uint8_t *out) {
+    source.read(source, table, spans, count, out);
+}
+
+// The source of a single call: each read opens DataDirectory + file name for
+// reading, reads the spans in order and closes the file, on every path.
+// dataDirectory must end in the path separator and outlive the source.
+TableSource FileTableSource(const char *dataDirectory);
+
+// Joins the data directory and a table's file name; returns false when the
+// result does not fit.
+bool TablePath(const char *dataDirectory, Table table, char *path, std::size_t size);
+
+}  // namespace rudid

@@ -1,0 +1,48 @@
+#include "units/value_conversion.h"
+
+#include "units/unit_recognition.h"
+
+namespace rudid {
+
+namespace {
+
+// Temperature offsets and scales: 32 and 5 exactly, the others as the
+// nearest extended values.
+constexpr Extended kFahrenheitZero = 32.0L;
+constexpr Extended kFive = 5.0L;
+constexpr Extended kOneNinth = 1.0L / 9.0L;
+constexpr Extended kFahrenheitPerKelvin = 1.8L;
+constexpr Extended kCelsiusZeroInKelvin = 273.15L;
+
+Real48 ConvertTemperature(Extended scale, int direction, Real48 value) {
+    if (scale == 0) return value;  // Celsius, the internal scale: bit for bit
+    const Extended x = Real48ToExtended(value);
+    Extended result;
+    if (scale == 1) {  // Fahrenheit
+        result = direction == 0 ? ((x - kFahrenheitZero) * kFive) * kOneNinth
+                                : x * kFahrenheitPerKelvin + kFahrenheitZero;
+    } else {  // Kelvin, the only other scale the table holds
+        result = direction == 0 ? x - kCelsiusZeroInKelvin : x + kCelsiusZeroInKelvin;
+    }
+    return ExtendedToReal48(result);
+}
+
+}  // namespace
+
+void ConvertValue(QuantityCode code, int direction, Real48 value, const char *unitName,
+                  Real48 *converted, int *failed) {
+    *failed = 1;
+    UnitFactor factor{};
+    RecogniseUnit(code, unitName, &factor, failed);
+    if (*failed != 0) return;
+
+    if (code == Temperature) {
+        *converted = ConvertTemperature(Real48ToExtended(factor), direction, value);
+        return;
+    }
+    const Extended x = Real48ToExtended(value);
+    const Extended f = Real48ToExtended(factor);
+    *converted = ExtendedToReal48(direction == 0 ? x * f : x / f);
+}
+
+}  // namespace rudid
