@@ -111,6 +111,10 @@ RUDID_API const char *RUDID_CALL RudidLastErrorMessage(void);
  * full, "" otherwise. */
 RUDID_API const char *RUDID_CALL RudidStartupMessage(void);
 
+/* The data directory that start-up found in ZAREVIRU.INI, with the path
+ * separator appended: the tables and default.cfg are read from there. */
+RUDID_API const char *RUDID_CALL RudidDataDirectory(void);
+
 #ifdef __cplusplus
 }
 #endif

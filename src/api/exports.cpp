@@ -69,5 +69,6 @@ RUDID_API double *RUDID_CALL AQPPVQ(double p, double v) { return RunExport(Expor
 RUDID_API int RUDID_CALL RudidLastError(void) { return rudid::LastFailureCode(); }
 RUDID_API const char *RUDID_CALL RudidLastErrorMessage(void) { return rudid::LastFailureMessage(); }
 RUDID_API const char *RUDID_CALL RudidStartupMessage(void) { return rudid::Startup().startupMessage; }
+RUDID_API const char *RUDID_CALL RudidDataDirectory(void) { return rudid::Startup().dataDirectory; }
 
 }  // extern "C"
