@@ -98,6 +98,31 @@ RUDID_API double *RUDID_CALL AQPPVH(double pressure, double volume);
 RUDID_API double *RUDID_CALL AQPPVS(double pressure, double volume);
 RUDID_API double *RUDID_CALL AQPPVQ(double pressure, double volume);
 
+/* Batch evaluation
+ *
+ * Evaluates the property function called `name` ("AQPPTH", ...) for n rows:
+ * row i takes arg1[i] and, for two-argument functions, arg2[i] (arg2 is
+ * ignored, and may be NULL, for AQPPT and AQPTP). result[i] receives exactly
+ * the double that the single call would have returned: the property or a
+ * negative error code. A row that the single call would have failed gets a
+ * NaN in result[i] and the failure code (2, 5, 100, 205, ...) in failure[i];
+ * failure[i] is 0 for every other row. One failing row never stops the
+ * others; rows are evaluated in order.
+ *
+ * Returns the number of failed rows, or a negative value when nothing was
+ * evaluated: RUDID_UNKNOWN_FUNCTION for a name that is not one of the 23,
+ * RUDID_BAD_ARGUMENTS for a NULL array that the call needs (n > 0),
+ * RUDID_OUT_OF_MEMORY when the table cache could not be allocated.
+ *
+ * Each table file is opened at most once per call and each part of it read
+ * at most once; all files are closed before the call returns. It never
+ * raises and does not change RudidLastError(). */
+#define RUDID_UNKNOWN_FUNCTION (-1)
+#define RUDID_BAD_ARGUMENTS (-2)
+#define RUDID_OUT_OF_MEMORY (-3)
+RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
+                                       const double *arg2, double *result, int *failure);
+
 /* Diagnostics */
 
 /* Code of the last failure of a property function on this thread, 0 when its

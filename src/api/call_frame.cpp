@@ -4,6 +4,7 @@
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
+#include "units/unit_recognition.h"
 #include "units/unit_selection.h"
 #include "units/value_conversion.h"
 
@@ -20,17 +21,18 @@ constexpr Extended kHighestPressure = 1000;
 constexpr Extended kCriticalTemperature = 374.15L;
 constexpr Extended kHighestTemperature = 800;
 
-// The unit name is asked for afresh on every conversion. The conversions of
-// the exports' quantities cannot fail: every name a selection can give is
-// recognised.
-Real48 Convert(const StartupConfiguration &config, int quantity, int direction, Real48 value) {
+UnitFactor FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);
     const char *unit = "";
     UnitNameFor(code, config.unitSelections, &unit);
-    Real48 converted = value;
+    UnitFactor factor{};
     int failed = 0;
-    ConvertValue(code, direction, value, unit, &converted, &failed);
-    return converted;
+    RecogniseUnit(code, unit, &factor, &failed);
+    return factor;
+}
+
+int FirstQuantity(const ExportDescriptor &fn) {
+    return fn.family == ExportFamily::SaturationByTemperature ? Temperature : Pressure;
 }
 
 // Returns 0 when the arguments pass, else the error code of the first test
@@ -105,21 +107,31 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Real48 first,
 
 }  // namespace
 
-double EvaluateExport(const ExportDescriptor &fn, const StartupConfiguration &config,
+ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
+    ExportUnits units{};
+    units.first = FactorFor(config, FirstQuantity(fn));
+    if (fn.arguments == 2 && fn.secondArgument != kQuality) units.second = FactorFor(config, fn.secondArgument);
+    if (fn.resultQuantity != kQuality) units.result = FactorFor(config, fn.resultQuantity);
+    return units;
+}
+
+double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
                       const TableSource &tables, double first, double second) {
+    // Both arguments are rounded before either is converted, and both are
+    // converted before the first range test.
     Real48 a = ExtendedToReal48(first);
     Real48 b = fn.arguments == 2 ? ExtendedToReal48(second) : Real48{};
-
-    const int firstQuantity = fn.family == ExportFamily::SaturationByTemperature ? Temperature : Pressure;
-    a = Convert(config, firstQuantity, 0, a);
-    if (fn.arguments == 2 && fn.secondArgument != kQuality) b = Convert(config, fn.secondArgument, 0, b);
+    a = ConvertWithFactor(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
+    if (fn.arguments == 2 && fn.secondArgument != kQuality)
+        b = ConvertWithFactor(QuantityCode(fn.secondArgument), 0, b, units.second);
 
     const double refused = RangeTest(fn, Real48ToExtended(a), Real48ToExtended(b));
     if (refused != 0) return refused;
 
     Real48 result;
     if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
-    if (fn.resultQuantity != kQuality) result = Convert(config, fn.resultQuantity, 1, result);
+    if (fn.resultQuantity != kQuality)
+        result = ConvertWithFactor(QuantityCode(fn.resultQuantity), 1, result, units.result);
     return double(Real48ToExtended(result));
 }
 

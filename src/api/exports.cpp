@@ -22,8 +22,9 @@ double *RunExport(ExportId id, double first, double second) {
     int failure = 0;
     try {
         const StartupConfiguration &config = Startup();
+        const ExportDescriptor &fn = Describe(id);
         const TableSource tables = FileTableSource(config.dataDirectory);
-        tResultSlots[int(id)] = EvaluateExport(Describe(id), config, tables, first, second);
+        tResultSlots[int(id)] = EvaluateExport(fn, ResolveUnits(fn, config), tables, first, second);
     } catch (const LibraryFailure &f) {
         failure = f.code;
     }

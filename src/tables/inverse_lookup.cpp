@@ -1,5 +1,9 @@
 #include "tables/inverse_lookup.h"
 
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
 #include "tables/interpolation.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
@@ -44,35 +48,86 @@ const Real48 kOne = {{0x81, 0, 0, 0, 0, 0}};
 
 // The isobar at pressure p, interpolated between the two isobars of the
 // table around it and held in single precision, as the table itself.
-struct WorkingIsobar {
-    float value[kIsobarEntries][3];
-};
-
-WorkingIsobar BuildWorkingIsobar(const TableSource &tables, Real48 p) {
-    const SinglePhasePressureGrid &grid = SinglePhasePressures();
-    const int j = FirstSinglePhasePointAbove(Real48ToExtended(p));
-
-    std::uint8_t records[2 * kIsobarSize];
-    const ByteSpan span{std::uint64_t(j - 2) * kIsobarSize, sizeof records};
-    ReadSpans(tables, Table::SinglePhase, &span, 1, records);
-
-    const Real48 p0 = SingleToReal48(grid.point[j - 1]);
-    const Real48 p1 = SingleToReal48(grid.point[j]);
-    WorkingIsobar isobar;
-    for (int i = 0; i < kIsobarEntries * 3; ++i) {
-        const Real48 r = InterpolateLinear(p, p0, p1, Real48At(records, i),
-                                           Real48At(records + kIsobarSize, i));
-        isobar.value[i / 3][i % 3] = float(Real48ToExtended(r));
+//
+// An entry is interpolated when it is first needed. That gives the same
+// numbers as interpolating all 243 values up front, and the same failures
+// too, provided no value can fail: every value of both records finite and
+// well inside the Real48 range, so that no conversion or interpolation with
+// a weight in [0, 1] can overflow. When a record holds anything else, the
+// whole isobar is interpolated at once, in record order, and the first
+// failing value raises as it would have.
+class WorkingIsobar {
+public:
+    WorkingIsobar(const TableSource &tables, Real48 p) : p_(p) {
+        const SinglePhasePressureGrid &grid = SinglePhasePressures();
+        const int j = FirstSinglePhasePointAbove(Real48ToExtended(p));
+        const ByteSpan span{std::uint64_t(j - 2) * kIsobarSize, sizeof records_};
+        ReadSpans(tables, Table::SinglePhase, &span, 1, records_);
+        p0_ = SingleToReal48(grid.point[j - 1]);
+        p1_ = SingleToReal48(grid.point[j]);
+        if (!AllValuesSafe())
+            for (int i = 0; i < kIsobarEntries * 3; ++i) (void)value(i / 3, i % 3);
     }
-    return isobar;
-}
+
+    float value(int entry, int column) {
+        const int i = 3 * entry + column;
+        if (!(known_[i / 64] >> (i % 64) & 1)) {
+            const Real48 r = InterpolateLinear(p_, p0_, p1_, Real48At(records_, i),
+                                               Real48At(records_ + kIsobarSize, i));
+            values_[i] = float(Real48ToExtended(r));
+            known_[i / 64] |= std::uint64_t(1) << (i % 64);
+        }
+        return values_[i];
+    }
+
+    // Whether a column rises clearly from entry to entry in both records. The
+    // interpolated column then never falls: the rounding errors of the
+    // interpolation are far below the steps between entries.
+    bool ColumnRisesClearly(int column) const {
+        for (const std::uint8_t *record : {records_, records_ + kIsobarSize})
+            for (int k = 0; k < 80; ++k) {
+                const Extended a = SingleAt(record, 3 * k + column);
+                const Extended b = SingleAt(record, 3 * k + 3 + column);
+                const Extended scale = std::max(std::fabs(a), std::fabs(b));
+                if (!(b - a > scale * 0x1p-40L)) return false;
+            }
+        return true;
+    }
+
+private:
+    bool AllValuesSafe() const {
+        for (int i = 0; i < 2 * kIsobarEntries * 3; ++i) {
+            const float f = SingleAt(records_, i);
+            if (!(f > -0x1p126f && f < 0x1p126f)) return false;
+        }
+        return true;
+    }
+
+    Real48 p_, p0_, p1_;
+    std::uint8_t records_[2 * kIsobarSize];
+    float values_[kIsobarEntries * 3];
+    std::uint64_t known_[4] = {};
+};
 
 // The first entry k (1..80) whose key exceeds the given key, 80 when none
 // does; -1 when the key lies below entry 0 or above entry 80.
-int TemperatureInterval(const WorkingIsobar &isobar, int column, Extended key) {
-    if (key < isobar.value[0][column] || key > isobar.value[80][column]) return -1;
+int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
+    if (key < isobar.value(0, column) || key > isobar.value(80, column)) return -1;
+    if (isobar.ColumnRisesClearly(column)) {
+        // On a column that never falls the first entry above the key is
+        // found by bisection, with the same answer as the scan below.
+        int low = 1, high = 80;  // the answer lies in [low, high]
+        while (low < high) {
+            const int mid = (low + high) / 2;
+            if (key < isobar.value(mid, column))
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        return low;
+    }
     int k = 1;
-    while (k < 80 && !(key < isobar.value[k][column])) ++k;
+    while (k < 80 && !(key < isobar.value(k, column))) ++k;
     return k;
 }
 
@@ -82,10 +137,10 @@ struct Anchor {
     Real48 key, temperature, second, third;
 };
 
-Anchor EntryAnchor(const WorkingIsobar &isobar, const KeyVariant &kv, int k) {
-    return Anchor{SingleToReal48(isobar.value[k][kv.keyColumn]), WholeNumber(10 * k),
-                  SingleToReal48(isobar.value[k][kv.secondColumn]),
-                  SingleToReal48(isobar.value[k][kv.thirdColumn])};
+Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k) {
+    return Anchor{SingleToReal48(isobar.value(k, kv.keyColumn)), WholeNumber(10 * k),
+                  SingleToReal48(isobar.value(k, kv.secondColumn)),
+                  SingleToReal48(isobar.value(k, kv.thirdColumn))};
 }
 
 InverseState Between(Real48 key, const Anchor &a, const Anchor &b, Real48 quality) {
@@ -121,7 +176,7 @@ int InverseLookup(const TableSource &tables, const KeyVariant &kv, Real48 p, Rea
     const Extended k = Real48ToExtended(key);
 
     if (Real48ToExtended(p) > kCriticalPressure) {
-        const WorkingIsobar isobar = BuildWorkingIsobar(tables, p);
+        WorkingIsobar isobar(tables, p);
         const int i = TemperatureInterval(isobar, kv.keyColumn, k);
         if (i < 0) return 1;
         const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
@@ -138,14 +193,14 @@ int InverseLookup(const TableSource &tables, const KeyVariant &kv, Real48 p, Rea
         return 0;
     }
 
-    const WorkingIsobar isobar = BuildWorkingIsobar(tables, p);
+    WorkingIsobar isobar(tables, p);
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
     if (i < 0) return 1;
     const Anchor below = EntryAnchor(isobar, kv, i - 1);
     const Anchor above = EntryAnchor(isobar, kv, i);
     const Real48 ts = sat.field[kSaturationLevel];
     const bool straddling =
-        kg < isobar.value[i][kv.keyColumn] && kf > isobar.value[i - 1][kv.keyColumn];
+        kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
     if (straddling && k > kg) {
         const Anchor vapour{sat.field[kv.keyVapour], ts, sat.field[kv.secondVapour],
                             sat.field[kv.thirdVapour]};

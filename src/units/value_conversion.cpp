@@ -35,14 +35,14 @@ void ConvertValue(QuantityCode code, int direction, Real48 value, const char *un
     UnitFactor factor{};
     RecogniseUnit(code, unitName, &factor, failed);
     if (*failed != 0) return;
+    *converted = ConvertWithFactor(code, direction, value, factor);
+}
 
-    if (code == Temperature) {
-        *converted = ConvertTemperature(Real48ToExtended(factor), direction, value);
-        return;
-    }
+Real48 ConvertWithFactor(QuantityCode code, int direction, Real48 value, UnitFactor factor) {
+    if (code == Temperature) return ConvertTemperature(Real48ToExtended(factor), direction, value);
     const Extended x = Real48ToExtended(value);
     const Extended f = Real48ToExtended(factor);
-    *converted = ExtendedToReal48(direction == 0 ? x * f : x / f);
+    return ExtendedToReal48(direction == 0 ? x * f : x / f);
 }
 
 }  // namespace rudid

@@ -4,6 +4,7 @@
 
 #include "tables/real48.h"
 #include "units/quantity.h"
+#include "units/unit_factor_tables.h"
 
 namespace rudid {
 
@@ -15,5 +16,9 @@ namespace rudid {
 // floating-point overflow failure, leaving *converted as it was.
 void ConvertValue(QuantityCode code, int direction, Real48 value, const char *unitName,
                   Real48 *converted, int *failed);
+
+// The arithmetic of ConvertValue with a factor that RecogniseUnit has already
+// given for the code, for callers that convert many values in one unit.
+Real48 ConvertWithFactor(QuantityCode code, int direction, Real48 value, UnitFactor factor);
 
 }  // namespace rudid

@@ -1,0 +1,61 @@
+// RudidEvaluate: one of the property functions over arrays of arguments.
+// Every row gives exactly the double the single call would have given; the
+// rows share one table cache, so each table file is opened once per call.
+#define RUDID_BUILDING_LIBRARY
+#include "rudid32.h"
+
+#include <cmath>
+#include <new>
+
+#include "api/call_frame.h"
+#include "platform/platform.h"
+#include "tables/call_table_cache.h"
+#include "tables/failure.h"
+
+namespace rudid {
+
+namespace {
+
+int EvaluateRows(const ExportDescriptor &fn, std::size_t n, const double *first,
+                 const double *second, double *result, int *failure) {
+    const StartupConfiguration &config = Startup();
+    const ExportUnits units = ResolveUnits(fn, config);
+    CallTableCache cache(config.dataDirectory);
+    const TableSource tables = cache.source();
+    int failed = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        try {
+            result[i] = EvaluateExport(fn, units, tables, first[i], fn.arguments == 2 ? second[i] : 0.0);
+            failure[i] = 0;
+        } catch (const LibraryFailure &f) {
+            result[i] = NAN;
+            failure[i] = f.code;
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+}  // namespace
+
+}  // namespace rudid
+
+extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
+                                                  const double *arg2, double *result, int *failure) {
+    using namespace rudid;
+    const int id = FindExport(name);
+    if (id < 0) return RUDID_UNKNOWN_FUNCTION;
+    const ExportDescriptor &fn = Describe(ExportId(id));
+    if (n == 0) return 0;
+    if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2)) return RUDID_BAD_ARGUMENTS;
+
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    int failed;
+    try {
+        failed = EvaluateRows(fn, n, arg1, arg2, result, failure);
+    } catch (const std::bad_alloc &) {
+        failed = RUDID_OUT_OF_MEMORY;
+    }
+    platform::LeaveLibraryArithmetic(saved);
+    return failed;
+}
