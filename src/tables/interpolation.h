@@ -3,6 +3,7 @@
 // is never skipped.
 #pragma once
 
+#include "tables/failure.h"
 #include "tables/real48.h"
 
 namespace rudid {
@@ -12,7 +13,7 @@ namespace rudid {
 // multiplication before the division. A point outside [x0, x1] is
 // extrapolated. Equal abscissae raise "Division by zero" (or "Invalid
 // floating point operation" when the numerator is zero too).
-Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1);
+inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1);
 
 // Bilinear interpolation on the cell (x0, y0)-(x1, y1) with corner values
 // z00 at (x0, y0), z10 at (x1, y0), z01 at (x0, y1) and z11 at (x1, y1):
@@ -20,5 +21,18 @@ Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1);
 // The lookups pass temperature as x and pressure as y.
 Real48 InterpolateBilinear(Real48 x, Real48 y, Real48 x0, Real48 y0, Real48 x1, Real48 y1,
                            Real48 z00, Real48 z10, Real48 z01, Real48 z11);
+
+inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
+    const Extended lowX = Real48ToExtended(x0);
+    const Extended d = Real48ToExtended(x) - lowX;
+    const Extended lowY = Real48ToExtended(y0);
+    const Extended n = (Real48ToExtended(y1) - lowY) * d;
+    const Extended width = Real48ToExtended(x1) - lowX;
+    // The arithmetic runs with every exception masked, so a zero width is
+    // caught here rather than by a trap.
+    if (width == 0) RaiseFailure(n == 0 ? kInvalidFloatingPointOperation : kDivisionByZero);
+    const Extended q = n / width;
+    return ExtendedToReal48(lowY + q);
+}
 
 }  // namespace rudid
