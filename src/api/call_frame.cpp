@@ -21,14 +21,14 @@ constexpr Extended kHighestPressure = 1000;
 constexpr Extended kCriticalTemperature = 374.15L;
 constexpr Extended kHighestTemperature = 800;
 
-UnitFactor FactorFor(const StartupConfiguration &config, int quantity) {
+Extended FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);
     const char *unit = "";
     UnitNameFor(code, config.unitSelections, &unit);
     UnitFactor factor{};
     int failed = 0;
     RecogniseUnit(code, unit, &factor, &failed);
-    return factor;
+    return Real48ToExtended(factor);
 }
 
 int FirstQuantity(const ExportDescriptor &fn) {
@@ -62,42 +62,47 @@ double RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
     return 0;
 }
 
-// The saturated mixture by the lever rule, in extended precision.
-Real48 Mix(const SaturationState &sat, int liquid, Real48 quality) {
-    const Extended x = Real48ToExtended(quality);
-    const Extended a = x * Real48ToExtended(sat.field[liquid + 1]);
-    const Extended b = (1 - x) * Real48ToExtended(sat.field[liquid]);
-    return ExtendedToReal48(a + b);
+// The saturated mixture by the lever rule, in extended precision: the
+// vapour share first, then the liquid share.
+Extended Mix(const SaturationValues &sat, int liquid, Extended x) {
+    const Extended a = x * sat.field[liquid + 1];
+    const Extended b = (1 - x) * sat.field[liquid];
+    return RoundToReal48(a + b);
+}
+
+InverseKey KeyOf(ExportFamily family) {
+    switch (family) {
+        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
+        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
+        default: return InverseKey::Volume;
+    }
 }
 
 // Runs the lookup; returns false when it refused the state.
-bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Real48 first, Real48 second,
-            Real48 *output) {
+bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+            Extended *output) {
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            const SaturationState sat = fn.family == ExportFamily::SaturationByPressure
-                                            ? SaturationByPressure(tables, first)
-                                            : SaturationByTemperature(tables, first);
+            const SaturationValues sat = fn.family == ExportFamily::SaturationByPressure
+                                             ? SaturationValuesByPressure(tables, first)
+                                             : SaturationValuesByTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field[fn.output] : Mix(sat, fn.output, second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
-            SinglePhaseState state;
-            if (LookupPT(tables, first, second, &state) != 0) return false;
-            const Real48 outputs[3] = {state.volume, state.enthalpy, state.entropy};
+            SinglePhaseValues state;
+            if (LookupPTValues(tables, first, second, &state) != 0) return false;
+            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
             *output = outputs[fn.output];
             return true;
         }
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
-            InverseState state;
-            const int err = fn.family == ExportFamily::PressureEnthalpy ? LookupPH(tables, first, second, &state)
-                            : fn.family == ExportFamily::PressureEntropy ? LookupPS(tables, first, second, &state)
-                                                                         : LookupPV(tables, first, second, &state);
-            if (err != 0) return false;
-            const Real48 outputs[4] = {state.temperature, state.second, state.third, state.quality};
+            InverseValues state;
+            if (LookupInverse(tables, KeyOf(fn.family), first, second, &state) != 0) return false;
+            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
             *output = outputs[fn.output];
             return true;
         }
@@ -115,24 +120,25 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
     return units;
 }
 
-double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second) {
-    // Both arguments are rounded before either is converted, and both are
-    // converted before the first range test.
-    Real48 a = ExtendedToReal48(first);
-    Real48 b = fn.arguments == 2 ? ExtendedToReal48(second) : Real48{};
-    a = ConvertWithFactor(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
+double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
+                      double first, double second) {
+    // Both arguments are rounded to Real48 before either is converted, and
+    // both are converted before the first range test.
+    Extended a = RoundToReal48(first);
+    Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
+    a = ConvertWidened(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
     if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ConvertWithFactor(QuantityCode(fn.secondArgument), 0, b, units.second);
+        b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
 
-    const double refused = RangeTest(fn, Real48ToExtended(a), Real48ToExtended(b));
+    const double refused = RangeTest(fn, a, b);
     if (refused != 0) return refused;
 
-    Real48 result;
+    Extended result;
     if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
     if (fn.resultQuantity != kQuality)
-        result = ConvertWithFactor(QuantityCode(fn.resultQuantity), 1, result, units.result);
-    return double(Real48ToExtended(result));
+        result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
+    // A Real48 widens exactly to a double.
+    return double(result);
 }
 
 }  // namespace rudid

@@ -4,7 +4,7 @@
 #include "api/export_table.h"
 #include "config/startup.h"
 #include "tables/table_source.h"
-#include "units/unit_factor_tables.h"
+#include "tables/real48.h"
 
 namespace rudid {
 
@@ -12,9 +12,9 @@ namespace rudid {
 // arguments and result. Every name a selection can give for these quantities
 // is recognised, so resolving cannot fail.
 struct ExportUnits {
-    UnitFactor first;
-    UnitFactor second;  // unused for a quality or a one-argument export
-    UnitFactor result;  // unused for a quality result
+    Extended first;
+    Extended second;  // unused for a quality or a one-argument export
+    Extended result;  // unused for a quality result
 };
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config);
 

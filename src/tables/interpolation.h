@@ -22,17 +22,30 @@ inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real4
 Real48 InterpolateBilinear(Real48 x, Real48 y, Real48 x0, Real48 y0, Real48 x1, Real48 y1,
                            Real48 z00, Real48 z10, Real48 z01, Real48 z11);
 
-inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
-    const Extended lowX = Real48ToExtended(x0);
-    const Extended d = Real48ToExtended(x) - lowX;
-    const Extended lowY = Real48ToExtended(y0);
-    const Extended n = (Real48ToExtended(y1) - lowY) * d;
-    const Extended width = Real48ToExtended(x1) - lowX;
+// InterpolateLinear on values already widened from Real48, giving the
+// widened Real48 result: the form the lookups use inside.
+inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
+    const Extended d = x - x0;
+    const Extended n = (y1 - y0) * d;
+    const Extended width = x1 - x0;
     // The arithmetic runs with every exception masked, so a zero width is
     // caught here rather than by a trap.
     if (width == 0) RaiseFailure(n == 0 ? kInvalidFloatingPointOperation : kDivisionByZero);
     const Extended q = n / width;
-    return ExtendedToReal48(lowY + q);
+    return RoundToReal48(y0 + q);
+}
+
+inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
+    return ExtendedToReal48(Interpolate(Real48ToExtended(x), Real48ToExtended(x0), Real48ToExtended(x1),
+                                        Real48ToExtended(y0), Real48ToExtended(y1)));
+}
+
+// InterpolateBilinear on widened values.
+inline Extended InterpolateCell(Extended x, Extended y, Extended x0, Extended y0, Extended x1, Extended y1,
+                                Extended z00, Extended z10, Extended z01, Extended z11) {
+    const Extended a = Interpolate(x, x0, x1, z00, z10);
+    const Extended b = Interpolate(x, x0, x1, z01, z11);
+    return Interpolate(y, y0, y1, a, b);
 }
 
 }  // namespace rudid

@@ -43,9 +43,6 @@ constexpr KeyVariant kByVolume = {
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
     0.00317L,        true};
 
-const Real48 kZero = {{0, 0, 0, 0, 0, 0}};
-const Real48 kOne = {{0x81, 0, 0, 0, 0, 0}};
-
 // The isobar at pressure p, interpolated between the two isobars of the
 // table around it and held in single precision, as the table itself.
 //
@@ -58,13 +55,13 @@ const Real48 kOne = {{0x81, 0, 0, 0, 0, 0}};
 // failing value raises as it would have.
 class WorkingIsobar {
 public:
-    WorkingIsobar(const TableSource &tables, Real48 p) : p_(p) {
+    WorkingIsobar(const TableSource &tables, Extended p) : p_(p) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
-        const int j = FirstSinglePhasePointAbove(Real48ToExtended(p));
+        const int j = FirstSinglePhasePointAbove(p);
         const ByteSpan span{std::uint64_t(j - 2) * kIsobarSize, sizeof records_};
         ReadSpans(tables, Table::SinglePhase, &span, 1, records_);
-        p0_ = SingleToReal48(grid.point[j - 1]);
-        p1_ = SingleToReal48(grid.point[j]);
+        p0_ = grid.point[j - 1];
+        p1_ = grid.point[j];
         if (!AllValuesSafe())
             for (int i = 0; i < kIsobarEntries * 3; ++i) (void)value(i / 3, i % 3);
     }
@@ -72,9 +69,7 @@ public:
     float value(int entry, int column) {
         const int i = 3 * entry + column;
         if (!(known_[i / 64] >> (i % 64) & 1)) {
-            const Real48 r = InterpolateLinear(p_, p0_, p1_, Real48At(records_, i),
-                                               Real48At(records_ + kIsobarSize, i));
-            values_[i] = float(Real48ToExtended(r));
+            values_[i] = float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(records_ + kIsobarSize, i)));
             known_[i / 64] |= std::uint64_t(1) << (i % 64);
         }
         return values_[i];
@@ -103,7 +98,7 @@ private:
         return true;
     }
 
-    Real48 p_, p0_, p1_;
+    Extended p_, p0_, p1_;
     std::uint8_t records_[2 * kIsobarSize];
     float values_[kIsobarEntries * 3];
     std::uint64_t known_[4] = {};
@@ -134,62 +129,70 @@ int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
 // One end of an interpolation: key, temperature and the two other
 // properties.
 struct Anchor {
-    Real48 key, temperature, second, third;
+    Extended key, temperature, second, third;
 };
 
 Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k) {
-    return Anchor{SingleToReal48(isobar.value(k, kv.keyColumn)), WholeNumber(10 * k),
-                  SingleToReal48(isobar.value(k, kv.secondColumn)),
-                  SingleToReal48(isobar.value(k, kv.thirdColumn))};
+    return Anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(10 * k),
+                  SingleValue(isobar.value(k, kv.secondColumn)), SingleValue(isobar.value(k, kv.thirdColumn))};
 }
 
-InverseState Between(Real48 key, const Anchor &a, const Anchor &b, Real48 quality) {
-    InverseState state;
-    state.temperature = InterpolateLinear(key, a.key, b.key, a.temperature, b.temperature);
-    state.second = InterpolateLinear(key, a.key, b.key, a.second, b.second);
-    state.third = InterpolateLinear(key, a.key, b.key, a.third, b.third);
+InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality) {
+    InverseValues state;
+    state.temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
+    state.second = Interpolate(key, a.key, b.key, a.second, b.second);
+    state.third = Interpolate(key, a.key, b.key, a.third, b.third);
     state.quality = quality;
     return state;
 }
 
-InverseState TwoPhase(const SaturationState &sat, const KeyVariant &kv, Real48 key) {
-    const Extended kf = Real48ToExtended(sat.field[kv.keyLiquid]);
-    const Extended kg = Real48ToExtended(sat.field[kv.keyVapour]);
-    InverseState state;
+InverseValues TwoPhase(const SaturationValues &sat, const KeyVariant &kv, Extended key) {
+    const Extended kf = sat.field[kv.keyLiquid];
+    const Extended kg = sat.field[kv.keyVapour];
+    InverseValues state;
     // Where the liquid and vapour keys coincide (the critical point) the key
     // equals both: the state is the saturated liquid, without a 0/0 quality.
-    state.quality = kg == kf ? kZero : ExtendedToReal48((Real48ToExtended(key) - kf) / (kg - kf));
-    const Extended x = Real48ToExtended(state.quality);
+    const Extended x = kg == kf ? 0.0L : RoundToReal48((key - kf) / (kg - kf));
     auto mix = [&](int liquid, int vapour) {
-        return ExtendedToReal48((1 - x) * Real48ToExtended(sat.field[liquid]) +
-                                x * Real48ToExtended(sat.field[vapour]));
+        return RoundToReal48((1 - x) * sat.field[liquid] + x * sat.field[vapour]);
     };
+    state.quality = x;
     state.second = mix(kv.secondLiquid, kv.secondVapour);
     state.third = mix(kv.thirdLiquid, kv.thirdVapour);
     state.temperature = sat.field[kSaturationLevel];
     return state;
 }
 
-int InverseLookup(const TableSource &tables, const KeyVariant &kv, Real48 p, Real48 key,
-                  InverseState *state) {
-    if (Real48ToExtended(p) == 1000) p = kJustBelow1000;
-    const Extended k = Real48ToExtended(key);
+const KeyVariant &VariantOf(InverseKey key) {
+    switch (key) {
+        case InverseKey::Enthalpy: return kByEnthalpy;
+        case InverseKey::Entropy: return kByEntropy;
+        case InverseKey::Volume: break;
+    }
+    return kByVolume;
+}
 
-    if (Real48ToExtended(p) > kCriticalPressure) {
+}  // namespace
+
+int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k,
+                  InverseValues *state) {
+    const KeyVariant &kv = VariantOf(variant);
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+
+    if (p > kCriticalPressure) {
         WorkingIsobar isobar(tables, p);
         const int i = TemperatureInterval(isobar, kv.keyColumn, k);
         if (i < 0) return 1;
         const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
-        *state = Between(key, EntryAnchor(isobar, kv, i - 1), EntryAnchor(isobar, kv, i),
-                         vapourLike ? kOne : kZero);
+        *state = Between(k, EntryAnchor(isobar, kv, i - 1), EntryAnchor(isobar, kv, i), vapourLike ? 1 : 0);
         return 0;
     }
 
-    const SaturationState sat = SaturationByPressure(tables, p);
-    const Extended kf = Real48ToExtended(sat.field[kv.keyLiquid]);
-    const Extended kg = Real48ToExtended(sat.field[kv.keyVapour]);
+    const SaturationValues sat = SaturationValuesByPressure(tables, p);
+    const Extended kf = sat.field[kv.keyLiquid];
+    const Extended kg = sat.field[kv.keyVapour];
     if (kf <= k && k <= kg) {
-        *state = TwoPhase(sat, kv, key);
+        *state = TwoPhase(sat, kv, k);
         return 0;
     }
 
@@ -198,35 +201,43 @@ int InverseLookup(const TableSource &tables, const KeyVariant &kv, Real48 p, Rea
     if (i < 0) return 1;
     const Anchor below = EntryAnchor(isobar, kv, i - 1);
     const Anchor above = EntryAnchor(isobar, kv, i);
-    const Real48 ts = sat.field[kSaturationLevel];
-    const bool straddling =
-        kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
+    const Extended ts = sat.field[kSaturationLevel];
+    const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
     if (straddling && k > kg) {
-        const Anchor vapour{sat.field[kv.keyVapour], ts, sat.field[kv.secondVapour],
-                            sat.field[kv.thirdVapour]};
-        *state = Between(key, vapour, above, kOne);
+        const Anchor vapour{kg, ts, sat.field[kv.secondVapour], sat.field[kv.thirdVapour]};
+        *state = Between(k, vapour, above, 1);
     } else if (straddling) {
-        const Anchor liquid{sat.field[kv.keyLiquid], ts, sat.field[kv.secondLiquid],
-                            sat.field[kv.thirdLiquid]};
-        *state = Between(key, below, liquid, kZero);
+        const Anchor liquid{kf, ts, sat.field[kv.secondLiquid], sat.field[kv.thirdLiquid]};
+        *state = Between(k, below, liquid, 0);
     } else {
-        *state = Between(key, below, above, k > kg ? kOne : kZero);
+        *state = Between(k, below, above, k > kg ? 1 : 0);
     }
     return 0;
+}
+
+namespace {
+
+int InverseLookup(const TableSource &tables, InverseKey variant, Real48 p, Real48 key, InverseState *state) {
+    InverseValues values;
+    const int err = LookupInverse(tables, variant, Real48ToExtended(p), Real48ToExtended(key), &values);
+    if (err == 0)
+        *state = {ExtendedToReal48(values.temperature), ExtendedToReal48(values.second),
+                  ExtendedToReal48(values.third), ExtendedToReal48(values.quality)};
+    return err;
 }
 
 }  // namespace
 
 int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state) {
-    return InverseLookup(tables, kByEnthalpy, p, h, state);
+    return InverseLookup(tables, InverseKey::Enthalpy, p, h, state);
 }
 
 int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state) {
-    return InverseLookup(tables, kByEntropy, p, s, state);
+    return InverseLookup(tables, InverseKey::Entropy, p, s, state);
 }
 
 int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state) {
-    return InverseLookup(tables, kByVolume, p, v, state);
+    return InverseLookup(tables, InverseKey::Volume, p, v, state);
 }
 
 }  // namespace rudid

@@ -26,4 +26,14 @@ int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state)
 int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state);
 int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state);
 
+// The routine behind the three, on widened values.
+enum class InverseKey { Enthalpy, Entropy, Volume };
+struct InverseValues {
+    Extended temperature;
+    Extended second;
+    Extended third;
+    Extended quality;
+};
+int LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, InverseValues *state);
+
 }  // namespace rudid

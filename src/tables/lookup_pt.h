@@ -18,4 +18,12 @@ struct SinglePhaseState {
 // temperature (state untouched). Raises the tables' input/output failures.
 int LookupPT(const TableSource &tables, Real48 p, Real48 t, SinglePhaseState *state);
 
+// The same on widened values.
+struct SinglePhaseValues {
+    Extended volume;
+    Extended enthalpy;
+    Extended entropy;
+};
+int LookupPTValues(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state);
+
 }  // namespace rudid

@@ -7,10 +7,13 @@
 // NaNs, subnormals or negative zero.
 //
 // Arithmetic never runs on a Real48: it is widened to the x87 extended format
-// (`Extended`), computed there and rounded back with ExtendedToReal48.
+// (`Extended`), computed there and rounded back. Inside a lookup the rounded
+// values stay widened (RoundToReal48 gives the extended value of the Real48
+// that ExtendedToReal48 would store); values that leave a lookup are Real48.
 #pragma once
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -23,76 +26,80 @@ struct Real48 {
     std::uint8_t bytes[6];
 };
 
-// Exact.
-inline Extended Real48ToExtended(Real48 r);
+namespace real48_detail {
 
-// Rounds to 40 significant bits by the highest dropped bit (half-way cases
-// away from zero), flushes magnitudes below 2^-128 to zero and raises the
-// floating-point overflow failure for magnitudes of 2^127 or more after
-// rounding, infinities and NaNs.
-inline Real48 ExtendedToReal48(Extended x);
+[[noreturn]] void RaiseOverflow();
+
+// Veltkamp's split: the value rounded to nearest on 40 significant bits
+// (64 - 24), with ties broken either way. Needs a 64-bit significand.
+inline Extended SplitHigh(Extended x) {
+    const Extended c = 16777217.0L * x;  // 2^24 + 1
+    return c - (c - x);
+}
+
+}  // namespace real48_detail
+
+// The value x rounded to a Real48: 40 significant bits by the highest dropped
+// bit, half-way cases away from zero (the dropped bits below it never
+// matter); magnitudes below 2^-128 become zero; magnitudes of 2^127 or more
+// after rounding, infinities and NaNs raise the floating-point overflow
+// failure. Computed without leaving the floating-point unit.
+inline Extended RoundToReal48(Extended x) {
+    using namespace real48_detail;
+    Extended high = SplitHigh(x);
+    const Extended low = x - high;  // exact
+    if (low != 0) {
+        // A tie is the only case where the split may have gone toward zero:
+        // then the other neighbour is on the 40-bit grid too.
+        const Extended other = high + 2 * low;
+        if (SplitHigh(other) == other && std::fabs(other) > std::fabs(high)) high = other;
+    }
+    const Extended magnitude = std::fabs(high);
+    if (!(magnitude < 0x1p127L)) RaiseOverflow();
+    if (magnitude < 0x1p-128L) return 0.0L;
+    return high;
+}
+
+// A table single as it enters the arithmetic: exact below 2^127 in
+// magnitude, zero below 2^-128, the overflow failure otherwise.
+inline Extended SingleValue(float f) {
+    const Extended x = f;
+    const Extended magnitude = std::fabs(x);
+    if (!(magnitude < 0x1p127L)) real48_detail::RaiseOverflow();
+    if (magnitude < 0x1p-128L) return 0.0L;
+    return x;
+}
+
+// Exact. A Real48 fits a double exactly, which is the cheap way into the
+// floating-point unit.
+inline Extended Real48ToExtended(Real48 r) {
+    if (r.bytes[0] == 0) return 0.0L;
+    std::uint64_t top = 0;  // fraction bits 0..38, then the sign
+    std::memcpy(&top, r.bytes + 1, 5);
+    const std::uint64_t bits = ((top >> 39) << 63) | (std::uint64_t(r.bytes[0] - 129 + 1023) << 52) |
+                               ((top & 0x7FFFFFFFFFull) << 13);
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
+
+// Rounds as RoundToReal48 and stores the result in the six-byte format.
+inline Real48 ExtendedToReal48(Extended x) {
+    const double d = double(RoundToReal48(x));  // exact: 40 bits
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    Real48 r{};
+    if (d == 0) return r;
+    const std::uint64_t packed = ((bits >> 13) & 0x7FFFFFFFFFull) | ((bits >> 63) << 39);
+    r.bytes[0] = std::uint8_t(int((bits >> 52) & 0x7FF) - 1023 + 129);
+    std::memcpy(r.bytes + 1, &packed, 5);
+    return r;
+}
 
 // Table values are IEEE singles; they enter the arithmetic through the same
 // narrowing, which is exact for every finite single below 2^127.
 inline Real48 SingleToReal48(float f) { return ExtendedToReal48(static_cast<Extended>(f)); }
 
 inline bool IsZero(Real48 r) { return r.bytes[0] == 0; }
-
-namespace real48_detail {
-
-// The x87 extended format as it lies in memory on x86: the 64-bit
-// significand with its explicit integer bit, then sign and 15-bit exponent.
-struct ExtendedBits {
-    std::uint64_t significand;
-    std::uint16_t signAndExponent;
-};
-
-constexpr int kExponentShift = 16383 - 129;  // extended bias less Real48 bias
-
-[[noreturn]] void RaiseOverflow();
-
-}  // namespace real48_detail
-
-inline Extended Real48ToExtended(Real48 r) {
-    using namespace real48_detail;
-    if (r.bytes[0] == 0) return 0.0L;
-    std::uint64_t top = 0;  // sign and the 39 fraction bits, most significant first
-    std::memcpy(&top, r.bytes + 1, 5);
-    ExtendedBits bits{(std::uint64_t(1) << 63) | ((top & 0x7FFFFFFFFFull) << 24),
-                      std::uint16_t(((top >> 39) << 15) | (r.bytes[0] + kExponentShift))};
-    Extended x = 0;
-    std::memcpy(&x, &bits, 10);
-    return x;
-}
-
-inline Real48 ExtendedToReal48(Extended x) {
-    using namespace real48_detail;
-    ExtendedBits bits{};
-    std::memcpy(&bits, &x, 10);
-    int exponent = bits.signAndExponent & 0x7FFF;
-    Real48 r{};
-    if (exponent == 0x7FFF) RaiseOverflow();  // infinity or NaN
-    if (exponent == 0) return r;             // zero or subnormal
-
-    // Keep the integer bit and the 39 bits below it; the highest dropped bit
-    // decides, whatever lies under it, and ties go away from zero.
-    std::uint64_t kept = bits.significand >> 24;
-    if (bits.significand & (std::uint64_t(1) << 23)) {
-        kept += 1;
-        if (kept >> 40) {  // carried out of the top: the next power of two
-            kept >>= 1;
-            exponent += 1;
-        }
-    }
-    const int e = exponent - kExponentShift;
-    if (e <= 0) return r;
-    if (e > 255) RaiseOverflow();
-
-    const std::uint64_t sign = bits.signAndExponent >> 15;
-    const std::uint64_t packed = (kept & 0x7FFFFFFFFFull) | (sign << 39);
-    r.bytes[0] = std::uint8_t(e);
-    std::memcpy(r.bytes + 1, &packed, 5);
-    return r;
-}
 
 }  // namespace rudid

@@ -18,6 +18,9 @@ inline Real48 Real48At(const std::uint8_t *record, int index) {
     return SingleToReal48(SingleAt(record, index));
 }
 
+// The single as it enters the arithmetic, widened.
+inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleValue(SingleAt(record, index)); }
+
 // Whole numbers (grid temperatures, column bounds) enter exactly.
 inline Real48 WholeNumber(int n) { return ExtendedToReal48(Extended(n)); }
 

@@ -7,21 +7,25 @@
 namespace rudid {
 
 SaturationState SaturationByPressure(const TableSource &tables, Real48 p) {
+    return ToReal48(SaturationValuesByPressure(tables, Real48ToExtended(p)));
+}
+
+SaturationValues SaturationValuesByPressure(const TableSource &tables, Extended p) {
     const SaturationPressureGrid &grid = SaturationPressures();
     // Point 1 lies just above the extended 0.01, and no Real48 lies between
     // the two, so k >= 2 for every pressure the callers let through. At the
     // last point (221.2) no point lies above and k stays 292: the bracket is
     // then the last two records, and p gives the last record exactly.
-    const int k = FirstSaturationPointAbove(Real48ToExtended(p));
+    const int k = FirstSaturationPointAbove(p);
 
     std::uint8_t records[2 * kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(k - 2) * kSaturationRecordSize, sizeof records};
     ReadSpans(tables, Table::SaturationByPressure, &span, 1, records);
 
-    SaturationState state;
+    SaturationValues state;
     for (int f = 0; f < kSaturationFields; ++f)
-        state.field[f] = InterpolateLinear(p, grid.point[k - 1], grid.point[k], Real48At(records, f),
-                                           Real48At(records + kSaturationRecordSize, f));
+        state.field[f] = Interpolate(p, grid.value[k - 1], grid.value[k], ValueAt(records, f),
+                                     ValueAt(records + kSaturationRecordSize, f));
     return state;
 }
 

@@ -11,4 +11,7 @@ namespace rudid {
 // linearly in pressure. Raises the input/output failure of the table.
 SaturationState SaturationByPressure(const TableSource &tables, Real48 p);
 
+// The same on a widened pressure, with widened results.
+SaturationValues SaturationValuesByPressure(const TableSource &tables, Extended p);
+
 }  // namespace rudid

@@ -35,12 +35,21 @@ constexpr SaturationState kJustAboveZero = {{
 // The last record holds the critical point, 374.15 degC.
 constexpr Real48 kCriticalTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
+SaturationValues Widened(const SaturationState &state) {
+    SaturationValues values;
+    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = Real48ToExtended(state.field[f]);
+    return values;
+}
+
 }  // namespace
 
 SaturationState SaturationByTemperature(const TableSource &tables, Real48 t) {
-    const Extended temperature = Real48ToExtended(t);
-    if (temperature == 0) return kAtZero;
-    if (temperature < 0.01L) return kJustAboveZero;
+    return ToReal48(SaturationValuesByTemperature(tables, Real48ToExtended(t)));
+}
+
+SaturationValues SaturationValuesByTemperature(const TableSource &tables, Extended temperature) {
+    if (temperature == 0) return Widened(kAtZero);
+    if (temperature < 0.01L) return Widened(kJustAboveZero);
 
     // Record n + 1 holds n degC; truncation, whatever the rounding mode.
     const int n = int(temperature);
@@ -48,12 +57,12 @@ SaturationState SaturationByTemperature(const TableSource &tables, Real48 t) {
     const ByteSpan span{std::uint64_t(n + 1) * kSaturationRecordSize, sizeof records};
     ReadSpans(tables, Table::SaturationByTemperature, &span, 1, records);
 
-    const Real48 t0 = WholeNumber(n);
-    const Real48 t1 = temperature > 374 ? kCriticalTemperature : WholeNumber(n + 1);
-    SaturationState state;
+    const Extended t0 = n;
+    const Extended t1 = temperature > 374 ? Real48ToExtended(kCriticalTemperature) : Extended(n + 1);
+    SaturationValues state;
     for (int f = 0; f < kSaturationFields; ++f)
-        state.field[f] = InterpolateLinear(t, t0, t1, Real48At(records, f),
-                                           Real48At(records + kSaturationRecordSize, f));
+        state.field[f] = Interpolate(temperature, t0, t1, ValueAt(records, f),
+                                     ValueAt(records + kSaturationRecordSize, f));
     return state;
 }
 

@@ -22,4 +22,15 @@ struct SaturationState {
     Real48 field[kSaturationFields];
 };
 
+// The same state with every field widened, as the lookups use it inside.
+struct SaturationValues {
+    Extended field[kSaturationFields];
+};
+
+inline SaturationState ToReal48(const SaturationValues &values) {
+    SaturationState state;
+    for (int f = 0; f < kSaturationFields; ++f) state.field[f] = ExtendedToReal48(values.field[f]);
+    return state;
+}
+
 }  // namespace rudid

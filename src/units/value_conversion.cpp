@@ -14,9 +14,8 @@ constexpr Extended kOneNinth = 1.0L / 9.0L;
 constexpr Extended kFahrenheitPerKelvin = 1.8L;
 constexpr Extended kCelsiusZeroInKelvin = 273.15L;
 
-Real48 ConvertTemperature(Extended scale, int direction, Real48 value) {
-    if (scale == 0) return value;  // Celsius, the internal scale: bit for bit
-    const Extended x = Real48ToExtended(value);
+Extended ConvertTemperature(Extended scale, int direction, Extended x) {
+    if (scale == 0) return x;  // Celsius, the internal scale: unchanged
     Extended result;
     if (scale == 1) {  // Fahrenheit
         result = direction == 0 ? ((x - kFahrenheitZero) * kFive) * kOneNinth
@@ -24,7 +23,7 @@ Real48 ConvertTemperature(Extended scale, int direction, Real48 value) {
     } else {  // Kelvin, the only other scale the table holds
         result = direction == 0 ? x - kCelsiusZeroInKelvin : x + kCelsiusZeroInKelvin;
     }
-    return ExtendedToReal48(result);
+    return RoundToReal48(result);
 }
 
 }  // namespace
@@ -39,10 +38,14 @@ void ConvertValue(QuantityCode code, int direction, Real48 value, const char *un
 }
 
 Real48 ConvertWithFactor(QuantityCode code, int direction, Real48 value, UnitFactor factor) {
-    if (code == Temperature) return ConvertTemperature(Real48ToExtended(factor), direction, value);
-    const Extended x = Real48ToExtended(value);
-    const Extended f = Real48ToExtended(factor);
-    return ExtendedToReal48(direction == 0 ? x * f : x / f);
+    if (code == Temperature && IsZero(factor)) return value;  // Celsius: the bytes as they are
+    return ExtendedToReal48(
+        ConvertWidened(code, direction, Real48ToExtended(value), Real48ToExtended(factor)));
+}
+
+Extended ConvertWidened(QuantityCode code, int direction, Extended value, Extended factor) {
+    if (code == Temperature) return ConvertTemperature(factor, direction, value);
+    return RoundToReal48(direction == 0 ? value * factor : value / factor);
 }
 
 }  // namespace rudid

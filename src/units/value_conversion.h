@@ -21,4 +21,7 @@ void ConvertValue(QuantityCode code, int direction, Real48 value, const char *un
 // given for the code, for callers that convert many values in one unit.
 Real48 ConvertWithFactor(QuantityCode code, int direction, Real48 value, UnitFactor factor);
 
+// The same on a widened value and factor, giving the widened result.
+Extended ConvertWidened(QuantityCode code, int direction, Extended value, Extended factor);
+
 }  // namespace rudid
