@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -125,6 +126,35 @@ std::vector<std::uint8_t> SinglePhaseTable(int isobars) {
         }
     }
     return bytes;
+}
+
+std::vector<std::uint8_t> SinglePhaseTableVaryingAboveCritical(int isobars) {
+    std::vector<std::uint8_t> bytes = SinglePhaseTable(isobars);
+    for (int i = 1; i <= isobars; ++i) {
+        const double p = SinglePhaseGridPoint(i);
+        if (p <= 221.2) continue;
+        std::vector<std::uint8_t> isobar;
+        for (int j = 0; j <= 80; ++j) {
+            const double t = 10.0 * j;
+            AppendSingles(isobar, {float(0.001 + 1e-5 * t - 5e-7 * p), float(800 + 2 * t - 0.1 * p),
+                                   float(1 + 0.005 * t - 1e-4 * p)});
+        }
+        std::copy(isobar.begin(), isobar.end(), bytes.begin() + std::ptrdiff_t(i - 1) * 972);
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> SaturationByPressureTableWithCriticalPoint() {
+    std::vector<std::uint8_t> bytes = SaturationByPressureTable(291);
+    AppendSingles(bytes, {374.15f, 0.00317f, 0.00317f, 2107.4f, 2107.4f, 4.4429f, 4.4429f});
+    return bytes;
+}
+
+float SingleAt(const std::vector<std::uint8_t> &bytes, std::size_t index) {
+    if (4 * index + 4 > bytes.size()) throw std::out_of_range("no such single in the table");
+    float value;
+    std::memcpy(&value, bytes.data() + 4 * index, 4);
+    return value;
 }
 
 }  // namespace rudid::testing

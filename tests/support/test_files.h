@@ -1,7 +1,9 @@
 // Scratch directories and small table files for the tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,5 +38,21 @@ void AppendSingles(std::vector<std::uint8_t> &bytes, std::initializer_list<float
 std::vector<std::uint8_t> SaturationByPressureTable(int records = 292);
 std::vector<std::uint8_t> SaturationByTemperatureTable(int records = 377);
 std::vector<std::uint8_t> SinglePhaseTable(int isobars = 224);
+
+// The single-phase table of SinglePhaseTable, except that above 221.2 bar the
+// entries also fall with pressure (v by 5e-7 m3/kg, h by 0.1 kJ/kg and s by
+// 1e-4 kJ/(kg K) per bar), so that results tell one supercritical isobar
+// from another. At 300 bar the columns still hold the critical-point keys
+// 0.00317, 2107.4 and 4.4429.
+std::vector<std::uint8_t> SinglePhaseTableVaryingAboveCritical(int isobars = 224);
+
+// SaturationByPressureTable with the last record (221.2 bar) holding the
+// critical point: liquid and vapour values equal, v 0.00317, h 2107.4,
+// s 4.4429, at 374.15 degC.
+std::vector<std::uint8_t> SaturationByPressureTableWithCriticalPoint();
+
+// The single at position index (counted in singles from the start) of a
+// table file's bytes.
+float SingleAt(const std::vector<std::uint8_t> &bytes, std::size_t index);
 
 }  // namespace rudid::testing

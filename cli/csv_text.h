@@ -1,0 +1,19 @@
+// The little of CSV that rows of numbers need.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rudid::cli {
+
+// Appends one field, quoted when it holds a comma, a quotation mark or a
+// line break, with the separating comma unless it is the first of its row.
+void AppendCsvField(std::string *row, std::string_view field, bool first = false);
+
+// The fields of a line separated by commas, each without the blanks around
+// it and without one pair of enclosing quotation marks. Numbers hold no
+// commas, so quoted commas are not looked for.
+std::vector<std::string_view> SplitCsvLine(std::string_view line);
+
+}  // namespace rudid::cli

@@ -1,0 +1,37 @@
+// One call of a property function and what came back: a property, an error
+// code for a state outside the tables, or a failure without a result.
+#pragma once
+
+#include <string>
+
+#include "export_table.h"
+
+namespace rudid::cli {
+
+enum class OutcomeKind { Value, RangeError, Failure };
+
+struct Outcome {
+    OutcomeKind kind = OutcomeKind::Value;
+    double value = 0;     // the property (Value)
+    int code = 0;         // the error code (RangeError) or failure code (Failure)
+    std::string message;  // what the code means
+};
+
+// Calls the export once; second is ignored by the one-argument exports.
+Outcome CallExport(const ExportInfo &info, double first, double second);
+
+// Reads the double that a property function answered with.
+Outcome ClassifyResult(const ExportInfo &info, double result);
+
+// The outcome of a row that failed without a result, by its failure code.
+Outcome FailureOutcome(int code);
+
+// The state that an error code (-1001 ... -1015) refuses, in words. The
+// limits are those the library tests, in its internal units (bar, C,
+// kJ/kg, kJ/kg,K, m3/kg), whatever units are configured.
+std::string ErrorCodeMeaning(int code, ExportFamily family);
+
+// The message of a failure code ("File not found", ...).
+std::string FailureMessage(int code);
+
+}  // namespace rudid::cli

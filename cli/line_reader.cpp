@@ -1,0 +1,52 @@
+#include "line_reader.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace rudid::cli {
+
+bool LineReader::Refill(const std::function<void()> &beforeWaiting) {
+    if (atEnd_) return false;
+    pollfd ready{fd_, POLLIN, 0};
+    if (::poll(&ready, 1, 0) == 0 && beforeWaiting) beforeWaiting();
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            failed_ = got < 0;
+            atEnd_ = true;
+            return false;
+        }
+        start_ = 0;
+        end_ = std::size_t(got);
+        return true;
+    }
+}
+
+bool LineReader::Next(std::string *line, bool *tooLong, const std::function<void()> &beforeWaiting) {
+    line->clear();
+    *tooLong = false;
+    bool any = false;
+    for (;;) {
+        if (start_ == end_ && !Refill(beforeWaiting)) return any;
+        any = true;
+        const char *from = buffer_ + start_;
+        const void *newline = std::memchr(from, '\n', end_ - start_);
+        const std::size_t length = newline ? std::size_t(static_cast<const char *>(newline) - from) : end_ - start_;
+        const std::size_t room = longestLine_ - std::min(longestLine_, line->size());
+        if (length > room) *tooLong = true;
+        line->append(from, std::min(length, room));
+        start_ += length;
+        if (newline) {
+            ++start_;
+            if (!line->empty() && line->back() == '\r') line->pop_back();
+            return true;
+        }
+    }
+}
+
+}  // namespace rudid::cli

@@ -1,0 +1,37 @@
+#include "number_text.h"
+
+#include <charconv>
+#include <system_error>
+
+namespace rudid::cli {
+
+std::string FormatNumber(double value, int significantDigits) {
+    char text[64];
+    const std::to_chars_result written =
+        significantDigits > 0
+            ? std::to_chars(text, text + sizeof text, value, std::chars_format::general, significantDigits)
+            : std::to_chars(text, text + sizeof text, value);
+    return std::string(text, written.ptr);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+    text = TrimBlanks(text);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return std::nullopt;  // "+-1"
+    }
+    if (text.empty()) return std::nullopt;
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (read.ec != std::errc() || read.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+}  // namespace rudid::cli

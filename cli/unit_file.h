@@ -1,0 +1,46 @@
+// default.cfg, the unit configuration in the library's data directory: 31
+// signed 16-bit little-endian words, word k selecting the unit of quantity
+// code k. The library reads it once, when it is loaded.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "unit_catalogue.h"
+
+namespace rudid::cli {
+
+using SelectionWords = std::array<std::int16_t, kSelectionWordCount>;
+
+struct UnitFile {
+    std::string path;
+    bool exists = false;
+    std::vector<std::uint8_t> bytes;  // the whole file as it is
+};
+
+// RudidDataDirectory() followed by "default.cfg".
+std::string UnitFilePath();
+
+// Reads the file. A missing file is not an error (exists stays false);
+// false with a message in *error when it cannot be read.
+bool ReadUnitFile(const std::string &path, UnitFile *file, std::string *error);
+
+// The selections as the library takes them from these bytes: words in file
+// order; a short file fills the words it covers (a trailing odd byte is the
+// low-order byte of its word) and leaves the rest zero.
+SelectionWords SelectionsOf(const std::vector<std::uint8_t> &bytes);
+
+// Stores one selection word, little-endian. A file shorter than the 31
+// words is first extended with zero bytes; every other byte stays as it was.
+void StoreSelection(std::vector<std::uint8_t> *bytes, int word, std::int16_t value);
+
+// Replaces the file at path with bytes so that a reader sees either the old
+// or the new file, never a part: a temporary file in the same directory,
+// flushed to disk, then renamed over it. Keeps the mode of the file it
+// replaces; follows a symbolic link to the file it names.
+bool ReplaceFileAtomically(const std::string &path, const std::vector<std::uint8_t> &bytes,
+                           std::string *error);
+
+}  // namespace rudid::cli

@@ -1,0 +1,115 @@
+// The unit configuration: what each quantity is given and returned in, and
+// changing it in default.cfg.
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+#include "rudid32.h"
+#include "unit_catalogue.h"
+#include "unit_file.h"
+
+namespace rudid::cli {
+
+namespace {
+
+std::string Choices(const QuantityInfo &quantity, const char *selected) {
+    std::string text;
+    for (const char *unit : quantity.units) {
+        if (!text.empty()) text += ' ';
+        text += unit == selected ? "[" + std::string(unit) + "]" : std::string(unit);
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunUnitsList() {
+    const std::string path = UnitFilePath();
+    UnitFile file;
+    std::string error;
+    const bool read = ReadUnitFile(path, &file, &error);
+    const SelectionWords words = SelectionsOf(file.bytes);
+
+    std::printf("unit configuration %s", path.c_str());
+    if (!read)
+        std::printf(" (%s: first unit of every quantity)", error.c_str());
+    else if (!file.exists)
+        std::printf(" (missing: first unit of every quantity)");
+    else if (file.bytes.size() < 2 * kSelectionWordCount)
+        std::printf(" (%zu bytes, short of %d: the missing selections are 0)", file.bytes.size(),
+                    2 * kSelectionWordCount);
+    std::printf("\n%-4s  %-25s  %-8s  %-10s  %s\n", "code", "quantity", "internal", "configured", "choices");
+    for (const QuantityInfo &quantity : Quantities()) {
+        if (IsReserved(quantity)) {
+            std::printf("%4d  %-25s\n", quantity.code, "(reserved)");
+            continue;
+        }
+        if (quantity.units.empty()) {
+            std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name, "-", "-", "(no unit)");
+            continue;
+        }
+        const std::int16_t word = words[std::size_t(quantity.selectionWord)];
+        const char *selected = SelectedUnit(quantity, word);
+        std::string choices = Choices(quantity, selected);
+        if (quantity.selectionWord != quantity.code)
+            choices += "  (follows " + std::string(Quantities()[std::size_t(quantity.selectionWord)].name) + ")";
+        else if (!SelectionInRange(quantity, word))
+            choices += "  (selection " + std::to_string(word) + " is outside the list)";
+        std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name, quantity.internalUnit, selected,
+                    choices.c_str());
+    }
+    const char *message = RudidStartupMessage();
+    if (message && *message) std::printf("the library reported at start-up: %s\n", message);
+    return kExitOk;
+}
+
+int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
+    const QuantityInfo *quantity = FindQuantity(quantityName);
+    if (!quantity) {
+        std::fprintf(stderr, "rudid32 units set: unknown quantity \"%s\" (see rudid32 units)\n", quantityName.c_str());
+        return kExitUsage;
+    }
+    if (IsReserved(*quantity)) {
+        std::fprintf(stderr, "rudid32 units set: quantity code %d is reserved and has no units\n", quantity->code);
+        return kExitUsage;
+    }
+    if (quantity->units.empty()) {
+        std::fprintf(stderr, "rudid32 units set: %s has no unit\n", quantity->name);
+        return kExitUsage;
+    }
+    if (quantity->selectionWord != quantity->code) {
+        std::fprintf(stderr, "rudid32 units set: %s follows the %s selection; set that instead\n", quantity->name,
+                     Quantities()[std::size_t(quantity->selectionWord)].name);
+        return kExitUsage;
+    }
+    const std::optional<int> index = FindUnitIndex(*quantity, unitName);
+    if (!index) {
+        std::fprintf(stderr, "rudid32 units set: %s has no unit \"%s\"; choose one of: %s\n", quantity->name,
+                     unitName.c_str(), Choices(*quantity, nullptr).c_str());
+        return kExitUsage;
+    }
+
+    UnitFile file;
+    std::string error;
+    if (!ReadUnitFile(UnitFilePath(), &file, &error)) {
+        std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    const std::int16_t before = SelectionsOf(file.bytes)[std::size_t(quantity->code)];
+    const char *newUnit = quantity->units[std::size_t(*index)];
+    if (file.exists && file.bytes.size() >= 2 * kSelectionWordCount && before == *index) {
+        std::printf("%s: already %s\n", quantity->name, newUnit);
+        return kExitOk;
+    }
+    StoreSelection(&file.bytes, quantity->code, std::int16_t(*index));
+    if (!ReplaceFileAtomically(file.path, file.bytes, &error)) {
+        std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    std::printf("%s: %s -> %s in %s%s\n", quantity->name, SelectedUnit(*quantity, before), newUnit,
+                file.path.c_str(), file.exists ? "" : " (created)");
+    std::printf("programs that load the library from now on use it; running ones keep their units\n");
+    return kExitOk;
+}
+
+}  // namespace rudid::cli

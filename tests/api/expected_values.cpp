@@ -1,0 +1,43 @@
+#include "api/expected_values.h"
+
+#include <stdexcept>
+
+#include "tables/interpolation.h"
+#include "tables/saturation_by_pressure.h"
+#include "tables/table_source.h"
+#include "units/value_conversion.h"
+
+namespace rudid::testing {
+
+double SaturationValue(const Bytes &table, int record, int field) {
+    return SingleAt(table, std::size_t(record) * kSaturationFields + std::size_t(field));
+}
+
+double SinglePhaseValue(const Bytes &table, int point, int tenth, int column) {
+    return SingleAt(table, (std::size_t(point - 1) * 81 + std::size_t(tenth)) * 3 + std::size_t(column));
+}
+
+Real48 R48(long double x) { return ExtendedToReal48(x); }
+
+double Widened(Real48 r) { return double(Real48ToExtended(r)); }
+
+double RoundedToReal48(long double x) { return Widened(R48(x)); }
+
+double Converted(QuantityCode code, int direction, double value, const char *unit) {
+    Real48 converted{};
+    int failed = 1;
+    ConvertValue(code, direction, R48(value), unit, &converted, &failed);
+    if (failed != 0) throw std::invalid_argument(std::string("unit not recognised: ") + unit);
+    return Widened(converted);
+}
+
+SaturationState SaturationAt(const LibraryInstance &lib, double pressure) {
+    const std::string directory = lib.dataPrefix();
+    return SaturationByPressure(FileTableSource(directory.c_str()), R48(pressure));
+}
+
+double Interpolated(double x, double x0, double x1, double y0, double y1) {
+    return Widened(InterpolateLinear(R48(x), R48(x0), R48(x1), R48(y0), R48(y1)));
+}
+
+}  // namespace rudid::testing

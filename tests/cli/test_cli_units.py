@@ -1,0 +1,127 @@
+"""The unit configuration: the listing, and changing default.cfg in place
+without disturbing anything else in it. The tool's unit lists are checked
+against the library: each selection it writes must make the library
+convert with the unit of that name."""
+
+import os
+import stat
+
+import pytest
+
+import rudid32
+from cli_support import DataDirectory, selection_bytes
+
+# Internal units per unit, for the quantities the property functions use.
+PRESSURE = {"bar": 1, "Pa": 1e-5, "N/m2": 1e-5, "MPa": 10, "at": 0.980665, "atm": 1.01325, "dyn/cm2": 1e-6,
+            "kp/cm2": 0.980665, "kp/m2": 0.980665e-4, "mmHg": 0.00133332, "psi": 0.0689472, "ksi": 68.9472}
+ENTHALPY = {"kJ/kg": 1, "J/kg": 1e-3, "erg/g": 1e-7, "Btu/lbm": 2.326011}
+ENTROPY = {"kJ/kg,K": 1, "J/kg,k": 1e-3, "erg/g,K": 1e-7, "Btu/lbm,F": 4.186820}
+VOLUME = {"m3/ton": 1e-3, "m3/kg": 1, "dm3/kg": 1e-3, "in3/lbm": 3.612732e-5, "ft3/lbm": 0.06242801}
+TEMPERATURE = {"C": lambda c: c, "K": lambda c: c + 273.15, "F": lambda c: c * 1.8 + 32}
+
+
+def listing(data):
+    """{quantity: (configured unit, choices)} from rudid32 units."""
+    lines = data.run("units", check=0).stdout.splitlines()
+    table = {}
+    for line in lines[2:]:
+        fields = line.split()
+        if len(fields) >= 4 and fields[0].isdigit():
+            table[fields[1]] = (fields[3], fields[4:])
+    return table
+
+
+def test_listing_shows_the_26_codes_with_the_configured_unit_marked(data):
+    data.config.write_bytes(selection_bytes({3: 10, 6: 2, 12: 1, 9: 99}))
+    output = data.run("units", check=0).stdout
+    assert str(data.config) in output.splitlines()[0]
+    codes = [int(line.split()[0]) for line in output.splitlines()[2:] if line.split() and line.split()[0].isdigit()]
+    assert codes == list(range(26))
+    table = listing(data)
+    assert table["pressure"][0] == "psi" and "[psi]" in table["pressure"][1]
+    assert table["temperature"][0] == "F"
+    assert table["per-degree"][0] == "F"  # follows the temperature
+    assert table["power"][0] == "MW" and "outside the list" in " ".join(table["power"][1])
+
+
+def set_and_call(data, quantity, unit, *call):
+    data.run("units", "set", quantity, unit, check=0)
+    result = data.run(*call, check=0).stdout.split()
+    return float(result[0]), result[1:]
+
+
+@pytest.mark.parametrize("unit", PRESSURE)
+def test_pressure_units_select_what_the_library_converts_with(tmp_path, unit):
+    data = DataDirectory(tmp_path)
+    value, _ = set_and_call(data, "pressure", unit, "AQPPT", repr(10 / PRESSURE[unit]))
+    assert value == pytest.approx(rudid32.saturation_temperature(10), rel=1e-5)
+    value, printed = set_and_call(data, "pressure", unit, "AQPTP", 100)
+    assert value * PRESSURE[unit] == pytest.approx(rudid32.saturation_pressure(100), rel=1e-5)
+    assert printed == [unit]
+
+
+@pytest.mark.parametrize("unit", TEMPERATURE)
+def test_temperature_units_select_what_the_library_converts_with(tmp_path, unit):
+    data = DataDirectory(tmp_path)
+    value, printed = set_and_call(data, "temperature", unit, "AQPTP", repr(TEMPERATURE[unit](100)))
+    assert value == pytest.approx(rudid32.saturation_pressure(100), rel=1e-5)
+    value, printed = set_and_call(data, "temperature", unit, "AQPPT", 10)
+    assert value == pytest.approx(TEMPERATURE[unit](rudid32.saturation_temperature(10)), rel=1e-6)
+    assert printed == [unit]
+
+
+@pytest.mark.parametrize("quantity, units, call, reference", [
+    ("enthalpy", ENTHALPY, "AQPPHT", rudid32.temperature_ph(10, 3000)),
+    ("specific-entropy", ENTROPY, "AQPPST", rudid32.temperature_ps(10, 7)),
+    ("SpecificVolume", VOLUME, "AQPPVT", rudid32.temperature_pv(10, 0.25)),
+])
+def test_property_units_select_what_the_library_converts_with(tmp_path, quantity, units, call, reference):
+    internal = {"AQPPHT": 3000, "AQPPST": 7, "AQPPVT": 0.25}[call]
+    for index, (unit, factor) in enumerate(units.items()):
+        data = DataDirectory(tmp_path / str(index))
+        value, _ = set_and_call(data, quantity, unit, call, 10, repr(internal / factor))
+        assert value == pytest.approx(reference, rel=1e-5), unit
+        assert data.config.read_bytes()[2 * {"AQPPHT": 5, "AQPPST": 10, "AQPPVT": 12}[call]] == index
+
+
+def test_set_changes_one_word_and_keeps_every_other_byte(data):
+    original = bytes(range(1, 71))  # 62 bytes of selections and 8 beyond
+    data.config.write_bytes(original)
+    os.chmod(data.config, 0o640)
+    result = data.run("units", "set", "pressure", "PSI", check=0)
+    assert "bar -> psi" in result.stdout
+    changed = data.config.read_bytes()
+    assert changed == original[:6] + bytes([10, 0]) + original[8:]
+    assert stat.S_IMODE(os.stat(data.config).st_mode) == 0o640
+    assert [p.name for p in data.path.iterdir() if p.name.startswith(".")] == []  # no temporary left
+
+
+def test_set_creates_a_missing_file_and_extends_a_short_one(data):
+    data.config.unlink()
+    data.run("units", "set", "temperature", "K", check=0)
+    assert data.config.read_bytes() == selection_bytes({6: 1})
+    data.config.write_bytes(bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]))  # 11 bytes: the last a low-order byte
+    data.run("units", "set", "temperature", "F", check=0)
+    assert data.config.read_bytes() == bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]) + bytes(1) + bytes([2, 0]) + bytes(48)
+
+
+def test_set_writes_through_a_link_to_the_file(data):
+    target = data.path / "units.bin"
+    data.config.rename(target)
+    data.config.symlink_to(target.name)
+    data.run("units", "set", "pressure", "MPa", check=0)
+    assert data.config.is_symlink()
+    assert target.read_bytes()[6:8] == bytes([3, 0])
+
+
+@pytest.mark.parametrize("arguments, message", [
+    (("pressure", "furlong"), 'no unit "furlong"'),
+    (("11", "m"), "reserved"),
+    (("per-degree", "K"), "follows the temperature"),
+    (("dimensionless", "m"), "has no unit"),
+    (("colour", "red"), "unknown quantity"),
+])
+def test_set_refuses_and_leaves_the_file_alone(data, arguments, message):
+    before = data.config.read_bytes()
+    assert message in data.run("units", "set", *arguments, check=2).stderr
+    assert data.config.read_bytes() == before

@@ -1,0 +1,117 @@
+#!/bin/sh
+# Installs a built tree into a temporary prefix and uses the installation
+# from outside, as another project would: a program found through
+# find_package(RUDID32), one built with pkg-config, and the installed rudid32
+# tool. Each must reach the installed tables through the ZAREVIRU.INI that
+# the installation writes beside the library.
+#
+# install_test.sh BUILD_DIR GENERATOR C_COMPILER LIBDIR INCLUDEDIR BINDIR DATADIR
+# (the last four relative to the prefix, as configured in the build).
+set -eu
+build=$1 generator=$2 cc=$3 libdir=$4 includedir=$5 bindir=$6 datadir=$7
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+unset ZAREVIRU_INI RUDID32_LIBRARY
+failures=0
+
+fail() {
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+
+expect_file() {
+    [ -f "$1" ] || fail "missing $1"
+}
+
+# A saturation temperature at 10 bar as printed by a consumer: the data
+# directory the library read, then the temperature in C.
+check_consumer_output() {
+    what=$1 output=$2
+    directory=${output% *} temperature=${output##* }
+    [ "$directory" = "$prefix/$datadir/rudid32/" ] || fail "$what read the tables in '$directory'"
+    awk -v t="$temperature" 'BEGIN { exit !(t > 179.8 && t < 180.0) }' ||
+        fail "$what printed '$temperature', not the saturation temperature at 10 bar"
+}
+
+cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+
+for file in "$libdir/libRUDID32.so" "$libdir/libRUDID32.so.1" "$includedir/rudid32.h" "$bindir/rudid32" \
+            "$datadir/rudid32/zarude.dat" "$datadir/rudid32/vevuzu.dat" "$datadir/rudid32/didizar.dat" \
+            "$datadir/rudid32/default.cfg" "$libdir/cmake/RUDID32/RUDID32Config.cmake" \
+            "$libdir/cmake/RUDID32/RUDID32ConfigVersion.cmake" "$libdir/pkgconfig/rudid32.pc"; do
+    expect_file "$prefix/$file"
+done
+grep -qx "DIR=$prefix/$datadir/rudid32" "$prefix/$libdir/ZAREVIRU.INI" ||
+    fail "ZAREVIRU.INI does not name the installed data directory: $(cat "$prefix/$libdir/ZAREVIRU.INI")"
+
+cat > "$work/consumer.c" <<'C'
+#include <stdio.h>
+
+#include "rudid32.h"
+
+int main(void) {
+    const double *t = AQPPT(10.0);
+    if (!t) {
+        fprintf(stderr, "%s (%d)\n", RudidLastErrorMessage(), RudidLastError());
+        return 1;
+    }
+    printf("%s %.6f\n", RudidDataDirectory(), *t);
+    return 0;
+}
+C
+
+# find_package
+mkdir "$work/cmake-consumer"
+cp "$work/consumer.c" "$work/cmake-consumer/"
+cat > "$work/cmake-consumer/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(consumer C)
+find_package(RUDID32 1 REQUIRED)
+add_executable(consumer consumer.c)
+target_link_libraries(consumer PRIVATE RUDID32::RUDID32)
+file(WRITE ${CMAKE_BINARY_DIR}/data_dir.txt "${RUDID32_DATA_DIR}")
+CMAKE
+if cmake -S "$work/cmake-consumer" -B "$work/cmake-build" -G "$generator" -DCMAKE_C_COMPILER="$cc" \
+        -DCMAKE_PREFIX_PATH="$prefix" > "$work/cmake.log" 2>&1 &&
+   cmake --build "$work/cmake-build" >> "$work/cmake.log" 2>&1; then
+    check_consumer_output "the find_package consumer" "$("$work/cmake-build/consumer")"
+    [ "$(cat "$work/cmake-build/data_dir.txt")" = "$prefix/$datadir/rudid32" ] ||
+        fail "RUDID32_DATA_DIR is $(cat "$work/cmake-build/data_dir.txt")"
+else
+    cat "$work/cmake.log" >&2
+    fail "the find_package consumer did not build"
+fi
+
+# pkg-config
+export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
+if "$cc" "$work/consumer.c" -o "$work/pc-consumer" $(pkg-config --cflags --libs rudid32) \
+        -Wl,-rpath,"$(pkg-config --variable=libdir rudid32)"; then
+    check_consumer_output "the pkg-config consumer" "$("$work/pc-consumer")"
+else
+    fail "the pkg-config consumer did not build"
+fi
+
+# The installed tool finds the installed library and tables by itself.
+output=$("$prefix/$bindir/rudid32" AQPPT 10) || fail "the installed rudid32 failed"
+case $output in 179.8*" C") ;; *) fail "the installed rudid32 printed '$output'" ;; esac
+
+# Installing again keeps the user's choice of units.
+"$prefix/$bindir/rudid32" units set temperature K > /dev/null
+cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+case $("$prefix/$bindir/rudid32" AQPPT 10) in *" K") ;; *) fail "reinstalling replaced default.cfg" ;; esac
+
+# Staged installation: the INI and the pkg-config file name the final
+# place, not the staging directory.
+DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/rudid32-test > "$work/install.log"
+grep -qx "DIR=/opt/rudid32-test/$datadir/rudid32" "$work/stage/opt/rudid32-test/$libdir/ZAREVIRU.INI" ||
+    fail "the staged ZAREVIRU.INI names the wrong directory"
+grep -qx "prefix=/opt/rudid32-test" "$work/stage/opt/rudid32-test/$libdir/pkgconfig/rudid32.pc" ||
+    fail "the staged rudid32.pc names the wrong prefix"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failed" >&2
+    exit 1
+fi
+echo "installation used from outside: find_package, pkg-config, the tool, reinstall, DESTDIR"
