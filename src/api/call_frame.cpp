@@ -64,9 +64,9 @@ double RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
 
 // The saturated mixture by the lever rule, in extended precision: the
 // vapour share first, then the liquid share.
-Extended Mix(const SaturationValues &sat, int liquid, Extended x) {
-    const Extended a = x * sat.field[liquid + 1];
-    const Extended b = (1 - x) * sat.field[liquid];
+Extended Mix(SaturationPoint &sat, int liquid, Extended x) {
+    const Extended a = x * sat.field(liquid + 1);
+    const Extended b = (1 - x) * sat.field(liquid);
     return RoundToReal48(a + b);
 }
 
@@ -84,15 +84,15 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            const SaturationValues sat = fn.family == ExportFamily::SaturationByPressure
-                                             ? SaturationValuesByPressure(tables, first)
-                                             : SaturationValuesByTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field[fn.output] : Mix(sat, fn.output, second);
+            SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
+                                      ? SaturationPointByPressure(tables, first)
+                                      : SaturationPointByTemperature(tables, first);
+            *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat, fn.output, second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (LookupPTValues(tables, first, second, &state) != 0) return false;
+            if (LookupPTValues(tables, first, second, 1u << fn.output, &state) != 0) return false;
             const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
             *output = outputs[fn.output];
             return true;
@@ -101,7 +101,9 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            if (LookupInverse(tables, KeyOf(fn.family), first, second, &state) != 0) return false;
+            // The quality output needs none of the others.
+            const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
+            if (LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state) != 0) return false;
             const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
             *output = outputs[fn.output];
             return true;

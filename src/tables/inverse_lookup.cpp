@@ -62,9 +62,13 @@ public:
         ReadSpans(tables, Table::SinglePhase, &span, 1, records_);
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
-        if (!AllValuesSafe())
+        safe_ = AllValuesSafe();
+        if (!safe_)
             for (int i = 0; i < kIsobarEntries * 3; ++i) (void)value(i / 3, i % 3);
     }
+
+    // Whether every value of both records is finite and below 2^126.
+    bool safe() const { return safe_; }
 
     float value(int entry, int column) {
         const int i = 3 * entry + column;
@@ -91,10 +95,8 @@ public:
 
 private:
     bool AllValuesSafe() const {
-        for (int i = 0; i < 2 * kIsobarEntries * 3; ++i) {
-            const float f = SingleAt(records_, i);
-            if (!(f > -0x1p126f && f < 0x1p126f)) return false;
-        }
+        for (int i = 0; i < 2 * kIsobarEntries * 3; ++i)
+            if (!IsSafeSingle(SingleAt(records_, i))) return false;
         return true;
     }
 
@@ -102,6 +104,7 @@ private:
     std::uint8_t records_[2 * kIsobarSize];
     float values_[kIsobarEntries * 3];
     std::uint64_t known_[4] = {};
+    bool safe_ = true;
 };
 
 // The first entry k (1..80) whose key exceeds the given key, 80 when none
@@ -137,29 +140,29 @@ Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k) {
                   SingleValue(isobar.value(k, kv.secondColumn)), SingleValue(isobar.value(k, kv.thirdColumn))};
 }
 
-InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality) {
-    InverseValues state;
-    state.temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
-    state.second = Interpolate(key, a.key, b.key, a.second, b.second);
-    state.third = Interpolate(key, a.key, b.key, a.third, b.third);
+InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted) {
+    InverseValues state{};
+    if (wanted & kWantTemperature) state.temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
+    if (wanted & kWantSecond) state.second = Interpolate(key, a.key, b.key, a.second, b.second);
+    if (wanted & kWantThird) state.third = Interpolate(key, a.key, b.key, a.third, b.third);
     state.quality = quality;
     return state;
 }
 
-InverseValues TwoPhase(const SaturationValues &sat, const KeyVariant &kv, Extended key) {
-    const Extended kf = sat.field[kv.keyLiquid];
-    const Extended kg = sat.field[kv.keyVapour];
-    InverseValues state;
+InverseValues TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted) {
+    const Extended kf = sat.field(kv.keyLiquid);
+    const Extended kg = sat.field(kv.keyVapour);
+    InverseValues state{};
     // Where the liquid and vapour keys coincide (the critical point) the key
     // equals both: the state is the saturated liquid, without a 0/0 quality.
     const Extended x = kg == kf ? 0.0L : RoundToReal48((key - kf) / (kg - kf));
     auto mix = [&](int liquid, int vapour) {
-        return RoundToReal48((1 - x) * sat.field[liquid] + x * sat.field[vapour]);
+        return RoundToReal48((1 - x) * sat.field(liquid) + x * sat.field(vapour));
     };
     state.quality = x;
-    state.second = mix(kv.secondLiquid, kv.secondVapour);
-    state.third = mix(kv.thirdLiquid, kv.thirdVapour);
-    state.temperature = sat.field[kSaturationLevel];
+    if (wanted & kWantSecond) state.second = mix(kv.secondLiquid, kv.secondVapour);
+    if (wanted & kWantThird) state.third = mix(kv.thirdLiquid, kv.thirdVapour);
+    state.temperature = sat.field(kSaturationLevel);
     return state;
 }
 
@@ -174,7 +177,7 @@ const KeyVariant &VariantOf(InverseKey key) {
 
 }  // namespace
 
-int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k,
+int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
                   InverseValues *state) {
     const KeyVariant &kv = VariantOf(variant);
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
@@ -183,34 +186,38 @@ int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ext
         WorkingIsobar isobar(tables, p);
         const int i = TemperatureInterval(isobar, kv.keyColumn, k);
         if (i < 0) return 1;
+        if (!isobar.safe()) wanted = kWantAllOutputs;
         const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
-        *state = Between(k, EntryAnchor(isobar, kv, i - 1), EntryAnchor(isobar, kv, i), vapourLike ? 1 : 0);
+        *state = Between(k, EntryAnchor(isobar, kv, i - 1), EntryAnchor(isobar, kv, i), vapourLike ? 1 : 0,
+                         wanted);
         return 0;
     }
 
-    const SaturationValues sat = SaturationValuesByPressure(tables, p);
-    const Extended kf = sat.field[kv.keyLiquid];
-    const Extended kg = sat.field[kv.keyVapour];
+    SaturationPoint sat = SaturationPointByPressure(tables, p);
+    if (!sat.safe()) wanted = kWantAllOutputs;
+    const Extended kf = sat.field(kv.keyLiquid);
+    const Extended kg = sat.field(kv.keyVapour);
     if (kf <= k && k <= kg) {
-        *state = TwoPhase(sat, kv, k);
+        *state = TwoPhase(sat, kv, k, wanted);
         return 0;
     }
 
     WorkingIsobar isobar(tables, p);
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
     if (i < 0) return 1;
+    if (!isobar.safe()) wanted = kWantAllOutputs;
     const Anchor below = EntryAnchor(isobar, kv, i - 1);
     const Anchor above = EntryAnchor(isobar, kv, i);
-    const Extended ts = sat.field[kSaturationLevel];
+    const Extended ts = sat.field(kSaturationLevel);
     const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
     if (straddling && k > kg) {
-        const Anchor vapour{kg, ts, sat.field[kv.secondVapour], sat.field[kv.thirdVapour]};
-        *state = Between(k, vapour, above, 1);
+        const Anchor vapour{kg, ts, sat.field(kv.secondVapour), sat.field(kv.thirdVapour)};
+        *state = Between(k, vapour, above, 1, wanted);
     } else if (straddling) {
-        const Anchor liquid{kf, ts, sat.field[kv.secondLiquid], sat.field[kv.thirdLiquid]};
-        *state = Between(k, below, liquid, 0);
+        const Anchor liquid{kf, ts, sat.field(kv.secondLiquid), sat.field(kv.thirdLiquid)};
+        *state = Between(k, below, liquid, 0, wanted);
     } else {
-        *state = Between(k, below, above, k > kg ? 1 : 0);
+        *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
     }
     return 0;
 }
@@ -219,7 +226,8 @@ namespace {
 
 int InverseLookup(const TableSource &tables, InverseKey variant, Real48 p, Real48 key, InverseState *state) {
     InverseValues values;
-    const int err = LookupInverse(tables, variant, Real48ToExtended(p), Real48ToExtended(key), &values);
+    const int err =
+        LookupInverse(tables, variant, Real48ToExtended(p), Real48ToExtended(key), kWantAllOutputs, &values);
     if (err == 0)
         *state = {ExtendedToReal48(values.temperature), ExtendedToReal48(values.second),
                   ExtendedToReal48(values.third), ExtendedToReal48(values.quality)};

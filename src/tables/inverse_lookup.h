@@ -26,7 +26,11 @@ int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state)
 int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state);
 int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state);
 
-// The routine behind the three, on widened values.
+// The routine behind the three, on widened values, for a caller that needs
+// only some of the outputs (a mask of kWantTemperature, kWantSecond,
+// kWantThird; the quality is always set). The others are left unset when
+// computing them could not change the outcome, that is when no value
+// involved can make an interpolation fail.
 enum class InverseKey { Enthalpy, Entropy, Volume };
 struct InverseValues {
     Extended temperature;
@@ -34,6 +38,8 @@ struct InverseValues {
     Extended third;
     Extended quality;
 };
-int LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, InverseValues *state);
+enum : unsigned { kWantTemperature = 1, kWantSecond = 2, kWantThird = 4, kWantAllOutputs = 7 };
+int LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
+                  InverseValues *state);
 
 }  // namespace rudid

@@ -15,6 +15,7 @@ namespace {
 struct Cell {
     Extended p0, p1, t0, t1;
     Extended corner[4][3];
+    bool safe;  // every corner value finite and below 2^126
 };
 
 Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
@@ -33,8 +34,12 @@ Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     cell.p1 = grid.point[k];
     cell.t0 = 10 * column;
     cell.t1 = 10 * column + 10;
+    cell.safe = true;
     for (int c = 0; c < 4; ++c)
-        for (int q = 0; q < 3; ++q) cell.corner[c][q] = ValueAt(entries + c * kEntrySize, q);
+        for (int q = 0; q < 3; ++q) {
+            cell.corner[c][q] = ValueAt(entries + c * kEntrySize, q);
+            cell.safe = cell.safe && IsSafeSingle(SingleAt(entries + c * kEntrySize, q));
+        }
     return cell;
 }
 
@@ -43,11 +48,12 @@ Extended Bilinear(const Cell &cell, Extended p, Extended t, int q) {
                            cell.corner[2][q], cell.corner[3][q]);
 }
 
-SinglePhaseValues BilinearState(const Cell &cell, Extended p, Extended t) {
-    SinglePhaseValues state;
-    state.volume = Bilinear(cell, p, t, kVolumeColumn);
-    state.entropy = Bilinear(cell, p, t, kEntropyColumn);
-    state.enthalpy = Bilinear(cell, p, t, kEnthalpyColumn);
+// Outputs in the order volume, entropy, enthalpy.
+SinglePhaseValues BilinearState(const Cell &cell, Extended p, Extended t, unsigned wanted) {
+    SinglePhaseValues state{};
+    if (wanted & kWantVolume) state.volume = Bilinear(cell, p, t, kVolumeColumn);
+    if (wanted & kWantEntropy) state.entropy = Bilinear(cell, p, t, kEntropyColumn);
+    if (wanted & kWantEnthalpy) state.enthalpy = Bilinear(cell, p, t, kEnthalpyColumn);
     return state;
 }
 
@@ -62,51 +68,59 @@ Extended AlongPressure(const Cell &cell, Extended p, bool low, int q) {
 
 int LookupPT(const TableSource &tables, Real48 p, Real48 t, SinglePhaseState *state) {
     SinglePhaseValues values;
-    const int err = LookupPTValues(tables, Real48ToExtended(p), Real48ToExtended(t), &values);
+    const int err = LookupPTValues(tables, Real48ToExtended(p), Real48ToExtended(t), kWantAllProperties, &values);
     if (err == 0)
         *state = {ExtendedToReal48(values.volume), ExtendedToReal48(values.enthalpy),
                   ExtendedToReal48(values.entropy)};
     return err;
 }
 
-int LookupPTValues(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state) {
+int LookupPTValues(const TableSource &tables, Extended p, Extended t, unsigned wanted,
+                   SinglePhaseValues *state) {
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
     if (t == 800) t = Real48ToExtended(kJustBelow800);
 
     if (p > kCriticalPressure) {
-        *state = BilinearState(ReadCell(tables, p, t), p, t);
+        const Cell cell = ReadCell(tables, p, t);
+        *state = BilinearState(cell, p, t, cell.safe ? wanted : kWantAllProperties);
         return 0;
     }
 
-    const SaturationValues sat = SaturationValuesByPressure(tables, p);
-    const Extended ts = sat.field[kSaturationLevel];
+    SaturationPoint sat = SaturationPointByPressure(tables, p);
+    const Extended ts = sat.field(kSaturationLevel);
     if (std::fabs(ts - t) < 0.001L) return 1;
 
     const Cell cell = ReadCell(tables, p, t);
+    if (!cell.safe || !sat.safe()) wanted = kWantAllProperties;
     const Extended hT0 = AlongPressure(cell, p, true, kEnthalpyColumn);
     const Extended hT1 = AlongPressure(cell, p, false, kEnthalpyColumn);
-    const Extended hf = sat.field[kLiquidEnthalpy];
+    const Extended hf = sat.field(kLiquidEnthalpy);
     if (hf <= hT0 || hf >= hT1) {
-        *state = BilinearState(cell, p, t);
+        *state = BilinearState(cell, p, t, wanted);
         return 0;
     }
 
     // The saturation line crosses the cell: interpolate between the grid
     // temperature on the state's side and the saturated state, never across
     // the line.
-    SinglePhaseValues result;
+    SinglePhaseValues result{};
     if (t <= ts) {
-        const Extended sT0 = AlongPressure(cell, p, true, kEntropyColumn);
-        const Extended vT0 = AlongPressure(cell, p, true, kVolumeColumn);
-        result.volume = Interpolate(t, cell.t0, ts, vT0, sat.field[kLiquidVolume]);
-        result.entropy = Interpolate(t, cell.t0, ts, sT0, sat.field[kLiquidEntropy]);
-        result.enthalpy = Interpolate(t, cell.t0, ts, hT0, sat.field[kLiquidEnthalpy]);
+        if (wanted & kWantVolume)
+            result.volume = Interpolate(t, cell.t0, ts, AlongPressure(cell, p, true, kVolumeColumn),
+                                        sat.field(kLiquidVolume));
+        if (wanted & kWantEntropy)
+            result.entropy = Interpolate(t, cell.t0, ts, AlongPressure(cell, p, true, kEntropyColumn),
+                                         sat.field(kLiquidEntropy));
+        if (wanted & kWantEnthalpy) result.enthalpy = Interpolate(t, cell.t0, ts, hT0, hf);
     } else {
-        const Extended sT1 = AlongPressure(cell, p, false, kEntropyColumn);
-        const Extended vT1 = AlongPressure(cell, p, false, kVolumeColumn);
-        result.volume = Interpolate(t, ts, cell.t1, sat.field[kVapourVolume], vT1);
-        result.entropy = Interpolate(t, ts, cell.t1, sat.field[kVapourEntropy], sT1);
-        result.enthalpy = Interpolate(t, ts, cell.t1, sat.field[kVapourEnthalpy], hT1);
+        if (wanted & kWantVolume)
+            result.volume = Interpolate(t, ts, cell.t1, sat.field(kVapourVolume),
+                                        AlongPressure(cell, p, false, kVolumeColumn));
+        if (wanted & kWantEntropy)
+            result.entropy = Interpolate(t, ts, cell.t1, sat.field(kVapourEntropy),
+                                         AlongPressure(cell, p, false, kEntropyColumn));
+        if (wanted & kWantEnthalpy)
+            result.enthalpy = Interpolate(t, ts, cell.t1, sat.field(kVapourEnthalpy), hT1);
     }
     *state = result;
     return 0;

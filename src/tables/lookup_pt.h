@@ -18,12 +18,17 @@ struct SinglePhaseState {
 // temperature (state untouched). Raises the tables' input/output failures.
 int LookupPT(const TableSource &tables, Real48 p, Real48 t, SinglePhaseState *state);
 
-// The same on widened values.
+// The same on widened values, for a caller that needs only some of the
+// outputs (a mask of kWantVolume, kWantEnthalpy, kWantEntropy). The others
+// are left unset when computing them could not change the outcome, that is
+// when no value involved can make an interpolation fail.
 struct SinglePhaseValues {
     Extended volume;
     Extended enthalpy;
     Extended entropy;
 };
-int LookupPTValues(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state);
+enum : unsigned { kWantVolume = 1, kWantEnthalpy = 2, kWantEntropy = 4, kWantAllProperties = 7 };
+int LookupPTValues(const TableSource &tables, Extended p, Extended t, unsigned wanted,
+                   SinglePhaseValues *state);
 
 }  // namespace rudid

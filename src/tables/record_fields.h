@@ -21,6 +21,11 @@ inline Real48 Real48At(const std::uint8_t *record, int index) {
 // The single as it enters the arithmetic, widened.
 inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleValue(SingleAt(record, index)); }
 
+// Whether a table value can take part in an interpolation without any
+// chance of failing: finite and below 2^126 in magnitude, so that neither
+// its conversion nor an interpolation with a weight in [0, 1] overflows.
+inline bool IsSafeSingle(float f) { return f > -0x1p126f && f < 0x1p126f; }
+
 // Whole numbers (grid temperatures, column bounds) enter exactly.
 inline Real48 WholeNumber(int n) { return ExtendedToReal48(Extended(n)); }
 

@@ -7,10 +7,10 @@
 namespace rudid {
 
 SaturationState SaturationByPressure(const TableSource &tables, Real48 p) {
-    return ToReal48(SaturationValuesByPressure(tables, Real48ToExtended(p)));
+    return SaturationPointByPressure(tables, Real48ToExtended(p)).ToReal48();
 }
 
-SaturationValues SaturationValuesByPressure(const TableSource &tables, Extended p) {
+SaturationPoint SaturationPointByPressure(const TableSource &tables, Extended p) {
     const SaturationPressureGrid &grid = SaturationPressures();
     // Point 1 lies just above the extended 0.01, and no Real48 lies between
     // the two, so k >= 2 for every pressure the callers let through. At the
@@ -22,11 +22,7 @@ SaturationValues SaturationValuesByPressure(const TableSource &tables, Extended 
     const ByteSpan span{std::uint64_t(k - 2) * kSaturationRecordSize, sizeof records};
     ReadSpans(tables, Table::SaturationByPressure, &span, 1, records);
 
-    SaturationValues state;
-    for (int f = 0; f < kSaturationFields; ++f)
-        state.field[f] = Interpolate(p, grid.value[k - 1], grid.value[k], ValueAt(records, f),
-                                     ValueAt(records + kSaturationRecordSize, f));
-    return state;
+    return SaturationPoint(p, grid.value[k - 1], grid.value[k], records, records + kSaturationRecordSize);
 }
 
 }  // namespace rudid

@@ -11,7 +11,8 @@ namespace rudid {
 // linearly in pressure. Raises the input/output failure of the table.
 SaturationState SaturationByPressure(const TableSource &tables, Real48 p);
 
-// The same on a widened pressure, with widened results.
-SaturationValues SaturationValuesByPressure(const TableSource &tables, Extended p);
+// The same on a widened pressure; the fields are interpolated as they are
+// asked for.
+SaturationPoint SaturationPointByPressure(const TableSource &tables, Extended p);
 
 }  // namespace rudid

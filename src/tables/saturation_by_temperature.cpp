@@ -35,21 +35,15 @@ constexpr SaturationState kJustAboveZero = {{
 // The last record holds the critical point, 374.15 degC.
 constexpr Real48 kCriticalTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
-SaturationValues Widened(const SaturationState &state) {
-    SaturationValues values;
-    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = Real48ToExtended(state.field[f]);
-    return values;
-}
-
 }  // namespace
 
 SaturationState SaturationByTemperature(const TableSource &tables, Real48 t) {
-    return ToReal48(SaturationValuesByTemperature(tables, Real48ToExtended(t)));
+    return SaturationPointByTemperature(tables, Real48ToExtended(t)).ToReal48();
 }
 
-SaturationValues SaturationValuesByTemperature(const TableSource &tables, Extended temperature) {
-    if (temperature == 0) return Widened(kAtZero);
-    if (temperature < 0.01L) return Widened(kJustAboveZero);
+SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended temperature) {
+    if (temperature == 0) return SaturationPoint(kAtZero);
+    if (temperature < 0.01L) return SaturationPoint(kJustAboveZero);
 
     // Record n + 1 holds n degC; truncation, whatever the rounding mode.
     const int n = int(temperature);
@@ -59,11 +53,7 @@ SaturationValues SaturationValuesByTemperature(const TableSource &tables, Extend
 
     const Extended t0 = n;
     const Extended t1 = temperature > 374 ? Real48ToExtended(kCriticalTemperature) : Extended(n + 1);
-    SaturationValues state;
-    for (int f = 0; f < kSaturationFields; ++f)
-        state.field[f] = Interpolate(temperature, t0, t1, ValueAt(records, f),
-                                     ValueAt(records + kSaturationRecordSize, f));
-    return state;
+    return SaturationPoint(temperature, t0, t1, records, records + kSaturationRecordSize);
 }
 
 }  // namespace rudid

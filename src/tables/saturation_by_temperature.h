@@ -12,7 +12,8 @@ namespace rudid {
 // vevuzu.dat around t on the 1-degree grid, interpolated linearly.
 SaturationState SaturationByTemperature(const TableSource &tables, Real48 t);
 
-// The same on a widened temperature, with widened results.
-SaturationValues SaturationValuesByTemperature(const TableSource &tables, Extended t);
+// The same on a widened temperature; the fields are interpolated as they
+// are asked for.
+SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended t);
 
 }  // namespace rudid

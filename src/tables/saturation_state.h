@@ -2,6 +2,8 @@
 // it, in the field order of their table records.
 #pragma once
 
+#include <cstdint>
+
 #include "tables/real48.h"
 
 namespace rudid {
@@ -22,15 +24,39 @@ struct SaturationState {
     Real48 field[kSaturationFields];
 };
 
-// The same state with every field widened, as the lookups use it inside.
-struct SaturationValues {
-    Extended field[kSaturationFields];
-};
+// The same state as the lookups use it inside: widened, and interpolated
+// field by field when a field is first asked for.
+//
+// Asking for fewer fields gives the same numbers, and the same failures, as
+// interpolating all seven at once, provided none can fail: every value of
+// both records finite and below 2^126 in magnitude, so that no conversion,
+// and no interpolation with a weight in [0, 1], can overflow. When a record
+// holds anything else all seven fields are interpolated at once, in record
+// order, and the first that fails raises as it would have.
+class SaturationPoint {
+public:
+    // The state at x between two consecutive records: a at x0, b at x1,
+    // with x0 <= x <= x1.
+    SaturationPoint(Extended x, Extended x0, Extended x1, const std::uint8_t *a, const std::uint8_t *b);
+    // A state given outright.
+    explicit SaturationPoint(const SaturationState &state);
 
-inline SaturationState ToReal48(const SaturationValues &values) {
-    SaturationState state;
-    for (int f = 0; f < kSaturationFields; ++f) state.field[f] = ExtendedToReal48(values.field[f]);
-    return state;
-}
+    Extended field(int f) {
+        if (!(known_ >> f & 1)) Interpolate(f);
+        return value_[f];
+    }
+    SaturationState ToReal48();
+    // Whether every value of the records is finite and below 2^126.
+    bool safe() const { return safe_; }
+
+private:
+    void Interpolate(int f);
+
+    Extended x_ = 0, x0_ = 0, x1_ = 0;
+    std::uint8_t records_[2 * kSaturationRecordSize] = {};
+    Extended value_[kSaturationFields] = {};
+    unsigned known_ = 0;
+    bool safe_ = true;
+};
 
 }  // namespace rudid

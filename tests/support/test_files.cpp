@@ -56,7 +56,8 @@ double SaturationPressure(double t) { return 221.2 * std::pow(t / 374.15, 4.0); 
 double LiquidVolume(double t) { return 0.001 + 1e-6 * t; }
 double LiquidEnthalpy(double t) { return 4.2 * t; }
 double LiquidEntropy(double t) { return 0.012 * t; }
-double VapourVolume(double p, double t) { return 4.6e-3 * (t + 273.15) / p; }
+// The made-up saturation pressure is 0 at 0 degC; the volume stays finite.
+double VapourVolume(double p, double t) { return 4.6e-3 * (t + 273.15) / std::max(p, 0.006); }
 double VapourEnthalpy(double p, double t) { return 2500 + 2 * t - 0.1 * p; }
 double VapourEntropy(double p, double t) { return 9 - 0.01 * p + 0.002 * t; }
 

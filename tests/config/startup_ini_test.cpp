@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "config/startup.h"
+#include "platform/platform.h"
+#include "support/test_files.h"
+
+namespace rudid {
+namespace {
+
+using testing::ScratchDirectory;
+
+// Points ZAREVIRU_INI at INI files in a scratch directory and puts the
+// variable back as it was afterwards.
+class StartupIniTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char *value = std::getenv("ZAREVIRU_INI");
+        hadValue_ = value != nullptr;
+        if (value) savedValue_ = value;
+    }
+    void TearDown() override {
+        if (hadValue_)
+            setenv("ZAREVIRU_INI", savedValue_.c_str(), 1);
+        else
+            unsetenv("ZAREVIRU_INI");
+    }
+
+    // The directory value read from an INI file with this text.
+    std::string ValueFrom(const std::string &iniText) {
+        dir_.write("ZAREVIRU.INI", iniText);
+        setenv("ZAREVIRU_INI", dir_.file("ZAREVIRU.INI").c_str(), 1);
+        return Read();
+    }
+    static std::string Read() {
+        char buffer[256];
+        std::memset(buffer, 'x', sizeof buffer);
+        platform::ReadStartupDirectoryValue(buffer, sizeof buffer);
+        return buffer;
+    }
+
+    ScratchDirectory dir_;
+    bool hadValue_ = false;
+    std::string savedValue_;
+};
+
+TEST_F(StartupIniTest, ReadsDirFromTheStartupSection) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/opt/water/tables\n"), "/opt/water/tables");
+    EXPECT_EQ(ValueFrom("[OTHER]\nDIR=/wrong\n[STARTUP]\nLANG=1\nDIR=/right\n[LATER]\nDIR=/late\n"), "/right");
+}
+
+TEST_F(StartupIniTest, SectionAndKeyMatchWithoutRegardToCase) {
+    EXPECT_EQ(ValueFrom("[startup]\ndir=/lower\n"), "/lower");
+    EXPECT_EQ(ValueFrom("[StartUp]\nDiR=/mixed\n"), "/mixed");
+}
+
+TEST_F(StartupIniTest, BlanksAroundKeyAndValueAreIgnored) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\n   DIR   =   /with inner blank  \t\n"), "/with inner blank");
+    EXPECT_EQ(ValueFrom("  [STARTUP]  \r\nDIR=/crlf\r\n"), "/crlf");
+}
+
+TEST_F(StartupIniTest, OnePairOfEnclosingQuotesIsRemoved) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\"/quoted dir\"\n"), "/quoted dir");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=  \"/quoted\"  \n"), "/quoted");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\"\"/twice\"\"\n"), "\"/twice\"");
+    // A quote on one side only stays.
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\"/open\n"), "\"/open");
+}
+
+TEST_F(StartupIniTest, LongValueIsCutTo254Characters) {
+    const std::string longValue = "/" + std::string(299, 'a');
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=" + longValue + "\n"), longValue.substr(0, 254));
+    const std::string exact(254, 'b');
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=" + exact + "\n"), exact);
+}
+
+TEST_F(StartupIniTest, MissingSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIRECTORY=/not/this\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[OTHER]\nDIR=/not/this\n"), "C:\\");
+    EXPECT_EQ(ValueFrom(""), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\n;DIR=/commented/out\n"), "C:\\");
+}
+
+TEST_F(StartupIniTest, EmptyValueGivesAnEmptyTextAndTheRootDirectory) {
+    const std::string value = ValueFrom("[STARTUP]\nDIR=\n");
+    EXPECT_EQ(value, "");
+    StartupConfiguration configuration{};
+    LoadConfiguration(value.c_str(), &configuration);
+    EXPECT_STREQ(configuration.dataDirectory, "/");
+}
+
+bool ExistsBesideThisProgram() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return true;  // cannot tell: assume it might
+    self[length] = '\0';
+    return std::filesystem::exists(std::filesystem::path(self).parent_path() / "ZAREVIRU.INI");
+}
+
+TEST_F(StartupIniTest, MissingFileNamedByTheVariableFallsThroughToTheNextPlace) {
+    unsetenv("ZAREVIRU_INI");
+    const std::string withoutVariable = Read();
+
+    setenv("ZAREVIRU_INI", dir_.file("no-such.ini").c_str(), 1);
+    EXPECT_EQ(Read(), withoutVariable);
+    setenv("ZAREVIRU_INI", "", 1);
+    EXPECT_EQ(Read(), withoutVariable);
+
+    if (ExistsBesideThisProgram() || std::filesystem::exists("/etc/ZAREVIRU.INI"))
+        GTEST_SKIP() << "an INI file in one of the later places decides the value here";
+    EXPECT_EQ(withoutVariable, "C:\\");
+}
+
+}  // namespace
+}  // namespace rudid
