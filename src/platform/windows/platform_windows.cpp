@@ -1,0 +1,84 @@
+// The Windows side of the platform layer: INI lookup through the private
+// profile services, table files through the Win32 file API, and failures
+// raised as a Windows exception.
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "rudid32.h"
+
+namespace rudid::platform {
+
+const char kPathSeparator = '\\';
+
+void ReadStartupDirectoryValue(char *buffer, std::size_t size) {
+    if (size == 0) return;
+    // A file name without a directory: Windows looks for it in the Windows
+    // directory. With 255 passed, a longer value comes back cut to 254
+    // characters, which leaves room for the separator that start-up appends.
+    const DWORD passed = size > 255 ? 255 : static_cast<DWORD>(size);
+    buffer[0] = '\0';
+    GetPrivateProfileStringA("STARTUP", "DIR", "C:\\", buffer, passed, "ZAREVIRU.INI");
+    buffer[passed - 1] = '\0';
+}
+
+namespace {
+
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
+
+int LastErrorCode() {
+    const DWORD error = GetLastError();
+    // A failing call always sets an error; keep a failure a failure even if
+    // it did not.
+    return error != 0 ? static_cast<int>(error) : 5;
+}
+
+}  // namespace
+
+int OpenForReading(const char *path, FileHandle *file) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastErrorCode();
+    file->value = reinterpret_cast<std::intptr_t>(handle);
+    return 0;
+}
+
+int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t length,
+           std::size_t *transferred) {
+    *transferred = 0;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(ToHandle(file), position, nullptr, FILE_BEGIN)) return LastErrorCode();
+    auto *out = static_cast<unsigned char *>(buffer);
+    while (*transferred < length) {
+        const std::size_t left = length - *transferred;
+        const DWORD request = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD got = 0;
+        if (!ReadFile(ToHandle(file), out + *transferred, request, &got, nullptr))
+            return LastErrorCode();
+        if (got == 0) break;  // end of file
+        *transferred += got;
+    }
+    return 0;
+}
+
+int FileSize(FileHandle file, std::uint64_t *size) {
+    LARGE_INTEGER value;
+    if (!GetFileSizeEx(ToHandle(file), &value)) return LastErrorCode();
+    *size = static_cast<std::uint64_t>(value.QuadPart);
+    return 0;
+}
+
+int CloseFile(FileHandle file) {
+    if (!CloseHandle(ToHandle(file))) return LastErrorCode();
+    return 0;
+}
+
+double *FailExport(int code) {
+    const ULONG_PTR parameter = static_cast<ULONG_PTR>(static_cast<unsigned>(code));
+    RaiseException(RUDID_EXCEPTION_CODE, EXCEPTION_NONCONTINUABLE, 1, &parameter);
+    // RaiseException does not return for a non-continuable exception: a
+    // handler that asks to continue gets STATUS_NONCONTINUABLE_EXCEPTION.
+    return nullptr;
+}
+
+}  // namespace rudid::platform

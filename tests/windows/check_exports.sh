@@ -1,0 +1,95 @@
+#!/bin/bash
+# Checks the PE headers of RUDID32.dll: a 32-bit x86 DLL whose export table
+# holds exactly the expected names at their ordinals, and which imports from
+# system DLLs only (the GCC, C++ and thread runtimes are linked in).
+#
+#   check_exports.sh OBJDUMP RUDID32.dll
+set -u
+if [ $# -ne 2 ]; then
+    echo "usage: $0 OBJDUMP RUDID32.dll" >&2
+    exit 2
+fi
+objdump=$1
+dll=$2
+
+expected="1 AQPPT
+2 AQPTP
+3 AQPTQH
+4 AQPTQS
+5 AQPTQV
+6 AQPPQH
+7 AQPPQS
+8 AQPPQV
+9 AQPPTH
+10 AQPPTS
+11 AQPPTV
+12 AQPPHT
+13 AQPPHS
+14 AQPPHV
+15 AQPPHQ
+16 AQPPST
+17 AQPPSH
+18 AQPPSV
+19 AQPPSQ
+20 AQPPVT
+21 AQPPVH
+22 AQPPVS
+23 AQPPVQ
+24 RudidLastError
+25 RudidLastErrorMessage
+26 RudidStartupMessage
+27 RudidEvaluate
+28 RudidDataDirectory"
+
+# DLLs that every Windows installation has.
+system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"
+
+headers=$("$objdump" -p "$dll") || exit 2
+passed=0
+failed=0
+check() {  # check NAME CONDITION-STATUS DETAILS
+    if [ "$2" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "ok - $1"
+    else
+        failed=$((failed + 1))
+        echo "not ok - $1"
+        printf '%s\n' "$3" | sed 's/^/    /'
+    fi
+}
+
+format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
+[ "$format" = pei-i386 ]
+check "PE32 for x86 (file format $format)" $? ""
+
+# objdump lists the characteristic flags one per line, indented by a tab.
+printf '%s\n' "$headers" | grep -qx "$(printf '\tDLL')"
+check "the image is a DLL" $? ""
+
+# The name table: lines "[   n] NAME" after "[Ordinal/Name Pointer] Table"
+# give the ordinal (base 1) as n + 1.
+actual=$(printf '%s\n' "$headers" |
+    awk '/\[Ordinal\/Name Pointer\] Table/ { names = 1; next }
+         names && /^[ \t]*\[ *[0-9]+\] [A-Za-z_]/ { gsub(/[\[\]]/, " "); print $1 + 1, $2; next }
+         names && !/^[ \t]*\[/ { names = 0 }' | sort -n)
+differences=$(diff <(printf '%s\n' "$expected") <(printf '%s\n' "$actual"))
+check "exports by name and ordinal" $? "$differences"
+
+module=$(printf '%s\n' "$headers" | awk '/^Name[ \t]/ { print $3; exit }')
+[ "$module" = RUDID32.dll ]
+check "export directory names the module RUDID32.dll" $? "Name $module"
+
+base=$(printf '%s\n' "$headers" | awk '/^Ordinal Base/ { print $3 }')
+[ "$base" = 1 ]
+check "ordinal base 1" $? "Ordinal Base $base"
+
+imports=$(printf '%s\n' "$headers" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
+foreign=""
+for dll_name in $imports; do
+    case " $system_dlls " in *" $dll_name "*) ;; *) foreign="$foreign $dll_name" ;; esac
+done
+[ -z "$foreign" ] && [ -n "$imports" ]
+check "imports system DLLs only ($(echo $imports))" $? "not a system DLL:$foreign"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,399 @@
+// Test host for RUDID32.dll, cross-built for Win32 and run under Wine.
+//
+//   win_harness.exe RUDID32.dll [CORPUS]     (corpus from stdin without CORPUS)
+//   win_harness.exe RUDID32.dll --startup    (prints what start-up found: the
+//       data directory and the start-up message)
+//   win_harness.exe RUDID32.dll --hold-open FILE [CORPUS]
+//       keeps FILE open for reading, as another reader of the tables would,
+//       while the corpus runs
+//
+// It loads the DLL as a host does, checks that every export resolves to the
+// same address by name and by ordinal, runs the corpus and prints one line
+// per call (see corpus.h). A call that raises the library's exception prints
+// its failure code; the exception is caught through a vectored handler that
+// resumes the thread in the harness.
+//
+// Besides the printed results it checks, reporting on stderr and through the
+// exit status:
+//   - the host's x87 control word is the same after every call, normal or
+//     failing, and no exception flag is left pending that the host's control
+//     word unmasks (the corpus runs under an MSVC-like word with 53-bit
+//     precision and again under a Delphi-like word with invalid operation,
+//     division by zero and overflow unmasked);
+//   - the results do not depend on the host's control word;
+//   - a failure is raised as RUDID_EXCEPTION_CODE, non-continuable, with the
+//     failure code as its one parameter, and RudidLastError agrees with it;
+//   - two threads running the corpus at the same time get the same results;
+//   - RudidEvaluate gives every row exactly what the single call gave.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "corpus.h"
+#include "rudid32.h"
+
+namespace {
+
+using corpus::Call;
+using corpus::Checks;
+using corpus::ClearExceptionFlags;
+using corpus::kExceptionFlags;
+using corpus::kHostWordDelphi;
+using corpus::kHostWordMsvc;
+using corpus::Outcome;
+using corpus::ReadControlWord;
+using corpus::ReadStatusWord;
+using corpus::WriteControlWord;
+
+// The exports take doubles by value (cdecl). They are called through a type
+// that passes the same eight bytes per argument as integers, so that the
+// call itself runs no x87 instruction under the host control word.
+using Export1 = double *(__cdecl *)(std::uint64_t);
+using Export2 = double *(__cdecl *)(std::uint64_t, std::uint64_t);
+using LastErrorFn = int(__cdecl *)();
+using MessageFn = const char *(__cdecl *)();
+
+// GetProcAddress gives a FARPROC; the detour through a function type without
+// arguments is the sanctioned way to cast between unrelated function types.
+template <typename Function>
+Function As(FARPROC address) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+struct Library {
+    HMODULE module = nullptr;
+    FARPROC exports[corpus::kExportCount] = {};
+    LastErrorFn lastError = nullptr;
+    MessageFn lastErrorMessage = nullptr;
+    MessageFn startupMessage = nullptr;
+    MessageFn dataDirectory = nullptr;
+    corpus::EvaluateFn evaluate = nullptr;
+};
+
+// Per-thread state of a guarded call, reached from the vectored handler
+// through a TLS slot.
+struct Guard {
+    void *jump[5];           // __builtin_setjmp buffer
+    DWORD sehHead;           // fs:[0] when the call started
+    volatile LONG armed;
+    DWORD exceptionCode;
+    DWORD exceptionFlags;
+    DWORD parameterCount;
+    ULONG_PTR parameter;
+};
+
+DWORD gGuardSlot = TLS_OUT_OF_INDEXES;
+
+bool IsCaughtException(DWORD code) {
+    switch (code) {
+        case RUDID_EXCEPTION_CODE:
+        case EXCEPTION_ACCESS_VIOLATION:
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+        case EXCEPTION_STACK_OVERFLOW:
+        case EXCEPTION_NONCONTINUABLE_EXCEPTION:
+        case EXCEPTION_FLT_DENORMAL_OPERAND:
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+        case EXCEPTION_FLT_INEXACT_RESULT:
+        case EXCEPTION_FLT_INVALID_OPERATION:
+        case EXCEPTION_FLT_OVERFLOW:
+        case EXCEPTION_FLT_STACK_CHECK:
+        case EXCEPTION_FLT_UNDERFLOW:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Entered in place of the faulting code: puts the SEH chain back as it was
+// when the call started and jumps back into GuardedCall.
+__attribute__((noreturn, noinline)) void ResumeAfterException() {
+    auto *guard = static_cast<Guard *>(TlsGetValue(gGuardSlot));
+    __asm__ __volatile__("movl %0, %%fs:0" : : "r"(guard->sehHead) : "memory");
+    __builtin_longjmp(guard->jump, 1);
+}
+
+LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS *pointers) {
+    if (gGuardSlot == TLS_OUT_OF_INDEXES) return EXCEPTION_CONTINUE_SEARCH;
+    auto *guard = static_cast<Guard *>(TlsGetValue(gGuardSlot));
+    const EXCEPTION_RECORD *record = pointers->ExceptionRecord;
+    if (!guard || !guard->armed || !IsCaughtException(record->ExceptionCode))
+        return EXCEPTION_CONTINUE_SEARCH;
+    guard->armed = 0;
+    guard->exceptionCode = record->ExceptionCode;
+    guard->exceptionFlags = record->ExceptionFlags;
+    guard->parameterCount = record->NumberParameters;
+    guard->parameter = record->NumberParameters > 0 ? record->ExceptionInformation[0] : 0;
+    // Continue in ResumeAfterException on the stack below the faulting
+    // frame; everything below the frame that raised is dead once the
+    // dispatcher continues. A vectored handler may redirect even a
+    // non-continuable exception: the context is simply resumed.
+    CONTEXT *context = pointers->ContextRecord;
+    DWORD esp = (context->Esp - 512) & ~DWORD(15);
+    esp -= sizeof(DWORD);
+    *reinterpret_cast<DWORD *>(esp) = 0;  // return address, never used
+    context->Esp = esp;
+    context->Eip = reinterpret_cast<DWORD>(&ResumeAfterException);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+Guard *ThreadGuard() {
+    auto *guard = static_cast<Guard *>(TlsGetValue(gGuardSlot));
+    if (!guard) {
+        guard = new Guard{};
+        TlsSetValue(gGuardSlot, guard);
+    }
+    return guard;
+}
+
+// Everything the guarded call leaves behind; written before the long jump
+// and read after it, so it lives in memory.
+struct RawCall {
+    bool raised;
+    double *result;
+    std::uint16_t controlWordBefore;  // the host word as the FPU reads it back
+    std::uint16_t controlWordAfter;
+    std::uint16_t statusWordAfter;
+};
+
+__attribute__((noinline)) void GuardedCall(Guard *guard, FARPROC function, int arity,
+                                           const double *args, std::uint16_t hostWord,
+                                           volatile RawCall *raw) {
+    const std::uint16_t ownWord = ReadControlWord();
+    raw->raised = false;
+    raw->result = nullptr;
+    std::uint64_t a0, a1;
+    std::memcpy(&a0, &args[0], sizeof a0);
+    std::memcpy(&a1, &args[1], sizeof a1);
+    if (__builtin_setjmp(guard->jump) == 0) {
+        DWORD head;
+        __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
+        guard->sehHead = head;
+        guard->armed = 1;
+        ClearExceptionFlags();
+        WriteControlWord(hostWord);
+        raw->controlWordBefore = ReadControlWord();
+        double *result = arity == 1 ? As<Export1>(function)(a0)
+                                    : As<Export2>(function)(a0, a1);
+        raw->controlWordAfter = ReadControlWord();
+        raw->statusWordAfter = ReadStatusWord();
+        guard->armed = 0;
+        raw->result = result;
+    } else {
+        raw->controlWordAfter = ReadControlWord();
+        raw->statusWordAfter = ReadStatusWord();
+        raw->raised = true;
+    }
+    ClearExceptionFlags();
+    WriteControlWord(ownWord);
+}
+
+Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWord,
+                 Checks *checks) {
+    Guard *guard = ThreadGuard();
+    const corpus::ExportInfo &info = corpus::kExports[call.exportIndex];
+    volatile RawCall raw{};
+    GuardedCall(guard, library.exports[call.exportIndex], info.arity, call.args, hostWord, &raw);
+
+    const char *name = call.text.c_str();
+    if (raw.controlWordAfter != raw.controlWordBefore)
+        checks->Fail("%s (line %d): control word 0x%04x after the call, host had 0x%04x", name,
+                     call.line, unsigned(raw.controlWordAfter), unsigned(raw.controlWordBefore));
+    if (raw.statusWordAfter & kExceptionFlags & ~hostWord)
+        checks->Fail("%s (line %d): status word 0x%04x leaves a flag that control word 0x%04x "
+                     "unmasks", name, call.line, unsigned(raw.statusWordAfter), unsigned(raw.controlWordBefore));
+
+    Outcome outcome;
+    const int lastError = library.lastError();
+    if (!raw.raised) {
+        if (!raw.result) {
+            checks->Fail("%s (line %d): null result without an exception", name, call.line);
+            outcome.failed = true;
+            outcome.code = -1;
+            outcome.message = "null result";
+            return outcome;
+        }
+        double value;
+        std::memcpy(&value, const_cast<double *>(raw.result), sizeof value);
+        outcome.bits = corpus::BitsOf(value);
+        if (lastError != 0)
+            checks->Fail("%s (line %d): RudidLastError %d after a call that answered", name,
+                         call.line, lastError);
+        return outcome;
+    }
+
+    outcome.failed = true;
+    if (guard->exceptionCode != RUDID_EXCEPTION_CODE) {
+        char text[64];
+        std::snprintf(text, sizeof text, "exception 0x%08lx", guard->exceptionCode);
+        outcome.code = -1;
+        outcome.message = text;
+        checks->Fail("%s (line %d): unexpected exception 0x%08x", name, call.line,
+                     unsigned(guard->exceptionCode));
+        return outcome;
+    }
+    if (!(guard->exceptionFlags & EXCEPTION_NONCONTINUABLE))
+        checks->Fail("%s (line %d): exception flags 0x%x lack EXCEPTION_NONCONTINUABLE", name,
+                     call.line, unsigned(guard->exceptionFlags));
+    if (guard->parameterCount != 1)
+        checks->Fail("%s (line %d): exception has %u parameters, not 1", name, call.line,
+                     unsigned(guard->parameterCount));
+    outcome.code = int(guard->parameter);
+    outcome.message = library.lastErrorMessage();
+    if (lastError != outcome.code)
+        checks->Fail("%s (line %d): exception parameter %d but RudidLastError %d", name,
+                     call.line, outcome.code, lastError);
+    if (outcome.message.empty())
+        checks->Fail("%s (line %d): failure %d without a message", name, call.line,
+                     outcome.code);
+    return outcome;
+}
+
+std::vector<Outcome> RunCorpus(const Library &library, const std::vector<Call> &calls,
+                               std::uint16_t hostWord, Checks *checks) {
+    std::vector<Outcome> outcomes;
+    outcomes.reserve(calls.size());
+    for (const Call &call : calls) outcomes.push_back(CallOnce(library, call, hostWord, checks));
+    return outcomes;
+}
+
+bool LoadExports(const char *path, Library *library) {
+    library->module = LoadLibraryA(path);
+    if (!library->module) {
+        std::fprintf(stderr, "FAILED: LoadLibraryA(%s): error %lu\n", path, GetLastError());
+        return false;
+    }
+    bool ok = true;
+    auto resolve = [&](const corpus::ExportInfo &info) -> FARPROC {
+        FARPROC byName = GetProcAddress(library->module, info.name);
+        FARPROC byOrdinal = GetProcAddress(library->module, MAKEINTRESOURCEA(info.ordinal));
+        if (!byName || byName != byOrdinal) {
+            std::fprintf(stderr, "FAILED: %s: by name %p, by ordinal %d %p\n", info.name,
+                         reinterpret_cast<void *>(byName), info.ordinal,
+                         reinterpret_cast<void *>(byOrdinal));
+            ok = false;
+        }
+        return byName;
+    };
+    for (int i = 0; i < corpus::kExportCount; ++i)
+        library->exports[i] = resolve(corpus::kExports[i]);
+    library->lastError = As<LastErrorFn>(resolve(corpus::kDiagnostics[0]));
+    library->lastErrorMessage = As<MessageFn>(resolve(corpus::kDiagnostics[1]));
+    library->startupMessage = As<MessageFn>(resolve(corpus::kDiagnostics[2]));
+    library->dataDirectory = As<MessageFn>(resolve(corpus::kDiagnostics[3]));
+    library->evaluate = As<corpus::EvaluateFn>(resolve(corpus::kBatch));
+    return ok;
+}
+
+struct ThreadWork {
+    const Library *library;
+    const std::vector<Call> *calls;
+    const std::vector<Outcome> *expected;
+    HANDLE start;
+    int rounds;
+    int mismatches;
+    Checks checks;
+};
+
+DWORD WINAPI ThreadMain(LPVOID parameter) {
+    auto *work = static_cast<ThreadWork *>(parameter);
+    WaitForSingleObject(work->start, INFINITE);
+    for (int round = 0; round < work->rounds; ++round) {
+        const std::uint16_t word = round % 2 ? kHostWordDelphi : kHostWordMsvc;
+        const std::vector<Outcome> got = RunCorpus(*work->library, *work->calls, word, &work->checks);
+        work->mismatches += corpus::CompareOutcomes("thread", *work->calls, *work->expected, got);
+    }
+    delete static_cast<Guard *>(TlsGetValue(gGuardSlot));
+    return 0;
+}
+
+// Two threads run the corpus at the same time; each must see exactly the
+// single-threaded results.
+int RunThreads(const Library &library, const std::vector<Call> &calls,
+               const std::vector<Outcome> &expected) {
+    HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ThreadWork work[2];
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) {
+        work[i] = ThreadWork{&library, &calls, &expected, start, 4, 0, {}};
+        threads[i] = CreateThread(nullptr, 0, &ThreadMain, &work[i], 0, nullptr);
+        if (!threads[i]) {
+            std::fprintf(stderr, "FAILED: CreateThread: error %lu\n", GetLastError());
+            return 1;
+        }
+    }
+    SetEvent(start);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    int problems = 0;
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(threads[i]);
+        problems += work[i].mismatches + work[i].checks.failures;
+    }
+    CloseHandle(start);
+    return problems;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s RUDID32.dll [--hold-open FILE] [CORPUS | --startup]\n",
+                     argv[0]);
+        return 2;
+    }
+    // Plain "\n" line ends, as on Linux, so that the outputs compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    gGuardSlot = TlsAlloc();
+    AddVectoredExceptionHandler(1, &VectoredHandler);
+
+    Library library;
+    const bool exportsOk = LoadExports(argv[1], &library);
+    if (!library.module) return 1;
+    int next = 2;
+    if (argc > next && std::strcmp(argv[next], "--startup") == 0) {
+        if (!library.startupMessage || !library.dataDirectory) return 1;
+        std::printf("data-directory: %s\n", library.dataDirectory());
+        std::printf("startup-message: %s\n", library.startupMessage());
+        return exportsOk ? 0 : 1;
+    }
+    if (!exportsOk) return 1;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (argc > next + 1 && std::strcmp(argv[next], "--hold-open") == 0) {
+        held = CreateFileA(argv[next + 1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (held == INVALID_HANDLE_VALUE) {
+            std::fprintf(stderr, "cannot open %s: error %lu\n", argv[next + 1], GetLastError());
+            return 2;
+        }
+        next += 2;
+    }
+
+    std::FILE *in = stdin;
+    if (argc > next && !(in = std::fopen(argv[next], "r"))) {
+        std::fprintf(stderr, "cannot open %s\n", argv[next]);
+        return 2;
+    }
+    std::vector<Call> calls;
+    if (!corpus::ReadCorpus(in, &calls)) return 2;
+    if (in != stdin) std::fclose(in);
+
+    Checks checks;
+    const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
+    for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
+    std::fflush(stdout);
+
+    const int mismatches = corpus::CompareOutcomes(
+        "host control word 0x1332", calls, outcomes,
+        RunCorpus(library, calls, kHostWordDelphi, &checks));
+    const int problems = checks.failures + mismatches + RunThreads(library, calls, outcomes) +
+                         corpus::CheckBatch(library.evaluate, calls, outcomes);
+
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    std::fprintf(stderr, "win_harness: %zu calls, %d problem(s)\n", calls.size(), problems);
+    return problems == 0 ? 0 : 1;
+}

@@ -1,0 +1,122 @@
+#!/bin/bash
+# Windows-only behaviour of RUDID32.dll under Wine: where start-up finds
+# ZAREVIRU.INI and the data directory, and how a table that cannot be read
+# reaches the host as the library's exception.
+#
+#   wine_checks.sh RUDID32.dll win_harness.exe DATA_DIR
+#
+# DATA_DIR holds the three tables and default.cfg. Every case rewrites
+# ZAREVIRU.INI in the Windows directory of the Wine prefix and starts a new
+# process, because start-up runs once, when the DLL is loaded.
+set -u
+if [ $# -ne 3 ]; then
+    echo "usage: $0 RUDID32.dll win_harness.exe DATA_DIR" >&2
+    exit 2
+fi
+abs() { (cd "$(dirname "$1")" && printf '%s/%s' "$(pwd)" "$(basename "$1")"); }
+dll=$(abs "$1"); harness=$(abs "$2"); data=$(cd "$3" && pwd)
+
+. "$(dirname "$0")/wine_env.sh"
+wine_begin
+
+work=$(mktemp -d)
+drive_c="$WINEPREFIX/drive_c"
+tables="zarude.dat vevuzu.dat didizar.dat"
+cleanup() {
+    for file in $tables default.cfg; do rm -f "$drive_c/$file"; done
+    wine_end
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {  # check NAME EXPECTED-PATTERN ACTUAL
+    if printf '%s\n' "$3" | grep -Eq -- "$2"; then
+        passed=$((passed + 1))
+        echo "ok - $1"
+    else
+        failed=$((failed + 1))
+        echo "not ok - $1: expected /$2/, got:"
+        printf '%s\n' "$3" | sed 's/^/    /'
+    fi
+}
+
+# Runs corpus lines given on stdin; prints the harness's output.
+calls() { wine "$harness" "$(win_path "$dll")" "$@" 2>&1; }
+startup() { wine "$harness" "$(win_path "$dll")" --startup 2>&1; }
+startup_message() { startup | grep '^startup-message:'; }
+data_directory() { startup | sed -n 's/^data-directory: //p'; }
+
+# A pressure that every unit selection of default.cfg puts inside the
+# saturation table, and one pressure-temperature state of the single-phase
+# table; answers are checked only for being answers, not for their value.
+answer='=> 0x[0-9a-f]{16} '
+corpus='AQPPT 1
+AQPPTH 1 100'
+message='startup-message: File is corrupt or missing! "default.cfg"is corrupt or missing!'
+
+complete="$work/complete"        # tables and default.cfg
+no_tables="$work/no tables"      # default.cfg only; the blank is part of the test
+truncated="$work/truncated"      # zarude.dat cut after its first record
+mkdir -p "$complete" "$no_tables" "$truncated"
+for file in $tables default.cfg; do cp "$data/$file" "$complete/"; done
+cp "$data/default.cfg" "$no_tables/"
+cp "$complete"/* "$truncated/"
+head -c 28 "$data/zarude.dat" >"$truncated/zarude.dat"
+
+# The INI names the data directory; start-up appends one separator.
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
+expected=$(win_path "$complete")'\'
+check "data directory is the DIR value and a separator" "^$(printf '%s' "$expected" | sed 's/[\\.]/\\&/g')\$" "$(data_directory)"
+check "INI in the Windows directory names the data directory" "^AQPPT 1 $answer" "$(echo "$corpus" | calls)"
+check "default.cfg read from the data directory: no start-up message" '^startup-message: $' "$(startup_message)"
+
+# Profile rules: section and key in any case, one pair of quotes removed.
+write_ini '[startup]\ndir="%s"\n' "$(win_path "$complete")"
+check "section and key match without case, quotes removed" "^AQPPTH 1 100 $answer" "$(echo "$corpus" | calls)"
+
+# An empty value is a value: the data directory is a lone separator.
+write_ini '[STARTUP]\nDIR=\n'
+check "empty DIR gives a lone separator" '^\\$' "$(data_directory)"
+
+# A value longer than 254 characters is cut to 254.
+long=$(printf 'D:\\%0300d' 0)
+write_ini '[STARTUP]\nDIR=%s\n' "$long"
+check "a long DIR is cut to 254 characters" '^255$' "$(data_directory | tr -d '\n' | wc -c)"
+
+# A data directory without the tables: the host gets the library's
+# exception with code 2, from the saturation and the single-phase lookups.
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$no_tables")"
+out=$(echo "$corpus" | calls)
+check "missing zarude.dat raises code 2" '^AQPPT 1 => FAIL 2 File not found$' "$out"
+check "missing didizar.dat raises code 2" '^AQPPTH 1 100 => FAIL 2 File not found$' "$out"
+
+# A data directory that does not exist: code 3, and default.cfg is missing.
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$work/nowhere")"
+check "missing data directory raises code 3" '^AQPPT 1 => FAIL 3 Invalid filename$' "$(echo "$corpus" | calls)"
+check "missing default.cfg stores the start-up message" "^$message\$" "$(startup_message)"
+
+# A table shorter than the record a lookup needs: code 100.
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$truncated")"
+check "truncated table raises code 100" '^AQPPT 100 => FAIL 100 Read beyond end of file$' \
+    "$(echo 'AQPPT 100' | calls)"
+
+# Another reader holding a table open does not stop the library: it opens
+# the tables for reading only.
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
+check "a table held open by another reader is still read" "^AQPPT 1 $answer" \
+    "$(echo "$corpus" | calls --hold-open "$(win_path "$complete/zarude.dat")")"
+
+# No INI: the default C:\ with a second \ appended, which Windows reads as
+# the root of drive C.
+remove_ini
+check "no INI: data directory C:\\ with a second \\" '^C:\\\\$' "$(data_directory)"
+check "no INI, nothing in C:\\: code 2" '^AQPPT 1 => FAIL 2 File not found$' "$(echo "$corpus" | calls)"
+check "no INI, no C:\\default.cfg: start-up message" "^$message\$" "$(startup_message)"
+for file in $tables default.cfg; do cp "$data/$file" "$drive_c/"; done
+check "no INI: tables read from C:\\" "^AQPPT 1 $answer" "$(echo "$corpus" | calls)"
+check "no INI: C:\\default.cfg read" '^startup-message: $' "$(startup_message)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
