@@ -161,6 +161,7 @@ LibraryInstance::LibraryInstance(const InstanceSetup &setup) {
     RUDID_RESOLVE(RudidLastErrorMessage);
     RUDID_RESOLVE(RudidStartupMessage);
     RUDID_RESOLVE(RudidDataDirectory);
+    RUDID_RESOLVE(RudidEvaluate);
 #undef RUDID_RESOLVE
 
     for (const std::string &name : ExportNames()) {

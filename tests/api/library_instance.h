@@ -107,6 +107,7 @@ public:
     decltype(&::RudidLastErrorMessage) RudidLastErrorMessage = nullptr;
     decltype(&::RudidStartupMessage) RudidStartupMessage = nullptr;
     decltype(&::RudidDataDirectory) RudidDataDirectory = nullptr;
+    decltype(&::RudidEvaluate) RudidEvaluate = nullptr;
 
 private:
     void *Resolve(const char *name);

@@ -1,0 +1,179 @@
+// RudidEvaluate against the single calls: every row must be the very double
+// the single call gives, a failure the same code, on the shipped tables and
+// on short, missing and corrupted ones.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "api/library_instance.h"
+
+namespace rudid::testing {
+namespace {
+
+struct Rows {
+    std::vector<double> a, b;
+};
+
+// Random arguments across and beyond each export's domain, with the values
+// that sit on the edges of its ranges and the ones no six-byte real holds.
+Rows RandomRows(const std::string &name, std::size_t n, unsigned seed) {
+    static const double kSpecial[] = {0,     -0.0,  0.01,   221.2, 374.15,   1000,  800,     999.999, 1e39,
+                                      -1e39, INFINITY, NAN, 1e-40, 273.15, 1,     0.5,     100,     0.00317,
+                                      2107.4, 4.4429, 220,  -1,    1e6};
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto pick = [&] { return kSpecial[random() % std::size(kSpecial)]; };
+    const bool temperatureFirst = name.rfind("AQPT", 0) == 0;
+    const char key = name.size() > 4 ? name[4] : ' ';
+    Rows rows;
+    for (std::size_t i = 0; i < n; ++i) {
+        double a = temperatureFirst ? -5 + 385 * unit(random) : std::exp(std::log(0.005) + unit(random) * std::log(2.4e5));
+        double b;
+        switch (key) {
+            case 'Q': b = -0.05 + 1.1 * unit(random); break;
+            case 'T': b = -5 + 815 * unit(random); break;
+            case 'H': b = -50 + 4300 * unit(random); break;
+            case 'S': b = -0.5 + 12.5 * unit(random); break;
+            case 'V': b = std::exp(std::log(0.0005) + unit(random) * std::log(6e5)); break;
+            default: b = 0; break;
+        }
+        if (random() % 8 == 0) a = pick();
+        if (random() % 8 == 0) b = pick();
+        rows.a.push_back(a);
+        rows.b.push_back(b);
+    }
+    return rows;
+}
+
+// Runs every export over the rows, single and batch, and compares.
+void ExpectBatchEqualsSingleCalls(const LibraryInstance &lib, std::size_t n, unsigned seed) {
+    for (const std::string &name : ExportNames()) {
+        const Rows rows = RandomRows(name, n, seed);
+        std::vector<double> result(n);
+        std::vector<int> failure(n, -7);
+        const int failed = lib.RudidEvaluate(name.c_str(), n, rows.a.data(), rows.b.data(), result.data(),
+                                             failure.data());
+        int expectedFailed = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double *single = lib.Call(name, rows.a[i], rows.b[i]);
+            if (single == nullptr) {
+                ++expectedFailed;
+                ASSERT_TRUE(std::isnan(result[i])) << name << " row " << i;
+                ASSERT_EQ(failure[i], lib.RudidLastError()) << name << " row " << i;
+            } else {
+                ASSERT_EQ(std::memcmp(single, &result[i], sizeof(double)), 0)
+                    << name << "(" << rows.a[i] << ", " << rows.b[i] << "): single " << *single << ", batch "
+                    << result[i];
+                ASSERT_EQ(failure[i], 0) << name << " row " << i;
+            }
+        }
+        EXPECT_EQ(failed, expectedFailed) << name;
+    }
+}
+
+// The shipped tables, in the configuration the build uses.
+InstanceSetup ShippedTables(const UnitChoice &units = UnitChoice()) {
+    auto read = [](const std::string &name) {
+        std::FILE *f = std::fopen((std::string(RUDID_DATA_DIRECTORY) + "/" + name).c_str(), "rb");
+        Bytes bytes;
+        if (!f) return bytes;
+        int c;
+        while ((c = std::fgetc(f)) != EOF) bytes.push_back(std::uint8_t(c));
+        std::fclose(f);
+        return bytes;
+    };
+    InstanceSetup setup;
+    setup.saturationByPressure = read("zarude.dat");
+    setup.saturationByTemperature = read("vevuzu.dat");
+    setup.singlePhase = read("didizar.dat");
+    setup.unitFile = UnitFile(units);
+    return setup;
+}
+
+TEST(BatchEvaluation, EqualsSingleCallsOnTheShippedTables) {
+    LibraryInstance lib(ShippedTables());
+    ExpectBatchEqualsSingleCalls(lib, 3000, 1);
+}
+
+TEST(BatchEvaluation, EqualsSingleCallsInImperialUnits) {
+    LibraryInstance lib(ShippedTables(UnitChoice{10, 3, 2, 3, 4}));
+    ExpectBatchEqualsSingleCalls(lib, 1000, 2);
+}
+
+TEST(BatchEvaluation, EqualsSingleCallsOnSyntheticTables) {
+    ExpectBatchEqualsSingleCalls(LibraryInstance::Standard(), 1500, 3);
+}
+
+TEST(BatchEvaluation, RowsNeedingAMissingOrShortTableFailAndTheOthersAnswer) {
+    InstanceSetup setup = StandardSetup();
+    setup.saturationByPressure = SaturationByPressureTable(200);  // up to 100 bar or so
+    setup.singlePhase.reset();                                     // missing
+    LibraryInstance lib(setup);
+    ExpectBatchEqualsSingleCalls(lib, 1500, 4);
+
+    // A failing row beside rows that answer, with a property or a code.
+    const double p[] = {1, 150, 300, 0.001};
+    const double x[] = {0.5, 0.5, 0.5, 0.5};
+    double result[4];
+    int failure[4];
+    EXPECT_EQ(lib.RudidEvaluate("AQPPQH", 4, p, x, result, failure), 1);
+    EXPECT_EQ(failure[0], 0);
+    EXPECT_EQ(failure[1], 100);  // short zarude.dat
+    EXPECT_TRUE(std::isnan(result[1]));
+    EXPECT_EQ(result[2], -1004.0);
+    EXPECT_EQ(result[3], -1001.0);
+    EXPECT_EQ(failure[3], 0);
+
+    // Wet steam needs no single-phase table; superheated steam does.
+    const double pressures[] = {1, 1};
+    const double enthalpies[] = {2000, 3000};
+    EXPECT_EQ(lib.RudidEvaluate("AQPPHT", 2, pressures, enthalpies, result, failure), 1);
+    EXPECT_EQ(failure[0], 0);
+    EXPECT_EQ(failure[1], 2);  // missing didizar.dat
+    EXPECT_TRUE(std::isnan(result[1]));
+}
+
+TEST(BatchEvaluation, CorruptedTableValuesFailTheSameRowsAsSingleCalls) {
+    InstanceSetup setup = ShippedTables();
+    std::mt19937 random(9);
+    const float poison[] = {NAN, INFINITY, 3e38f, 1.0e38f, -1.2e38f, 1e-40f};
+    for (auto *table : {&setup.saturationByPressure, &setup.saturationByTemperature, &setup.singlePhase}) {
+        Bytes &bytes = **table;
+        for (int k = 0; k < 30; ++k) {
+            const std::size_t i = random() % (bytes.size() / 4);
+            std::memcpy(bytes.data() + 4 * i, &poison[random() % std::size(poison)], 4);
+        }
+    }
+    LibraryInstance lib(setup);
+    ExpectBatchEqualsSingleCalls(lib, 2000, 5);
+}
+
+TEST(BatchEvaluation, RefusesUnknownNamesAndMissingArrays) {
+    const LibraryInstance &lib = LibraryInstance::Standard();
+    double a[1] = {1}, r[1];
+    int f[1];
+    EXPECT_EQ(lib.RudidEvaluate("AQPXX", 1, a, a, r, f), RUDID_UNKNOWN_FUNCTION);
+    EXPECT_EQ(lib.RudidEvaluate(nullptr, 1, a, a, r, f), RUDID_UNKNOWN_FUNCTION);
+    EXPECT_EQ(lib.RudidEvaluate("AQPPTH", 1, a, nullptr, r, f), RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(lib.RudidEvaluate("AQPPTH", 1, a, a, nullptr, f), RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(lib.RudidEvaluate("AQPPTH", 1, a, a, r, nullptr), RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(lib.RudidEvaluate("AQPPTH", 0, nullptr, nullptr, nullptr, nullptr), 0);
+    // The one-argument functions need no second array.
+    EXPECT_EQ(lib.RudidEvaluate("AQPPT", 1, a, nullptr, r, f), 0);
+    EXPECT_EQ(r[0], *lib.AQPPT(1));
+}
+
+TEST(BatchEvaluation, LeavesTheThreadsLastFailureAlone) {
+    const LibraryInstance &lib = LibraryInstance::Standard();
+    EXPECT_EQ(lib.AQPPT(1e39), nullptr);
+    const double a[1] = {1}, b[1] = {0.5};
+    double r[1];
+    int f[1];
+    EXPECT_EQ(lib.RudidEvaluate("AQPPQH", 1, a, b, r, f), 0);
+    EXPECT_EQ(lib.RudidLastError(), 205);
+}
+
+}  // namespace
+}  // namespace rudid::testing
