@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 
 #include "tables/interpolation.h"
@@ -79,25 +80,40 @@ public:
         return values_[i];
     }
 
-    // Whether a column rises clearly from entry to entry in both records. The
-    // interpolated column then never falls: the rounding errors of the
-    // interpolation are far below the steps between entries.
+    // Whether a column rises strictly from entry to entry in both records,
+    // and the two records are of comparable size at each step (within a
+    // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
+    // the larger, far above the rounding errors of the interpolation (about
+    // 2^-62 of the values), so the interpolated column never falls.
     bool ColumnRisesClearly(int column) const {
-        for (const std::uint8_t *record : {records_, records_ + kIsobarSize})
-            for (int k = 0; k < 80; ++k) {
-                const Extended a = SingleAt(record, 3 * k + column);
-                const Extended b = SingleAt(record, 3 * k + 3 + column);
-                const Extended scale = std::max(std::fabs(a), std::fabs(b));
-                if (!(b - a > scale * 0x1p-40L)) return false;
-            }
+        const std::uint8_t *a = records_;
+        const std::uint8_t *b = records_ + kIsobarSize;
+        for (int k = 0; k < 80; ++k) {
+            const float a0 = SingleAt(a, 3 * k + column), a1 = SingleAt(a, 3 * k + 3 + column);
+            const float b0 = SingleAt(b, 3 * k + column), b1 = SingleAt(b, 3 * k + 3 + column);
+            if (!(a0 < a1 && b0 < b1)) return false;
+            const float sizeA = std::max(std::fabs(a0), std::fabs(a1));
+            const float sizeB = std::max(std::fabs(b0), std::fabs(b1));
+            if (!(sizeA <= sizeB * 0x1p30f && sizeB <= sizeA * 0x1p30f)) return false;
+        }
         return true;
     }
 
 private:
     bool AllValuesSafe() const {
-        for (int i = 0; i < 2 * kIsobarEntries * 3; ++i)
-            if (!IsSafeSingle(SingleAt(records_, i))) return false;
-        return true;
+        // A magnitude's bits of 2^126 or more carry into a single's sign bit
+        // when 2^31 less 2^126's bits are added; two singles at a time, four
+        // running results, so that the pass costs little.
+        constexpr int kPairs = kIsobarEntries * 3;  // 486 singles
+        std::uint64_t pairs[kPairs];
+        std::memcpy(pairs, records_, sizeof pairs);
+        constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
+        constexpr std::uint64_t kCarry = 0x0180000001800000ull;
+        std::uint64_t carried[4] = {};
+        for (int i = 0; i < kPairs - kPairs % 4; i += 4)
+            for (int lane = 0; lane < 4; ++lane) carried[lane] |= (pairs[i + lane] & kMagnitudes) + kCarry;
+        for (int i = kPairs - kPairs % 4; i < kPairs; ++i) carried[0] |= (pairs[i] & kMagnitudes) + kCarry;
+        return ((carried[0] | carried[1] | carried[2] | carried[3]) & 0x8000000080000000ull) == 0;
     }
 
     Extended p_, p0_, p1_;
@@ -135,9 +151,13 @@ struct Anchor {
     Extended key, temperature, second, third;
 };
 
-Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k) {
-    return Anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(10 * k),
-                  SingleValue(isobar.value(k, kv.secondColumn)), SingleValue(isobar.value(k, kv.thirdColumn))};
+// Entry k of the working isobar; of the other two properties only those
+// wanted.
+Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
+    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(10 * k), 0, 0};
+    if (wanted & kWantSecond) anchor.second = SingleValue(isobar.value(k, kv.secondColumn));
+    if (wanted & kWantThird) anchor.third = SingleValue(isobar.value(k, kv.thirdColumn));
+    return anchor;
 }
 
 InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted) {
@@ -188,8 +208,8 @@ int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ext
         if (i < 0) return 1;
         if (!isobar.safe()) wanted = kWantAllOutputs;
         const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
-        *state = Between(k, EntryAnchor(isobar, kv, i - 1), EntryAnchor(isobar, kv, i), vapourLike ? 1 : 0,
-                         wanted);
+        *state = Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted),
+                         vapourLike ? 1 : 0, wanted);
         return 0;
     }
 
@@ -206,16 +226,20 @@ int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ext
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
     if (i < 0) return 1;
     if (!isobar.safe()) wanted = kWantAllOutputs;
-    const Anchor below = EntryAnchor(isobar, kv, i - 1);
-    const Anchor above = EntryAnchor(isobar, kv, i);
+    const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
+    const Anchor above = EntryAnchor(isobar, kv, i, wanted);
     const Extended ts = sat.field(kSaturationLevel);
     const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
+    // The saturated end of a straddling interval; of the other two
+    // properties only those wanted.
+    auto saturated = [&](Extended key, int second, int third) {
+        return Anchor{key, ts, wanted & kWantSecond ? sat.field(second) : 0,
+                      wanted & kWantThird ? sat.field(third) : 0};
+    };
     if (straddling && k > kg) {
-        const Anchor vapour{kg, ts, sat.field(kv.secondVapour), sat.field(kv.thirdVapour)};
-        *state = Between(k, vapour, above, 1, wanted);
+        *state = Between(k, saturated(kg, kv.secondVapour, kv.thirdVapour), above, 1, wanted);
     } else if (straddling) {
-        const Anchor liquid{kf, ts, sat.field(kv.secondLiquid), sat.field(kv.thirdLiquid)};
-        *state = Between(k, below, liquid, 0, wanted);
+        *state = Between(k, below, saturated(kf, kv.secondLiquid, kv.thirdLiquid), 0, wanted);
     } else {
         *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
     }

@@ -21,7 +21,9 @@ struct Cell {
 Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
     const int k = FirstSinglePhasePointAbove(p);
-    const int column = int(t) / 10;
+    // t is a Real48 value, which a double holds exactly: truncating the
+    // double is truncating t, without touching the x87 rounding mode.
+    const int column = int(double(t)) / 10;
 
     const std::uint64_t record = std::uint64_t(k - 2) * kIsobarEntries + column;
     const ByteSpan spans[2] = {{record * kEntrySize, 2 * kEntrySize},

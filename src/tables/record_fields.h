@@ -24,7 +24,11 @@ inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleVa
 // Whether a table value can take part in an interpolation without any
 // chance of failing: finite and below 2^126 in magnitude, so that neither
 // its conversion nor an interpolation with a weight in [0, 1] overflows.
-inline bool IsSafeSingle(float f) { return f > -0x1p126f && f < 0x1p126f; }
+inline bool IsSafeSingle(float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return (bits & 0x7FFFFFFFu) < 0x7E800000u;  // the magnitude's bits below those of 2^126
+}
 
 // Whole numbers (grid temperatures, column bounds) enter exactly.
 inline Real48 WholeNumber(int n) { return ExtendedToReal48(Extended(n)); }

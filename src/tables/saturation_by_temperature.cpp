@@ -45,8 +45,9 @@ SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended
     if (temperature == 0) return SaturationPoint(kAtZero);
     if (temperature < 0.01L) return SaturationPoint(kJustAboveZero);
 
-    // Record n + 1 holds n degC; truncation, whatever the rounding mode.
-    const int n = int(temperature);
+    // Record n + 1 holds n degC; truncation, whatever the rounding mode. The
+    // temperature is a Real48 value, which a double holds exactly.
+    const int n = int(double(temperature));
     std::uint8_t records[2 * kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(n + 1) * kSaturationRecordSize, sizeof records};
     ReadSpans(tables, Table::SaturationByTemperature, &span, 1, records);
