@@ -20,7 +20,7 @@ int EvaluateRows(const ExportDescriptor &fn, std::size_t n, const double *first,
                  const double *second, double *result, int *failure) {
     const StartupConfiguration &config = Startup();
     const ExportUnits units = ResolveUnits(fn, config);
-    CallTableCache cache(config.dataDirectory);
+    CallTableCache cache(config.dataDirectory, n);
     const TableSource tables = cache.source();
     int failed = 0;
     for (std::size_t i = 0; i < n; ++i) {

@@ -11,17 +11,21 @@ namespace rudid {
 namespace {
 
 // How much of each file a lookup can ever reach, and the blocks in which it
-// is read: the saturation tables whole, the single-phase table by isobar.
+// is read: the saturation tables whole, the single-phase table by isobar or
+// whole.
 struct TableShape {
     std::uint32_t reach;
     std::uint32_t block;
 };
 
-TableShape ShapeOf(Table table) {
+// From this many rows on, the single-phase table is read whole.
+constexpr std::size_t kRowsForWholeFiles = 32;
+
+TableShape ShapeOf(Table table, bool wholeFiles) {
     switch (table) {
         case Table::SaturationByPressure: return {292 * 28, 292 * 28};
         case Table::SaturationByTemperature: return {377 * 28, 377 * 28};
-        case Table::SinglePhase: return {224 * 972, 972};
+        case Table::SinglePhase: return {224 * 972, wholeFiles ? 224u * 972u : 972u};
     }
     return {0, 1};
 }
@@ -42,7 +46,8 @@ struct CallTableCache::CachedTable {
     }
 };
 
-CallTableCache::CallTableCache(const char *dataDirectory) : dataDirectory_(dataDirectory) {}
+CallTableCache::CallTableCache(const char *dataDirectory, std::size_t rows)
+    : dataDirectory_(dataDirectory), wholeFiles_(rows >= kRowsForWholeFiles) {}
 
 CallTableCache::~CallTableCache() = default;
 
@@ -58,7 +63,7 @@ CallTableCache::CachedTable &CallTableCache::Opened(Table table) {
             slot->open = slot->openFailure == 0;
         }
         if (slot->open) {
-            slot->shape = ShapeOf(table);
+            slot->shape = ShapeOf(table, wholeFiles_);
             const std::uint32_t blocks = slot->shape.reach / slot->shape.block;
             slot->bytes.reset(new std::uint8_t[slot->shape.reach]);
             slot->held.reset(new std::uint32_t[blocks]);

@@ -18,7 +18,10 @@ namespace rudid {
 
 class CallTableCache {
 public:
-    explicit CallTableCache(const char *dataDirectory);
+    // rows: how many rows the call will evaluate. Few rows read the single-
+    // phase table isobar by isobar, as they need them; many read it whole
+    // at once, which costs about as much as 25 isobars.
+    CallTableCache(const char *dataDirectory, std::size_t rows);
     ~CallTableCache();
     CallTableCache(const CallTableCache &) = delete;
     CallTableCache &operator=(const CallTableCache &) = delete;
@@ -33,6 +36,7 @@ private:
     CachedTable &Opened(Table table);
 
     const char *dataDirectory_;
+    bool wholeFiles_;
     std::unique_ptr<CachedTable> tables_[kTableCount];
 };
 
