@@ -135,6 +135,16 @@ TEST(BatchEvaluation, RowsNeedingAMissingOrShortTableFailAndTheOthersAnswer) {
     EXPECT_TRUE(std::isnan(result[1]));
 }
 
+TEST(BatchEvaluation, FewAndManyRowsReadAShortSinglePhaseTableAlike) {
+    // Few rows read the table isobar by isobar, many read it whole: both
+    // must fail exactly the rows that need an isobar past its end.
+    InstanceSetup setup = StandardSetup();
+    setup.singlePhase = SinglePhaseTable(150);
+    LibraryInstance lib(setup);
+    ExpectBatchEqualsSingleCalls(lib, 20, 6);
+    ExpectBatchEqualsSingleCalls(lib, 1000, 7);
+}
+
 TEST(BatchEvaluation, CorruptedTableValuesFailTheSameRowsAsSingleCalls) {
     InstanceSetup setup = ShippedTables();
     std::mt19937 random(9);
