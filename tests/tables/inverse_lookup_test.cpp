@@ -1,3 +1,4 @@
+#include "support/real48_bytes.h"
 #include "tables/inverse_lookup.h"
 
 #include <gtest/gtest.h>
@@ -20,13 +21,8 @@ namespace {
 
 using testing::ScratchDirectory;
 using testing::SingleAt;
-using Bytes = std::array<std::uint8_t, 6>;
-
-Bytes BytesOf(Real48 r) {
-    Bytes b;
-    std::memcpy(b.data(), r.bytes, 6);
-    return b;
-}
+using Bytes = testing::Real48Bytes;
+using testing::BytesOf;
 
 Real48 R(Extended v) { return ExtendedToReal48(v); }
 Real48 W(int n) { return R(Extended(n)); }

@@ -1,3 +1,4 @@
+#include "support/real48_bytes.h"
 #include "tables/pressure_grids.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,8 @@
 namespace rudid {
 namespace {
 
-using Bytes = std::array<std::uint8_t, 6>;
-
-Bytes BytesOf(Real48 r) {
-    Bytes b;
-    std::memcpy(b.data(), r.bytes, 6);
-    return b;
-}
+using Bytes = testing::Real48Bytes;
+using testing::BytesOf;
 
 // The decimal grid points, written out from whole numbers of thousandths
 // (saturation) or hundredths (single phase) of a bar, so that no binary

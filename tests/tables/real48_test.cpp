@@ -1,3 +1,4 @@
+#include "support/real48_bytes.h"
 #include "tables/real48.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,8 @@
 namespace rudid {
 namespace {
 
-using Bytes = std::array<std::uint8_t, 6>;
-
-Bytes BytesOf(Real48 r) {
-    Bytes b;
-    std::memcpy(b.data(), r.bytes, 6);
-    return b;
-}
+using Bytes = testing::Real48Bytes;
+using testing::BytesOf;
 
 Real48 FromBytes(Bytes b) {
     Real48 r;

@@ -1,3 +1,4 @@
+#include "support/real48_bytes.h"
 #include "tables/saturation_by_temperature.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +16,8 @@ namespace {
 
 using testing::ScratchDirectory;
 using testing::SingleAt;
-using Bytes = std::array<std::uint8_t, 6>;
-
-Bytes BytesOf(Real48 r) {
-    Bytes b;
-    std::memcpy(b.data(), r.bytes, 6);
-    return b;
-}
+using Bytes = testing::Real48Bytes;
+using testing::BytesOf;
 
 Real48 R(Extended v) { return ExtendedToReal48(v); }
 
