@@ -73,32 +73,13 @@ void ExpectBatchEqualsSingleCalls(const LibraryInstance &lib, std::size_t n, uns
     }
 }
 
-// The shipped tables, in the configuration the build uses.
-InstanceSetup ShippedTables(const UnitChoice &units = UnitChoice()) {
-    auto read = [](const std::string &name) {
-        std::FILE *f = std::fopen((std::string(RUDID_DATA_DIRECTORY) + "/" + name).c_str(), "rb");
-        Bytes bytes;
-        if (!f) return bytes;
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes.push_back(std::uint8_t(c));
-        std::fclose(f);
-        return bytes;
-    };
-    InstanceSetup setup;
-    setup.saturationByPressure = read("zarude.dat");
-    setup.saturationByTemperature = read("vevuzu.dat");
-    setup.singlePhase = read("didizar.dat");
-    setup.unitFile = UnitFile(units);
-    return setup;
-}
-
 TEST(BatchEvaluation, EqualsSingleCallsOnTheShippedTables) {
-    LibraryInstance lib(ShippedTables());
+    LibraryInstance lib(ShippedSetup());
     ExpectBatchEqualsSingleCalls(lib, 3000, 1);
 }
 
 TEST(BatchEvaluation, EqualsSingleCallsInImperialUnits) {
-    LibraryInstance lib(ShippedTables(UnitChoice{10, 3, 2, 3, 4}));
+    LibraryInstance lib(ShippedSetup(UnitChoice{10, 3, 2, 3, 4}));
     ExpectBatchEqualsSingleCalls(lib, 1000, 2);
 }
 
@@ -146,7 +127,7 @@ TEST(BatchEvaluation, FewAndManyRowsReadAShortSinglePhaseTableAlike) {
 }
 
 TEST(BatchEvaluation, CorruptedTableValuesFailTheSameRowsAsSingleCalls) {
-    InstanceSetup setup = ShippedTables();
+    InstanceSetup setup = ShippedSetup();
     std::mt19937 random(9);
     const float poison[] = {NAN, INFINITY, 3e38f, 1.0e38f, -1.2e38f, 1e-40f};
     for (auto *table : {&setup.saturationByPressure, &setup.saturationByTemperature, &setup.singlePhase}) {

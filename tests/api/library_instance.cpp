@@ -1,5 +1,8 @@
 #include "api/library_instance.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -203,6 +206,19 @@ double LibraryInstance::Answer(const double *result) const {
     ADD_FAILURE() << "the property function returned no result: failure " << RudidLastError() << " \""
                   << RudidLastErrorMessage() << "\"";
     return std::numeric_limits<double>::quiet_NaN();
+}
+
+InstanceSetup ShippedSetup(const UnitChoice &units) {
+    auto read = [](const std::string &name) {
+        std::ifstream in(std::string(RUDID_DATA_DIRECTORY) + "/" + name, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    InstanceSetup setup;
+    setup.saturationByPressure = read("zarude.dat");
+    setup.saturationByTemperature = read("vevuzu.dat");
+    setup.singlePhase = read("didizar.dat");
+    setup.unitFile = UnitFile(units);
+    return setup;
 }
 
 }  // namespace rudid::testing

@@ -59,6 +59,9 @@ const Bytes &StandardSinglePhase();              // didizar.dat
 // bar, C, kJ/kg, kJ/kg,K and m3/kg unless chosen otherwise.
 InstanceSetup StandardSetup(const UnitChoice &units = UnitChoice());
 
+// The tables shipped in data/, with the units chosen.
+InstanceSetup ShippedSetup(const UnitChoice &units = UnitChoice());
+
 class LibraryInstance {
 public:
     explicit LibraryInstance(const InstanceSetup &setup);
