@@ -44,7 +44,7 @@ endif()
 
 find_package(Threads REQUIRED)
 add_executable(linux_corpus tests/windows/linux_corpus.cpp)
-target_include_directories(linux_corpus PRIVATE include)
+target_include_directories(linux_corpus PRIVATE include src)
 target_link_libraries(linux_corpus PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
 
 set(_rudid_windows_tests ${PROJECT_SOURCE_DIR}/tests/windows)

@@ -21,5 +21,5 @@ set_target_properties(RUDID32 PROPERTIES
   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_executable(win_harness tests/windows/win_harness.cpp)
-target_include_directories(win_harness PRIVATE include)
+target_include_directories(win_harness PRIVATE include src)
 set_target_properties(win_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -7,35 +7,29 @@
 #include <limits>
 
 #include "api/expected_values.h"
+#include "platform/x87_control.h"
 
 namespace rudid::testing {
 namespace {
 
 const LibraryInstance &Lib() { return LibraryInstance::Standard(); }
 
-std::uint16_t ControlWord() {
-    std::uint16_t word;
-    __asm__ __volatile__("fnstcw %0" : "=m"(word));
-    return word;
-}
-
-std::uint16_t StatusWord() {
-    std::uint16_t word;
-    __asm__ __volatile__("fnstsw %0" : "=m"(word));
-    return word;
-}
+using platform::x87::ClearExceptionFlags;
+using platform::x87::ReadStatusWord;
+using platform::x87::WriteControlWord;
+using platform::x87::ReadControlWord;
 
 // Runs with the given control word and puts the previous one back, with the
 // exception flags cleared so that nothing pending survives the test.
 class HostControlWord {
 public:
-    explicit HostControlWord(std::uint16_t word) : saved_(ControlWord()) {
-        __asm__ __volatile__("fnclex");
-        __asm__ __volatile__("fldcw %0" : : "m"(word));
+    explicit HostControlWord(std::uint16_t word) : saved_(ReadControlWord()) {
+        ClearExceptionFlags();
+        WriteControlWord(word);
     }
     ~HostControlWord() {
-        __asm__ __volatile__("fnclex");
-        __asm__ __volatile__("fldcw %0" : : "m"(saved_));
+        ClearExceptionFlags();
+        WriteControlWord(saved_);
     }
 
 private:
@@ -59,8 +53,8 @@ Observed Observe(std::uint16_t word, Call call) {
     {
         HostControlWord host(word);
         const double *r = call();
-        seen.controlWord = ControlWord();
-        seen.pendingUnmasked = std::uint16_t(StatusWord() & ~seen.controlWord & 0x3F);
+        seen.controlWord = ReadControlWord();
+        seen.pendingUnmasked = std::uint16_t(ReadStatusWord() & ~seen.controlWord & 0x3F);
         seen.answered = r != nullptr;
         seen.value = r ? *r : 0;
     }

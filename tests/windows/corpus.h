@@ -22,7 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/x87_control.h"
+
 namespace corpus {
+
+using rudid::platform::x87::ClearExceptionFlags;
+using rudid::platform::x87::ReadControlWord;
+using rudid::platform::x87::ReadStatusWord;
+using rudid::platform::x87::WriteControlWord;
+
 
 struct ExportInfo {
     const char *name;
@@ -70,25 +78,6 @@ struct Outcome {
     }
     bool operator!=(const Outcome &other) const { return !(*this == other); }
 };
-
-// The x87 control and status words of the calling thread.
-inline std::uint16_t ReadControlWord() {
-    std::uint16_t word;
-    __asm__ __volatile__("fnstcw %0" : "=m"(word));
-    return word;
-}
-
-inline void WriteControlWord(std::uint16_t word) {
-    __asm__ __volatile__("fldcw %0" : : "m"(word) : "memory");
-}
-
-inline std::uint16_t ReadStatusWord() {
-    std::uint16_t word;
-    __asm__ __volatile__("fnstsw %0" : "=m"(word));
-    return word;
-}
-
-inline void ClearExceptionFlags() { __asm__ __volatile__("fnclex" : : : "memory"); }
 
 // Problems found besides the printed results: counted, and the first 20
 // reported on stderr.
