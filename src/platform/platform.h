@@ -35,9 +35,6 @@ int OpenForReading(const char *path, FileHandle *file);
 int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t length,
            std::size_t *transferred);
 
-// Size of an open file in bytes. Returns 0 or a failure code.
-int FileSize(FileHandle file, std::uint64_t *size);
-
 // Returns 0 or a failure code.
 int CloseFile(FileHandle file);
 

@@ -14,10 +14,6 @@ inline float SingleAt(const std::uint8_t *record, int index) {
     return value;
 }
 
-inline Real48 Real48At(const std::uint8_t *record, int index) {
-    return SingleToReal48(SingleAt(record, index));
-}
-
 // The single as it enters the arithmetic, widened.
 inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleValue(SingleAt(record, index)); }
 
@@ -29,8 +25,5 @@ inline bool IsSafeSingle(float f) {
     std::memcpy(&bits, &f, 4);
     return (bits & 0x7FFFFFFFu) < 0x7E800000u;  // the magnitude's bits below those of 2^126
 }
-
-// Whole numbers (grid temperatures, column bounds) enter exactly.
-inline Real48 WholeNumber(int n) { return ExtendedToReal48(Extended(n)); }
 
 }  // namespace rudid

@@ -75,13 +75,6 @@ int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t leng
     return 0;
 }
 
-int FileSize(FileHandle file, std::uint64_t *size) {
-    struct stat info;
-    if (::fstat(int(file.value), &info) != 0) return CodeForErrno(errno, nullptr);
-    *size = std::uint64_t(info.st_size);
-    return 0;
-}
-
 int CloseFile(FileHandle file) {
     // The descriptor is released even when close reports an error; a retry
     // could close a descriptor that another thread has opened since.

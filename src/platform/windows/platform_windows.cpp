@@ -61,13 +61,6 @@ int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t leng
     return 0;
 }
 
-int FileSize(FileHandle file, std::uint64_t *size) {
-    LARGE_INTEGER value;
-    if (!GetFileSizeEx(ToHandle(file), &value)) return LastErrorCode();
-    *size = static_cast<std::uint64_t>(value.QuadPart);
-    return 0;
-}
-
 int CloseFile(FileHandle file) {
     if (!CloseHandle(ToHandle(file))) return LastErrorCode();
     return 0;
