@@ -48,6 +48,7 @@ import time
 import warnings
 from pathlib import Path
 
+import error_maps
 from iapws import IAPWS97
 from iapws.iapws97 import Pc as IF97_PC_MPA
 from iapws.iapws97 import Tc as IF97_TC_K
@@ -128,6 +129,8 @@ class Library:
             self.functions[name] = function
         self.dll.RudidLastError.restype = ctypes.c_int
         self.dll.RudidLastError.argtypes = []
+        self.dll.RudidStateFlags.restype = ctypes.c_int
+        self.dll.RudidStateFlags.argtypes = [ctypes.c_char_p, ctypes.c_double, ctypes.c_double]
 
     def call(self, name, *args):
         """The double that the export returns; raises CallFailed for NULL."""
@@ -135,6 +138,11 @@ class Library:
         if not result:
             raise CallFailed(f"{name}{args}: no result, failure code {self.dll.RudidLastError()}")
         return result.contents.value
+
+
+    def flags(self, name, first, second=0.0):
+        """RudidStateFlags of the export at these arguments."""
+        return self.dll.RudidStateFlags(name.encode(), first, second)
 
 
 def find_library(argument):
@@ -546,6 +554,186 @@ def summarise(tally):
 
 
 # --------------------------------------------------------------------------
+# The flags' promise
+
+PROMISE_EXPORTS = ("AQPPTH", "AQPPTS", "AQPPTV", "AQPPHT", "AQPPST", "AQPPVT")
+PROMISE_STATES = 20000
+PROMISE_SEED = 20261207
+OFF_LIMIT = 0.01            # an answer is off when its relative error exceeds this
+CAUGHT_SHARE = 0.99         # of the states off, at least this share is flagged
+FLAGGED_FACTOR = 1.5        # the share flagged stays below this times the share off
+FLAGGED_ALLOWANCE = 0.05    # plus this
+
+# Flag bits of RudidStateFlags, as the public header names them.
+FLAG_REASONS = (
+    (0x1, "mixed-phase cell"),
+    (0x2, "near saturation"),
+    (0x4, "critical region"),
+    (0x8, "coarse grid"),
+)
+
+
+PROMISE_STATES_TEXT = (
+    f"Random states, seed {PROMISE_SEED}: pressure log-uniform over {P_MIN:g}..{P_MAX:g} bar, "
+    f"temperature uniform over {T_MIN:g}..{T_MAX:g} C; the inverse functions are entered with "
+    "IF97's enthalpy, entropy or volume of each state and compared with its temperature.")
+
+
+def promise_states(count, seed=PROMISE_SEED):
+    """[(p bar, t C, {v, h, s})]: pressure log-uniform over 0.01..1000 bar,
+    temperature uniform over 0..800 C; states IF97 cannot evaluate are
+    drawn again."""
+    rng = random.Random(seed)
+    states = []
+    while len(states) < count:
+        p = log_uniform(rng, P_MIN, P_MAX)
+        t = rng.uniform(T_MIN, T_MAX)
+        try:
+            states.append((p, t, props(if97(P=p / 10.0, T=t + KELVIN))))
+        except NotAvailable:
+            continue
+    return states
+
+
+class PromiseTally:
+    """One export over the promise's states."""
+
+    def __init__(self, name):
+        self.name = name
+        self.answered = 0
+        self.off = 0
+        self.flagged = 0
+        self.caught = 0
+        self.missed = []           # (relative error, where) of states off and not flagged
+        self.worst = {}            # reason -> (relative error, where)
+        self.points = []           # (p, second argument, relative error, flags)
+
+    def add(self, p, second, relative, flags, where):
+        self.answered += 1
+        off = relative > OFF_LIMIT
+        self.off += off
+        self.flagged += flags != 0
+        self.caught += off and flags != 0
+        if off and not flags:
+            self.missed.append((relative, where))
+        for bit, reason in FLAG_REASONS:
+            if flags & bit and relative > self.worst.get(reason, (-1.0, ""))[0]:
+                self.worst[reason] = (relative, where)
+        self.points.append((p, second, relative, flags))
+
+    @property
+    def off_share(self):
+        return self.off / self.answered if self.answered else 0.0
+
+    @property
+    def flagged_share(self):
+        return self.flagged / self.answered if self.answered else 0.0
+
+    @property
+    def caught_share(self):
+        return self.caught / self.off if self.off else 1.0
+
+    @property
+    def flagged_limit(self):
+        return FLAGGED_FACTOR * self.off_share + FLAGGED_ALLOWANCE
+
+    @property
+    def kept(self):
+        return self.caught_share >= CAUGHT_SHARE and self.flagged_share < self.flagged_limit
+
+
+def promise_key(name):
+    """None for a pressure-temperature export, else the quantity it is
+    entered with ("h", "s" or "v")."""
+    return None if name in PRESSURE_TEMPERATURE else name[4].lower()
+
+
+def check_promise(library, states, exports=PROMISE_EXPORTS):
+    """{export: PromiseTally} of the states; refused states are not counted."""
+    tallies = {}
+    for name in exports:
+        quantity = EXPORTS[name][1]
+        tally = PromiseTally(name)
+        key = promise_key(name)
+        for p, t, values in states:
+            second = t if key is None else values[key]
+            value = library.call(name, p, second)
+            if value in ERROR_CODES:
+                continue
+            expected = values[quantity] if key is None else t
+            relative = relative_error(quantity, abs(value - expected), expected)
+            where = f"{fmt_p(p)}, {fmt_t(t)}" if key is None else \
+                f"{fmt_p(p)}, {key}={second:.6g} ({fmt_t(t)})"
+            tally.add(p, second, relative, library.flags(name, p, second), where)
+        tallies[name] = tally
+    return tallies
+
+
+
+# --------------------------------------------------------------------------
+# Error maps
+
+MAP_COLUMNS, MAP_ROWS = 160, 100
+MAPS = {
+    # file name: (export, horizontal quantity, its range, ticks, axis label)
+    "accuracy_map_AQPPTH.svg": ("AQPPTH", "T", (T_MIN, T_MAX), range(0, 801, 100), "temperature (C)"),
+    "accuracy_map_AQPPHT.svg": ("AQPPHT", "h", (0.0, 4200.0), range(0, 4201, 500),
+                                "specific enthalpy (kJ/kg)"),
+}
+
+
+def map_cell(library, name, x, p):
+    """(relative error or None, flags) of export name at p and x (T or h)."""
+    try:
+        value = library.call(name, p, x)
+    except CallFailed:
+        return None, 0
+    if value in ERROR_CODES:
+        return None, 0
+    try:
+        if name in PRESSURE_TEMPERATURE:
+            expected = props(if97(P=p / 10.0, T=x + KELVIN))[EXPORTS[name][1]]
+        else:
+            key = promise_key(name)
+            expected = if97(P=p / 10.0, **{key: x}).T - KELVIN
+    except NotAvailable:
+        return None, 0
+    quantity = EXPORTS[name][1]
+    return relative_error(quantity, abs(value - expected), expected), library.flags(name, p, x)
+
+
+def saturation_lines(quantity):
+    """IF97's saturation line in the plane of quantity ("T" or "h"), as
+    [(points, colour, label)]."""
+    pressures = [P_MIN * (CRITICAL_P_BAR * 0.9999 / P_MIN) ** (i / 200) for i in range(201)]
+    if quantity == "T":
+        points = [(_TSat_P(p / 10.0) - KELVIN, p) for p in pressures]
+        return [(points, "#2166ac", "saturation line (IF97)")]
+    liquid = [(if97(P=p / 10.0, x=0.0).h, p) for p in pressures]
+    vapour = [(if97(P=p / 10.0, x=1.0).h, p) for p in pressures]
+    return [(liquid + vapour[::-1], "#2166ac", "saturation line (IF97)")]
+
+
+def draw_maps(library, directory):
+    """Writes the SVG maps into directory; returns their paths."""
+    directory = Path(directory)
+    directory.mkdir(parents=True, exist_ok=True)
+    written = []
+    for file_name, (name, quantity, (x0, x1), ticks, label) in MAPS.items():
+        plane = error_maps.Plane(x0, x1, P_MIN, P_MAX, MAP_COLUMNS, MAP_ROWS)
+        grid = [[None] * MAP_COLUMNS for _ in range(MAP_ROWS)]
+        for row, column, x, p in plane.centres():
+            grid[row][column] = map_cell(library, name, x, p)
+        symbol = QUANTITIES[EXPORTS[name][1]][0]
+        title = f"{name}: relative error of {symbol} against IAPWS-IF97"
+        text = error_maps.svg(plane, grid, title, label, list(ticks), saturation_lines(quantity))
+        path = directory / file_name
+        path.write_text(text)
+        written.append(path)
+    return written
+
+
+# --------------------------------------------------------------------------
 # Output
 
 def number(value):
@@ -583,7 +771,7 @@ def node_rows(summaries):
     return out
 
 
-TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at"}
+TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at", "Reason"}
 
 
 def markdown_table(header, body):
@@ -620,7 +808,77 @@ def swap_summary(summaries):
     return "; ".join(parts) if parts else "none"
 
 
-def report(tallies, library_path, count, elapsed, markdown):
+def share(value):
+    """A share or relative error in per cent: two decimals, none from 100 % on."""
+    if value >= 1:
+        return f"{100 * value:,.0f} %"
+    return f"{100 * value:.2f} %"
+
+
+def promise_rows(promise):
+    return [[f"`{t.name}`", str(t.answered), share(t.off_share), share(t.flagged_share),
+             share(t.flagged_limit), share(t.caught_share), "yes" if t.kept else "NO"]
+            for t in promise.values()]
+
+
+PROMISE_HEADER = ["Export", "States", "Off by > 1 %", "Flagged", "Flagged limit",
+                  "Off and flagged", "Kept"]
+
+
+def worst_by_reason(promise):
+    """{reason: (relative error, export, where)} over all exports."""
+    worst = {}
+    for tally in promise.values():
+        for reason, (relative, where) in tally.worst.items():
+            if relative > worst.get(reason, (-1.0,))[0]:
+                worst[reason] = (relative, tally.name, where)
+    return worst
+
+
+def reason_rows(promise):
+    out = []
+    for _, reason in FLAG_REASONS:
+        cells = []
+        for tally in promise.values():
+            relative = tally.worst.get(reason, (None,))[0]
+            cells.append("-" if relative is None else share(relative))
+        out.append([reason] + cells)
+    unflagged = []
+    for tally in promise.values():
+        errors = [rel for _, _, rel, flags in tally.points if not flags]
+        unflagged.append(share(max(errors)) if errors else "-")
+    out.append(["not flagged"] + unflagged)
+    return out
+
+
+def promise_section(promise, heading, table):
+    worst = worst_by_reason(promise)
+    worst_text = "; ".join(f"{reason}: {share(worst[reason][0])} ({worst[reason][1]} at {worst[reason][2]})"
+                           for _, reason in FLAG_REASONS if reason in worst)
+    states = next(iter(promise.values())).answered if promise else 0
+    return [
+        heading("Where the answers are flagged (RudidStateFlags)"),
+        "",
+        f"{PROMISE_STATES_TEXT} An answer is off when its relative error exceeds "
+        f"{100 * OFF_LIMIT:g} % (temperatures: of the absolute temperature). The promise: at least "
+        f"{100 * CAUGHT_SHARE:g} % of the answers that are off are flagged, and the share of all "
+        f"answers flagged stays below {FLAGGED_FACTOR:g} times the share off plus "
+        f"{100 * FLAGGED_ALLOWANCE:g} percentage points (the flagged limit). States answered with "
+        f"an error code are not counted (about {states} answered per export).",
+        "",
+        table(PROMISE_HEADER, promise_rows(promise)),
+        "",
+        "Largest relative error among the answers flagged for each reason, and among those not "
+        "flagged:",
+        "",
+        table(["Reason"] + [f"`{name}`" for name in promise], reason_rows(promise)),
+        "",
+        f"Worst per reason: {worst_text or 'none'}.",
+        "",
+    ]
+
+
+def report(tallies, library_path, count, elapsed, markdown, promise=None):
     table = markdown_table if markdown else text_table
     summaries = {subset: {name: summarise(t) for name, t in by_export.items()}
                  for subset, by_export in tallies.items()}
@@ -670,8 +928,10 @@ def report(tallies, library_path, count, elapsed, markdown):
         table(["Export", "Result", "States", "Max abs", "Max rel", "Largest abs error at"],
               node_rows(summaries["nodes"])),
         "",
-        f"Run time: {elapsed:.1f} s.",
     ]
+    if promise:
+        out += promise_section(promise, heading, table)
+    out += [f"Run time: {elapsed:.1f} s."]
     failures = [f for by_export in tallies.values() for t in by_export.values()
                 for f in t.failures]
     if failures:
@@ -694,7 +954,14 @@ def main(argv=None):
                         help="states per export over the whole domain (default %(default)s)")
     parser.add_argument("--markdown", action="store_true",
                         help="print Markdown tables (for the README)")
+    parser.add_argument("--promise-states", type=int, default=PROMISE_STATES, metavar="N",
+                        help="random states for the check of the flags (default %(default)s, "
+                             "0 to skip)")
+    parser.add_argument("--maps", metavar="DIR",
+                        help="also draw the SVG error maps into DIR")
     args = parser.parse_args(argv)
+    if args.promise_states < 0:
+        parser.error("--promise-states must not be negative")
 
     started = time.monotonic()
     try:
@@ -706,8 +973,18 @@ def main(argv=None):
         return 1
     families = build_samples(args.states)
     tallies = compare(library, families)
+    try:
+        promise = None
+        if args.promise_states:
+            promise = check_promise(library, promise_states(args.promise_states))
+        if args.maps:
+            for written in draw_maps(library, args.maps):
+                print(f"accuracy_report: wrote {written}", file=sys.stderr)
+    except CallFailed as failure:
+        print(f"accuracy_report: {failure}", file=sys.stderr)
+        return 1
     return 0 if report(tallies, path, args.states, time.monotonic() - started,
-                       args.markdown) else 1
+                       args.markdown, promise) else 1
 
 
 if __name__ == "__main__":
