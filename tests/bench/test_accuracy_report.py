@@ -103,6 +103,77 @@ def test_a_failed_call_is_reported_and_fails_the_run(samples, capsys):
     assert "FAILED CALLS" in capsys.readouterr().out
 
 
+class FlaggingStandIn(StandInLibrary):
+    """Answers AQPPTH from IF97, but 5 % high below 1 bar, and flags as told."""
+
+    def __init__(self, flag):
+        super().__init__()
+        self.flag = flag
+
+    def call(self, name, *args):
+        value = super().call(name, *args)
+        return value * 1.05 if name == "AQPPTH" and args[0] < 1.0 else value
+
+    def flags(self, name, p, second):
+        return self.flag(p, second)
+
+
+@pytest.fixture(scope="module")
+def promise_states():
+    return report.promise_states(300)
+
+
+def test_promise_states_are_drawn_as_promised(promise_states):
+    assert promise_states == report.promise_states(300)
+    pressures = [p for p, _, _ in promise_states]
+    temperatures = [t for _, t, _ in promise_states]
+    assert report.P_MIN <= min(pressures) and max(pressures) <= report.P_MAX
+    # log-uniform: about as many states below 1 bar as above 10 bar
+    below, above = sum(p < 1 for p in pressures), sum(p > 10 for p in pressures)
+    assert 0.7 < below / above < 1.4
+    assert 0 <= min(temperatures) and max(temperatures) <= 800
+    p, t, values = promise_states[0]
+    assert math.isclose(values["h"], IAPWS97(P=p / 10, T=t + report.KELVIN).h, rel_tol=1e-12)
+
+
+def test_the_promise_holds_only_when_the_flags_catch_the_bad_answers_and_stay_rare(promise_states):
+    def kept(flag):
+        return report.check_promise(FlaggingStandIn(flag), promise_states, ["AQPPTH"])["AQPPTH"]
+
+    exact = kept(lambda p, t: 1 if p < 1 else 0)
+    assert exact.kept and exact.caught_share == 1.0
+    assert exact.off_share == pytest.approx(exact.flagged_share)
+    assert exact.worst["mixed-phase cell"][0] == pytest.approx(0.05, rel=1e-6)
+    missing = kept(lambda p, t: 1 if p < 0.9 else 0)      # misses 0.9 .. 1 bar
+    assert missing.caught_share < 0.99 and not missing.kept
+    everything = kept(lambda p, t: 8)
+    assert everything.caught_share == 1.0 and not everything.kept
+    assert everything.worst["coarse grid"][0] == pytest.approx(0.05, rel=1e-6)
+
+
+def test_error_maps_colour_by_decade_and_outline_flagged_cells():
+    import xml.etree.ElementTree as ElementTree
+    import error_maps
+
+    assert error_maps.band(0.0) == error_maps.BANDS[0][1]
+    assert error_maps.band(0.005) == error_maps.BANDS[3][1]
+    assert error_maps.band(5.0) == error_maps.BANDS[-1][1]
+    assert error_maps.band(None) == error_maps.NO_ANSWER[0]
+    plane = error_maps.Plane(0, 100, 0.01, 1000, 4, 3)
+    assert len(plane.centres()) == 12
+    grid = [[(1e-6, 0)] * 4, [(1e-6, 0), (0.5, 1), (0.5, 1), (None, 0)], [(1e-6, 0)] * 4]
+    text = error_maps.svg(plane, grid, "t", "x", [0, 50, 100], [([(10, 0.1), (90, 100)], "#00f", "line")])
+    svg = ElementTree.fromstring(text)
+    ns = "{http://www.w3.org/2000/svg}"
+    fills = [r.get("fill") for r in svg.iter(ns + "rect")]
+    # rows merge runs of one colour: 1 + 3 + 1 cells, besides frame and legend
+    assert fills.count(error_maps.BANDS[-1][1]) == 2      # one merged cell, one legend entry
+    assert fills.count(error_maps.NO_ANSWER[0]) == 2
+    outline = [p.get("d") for p in svg.iter(ns + "path")]
+    assert len(outline) == 1 and outline[0].count("M") == 6   # two cells: 3 + 3 edges
+    assert len(list(svg.iter(ns + "polyline"))) == 1
+
+
 def test_statistics():
     assert report.percentile([1.0, 2.0, 3.0, 4.0], 0.5) == 2.0
     assert report.percentile(list(range(1, 101)), 0.95) == 95
@@ -146,7 +217,7 @@ def built_report():
     if not library:
         pytest.skip("RUDID32_LIBRARY is not set")
     run = subprocess.run([sys.executable, str(SCRIPT), "--library", library,
-                          "--states", "150", "--markdown"],
+                          "--states", "150", "--promise-states", "500", "--markdown"],
                          capture_output=True, text=True, timeout=300)
     assert run.returncode == 0, run.stdout[-2000:] + run.stderr
     return run.stdout
@@ -156,8 +227,14 @@ def test_built_library_report_is_well_formed(built_report):
     tables = parse_tables(built_report)
     assert [h.split(":")[0] for h, _ in tables] == [
         "Whole domain (outside the critical window)", "Near the critical point",
-        "At the table grid nodes (part of the whole-domain states)"]
-    for heading, rows in tables:
+        "At the table grid nodes (part of the whole-domain states)",
+        "Where the answers are flagged (RudidStateFlags)",
+        "Where the answers are flagged (RudidStateFlags)"]
+    promise, reasons = tables[3][1], tables[4][1]
+    assert promise[0] == report.PROMISE_HEADER
+    assert [r[0].strip("`") for r in promise[1:]] == list(report.PROMISE_EXPORTS)
+    assert [r[0] for r in reasons[1:]] == [reason for _, reason in report.FLAG_REASONS] + ["not flagged"]
+    for heading, rows in tables[:3]:
         header, body = rows[0], rows[1:]
         assert [r[0].strip("`") for r in body] == list(report.EXPORTS), heading
         for row in body:
@@ -171,7 +248,7 @@ def test_built_library_report_is_well_formed(built_report):
 
 
 def test_built_library_errors_are_within_sane_bounds(built_report):
-    (_, domain), _, (_, nodes) = parse_tables(built_report)
+    (_, domain), _, (_, nodes), _, _ = parse_tables(built_report)
     header = domain[0]
     column = {title: i for i, title in enumerate(header)}
     for row in domain[1:]:
@@ -188,3 +265,25 @@ def test_built_library_errors_are_within_sane_bounds(built_report):
         name = row[0].strip("`")
         if name in exact and int(row[2]):
             assert number(row[4]) < 1e-5, (name, row)
+
+
+@pytest.fixture(scope="module")
+def built_library():
+    library = os.environ.get("RUDID32_LIBRARY")
+    if not library:
+        pytest.skip("RUDID32_LIBRARY is not set")
+    return report.Library(library)
+
+
+def test_built_library_flags_keep_their_promise(built_library):
+    """At least 99 % of the answers off by more than 1 % are flagged, and
+    the share flagged stays below 1.5 times the share off plus 5 points."""
+    tallies = report.check_promise(built_library, report.promise_states(report.PROMISE_STATES))
+    assert list(tallies) == list(report.PROMISE_EXPORTS)
+    for name, tally in tallies.items():
+        assert tally.answered > 0.98 * report.PROMISE_STATES, name
+        assert tally.caught_share >= report.CAUGHT_SHARE, (name, tally.missed[:5])
+        assert tally.flagged_share < tally.flagged_limit, name
+    # The check has something to catch: low-pressure steam volumes are off.
+    assert tallies["AQPPTV"].off_share > 0.05
+    assert tallies["AQPPTH"].off > 0
