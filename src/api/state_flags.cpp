@@ -5,8 +5,6 @@
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
-#include <initializer_list>
-
 #include "api/call_frame.h"
 #include "api/export_table.h"
 #include "platform/platform.h"
@@ -21,12 +19,6 @@ namespace {
 static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation == RUDID_FLAG_NEAR_SATURATION &&
                   kCriticalRegion == RUDID_FLAG_CRITICAL_REGION && kCoarseGrid == RUDID_FLAG_COARSE_GRID,
               "the flag bits of the tables are those of the public header");
-
-bool IsRangeCode(double result) {
-    for (double code : {-1001.0, -1002.0, -1003.0, -1004.0, -1005.0, -1012.0, -1013.0, -1014.0, -1015.0})
-        if (result == code) return true;
-    return false;
-}
 
 InverseKey KeyOf(ExportFamily family) {
     switch (family) {
@@ -43,7 +35,7 @@ unsigned Flags(const ExportDescriptor &fn, double first, double second) {
     // call opens each table once.
     CallTableCache cache(config.dataDirectory, 1);
     const TableSource tables = cache.source();
-    if (IsRangeCode(EvaluateExport(fn, units, tables, first, second))) return 0;
+    if (RudidRangeCode(EvaluateExport(fn, units, tables, first, second)) != 0) return 0;
 
     // The arguments in internal units, exactly as the call took them.
     const bool byTemperature = fn.family == ExportFamily::SaturationByTemperature;
