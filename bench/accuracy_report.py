@@ -532,6 +532,16 @@ def build_samples(catalogue, count):
 # --------------------------------------------------------------------------
 # Comparison
 
+# Flag bits of RudidStateFlags, as the public header names them.
+FLAG_REASONS = (
+    (0x1, "mixed-phase cell"),
+    (0x2, "near saturation"),
+    (0x4, "critical region"),
+    (0x8, "coarse grid"),
+)
+UNFLAGGED = "not flagged"
+
+
 class Tally:
     def __init__(self):
         self.errors = []       # (abs, rel or None, where)
@@ -539,9 +549,21 @@ class Tally:
         self.unavailable = 0
         self.failures = []
         self.swapped = []      # abs errors of states answered for the other phase
+        self.flagged = {}      # reason or "not flagged" -> (largest error, where)
 
-    def add_error(self, absolute, relative, where):
+    def add_error(self, absolute, relative, where, flags=0):
         self.errors.append((absolute, relative, where))
+        error = absolute if relative is None else relative
+        note_worst(self.flagged, flags, error, where)
+
+
+def note_worst(worst, flags, error, where):
+    """Keeps the largest error under each reason flagged, or under "not
+    flagged"."""
+    reasons = [reason for bit, reason in FLAG_REASONS if flags & bit] or [UNFLAGGED]
+    for reason in reasons:
+        if error > worst.get(reason, (-1.0, ""))[0]:
+            worst[reason] = (error, where)
 
 
 def relative_error(quantity, absolute, expected):
@@ -585,8 +607,9 @@ def compare(library, families):
             absolute = abs(value - expected)
             relative = relative_error(quantity, absolute, expected)
             swapped = export.kind == "pressure-temperature" and phase_swapped(library, sample, swaps)
+            flags = library.flags(name, *sample.args[:arity])
             for subset in subsets:
-                tallies[subset][name].add_error(absolute, relative, sample.where)
+                tallies[subset][name].add_error(absolute, relative, sample.where, flags)
                 if swapped:
                     tallies[subset][name].swapped.append(absolute)
     return tallies
@@ -649,13 +672,6 @@ CAUGHT_SHARE = 0.99         # of the states off, at least this share is flagged
 FLAGGED_FACTOR = 1.5        # the share flagged stays below this times the share off
 FLAGGED_ALLOWANCE = 0.05    # plus this
 
-# Flag bits of RudidStateFlags, as the public header names them.
-FLAG_REASONS = (
-    (0x1, "mixed-phase cell"),
-    (0x2, "near saturation"),
-    (0x4, "critical region"),
-    (0x8, "coarse grid"),
-)
 
 
 PROMISE_STATES_TEXT = (
@@ -690,7 +706,7 @@ class PromiseTally:
         self.flagged = 0
         self.caught = 0
         self.missed = []           # (relative error, where) of states off and not flagged
-        self.worst = {}            # reason -> (relative error, where)
+        self.worst = {}            # reason or "not flagged" -> (relative error, where)
         self.points = []           # (p, second argument, relative error, flags)
 
     def add(self, p, second, relative, flags, where):
@@ -701,9 +717,7 @@ class PromiseTally:
         self.caught += off and flags != 0
         if off and not flags:
             self.missed.append((relative, where))
-        for bit, reason in FLAG_REASONS:
-            if flags & bit and relative > self.worst.get(reason, (-1.0, ""))[0]:
-                self.worst[reason] = (relative, where)
+        note_worst(self.worst, flags, relative, where)
         self.points.append((p, second, relative, flags))
 
     @property
@@ -910,9 +924,12 @@ def swap_summary(summaries):
 
 
 def share(value):
-    """A share or relative error in per cent: two decimals, none from 100 % on."""
+    """A share or relative error in per cent: two decimals, none from 100 %
+    on, two significant digits below 0.01 %."""
     if value >= 1:
         return f"{100 * value:,.0f} %"
+    if 0 < value < 1e-4:
+        return f"{100 * value:.2g} %"
     return f"{100 * value:.2f} %"
 
 
@@ -926,36 +943,37 @@ PROMISE_HEADER = ["Export", "States", "Off by > 1 %", "Flagged", "Flagged limit"
                   "Off and flagged", "Kept"]
 
 
-def worst_by_reason(promise):
-    """{reason: (relative error, export, where)} over all exports."""
-    worst = {}
-    for tally in promise.values():
-        for reason, (relative, where) in tally.worst.items():
-            if relative > worst.get(reason, (-1.0,))[0]:
-                worst[reason] = (relative, tally.name, where)
+def worst_by_reason(catalogue, tallies, promise):
+    """{export: {reason: (error, where)}} over every state the report
+    compared: the whole domain, the critical window and the promise's."""
+    worst = {name: {} for name in catalogue.names}
+    sources = [tally.flagged for by_export in tallies.values() for tally in by_export.values()]
+    names = [name for by_export in tallies.values() for name in by_export]
+    sources += [tally.worst for tally in (promise or {}).values()]
+    names += list(promise or {})
+    for name, source in zip(names, sources):
+        for reason, (error, where) in source.items():
+            if error > worst[name].get(reason, (-1.0,))[0]:
+                worst[name][reason] = (error, where)
     return worst
 
 
-def reason_rows(promise):
+REASON_COLUMNS = [reason for _, reason in FLAG_REASONS] + [UNFLAGGED]
+
+
+def reason_rows(catalogue, worst):
     out = []
-    for _, reason in FLAG_REASONS:
+    for name, by_reason in worst.items():
+        quality = catalogue[name].symbol == "x"
         cells = []
-        for tally in promise.values():
-            relative = tally.worst.get(reason, (None,))[0]
-            cells.append("-" if relative is None else share(relative))
-        out.append([reason] + cells)
-    unflagged = []
-    for tally in promise.values():
-        errors = [rel for _, _, rel, flags in tally.points if not flags]
-        unflagged.append(share(max(errors)) if errors else "-")
-    out.append(["not flagged"] + unflagged)
+        for reason in REASON_COLUMNS:
+            error = by_reason.get(reason, (None,))[0]
+            cells.append("-" if error is None else number(error) if quality else share(error))
+        out.append([f"`{name}`", result_column(catalogue, name)] + cells)
     return out
 
 
 def promise_section(promise, heading, table):
-    worst = worst_by_reason(promise)
-    worst_text = "; ".join(f"{reason}: {share(worst[reason][0])} ({worst[reason][1]} at {worst[reason][2]})"
-                           for _, reason in FLAG_REASONS if reason in worst)
     states = next(iter(promise.values())).answered if promise else 0
     return [
         heading("Where the answers are flagged (RudidStateFlags)"),
@@ -969,12 +987,31 @@ def promise_section(promise, heading, table):
         "",
         table(PROMISE_HEADER, promise_rows(promise)),
         "",
-        "Largest relative error among the answers flagged for each reason, and among those not "
-        "flagged:",
+    ]
+
+
+def reason_section(catalogue, tallies, promise, heading, table):
+    worst = worst_by_reason(catalogue, tallies, promise)
+    places = []
+    for reason in REASON_COLUMNS:
+        candidates = [(by_reason[reason][0], name, by_reason[reason][1])
+                      for name, by_reason in worst.items()
+                      if reason in by_reason and catalogue[name].symbol != "x"]
+        if candidates:
+            error, name, where = max(candidates)
+            places.append(f"{reason}: {share(error)} ({name} at {where})")
+    return [
+        heading("Largest error by reason flagged"),
         "",
-        table(["Reason"] + [f"`{name}`" for name in promise], reason_rows(promise)),
+        "The largest relative error (absolute for qualities) among the answers that "
+        "RudidStateFlags flags for each reason, and among those it does not flag, over every "
+        "state of this report" + (" including the random states above" if promise else "") +
+        ". An answer flagged for several reasons counts under each.",
         "",
-        f"Worst per reason: {worst_text or 'none'}.",
+        table(["Export", "Result"] + [r.capitalize() for r in REASON_COLUMNS],
+              reason_rows(catalogue, worst)),
+        "",
+        f"Largest per reason: {'; '.join(places) or 'none'}.",
         "",
     ]
 
@@ -1032,6 +1069,7 @@ def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=N
     ]
     if promise:
         out += promise_section(promise, heading, table)
+    out += reason_section(catalogue, tallies, promise, heading, table)
     out += [f"Run time: {elapsed:.1f} s."]
     failures = [f for by_export in tallies.values() for t in by_export.values()
                 for f in t.failures]

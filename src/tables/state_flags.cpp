@@ -443,11 +443,17 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
             if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
             if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
                 flags |= kNearSaturation;
+            // The quality inherits the uncertainty of both saturated keys;
+            // a property of the mixture, that of its own saturated values
+            // and the quality's times their difference.
+            const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
+            const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
+            if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
             if (outputColumn >= 0) {
                 const int f = liquidField(outputColumn);
-                const Extended x = (k - kf) / (kg - kf);
-                const Extended error =
-                    (1 - x) * BendError(sat.fields[f], p, true) + x * BendError(sat.fields[f + 1], p, true);
+                const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
+                                       x * BendError(sat.fields[f + 1], p, true) +
+                                       std::fabs(sat.liquid[f + 1] - sat.liquid[f]) * qualityError;
                 const Extended value = (1 - x) * sat.liquid[f] + x * sat.liquid[f + 1];
                 if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
             }
@@ -478,6 +484,13 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
             flags |= kMixedPhaseCell;
     } else {
         phase = 10 * upper <= kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
+        // Above the critical pressure the quality says on which side of a
+        // fixed critical key the state lies; where the saturated keys just
+        // below the critical pressure still differ, that side is uncertain.
+        if (output == 3) {
+            const SaturationRecord last = ReadSaturationRecord(tables, kSaturationGridPoints - 2);
+            if (last.field[keyLiquid] <= k && k <= last.field[keyLiquid + 1]) flags |= kCriticalRegion;
+        }
     }
 
     const Extended t0 = 10 * lower, t1 = 10 * upper;

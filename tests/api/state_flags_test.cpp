@@ -112,6 +112,25 @@ TEST(StateFlags, CoarseGridWhereColdWaterVolumeDoesNotDecideTheTemperature) {
     EXPECT_FALSE(Shipped().Flags("AQPPHT", 1, h) & kCoarse);
 }
 
+TEST(StateFlags, WetSteamInheritsTheUncertaintyOfItsSaturatedKeys) {
+    // At 0.0122 bar the saturated vapour's volume is interpolated several
+    // per cent off: the quality from a volume, and the enthalpy from that
+    // quality, carry the error; at 10 bar they do not.
+    EXPECT_TRUE(Shipped().Flags("AQPPVQ", 0.0122, 60) & kCoarse);
+    EXPECT_TRUE(Shipped().Flags("AQPPVH", 0.0122, 60) & kCoarse);
+    EXPECT_EQ(Shipped().Flags("AQPPVH", 10, 0.1), 0);
+    EXPECT_EQ(Shipped().Flags("AQPPHQ", 10, 1500), 0);
+}
+
+TEST(StateFlags, AboveTheCriticalPressureTheQualityIsUncertainNearTheCriticalKey) {
+    // The quality says on which side of a fixed critical entropy the state
+    // lies; near it the saturated entropies just below the critical
+    // pressure still differ.
+    EXPECT_TRUE(Shipped().Flags("AQPPSQ", 832, 4.41587) & kCritical);
+    EXPECT_EQ(Shipped().Flags("AQPPSQ", 832, 6), 0);
+    EXPECT_EQ(Shipped().Flags("AQPPST", 832, 4.41587) & kCritical, 0);
+}
+
 TEST(StateFlags, UnknownNamesAreRefusedAsInBatchEvaluation) {
     EXPECT_EQ(Shipped().Flags("AQPPXX", 1, 100), RUDID_UNKNOWN_FUNCTION);
     EXPECT_EQ(Shipped().Flags("", 1, 100), RUDID_UNKNOWN_FUNCTION);

@@ -48,6 +48,9 @@ class StandInLibrary:
     def range_code(self, value):
         return int(value) if value <= -1001 else 0
 
+    def flags(self, name, *args):
+        return 0
+
     def call(self, name, *args):
         if name in self.fail:
             raise report.CallFailed(f"{name}{args}: no result")
@@ -254,11 +257,23 @@ def test_built_library_report_is_well_formed(built_report):
         "Whole domain (outside the critical window)", "Near the critical point",
         "At the table grid nodes (part of the whole-domain states)",
         "Where the answers are flagged (RudidStateFlags)",
-        "Where the answers are flagged (RudidStateFlags)"]
+        "Largest error by reason flagged"]
     promise, reasons = tables[3][1], tables[4][1]
     assert promise[0] == report.PROMISE_HEADER
     assert [r[0].strip("`") for r in promise[1:]] == report.promise_exports(stand_in_catalogue())
-    assert [r[0] for r in reasons[1:]] == [reason for _, reason in report.FLAG_REASONS] + ["not flagged"]
+    assert reasons[0][2:] == ["Mixed-phase cell", "Near saturation", "Critical region", "Coarse grid",
+                              "Not flagged"]
+    assert [r[0].strip("`") for r in reasons[1:]] == stand_in_catalogue().names
+    # Flagged reasons hold the large errors: unflagged answers stay small.
+    # (Below 0.01 C the saturation functions of temperature answer from the
+    # library's own fixed values, which no reason covers.)
+    catalogue = stand_in_catalogue()
+    for row in reasons[1:]:
+        export = catalogue[row[0].strip("`")]
+        if row[-1] == "-" or export.kind == "saturation by temperature":
+            continue
+        error = number(row[-1]) if export.symbol == "x" else float(row[-1].rstrip(" %").replace(",", "")) / 100
+        assert error < 0.02, row
     for heading, rows in tables[:3]:
         header, body = rows[0], rows[1:]
         assert [r[0].strip("`") for r in body] == stand_in_catalogue().names, heading
