@@ -180,6 +180,12 @@ bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scal
 // --------------------------------------------------------------------------
 // The saturation line
 
+// One field of the saturation state at pressure p, as the lookups
+// interpolate it.
+Extended SaturationFieldAt(const TableSource &tables, Extended p, int field) {
+    return SaturationPointByPressure(tables, p).field(field);
+}
+
 // The saturation line at pressure p as the lookups interpolate it, with the
 // bend of its temperature there.
 struct SaturationAt {
@@ -189,7 +195,7 @@ struct SaturationAt {
     Stencil fields[kSaturationFields];
 };
 
-SaturationAt SaturationAtPressure(const TableSource &tables, Extended p) {
+SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     const int k = FirstSaturationPointAbove(p);
     SaturationAt at{};
     SaturationRecord records[4];
@@ -203,7 +209,7 @@ SaturationAt SaturationAtPressure(const TableSource &tables, Extended p) {
         }
         at.liquid[f] = Linear(p, s.x[1], s.x[2], s.y[1], s.y[2]);
     }
-    at.temperature = SaturationPointByPressure(tables, p).field(kSaturationLevel);
+    at.temperature = SaturationFieldAt(tables, p, kSaturationLevel);
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
     return at;
 }
@@ -218,7 +224,7 @@ Extended SaturationMargin(const SaturationAt &sat) {
 Phase PhaseAt(const TableSource &tables, Extended pressure, Extended t) {
     if (pressure > kCriticalPressure) return t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
     const Extended lowest = SaturationPressures().value[1];
-    const Extended ts = SaturationPointByPressure(tables, std::max(pressure, lowest)).field(kSaturationLevel);
+    const Extended ts = SaturationFieldAt(tables, std::max(pressure, lowest), kSaturationLevel);
     return t < ts ? Phase::Liquid : Phase::Vapour;
 }
 
@@ -383,14 +389,14 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
     bool straddling = false;
     Anchor saturated{};
     if (belowCritical) {
-        const SaturationAt sat = SaturationAtPressure(tables, p);
+        const SaturationAt sat = SaturationLineAt(tables, p);
         const Extended ts = sat.temperature;
         phase = t <= ts ? Phase::Liquid : Phase::Vapour;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
         // The lookup's own test for the saturation line inside the cell.
         const Extended hT0 = WorkingValue(around, p, lower, kEnthalpyColumn);
         const Extended hT1 = WorkingValue(around, p, lower + 1, kEnthalpyColumn);
-        const Extended hf = SaturationPointByPressure(tables, p).field(kLiquidEnthalpy);
+        const Extended hf = SaturationFieldAt(tables, p, kLiquidEnthalpy);
         straddling = !(hf <= hT0 || hf >= hT1);
         const int field = (column == kVolumeColumn    ? kLiquidVolume
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
@@ -434,7 +440,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     const bool belowCritical = p <= kCriticalPressure;
     SaturationAt sat{};
     if (belowCritical) {
-        sat = SaturationAtPressure(tables, p);
+        sat = SaturationLineAt(tables, p);
         const Extended kf = sat.liquid[keyLiquid], kg = sat.liquid[keyLiquid + 1];
         const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
         const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
@@ -548,7 +554,7 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
         return flags;
     }
     if (level >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
-    const SaturationAt sat = SaturationAtPressure(tables, level);
+    const SaturationAt sat = SaturationLineAt(tables, level);
     Extended error, value;
     if (quality < 0) {
         error = BendError(sat.fields[field], level, true);
