@@ -558,12 +558,11 @@ class Tally:
 
 
 def note_worst(worst, flags, error, where):
-    """Keeps the largest error under each reason flagged, or under "not
-    flagged"."""
-    reasons = [reason for bit, reason in FLAG_REASONS if flags & bit] or [UNFLAGGED]
-    for reason in reasons:
-        if error > worst.get(reason, (-1.0, ""))[0]:
-            worst[reason] = (error, where)
+    """Keeps the largest error under the first reason flagged, in the order
+    of FLAG_REASONS (the most severe first), or under "not flagged"."""
+    reason = next((reason for bit, reason in FLAG_REASONS if flags & bit), UNFLAGGED)
+    if error > worst.get(reason, (-1.0, ""))[0]:
+        worst[reason] = (error, where)
 
 
 def relative_error(quantity, absolute, expected):
@@ -1006,7 +1005,8 @@ def reason_section(catalogue, tallies, promise, heading, table):
         "The largest relative error (absolute for qualities) among the answers that "
         "RudidStateFlags flags for each reason, and among those it does not flag, over every "
         "state of this report" + (" including the random states above" if promise else "") +
-        ". An answer flagged for several reasons counts under each.",
+        ". An answer flagged for several reasons counts under the first of them in the order "
+        "of the columns, the most severe first.",
         "",
         table(["Export", "Result"] + [r.capitalize() for r in REASON_COLUMNS],
               reason_rows(catalogue, worst)),
