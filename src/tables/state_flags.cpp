@@ -191,7 +191,7 @@ Extended SaturationFieldAt(const TableSource &tables, Extended p, int field) {
 struct SaturationAt {
     Extended temperature;
     Extended temperatureError;
-    Extended liquid[kSaturationFields];  // interpolated fields
+    Extended value[kSaturationFields];  // the fields, as the lookups interpolate them
     Stencil fields[kSaturationFields];
 };
 
@@ -207,9 +207,11 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
             s.x[i] = records[i].pressure;
             s.y[i] = records[i].field[f];
         }
-        at.liquid[f] = Linear(p, s.x[1], s.x[2], s.y[1], s.y[2]);
+        // The field exactly as the lookups have it, so that every decision
+        // of their path is taken here the same way.
+        at.value[f] = SaturationFieldAt(tables, p, f);
     }
-    at.temperature = SaturationFieldAt(tables, p, kSaturationLevel);
+    at.temperature = at.value[kSaturationLevel];
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
     return at;
 }
@@ -268,13 +270,19 @@ Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, 
     return s;
 }
 
-// The value of a column at entry, interpolated to p as the working isobar
-// of the inverse lookup holds it.
-Extended WorkingValue(const IsobarsAround &around, Extended p, int entry, int column) {
+// The value of a column at entry, interpolated to p as the pressure-
+// temperature lookup does.
+Extended AlongPressure(const IsobarsAround &around, Extended p, int entry, int column) {
     const Isobar &a = around.isobar[1];
     const Isobar &b = around.isobar[2];
-    return float(Interpolate(p, a.pressure, b.pressure, SingleValue(a.value[3 * entry + column]),
-                             SingleValue(b.value[3 * entry + column])));
+    return Interpolate(p, a.pressure, b.pressure, SingleValue(a.value[3 * entry + column]),
+                       SingleValue(b.value[3 * entry + column]));
+}
+
+// The same as the working isobar of the inverse lookup holds it, in single
+// precision.
+Extended WorkingValue(const IsobarsAround &around, Extended p, int entry, int column) {
+    return float(AlongPressure(around, p, entry, column));
 }
 
 // Whether the table points at entry on both isobars of the bracket are of
@@ -394,15 +402,15 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
         phase = t <= ts ? Phase::Liquid : Phase::Vapour;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
         // The lookup's own test for the saturation line inside the cell.
-        const Extended hT0 = WorkingValue(around, p, lower, kEnthalpyColumn);
-        const Extended hT1 = WorkingValue(around, p, lower + 1, kEnthalpyColumn);
-        const Extended hf = SaturationFieldAt(tables, p, kLiquidEnthalpy);
+        const Extended hT0 = AlongPressure(around, p, lower, kEnthalpyColumn);
+        const Extended hT1 = AlongPressure(around, p, lower + 1, kEnthalpyColumn);
+        const Extended hf = sat.value[kLiquidEnthalpy];
         straddling = !(hf <= hT0 || hf >= hT1);
         const int field = (column == kVolumeColumn    ? kLiquidVolume
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
                                                        : kLiquidEntropy) +
                           (phase == Phase::Vapour ? 1 : 0);
-        saturated = {ts, sat.liquid[field], BendError(sat.fields[field], p, true)};
+        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true)};
         // The table points interpolated must be of the state's phase.
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
@@ -441,7 +449,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     SaturationAt sat{};
     if (belowCritical) {
         sat = SaturationLineAt(tables, p);
-        const Extended kf = sat.liquid[keyLiquid], kg = sat.liquid[keyLiquid + 1];
+        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
         const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
         const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
         if (kf <= k && k <= kg) {
@@ -459,8 +467,8 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
                 const int f = liquidField(outputColumn);
                 const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
                                        x * BendError(sat.fields[f + 1], p, true) +
-                                       std::fabs(sat.liquid[f + 1] - sat.liquid[f]) * qualityError;
-                const Extended value = (1 - x) * sat.liquid[f] + x * sat.liquid[f + 1];
+                                       std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
+                const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
                 if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
             }
             return flags;
@@ -480,7 +488,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     Phase phase = Phase::Liquid;
     bool straddling = false;
     if (belowCritical) {
-        const Extended kf = sat.liquid[keyLiquid], kg = sat.liquid[keyLiquid + 1];
+        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
         phase = k > kg ? Phase::Vapour : Phase::Liquid;
         straddling = kg < WorkingValue(around, p, upper, keyColumn) && kf > WorkingValue(around, p, lower, keyColumn);
         const bool useLower = !straddling || phase == Phase::Liquid;
@@ -504,7 +512,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
 
     auto saturatedAnchor = [&](int column) {
         const int f = liquidField(column) + (phase == Phase::Vapour ? 1 : 0);
-        return Anchor{sat.temperature, sat.liquid[f], BendError(sat.fields[f], p, true)};
+        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {
         return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
@@ -558,10 +566,10 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     Extended error, value;
     if (quality < 0) {
         error = BendError(sat.fields[field], level, true);
-        value = sat.liquid[field];
+        value = sat.value[field];
     } else {
         error = (1 - quality) * BendError(sat.fields[field], level, true) + quality * BendError(sat.fields[field + 1], level, true);
-        value = (1 - quality) * sat.liquid[field] + quality * sat.liquid[field + 1];
+        value = (1 - quality) * sat.value[field] + quality * sat.value[field + 1];
     }
     if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;
     return flags;
