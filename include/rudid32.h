@@ -101,32 +101,32 @@ extern "C" {
  */
 #define RUDID_PROPERTY_FUNCTIONS(X) \
   /* The saturation line */ \
-  X(AQPPT,   1, 1, RUDID_PRESSURE,    RUDID_NO_QUANTITY,       RUDID_TEMPERATURE,       SaturationByPressure,    0, 0, "saturation temperature from pressure") \
-  X(AQPTP,   2, 1, RUDID_TEMPERATURE, RUDID_NO_QUANTITY,       RUDID_PRESSURE,          SaturationByTemperature, 0, 0, "saturation pressure from temperature") \
-  X(AQPTQH,  3, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByTemperature, 3, 0, "specific enthalpy of wet steam from temperature and quality") \
-  X(AQPTQS,  4, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByTemperature, 5, 0, "specific entropy of wet steam from temperature and quality") \
-  X(AQPTQV,  5, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByTemperature, 1, 0, "specific volume of wet steam from temperature and quality") \
-  X(AQPPQH,  6, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByPressure,    3, 0, "specific enthalpy of wet steam from pressure and quality") \
-  X(AQPPQS,  7, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByPressure,    5, 0, "specific entropy of wet steam from pressure and quality") \
-  X(AQPPQV,  8, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByPressure,    1, 0, "specific volume of wet steam from pressure and quality") \
+  X(AQPPT,   1, 1, RUDID_PRESSURE,    RUDID_NO_QUANTITY,       RUDID_TEMPERATURE,       SaturationByPressure,    0, 0, "saturation temperature at a pressure") \
+  X(AQPTP,   2, 1, RUDID_TEMPERATURE, RUDID_NO_QUANTITY,       RUDID_PRESSURE,          SaturationByTemperature, 0, 0, "saturation pressure at a temperature") \
+  X(AQPTQH,  3, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByTemperature, 3, 0, "enthalpy of the saturated mixture") \
+  X(AQPTQS,  4, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByTemperature, 5, 0, "entropy of the saturated mixture") \
+  X(AQPTQV,  5, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByTemperature, 1, 0, "specific volume of the saturated mixture") \
+  X(AQPPQH,  6, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByPressure,    3, 0, "enthalpy of the saturated mixture") \
+  X(AQPPQS,  7, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByPressure,    5, 0, "entropy of the saturated mixture") \
+  X(AQPPQV,  8, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByPressure,    1, 0, "specific volume of the saturated mixture") \
   /* Compressed liquid, superheated and supercritical steam */ \
-  X(AQPPTH,  9, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTHALPY, PressureTemperature,     1, RUDID_ON_SATURATION_LINE, "specific enthalpy from pressure and temperature") \
-  X(AQPPTS, 10, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTROPY,  PressureTemperature,     2, RUDID_ON_SATURATION_LINE, "specific entropy from pressure and temperature") \
-  X(AQPPTV, 11, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_VOLUME,   PressureTemperature,     0, RUDID_ON_SATURATION_LINE, "specific volume from pressure and temperature") \
+  X(AQPPTH,  9, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTHALPY, PressureTemperature,     1, RUDID_ON_SATURATION_LINE, "enthalpy at pressure and temperature") \
+  X(AQPPTS, 10, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTROPY,  PressureTemperature,     2, RUDID_ON_SATURATION_LINE, "entropy at pressure and temperature") \
+  X(AQPPTV, 11, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_VOLUME,   PressureTemperature,     0, RUDID_ON_SATURATION_LINE, "specific volume at pressure and temperature") \
   /* From pressure and enthalpy, entropy or specific volume; the quality is \
      0 or 1 outside the two-phase region */ \
-  X(AQPPHT, 12, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_TEMPERATURE,       PressureEnthalpy,        0, RUDID_ENTHALPY_OUTSIDE_TABLE, "temperature from pressure and specific enthalpy") \
-  X(AQPPHS, 13, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_ENTROPY,  PressureEnthalpy,        2, RUDID_ENTHALPY_OUTSIDE_TABLE, "specific entropy from pressure and specific enthalpy") \
-  X(AQPPHV, 14, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_VOLUME,   PressureEnthalpy,        1, RUDID_ENTHALPY_OUTSIDE_TABLE, "specific volume from pressure and specific enthalpy") \
-  X(AQPPHQ, 15, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_QUALITY,           PressureEnthalpy,        3, RUDID_ENTHALPY_OUTSIDE_TABLE, "quality from pressure and specific enthalpy") \
-  X(AQPPST, 16, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_TEMPERATURE,       PressureEntropy,         0, RUDID_ENTROPY_OUTSIDE_TABLE,  "temperature from pressure and specific entropy") \
-  X(AQPPSH, 17, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_ENTHALPY, PressureEntropy,         2, RUDID_ENTROPY_OUTSIDE_TABLE,  "specific enthalpy from pressure and specific entropy") \
-  X(AQPPSV, 18, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_VOLUME,   PressureEntropy,         1, RUDID_ENTROPY_OUTSIDE_TABLE,  "specific volume from pressure and specific entropy") \
-  X(AQPPSQ, 19, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_QUALITY,           PressureEntropy,         3, RUDID_ENTROPY_OUTSIDE_TABLE,  "quality from pressure and specific entropy") \
-  X(AQPPVT, 20, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_TEMPERATURE,       PressureVolume,          0, RUDID_VOLUME_OUTSIDE_TABLE,   "temperature from pressure and specific volume") \
-  X(AQPPVH, 21, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTHALPY, PressureVolume,          1, RUDID_VOLUME_OUTSIDE_TABLE,   "specific enthalpy from pressure and specific volume") \
-  X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "specific entropy from pressure and specific volume") \
-  X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality from pressure and specific volume")
+  X(AQPPHT, 12, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_TEMPERATURE,       PressureEnthalpy,        0, RUDID_ENTHALPY_OUTSIDE_TABLE, "temperature at pressure and enthalpy") \
+  X(AQPPHS, 13, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_ENTROPY,  PressureEnthalpy,        2, RUDID_ENTHALPY_OUTSIDE_TABLE, "entropy at pressure and enthalpy") \
+  X(AQPPHV, 14, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_VOLUME,   PressureEnthalpy,        1, RUDID_ENTHALPY_OUTSIDE_TABLE, "specific volume at pressure and enthalpy") \
+  X(AQPPHQ, 15, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_QUALITY,           PressureEnthalpy,        3, RUDID_ENTHALPY_OUTSIDE_TABLE, "quality at pressure and enthalpy") \
+  X(AQPPST, 16, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_TEMPERATURE,       PressureEntropy,         0, RUDID_ENTROPY_OUTSIDE_TABLE,  "temperature at pressure and entropy") \
+  X(AQPPSH, 17, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_ENTHALPY, PressureEntropy,         2, RUDID_ENTROPY_OUTSIDE_TABLE,  "enthalpy at pressure and entropy") \
+  X(AQPPSV, 18, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_VOLUME,   PressureEntropy,         1, RUDID_ENTROPY_OUTSIDE_TABLE,  "specific volume at pressure and entropy") \
+  X(AQPPSQ, 19, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_QUALITY,           PressureEntropy,         3, RUDID_ENTROPY_OUTSIDE_TABLE,  "quality at pressure and entropy") \
+  X(AQPPVT, 20, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_TEMPERATURE,       PressureVolume,          0, RUDID_VOLUME_OUTSIDE_TABLE,   "temperature at pressure and specific volume") \
+  X(AQPPVH, 21, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTHALPY, PressureVolume,          1, RUDID_VOLUME_OUTSIDE_TABLE,   "enthalpy at pressure and specific volume") \
+  X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "entropy at pressure and specific volume") \
+  X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality at pressure and specific volume")
 
 /* The prototypes: double *AQPPT(double arg1), double *AQPTQH(double arg1,
  * double arg2), ... */
@@ -218,7 +218,7 @@ RUDID_API int RUDID_CALL RudidFunctionCount(void);
 RUDID_API int RUDID_CALL RudidFunctionIndex(const char *name);
 
 /* Name ("AQPPTH"), number of arguments (1 or 2) and a one-line description
- * ("specific enthalpy from pressure and temperature") of a function; NULL,
+ * ("enthalpy at pressure and temperature") of a function; NULL,
  * 0 and NULL for an index outside 0 .. count - 1. */
 RUDID_API const char *RUDID_CALL RudidFunctionName(int function);
 RUDID_API int RUDID_CALL RudidFunctionArity(int function);

@@ -1,5 +1,6 @@
 #include "api/call_frame.h"
 
+#include "api/range_limits.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -11,15 +12,6 @@
 namespace rudid {
 
 namespace {
-
-// Range limits in internal units. The decimal limits are the nearest
-// extended values; no Real48 equals one of them, so strict and non-strict
-// comparisons agree there.
-constexpr Extended kLowestPressure = 0.01L;
-constexpr Extended kCriticalPressure = 221.2L;
-constexpr Extended kHighestPressure = 1000;
-constexpr Extended kCriticalTemperature = 374.15L;
-constexpr Extended kHighestTemperature = 800;
 
 // Every name a selection can give for the quantities of the exports is
 // recognised (a test holds the lists and tables to that).
@@ -39,12 +31,12 @@ int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
             if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::SaturationByTemperature:
-            if (first < 0) return RUDID_TEMPERATURE_OUT_OF_RANGE;
+            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
             if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::PressureTemperature:
             if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (second > kHighestTemperature || second < 0) return RUDID_TEMPERATURE_OUT_OF_RANGE;
+            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
             break;
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
