@@ -39,10 +39,10 @@ unsigned Flags(const ExportDescriptor &fn, double first, double second) {
 
     // The arguments in internal units, exactly as the call took them.
     const bool byTemperature = fn.family == ExportFamily::SaturationByTemperature;
-    const Extended a = ConvertWidened(byTemperature ? Temperature : Pressure, 0, RoundToReal48(first), units.first);
+    const Extended a = ToInternalUnit(QuantityCode(fn.firstArgument), RoundToReal48(first), units.first);
     Extended b = fn.arguments == 2 ? RoundToReal48(second) : -1.0L;
     if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
+        b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
@@ -62,12 +62,12 @@ unsigned Flags(const ExportDescriptor &fn, double first, double second) {
 
 extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
     using namespace rudid;
-    const int id = FindExport(name);
-    if (id < 0) return RUDID_UNKNOWN_FUNCTION;
+    const std::optional<ExportId> id = FindExport(name);
+    if (!id) return RUDID_UNKNOWN_FUNCTION;
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     unsigned flags = 0;
     try {
-        flags = Flags(Describe(ExportId(id)), arg1, arg2);
+        flags = Flags(Describe(*id), arg1, arg2);
     } catch (...) {
         // A failure of the call itself, or of a table read on the way: the
         // state has no answer, and so no flags.

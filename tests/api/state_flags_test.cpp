@@ -10,13 +10,14 @@
 
 #include "api/library_instance.h"
 #include "platform/x87_control.h"
+#include "support/x87_state.h"
 
 namespace rudid::testing {
 namespace {
 
 using platform::x87::ClearExceptionFlags;
 using platform::x87::ReadControlWord;
-using platform::x87::ReadStatusWord;
+using rudid::testing::x87::ReadStatusWord;
 using platform::x87::WriteControlWord;
 
 // A copy of the library on the shipped tables, with RudidStateFlags
