@@ -94,6 +94,18 @@ SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
     return record;
 }
 
+// A neighbour that only sharpens an estimate: one that the table cannot
+// give (a file cut short) is left out rather than failing the answer that
+// the lookup could give.
+template <typename Read>
+auto ReadNeighbour(const TableSource &tables, int index, Read read) -> decltype(read(tables, index)) {
+    try {
+        return read(tables, index);
+    } catch (const LibraryFailure &) {
+        return {};
+    }
+}
+
 // --------------------------------------------------------------------------
 // The bend of tabulated values
 
@@ -199,7 +211,9 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     const int k = FirstSaturationPointAbove(p);
     SaturationAt at{};
     SaturationRecord records[4];
-    for (int i = 0; i < 4; ++i) records[i] = ReadSaturationRecord(tables, k - 3 + i);
+    for (int i = 0; i < 4; ++i)
+        records[i] = i == 1 || i == 2 ? ReadSaturationRecord(tables, k - 3 + i)
+                                      : ReadNeighbour(tables, k - 3 + i, ReadSaturationRecord);
     for (int f = 0; f < kSaturationFields; ++f) {
         Stencil &s = at.fields[f];
         for (int i = 0; i < 4; ++i) {
@@ -248,7 +262,12 @@ struct IsobarsAround {
 IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
     IsobarsAround around;
     around.k = FirstSinglePhasePointAbove(p);
-    for (int i = 0; i < 4; ++i) around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
+    for (int i = 0; i < 4; ++i) {
+        if (i == 1 || i == 2)
+            around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
+        else
+            around.isobar[i] = ReadNeighbour(tables, around.k - 2 + i, ReadIsobar);
+    }
     return around;
 }
 

@@ -164,6 +164,18 @@ TEST(StateFlags, AMissingTableGivesNoFlagsAndRaisesNothing) {
     EXPECT_TRUE(missing.Flags("AQPPQV", 0.0125, 0.6) & kCoarse);
 }
 
+TEST(StateFlags, ATableCutShortStillFlagsTheStatesItAnswers) {
+    // Without the record of 221.2 bar the call at 219 bar still answers
+    // from the records of 218 and 220 bar; the missing neighbour only
+    // sharpens an estimate and must not take the flags away.
+    InstanceSetup setup = ShippedSetup();
+    setup.saturationByPressure->resize(setup.saturationByPressure->size() - 28);
+    const FlaggingLibrary cut(setup);
+    ASSERT_NE(cut.lib.AQPPQH(219, 0.5), nullptr);
+    EXPECT_TRUE(cut.Flags("AQPPQH", 219, 0.5) & kCritical);
+    EXPECT_EQ(cut.Flags("AQPPQH", 221.1, 0.5), 0);  // the call fails: no record above
+}
+
 TEST(StateFlags, TheLastErrorIsLeftAsTheLastPropertyCallSetIt) {
     const LibraryInstance &lib = Shipped().lib;
     EXPECT_EQ(lib.AQPPT(1e39), nullptr);
