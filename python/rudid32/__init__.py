@@ -39,7 +39,7 @@ from . import _catalogue, _library, _readable
 from ._errors import RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message, is_error_code
 from ._evaluate import evaluate
 
-__version__ = "1.0.0"
+__version__ = "1.1.0"  # the library's version, which a test compares
 
 _FIXED = [
     "RudidError", "RudidRangeError", "RudidFailure",

@@ -12,8 +12,10 @@ import concurrent.futures
 import ctypes
 import numbers
 import os
+from typing import Optional, Tuple
 
 import numpy
+from numpy.typing import ArrayLike
 
 from . import _catalogue, _library
 from ._errors import RudidError
@@ -85,7 +87,8 @@ def _split(count, threads):
     return list(zip(bounds[:-1], bounds[1:]))
 
 
-def evaluate(name, a, b=None, *, threads=None):
+def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
+             threads: Optional[int] = None) -> Tuple[numpy.ndarray, numpy.ndarray]:
     """Evaluates the property function ``name`` over arrays of arguments.
 
     ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,

@@ -2,15 +2,19 @@
 with the quantities' symbols as parameters, for numbers and for arrays."""
 
 import inspect
-import typing
+from typing import Optional, Union  # noqa: F401 (named by the annotations)
 
 import numpy
-import numpy.typing
+from numpy.typing import ArrayLike  # noqa: F401
 
 from . import _catalogue, _evaluate, _library
 from ._errors import RudidFailure, RudidRangeError
 
-ArrayLike = numpy.typing.ArrayLike
+# Annotations are kept as text, resolved in this module by
+# typing.get_type_hints, so that help() shows them short.
+_NUMBERS = "ArrayLike"
+_THREADS = "Optional[int]"
+_RESULT = "Union[float, numpy.ndarray]"
 
 
 def call_single(function, arguments):
@@ -76,10 +80,9 @@ def make(function):
     """The Python function for a property function of the library."""
     parameters = function.parameters
     signature = inspect.Signature(
-        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=ArrayLike) for p in parameters]
-        + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None,
-                             annotation=typing.Optional[int])],
-        return_annotation=typing.Union[float, numpy.ndarray])
+        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=_NUMBERS) for p in parameters]
+        + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None, annotation=_THREADS)],
+        return_annotation=_RESULT)
 
     def property_function(*args, **kwargs):
         if kwargs or len(args) != len(parameters):
@@ -95,8 +98,8 @@ def make(function):
 
     property_function.__name__ = property_function.__qualname__ = function.readable_name
     property_function.__signature__ = signature
-    property_function.__annotations__ = {**{p: ArrayLike for p in parameters}, "threads": typing.Optional[int],
-                                         "return": typing.Union[float, numpy.ndarray]}
+    property_function.__annotations__ = {**{p: _NUMBERS for p in parameters}, "threads": _THREADS,
+                                         "return": _RESULT}
     property_function.__doc__ = _docstring(function)
     property_function.__module__ = "rudid32"
     return property_function

@@ -59,15 +59,20 @@ def evaluate(name, a, b=None, *, threads=1):
     arguments = [_as_dask(a)] + ([] if b is None else [_as_dask(b)])
     if not any(isinstance(argument, dask.array.Array) for argument in arguments):
         arguments[0] = dask.array.asarray(arguments[0])
+    # Broadcast here, so that the blocks of the arguments and of the result
+    # line up one to one; a number goes to every block as it is.
+    arrays = [index for index, argument in enumerate(arguments) if isinstance(argument, dask.array.Array)]
+    for index, array in zip(arrays, dask.array.broadcast_arrays(*(arguments[i] for i in arrays))):
+        arguments[index] = array
     # One task per block evaluates both outputs; the two arrays pick their
     # half of its answer.
     pairs = dask.array.map_blocks(_block, name, threads, *arguments,
                                   meta=numpy.empty((0,), dtype=object), dtype=object,
-                                  token="rudid32-" + name.lower())
+                                  name="rudid32-" + name.lower())
     values = pairs.map_blocks(operator.itemgetter(0), meta=numpy.empty((0,), numpy.float64),
-                              dtype=numpy.float64, token="rudid32-values")
+                              dtype=numpy.float64, name="rudid32-values")
     codes = pairs.map_blocks(operator.itemgetter(1), meta=numpy.empty((0,), numpy.int32),
-                             dtype=numpy.int32, token="rudid32-codes")
+                             dtype=numpy.int32, name="rudid32-codes")
     return values, codes
 
 
