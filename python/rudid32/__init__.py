@@ -36,8 +36,9 @@ beside the library.
 import threading
 
 from . import _catalogue, _library, _readable
-from ._errors import RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message, is_error_code
-from ._evaluate import evaluate
+from ._errors import (RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message,  # noqa: F401
+                      is_error_code)
+from ._evaluate import evaluate  # noqa: F401
 
 __version__ = "1.1.0"  # the library's version, which a test compares
 

@@ -8,7 +8,6 @@ import shutil
 import subprocess
 import sys
 import threading
-from pathlib import Path
 
 import pytest
 
