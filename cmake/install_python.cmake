@@ -17,7 +17,7 @@ if(NOT RUDID_PYTHON3 AND NOT RUDID_INSTALL_PYTHONDIR)
   return()
 endif()
 
-file(GLOB RUDID_PYTHON_SOURCES ${PROJECT_SOURCE_DIR}/python/rudid32/*.py)
+file(GLOB RUDID_PYTHON_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/python/rudid32/*.py)
 set(_rudid_install_python [=[
   set(_rudid_pythondir "@RUDID_INSTALL_PYTHONDIR@")
   if(NOT _rudid_pythondir)
