@@ -18,11 +18,12 @@ import rudid32.dask  # noqa: E402
 
 
 def worker_library():
-    """On a worker: its process and the library it loaded (None before)."""
-    import rudid32._library
+    """On a worker: its process, the library it loaded and the data
+    directory that library read (None before it loaded)."""
+    import rudid32
 
     loaded = rudid32._library._loaded
-    return os.getpid(), loaded and loaded[1]
+    return os.getpid(), loaded and loaded[1], loaded and rudid32.data_directory()
 
 
 @pytest.fixture(scope="module")
@@ -58,8 +59,10 @@ def test_blocks_on_two_worker_processes_answer_bit_for_bit_as_here(client):
     assert numpy.array_equal(bits(values), bits(expected[0])) and numpy.array_equal(codes, expected[1])
     assert {0, -1001, -1014}.issubset(set(codes.tolist())) and (codes > 0).any()
     workers = client.run(worker_library)
-    assert len(workers) == 2 and os.getpid() not in [pid for pid, _ in workers.values()]
-    assert any(path == os.environ["RUDID32_LIBRARY"] for _, path in workers.values())
+    assert len(workers) == 2 and os.getpid() not in [pid for pid, _, _ in workers.values()]
+    # The workers loaded the library themselves, with the tables handed to them.
+    assert any(path == os.environ["RUDID32_LIBRARY"] for _, path, _ in workers.values())
+    assert {data for _, path, data in workers.values() if path} == {rudid32.data_directory()}
 
 
 def test_dask_arrays_broadcast_against_numbers_and_numpy_arrays(client):
