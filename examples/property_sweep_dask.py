@@ -4,7 +4,7 @@ against temperatures from 0 to 800 C (5000 isotherms), evaluated block by
 block on the worker processes of a local dask cluster and written by the
 workers as numpy stacks (read back with dask.array.from_npy_stack).
 
-    PYTHONPATH=python /usr/bin/python3 examples/property_sweep_dask.py --output sweep --workers 1 2
+    PYTHONPATH=python /usr/bin/python3 examples/property_sweep_dask.py --output sweep --workers 1 2 --in-process
 
 With several worker counts it runs the sweep once for each, prints the time
 and the speed-up over the first, and checks that the answers are the same
@@ -70,6 +70,8 @@ def main():
     parser.add_argument("--isobars", type=int, default=2000)
     parser.add_argument("--isotherms", type=int, default=5000)
     parser.add_argument("--chunk", type=int, default=100, help="isobars per block")
+    parser.add_argument("--in-process", action="store_true",
+                        help="also time rudid32.evaluate on one thread of this process, without dask")
     options = parser.parse_args()
 
     pressures, temperatures = sweep_axes(options.isobars, options.isotherms)
@@ -77,6 +79,12 @@ def main():
     print("%d states on a local cluster; library %s, units %s"
           % (states, rudid32.library_path(), {q: u for q, u in rudid32.units().items()
                                                if q in ("pressure", "temperature", "specific enthalpy")}))
+    if options.in_process:
+        start = time.perf_counter()
+        rudid32.evaluate("AQPPTH", pressures[:, None], temperatures[None, :], threads=1)
+        seconds = time.perf_counter() - start
+        print("rudid32.evaluate in this process, one thread: %.2f s (%.0f ns per state)"
+              % (seconds, seconds / states * 1e9))
     first = None
     outputs = []
     for workers in options.workers:
