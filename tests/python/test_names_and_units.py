@@ -3,6 +3,7 @@ parameter names and type hints, the units their docstrings give, units(),
 and the package's version."""
 
 import inspect
+import pickle
 import typing
 
 import numpy
@@ -36,6 +37,8 @@ def test_every_function_keeps_its_public_name_and_gets_real_parameter_names():
         assert described[name].readable_name == readable
         assert list(inspect.signature(function).parameters) == parameters.split() + ["threads"]
         assert readable in rudid32.__all__ and name in rudid32.__all__ and readable in dir(rudid32)
+        # Sent to another process (multiprocessing, dask) by name.
+        assert pickle.loads(pickle.dumps(function)) is function
 
 
 def test_parameters_are_taken_by_name_in_any_order():
