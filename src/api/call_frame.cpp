@@ -4,6 +4,7 @@
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
+#include "tables/single_phase_table.h"
 #include "units/unit_recognition.h"
 #include "units/unit_selection.h"
 #include "units/value_conversion.h"
@@ -16,7 +17,6 @@ namespace {
 // extended values; no Real48 equals one of them, so strict and non-strict
 // comparisons agree there.
 constexpr Extended kLowestPressure = 0.01L;
-constexpr Extended kCriticalPressure = 221.2L;
 constexpr Extended kHighestPressure = 1000;
 constexpr Extended kCriticalTemperature = 374.15L;
 constexpr Extended kHighestTemperature = 800;
@@ -29,6 +29,13 @@ Extended FactorFor(const StartupConfiguration &config, int quantity) {
     int failed = 0;
     RecogniseUnit(code, unit, &factor, &failed);
     return Real48ToExtended(factor);
+}
+
+// Whether converting a Real48 value with this factor gives the value back:
+// a factor of exactly 1 multiplies and divides exactly, and the result is
+// already a Real48; the temperature scale 0 is Celsius, the internal scale.
+bool IsIdentity(int quantity, Extended factor) {
+    return quantity == Temperature ? factor == 0 : factor == 1;
 }
 
 int FirstQuantity(const ExportDescriptor &fn) {
@@ -85,14 +92,14 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
             SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
-                                      ? SaturationPointByPressure(tables, first)
-                                      : SaturationPointByTemperature(tables, first);
+                                      ? SaturationAtPressure(tables, first)
+                                      : SaturationAtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat, fn.output, second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (LookupPTValues(tables, first, second, 1u << fn.output, &state) != 0) return false;
+            if (!LookupPT(tables, first, second, 1u << fn.output, &state)) return false;
             const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
             *output = outputs[fn.output];
             return true;
@@ -103,7 +110,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             InverseValues state;
             // The quality output needs none of the others.
             const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state) != 0) return false;
+            if (!LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state)) return false;
             const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
             *output = outputs[fn.output];
             return true;
@@ -117,8 +124,15 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
     ExportUnits units{};
     units.first = FactorFor(config, FirstQuantity(fn));
-    if (fn.arguments == 2 && fn.secondArgument != kQuality) units.second = FactorFor(config, fn.secondArgument);
-    if (fn.resultQuantity != kQuality) units.result = FactorFor(config, fn.resultQuantity);
+    units.convertFirst = !IsIdentity(FirstQuantity(fn), units.first);
+    if (fn.arguments == 2 && fn.secondArgument != kQuality) {
+        units.second = FactorFor(config, fn.secondArgument);
+        units.convertSecond = !IsIdentity(fn.secondArgument, units.second);
+    }
+    if (fn.resultQuantity != kQuality) {
+        units.result = FactorFor(config, fn.resultQuantity);
+        units.convertResult = !IsIdentity(fn.resultQuantity, units.result);
+    }
     return units;
 }
 
@@ -128,17 +142,15 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     // both are converted before the first range test.
     Extended a = RoundToReal48(first);
     Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
-    a = ConvertWidened(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
-    if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
+    if (units.convertFirst) a = ConvertWidened(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
+    if (units.convertSecond) b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
 
     const double refused = RangeTest(fn, a, b);
     if (refused != 0) return refused;
 
     Extended result;
     if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
-    if (fn.resultQuantity != kQuality)
-        result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
+    if (units.convertResult) result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }

@@ -15,6 +15,11 @@ struct ExportUnits {
     Extended first;
     Extended second;  // unused for a quality or a one-argument export
     Extended result;  // unused for a quality result
+    // Whether a value needs converting at all: false for a quality, an
+    // argument that is not there, and a unit that is the internal one.
+    bool convertFirst = false;
+    bool convertSecond = false;
+    bool convertResult = false;
 };
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config);
 

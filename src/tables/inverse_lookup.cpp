@@ -23,26 +23,38 @@ struct KeyVariant {
     int secondColumn, secondLiquid, secondVapour;
     int thirdColumn, thirdLiquid, thirdVapour;
     // Above the critical pressure the quality says on which side of the
-    // critical point's key value the state lies.
+    // critical point's key value the state lies. No Real48 equals one of
+    // these decimals, so a key is always either below or above.
     Extended criticalKey;
-    bool vapourAtCriticalKey;  // a key equal to criticalKey counts as vapour
 };
 
 constexpr KeyVariant kByEnthalpy = {
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
-    2107.4L,         false};
+    2107.4L};
 constexpr KeyVariant kByEntropy = {
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
-    4.4429L,         false};
+    4.4429L};
 constexpr KeyVariant kByVolume = {
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
-    0.00317L,        true};
+    0.00317L};
+
+// The last entry of an isobar, at 800 degC.
+constexpr int kLastEntry = kIsobarEntries - 1;
+constexpr int kIsobarValues = kIsobarEntries * 3;
+
+// Facts about a pair of neighbouring isobars that depend on their bytes
+// only; a source that lives for many rows remembers them.
+enum : std::uint8_t {
+    kFactsKnown = 1,
+    kPairSafe = 2,
+    kColumnRises = 4,  // shifted left by the column
+};
 
 // The isobar at pressure p, interpolated between the two isobars of the
 // table around it and held in single precision, as the table itself.
@@ -59,17 +71,29 @@ public:
     WorkingIsobar(const TableSource &tables, Extended p) : p_(p) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         const int j = FirstSinglePhasePointAbove(p);
-        const ByteSpan span{std::uint64_t(j - 2) * kIsobarSize, sizeof records_};
-        ReadSpans(tables, Table::SinglePhase, &span, 1, records_);
+        records_ = SpanBytes(tables, Table::SinglePhase,
+                             ByteSpan{std::uint64_t(j - 2) * kIsobarSize, 2 * kIsobarSize}, scratch_);
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
-        safe_ = AllValuesSafe();
-        if (!safe_)
-            for (int i = 0; i < kIsobarEntries * 3; ++i) (void)value(i / 3, i % 3);
+        std::uint8_t unused = 0;
+        std::uint8_t &facts = tables.isobarPairFacts ? tables.isobarPairFacts[j] : unused;
+        if (!(facts & kFactsKnown)) facts = PairFacts(records_);
+        facts_ = facts;
+        if (!safe())
+            for (int i = 0; i < kIsobarValues; ++i) (void)value(i / 3, i % 3);
     }
+    WorkingIsobar(const WorkingIsobar &) = delete;
+    WorkingIsobar &operator=(const WorkingIsobar &) = delete;
 
     // Whether every value of both records is finite and below 2^126.
-    bool safe() const { return safe_; }
+    bool safe() const { return facts_ & kPairSafe; }
+
+    // Whether a column rises strictly from entry to entry in both records,
+    // and the two records are of comparable size at each step (within a
+    // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
+    // the larger, far above the rounding errors of the interpolation (about
+    // 2^-62 of the values), so the interpolated column never falls.
+    bool ColumnRisesClearly(int column) const { return facts_ & (kColumnRises << column); }
 
     float value(int entry, int column) {
         const int i = 3 * entry + column;
@@ -80,15 +104,43 @@ public:
         return values_[i];
     }
 
-    // Whether a column rises strictly from entry to entry in both records,
-    // and the two records are of comparable size at each step (within a
-    // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
-    // the larger, far above the rounding errors of the interpolation (about
-    // 2^-62 of the values), so the interpolated column never falls.
-    bool ColumnRisesClearly(int column) const {
-        const std::uint8_t *a = records_;
-        const std::uint8_t *b = records_ + kIsobarSize;
-        for (int k = 0; k < 80; ++k) {
+    // A guess at the first entry (1..kLastEntry) whose interpolated value
+    // in the column exceeds the key, from a bisection on a cheap
+    // approximation of the interpolated column in double precision. Only a
+    // guess: the caller tests it exactly.
+    int EstimatedInterval(int column, Extended key) const {
+        const double p = double(p_), p0 = double(p0_), p1 = double(p1_);
+        const double w = (p - p0) / (p1 - p0);
+        const double k = double(key);
+        auto approximate = [&](int entry) {
+            const double a = SingleAt(records_, 3 * entry + column);
+            const double b = SingleAt(records_ + kIsobarSize, 3 * entry + column);
+            return a + w * (b - a);
+        };
+        int low = 1, high = kLastEntry;
+        while (low < high) {
+            const int mid = (low + high) / 2;
+            if (k < approximate(mid))
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        return low;
+    }
+
+private:
+    static std::uint8_t PairFacts(const std::uint8_t *records) {
+        std::uint8_t facts = kFactsKnown;
+        if (AllValuesSafe(records)) facts |= kPairSafe;
+        for (int column = 0; column < 3; ++column)
+            if (RisesClearly(records, column)) facts |= std::uint8_t(kColumnRises << column);
+        return facts;
+    }
+
+    static bool RisesClearly(const std::uint8_t *records, int column) {
+        const std::uint8_t *a = records;
+        const std::uint8_t *b = records + kIsobarSize;
+        for (int k = 0; k < kLastEntry; ++k) {
             const float a0 = SingleAt(a, 3 * k + column), a1 = SingleAt(a, 3 * k + 3 + column);
             const float b0 = SingleAt(b, 3 * k + column), b1 = SingleAt(b, 3 * k + 3 + column);
             if (!(a0 < a1 && b0 < b1)) return false;
@@ -99,14 +151,13 @@ public:
         return true;
     }
 
-private:
-    bool AllValuesSafe() const {
+    static bool AllValuesSafe(const std::uint8_t *records) {
         // A magnitude's bits of 2^126 or more carry into a single's sign bit
         // when 2^31 less 2^126's bits are added; two singles at a time, four
         // running results, so that the pass costs little.
-        constexpr int kPairs = kIsobarEntries * 3;  // 486 singles
+        constexpr int kPairs = kIsobarValues;  // 486 singles
         std::uint64_t pairs[kPairs];
-        std::memcpy(pairs, records_, sizeof pairs);
+        std::memcpy(pairs, records, sizeof pairs);
         constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
         constexpr std::uint64_t kCarry = 0x0180000001800000ull;
         std::uint64_t carried[4] = {};
@@ -117,31 +168,41 @@ private:
     }
 
     Extended p_, p0_, p1_;
-    std::uint8_t records_[2 * kIsobarSize];
-    float values_[kIsobarEntries * 3];
+    const std::uint8_t *records_;  // the isobars below and above p, one after the other
+    std::uint8_t facts_;
+    float values_[kIsobarValues];
     std::uint64_t known_[4] = {};
-    bool safe_ = true;
+    std::uint8_t scratch_[2 * kIsobarSize];
 };
 
-// The first entry k (1..80) whose key exceeds the given key, 80 when none
-// does; -1 when the key lies below entry 0 or above entry 80.
+// The first entry k (1..kLastEntry) whose key exceeds the given key,
+// kLastEntry when none does; -1 when the key lies below the first entry or
+// above the last.
 int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
-    if (key < isobar.value(0, column) || key > isobar.value(80, column)) return -1;
     if (isobar.ColumnRisesClearly(column)) {
-        // On a column that never falls the first entry above the key is
-        // found by bisection, with the same answer as the scan below.
-        int low = 1, high = 80;  // the answer lies in [low, high]
-        while (low < high) {
-            const int mid = (low + high) / 2;
-            if (key < isobar.value(mid, column))
-                high = mid;
-            else
-                low = mid + 1;
+        // On a column that never falls the answer is the i with
+        // value(i - 1) <= key < value(i) (or i = kLastEntry when the key
+        // reaches the last value), and such an i also puts the key inside
+        // the column. An estimate is moved until it passes these exact
+        // tests, which interpolate the two entries that the lookup needs
+        // next anyway.
+        int i = isobar.EstimatedInterval(column, key);
+        for (;;) {
+            if (key < isobar.value(i - 1, column)) {
+                if (i == 1) return -1;
+                --i;
+            } else if (i < kLastEntry && !(key < isobar.value(i, column))) {
+                ++i;
+            } else {
+                break;
+            }
         }
-        return low;
+        if (i == kLastEntry && key > isobar.value(kLastEntry, column)) return -1;
+        return i;
     }
+    if (key < isobar.value(0, column) || key > isobar.value(kLastEntry, column)) return -1;
     int k = 1;
-    while (k < 80 && !(key < isobar.value(k, column))) ++k;
+    while (k < kLastEntry && !(key < isobar.value(k, column))) ++k;
     return k;
 }
 
@@ -197,34 +258,34 @@ const KeyVariant &VariantOf(InverseKey key) {
 
 }  // namespace
 
-int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
-                  InverseValues *state) {
+bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
+                   InverseValues *state) {
     const KeyVariant &kv = VariantOf(variant);
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
 
     if (p > kCriticalPressure) {
         WorkingIsobar isobar(tables, p);
         const int i = TemperatureInterval(isobar, kv.keyColumn, k);
-        if (i < 0) return 1;
+        if (i < 0) return false;
         if (!isobar.safe()) wanted = kWantAllOutputs;
-        const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
+        const bool vapourLike = k > kv.criticalKey;
         *state = Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted),
                          vapourLike ? 1 : 0, wanted);
-        return 0;
+        return true;
     }
 
-    SaturationPoint sat = SaturationPointByPressure(tables, p);
+    SaturationPoint sat = SaturationAtPressure(tables, p);
     if (!sat.safe()) wanted = kWantAllOutputs;
     const Extended kf = sat.field(kv.keyLiquid);
     const Extended kg = sat.field(kv.keyVapour);
     if (kf <= k && k <= kg) {
         *state = TwoPhase(sat, kv, k, wanted);
-        return 0;
+        return true;
     }
 
     WorkingIsobar isobar(tables, p);
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
-    if (i < 0) return 1;
+    if (i < 0) return false;
     if (!isobar.safe()) wanted = kWantAllOutputs;
     const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
     const Anchor above = EntryAnchor(isobar, kv, i, wanted);
@@ -243,33 +304,7 @@ int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ext
     } else {
         *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
     }
-    return 0;
-}
-
-namespace {
-
-int InverseLookup(const TableSource &tables, InverseKey variant, Real48 p, Real48 key, InverseState *state) {
-    InverseValues values;
-    const int err =
-        LookupInverse(tables, variant, Real48ToExtended(p), Real48ToExtended(key), kWantAllOutputs, &values);
-    if (err == 0)
-        *state = {ExtendedToReal48(values.temperature), ExtendedToReal48(values.second),
-                  ExtendedToReal48(values.third), ExtendedToReal48(values.quality)};
-    return err;
-}
-
-}  // namespace
-
-int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Enthalpy, p, h, state);
-}
-
-int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Entropy, p, s, state);
-}
-
-int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Volume, p, v, state);
+    return true;
 }
 
 }  // namespace rudid

@@ -1,7 +1,5 @@
 #include "tables/saturation_by_temperature.h"
 
-#include "common/interpolation.h"
-#include "tables/record_fields.h"
 
 namespace rudid {
 
@@ -37,24 +35,17 @@ constexpr Real48 kCriticalTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
 }  // namespace
 
-SaturationState SaturationByTemperature(const TableSource &tables, Real48 t) {
-    return SaturationPointByTemperature(tables, Real48ToExtended(t)).ToReal48();
-}
-
-SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended temperature) {
+SaturationPoint SaturationAtTemperature(const TableSource &tables, Extended temperature) {
     if (temperature == 0) return SaturationPoint(kAtZero);
     if (temperature < 0.01L) return SaturationPoint(kJustAboveZero);
 
     // Record n + 1 holds n degC; truncation, whatever the rounding mode. The
     // temperature is a Real48 value, which a double holds exactly.
     const int n = int(double(temperature));
-    std::uint8_t records[2 * kSaturationRecordSize];
-    const ByteSpan span{std::uint64_t(n + 1) * kSaturationRecordSize, sizeof records};
-    ReadSpans(tables, Table::SaturationByTemperature, &span, 1, records);
-
     const Extended t0 = n;
     const Extended t1 = temperature > 374 ? Real48ToExtended(kCriticalTemperature) : Extended(n + 1);
-    return SaturationPoint(temperature, t0, t1, records, records + kSaturationRecordSize);
+    return SaturationPoint(tables, Table::SaturationOnTemperatureGrid, std::uint64_t(n + 1) * kSaturationRecordSize,
+                           temperature, t0, t1);
 }
 
 }  // namespace rudid

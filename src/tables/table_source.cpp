@@ -9,11 +9,9 @@ namespace rudid {
 
 namespace {
 
-constexpr std::size_t kMaxPath = 1024;
-
 void ReadFromFile(const TableSource &self, Table table, const ByteSpan *spans, int count,
                   std::uint8_t *out) {
-    char path[kMaxPath];
+    char path[kMaxTablePath];
     if (!TablePath(static_cast<const char *>(self.context), table, path, sizeof path))
         RaiseFailure(kInvalidFilename);
 
@@ -35,8 +33,8 @@ void ReadFromFile(const TableSource &self, Table table, const ByteSpan *spans, i
 
 const char *TableFileName(Table table) {
     switch (table) {
-        case Table::SaturationByPressure: return "zarude.dat";
-        case Table::SaturationByTemperature: return "vevuzu.dat";
+        case Table::SaturationOnPressureGrid: return "zarude.dat";
+        case Table::SaturationOnTemperatureGrid: return "vevuzu.dat";
         case Table::SinglePhase: return "didizar.dat";
     }
     return "";
