@@ -3,7 +3,12 @@
 // on short, missing and corrupted ones.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -164,6 +169,61 @@ TEST(BatchEvaluation, LeavesTheThreadsLastFailureAlone) {
     int f[1];
     EXPECT_EQ(lib.RudidEvaluate("AQPPQH", 1, a, b, r, f), 0);
     EXPECT_EQ(lib.RudidLastError(), 205);
+}
+
+// Lowers the descriptor limit of this process so that exactly one
+// descriptor is free: every number below the limit is taken but one.
+bool LeaveOneDescriptorFree() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    int highest = 2;
+    for (int fd = 0; fd < 4096; ++fd)
+        if (fcntl(fd, F_GETFD) != -1) highest = fd;
+    limit.rlim_cur = rlim_t(highest) + 1;
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    int last = -1;
+    for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) last = fd;
+    return last >= 0 && close(last) == 0;
+}
+
+// In a child process with one descriptor free, the batch answers every row
+// exactly as the single call does; the exit status says whether it did.
+void CompareWithOneDescriptorFree(const LibraryInstance &lib, const char *name, std::vector<double> a,
+                                  std::vector<double> b) {
+    if (!LeaveOneDescriptorFree()) {
+        std::fprintf(stderr, "cannot lower the descriptor limit\n");
+        _exit(2);
+    }
+    const std::size_t n = a.size();
+    std::vector<double> result(n);
+    std::vector<int> failure(n);
+    lib.RudidEvaluate(name, n, a.data(), b.data(), result.data(), failure.data());
+    int wrong = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double *single = lib.Call(name, a[i], b[i]);
+        const bool same = single ? failure[i] == 0 && std::memcmp(single, &result[i], sizeof(double)) == 0
+                                 : failure[i] == lib.RudidLastError();
+        if (!same) {
+            std::fprintf(stderr, "%s(%g, %g): single %s, batch failure %d\n", name, a[i], b[i],
+                         single ? "answers" : "fails", failure[i]);
+            ++wrong;
+        }
+    }
+    _exit(wrong == 0 ? 0 : 1);
+}
+
+TEST(BatchEvaluationDeathTest, NeedsNoMoreDescriptorsThanASingleCall) {
+    LibraryInstance lib(ShippedSetup());
+    // One row that needs both the saturation and the single-phase table.
+    ASSERT_NE(lib.AQPPTH(1, 100), nullptr);
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPTH", {1}, {100}), ::testing::ExitedWithCode(0), "");
+    // Few rows, read isobar by isobar, going from the single-phase table
+    // back to the saturation table and forth.
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPHT", {300, 1, 500, 5, 1}, {2000, 3000, 2500, 100, 2000}),
+                ::testing::ExitedWithCode(0), "");
+    // Many rows, the single-phase table read whole.
+    const Rows rows = RandomRows("AQPPTH", 500, 11);
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPTH", rows.a, rows.b), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
