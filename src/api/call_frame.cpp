@@ -1,5 +1,6 @@
 #include "api/call_frame.h"
 
+#include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -71,9 +72,9 @@ double RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
 
 // The saturated mixture by the lever rule, in extended precision: the
 // vapour share first, then the liquid share.
-Extended Mix(SaturationPoint &sat, int liquid, Extended x) {
-    const Extended a = x * sat.field(liquid + 1);
-    const Extended b = (1 - x) * sat.field(liquid);
+Extended Mix(Extended liquid, Extended vapour, Extended x) {
+    const Extended a = x * vapour;
+    const Extended b = (1 - x) * liquid;
     return RoundToReal48(a + b);
 }
 
@@ -82,6 +83,25 @@ InverseKey KeyOf(ExportFamily family) {
         case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
         case ExportFamily::PressureEntropy: return InverseKey::Entropy;
         default: return InverseKey::Volume;
+    }
+}
+
+// The straight-line lookups where they apply; Generic otherwise.
+FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                   Extended *output) {
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+        case ExportFamily::SaturationByTemperature: {
+            Extended fields[2];
+            const int count = fn.arguments == 1 ? 1 : 2;
+            const FastRow row = fn.family == ExportFamily::SaturationByPressure
+                                    ? FastSaturationAtPressure(tables, first, fn.output, count, fields)
+                                    : FastSaturationAtTemperature(tables, first, fn.output, count, fields);
+            if (row == FastRow::Answered) *output = count == 1 ? fields[0] : Mix(fields[0], fields[1], second);
+            return row;
+        }
+        case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
+        default: return FastRow::Generic;
     }
 }
 
@@ -94,7 +114,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat, fn.output, second);
+            *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
@@ -137,7 +157,7 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 }
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second) {
+                      double first, double second, bool fastPaths) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundToReal48(first);
@@ -149,7 +169,9 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     if (refused != 0) return refused;
 
     Extended result;
-    if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
+    const FastRow row = fastPaths ? FastLookup(fn, tables, a, b, &result) : FastRow::Generic;
+    if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
+        return fn.lookupRefusal;
     if (units.convertResult) result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);

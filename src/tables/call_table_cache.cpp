@@ -103,6 +103,7 @@ void CallTableCache::ReadBlock(Table table, CachedTable &t, std::uint32_t b) {
     }
     t.readFailure[b] = code;
     t.held[b] = std::uint32_t(got);
+    if (block == t.shape.reach && code == 0 && got == block) complete_[int(table)] = t.bytes.get();
 }
 
 int CallTableCache::CloseOpenFile() {

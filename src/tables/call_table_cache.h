@@ -30,7 +30,7 @@ public:
     CallTableCache(const CallTableCache &) = delete;
     CallTableCache &operator=(const CallTableCache &) = delete;
 
-    TableSource source() { return TableSource{&Read, this, &View, isobarPairFacts_}; }
+    TableSource source() { return TableSource{&Read, this, &View, complete_, isobarPairFacts_}; }
 
 private:
     struct CachedTable;
@@ -47,6 +47,7 @@ private:
     std::unique_ptr<CachedTable> tables_[kTableCount];
     int openTable_ = -1;  // the table whose file is open, or -1
     platform::FileHandle openFile_{};
+    const std::uint8_t *complete_[kTableCount] = {};
     std::uint8_t isobarPairFacts_[kSinglePhaseGridPoints + 1] = {};
 };
 

@@ -31,9 +31,9 @@ Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     // The two entries at each pressure, at t0 and t1.
     std::uint8_t scratch[4 * kEntrySize];
     const std::uint8_t *atP0 = scratch, *atP1 = scratch + 2 * kEntrySize;
-    if (tables.view) {
-        atP0 = tables.view(tables, Table::SinglePhase, spans[0]);
-        atP1 = tables.view(tables, Table::SinglePhase, spans[1]);
+    if (tables.view || tables.completeTables) {
+        atP0 = SpanBytes(tables, Table::SinglePhase, spans[0], scratch);
+        atP1 = SpanBytes(tables, Table::SinglePhase, spans[1], scratch + 2 * kEntrySize);
     } else {
         ReadSpans(tables, Table::SinglePhase, spans, 2, scratch);
     }

@@ -30,8 +30,6 @@ constexpr SaturationState kJustAboveZero = {{
     {{0x84, 0x52, 0xB8, 0x1E, 0x85, 0x12}},
 }};
 
-// The last record holds the critical point, 374.15 degC.
-constexpr Real48 kCriticalTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
 }  // namespace
 
@@ -43,7 +41,7 @@ SaturationPoint SaturationAtTemperature(const TableSource &tables, Extended temp
     // temperature is a Real48 value, which a double holds exactly.
     const int n = int(double(temperature));
     const Extended t0 = n;
-    const Extended t1 = temperature > 374 ? Real48ToExtended(kCriticalTemperature) : Extended(n + 1);
+    const Extended t1 = temperature > 374 ? Real48ToExtended(kLastRecordTemperature) : Extended(n + 1);
     return SaturationPoint(tables, Table::SaturationOnTemperatureGrid, std::uint64_t(n + 1) * kSaturationRecordSize,
                            temperature, t0, t1);
 }

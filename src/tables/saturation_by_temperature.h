@@ -10,6 +10,9 @@ namespace rudid {
 // Records of the table: record n + 1 holds n degC, from 0 to 374, and the
 // critical point follows.
 constexpr int kSaturationTemperatureRecords = 377;
+// The last record holds the critical point: the Real48 nearest to
+// 374.15 degC.
+constexpr Real48 kLastRecordTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
 // The saturation state at temperature t (degC, 0 <= t <= 374.15, a Real48
 // value, which the caller ensures). At exactly 0 and below 0.01 degC it

@@ -39,6 +39,10 @@ struct TableSource {
     // Null, or: the bytes of one span where the source holds them for the
     // rest of the call, raising the failure that read would raise.
     const std::uint8_t *(*view)(const TableSource &self, Table table, ByteSpan span) = nullptr;
+    // Null, or for each table the start of its bytes where the source holds
+    // the complete table in memory (else null), filled in as the tables are
+    // read.
+    const std::uint8_t *const *completeTables = nullptr;
     // Null, or one byte per isobar index of the single-phase table in
     // which a lookup may remember facts about the pair of isobars that ends
     // there (0: nothing known yet). The facts depend on the table's bytes
@@ -52,9 +56,11 @@ inline void ReadSpans(const TableSource &source, Table table, const ByteSpan *sp
 }
 
 // The bytes of one span: in place where the source holds them, otherwise
-// read into scratch, which has room for span.length bytes.
+// read into scratch, which has room for span.length bytes. The lookups ask
+// only for spans within the complete table.
 inline const std::uint8_t *SpanBytes(const TableSource &source, Table table, ByteSpan span,
                                      std::uint8_t *scratch) {
+    if (source.completeTables && source.completeTables[int(table)]) return source.completeTables[int(table)] + span.offset;
     if (source.view) return source.view(source, table, span);
     source.read(source, table, &span, 1, scratch);
     return scratch;

@@ -12,7 +12,10 @@
 #include <cstring>
 #include <random>
 
+#include "api/batch.h"
 #include "api/library_instance.h"
+#include "platform/platform.h"
+#include "tables/pressure_grids.h"
 
 namespace rudid::testing {
 namespace {
@@ -29,7 +32,23 @@ Rows RandomRows(const std::string &name, std::size_t n, unsigned seed) {
                                       2107.4, 4.4429, 220,  -1,    1e6};
     std::mt19937_64 random(seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    auto pick = [&] { return kSpecial[random() % std::size(kSpecial)]; };
+    // Grid points of both pressure grids, whole and tenth degrees, and
+    // their neighbours: where the lookups change cell or record.
+    auto onGrid = [&]() -> double {
+        double x;
+        switch (random() % 4) {
+            case 0: x = double(SaturationPressures().value[1 + random() % kSaturationGridPoints]); break;
+            case 1: x = SinglePhasePressures().point[1 + random() % kSinglePhaseGridPoints]; break;
+            case 2: x = double(random() % 801); break;
+            default: x = double(random() % 3751) / 10; break;
+        }
+        switch (random() % 3) {
+            case 0: return x;
+            case 1: return x * (1 + 0x1p-39);
+            default: return x * (1 - 0x1p-39);
+        }
+    };
+    auto pick = [&] { return random() % 2 ? kSpecial[random() % std::size(kSpecial)] : onGrid(); };
     const bool temperatureFirst = name.rfind("AQPT", 0) == 0;
     const char key = name.size() > 4 ? name[4] : ' ';
     Rows rows;
@@ -80,7 +99,7 @@ void ExpectBatchEqualsSingleCalls(const LibraryInstance &lib, std::size_t n, uns
 
 TEST(BatchEvaluation, EqualsSingleCallsOnTheShippedTables) {
     LibraryInstance lib(ShippedSetup());
-    ExpectBatchEqualsSingleCalls(lib, 3000, 1);
+    ExpectBatchEqualsSingleCalls(lib, 4400, 1);  // more than 100,000 rows
 }
 
 TEST(BatchEvaluation, EqualsSingleCallsInImperialUnits) {
@@ -169,6 +188,73 @@ TEST(BatchEvaluation, LeavesTheThreadsLastFailureAlone) {
     int f[1];
     EXPECT_EQ(lib.RudidEvaluate("AQPPQH", 1, a, b, r, f), 0);
     EXPECT_EQ(lib.RudidLastError(), 205);
+}
+
+// The straight-line lookups of the batch against the generic lookups, bit
+// for bit, in process: every export on the rows of RandomRows and on
+// realistic states, on the table sets below.
+void ExpectFastPathsEqualGeneric(const InstanceSetup &setup, std::size_t n, unsigned seed) {
+    ScratchDirectory dir;
+    if (setup.saturationByPressure) dir.write("zarude.dat", *setup.saturationByPressure);
+    if (setup.saturationByTemperature) dir.write("vevuzu.dat", *setup.saturationByTemperature);
+    if (setup.singlePhase) dir.write("didizar.dat", *setup.singlePhase);
+    if (setup.unitFile) dir.write("default.cfg", *setup.unitFile);
+    StartupConfiguration config{};
+    LoadConfiguration(dir.path().c_str(), &config);
+
+    for (int id = 0; id < kExportCount; ++id) {
+        const ExportDescriptor &fn = Describe(ExportId(id));
+        const Rows rows = RandomRows(fn.name, n, seed + unsigned(id));
+        std::vector<double> fast(n), generic(n);
+        std::vector<int> fastFailure(n), genericFailure(n);
+        const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+        const int fastFailed = EvaluateBatch(fn, config, n, rows.a.data(), rows.b.data(), fast.data(),
+                                             fastFailure.data(), true);
+        const int genericFailed = EvaluateBatch(fn, config, n, rows.a.data(), rows.b.data(), generic.data(),
+                                                genericFailure.data(), false);
+        platform::LeaveLibraryArithmetic(saved);
+        EXPECT_EQ(fastFailed, genericFailed) << fn.name;
+        for (std::size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(fastFailure[i], genericFailure[i]) << fn.name << "(" << rows.a[i] << ", " << rows.b[i] << ")";
+            if (fastFailure[i] == 0) {
+                ASSERT_EQ(std::memcmp(&fast[i], &generic[i], sizeof(double)), 0)
+                    << fn.name << "(" << rows.a[i] << ", " << rows.b[i] << "): fast " << fast[i] << ", generic "
+                    << generic[i];
+            }
+        }
+    }
+}
+
+InstanceSetup Salted(InstanceSetup setup, unsigned seed, int values) {
+    std::mt19937 random(seed);
+    const float poison[] = {NAN, INFINITY, 3e38f, 1.0e38f, -1.2e38f, 1e-40f, -0.0f, 0.0f};
+    for (auto *table : {&setup.saturationByPressure, &setup.saturationByTemperature, &setup.singlePhase}) {
+        Bytes &bytes = **table;
+        for (int k = 0; k < values; ++k) {
+            const std::size_t i = random() % (bytes.size() / 4);
+            std::memcpy(bytes.data() + 4 * i, &poison[random() % std::size(poison)], 4);
+        }
+    }
+    return setup;
+}
+
+TEST(BatchFastPaths, EqualTheGenericLookupsOnTheShippedTables) {
+    ExpectFastPathsEqualGeneric(ShippedSetup(), 6000, 21);
+    ExpectFastPathsEqualGeneric(ShippedSetup(UnitChoice{10, 3, 2, 3, 4}), 1000, 22);
+}
+
+TEST(BatchFastPaths, EqualTheGenericLookupsOnSaltedShortMissingAndSyntheticTables) {
+    ExpectFastPathsEqualGeneric(Salted(ShippedSetup(), 5, 200), 3000, 23);
+    ExpectFastPathsEqualGeneric(Salted(ShippedSetup(), 6, 2000), 1000, 24);
+    InstanceSetup shortTables = ShippedSetup();
+    shortTables.saturationByPressure->resize(200 * 28);
+    shortTables.saturationByTemperature->resize(300 * 28);
+    shortTables.singlePhase->resize(150 * 972);
+    ExpectFastPathsEqualGeneric(shortTables, 1000, 25);
+    InstanceSetup missing = ShippedSetup();
+    missing.singlePhase.reset();
+    ExpectFastPathsEqualGeneric(missing, 1000, 26);
+    ExpectFastPathsEqualGeneric(StandardSetup(), 1000, 27);
 }
 
 // Lowers the descriptor limit of this process so that exactly one

@@ -1,0 +1,106 @@
+#include "tables/fast_rows.h"
+
+#include <cmath>
+
+#include "common/interpolation.h"
+#include "tables/pressure_grids.h"
+#include "tables/record_fields.h"
+#include "tables/saturation_by_temperature.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
+
+namespace rudid {
+
+namespace {
+
+const std::uint8_t *Complete(const TableSource &tables, Table table) {
+    return tables.completeTables ? tables.completeTables[int(table)] : nullptr;
+}
+
+// Whether count singles from record on are all finite and below 2^126.
+bool AllSafe(const std::uint8_t *record, int count) {
+    bool safe = true;
+    for (int i = 0; i < count; ++i) safe &= IsSafeSingle(SingleAt(record, i));
+    return safe;
+}
+
+// The two saturation records around x, interpolated field by field.
+FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, Extended x1, int first, int count,
+                         Extended *fields) {
+    if (!AllSafe(records, 2 * kSaturationFields)) return FastRow::Generic;
+    const std::uint8_t *above = records + kSaturationRecordSize;
+    for (int i = 0; i < count; ++i)
+        fields[i] = Interpolate(x, x0, x1, ValueAt(records, first + i), ValueAt(above, first + i));
+    return FastRow::Answered;
+}
+
+}  // namespace
+
+FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int first, int count, Extended *fields) {
+    const std::uint8_t *table = Complete(tables, Table::SaturationOnPressureGrid);
+    if (!table) return FastRow::Generic;
+    const SaturationPressureGrid &grid = SaturationPressures();
+    const int k = FirstSaturationPointAbove(p);
+    return SaturationFields(table + std::size_t(k - 2) * kSaturationRecordSize, p, grid.value[k - 1], grid.value[k],
+                            first, count, fields);
+}
+
+FastRow FastSaturationAtTemperature(const TableSource &tables, Extended t, int first, int count, Extended *fields) {
+    const std::uint8_t *table = Complete(tables, Table::SaturationOnTemperatureGrid);
+    // The fixed states at and just above 0 degC are the generic lookup's.
+    if (!table || t < 0.01L) return FastRow::Generic;
+    const int n = int(double(t));
+    const Extended t1 = t > 374 ? Real48ToExtended(kLastRecordTemperature) : Extended(n + 1);
+    return SaturationFields(table + std::size_t(n + 1) * kSaturationRecordSize, t, Extended(n), t1, first, count,
+                            fields);
+}
+
+FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int column, Extended *result) {
+    const std::uint8_t *singlePhase = Complete(tables, Table::SinglePhase);
+    if (!singlePhase) return FastRow::Generic;
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    if (t == 800) t = Real48ToExtended(kJustBelow800);
+
+    const bool subcritical = !(p > kCriticalPressure);
+    const std::uint8_t *saturation = nullptr;
+    Extended ps0 = 0, ps1 = 0;
+    if (subcritical) {
+        const std::uint8_t *table = Complete(tables, Table::SaturationOnPressureGrid);
+        if (!table) return FastRow::Generic;
+        const SaturationPressureGrid &grid = SaturationPressures();
+        const int k = FirstSaturationPointAbove(p);
+        saturation = table + std::size_t(k - 2) * kSaturationRecordSize;
+        if (!AllSafe(saturation, 2 * kSaturationFields)) return FastRow::Generic;
+        ps0 = grid.value[k - 1];
+        ps1 = grid.value[k];
+        const Extended ts = Interpolate(p, ps0, ps1, ValueAt(saturation, kSaturationLevel),
+                                        ValueAt(saturation + kSaturationRecordSize, kSaturationLevel));
+        if (std::fabs(ts - t) < 0.001L) return FastRow::Refused;
+    }
+
+    // The cell: the entries at t0 and t1 on the isobars at p0 and p1.
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const int j = FirstSinglePhasePointAbove(p);
+    const int entry = int(double(t)) / 10;
+    const std::uint8_t *atP0 = singlePhase + (std::size_t(j - 2) * kIsobarEntries + entry) * kEntrySize;
+    const std::uint8_t *atP1 = atP0 + kIsobarSize;
+    if (!(AllSafe(atP0, 6) && AllSafe(atP1, 6))) return FastRow::Generic;
+    const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
+    const Extended t0 = 10 * entry, t1 = 10 * entry + 10;
+
+    if (subcritical) {
+        // The generic lookup interpolates around the saturation line when
+        // the line crosses the cell.
+        const Extended hT0 = Interpolate(p, p0, p1, ValueAt(atP0, kEnthalpyColumn), ValueAt(atP1, kEnthalpyColumn));
+        const Extended hT1 = Interpolate(p, p0, p1, ValueAt(atP0 + kEntrySize, kEnthalpyColumn),
+                                         ValueAt(atP1 + kEntrySize, kEnthalpyColumn));
+        const Extended hf = Interpolate(p, ps0, ps1, ValueAt(saturation, kLiquidEnthalpy),
+                                        ValueAt(saturation + kSaturationRecordSize, kLiquidEnthalpy));
+        if (!(hf <= hT0 || hf >= hT1)) return FastRow::Generic;
+    }
+    *result = InterpolateCell(t, p, t0, p0, t1, p1, ValueAt(atP0, column), ValueAt(atP0 + kEntrySize, column),
+                              ValueAt(atP1, column), ValueAt(atP1 + kEntrySize, column));
+    return FastRow::Answered;
+}
+
+}  // namespace rudid
