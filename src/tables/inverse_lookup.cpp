@@ -106,26 +106,28 @@ public:
 
     // A guess at the first entry (1..kLastEntry) whose interpolated value
     // in the column exceeds the key, from a bisection on a cheap
-    // approximation of the interpolated column in double precision. Only a
-    // guess: the caller tests it exactly.
+    // approximation of the interpolated column in double precision, without
+    // branches that depend on the data. Only a guess: the caller tests it
+    // exactly.
     int EstimatedInterval(int column, Extended key) const {
         const double p = double(p_), p0 = double(p0_), p1 = double(p1_);
         const double w = (p - p0) / (p1 - p0);
         const double k = double(key);
-        auto approximate = [&](int entry) {
-            const double a = SingleAt(records_, 3 * entry + column);
-            const double b = SingleAt(records_ + kIsobarSize, 3 * entry + column);
-            return a + w * (b - a);
-        };
-        int low = 1, high = kLastEntry;
-        while (low < high) {
-            const int mid = (low + high) / 2;
-            if (k < approximate(mid))
-                high = mid;
-            else
-                low = mid + 1;
+        const std::uint8_t *a = records_ + 4 * column;
+        const std::uint8_t *b = a + kIsobarSize;
+        // Entries 1..kLastEntry as a sorted array: base + 1 is the first
+        // entry not yet known to be below or at the key.
+        int base = 0;
+        for (int n = kLastEntry; n > 1;) {
+            const int half = n / 2;
+            const int entry = base + half + 1;
+            const double low = SingleAt(a, 3 * entry), high = SingleAt(b, 3 * entry);
+            base += int(!(k < low + w * (high - low))) * half;
+            n -= half;
         }
-        return low;
+        const double low = SingleAt(a, 3 * (base + 1)), high = SingleAt(b, 3 * (base + 1));
+        base += int(!(k < low + w * (high - low)));
+        return base + 1 > kLastEntry ? kLastEntry : base + 1;
     }
 
 private:

@@ -61,7 +61,7 @@ private:
 
     Extended x_ = 0, x0_ = 0, x1_ = 0;
     const std::uint8_t *records_ = nullptr;  // two records, one after the other
-    Extended value_[kSaturationFields] = {};
+    Extended value_[kSaturationFields];  // those in known_ only
     unsigned known_ = 0;
     bool safe_ = true;
     std::uint8_t scratch_[2 * kSaturationRecordSize];
