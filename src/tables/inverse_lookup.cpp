@@ -105,29 +105,29 @@ public:
     }
 
     // A guess at the first entry (1..kLastEntry) whose interpolated value
-    // in the column exceeds the key, from a bisection on a cheap
-    // approximation of the interpolated column in double precision, without
-    // branches that depend on the data. Only a guess: the caller tests it
-    // exactly.
+    // in the column exceeds the key, from a cheap approximation of the
+    // interpolated column in double precision: the entries at or below the
+    // key are counted, first among every tenth entry, then among the nine
+    // between the two tenths that hold the key. The loads of each round do
+    // not depend on each other, and no branch depends on the data. Only a
+    // guess: the caller tests it exactly.
     int EstimatedInterval(int column, Extended key) const {
         const double p = double(p_), p0 = double(p0_), p1 = double(p1_);
         const double w = (p - p0) / (p1 - p0);
         const double k = double(key);
         const std::uint8_t *a = records_ + 4 * column;
         const std::uint8_t *b = a + kIsobarSize;
-        // Entries 1..kLastEntry as a sorted array: base + 1 is the first
-        // entry not yet known to be below or at the key.
-        int base = 0;
-        for (int n = kLastEntry; n > 1;) {
-            const int half = n / 2;
-            const int entry = base + half + 1;
+        auto atOrBelow = [&](int entry) {
             const double low = SingleAt(a, 3 * entry), high = SingleAt(b, 3 * entry);
-            base += int(!(k < low + w * (high - low))) * half;
-            n -= half;
-        }
-        const double low = SingleAt(a, 3 * (base + 1)), high = SingleAt(b, 3 * (base + 1));
-        base += int(!(k < low + w * (high - low)));
-        return base + 1 > kLastEntry ? kLastEntry : base + 1;
+            return int(!(k < low + w * (high - low)));
+        };
+        constexpr int kStride = 10;
+        int tenths = 0;
+        for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
+        const int base = tenths * kStride;
+        int count = base;
+        for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
+        return std::min(count + 1, kLastEntry);
     }
 
 private:
@@ -291,12 +291,13 @@ bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ex
     if (!isobar.safe()) wanted = kWantAllOutputs;
     const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
     const Anchor above = EntryAnchor(isobar, kv, i, wanted);
-    const Extended ts = sat.field(kSaturationLevel);
     const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
     // The saturated end of a straddling interval; of the other two
-    // properties only those wanted.
+    // properties only those wanted. (The saturation temperature is asked
+    // for only here: with safe records no field can fail, and with unsafe
+    // ones all were interpolated when the point was made.)
     auto saturated = [&](Extended key, int second, int third) {
-        return Anchor{key, ts, wanted & kWantSecond ? sat.field(second) : 0,
+        return Anchor{key, sat.field(kSaturationLevel), wanted & kWantSecond ? sat.field(second) : 0,
                       wanted & kWantThird ? sat.field(third) : 0};
     };
     if (straddling && k > kg) {

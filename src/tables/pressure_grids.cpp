@@ -120,16 +120,22 @@ int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &b
     return k > count ? count : k;
 }
 
+
+// Built when the library is loaded and only read afterwards, so that the
+// searches need no check for a first use.
+const SaturationPressureGrid &gSaturationGrid = SaturationPressures();
+const SinglePhasePressureGrid &gSinglePhaseGrid = SinglePhasePressures();
+const BucketStarts<Extended> gSaturationBuckets(gSaturationGrid.value, kSaturationGridPoints);
+const BucketStarts<float> gSinglePhaseBuckets(gSinglePhaseGrid.point, kSinglePhaseGridPoints);
+
 }  // namespace
 
 int FirstSaturationPointAbove(Extended p) {
-    static const BucketStarts<Extended> buckets(SaturationPressures().value, kSaturationGridPoints);
-    return FirstPointAbove(SaturationPressures().value, kSaturationGridPoints, buckets, p);
+    return FirstPointAbove(gSaturationGrid.value, kSaturationGridPoints, gSaturationBuckets, p);
 }
 
 int FirstSinglePhasePointAbove(Extended p) {
-    static const BucketStarts<float> buckets(SinglePhasePressures().point, kSinglePhaseGridPoints);
-    return FirstPointAbove(SinglePhasePressures().point, kSinglePhaseGridPoints, buckets, p);
+    return FirstPointAbove(gSinglePhaseGrid.point, kSinglePhaseGridPoints, gSinglePhaseBuckets, p);
 }
 
 }  // namespace rudid
