@@ -30,7 +30,7 @@ FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, E
     if (!AllSafe(records, 2 * kSaturationFields)) return FastRow::Generic;
     const std::uint8_t *above = records + kSaturationRecordSize;
     for (int i = 0; i < count; ++i)
-        fields[i] = Interpolate(x, x0, x1, ValueAt(records, first + i), ValueAt(above, first + i));
+        fields[i] = Interpolate(x, x0, x1, SafeValueAt(records, first + i), SafeValueAt(above, first + i));
     return FastRow::Answered;
 }
 
@@ -73,8 +73,8 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
         if (!AllSafe(saturation, 2 * kSaturationFields)) return FastRow::Generic;
         ps0 = grid.value[k - 1];
         ps1 = grid.value[k];
-        const Extended ts = Interpolate(p, ps0, ps1, ValueAt(saturation, kSaturationLevel),
-                                        ValueAt(saturation + kSaturationRecordSize, kSaturationLevel));
+        const Extended ts = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kSaturationLevel),
+                                        SafeValueAt(saturation + kSaturationRecordSize, kSaturationLevel));
         if (std::fabs(ts - t) < 0.001L) return FastRow::Refused;
     }
 
@@ -91,15 +91,15 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     if (subcritical) {
         // The generic lookup interpolates around the saturation line when
         // the line crosses the cell.
-        const Extended hT0 = Interpolate(p, p0, p1, ValueAt(atP0, kEnthalpyColumn), ValueAt(atP1, kEnthalpyColumn));
-        const Extended hT1 = Interpolate(p, p0, p1, ValueAt(atP0 + kEntrySize, kEnthalpyColumn),
-                                         ValueAt(atP1 + kEntrySize, kEnthalpyColumn));
-        const Extended hf = Interpolate(p, ps0, ps1, ValueAt(saturation, kLiquidEnthalpy),
-                                        ValueAt(saturation + kSaturationRecordSize, kLiquidEnthalpy));
+        const Extended hT0 = Interpolate(p, p0, p1, SafeValueAt(atP0, kEnthalpyColumn), SafeValueAt(atP1, kEnthalpyColumn));
+        const Extended hT1 = Interpolate(p, p0, p1, SafeValueAt(atP0 + kEntrySize, kEnthalpyColumn),
+                                         SafeValueAt(atP1 + kEntrySize, kEnthalpyColumn));
+        const Extended hf = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kLiquidEnthalpy),
+                                        SafeValueAt(saturation + kSaturationRecordSize, kLiquidEnthalpy));
         if (!(hf <= hT0 || hf >= hT1)) return FastRow::Generic;
     }
-    *result = InterpolateCell(t, p, t0, p0, t1, p1, ValueAt(atP0, column), ValueAt(atP0 + kEntrySize, column),
-                              ValueAt(atP1, column), ValueAt(atP1 + kEntrySize, column));
+    *result = InterpolateCell(t, p, t0, p0, t1, p1, SafeValueAt(atP0, column), SafeValueAt(atP0 + kEntrySize, column),
+                              SafeValueAt(atP1, column), SafeValueAt(atP1 + kEntrySize, column));
     return FastRow::Answered;
 }
 

@@ -37,7 +37,7 @@ SaturationPressureGrid BuildSaturationGrid() {
     for (const Segment &s : kSaturationSegments)
         for (int k = s.first; k <= s.last; ++k) {
             grid.point[k] = ExtendedToReal48(SegmentPoint(s, k));
-            grid.value[k] = Real48ToExtended(grid.point[k]);
+            grid.value[k] = double(Real48ToExtended(grid.point[k]));
         }
     return grid;
 }
@@ -125,7 +125,7 @@ int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &b
 // searches need no check for a first use.
 const SaturationPressureGrid &gSaturationGrid = SaturationPressures();
 const SinglePhasePressureGrid &gSinglePhaseGrid = SinglePhasePressures();
-const BucketStarts<Extended> gSaturationBuckets(gSaturationGrid.value, kSaturationGridPoints);
+const BucketStarts<double> gSaturationBuckets(gSaturationGrid.value, kSaturationGridPoints);
 const BucketStarts<float> gSinglePhaseBuckets(gSinglePhaseGrid.point, kSinglePhaseGridPoints);
 
 }  // namespace

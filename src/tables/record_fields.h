@@ -17,6 +17,14 @@ inline float SingleAt(const std::uint8_t *record, int index) {
 // The single as it enters the arithmetic, widened.
 inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleValue(SingleAt(record, index)); }
 
+// ValueAt for a value that IsSafeSingle has passed: only the flush of
+// magnitudes below 2^-128 to zero remains to be done, on the bits.
+inline Extended SafeValueAt(const std::uint8_t *record, int index) {
+    std::uint32_t bits;
+    std::memcpy(&bits, record + 4 * index, 4);
+    return (bits & 0x7FFFFFFFu) < 0x00200000u ? 0.0L : Extended(SingleAt(record, index));  // 2^-128's bits
+}
+
 // Whether a table value can take part in an interpolation without any
 // chance of failing: finite and below 2^126 in magnitude, so that neither
 // its conversion nor an interpolation with a weight in [0, 1] overflows.
