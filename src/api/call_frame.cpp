@@ -101,8 +101,11 @@ FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
             return row;
         }
         case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
-        default: return FastRow::Generic;
+        case ExportFamily::PressureEnthalpy:
+        case ExportFamily::PressureEntropy:
+        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(fn.family), first, second, fn.output, output);
     }
+    return FastRow::Generic;
 }
 
 // Runs the lookup; returns false when it refused the state.

@@ -13,21 +13,10 @@ namespace rudid {
 
 namespace {
 
-const std::uint8_t *Complete(const TableSource &tables, Table table) {
-    return tables.completeTables ? tables.completeTables[int(table)] : nullptr;
-}
-
-// Whether count singles from record on are all finite and below 2^126.
-bool AllSafe(const std::uint8_t *record, int count) {
-    bool safe = true;
-    for (int i = 0; i < count; ++i) safe &= IsSafeSingle(SingleAt(record, i));
-    return safe;
-}
-
 // The two saturation records around x, interpolated field by field.
 FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, Extended x1, int first, int count,
                          Extended *fields) {
-    if (!AllSafe(records, 2 * kSaturationFields)) return FastRow::Generic;
+    if (!AllSafeSingles(records, 2 * kSaturationFields)) return FastRow::Generic;
     const std::uint8_t *above = records + kSaturationRecordSize;
     for (int i = 0; i < count; ++i)
         fields[i] = Interpolate(x, x0, x1, SafeValueAt(records, first + i), SafeValueAt(above, first + i));
@@ -37,7 +26,7 @@ FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, E
 }  // namespace
 
 FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int first, int count, Extended *fields) {
-    const std::uint8_t *table = Complete(tables, Table::SaturationOnPressureGrid);
+    const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
     if (!table) return FastRow::Generic;
     const SaturationPressureGrid &grid = SaturationPressures();
     const int k = FirstSaturationPointAbove(p);
@@ -46,7 +35,7 @@ FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int firs
 }
 
 FastRow FastSaturationAtTemperature(const TableSource &tables, Extended t, int first, int count, Extended *fields) {
-    const std::uint8_t *table = Complete(tables, Table::SaturationOnTemperatureGrid);
+    const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnTemperatureGrid);
     // The fixed states at and just above 0 degC are the generic lookup's.
     if (!table || t < 0.01L) return FastRow::Generic;
     const int n = int(double(t));
@@ -56,7 +45,7 @@ FastRow FastSaturationAtTemperature(const TableSource &tables, Extended t, int f
 }
 
 FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int column, Extended *result) {
-    const std::uint8_t *singlePhase = Complete(tables, Table::SinglePhase);
+    const std::uint8_t *singlePhase = CompleteTable(tables, Table::SinglePhase);
     if (!singlePhase) return FastRow::Generic;
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
     if (t == 800) t = Real48ToExtended(kJustBelow800);
@@ -65,12 +54,12 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     const std::uint8_t *saturation = nullptr;
     Extended ps0 = 0, ps1 = 0;
     if (subcritical) {
-        const std::uint8_t *table = Complete(tables, Table::SaturationOnPressureGrid);
+        const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
         if (!table) return FastRow::Generic;
         const SaturationPressureGrid &grid = SaturationPressures();
         const int k = FirstSaturationPointAbove(p);
         saturation = table + std::size_t(k - 2) * kSaturationRecordSize;
-        if (!AllSafe(saturation, 2 * kSaturationFields)) return FastRow::Generic;
+        if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
         ps0 = grid.value[k - 1];
         ps1 = grid.value[k];
         const Extended ts = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kSaturationLevel),
@@ -84,7 +73,7 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     const int entry = int(double(t)) / 10;
     const std::uint8_t *atP0 = singlePhase + (std::size_t(j - 2) * kIsobarEntries + entry) * kEntrySize;
     const std::uint8_t *atP1 = atP0 + kIsobarSize;
-    if (!(AllSafe(atP0, 6) && AllSafe(atP1, 6))) return FastRow::Generic;
+    if (!(AllSafeSingles(atP0, 6) && AllSafeSingles(atP1, 6))) return FastRow::Generic;
     const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
     const Extended t0 = 10 * entry, t1 = 10 * entry + 10;
 

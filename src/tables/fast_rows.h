@@ -9,6 +9,7 @@
 #pragma once
 
 #include "common/real48.h"
+#include "tables/inverse_lookup.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -28,5 +29,11 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
 // and SaturationAtTemperature give them. Never refuses.
 FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int first, int count, Extended *fields);
 FastRow FastSaturationAtTemperature(const TableSource &tables, Extended t, int first, int count, Extended *fields);
+
+// LookupInverse for one output (0 temperature, 1 second, 2 third,
+// 3 quality); p and k as LookupInverse takes them. The interval of an
+// isobar that straddles the saturation line is left to the generic lookup.
+FastRow FastInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
+                    Extended *result);
 
 }  // namespace rudid

@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "common/interpolation.h"
+#include "tables/fast_rows.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"
@@ -75,10 +76,7 @@ public:
                              ByteSpan{std::uint64_t(j - 2) * kIsobarSize, 2 * kIsobarSize}, scratch_);
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
-        std::uint8_t unused = 0;
-        std::uint8_t &facts = tables.isobarPairFacts ? tables.isobarPairFacts[j] : unused;
-        if (!(facts & kFactsKnown)) facts = PairFacts(records_);
-        facts_ = facts;
+        facts_ = Facts(tables, j, records_);
         if (!safe())
             for (int i = 0; i < kIsobarValues; ++i) (void)value(i / 3, i % 3);
     }
@@ -112,10 +110,16 @@ public:
     // not depend on each other, and no branch depends on the data. Only a
     // guess: the caller tests it exactly.
     int EstimatedInterval(int column, Extended key) const {
-        const double p = double(p_), p0 = double(p0_), p1 = double(p1_);
+        return Estimate(records_, p_, p0_, p1_, column, key);
+    }
+
+    // The same for the two isobars at records, around pressure p.
+    static int Estimate(const std::uint8_t *records, Extended pressure, Extended pressure0, Extended pressure1,
+                        int column, Extended key) {
+        const double p = double(pressure), p0 = double(pressure0), p1 = double(pressure1);
         const double w = (p - p0) / (p1 - p0);
         const double k = double(key);
-        const std::uint8_t *a = records_ + 4 * column;
+        const std::uint8_t *a = records + 4 * column;
         const std::uint8_t *b = a + kIsobarSize;
         auto atOrBelow = [&](int entry) {
             const double low = SingleAt(a, 3 * entry), high = SingleAt(b, 3 * entry);
@@ -128,6 +132,15 @@ public:
         int count = base;
         for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
         return std::min(count + 1, kLastEntry);
+    }
+
+    // The facts of the pair of isobars at records: remembered by the
+    // source under index j where it keeps them, else worked out.
+    static std::uint8_t Facts(const TableSource &tables, int j, const std::uint8_t *records) {
+        if (!tables.isobarPairFacts) return PairFacts(records);
+        std::uint8_t &facts = tables.isobarPairFacts[j];
+        if (!(facts & kFactsKnown)) facts = PairFacts(records);
+        return facts;
     }
 
 private:
@@ -308,6 +321,113 @@ bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ex
         *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
     }
     return true;
+}
+
+FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, int output,
+                    Extended *result) {
+    const KeyVariant &kv = VariantOf(variant);
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    const bool subcritical = !(p > kCriticalPressure);
+
+    // The saturation state, as far as it is needed.
+    const std::uint8_t *saturation = nullptr;
+    Extended ps0 = 0, ps1 = 0, kf = 0, kg = 0;
+    auto saturated = [&](int field) {
+        return Interpolate(p, ps0, ps1, SafeValueAt(saturation, field),
+                           SafeValueAt(saturation + kSaturationRecordSize, field));
+    };
+    if (subcritical) {
+        const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
+        if (!table) return FastRow::Generic;
+        const SaturationPressureGrid &grid = SaturationPressures();
+        const int n = FirstSaturationPointAbove(p);
+        saturation = table + std::size_t(n - 2) * kSaturationRecordSize;
+        if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
+        ps0 = grid.value[n - 1];
+        ps1 = grid.value[n];
+        kf = saturated(kv.keyLiquid);
+        kg = saturated(kv.keyVapour);
+        if (kf <= k && k <= kg) {
+            const Extended x = kg == kf ? 0.0L : RoundToReal48((k - kf) / (kg - kf));
+            switch (output) {
+                case 0: *result = saturated(kSaturationLevel); break;
+                case 1:
+                    *result = RoundToReal48((1 - x) * saturated(kv.secondLiquid) + x * saturated(kv.secondVapour));
+                    break;
+                case 2:
+                    *result = RoundToReal48((1 - x) * saturated(kv.thirdLiquid) + x * saturated(kv.thirdVapour));
+                    break;
+                default: *result = x; break;
+            }
+            return FastRow::Answered;
+        }
+    }
+
+    // The working isobar, entry by entry as needed.
+    const std::uint8_t *singlePhase = CompleteTable(tables, Table::SinglePhase);
+    if (!singlePhase) return FastRow::Generic;
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const int j = FirstSinglePhasePointAbove(p);
+    const std::uint8_t *records = singlePhase + std::size_t(j - 2) * kIsobarSize;
+    const std::uint8_t facts = WorkingIsobar::Facts(tables, j, records);
+    if (!(facts & kPairSafe) || !(facts & (kColumnRises << kv.keyColumn))) return FastRow::Generic;
+    const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
+    auto value = [&](int entry, int column) {
+        const int i = 3 * entry + column;
+        return float(Interpolate(p, p0, p1, SafeValueAt(records, i), SafeValueAt(records + kIsobarSize, i)));
+    };
+
+    // TemperatureInterval on a column that never falls, keeping the key
+    // values at both ends of the interval.
+    int i = WorkingIsobar::Estimate(records, p, p0, p1, kv.keyColumn, k);
+    float below = value(i - 1, kv.keyColumn), above = 0;
+    bool haveAbove = false;
+    for (;;) {
+        if (k < below) {
+            if (i == 1) return FastRow::Refused;
+            --i;
+            above = below;
+            haveAbove = true;
+            below = value(i - 1, kv.keyColumn);
+            continue;
+        }
+        if (i < kLastEntry) {
+            if (!haveAbove) above = value(i, kv.keyColumn), haveAbove = true;
+            if (!(k < above)) {
+                ++i;
+                below = above;
+                haveAbove = false;
+                continue;
+            }
+        }
+        break;
+    }
+    if (!haveAbove) above = value(i, kv.keyColumn);
+    if (i == kLastEntry && k > above) return FastRow::Refused;
+
+    Extended quality;
+    if (subcritical) {
+        // A straddling interval ends at the saturated state: the generic
+        // lookup's.
+        if (kg < above && kf > below) return FastRow::Generic;
+        quality = k > kg ? 1 : 0;
+    } else {
+        quality = k > kv.criticalKey ? 1 : 0;
+    }
+    const Extended keyBelow = SingleValue(below), keyAbove = SingleValue(above);
+    switch (output) {
+        case 0: *result = Interpolate(k, keyBelow, keyAbove, Extended(10 * (i - 1)), Extended(10 * i)); break;
+        case 1:
+            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.secondColumn)),
+                                  SingleValue(value(i, kv.secondColumn)));
+            break;
+        case 2:
+            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.thirdColumn)),
+                                  SingleValue(value(i, kv.thirdColumn)));
+            break;
+        default: *result = quality; break;
+    }
+    return FastRow::Answered;
 }
 
 }  // namespace rudid

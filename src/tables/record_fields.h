@@ -34,4 +34,11 @@ inline bool IsSafeSingle(float f) {
     return (bits & 0x7FFFFFFFu) < 0x7E800000u;  // the magnitude's bits below those of 2^126
 }
 
+// Whether count singles from record on all pass IsSafeSingle.
+inline bool AllSafeSingles(const std::uint8_t *record, int count) {
+    bool safe = true;
+    for (int i = 0; i < count; ++i) safe &= IsSafeSingle(SingleAt(record, i));
+    return safe;
+}
+
 }  // namespace rudid

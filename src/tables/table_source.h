@@ -66,6 +66,11 @@ inline const std::uint8_t *SpanBytes(const TableSource &source, Table table, Byt
     return scratch;
 }
 
+// The complete table where the source holds it in memory, else null.
+inline const std::uint8_t *CompleteTable(const TableSource &source, Table table) {
+    return source.completeTables ? source.completeTables[int(table)] : nullptr;
+}
+
 // The source of a single call: each read opens DataDirectory + file name for
 // reading, reads the spans in order and closes the file, on every path.
 // dataDirectory must end in the path separator and outlive the source.
