@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.h"
 #include "config/startup.h"
 #include "platform/platform.h"
 #include "rudid32.h"
@@ -134,7 +135,7 @@ void Batch(benchmark::State &state, const std::string &name) {
 // Open, position, read and close: the least a call that reads `bytes` bytes
 // from a table file can cost under the rule that nothing read survives it.
 void FileFloor(benchmark::State &state, rudid::Table table, std::uint32_t offset, std::uint32_t bytes) {
-    char path[rudid::kMaxTablePath];
+    char path[rudid::kMaxPathSize];
     rudid::TablePath(RudidDataDirectory(), table, path, sizeof path);
     std::vector<std::uint8_t> buffer(bytes);
     for (auto _ : state) {

@@ -67,36 +67,73 @@ extern "C" {
  * first parameter is the failure code. Not continuable. */
 #define RUDID_EXCEPTION_CODE 0xE0520000u
 
-/* Saturation line */
-RUDID_API double *RUDID_CALL AQPPT(double pressure);                      /* saturation temperature */
-RUDID_API double *RUDID_CALL AQPTP(double temperature);                   /* saturation pressure */
-RUDID_API double *RUDID_CALL AQPTQH(double temperature, double quality);  /* enthalpy of the mixture */
-RUDID_API double *RUDID_CALL AQPTQS(double temperature, double quality);  /* entropy of the mixture */
-RUDID_API double *RUDID_CALL AQPTQV(double temperature, double quality);  /* specific volume of the mixture */
-RUDID_API double *RUDID_CALL AQPPQH(double pressure, double quality);
-RUDID_API double *RUDID_CALL AQPPQS(double pressure, double quality);
-RUDID_API double *RUDID_CALL AQPPQV(double pressure, double quality);
+/* The property functions
+ *
+ * One row per function, in ordinal order (the Windows DLL exports each by
+ * name and by this ordinal):
+ *
+ *   X(name, ordinal, arity, argument 1, argument 2, result,
+ *     lookup, output, refusal, description)
+ *
+ *   arity        1 or 2; a one-argument function has RUDID_NO_QUANTITY as
+ *                its argument 2
+ *   argument 1/2, result
+ *                quantity codes (below); RUDID_QUALITY for a vapour fraction
+ *   lookup       the table lookup that answers the function:
+ *                SaturationByPressure, SaturationByTemperature (the
+ *                saturation line), PressureTemperature (single phase),
+ *                PressureEnthalpy, PressureEntropy, PressureVolume (the
+ *                inverse lookups)
+ *   output       which of the lookup's outputs the function returns, from 0:
+ *                saturation: level, vf, vg, hf, hg, sf, sg (with a quality,
+ *                the liquid one, mixed with the next by the quality);
+ *                single phase: v, h, s; inverse: T, the other two of v, h
+ *                and s in that order, quality
+ *   refusal      the error code when the lookup refuses a state that passed
+ *                the range tests; 0 when it refuses none
+ *   description  one line, as RudidFunctionDescription() gives it
+ *
+ * Expand the list with a macro X of these ten parameters, for example to
+ * make a table of names and ordinals:
+ *
+ *   #define ROW(name, ordinal, ...) { #name, ordinal },
+ *   RUDID_PROPERTY_FUNCTIONS(ROW)
+ */
+#define RUDID_PROPERTY_FUNCTIONS(X) \
+  /* The saturation line */ \
+  X(AQPPT,   1, 1, RUDID_PRESSURE,    RUDID_NO_QUANTITY,       RUDID_TEMPERATURE,       SaturationByPressure,    0, 0, "saturation temperature at a pressure") \
+  X(AQPTP,   2, 1, RUDID_TEMPERATURE, RUDID_NO_QUANTITY,       RUDID_PRESSURE,          SaturationByTemperature, 0, 0, "saturation pressure at a temperature") \
+  X(AQPTQH,  3, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByTemperature, 3, 0, "enthalpy of the saturated mixture") \
+  X(AQPTQS,  4, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByTemperature, 5, 0, "entropy of the saturated mixture") \
+  X(AQPTQV,  5, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByTemperature, 1, 0, "specific volume of the saturated mixture") \
+  X(AQPPQH,  6, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByPressure,    3, 0, "enthalpy of the saturated mixture") \
+  X(AQPPQS,  7, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByPressure,    5, 0, "entropy of the saturated mixture") \
+  X(AQPPQV,  8, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByPressure,    1, 0, "specific volume of the saturated mixture") \
+  /* Compressed liquid, superheated and supercritical steam */ \
+  X(AQPPTH,  9, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTHALPY, PressureTemperature,     1, RUDID_ON_SATURATION_LINE, "enthalpy at pressure and temperature") \
+  X(AQPPTS, 10, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTROPY,  PressureTemperature,     2, RUDID_ON_SATURATION_LINE, "entropy at pressure and temperature") \
+  X(AQPPTV, 11, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_VOLUME,   PressureTemperature,     0, RUDID_ON_SATURATION_LINE, "specific volume at pressure and temperature") \
+  /* From pressure and enthalpy, entropy or specific volume; the quality is \
+     0 or 1 outside the two-phase region */ \
+  X(AQPPHT, 12, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_TEMPERATURE,       PressureEnthalpy,        0, RUDID_ENTHALPY_OUTSIDE_TABLE, "temperature at pressure and enthalpy") \
+  X(AQPPHS, 13, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_ENTROPY,  PressureEnthalpy,        2, RUDID_ENTHALPY_OUTSIDE_TABLE, "entropy at pressure and enthalpy") \
+  X(AQPPHV, 14, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_VOLUME,   PressureEnthalpy,        1, RUDID_ENTHALPY_OUTSIDE_TABLE, "specific volume at pressure and enthalpy") \
+  X(AQPPHQ, 15, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_QUALITY,           PressureEnthalpy,        3, RUDID_ENTHALPY_OUTSIDE_TABLE, "quality at pressure and enthalpy") \
+  X(AQPPST, 16, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_TEMPERATURE,       PressureEntropy,         0, RUDID_ENTROPY_OUTSIDE_TABLE,  "temperature at pressure and entropy") \
+  X(AQPPSH, 17, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_ENTHALPY, PressureEntropy,         2, RUDID_ENTROPY_OUTSIDE_TABLE,  "enthalpy at pressure and entropy") \
+  X(AQPPSV, 18, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_VOLUME,   PressureEntropy,         1, RUDID_ENTROPY_OUTSIDE_TABLE,  "specific volume at pressure and entropy") \
+  X(AQPPSQ, 19, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_QUALITY,           PressureEntropy,         3, RUDID_ENTROPY_OUTSIDE_TABLE,  "quality at pressure and entropy") \
+  X(AQPPVT, 20, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_TEMPERATURE,       PressureVolume,          0, RUDID_VOLUME_OUTSIDE_TABLE,   "temperature at pressure and specific volume") \
+  X(AQPPVH, 21, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTHALPY, PressureVolume,          1, RUDID_VOLUME_OUTSIDE_TABLE,   "enthalpy at pressure and specific volume") \
+  X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "entropy at pressure and specific volume") \
+  X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality at pressure and specific volume")
 
-/* Compressed liquid, superheated and supercritical steam */
-RUDID_API double *RUDID_CALL AQPPTH(double pressure, double temperature);
-RUDID_API double *RUDID_CALL AQPPTS(double pressure, double temperature);
-RUDID_API double *RUDID_CALL AQPPTV(double pressure, double temperature);
-
-/* From pressure and enthalpy, entropy or specific volume: temperature,
- * the other properties and the quality (0 or 1 outside the two-phase
- * region). */
-RUDID_API double *RUDID_CALL AQPPHT(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHS(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHV(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHQ(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPST(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSH(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSV(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSQ(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPVT(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVH(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVS(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVQ(double pressure, double volume);
+/* The prototypes: double *AQPPT(double arg1), double *AQPTQH(double arg1,
+ * double arg2), ... */
+#define RUDID_PROPERTY_PROTOTYPE_1(name) RUDID_API double *RUDID_CALL name(double arg1);
+#define RUDID_PROPERTY_PROTOTYPE_2(name) RUDID_API double *RUDID_CALL name(double arg1, double arg2);
+#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, ...) RUDID_PROPERTY_PROTOTYPE_##arity(name)
+RUDID_PROPERTY_FUNCTIONS(RUDID_PROPERTY_PROTOTYPE)
 
 /* Batch evaluation
  *
@@ -122,6 +159,138 @@ RUDID_API double *RUDID_CALL AQPPVQ(double pressure, double volume);
 #define RUDID_OUT_OF_MEMORY (-3)
 RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
                                        const double *arg2, double *result, int *failure);
+
+/* Named codes
+ *
+ * Error codes: the double a property function answers with when the state
+ * lies outside the tables. */
+#define RUDID_PRESSURE_OUT_OF_RANGE      (-1001) /* below 0.01 bar (or above 1000 bar) */
+#define RUDID_TEMPERATURE_OUT_OF_RANGE   (-1002) /* below 0 C (or above 800 C) */
+#define RUDID_QUALITY_OUT_OF_RANGE       (-1003) /* below 0 or above 1 */
+#define RUDID_PRESSURE_ABOVE_CRITICAL    (-1004) /* saturation: above 221.2 bar */
+#define RUDID_TEMPERATURE_ABOVE_CRITICAL (-1005) /* saturation: above 374.15 C */
+#define RUDID_ENTROPY_OUTSIDE_TABLE      (-1012)
+#define RUDID_VOLUME_OUTSIDE_TABLE       (-1013)
+#define RUDID_ENTHALPY_OUTSIDE_TABLE     (-1014)
+#define RUDID_ON_SATURATION_LINE         (-1015)
+
+/* Failure codes: RudidLastError(), the Windows exception's parameter and
+ * RudidEvaluate's failure[i]. */
+#define RUDID_FILE_NOT_FOUND                   2
+#define RUDID_INVALID_FILENAME                 3
+#define RUDID_TOO_MANY_OPEN_FILES              4
+#define RUDID_FILE_ACCESS_DENIED               5
+#define RUDID_READ_BEYOND_END_OF_FILE          100
+#define RUDID_DISK_FULL                        101
+#define RUDID_INVALID_NUMERIC_INPUT            106
+#define RUDID_DIVISION_BY_ZERO                 200
+#define RUDID_FLOATING_POINT_OVERFLOW          205
+#define RUDID_INVALID_FLOATING_POINT_OPERATION 207
+#define RUDID_DEVICE_IO_ERROR                  1117 /* the device failed to read */
+
+/* Quantity codes of the values the functions take and return. A quality is
+ * a plain fraction: it has no quantity and is never converted. */
+#define RUDID_QUALITY            (-1)
+#define RUDID_PRESSURE           3
+#define RUDID_SPECIFIC_ENTHALPY  5
+#define RUDID_TEMPERATURE        6
+#define RUDID_SPECIFIC_ENTROPY   10
+#define RUDID_SPECIFIC_VOLUME    12
+#define RUDID_QUANTITY_COUNT     26 /* codes 0 to 25; 11 and 15 to 18 are reserved */
+
+/* What the library is
+ *
+ * The library describes itself, so that tools and bindings need no copy of
+ * its lists: the property functions, the quantities and their units, the
+ * meaning of every code. Strings are constant and live as long as the
+ * library, except where said otherwise. None of these functions fails or
+ * raises; an index or code outside its range gives the answer stated. */
+
+/* The library's version, "major.minor.patch". */
+RUDID_API const char *RUDID_CALL RudidVersion(void);
+
+/* The number of property functions (23); they are numbered from 0 in the
+ * order of their ordinals. */
+RUDID_API int RUDID_CALL RudidFunctionCount(void);
+
+/* The index of the property function of that name, without regard to case;
+ * -1 for an unknown name or NULL. */
+RUDID_API int RUDID_CALL RudidFunctionIndex(const char *name);
+
+/* Name ("AQPPTH"), number of arguments (1 or 2) and a one-line description
+ * ("enthalpy at pressure and temperature") of a function; NULL,
+ * 0 and NULL for an index outside 0 .. count - 1. */
+RUDID_API const char *RUDID_CALL RudidFunctionName(int function);
+RUDID_API int RUDID_CALL RudidFunctionArity(int function);
+RUDID_API const char *RUDID_CALL RudidFunctionDescription(int function);
+
+/* The quantity code of argument 1 or 2 of a function, or of its result:
+ * RUDID_PRESSURE, ..., or RUDID_QUALITY; RUDID_NO_QUANTITY for an argument
+ * the function does not take or an index outside the range. */
+#define RUDID_NO_QUANTITY (-2)
+RUDID_API int RUDID_CALL RudidFunctionArgument(int function, int position);
+RUDID_API int RUDID_CALL RudidFunctionResult(int function);
+
+/* The name of a quantity ("pressure", "specific enthalpy", ...), "quality"
+ * for RUDID_QUALITY, "" for a reserved code, NULL outside -1 .. 25. */
+RUDID_API const char *RUDID_CALL RudidQuantityName(int quantity);
+
+/* The unit of the library's arithmetic for a quantity ("bar", "C",
+ * "kJ/kg", ...); "" when the quantity has none (quality, dimensionless,
+ * reserved codes); NULL outside -1 .. 25. */
+RUDID_API const char *RUDID_CALL RudidInternalUnit(int quantity);
+
+/* The unit names a quantity may select, in selection order: default.cfg
+ * selects name number k with the value k in word RudidUnitSelectionWord().
+ * RudidUnitCount gives 0 for a quantity without a list (and per-degree
+ * quantities share the temperature list and word); RudidUnitName gives NULL
+ * outside 0 .. count - 1. */
+RUDID_API int RUDID_CALL RudidUnitCount(int quantity);
+RUDID_API const char *RUDID_CALL RudidUnitName(int quantity, int selection);
+RUDID_API int RUDID_CALL RudidUnitSelectionWord(int quantity); /* -1 for none */
+
+/* The unit configured for a quantity in this process, as the property
+ * functions use it; "" for a quality or a quantity without units. */
+RUDID_API const char *RUDID_CALL RudidConfiguredUnit(int quantity);
+
+/* A value converted between the internal unit of a quantity and the unit
+ * configured for it, with the library's own factors (in double precision:
+ * for placing values, not a substitute for the property functions' exact
+ * arithmetic). A quality is returned as it is; NaN for a quantity without
+ * a conversion. */
+RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalValue);
+RUDID_API double RUDID_CALL RudidFromConfiguredUnit(int quantity, double configuredValue);
+
+/* The error code that a result is (RUDID_PRESSURE_OUT_OF_RANGE, ...), or 0
+ * when the result is a property. */
+RUDID_API int RUDID_CALL RudidRangeCode(double result);
+
+/* What an error code refuses, in words and in the configured units, as it
+ * applies to the given function ("pressure above 221.2 bar, the critical
+ * pressure"); function -1 gives the meaning for any function. NULL when the
+ * code is not an error code. The text stays valid until the next call of
+ * this function on the same thread. */
+RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code);
+
+/* The message of a failure code ("File not found", ..., "I/O error <code>"
+ * for a code without a text of its own). The text stays valid until the
+ * next call of this function on the same thread. */
+RUDID_API const char *RUDID_CALL RudidFailureMessage(int code);
+
+/* Where the answer is poor
+ *
+ * The tables are interpolated, and some states lie where interpolation is
+ * poor. RudidStateFlags tells, for the answer that the named property
+ * function gives for these arguments (in the configured units), which of
+ * these reasons apply; 0 when none does, and for a state the function
+ * refuses or fails on. RUDID_UNKNOWN_FUNCTION for a name that is not one of
+ * the property functions. It never raises and does not change
+ * RudidLastError(). */
+#define RUDID_FLAG_MIXED_PHASE_CELL 0x1 /* the cell's corners are of different phases */
+#define RUDID_FLAG_NEAR_SATURATION  0x2 /* next to the saturation line */
+#define RUDID_FLAG_CRITICAL_REGION  0x4 /* in the cell around the critical point */
+#define RUDID_FLAG_COARSE_GRID      0x8 /* the grid is coarse for this property */
+RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2);
 
 /* Diagnostics */
 

@@ -1,11 +1,11 @@
 #include "api/call_frame.h"
 
+#include "api/range_limits.h"
 #include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
-#include "tables/single_phase_table.h"
 #include "units/unit_recognition.h"
 #include "units/unit_selection.h"
 #include "units/value_conversion.h"
@@ -14,22 +14,12 @@ namespace rudid {
 
 namespace {
 
-// Range limits in internal units. The decimal limits are the nearest
-// extended values; no Real48 equals one of them, so strict and non-strict
-// comparisons agree there.
-constexpr Extended kLowestPressure = 0.01L;
-constexpr Extended kHighestPressure = 1000;
-constexpr Extended kCriticalTemperature = 374.15L;
-constexpr Extended kHighestTemperature = 800;
-
+// Every name a selection can give for the quantities of the exports is
+// recognised (a test holds the lists and tables to that).
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);
-    const char *unit = "";
-    UnitNameFor(code, config.unitSelections, &unit);
-    UnitFactor factor{};
-    int failed = 0;
-    RecogniseUnit(code, unit, &factor, &failed);
-    return Real48ToExtended(factor);
+    const char *unit = UnitNameFor(code, config.unitSelections);
+    return Real48ToExtended(RecogniseUnit(code, unit).value_or(UnitFactor{}));
 }
 
 // Whether converting a Real48 value with this factor gives the value back:
@@ -39,34 +29,30 @@ bool IsIdentity(int quantity, Extended factor) {
     return quantity == Temperature ? factor == 0 : factor == 1;
 }
 
-int FirstQuantity(const ExportDescriptor &fn) {
-    return fn.family == ExportFamily::SaturationByTemperature ? Temperature : Pressure;
-}
-
 // Returns 0 when the arguments pass, else the error code of the first test
 // that fails.
-double RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
+int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
     const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
-            if (first < kLowestPressure) return -1001.0;
-            if (first > kCriticalPressure) return -1004.0;
+            if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
+            if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::SaturationByTemperature:
-            if (first < 0) return -1002.0;
-            if (first > kCriticalTemperature) return -1005.0;
+            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
+            if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::PressureTemperature:
-            if (first < kLowestPressure || first > kHighestPressure) return -1001.0;
-            if (second > kHighestTemperature || second < 0) return -1002.0;
+            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
+            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
             break;
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume:
-            if (first < kLowestPressure || first > kHighestPressure) return -1001.0;
+            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
             break;
     }
-    if (quality && (second < 0 || second > 1)) return -1003.0;
+    if (quality && (second < 0 || second > 1)) return RUDID_QUALITY_OUT_OF_RANGE;
     return 0;
 }
 
@@ -117,7 +103,8 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
+            *output = fn.arguments == 1 ? sat.field(fn.output)
+                                        : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
@@ -146,8 +133,8 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
     ExportUnits units{};
-    units.first = FactorFor(config, FirstQuantity(fn));
-    units.convertFirst = !IsIdentity(FirstQuantity(fn), units.first);
+    units.first = FactorFor(config, fn.firstArgument);
+    units.convertFirst = !IsIdentity(fn.firstArgument, units.first);
     if (fn.arguments == 2 && fn.secondArgument != kQuality) {
         units.second = FactorFor(config, fn.secondArgument);
         units.convertSecond = !IsIdentity(fn.secondArgument, units.second);
@@ -165,17 +152,17 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     // both are converted before the first range test.
     Extended a = RoundToReal48(first);
     Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
-    if (units.convertFirst) a = ConvertWidened(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
-    if (units.convertSecond) b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
+    if (units.convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
+    if (units.convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 
-    const double refused = RangeTest(fn, a, b);
+    const int refused = RangeTest(fn, a, b);
     if (refused != 0) return refused;
 
     Extended result;
     const FastRow row = fastPaths ? FastLookup(fn, tables, a, b, &result) : FastRow::Generic;
     if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
         return fn.lookupRefusal;
-    if (units.convertResult) result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
+    if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }

@@ -44,7 +44,7 @@ TableShape ShapeOf(Table table, bool wholeFiles) {
 struct CallTableCache::CachedTable {
     int openFailure = 0;  // non-zero once an open has failed: not tried again
     bool opened = false;  // whether an open has succeeded
-    char path[kMaxTablePath] = {};
+    char path[kMaxPathSize] = {};
     TableShape shape{};
     std::unique_ptr<std::uint8_t[]> bytes;  // shape.reach bytes
     std::unique_ptr<std::uint32_t[]> held;  // bytes present in each block; ~0u not read yet
@@ -71,7 +71,7 @@ CallTableCache::CachedTable &CallTableCache::Prepared(Table table) {
             for (std::uint32_t b = 0; b < blocks; ++b) slot->held[b] = ~0u;
         }
     }
-    if (slot->openFailure != 0) RaiseFailure(slot->openFailure);
+    if (slot->openFailure != 0) RaiseFailure(slot->openFailure, slot->path[0] ? slot->path : nullptr);
     return *slot;
 }
 
@@ -88,7 +88,7 @@ void CallTableCache::ReadBlock(Table table, CachedTable &t, std::uint32_t b) {
             // call, so that every later row fails alike; once a block has
             // been read, a failed open fails only the row at hand.
             if (!t.opened) t.openFailure = openFailure;
-            RaiseFailure(openFailure);
+            RaiseFailure(openFailure, t.path);
         }
         t.opened = true;
         openTable_ = int(table);
@@ -117,13 +117,13 @@ const std::uint8_t *CallTableCache::Held(Table table, ByteSpan span) {
     const std::uint64_t end = span.offset + span.length;
     // The lookups never reach past the complete table; a span that would is
     // past the end of any file we hold.
-    if (end > t.shape.reach) RaiseFailure(kReadBeyondEndOfFile);
+    if (end > t.shape.reach) RaiseFailure(kReadBeyondEndOfFile, t.path);
     const std::uint32_t block = t.shape.block;
     for (std::uint64_t b = span.offset / block; b * block < end; ++b) {
         if (t.held[b] == ~0u) ReadBlock(table, t, std::uint32_t(b));
-        if (t.readFailure[b] != 0) RaiseFailure(t.readFailure[b]);
+        if (t.readFailure[b] != 0) RaiseFailure(t.readFailure[b], t.path);
         if (b * block + t.held[b] < std::min<std::uint64_t>(end, (b + 1) * block))
-            RaiseFailure(kReadBeyondEndOfFile);
+            RaiseFailure(kReadBeyondEndOfFile, t.path);
     }
     return t.bytes.get() + span.offset;
 }

@@ -23,9 +23,6 @@ constexpr int kTableCount = 3;
 
 const char *TableFileName(Table table);
 
-// Room for a data directory and a table's file name.
-constexpr std::size_t kMaxTablePath = 1024;
-
 struct ByteSpan {
     std::uint64_t offset;
     std::uint32_t length;
