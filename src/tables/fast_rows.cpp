@@ -70,12 +70,12 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     // The cell: the entries at t0 and t1 on the isobars at p0 and p1.
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
     const int j = FirstSinglePhasePointAbove(p);
-    const int entry = int(double(t)) / 10;
+    const int entry = int(double(t)) / kEntryStep;
     const std::uint8_t *atP0 = singlePhase + (std::size_t(j - 2) * kIsobarEntries + entry) * kEntrySize;
     const std::uint8_t *atP1 = atP0 + kIsobarSize;
     if (!(AllSafeSingles(atP0, 6) && AllSafeSingles(atP1, 6))) return FastRow::Generic;
     const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
-    const Extended t0 = 10 * entry, t1 = 10 * entry + 10;
+    const Extended t0 = kEntryStep * entry, t1 = kEntryStep * entry + kEntryStep;
 
     if (subcritical) {
         // The generic lookup interpolates around the saturation line when

@@ -47,7 +47,7 @@ constexpr KeyVariant kByVolume = {
 
 // The last entry of an isobar, at 800 degC.
 constexpr int kLastEntry = kIsobarEntries - 1;
-constexpr int kIsobarValues = kIsobarEntries * 3;
+constexpr int kIsobarValues = kIsobarEntries * kEntryValues;
 
 // Facts about a pair of neighbouring isobars that depend on their bytes
 // only; a source that lives for many rows remembers them.
@@ -78,7 +78,7 @@ public:
         p1_ = grid.point[j];
         facts_ = Facts(tables, j, records_);
         if (!safe())
-            for (int i = 0; i < kIsobarValues; ++i) (void)value(i / 3, i % 3);
+            for (int i = 0; i < kIsobarValues; ++i) (void)value(i / kEntryValues, i % kEntryValues);
     }
     WorkingIsobar(const WorkingIsobar &) = delete;
     WorkingIsobar &operator=(const WorkingIsobar &) = delete;
@@ -94,7 +94,7 @@ public:
     bool ColumnRisesClearly(int column) const { return facts_ & (kColumnRises << column); }
 
     float value(int entry, int column) {
-        const int i = 3 * entry + column;
+        const int i = kEntryValues * entry + column;
         if (!(known_[i / 64] >> (i % 64) & 1)) {
             values_[i] = float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(records_ + kIsobarSize, i)));
             known_[i / 64] |= std::uint64_t(1) << (i % 64);
@@ -122,7 +122,7 @@ public:
         const std::uint8_t *a = records + 4 * column;
         const std::uint8_t *b = a + kIsobarSize;
         auto atOrBelow = [&](int entry) {
-            const double low = SingleAt(a, 3 * entry), high = SingleAt(b, 3 * entry);
+            const double low = SingleAt(a, kEntryValues * entry), high = SingleAt(b, kEntryValues * entry);
             return int(!(k < low + w * (high - low)));
         };
         constexpr int kStride = 10;
@@ -147,7 +147,7 @@ private:
     static std::uint8_t PairFacts(const std::uint8_t *records) {
         std::uint8_t facts = kFactsKnown;
         if (AllValuesSafe(records)) facts |= kPairSafe;
-        for (int column = 0; column < 3; ++column)
+        for (int column = 0; column < kEntryValues; ++column)
             if (RisesClearly(records, column)) facts |= std::uint8_t(kColumnRises << column);
         return facts;
     }
@@ -156,8 +156,8 @@ private:
         const std::uint8_t *a = records;
         const std::uint8_t *b = records + kIsobarSize;
         for (int k = 0; k < kLastEntry; ++k) {
-            const float a0 = SingleAt(a, 3 * k + column), a1 = SingleAt(a, 3 * k + 3 + column);
-            const float b0 = SingleAt(b, 3 * k + column), b1 = SingleAt(b, 3 * k + 3 + column);
+            const float a0 = SingleAt(a, kEntryValues * k + column), a1 = SingleAt(a, kEntryValues * (k + 1) + column);
+            const float b0 = SingleAt(b, kEntryValues * k + column), b1 = SingleAt(b, kEntryValues * (k + 1) + column);
             if (!(a0 < a1 && b0 < b1)) return false;
             const float sizeA = std::max(std::fabs(a0), std::fabs(a1));
             const float sizeB = std::max(std::fabs(b0), std::fabs(b1));
@@ -230,7 +230,7 @@ struct Anchor {
 // Entry k of the working isobar; of the other two properties only those
 // wanted.
 Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
-    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(10 * k), 0, 0};
+    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(kEntryStep * k), 0, 0};
     if (wanted & kWantSecond) anchor.second = SingleValue(isobar.value(k, kv.secondColumn));
     if (wanted & kWantThird) anchor.third = SingleValue(isobar.value(k, kv.thirdColumn));
     return anchor;
@@ -373,7 +373,7 @@ FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, E
     if (!(facts & kPairSafe) || !(facts & (kColumnRises << kv.keyColumn))) return FastRow::Generic;
     const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
     auto value = [&](int entry, int column) {
-        const int i = 3 * entry + column;
+        const int i = kEntryValues * entry + column;
         return float(Interpolate(p, p0, p1, SafeValueAt(records, i), SafeValueAt(records + kIsobarSize, i)));
     };
 
@@ -416,7 +416,7 @@ FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, E
     }
     const Extended keyBelow = SingleValue(below), keyAbove = SingleValue(above);
     switch (output) {
-        case 0: *result = Interpolate(k, keyBelow, keyAbove, Extended(10 * (i - 1)), Extended(10 * i)); break;
+        case 0: *result = Interpolate(k, keyBelow, keyAbove, Extended(kEntryStep * (i - 1)), Extended(kEntryStep * i)); break;
         case 1:
             *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.secondColumn)),
                                   SingleValue(value(i, kv.secondColumn)));

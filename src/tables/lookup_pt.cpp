@@ -23,7 +23,7 @@ Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     const int k = FirstSinglePhasePointAbove(p);
     // t is a Real48 value, which a double holds exactly: truncating the
     // double is truncating t, without touching the x87 rounding mode.
-    const int column = int(double(t)) / 10;
+    const int column = int(double(t)) / kEntryStep;
 
     const std::uint64_t record = std::uint64_t(k - 2) * kIsobarEntries + column;
     const ByteSpan spans[2] = {{record * kEntrySize, 2 * kEntrySize},
@@ -41,8 +41,8 @@ Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     Cell cell;
     cell.p0 = grid.point[k - 1];
     cell.p1 = grid.point[k];
-    cell.t0 = 10 * column;
-    cell.t1 = 10 * column + 10;
+    cell.t0 = kEntryStep * column;
+    cell.t1 = kEntryStep * column + kEntryStep;
     cell.safe = true;
     for (int c = 0; c < 4; ++c)
         for (int q = 0; q < 3; ++q) {
