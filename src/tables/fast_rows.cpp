@@ -23,6 +23,24 @@ FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, E
     return FastRow::Answered;
 }
 
+// A linear interpolation between two table singles that passed
+// IsSafeSingle, at weight w, in double precision, with a bound far above
+// its distance from Interpolate's result on the same values: that one is
+// rounded to 40 bits, within 2^-39 of the larger end value, the double one
+// errs by a few 2^-53 of it, and the flush of magnitudes below 2^-128 moves
+// a value by less than 2^-127. Enough to decide most comparisons without
+// the exact interpolation, which cannot fail on such values and so may be
+// left out when nothing else needs it.
+struct Rough {
+    double value;
+    double error;
+};
+
+Rough RoughInterpolate(double w, const std::uint8_t *a, const std::uint8_t *b, int index) {
+    const double y0 = SingleAt(a, index), y1 = SingleAt(b, index);
+    return {y0 + (y1 - y0) * w, 0x1p-30 * (std::fabs(y0) + std::fabs(y1)) + 0x1p-100};
+}
+
 }  // namespace
 
 FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int first, int count, Extended *fields) {
@@ -51,20 +69,28 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     if (t == 800) t = Real48ToExtended(kJustBelow800);
 
     const bool subcritical = !(p > kCriticalPressure);
-    const std::uint8_t *saturation = nullptr;
+    const std::uint8_t *saturation = nullptr, *saturationAbove = nullptr;
     Extended ps0 = 0, ps1 = 0;
+    double ws = 0;  // the weight of p between the saturation records
     if (subcritical) {
         const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
         if (!table) return FastRow::Generic;
         const SaturationPressureGrid &grid = SaturationPressures();
         const int k = FirstSaturationPointAbove(p);
         saturation = table + std::size_t(k - 2) * kSaturationRecordSize;
+        saturationAbove = saturation + kSaturationRecordSize;
         if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
         ps0 = grid.value[k - 1];
         ps1 = grid.value[k];
-        const Extended ts = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kSaturationLevel),
-                                        SafeValueAt(saturation + kSaturationRecordSize, kSaturationLevel));
-        if (std::fabs(ts - t) < 0.001L) return FastRow::Refused;
+        ws = (double(p) - grid.value[k - 1]) / (grid.value[k] - grid.value[k - 1]);
+        // The refusal within 0.001 degC of the saturation temperature,
+        // decided on the rough temperature where that is certain.
+        const Rough ts = RoughInterpolate(ws, saturation, saturationAbove, kSaturationLevel);
+        if (!(std::fabs(ts.value - double(t)) >= 0.001 + ts.error + 0x1p-30)) {
+            const Extended exact = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kSaturationLevel),
+                                               SafeValueAt(saturationAbove, kSaturationLevel));
+            if (std::fabs(exact - t) < 0.001L) return FastRow::Refused;
+        }
     }
 
     // The cell: the entries at t0 and t1 on the isobars at p0 and p1.
@@ -73,19 +99,29 @@ FastRow FastSinglePhase(const TableSource &tables, Extended p, Extended t, int c
     const int entry = int(double(t)) / kEntryStep;
     const std::uint8_t *atP0 = singlePhase + (std::size_t(j - 2) * kIsobarEntries + entry) * kEntrySize;
     const std::uint8_t *atP1 = atP0 + kIsobarSize;
-    if (!(AllSafeSingles(atP0, 6) && AllSafeSingles(atP1, 6))) return FastRow::Generic;
+    if (!(AllSafeSingles(atP0, 2 * kEntryValues) && AllSafeSingles(atP1, 2 * kEntryValues))) return FastRow::Generic;
     const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
     const Extended t0 = kEntryStep * entry, t1 = kEntryStep * entry + kEntryStep;
 
     if (subcritical) {
         // The generic lookup interpolates around the saturation line when
-        // the line crosses the cell.
-        const Extended hT0 = Interpolate(p, p0, p1, SafeValueAt(atP0, kEnthalpyColumn), SafeValueAt(atP1, kEnthalpyColumn));
-        const Extended hT1 = Interpolate(p, p0, p1, SafeValueAt(atP0 + kEntrySize, kEnthalpyColumn),
-                                         SafeValueAt(atP1 + kEntrySize, kEnthalpyColumn));
-        const Extended hf = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kLiquidEnthalpy),
-                                        SafeValueAt(saturation + kSaturationRecordSize, kLiquidEnthalpy));
-        if (!(hf <= hT0 || hf >= hT1)) return FastRow::Generic;
+        // the line crosses the cell: when hT0 < hf < hT1. Decided on rough
+        // values where that is certain.
+        const double w = (double(p) - grid.point[j - 1]) / (double(grid.point[j]) - grid.point[j - 1]);
+        const Rough hT0 = RoughInterpolate(w, atP0, atP1, kEnthalpyColumn);
+        const Rough hT1 = RoughInterpolate(w, atP0 + kEntrySize, atP1 + kEntrySize, kEnthalpyColumn);
+        const Rough hf = RoughInterpolate(ws, saturation, saturationAbove, kLiquidEnthalpy);
+        const bool clearlyOutside = hf.value + hf.error < hT0.value - hT0.error ||
+                                    hf.value - hf.error > hT1.value + hT1.error;
+        if (!clearlyOutside) {
+            const Extended exactT0 = Interpolate(p, p0, p1, SafeValueAt(atP0, kEnthalpyColumn),
+                                                 SafeValueAt(atP1, kEnthalpyColumn));
+            const Extended exactT1 = Interpolate(p, p0, p1, SafeValueAt(atP0 + kEntrySize, kEnthalpyColumn),
+                                                 SafeValueAt(atP1 + kEntrySize, kEnthalpyColumn));
+            const Extended exactF = Interpolate(p, ps0, ps1, SafeValueAt(saturation, kLiquidEnthalpy),
+                                                SafeValueAt(saturationAbove, kLiquidEnthalpy));
+            if (!(exactF <= exactT0 || exactF >= exactT1)) return FastRow::Generic;
+        }
     }
     *result = InterpolateCell(t, p, t0, p0, t1, p1, SafeValueAt(atP0, column), SafeValueAt(atP0 + kEntrySize, column),
                               SafeValueAt(atP1, column), SafeValueAt(atP1 + kEntrySize, column));
