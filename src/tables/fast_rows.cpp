@@ -23,24 +23,6 @@ FastRow SaturationFields(const std::uint8_t *records, Extended x, Extended x0, E
     return FastRow::Answered;
 }
 
-// A linear interpolation between two table singles that passed
-// IsSafeSingle, at weight w, in double precision, with a bound far above
-// its distance from Interpolate's result on the same values: that one is
-// rounded to 40 bits, within 2^-39 of the larger end value, the double one
-// errs by a few 2^-53 of it, and the flush of magnitudes below 2^-128 moves
-// a value by less than 2^-127. Enough to decide most comparisons without
-// the exact interpolation, which cannot fail on such values and so may be
-// left out when nothing else needs it.
-struct Rough {
-    double value;
-    double error;
-};
-
-Rough RoughInterpolate(double w, const std::uint8_t *a, const std::uint8_t *b, int index) {
-    const double y0 = SingleAt(a, index), y1 = SingleAt(b, index);
-    return {y0 + (y1 - y0) * w, 0x1p-30 * (std::fabs(y0) + std::fabs(y1)) + 0x1p-100};
-}
-
 }  // namespace
 
 FastRow FastSaturationAtPressure(const TableSource &tables, Extended p, int first, int count, Extended *fields) {

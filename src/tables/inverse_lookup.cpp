@@ -329,12 +329,23 @@ FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, E
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
     const bool subcritical = !(p > kCriticalPressure);
 
-    // The saturation state, as far as it is needed.
+    // The saturation state, as far as it is needed. The liquid's and the
+    // vapour's keys serve comparisons only, unless the state is wet: they
+    // are interpolated exactly only where rough values leave a comparison
+    // open.
     const std::uint8_t *saturation = nullptr;
     Extended ps0 = 0, ps1 = 0, kf = 0, kg = 0;
+    Rough roughKf{}, roughKg{};
+    bool keysExact = false;
     auto saturated = [&](int field) {
         return Interpolate(p, ps0, ps1, SafeValueAt(saturation, field),
                            SafeValueAt(saturation + kSaturationRecordSize, field));
+    };
+    auto exactKeys = [&] {
+        if (keysExact) return;
+        kf = saturated(kv.keyLiquid);
+        kg = saturated(kv.keyVapour);
+        keysExact = true;
     };
     if (subcritical) {
         const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
@@ -345,9 +356,12 @@ FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, E
         if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
         ps0 = grid.value[n - 1];
         ps1 = grid.value[n];
-        kf = saturated(kv.keyLiquid);
-        kg = saturated(kv.keyVapour);
-        if (kf <= k && k <= kg) {
+        const double ws = (double(p) - grid.value[n - 1]) / (grid.value[n] - grid.value[n - 1]);
+        roughKf = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyLiquid);
+        roughKg = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyVapour);
+        const bool clearlyNotWet = k < roughKf.value - roughKf.error || k > roughKg.value + roughKg.error;
+        if (!clearlyNotWet) exactKeys();
+        if (!clearlyNotWet && kf <= k && k <= kg) {
             const Extended x = kg == kf ? 0.0L : RoundToReal48((k - kf) / (kg - kf));
             switch (output) {
                 case 0: *result = saturated(kSaturationLevel); break;
@@ -407,10 +421,22 @@ FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, E
 
     Extended quality;
     if (subcritical) {
-        // A straddling interval ends at the saturated state: the generic
-        // lookup's.
-        if (kg < above && kf > below) return FastRow::Generic;
-        quality = k > kg ? 1 : 0;
+        // A straddling interval (kg < above and kf > below) ends at the
+        // saturated state: the generic lookup's.
+        const bool clearlyNotStraddling =
+            roughKg.value - roughKg.error >= above || roughKf.value + roughKf.error <= below;
+        if (!clearlyNotStraddling) {
+            exactKeys();
+            if (kg < above && kf > below) return FastRow::Generic;
+        }
+        if (k > roughKg.value + roughKg.error) {
+            quality = 1;
+        } else if (k < roughKg.value - roughKg.error) {
+            quality = 0;
+        } else {
+            exactKeys();
+            quality = k > kg ? 1 : 0;
+        }
     } else {
         quality = k > kv.criticalKey ? 1 : 0;
     }
