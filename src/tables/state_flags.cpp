@@ -87,7 +87,7 @@ SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
     if (r < 0 || r >= kSaturationGridPoints) return record;
     std::uint8_t bytes[kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(r) * kSaturationRecordSize, kSaturationRecordSize};
-    ReadSpans(tables, Table::SaturationByPressure, &span, 1, bytes);
+    ReadSpans(tables, Table::SaturationOnPressureGrid, &span, 1, bytes);
     for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(bytes, f);
     record.pressure = SaturationPressures().value[r + 1];
     record.present = true;
@@ -195,7 +195,7 @@ bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scal
 // One field of the saturation state at pressure p, as the lookups
 // interpolate it.
 Extended SaturationFieldAt(const TableSource &tables, Extended p, int field) {
-    return SaturationPointByPressure(tables, p).field(field);
+    return SaturationAtPressure(tables, p).field(field);
 }
 
 // The saturation line at pressure p as the lookups interpolate it, with the
