@@ -150,8 +150,8 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
                       double first, double second, bool fastPaths) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
-    Extended a = RoundToReal48(first);
-    Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
+    Extended a = RoundDoubleToReal48(first);
+    Extended b = fn.arguments == 2 ? RoundDoubleToReal48(second) : 0.0L;
     if (units.convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
     if (units.convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 

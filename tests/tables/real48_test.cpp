@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "common/failure.h"
 
@@ -95,6 +97,46 @@ TEST(Real48Range, LargeInfiniteAndNanValuesFailWithOverflow) {
     const Extended largest = Make(~0ull << 24, 126);
     EXPECT_EQ(FailureCodeOf(largest), 0);
     EXPECT_EQ(FailureCodeOf(Make(~0ull, 126)), kFloatingPointOverflow);
+}
+
+// The rounding of a double on its bits against the extended rounding: the
+// same value, or the same failure, for every double. Checked on the dropped
+// bits around the half-way point, at the carry into the exponent, at both
+// ends of the Real48 range, on subnormals, on both signs and on random bits.
+TEST(Real48Rounding, DoublesRoundOnTheirBitsAsInExtendedPrecision) {
+    auto outcome = [](auto round, double x) -> std::pair<int, Extended> {
+        try {
+            return {0, round(x)};
+        } catch (const LibraryFailure &f) {
+            return {f.code, 0};
+        }
+    };
+    auto check = [&](std::uint64_t bits) {
+        double x;
+        std::memcpy(&x, &bits, sizeof x);
+        const auto expected = outcome([](double v) { return RoundToReal48(Extended(v)); }, x);
+        const auto actual = outcome([](double v) { return RoundDoubleToReal48(v); }, x);
+        ASSERT_EQ(actual.first, expected.first) << std::hex << bits;
+        ASSERT_EQ(std::signbit(actual.second), std::signbit(expected.second)) << std::hex << bits;
+        ASSERT_EQ(actual.second, expected.second) << std::hex << bits;
+    };
+    std::vector<std::uint64_t> exponents;
+    for (int e : {0, 1, 2, 1023 - 130, 1023 - 129, 1023 - 128, 1023 - 127, 1023, 1023 + 9, 1023 + 125, 1023 + 126,
+                  1023 + 127, 2046, 2047})
+        exponents.push_back(std::uint64_t(e) << 52);
+    const std::uint64_t fractions[] = {0, 1, 0xFFF, 0x1000, 0x1001, 0x1FFF, 0x2000, 0x3000, 0xFFFFFFFFFF000ull,
+                                       0xFFFFFFFFFEFFFull, 0xFFFFFFFFFFFFFull, 0x8000000000000ull, 0x5555555555555ull};
+    for (std::uint64_t sign : {0ull, 1ull << 63})
+        for (std::uint64_t e : exponents)
+            for (std::uint64_t f : fractions) check(sign | e | f);
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        // Exponents spread over the whole range and bunched around the Real48 ends.
+        const std::uint64_t bits = i % 2 ? state : (state & 0x800FFFFFFFFFFFFFull) |
+                                                       (std::uint64_t(1023 - 140 + (state >> 20) % 280) << 52);
+        check(bits);
+    }
 }
 
 TEST(FailureMessages, KnownCodesHaveTheirTextsAndOthersANumber) {
