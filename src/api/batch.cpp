@@ -20,18 +20,7 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
     const TableSource tables = cache.source();
-    int failed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        try {
-            result[i] = EvaluateExport(fn, units, tables, first[i], fn.arguments == 2 ? second[i] : 0.0, fastPaths);
-            failure[i] = 0;
-        } catch (const LibraryFailure &f) {
-            result[i] = NAN;
-            failure[i] = f.code;
-            ++failed;
-        }
-    }
-    return failed;
+    return EvaluateRows(fn, units, tables, n, first, second, result, failure, fastPaths);
 }
 
 }  // namespace rudid

@@ -1,5 +1,9 @@
 #include "api/call_frame.h"
 
+#include <cmath>
+
+#include "common/failure.h"
+
 #include "api/range_limits.h"
 #include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
@@ -31,9 +35,10 @@ bool IsIdentity(int quantity, Extended factor) {
 
 // Returns 0 when the arguments pass, else the error code of the first test
 // that fails.
+template <ExportFamily kFamily>
 int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
     const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
-    switch (fn.family) {
+    switch (kFamily) {
         case ExportFamily::SaturationByPressure:
             if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
             if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
@@ -73,14 +78,15 @@ InverseKey KeyOf(ExportFamily family) {
 }
 
 // The straight-line lookups where they apply; Generic otherwise.
+template <ExportFamily kFamily>
 FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
                    Extended *output) {
-    switch (fn.family) {
+    switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
             Extended fields[2];
             const int count = fn.arguments == 1 ? 1 : 2;
-            const FastRow row = fn.family == ExportFamily::SaturationByPressure
+            const FastRow row = kFamily == ExportFamily::SaturationByPressure
                                     ? FastSaturationAtPressure(tables, first, fn.output, count, fields)
                                     : FastSaturationAtTemperature(tables, first, fn.output, count, fields);
             if (row == FastRow::Answered) *output = count == 1 ? fields[0] : Mix(fields[0], fields[1], second);
@@ -89,7 +95,7 @@ FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
         case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(fn.family), first, second, fn.output, output);
+        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(kFamily), first, second, fn.output, output);
     }
     return FastRow::Generic;
 }
@@ -146,8 +152,14 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
     return units;
 }
 
-double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second, bool fastPaths) {
+namespace {
+
+// One row of an export of the given family. The family is fixed at compile
+// time, so that a batch runs the tests and the lookup of its family without
+// asking for it on every row.
+template <ExportFamily kFamily>
+double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
+                   double second, bool fastPaths) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -155,16 +167,80 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     if (units.convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
     if (units.convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 
-    const int refused = RangeTest(fn, a, b);
+    const int refused = RangeTest<kFamily>(fn, a, b);
     if (refused != 0) return refused;
 
-    Extended result;
-    const FastRow row = fastPaths ? FastLookup(fn, tables, a, b, &result) : FastRow::Generic;
+    Extended result = 0;  // set by the lookup that answers
+    const FastRow row = fastPaths ? FastLookup<kFamily>(fn, tables, a, b, &result) : FastRow::Generic;
     if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
         return fn.lookupRefusal;
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
+}
+
+template <ExportFamily kFamily>
+int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
+                   const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+    int failed = 0;
+    const bool two = fn.arguments == 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        try {
+            result[i] = EvaluateRow<kFamily>(fn, units, tables, first[i], two ? second[i] : 0.0, fastPaths);
+            failure[i] = 0;
+        } catch (const LibraryFailure &f) {
+            result[i] = NAN;
+            failure[i] = f.code;
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+}  // namespace
+
+double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
+                      double first, double second, bool fastPaths) {
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+            return EvaluateRow<ExportFamily::SaturationByPressure>(fn, units, tables, first, second, fastPaths);
+        case ExportFamily::SaturationByTemperature:
+            return EvaluateRow<ExportFamily::SaturationByTemperature>(fn, units, tables, first, second, fastPaths);
+        case ExportFamily::PressureTemperature:
+            return EvaluateRow<ExportFamily::PressureTemperature>(fn, units, tables, first, second, fastPaths);
+        case ExportFamily::PressureEnthalpy:
+            return EvaluateRow<ExportFamily::PressureEnthalpy>(fn, units, tables, first, second, fastPaths);
+        case ExportFamily::PressureEntropy:
+            return EvaluateRow<ExportFamily::PressureEntropy>(fn, units, tables, first, second, fastPaths);
+        case ExportFamily::PressureVolume:
+            return EvaluateRow<ExportFamily::PressureVolume>(fn, units, tables, first, second, fastPaths);
+    }
+    return fn.lookupRefusal;
+}
+
+int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
+                 const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+            return EvaluateRowsOf<ExportFamily::SaturationByPressure>(fn, units, tables, n, first, second, result,
+                                                                      failure, fastPaths);
+        case ExportFamily::SaturationByTemperature:
+            return EvaluateRowsOf<ExportFamily::SaturationByTemperature>(fn, units, tables, n, first, second, result,
+                                                                         failure, fastPaths);
+        case ExportFamily::PressureTemperature:
+            return EvaluateRowsOf<ExportFamily::PressureTemperature>(fn, units, tables, n, first, second, result,
+                                                                     failure, fastPaths);
+        case ExportFamily::PressureEnthalpy:
+            return EvaluateRowsOf<ExportFamily::PressureEnthalpy>(fn, units, tables, n, first, second, result,
+                                                                  failure, fastPaths);
+        case ExportFamily::PressureEntropy:
+            return EvaluateRowsOf<ExportFamily::PressureEntropy>(fn, units, tables, n, first, second, result,
+                                                                 failure, fastPaths);
+        case ExportFamily::PressureVolume:
+            return EvaluateRowsOf<ExportFamily::PressureVolume>(fn, units, tables, n, first, second, result,
+                                                                failure, fastPaths);
+    }
+    return 0;
 }
 
 }  // namespace rudid

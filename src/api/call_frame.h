@@ -1,6 +1,8 @@
 // The skeleton that every property function runs.
 #pragma once
 
+#include <cstddef>
+
 #include "api/export_table.h"
 #include "config/startup.h"
 #include "tables/table_source.h"
@@ -31,5 +33,11 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 // line lookups, which give the same results on tables held in memory.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
                       const TableSource &tables, double first, double second, bool fastPaths = false);
+
+// EvaluateExport over n rows: result[i] is its answer for row i, or NaN with
+// failure[i] the code of the LibraryFailure it raised (else 0). second is
+// read only for a two-argument export. Returns how many rows failed.
+int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
+                 const double *first, const double *second, double *result, int *failure, bool fastPaths);
 
 }  // namespace rudid
