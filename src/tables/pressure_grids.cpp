@@ -32,6 +32,8 @@ constexpr Segment kSinglePhaseSegments[] = {
 
 Extended SegmentPoint(const Segment &s, int k) { return Extended(k - s.k0) * s.step + s.start; }
 
+}  // namespace
+
 SaturationPressureGrid BuildSaturationGrid() {
     SaturationPressureGrid grid{};
     for (const Segment &s : kSaturationSegments)
@@ -49,25 +51,13 @@ SinglePhasePressureGrid BuildSinglePhaseGrid() {
     return grid;
 }
 
-}  // namespace
-
-const SaturationPressureGrid &SaturationPressures() {
-    static const SaturationPressureGrid grid = BuildSaturationGrid();
-    return grid;
-}
-
-const SinglePhasePressureGrid &SinglePhasePressures() {
-    static const SinglePhasePressureGrid grid = BuildSinglePhaseGrid();
-    return grid;
-}
-
 namespace {
 
 // Both searches start from a bucket of pressures instead of searching the
 // whole grid. A bucket holds the doubles that share an exponent and the top
 // kBucketFractionBits bits of the fraction, and remembers the first point
-// above its lowest double; from there a short scan up (at most three points
-// on either grid) finds the first point above p, compared exactly. A
+// above its lowest double; from there a short scan up finds the first point
+// above p, compared exactly. A
 // pressure outside the buckets, or a NaN, takes the binary search. Both
 // grids rise strictly, so either way gives the same index as a scan from 1.
 constexpr int kBucketFractionBits = 6;
@@ -105,6 +95,10 @@ struct BucketStarts {
     }
 };
 
+// The scan is short: either grid has at most one point above a bucket's
+// lowest double within the bucket. Its branches are mostly predicted, which
+// makes it faster than a scan without branches over a fixed count, whose
+// loads wait for each other.
 template <typename Point>
 int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &buckets, Extended p) {
     const double d = double(p);
@@ -119,7 +113,6 @@ int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &b
     while (k <= count && !(p < points[k])) ++k;
     return k > count ? count : k;
 }
-
 
 // Built when the library is loaded and only read afterwards, so that the
 // searches need no check for a first use.

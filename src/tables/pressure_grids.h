@@ -17,7 +17,13 @@ struct SaturationPressureGrid {
     // enters the arithmetic faster than an extended value.
     double value[kSaturationGridPoints + 1];
 };
-const SaturationPressureGrid &SaturationPressures();
+// The grid as built from its segments; SaturationPressures() holds it,
+// inline, as the lookups ask for it on every row.
+SaturationPressureGrid BuildSaturationGrid();
+inline const SaturationPressureGrid &SaturationPressures() {
+    static const SaturationPressureGrid grid = BuildSaturationGrid();
+    return grid;
+}
 
 // Single-phase table: 224 points from 0.01 to 1000 bar, held as singles,
 // indexed 1 to 224 (index 0 unused).
@@ -25,7 +31,11 @@ constexpr int kSinglePhaseGridPoints = 224;
 struct SinglePhasePressureGrid {
     float point[kSinglePhaseGridPoints + 1];
 };
-const SinglePhasePressureGrid &SinglePhasePressures();
+SinglePhasePressureGrid BuildSinglePhaseGrid();
+inline const SinglePhasePressureGrid &SinglePhasePressures() {
+    static const SinglePhasePressureGrid grid = BuildSinglePhaseGrid();
+    return grid;
+}
 
 // The first index k, going up from 1, whose point exceeds p exactly; the last
 // index when no point does.
