@@ -14,14 +14,14 @@ namespace rudid {
 namespace {
 
 // How much of each file a lookup can ever reach, and the blocks in which it
-// is read: the saturation tables whole, the single-phase table by isobar or
-// whole.
+// is read: each table whole, or for few rows the saturation tables by
+// record and the single-phase table by isobar.
 struct TableShape {
     std::uint32_t reach;
     std::uint32_t block;
 };
 
-// From this many rows on, the single-phase table is read whole.
+// From this many rows on, the tables are read whole.
 constexpr std::size_t kRowsForWholeFiles = 32;
 
 constexpr std::uint32_t kSaturationOnPressureGridBytes = kSaturationGridPoints * kSaturationRecordSize;
@@ -31,9 +31,10 @@ constexpr std::uint32_t kSinglePhaseBytes = kSinglePhaseGridPoints * kIsobarSize
 TableShape ShapeOf(Table table, bool wholeFiles) {
     switch (table) {
         case Table::SaturationOnPressureGrid:
-            return {kSaturationOnPressureGridBytes, kSaturationOnPressureGridBytes};
+            return {kSaturationOnPressureGridBytes, wholeFiles ? kSaturationOnPressureGridBytes : kSaturationRecordSize};
         case Table::SaturationOnTemperatureGrid:
-            return {kSaturationOnTemperatureGridBytes, kSaturationOnTemperatureGridBytes};
+            return {kSaturationOnTemperatureGridBytes,
+                    wholeFiles ? kSaturationOnTemperatureGridBytes : kSaturationRecordSize};
         case Table::SinglePhase: return {kSinglePhaseBytes, wholeFiles ? kSinglePhaseBytes : kIsobarSize};
     }
     return {0, 1};
@@ -75,11 +76,12 @@ CallTableCache::CachedTable &CallTableCache::Prepared(Table table) {
     return *slot;
 }
 
-// Reads one block. The cache keeps at most one file open, as a single call
-// does: a table read whole is closed as soon as it has been read; one read
-// block by block stays open for its next block until another table has to
-// be opened or the call ends.
-void CallTableCache::ReadBlock(Table table, CachedTable &t, std::uint32_t b) {
+// Reads the blocks first..last, none of them read yet, in one read, as a
+// single call reads a span. The cache keeps at most one file open, as a
+// single call does: a table read whole is closed as soon as it has been
+// read; one read block by block stays open for its next blocks until
+// another table has to be opened or the call ends.
+void CallTableCache::ReadBlocks(Table table, CachedTable &t, std::uint32_t first, std::uint32_t last) {
     if (openTable_ != int(table)) {
         CloseOpenFile();
         const int openFailure = platform::OpenForReading(t.path, &openFile_);
@@ -95,14 +97,18 @@ void CallTableCache::ReadBlock(Table table, CachedTable &t, std::uint32_t b) {
     }
     const std::uint32_t block = t.shape.block;
     std::size_t got = 0;
-    int code = platform::ReadAt(openFile_, std::uint64_t(b) * block, t.bytes.get() + std::size_t(b) * block, block,
-                                &got);
+    int code = platform::ReadAt(openFile_, std::uint64_t(first) * block, t.bytes.get() + std::size_t(first) * block,
+                                std::size_t(last - first + 1) * block, &got);
     if (block == t.shape.reach) {
         const int closeFailure = CloseOpenFile();
         if (code == 0) code = closeFailure;
     }
-    t.readFailure[b] = code;
-    t.held[b] = std::uint32_t(got);
+    // A short read fills the blocks in order.
+    for (std::uint32_t b = first; b <= last; ++b) {
+        const std::size_t before = std::size_t(b - first) * block;
+        t.readFailure[b] = code;
+        t.held[b] = got > before ? std::uint32_t(std::min<std::size_t>(got - before, block)) : 0;
+    }
     if (block == t.shape.reach && code == 0 && got == block) complete_[int(table)] = t.bytes.get();
 }
 
@@ -119,8 +125,14 @@ const std::uint8_t *CallTableCache::Held(Table table, ByteSpan span) {
     // past the end of any file we hold.
     if (end > t.shape.reach) RaiseFailure(kReadBeyondEndOfFile, t.path);
     const std::uint32_t block = t.shape.block;
+    const std::uint64_t lastOfSpan = (end - 1) / block;
     for (std::uint64_t b = span.offset / block; b * block < end; ++b) {
-        if (t.held[b] == ~0u) ReadBlock(table, t, std::uint32_t(b));
+        if (t.held[b] == ~0u) {
+            // The run of blocks not read yet from here within the span.
+            std::uint64_t last = b;
+            while (last < lastOfSpan && t.held[last + 1] == ~0u) ++last;
+            ReadBlocks(table, t, std::uint32_t(b), std::uint32_t(last));
+        }
         if (t.readFailure[b] != 0) RaiseFailure(t.readFailure[b], t.path);
         if (b * block + t.held[b] < std::min<std::uint64_t>(end, (b + 1) * block))
             RaiseFailure(kReadBeyondEndOfFile, t.path);

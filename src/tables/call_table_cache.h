@@ -21,10 +21,10 @@ namespace rudid {
 
 class CallTableCache {
 public:
-    // rows: how many rows the call will evaluate. Few rows read the single-
-    // phase table isobar by isobar, as they need them; many read it whole
-    // at once, which costs about as much as 25 isobars. The saturation
-    // tables are always read whole.
+    // rows: how many rows the call will evaluate. Few rows read the tables
+    // record by record and isobar by isobar, as they need them, each span
+    // in one read as a single call reads it; many read each table whole at
+    // once, which costs about as much as 25 isobars.
     CallTableCache(const char *dataDirectory, std::size_t rows);
     ~CallTableCache();
     CallTableCache(const CallTableCache &) = delete;
@@ -39,7 +39,7 @@ private:
     static const std::uint8_t *View(const TableSource &self, Table table, ByteSpan span);
     const std::uint8_t *Held(Table table, ByteSpan span);
     CachedTable &Prepared(Table table);
-    void ReadBlock(Table table, CachedTable &t, std::uint32_t b);
+    void ReadBlocks(Table table, CachedTable &t, std::uint32_t first, std::uint32_t last);
     int CloseOpenFile();
 
     const char *dataDirectory_;

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +72,30 @@ Rows RandomRows(const std::string &name, std::size_t n, unsigned seed) {
         rows.b.push_back(b);
     }
     return rows;
+}
+
+// Runs one export over the rows, single and in batches of `chunk` rows, and
+// compares.
+void ExpectBatchesEqualSingleCalls(const LibraryInstance &lib, const std::string &name, const Rows &rows,
+                                   std::size_t chunk) {
+    for (std::size_t start = 0; start < rows.a.size(); start += chunk) {
+        const std::size_t n = std::min(chunk, rows.a.size() - start);
+        std::vector<double> result(n);
+        std::vector<int> failure(n, -7);
+        lib.RudidEvaluate(name.c_str(), n, rows.a.data() + start, rows.b.data() + start, result.data(),
+                          failure.data());
+        for (std::size_t i = 0; i < n; ++i) {
+            const double *single = lib.Call(name, rows.a[start + i], rows.b[start + i]);
+            const std::string row = name + "(" + std::to_string(rows.a[start + i]) + ", " +
+                                    std::to_string(rows.b[start + i]) + ")";
+            if (single == nullptr) {
+                ASSERT_EQ(failure[i], lib.RudidLastError()) << row;
+            } else {
+                ASSERT_EQ(failure[i], 0) << row;
+                ASSERT_EQ(std::memcmp(single, &result[i], sizeof(double)), 0) << row;
+            }
+        }
+    }
 }
 
 // Runs every export over the rows, single and batch, and compares.
@@ -142,12 +167,30 @@ TEST(BatchEvaluation, RowsNeedingAMissingOrShortTableFailAndTheOthersAnswer) {
     EXPECT_TRUE(std::isnan(result[1]));
 }
 
-TEST(BatchEvaluation, FewAndManyRowsReadAShortSinglePhaseTableAlike) {
-    // Few rows read the table isobar by isobar, many read it whole: both
-    // must fail exactly the rows that need an isobar past its end.
+TEST(BatchEvaluation, FewAndManyRowsReadShortTablesAlike) {
+    // Few rows read the tables record by record and isobar by isobar, many
+    // read them whole: both must fail exactly the rows that need a record
+    // or an isobar past the end, here also one cut inside a record.
     InstanceSetup setup = StandardSetup();
     setup.singlePhase = SinglePhaseTable(150);
+    setup.saturationByPressure->resize(200 * 28 + 10);
+    setup.saturationByTemperature->resize(150 * 28 + 3);
     LibraryInstance lib(setup);
+    // Rows one, two and three at a time around the cuts: pressures whose
+    // records are the last ones of the short zarude.dat, temperatures whose
+    // records are the last ones of the short vevuzu.dat.
+    const SaturationPressureGrid &grid = SaturationPressures();
+    for (const std::string &name : ExportNames()) {
+        const bool temperatureFirst = name.rfind("AQPT", 0) == 0;
+        const char key = name.size() > 4 ? name[4] : ' ';
+        const double second = key == 'Q' ? 0.5 : key == 'T' ? 300 : key == 'H' ? 2000 : key == 'S' ? 5 : 0.1;
+        Rows rows;
+        for (int k = 0; k < 24; ++k) {
+            rows.a.push_back(temperatureFirst ? 146.5 + k * 0.25 : grid.value[198] + k * (grid.value[203] - grid.value[198]) / 24);
+            rows.b.push_back(second);
+        }
+        for (std::size_t chunk = 1; chunk <= 3; ++chunk) ExpectBatchesEqualSingleCalls(lib, name, rows, chunk);
+    }
     ExpectBatchEqualsSingleCalls(lib, 20, 6);
     ExpectBatchEqualsSingleCalls(lib, 1000, 7);
 }
