@@ -14,28 +14,35 @@ namespace rudid {
 namespace {
 
 // How much of each file a lookup can ever reach, and the blocks in which it
-// is read: each table whole, or for few rows the saturation tables by
-// record and the single-phase table by isobar.
+// is read: each table whole, or for few rows the single-phase table by
+// isobar, and for one row also the saturation tables by record.
 struct TableShape {
     std::uint32_t reach;
     std::uint32_t block;
 };
 
-// From this many rows on, the tables are read whole.
+// From this many rows on, the single-phase table is read whole.
 constexpr std::size_t kRowsForWholeFiles = 32;
+// Below this many rows, the saturation tables are read by record. A
+// saturation table read by record stays open for its next records, so that
+// rows needing both it and the single-phase table would open the two files
+// in turn for every row; from two rows on, reading it whole once costs less.
+constexpr std::size_t kRowsForWholeSaturationFiles = 2;
 
 constexpr std::uint32_t kSaturationOnPressureGridBytes = kSaturationGridPoints * kSaturationRecordSize;
 constexpr std::uint32_t kSaturationOnTemperatureGridBytes = kSaturationTemperatureRecords * kSaturationRecordSize;
 constexpr std::uint32_t kSinglePhaseBytes = kSinglePhaseGridPoints * kIsobarSize;
 
-TableShape ShapeOf(Table table, bool wholeFiles) {
+TableShape ShapeOf(Table table, std::size_t rows) {
+    const bool wholeSaturationFiles = rows >= kRowsForWholeSaturationFiles;
     switch (table) {
         case Table::SaturationOnPressureGrid:
-            return {kSaturationOnPressureGridBytes, wholeFiles ? kSaturationOnPressureGridBytes : kSaturationRecordSize};
+            return {kSaturationOnPressureGridBytes,
+                    wholeSaturationFiles ? kSaturationOnPressureGridBytes : kSaturationRecordSize};
         case Table::SaturationOnTemperatureGrid:
             return {kSaturationOnTemperatureGridBytes,
-                    wholeFiles ? kSaturationOnTemperatureGridBytes : kSaturationRecordSize};
-        case Table::SinglePhase: return {kSinglePhaseBytes, wholeFiles ? kSinglePhaseBytes : kIsobarSize};
+                    wholeSaturationFiles ? kSaturationOnTemperatureGridBytes : kSaturationRecordSize};
+        case Table::SinglePhase: return {kSinglePhaseBytes, rows >= kRowsForWholeFiles ? kSinglePhaseBytes : kIsobarSize};
     }
     return {0, 1};
 }
@@ -53,7 +60,7 @@ struct CallTableCache::CachedTable {
 };
 
 CallTableCache::CallTableCache(const char *dataDirectory, std::size_t rows)
-    : dataDirectory_(dataDirectory), wholeFiles_(rows >= kRowsForWholeFiles) {}
+    : dataDirectory_(dataDirectory), rows_(rows) {}
 
 CallTableCache::~CallTableCache() { CloseOpenFile(); }
 
@@ -64,7 +71,7 @@ CallTableCache::CachedTable &CallTableCache::Prepared(Table table) {
         if (!TablePath(dataDirectory_, table, slot->path, sizeof slot->path)) {
             slot->openFailure = kInvalidFilename;
         } else {
-            slot->shape = ShapeOf(table, wholeFiles_);
+            slot->shape = ShapeOf(table, rows_);
             const std::uint32_t blocks = slot->shape.reach / slot->shape.block;
             slot->bytes.reset(new std::uint8_t[slot->shape.reach]);
             slot->held.reset(new std::uint32_t[blocks]);

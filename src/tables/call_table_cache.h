@@ -21,10 +21,12 @@ namespace rudid {
 
 class CallTableCache {
 public:
-    // rows: how many rows the call will evaluate. Few rows read the tables
-    // record by record and isobar by isobar, as they need them, each span
-    // in one read as a single call reads it; many read each table whole at
-    // once, which costs about as much as 25 isobars.
+    // rows: how many rows the call will evaluate. Few rows read the single-
+    // phase table isobar by isobar, as they need them; many read it whole
+    // at once, which costs about as much as 25 isobars. The saturation
+    // tables are read whole, except for a single row, which reads them
+    // record by record as a single call does. A span's blocks not read yet
+    // are read together in one read.
     CallTableCache(const char *dataDirectory, std::size_t rows);
     ~CallTableCache();
     CallTableCache(const CallTableCache &) = delete;
@@ -43,7 +45,7 @@ private:
     int CloseOpenFile();
 
     const char *dataDirectory_;
-    bool wholeFiles_;
+    std::size_t rows_;
     std::unique_ptr<CachedTable> tables_[kTableCount];
     int openTable_ = -1;  // the table whose file is open, or -1
     platform::FileHandle openFile_{};

@@ -168,9 +168,10 @@ TEST(BatchEvaluation, RowsNeedingAMissingOrShortTableFailAndTheOthersAnswer) {
 }
 
 TEST(BatchEvaluation, FewAndManyRowsReadShortTablesAlike) {
-    // Few rows read the tables record by record and isobar by isobar, many
-    // read them whole: both must fail exactly the rows that need a record
-    // or an isobar past the end, here also one cut inside a record.
+    // One row reads the tables record by record and isobar by isobar, few
+    // rows read the saturation tables whole and the single-phase table by
+    // isobar, many read all whole: each must fail exactly the rows that need
+    // a record or an isobar past the end, here also one cut inside a record.
     InstanceSetup setup = StandardSetup();
     setup.singlePhase = SinglePhaseTable(150);
     setup.saturationByPressure->resize(200 * 28 + 10);
