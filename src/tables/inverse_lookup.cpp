@@ -127,9 +127,11 @@ public:
         };
         constexpr int kStride = 10;
         int tenths = 0;
+#pragma GCC unroll 8
         for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
         const int base = tenths * kStride;
         int count = base;
+#pragma GCC unroll 9
         for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
         return std::min(count + 1, kLastEntry);
     }
