@@ -1,0 +1,17 @@
+// What the library's state flags mean to the user: one line of plain words
+// per reason, with how large the error can be there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rudid::cli {
+
+// One "caution: ..." line per reason set in flags, in the order of the bits.
+std::vector<std::string> CautionLines(int flags);
+
+// The reasons as short words joined by "+" ("mixed-phase-cell+near-saturation");
+// "" for none. For a CSV column.
+std::string FlagWords(int flags);
+
+}  // namespace rudid::cli
