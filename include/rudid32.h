@@ -181,7 +181,7 @@ RUDID_API int RUDID_CALL RudidFunctionCount(void);
 RUDID_API int RUDID_CALL RudidFunctionIndex(const char *name);
 
 /* Name ("AQPPTH"), number of arguments (1 or 2) and a one-line description
- * ("specific enthalpy from pressure and temperature") of a function; NULL,
+ * ("enthalpy at pressure and temperature") of a function; NULL,
  * 0 and NULL for an index outside 0 .. count - 1. */
 RUDID_API const char *RUDID_CALL RudidFunctionName(int function);
 RUDID_API int RUDID_CALL RudidFunctionArity(int function);
