@@ -202,7 +202,7 @@ private:
             flags.resize(results.size());
             for (std::size_t i = 0; i < results.size(); ++i)
                 if (results[i].kind == OutcomeKind::Value)
-                    flags[i] = RudidStateFlags(job_.function->name.c_str(), first[i], second[i]);
+                    flags[i] = StateFlags(job_.function->name, first[i], second[i]);
         } else {
             states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch);
         }

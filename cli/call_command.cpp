@@ -37,7 +37,7 @@ int RunCall(const ExportInfo &info, const std::vector<std::string> &arguments, c
             else
                 std::printf("%s %s\n", number.c_str(), unit.c_str());
             // The value goes to standard output alone; the caution beside it.
-            for (const std::string &line : CautionLines(RudidStateFlags(name, values[0], values[1])))
+            for (const std::string &line : CautionLines(StateFlags(info.name, values[0], values[1])))
                 std::fprintf(stderr, "%s\n", line.c_str());
             return kExitOk;
         }

@@ -2,6 +2,9 @@
 
 #include "rudid32.h"
 
+// TRANSITIONAL: weak until the library defines it.
+#pragma weak RudidStateFlags
+
 namespace rudid::cli {
 
 namespace {
@@ -34,6 +37,12 @@ constexpr Reason kReasons[] = {
 };
 
 }  // namespace
+
+int StateFlags(const std::string &function, double first, double second) {
+    if (!&RudidStateFlags) return 0;
+    const int flags = RudidStateFlags(function.c_str(), first, second);
+    return flags > 0 ? flags : 0;
+}
 
 std::vector<std::string> CautionLines(int flags) {
     std::vector<std::string> lines;

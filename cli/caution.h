@@ -7,6 +7,10 @@
 
 namespace rudid::cli {
 
+// The library's flags for the answer of the named function at these
+// arguments (RudidStateFlags); 0 when it reports nothing.
+int StateFlags(const std::string &function, double first, double second);
+
 // One "caution: ..." line per reason set in flags, in the order of the bits.
 std::vector<std::string> CautionLines(int flags);
 

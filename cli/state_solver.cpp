@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "caution.h"
 #include "commands.h"
 #include "rudid32.h"
 
@@ -244,15 +245,13 @@ private:
     void Flags(const Column (&columns)[kStatePropertyCount], std::vector<StateRow> *rows) {
         for (const Column &column : columns) {
             if (!column.source || column.outcomes.empty()) continue;
-            const char *name = column.source->name.c_str();
             const bool fromQuality = column.source->arity == 1;
             for (std::size_t i = 0; i < rows->size(); ++i) {
                 if (!IsValue(column.outcomes[i])) continue;
                 double one = column.swapped ? second_[i] : first_[i];
                 double two = column.swapped ? first_[i] : second_[i];
                 if (fromQuality) one = two = (a_ == Quantity::Quality ? second_[i] : first_[i]);
-                const int flags = RudidStateFlags(name, one, two);
-                if (flags > 0) (*rows)[i].flags |= flags;
+                (*rows)[i].flags |= StateFlags(column.source->name, one, two);
             }
         }
     }
