@@ -171,9 +171,17 @@ std::string RenderSvg(const Chart &chart) {
     svg += Format("<text x=\"%g\" y=\"30\" font-size=\"17\" text-anchor=\"middle\">", chart.width / 2.0) +
            Escaped(chart.title) + "</text>\n";
 
-    std::vector<double> xTicks, yTicks;
-    for (double v = xAxis.firstTick; v <= xAxis.high + xAxis.step * 1e-9; v += xAxis.step) xTicks.push_back(v);
-    for (double v = yAxis.firstTick; v <= yAxis.high + yAxis.step * 1e-9; v += yAxis.step) yTicks.push_back(v);
+    // Tick values counted in steps, so that no sum drifts and none prints as "-0".
+    const auto Ticks = [](const Axis &axis) {
+        std::vector<double> ticks;
+        for (int i = 0;; ++i) {
+            double v = axis.firstTick + i * axis.step;
+            if (v > axis.high + axis.step * 1e-9) return ticks;
+            if (std::fabs(v) < axis.step * 1e-9) v = 0;
+            ticks.push_back(v);
+        }
+    };
+    const std::vector<double> xTicks = Ticks(xAxis), yTicks = Ticks(yAxis);
     svg += "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
     for (double v : xTicks)
         svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", X(v), kTop, X(v), kTop + plotHeight);
