@@ -23,7 +23,7 @@ struct OutputOptions {
 // A property, an error code in words, or a failure with its code.
 std::string DescribeOutcome(const Outcome &outcome, const std::string &unit, const OutputOptions &output);
 
-// rudid32 AQPPHT 10 3000
+// rudid32 FUNCTION 10 3000: one property function
 int RunCall(const ExportInfo &info, const std::vector<std::string> &arguments, const OutputOptions &output);
 
 // rudid32 state p=10 h=3000
@@ -38,7 +38,7 @@ struct BatchJob {
     unsigned threads = 1;
 };
 
-// rudid32 batch AQPPHT < rows.csv, rudid32 batch state p h < rows.csv
+// rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
 int RunBatch(const BatchJob &job, const OutputOptions &output);
 
 // rudid32 units, rudid32 units set pressure psi

@@ -98,7 +98,7 @@ int main(int argc, char **argv) {
     job.threads = std::max(1u, std::thread::hardware_concurrency());
     CLI::App *batch = app.add_subcommand("batch", "Rows of CSV arguments on stdin, CSV results on stdout");
     batch->add_option("function", batchWhat,
-                      "The property function, e.g. AQPPHT; or state and two keys, e.g. state p h")
+                      "A property function (listed by --help), or state and two keys, e.g. state p h")
         ->required()
         ->expected(1, 3);
     batch->add_flag("--header", job.skipHeader, "The first input line is a header: skip it");
