@@ -62,6 +62,7 @@ struct Box {
 
 struct Segment {
     ChartPoint a, b;
+    int series;  // index of the line it belongs to
 };
 
 // Whether the segment a-b passes through the box (Liang-Barsky clipping).
@@ -99,35 +100,44 @@ class LabelPlacer {
 public:
     LabelPlacer(const Box &plot, std::vector<Segment> segments) : plot_(plot), segments_(std::move(segments)) {}
 
+    // Tries each anchor in turn: beside it, clear of every line; then
+    // centred on it, crossed by no line but its own (the label is drawn
+    // with a white halo). linesMayCross drops the test of the lines.
     std::optional<Box> Place(const std::vector<ChartPoint> &anchors, std::size_t characters, bool small,
-                             bool linesMayCross) {
+                             bool linesMayCross, int series = -1) {
         const double width = double(characters) * (small ? kSmallCharacterWidth : kCharacterWidth);
         const double height = small ? kSmallLineHeight : kLineHeight;
         for (const ChartPoint &at : anchors) {
-            const Box candidates[] = {
+            const Box beside[] = {
                 {at.x + 4, at.y - 3 - height, at.x + 4 + width, at.y - 3},
                 {at.x - 4 - width, at.y - 3 - height, at.x - 4, at.y - 3},
                 {at.x + 4, at.y + 3, at.x + 4 + width, at.y + 3 + height},
                 {at.x - 4 - width, at.y + 3, at.x - 4, at.y + 3 + height},
             };
-            for (const Box &box : candidates)
-                if (Free(box, linesMayCross)) {
-                    placed_.push_back(box);
-                    return box;
-                }
+            for (const Box &box : beside)
+                if (Free(box, linesMayCross, -1)) return Take(box);
+            const Box centred{at.x - width / 2, at.y - height / 2, at.x + width / 2, at.y + height / 2};
+            if (series >= 0 && Free(centred, linesMayCross, series)) return Take(centred);
         }
         return std::nullopt;
     }
 
 private:
-    bool Free(const Box &box, bool linesMayCross) const {
+    Box Take(const Box &box) {
+        placed_.push_back(box);
+        return box;
+    }
+
+    // Inside the plot, over no label placed, crossed by no line but that
+    // of series `own`.
+    bool Free(const Box &box, bool linesMayCross, int own) const {
         const Box inner{plot_.left + 2, plot_.top + 2, plot_.right - 2, plot_.bottom - 2};
         if (!box.Inside(inner)) return false;
         for (const Box &other : placed_)
             if (box.Overlaps(other)) return false;
         if (!linesMayCross)
             for (const Segment &segment : segments_)
-                if (Crosses(segment, box)) return false;
+                if (segment.series != own && Crosses(segment, box)) return false;
         return true;
     }
 
@@ -215,7 +225,8 @@ std::string RenderSvg(const Chart &chart) {
     svg += Format("<clipPath id=\"plot\"><rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/></clipPath>\n",
                   kLeft, kTop, plotWidth, plotHeight);
     std::vector<Segment> segments;
-    for (const ChartSeries &series : chart.series) {
+    for (int index = 0; index < int(chart.series.size()); ++index) {
+        const ChartSeries &series = chart.series[std::size_t(index)];
         if (series.points.empty()) continue;
         svg += Format("<polyline clip-path=\"url(#plot)\" fill=\"none\" stroke-linejoin=\"round\" stroke-width=\"%g\" stroke=\"", series.width) +
                Escaped(series.colour) + "\" points=\"";
@@ -223,7 +234,7 @@ std::string RenderSvg(const Chart &chart) {
         svg.back() = '"';
         svg += "/>\n";
         for (std::size_t i = 1; i < series.points.size(); ++i)
-            segments.push_back({Screen(series.points[i - 1]), Screen(series.points[i])});
+            segments.push_back({Screen(series.points[i - 1]), Screen(series.points[i]), index});
     }
 
     // Labels, then whatever found no place in a list to the right of the plot.
@@ -239,12 +250,13 @@ std::string RenderSvg(const Chart &chart) {
         else
             listed.push_back({marker.label, "black", false, {}});
     }
-    for (const ChartSeries &series : chart.series) {
+    for (int index = 0; index < int(chart.series.size()); ++index) {
+        const ChartSeries &series = chart.series[std::size_t(index)];
         if (series.label.empty() || series.points.empty()) continue;
         std::vector<ChartPoint> anchors;
         for (const ChartPoint &p : series.points) anchors.push_back(Screen(p));
         if (!series.labelAtStart) std::reverse(anchors.begin(), anchors.end());
-        if (const std::optional<Box> box = placer.Place(anchors, series.label.size(), series.small, false))
+        if (const std::optional<Box> box = placer.Place(anchors, series.label.size(), series.small, false, index))
             labels.push_back({series.label, series.colour, series.small, *box});
         else
             listed.push_back({series.label, series.colour, series.small, {}});
@@ -261,8 +273,9 @@ std::string RenderSvg(const Chart &chart) {
         listY += kLineHeight;
     }
     for (const Label &label : labels)
-        svg += Format("<text class=\"label\" x=\"%.2f\" y=\"%.2f\"%s fill=\"", label.box.left, label.box.bottom - 4,
-                      label.small ? " font-size=\"10\"" : "") +
+        svg += Format("<text class=\"label\" x=\"%.2f\" y=\"%.2f\"%s stroke=\"white\" stroke-width=\"3\" "
+                      "paint-order=\"stroke\" fill=\"",
+                      label.box.left, label.box.bottom - (label.small ? 3 : 4), label.small ? " font-size=\"10\"" : "") +
                Escaped(label.colour) + "\">" + Escaped(label.text) + "</text>\n";
     svg += "</svg>\n";
     return svg;

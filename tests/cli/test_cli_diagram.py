@@ -42,15 +42,17 @@ def plot_frame(root):
 
 def label_boxes(root):
     """Boxes of the lines' labels as the chart estimates them: 7.5 pixels a
-    character and 15 a line (6 and 12 at the smaller size)."""
+    character and 15 a line, 4 of them below the baseline (6, 12 and 3 at
+    the smaller size)."""
     boxes = []
     for element in root.iter(SVG + "text"):
         if element.get("class") != "label":
             continue
         small = element.get("font-size") == "10"
-        width, height = (6, 12) if small else (7.5, 15)
+        width, height, descent = (6, 12, 3) if small else (7.5, 15, 4)
         x, baseline = float(element.get("x")), float(element.get("y"))
-        boxes.append((element.text, (x, baseline + 4 - height, x + width * len(element.text), baseline + 4)))
+        boxes.append((element.text, (x, baseline + descent - height, x + width * len(element.text),
+                                     baseline + descent)))
     return boxes
 
 
