@@ -3,13 +3,16 @@ two properties: values exactly as the library answers (seven digits, or
 exactly with --exact), units as configured, the phase, refusals in words
 with the documented exit statuses."""
 
+import csv
 import ctypes
+import io
 import os
+import subprocess
 
 import pytest
 
 import rudid32
-from cli_support import selection_bytes
+from cli_support import INTERNAL_UNITS, selection_bytes
 
 
 def value_and_unit(text):
@@ -229,3 +232,56 @@ def test_caution_figures_are_told_in_the_configured_units(data):
     for line in lines:
         assert "{" not in line and "kJ/kg " not in line and " K " not in line
         assert "Btu/lbm" in line or " F" in line or "%" in line
+
+
+def run_with_flags(data, flags, *arguments, input=None):
+    """Runs the tool with the library's flags replaced by a stand-in that
+    answers `flags` for every state."""
+    env = dict(os.environ, ZAREVIRU_INI=str(data.ini), LD_PRELOAD=os.environ["RUDID32_FLAGS_STANDIN"],
+               RUDID32_STANDIN_FLAGS=str(flags))
+    return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, capture_output=True,
+                          text=True, env=env, timeout=60)
+
+
+REASONS = {1: "saturation line crosses", 2: "next to the saturation line", 4: "critical point", 8: "coarse"}
+
+
+@pytest.mark.parametrize("flags", [1, 2, 4, 8, 5, 15])
+def test_one_caution_line_per_reason(data, flags):
+    state = read_state(run_with_flags(data, flags, "state", "p=10", "T=300").stdout)
+    expected = [words for bit, words in REASONS.items() if flags & bit]
+    assert len(state["caution"]) == len(expected)
+    for line, words in zip(state["caution"], expected):
+        assert words in line and "up to" in line and "{" not in line
+    single = run_with_flags(data, flags, "AQPPTH", 10, 300)
+    assert single.returncode == 0 and single.stdout == "3051.703 kJ/kg\n"  # the value alone on standard output
+    assert single.stderr.splitlines() == state["caution"]
+
+
+def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
+    assert read_state(run_with_flags(data, 0, "state", "p=10", "T=300").stdout)["caution"] == []
+    assert run_with_flags(data, 0, "AQPPTH", 10, 300).stderr == ""
+    refused = run_with_flags(data, 15, "AQPPTH", 10, 900)
+    assert refused.returncode == 1 and "caution" not in refused.stderr
+
+
+def test_a_reason_the_tool_does_not_know_is_still_told(data):
+    lines = run_with_flags(data, 16 | 2, "AQPPTH", 10, 300).stderr.splitlines()
+    assert len(lines) == 2 and "next to the saturation line" in lines[0] and "16" in lines[1]
+
+
+def test_batch_flags_column_names_the_reasons(data):
+    rows = list(csv.reader(io.StringIO(run_with_flags(data, 5, "batch", "AQPPTH", input="10,300\n10,900\n").stdout)))
+    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "flags"]
+    assert rows[1][3] == "mixed-phase-cell+critical-region" and rows[2][3] == ""
+    state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
+    assert state[1][state[0].index("flags")] == "coarse-grid"
+
+
+def test_caution_figures_follow_the_configured_units(data):
+    data.config.write_bytes(selection_bytes({5: 3, 6: 2, 12: 1}))  # Btu/lbm, F
+    lines = read_state(run_with_flags(data, 1, "state", "p=10", "T=572").stdout)["caution"]
+    assert "623 Btu/lbm" in lines[0] and "21.6 F" in lines[0]
+    data.config.write_bytes(selection_bytes(INTERNAL_UNITS))
+    internal = read_state(run_with_flags(data, 1, "state", "p=10", "T=300").stdout)["caution"]
+    assert "1450 kJ/kg" in internal[0] and "12 C" in internal[0]
