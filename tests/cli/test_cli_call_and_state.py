@@ -223,17 +223,6 @@ def test_caution_where_the_tables_are_poor_and_none_where_they_are_good(data):
     assert data.run("AQPPTH", 10, 300, check=0).stderr == ""
 
 
-def test_caution_figures_are_told_in_the_configured_units(data):
-    if not library_has_state_flags():
-        pytest.skip("the library does not report state flags")
-    data.config.write_bytes(selection_bytes({3: 10, 5: 3, 6: 2, 12: 1}))  # psi, Btu/lbm, F
-    lines = read_state(data.run("state", "p=14.69", "T=214", check=0).stdout)["caution"]
-    assert lines
-    for line in lines:
-        assert "{" not in line and "kJ/kg " not in line and " K " not in line
-        assert "Btu/lbm" in line or " F" in line or "%" in line
-
-
 def run_with_flags(data, flags, *arguments, input=None):
     """Runs the tool with the library's flags replaced by a stand-in that
     answers `flags` for every state."""
