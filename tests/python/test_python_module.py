@@ -115,7 +115,7 @@ def test_missing_table_file_raises_failure_with_its_message(tmp_path):
     script = ("import rudid32\ntry:\n    rudid32.saturation_temperature(10)\n"
               "except rudid32.RudidFailure as f:\n    print(f.code, f.message)\n")
     output = run_python(script, ZAREVIRU_INI=str(ini))
-    assert output.strip() == "2 File not found"
+    assert output.strip() == f"2 File not found: {tmp_path / 'zarude.dat'}"
 
 
 def test_evaluate_answers_every_row_exactly_as_the_single_call():
