@@ -6,7 +6,8 @@
 #include "number_text.h"
 #include "rudid32.h"
 
-// TRANSITIONAL: weak until the library defines it.
+// Weak, so that the tool also starts with a library that predates the
+// flags: it then reports none.
 #pragma weak RudidStateFlags
 
 namespace rudid::cli {
