@@ -5,6 +5,7 @@
 // input.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -24,9 +25,11 @@ namespace rudid::cli {
 
 namespace {
 
-// Rows a thread takes at a time: enough to make a thread worth starting,
-// few enough that answers keep flowing.
-constexpr std::size_t kRowsPerThread = 8192;
+// Rows a thread takes at a time: enough that starting and joining the
+// threads costs little beside them; and the most rows held at once,
+// whatever the number of threads.
+constexpr std::size_t kRowsPerThread = 65536;
+constexpr std::size_t kMostRowsHeld = 262144;
 // Numbers are short; a longer line is reported, not kept.
 constexpr std::size_t kLongestLine = 1024;
 
@@ -76,7 +79,7 @@ public:
         lines_.reserve(ChunkRows());
     }
 
-    std::size_t ChunkRows() const { return kRowsPerThread * job_.threads; }
+    std::size_t ChunkRows() const { return std::min(kRowsPerThread * job_.threads, kMostRowsHeld); }
 
     std::string Header() const {
         std::string header;

@@ -52,12 +52,12 @@ def test_row_that_fails_gets_its_failure_and_exit_status_3(data):
 
 
 def test_rows_across_chunks_match_the_library_row_by_row(data):
-    count = 9000
+    count = 70000  # one thread takes 65536 rows at a time
     pressures = [0.5 + (i % 400) for i in range(count)]
     enthalpies = [100.0 + (i * 7) % 3900 for i in range(count)]
-    malformed = {4095, 4096, 8191}  # at and across the chunk boundaries
+    malformed = {4095, 65535, 65536, 69999}  # at and across the chunk boundary
     lines = ["oops" if i in malformed else "%r,%r" % (p, h) for i, (p, h) in enumerate(zip(pressures, enthalpies))]
-    result = data.run("batch", "--exact", "AQPPHT", input="\n".join(lines), check=1)
+    result = data.run("batch", "--threads", 1, "--exact", "AQPPHT", input="\n".join(lines), check=1)
     rows = rows_of(result.stdout)
     assert len(rows) == count
     expected, codes = rudid32.evaluate("AQPPHT", pressures, enthalpies)
