@@ -233,7 +233,8 @@ def run_with_flags(data, flags, *arguments, input=None):
                           text=True, env=env, timeout=60)
 
 
-REASONS = {1: "saturation line crosses", 2: "next to the saturation line", 4: "critical point", 8: "coarse"}
+REASONS = {1: "not all of the state's phase", 2: "uncertainty of the tables' saturation line", 4: "critical point",
+           8: "coarse"}
 
 
 @pytest.mark.parametrize("flags", [1, 2, 4, 8, 5, 15])
@@ -257,7 +258,7 @@ def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
 
 def test_a_reason_the_tool_does_not_know_is_still_told(data):
     lines = run_with_flags(data, 16 | 2, "AQPPTH", 10, 300).stderr.splitlines()
-    assert len(lines) == 2 and "next to the saturation line" in lines[0] and "16" in lines[1]
+    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1]
 
 
 def test_batch_flags_column_names_the_reasons(data):
@@ -269,9 +270,9 @@ def test_batch_flags_column_names_the_reasons(data):
 
 
 def test_caution_figures_follow_the_configured_units(data):
-    data.config.write_bytes(selection_bytes({5: 3, 6: 2, 12: 1}))  # Btu/lbm, F
-    lines = read_state(run_with_flags(data, 1, "state", "p=10", "T=572").stdout)["caution"]
-    assert "623 Btu/lbm" in lines[0] and "21.6 F" in lines[0]
+    data.config.write_bytes(selection_bytes({3: 10, 6: 2, 12: 1}))  # psi, F
+    lines = read_state(run_with_flags(data, 6, "state", "p=145", "T=572").stdout)["caution"]
+    assert "0.486 F" in lines[0] and "18 F by 145 psi" in lines[1]
     data.config.write_bytes(selection_bytes(INTERNAL_UNITS))
-    internal = read_state(run_with_flags(data, 1, "state", "p=10", "T=300").stdout)["caution"]
-    assert "1450 kJ/kg" in internal[0] and "12 C" in internal[0]
+    internal = read_state(run_with_flags(data, 6, "state", "p=10", "T=300").stdout)["caution"]
+    assert "0.27 C" in internal[0] and "10 C by 10 bar" in internal[1]
