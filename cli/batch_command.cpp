@@ -90,7 +90,7 @@ public:
             for (Quantity quantity : kStateProperties) AppendCsvField(&header, ColumnTitle(quantity));
             header += ",phase";
         }
-        header += ",flags,status,code,message\n";
+        header += job_.flags ? ",flags,status,code,message\n" : ",status,code,message\n";
         return header;
     }
 
@@ -204,28 +204,29 @@ private:
             results = EvaluateByBatch(*job_.function, first, second);
             flags.resize(results.size());
             for (std::size_t i = 0; i < results.size(); ++i)
-                if (results[i].kind == OutcomeKind::Value)
+                if (job_.flags && results[i].kind == OutcomeKind::Value)
                     flags[i] = StateFlags(job_.function->name, first[i], second[i]);
         } else {
-            states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch);
+            states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch, job_.flags);
         }
 
         SliceAnswer answer;
         std::string &out = answer.text;
-        const std::size_t emptyColumns = job_.function ? 1 : kStatePropertyCount + 1;
+        // The result (or the state and its phase) and the flags.
+        const std::size_t emptyColumns = (job_.function ? 1 : kStatePropertyCount + 1) + (job_.flags ? 1 : 0);
         std::size_t evaluated = 0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row &row = rows[r];
             for (int i = 0; i < arity_; ++i) AppendCsvField(&out, row.fields[std::size_t(i)], i == 0);
             if (!row.problem.empty()) {
                 ++answer.tally.malformed;
-                out.append(emptyColumns + 1, ',');
+                out.append(emptyColumns, ',');
                 out += ",malformed,,";
                 AppendCsvField(&out, "line " + std::to_string(lines[r].number) + ": " + row.problem, true);
             } else if (job_.function) {
                 const std::size_t k = evaluated++;
                 AppendCsvField(&out, Number(results[k]));
-                AppendCsvField(&out, FlagWords(flags[k]));
+                if (job_.flags) AppendCsvField(&out, FlagWords(flags[k]));
                 AppendStatus(&out, results[k], &answer.tally);
             } else {
                 const StateRow &state = states[evaluated++];
@@ -234,7 +235,7 @@ private:
                     AppendCsvField(&out, hidden ? std::string() : Number(state.properties[k]));
                 }
                 AppendCsvField(&out, state.phase);
-                AppendCsvField(&out, FlagWords(state.flags));
+                if (job_.flags) AppendCsvField(&out, FlagWords(state.flags));
                 const auto [outcome, prefix] = StateStatus(state);
                 AppendStatus(&out, outcome, &answer.tally, prefix);
             }

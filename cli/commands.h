@@ -35,6 +35,7 @@ struct BatchJob {
     const ExportInfo *function = nullptr;
     std::string stateKeys;
     bool skipHeader = false;
+    bool flags = true;  // the flags column: asked of the library row by row, it costs more than the rows
     unsigned threads = 1;
 };
 

@@ -102,6 +102,8 @@ int main(int argc, char **argv) {
         ->required()
         ->expected(1, 3);
     batch->add_flag("--header", job.skipHeader, "The first input line is a header: skip it");
+    bool noFlags = false;
+    batch->add_flag("--no-flags", noFlags, "Leave out the flags column (asking for it costs more than the rows)");
     batch->add_option("--threads", job.threads, "Threads to evaluate on (default: the number of cores)")
         ->check(CLI::Range(1, 256));
     batch->callback([&] {
@@ -123,6 +125,7 @@ int main(int argc, char **argv) {
                 return;
             }
         }
+        job.flags = !noFlags;
         status = RunBatch(job, finalOutput());
     });
 

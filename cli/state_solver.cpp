@@ -53,8 +53,8 @@ struct Column {
 class Solver {
 public:
     Solver(Quantity a, Quantity b, std::span<const double> first, std::span<const double> second,
-           const Evaluator &evaluate)
-        : a_(a), b_(b), first_(first), second_(second), evaluate_(evaluate) {}
+           const Evaluator &evaluate, bool withFlags)
+        : a_(a), b_(b), first_(first), second_(second), evaluate_(evaluate), withFlags_(withFlags) {}
 
     std::vector<StateRow> Solve() {
         Column columns[kStatePropertyCount];
@@ -66,7 +66,7 @@ public:
                 if (!columns[k].outcomes.empty()) row.properties[k] = columns[k].outcomes[i];
         }
         Phases(&rows);
-        Flags(columns, &rows);
+        if (withFlags_) Flags(columns, &rows);
         for (StateRow &row : rows) {
             for (std::size_t k = 0; k + 1 < kStatePropertyCount; ++k)
                 row.exitStatus = std::max(row.exitStatus, StatusOf(row.properties[k]));
@@ -259,6 +259,7 @@ private:
     Quantity a_, b_;
     std::span<const double> first_, second_;
     const Evaluator &evaluate_;
+    bool withFlags_;
 };
 
 }  // namespace
@@ -306,8 +307,8 @@ std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const dou
 }
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
-                                  std::span<const double> second, const Evaluator &evaluate) {
-    return Solver(a, b, first, second, evaluate).Solve();
+                                  std::span<const double> second, const Evaluator &evaluate, bool withFlags) {
+    return Solver(a, b, first, second, evaluate, withFlags).Solve();
 }
 
 }  // namespace rudid::cli

@@ -55,7 +55,8 @@ struct StateRow {
 
 // The states of rows of the pair (a, b): first[i] of quantity a and
 // second[i] of quantity b. The pair must be supported.
+// withFlags false leaves every row's flags 0 without asking the library.
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
-                                  std::span<const double> second, const Evaluator &evaluate);
+                                  std::span<const double> second, const Evaluator &evaluate, bool withFlags = true);
 
 }  // namespace rudid::cli

@@ -8,6 +8,8 @@ import os
 import select
 import subprocess
 
+import pytest
+
 import rudid32
 
 HEADER = ["pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]", "flags", "status", "code", "message"]
@@ -132,3 +134,13 @@ def test_batch_state_gives_the_whole_state_of_every_row(data):
     assert rows[3][10:12] == ["out-of-range", "-1014"] and rows[3][12].startswith("temperature: enthalpy outside")
     assert rows[4][0] == "ten" and rows[4][10] == "malformed"
     assert "state" in data.run("batch", "state", "h", "s", input="", check=2).stderr
+
+
+@pytest.mark.parametrize("what", [("AQPPTH",), ("state", "p", "T")])
+def test_no_flags_leaves_out_the_flags_column_and_nothing_else(data, what):
+    text = "1.01325,101\n10,300\nten,300\n10,900\n"
+    with_flags = list(csv.reader(io.StringIO(data.run("batch", *what, input=text, check=1).stdout)))
+    without = list(csv.reader(io.StringIO(data.run("batch", "--no-flags", *what, input=text, check=1).stdout)))
+    column = with_flags[0].index("flags")
+    assert [row[:column] + row[column + 1:] for row in with_flags] == without
+    assert with_flags[1][column] != "" and with_flags[2][column] == ""  # 1 atm, 101 C lies in a mixed-phase cell
