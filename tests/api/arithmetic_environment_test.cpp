@@ -16,26 +16,11 @@ namespace {
 const LibraryInstance &Lib() { return LibraryInstance::Standard(); }
 
 using platform::x87::ClearExceptionFlags;
+using rudid::testing::x87::HostControlWord;
 using rudid::testing::x87::ReadStatusWord;
 using platform::x87::WriteControlWord;
 using platform::x87::ReadControlWord;
 
-// Runs with the given control word and puts the previous one back, with the
-// exception flags cleared so that nothing pending survives the test.
-class HostControlWord {
-public:
-    explicit HostControlWord(std::uint16_t word) : saved_(ReadControlWord()) {
-        ClearExceptionFlags();
-        WriteControlWord(word);
-    }
-    ~HostControlWord() {
-        ClearExceptionFlags();
-        WriteControlWord(saved_);
-    }
-
-private:
-    std::uint16_t saved_;
-};
 
 constexpr std::uint16_t kDoublePrecision = 0x027F;     // 53-bit significand, all masked
 constexpr std::uint16_t kTowardZero = 0x0F7F;          // 64-bit, rounding toward zero

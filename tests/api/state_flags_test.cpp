@@ -17,6 +17,7 @@ namespace {
 
 using platform::x87::ClearExceptionFlags;
 using platform::x87::ReadControlWord;
+using rudid::testing::x87::HostControlWord;
 using rudid::testing::x87::ReadStatusWord;
 using platform::x87::WriteControlWord;
 
@@ -201,21 +202,6 @@ TEST(StateFlags, ArgumentsAreTakenInTheConfiguredUnits) {
     EXPECT_NE(imperial.lib.Answer(imperial.lib.AQPPTH(10 * psi, 1000)), -1002.0);
 }
 
-// The host's control word, restored afterwards with no exception pending.
-class HostControlWord {
-public:
-    explicit HostControlWord(std::uint16_t word) : saved_(ReadControlWord()) {
-        ClearExceptionFlags();
-        WriteControlWord(word);
-    }
-    ~HostControlWord() {
-        ClearExceptionFlags();
-        WriteControlWord(saved_);
-    }
-
-private:
-    std::uint16_t saved_;
-};
 
 TEST(StateFlags, TheHostsControlWordIsRestoredAndDoesNotChangeTheAnswer) {
     const int expected[] = {Shipped().Flags("AQPPTH", 1.01325, 101), Shipped().Flags("AQPPTV", 0.015, 500),

@@ -2,6 +2,7 @@
 CTest) with a private copy of the tables whose default.cfg selects the
 library's internal units: bar, C, kJ/kg, kJ/kg,K and m3/kg."""
 
+import math
 import os
 import shutil
 import sys
@@ -30,6 +31,18 @@ def make_data_directory(directory, words=None):
     ini = directory / "ZAREVIRU.INI"
     ini.write_text("[STARTUP]\nDIR=%s\n" % directory)
     return ini
+
+
+def single_call(function, *arguments):
+    """What one scalar call answers, as evaluate() reports a row: (value, 0),
+    or (NaN, code) when it raised."""
+    import rudid32
+    try:
+        return function(*arguments), 0
+    except rudid32.RudidRangeError as error:
+        return math.nan, error.code
+    except rudid32.RudidFailure as error:
+        return math.nan, error.code
 
 
 _session = tempfile.mkdtemp(prefix="rudid32-python-")

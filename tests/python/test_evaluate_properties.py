@@ -9,6 +9,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import rudid32
+from module_support import single_call
 from rudid32 import _evaluate
 
 FUNCTIONS = [function.name for function in rudid32.functions()]
@@ -25,15 +26,6 @@ argument = st.one_of(
 )
 
 
-def single(function, arguments):
-    try:
-        return function(*arguments), 0
-    except rudid32.RudidRangeError as error:
-        return math.nan, error.code
-    except rudid32.RudidFailure as error:
-        return math.nan, error.code
-
-
 @settings(max_examples=150, deadline=None, database=None, derandomize=True,
           suppress_health_check=[HealthCheck.too_slow])
 @given(name=st.sampled_from(FUNCTIONS), data=st.data())
@@ -44,7 +36,7 @@ def test_evaluate_equals_the_single_calls_bit_for_bit(name, data):
     columns = [numpy.array(data.draw(st.lists(argument, min_size=rows, max_size=rows))) for _ in range(arity)]
     values, codes = rudid32.evaluate(name, *columns)
     for row in range(rows):
-        value, code = single(function, [float(column[row]) for column in columns])
+        value, code = single_call(function, *[float(column[row]) for column in columns])
         assert codes[row] == code
         if code:
             assert math.isnan(values[row])

@@ -8,6 +8,7 @@ import numpy
 import pytest
 
 import rudid32
+from module_support import single_call
 from rudid32 import _evaluate
 
 P = 10.0  # bar
@@ -17,24 +18,13 @@ def bits(array):
     return numpy.ascontiguousarray(array, numpy.float64).view(numpy.int64)
 
 
-def single(name, *arguments):
-    """What the single call answers: (value, code) as evaluate reports it."""
-    function = getattr(rudid32, name)
-    try:
-        return function(*arguments), 0
-    except rudid32.RudidRangeError as error:
-        return math.nan, error.code
-    except rudid32.RudidFailure as error:
-        return math.nan, error.code
-
-
 def test_rows_without_a_property_are_nan_with_their_code():
     pressures = [0.005, 1.0, 10.0, 10.0, 10.0, 500.0, 1e39, 1200.0, math.nan]
     enthalpies = [3000.0, 2000.0, 3000.0, 9000.0, 100.0, 1500.0, 3000.0, 3000.0, 3000.0]
     values, codes = rudid32.evaluate("AQPPHT", pressures, enthalpies)
     assert values.dtype == numpy.float64 and codes.dtype == numpy.int32
     for p, h, value, code in zip(pressures, enthalpies, values, codes):
-        expected_value, expected_code = single("AQPPHT", p, h)
+        expected_value, expected_code = single_call(rudid32.AQPPHT, p, h)
         assert code == expected_code
         assert bits(value) == bits(expected_value) if code == 0 else math.isnan(value)
     # Out of range, refused and failed rows are all present; the mean of the

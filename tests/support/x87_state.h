@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/x87_control.h"
+
 namespace rudid::testing::x87 {
 
 inline std::uint16_t ReadStatusWord() {
@@ -25,5 +27,25 @@ inline std::uint16_t ReadTagWord() {
 }
 
 constexpr std::uint16_t kEmptyStack = 0xFFFF;
+
+// Runs with the given control word, as a host would, and puts the previous
+// one back, with the exception flags cleared so that nothing pending
+// survives the test.
+class HostControlWord {
+public:
+    explicit HostControlWord(std::uint16_t word) : saved_(platform::x87::ReadControlWord()) {
+        platform::x87::ClearExceptionFlags();
+        platform::x87::WriteControlWord(word);
+    }
+    ~HostControlWord() {
+        platform::x87::ClearExceptionFlags();
+        platform::x87::WriteControlWord(saved_);
+    }
+    HostControlWord(const HostControlWord &) = delete;
+    HostControlWord &operator=(const HostControlWord &) = delete;
+
+private:
+    std::uint16_t saved_;
+};
 
 }  // namespace rudid::testing::x87
