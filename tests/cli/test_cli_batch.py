@@ -89,7 +89,7 @@ def test_answers_come_before_the_input_ends(data):
         process.stdin.flush()
         lines = []
         while len(lines) < 2:
-            ready, _, _ = select.select([process.stdout], [], [], 10)
+            ready, _, _ = select.select([process.stdout], [], [], 60)
             assert ready, "no answer while the input is still open"
             lines.append(process.stdout.readline())
         assert float(lines[1].split(",")[1]) == rudid32.saturation_temperature(10)
