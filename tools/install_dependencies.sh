@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          python3 python3-pytest python3-iapws pkg-config)
+          python3 python3-pytest python3-iapws pkg-config
+          clang libclang-rt-dev)  # clang and its libFuzzer runtime for the fuzz targets
 if [[ "${RUDID_WITH_WINDOWS:-1}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686 wine wine32:i386 binutils-mingw-w64-i686)
 fi

@@ -38,7 +38,9 @@ bool ReadUnitSelections(const char *path, std::int16_t *words) {
 }  // namespace
 
 void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration) {
-    for (int k = 0; k < 26; ++k) configuration->unitSelections[k] = 0;
+    // Everything starts from zero, the reserved words and the message too,
+    // whatever the record held before.
+    *configuration = StartupConfiguration{};
     std::snprintf(configuration->dataDirectory, sizeof configuration->dataDirectory, "%s%c",
                   directoryValue, platform::kPathSeparator);
 
