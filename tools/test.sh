@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds RUDID32 and runs every test: the native build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, a short run of every fuzz
-# target, and (when the Windows cross-build is enabled) the 32-bit DLL under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the thread tests under
+# ThreadSanitizer, a short run of every fuzz target, and (when the Windows cross-build is enabled) the 32-bit DLL under
 # Wine. Installs missing build dependencies first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +19,13 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRUDID_SANITIZE=
   -DRUDID_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs" -L sanitize)
+
+echo "== ThreadSanitizer: the tests of calls from many threads" >&2
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUDID_SANITIZE_THREAD=ON \
+  -DRUDID_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target rudid_api_tests
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j "$jobs" \
+   -R "^(Threads|TablesChangingUnderLoad|Concurrency|ResultSlot|FailureRecord)\.")
 
 echo "== fuzz targets, ${RUDID_FUZZ_SECONDS:=30} s each" >&2
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
