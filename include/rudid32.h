@@ -123,6 +123,138 @@ RUDID_API double *RUDID_CALL AQPPVQ(double pressure, double volume);
 RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
                                        const double *arg2, double *result, int *failure);
 
+/* Named codes
+ *
+ * Error codes: the double a property function answers with when the state
+ * lies outside the tables. */
+#define RUDID_PRESSURE_OUT_OF_RANGE      (-1001) /* below 0.01 bar (or above 1000 bar) */
+#define RUDID_TEMPERATURE_OUT_OF_RANGE   (-1002) /* below 0 C (or above 800 C) */
+#define RUDID_QUALITY_OUT_OF_RANGE       (-1003) /* below 0 or above 1 */
+#define RUDID_PRESSURE_ABOVE_CRITICAL    (-1004) /* saturation: above 221.2 bar */
+#define RUDID_TEMPERATURE_ABOVE_CRITICAL (-1005) /* saturation: above 374.15 C */
+#define RUDID_ENTROPY_OUTSIDE_TABLE      (-1012)
+#define RUDID_VOLUME_OUTSIDE_TABLE       (-1013)
+#define RUDID_ENTHALPY_OUTSIDE_TABLE     (-1014)
+#define RUDID_ON_SATURATION_LINE         (-1015)
+
+/* Failure codes: RudidLastError(), the Windows exception's parameter and
+ * RudidEvaluate's failure[i]. */
+#define RUDID_FILE_NOT_FOUND                   2
+#define RUDID_INVALID_FILENAME                 3
+#define RUDID_TOO_MANY_OPEN_FILES              4
+#define RUDID_FILE_ACCESS_DENIED               5
+#define RUDID_READ_BEYOND_END_OF_FILE          100
+#define RUDID_DISK_FULL                        101
+#define RUDID_INVALID_NUMERIC_INPUT            106
+#define RUDID_DIVISION_BY_ZERO                 200
+#define RUDID_FLOATING_POINT_OVERFLOW          205
+#define RUDID_INVALID_FLOATING_POINT_OPERATION 207
+#define RUDID_DEVICE_IO_ERROR                  1117 /* the device failed to read */
+
+/* Quantity codes of the values the functions take and return. A quality is
+ * a plain fraction: it has no quantity and is never converted. */
+#define RUDID_QUALITY            (-1)
+#define RUDID_PRESSURE           3
+#define RUDID_SPECIFIC_ENTHALPY  5
+#define RUDID_TEMPERATURE        6
+#define RUDID_SPECIFIC_ENTROPY   10
+#define RUDID_SPECIFIC_VOLUME    12
+#define RUDID_QUANTITY_COUNT     26 /* codes 0 to 25; 11 and 15 to 18 are reserved */
+
+/* What the library is
+ *
+ * The library describes itself, so that tools and bindings need no copy of
+ * its lists: the property functions, the quantities and their units, the
+ * meaning of every code. Strings are constant and live as long as the
+ * library, except where said otherwise. None of these functions fails or
+ * raises; an index or code outside its range gives the answer stated. */
+
+/* The library's version, "major.minor.patch". */
+RUDID_API const char *RUDID_CALL RudidVersion(void);
+
+/* The number of property functions (23); they are numbered from 0 in the
+ * order of their ordinals. */
+RUDID_API int RUDID_CALL RudidFunctionCount(void);
+
+/* The index of the property function of that name, without regard to case;
+ * -1 for an unknown name or NULL. */
+RUDID_API int RUDID_CALL RudidFunctionIndex(const char *name);
+
+/* Name ("AQPPTH"), number of arguments (1 or 2) and a one-line description
+ * ("enthalpy at pressure and temperature") of a function; NULL,
+ * 0 and NULL for an index outside 0 .. count - 1. */
+RUDID_API const char *RUDID_CALL RudidFunctionName(int function);
+RUDID_API int RUDID_CALL RudidFunctionArity(int function);
+RUDID_API const char *RUDID_CALL RudidFunctionDescription(int function);
+
+/* The quantity code of argument 1 or 2 of a function, or of its result:
+ * RUDID_PRESSURE, ..., or RUDID_QUALITY; RUDID_NO_QUANTITY for an argument
+ * the function does not take or an index outside the range. */
+#define RUDID_NO_QUANTITY (-2)
+RUDID_API int RUDID_CALL RudidFunctionArgument(int function, int position);
+RUDID_API int RUDID_CALL RudidFunctionResult(int function);
+
+/* The name of a quantity ("pressure", "specific enthalpy", ...), "quality"
+ * for RUDID_QUALITY, "" for a reserved code, NULL outside -1 .. 25. */
+RUDID_API const char *RUDID_CALL RudidQuantityName(int quantity);
+
+/* The unit of the library's arithmetic for a quantity ("bar", "C",
+ * "kJ/kg", ...); "" when the quantity has none (quality, dimensionless,
+ * reserved codes); NULL outside -1 .. 25. */
+RUDID_API const char *RUDID_CALL RudidInternalUnit(int quantity);
+
+/* The unit names a quantity may select, in selection order: default.cfg
+ * selects name number k with the value k in word RudidUnitSelectionWord().
+ * RudidUnitCount gives 0 for a quantity without a list (and per-degree
+ * quantities share the temperature list and word); RudidUnitName gives NULL
+ * outside 0 .. count - 1. */
+RUDID_API int RUDID_CALL RudidUnitCount(int quantity);
+RUDID_API const char *RUDID_CALL RudidUnitName(int quantity, int selection);
+RUDID_API int RUDID_CALL RudidUnitSelectionWord(int quantity); /* -1 for none */
+
+/* The unit configured for a quantity in this process, as the property
+ * functions use it; "" for a quality or a quantity without units. */
+RUDID_API const char *RUDID_CALL RudidConfiguredUnit(int quantity);
+
+/* A value converted between the internal unit of a quantity and the unit
+ * configured for it, with the library's own factors (in double precision:
+ * for placing values, not a substitute for the property functions' exact
+ * arithmetic). A quality is returned as it is; NaN for a quantity without
+ * a conversion. */
+RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalValue);
+RUDID_API double RUDID_CALL RudidFromConfiguredUnit(int quantity, double configuredValue);
+
+/* The error code that a result is (RUDID_PRESSURE_OUT_OF_RANGE, ...), or 0
+ * when the result is a property. */
+RUDID_API int RUDID_CALL RudidRangeCode(double result);
+
+/* What an error code refuses, in words and in the configured units, as it
+ * applies to the given function ("pressure above 221.2 bar, the critical
+ * pressure"); function -1 gives the meaning for any function. NULL when the
+ * code is not an error code. The text stays valid until the next call of
+ * this function on the same thread. */
+RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code);
+
+/* The message of a failure code ("File not found", ..., "I/O error <code>"
+ * for a code without a text of its own). The text stays valid until the
+ * next call of this function on the same thread. */
+RUDID_API const char *RUDID_CALL RudidFailureMessage(int code);
+
+/* Where the answer is poor
+ *
+ * The tables are interpolated, and some states lie where interpolation is
+ * poor. RudidStateFlags tells, for the answer that the named property
+ * function gives for these arguments (in the configured units), which of
+ * these reasons apply; 0 when none does, and for a state the function
+ * refuses or fails on. RUDID_UNKNOWN_FUNCTION for a name that is not one of
+ * the property functions. It never raises and does not change
+ * RudidLastError(). */
+#define RUDID_FLAG_MIXED_PHASE_CELL 0x1 /* the cell's corners are of different phases */
+#define RUDID_FLAG_NEAR_SATURATION  0x2 /* next to the saturation line */
+#define RUDID_FLAG_CRITICAL_REGION  0x4 /* in the cell around the critical point */
+#define RUDID_FLAG_COARSE_GRID      0x8 /* the grid is coarse for this property */
+RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2);
+
 /* Diagnostics */
 
 /* Code of the last failure of a property function on this thread, 0 when its

@@ -10,7 +10,7 @@
 #include "api/call_frame.h"
 #include "platform/platform.h"
 #include "tables/call_table_cache.h"
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 

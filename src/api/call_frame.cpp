@@ -1,5 +1,6 @@
 #include "api/call_frame.h"
 
+#include "api/range_limits.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -11,15 +12,6 @@
 namespace rudid {
 
 namespace {
-
-// Range limits in internal units. The decimal limits are the nearest
-// extended values; no Real48 equals one of them, so strict and non-strict
-// comparisons agree there.
-constexpr Extended kLowestPressure = 0.01L;
-constexpr Extended kCriticalPressure = 221.2L;
-constexpr Extended kHighestPressure = 1000;
-constexpr Extended kCriticalTemperature = 374.15L;
-constexpr Extended kHighestTemperature = 800;
 
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);

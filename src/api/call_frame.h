@@ -4,7 +4,7 @@
 #include "api/export_table.h"
 #include "config/startup.h"
 #include "tables/table_source.h"
-#include "tables/real48.h"
+#include "common/real48.h"
 
 namespace rudid {
 

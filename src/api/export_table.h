@@ -41,6 +41,7 @@ struct ExportDescriptor {
     int output;
     int resultQuantity;   // QuantityCode, or kQuality for a quality result
     double lookupRefusal; // result when the lookup refuses the state
+    const char *description;  // one line, e.g. "enthalpy at pressure and temperature"
 };
 
 const ExportDescriptor &Describe(ExportId id);

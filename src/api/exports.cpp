@@ -7,7 +7,7 @@
 #include "api/call_frame.h"
 #include "api/last_failure.h"
 #include "platform/platform.h"
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 

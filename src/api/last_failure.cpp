@@ -1,6 +1,6 @@
 #include "api/last_failure.h"
 
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 

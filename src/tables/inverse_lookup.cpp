@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"

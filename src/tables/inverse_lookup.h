@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tables/real48.h"
+#include "common/real48.h"
 #include "tables/table_source.h"
 
 namespace rudid {

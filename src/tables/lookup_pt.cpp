@@ -1,6 +1,6 @@
 #include "tables/lookup_pt.h"
 
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"

@@ -4,7 +4,7 @@
 // the decimal grid point in every case.
 #pragma once
 
-#include "tables/real48.h"
+#include "common/real48.h"
 
 namespace rudid {
 

@@ -1,6 +1,6 @@
 #include "tables/saturation_by_temperature.h"
 
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 #include "tables/record_fields.h"
 
 namespace rudid {

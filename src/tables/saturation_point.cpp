@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_state.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "tables/real48.h"
+#include "common/real48.h"
 
 namespace rudid {
 

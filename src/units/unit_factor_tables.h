@@ -3,7 +3,7 @@
 // generated (unit_factor_tables.cpp, from tools/unit_factors.py).
 #pragma once
 
-#include "tables/real48.h"
+#include "common/real48.h"
 #include "units/quantity.h"
 
 namespace rudid {

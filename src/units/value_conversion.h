@@ -2,7 +2,7 @@
 // the internal unit of its quantity.
 #pragma once
 
-#include "tables/real48.h"
+#include "common/real48.h"
 #include "units/quantity.h"
 #include "units/unit_factor_tables.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/table_source.h"
 #include "units/value_conversion.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "api/library_instance.h"
-#include "tables/real48.h"
+#include "common/real48.h"
 #include "tables/saturation_state.h"
 #include "units/quantity.h"
 

@@ -178,6 +178,8 @@ LibraryInstance::~LibraryInstance() {
     if (handle_) ::dlclose(handle_);
 }
 
+void *LibraryInstance::RawSymbol(const char *name) const { return ::dlsym(handle_, name); }
+
 void *LibraryInstance::Resolve(const char *name) {
     void *symbol = ::dlsym(handle_, name);
     if (!symbol) {

@@ -79,6 +79,13 @@ public:
     // Any property function by name; b is ignored by AQPPT and AQPTP.
     double *Call(std::string_view name, double a, double b = 0) const;
 
+    // Any other exported function of this copy, by name; nullptr when the
+    // library does not export it.
+    template <class Function>
+    Function Symbol(const char *name) const {
+        return reinterpret_cast<Function>(RawSymbol(name));
+    }
+
     // The double a property function answered, or a quiet NaN (and a test
     // failure naming this thread's last failure) when it returned no result.
     double Answer(const double *result) const;
@@ -114,6 +121,7 @@ public:
 
 private:
     void *Resolve(const char *name);
+    void *RawSymbol(const char *name) const;
 
     ScratchDirectory scratch_;
     void *handle_ = nullptr;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tables/real48.h"
+#include "common/real48.h"
 
 namespace rudid::testing {
 

@@ -1,12 +1,12 @@
 #include "support/real48_bytes.h"
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "support/test_files.h"
-#include "tables/failure.h"
-#include "tables/interpolation.h"
+#include "common/failure.h"
+#include "common/interpolation.h"
 #include "tables/saturation_state.h"
 
 namespace rudid {

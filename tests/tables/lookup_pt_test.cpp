@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "support/test_files.h"
-#include "tables/failure.h"
-#include "tables/interpolation.h"
+#include "common/failure.h"
+#include "common/interpolation.h"
 #include "tables/saturation_by_pressure.h"
 
 namespace rudid {

@@ -1,12 +1,12 @@
 #include "support/real48_bytes.h"
-#include "tables/real48.h"
+#include "common/real48.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 namespace {

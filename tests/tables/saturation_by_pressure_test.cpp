@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/test_files.h"
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 namespace {

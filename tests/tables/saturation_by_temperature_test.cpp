@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/test_files.h"
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 namespace {

@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "tables/failure.h"
-#include "tables/real48.h"
+#include "common/failure.h"
+#include "common/real48.h"
 #include "units/quantity.h"
 #include "units/unit_factor_tables.h"
 #include "units/unit_recognition.h"

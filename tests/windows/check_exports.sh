@@ -39,7 +39,26 @@ expected="1 AQPPT
 25 RudidLastErrorMessage
 26 RudidStartupMessage
 27 RudidEvaluate
-28 RudidDataDirectory"
+28 RudidDataDirectory
+30 RudidVersion
+31 RudidFunctionCount
+32 RudidFunctionIndex
+33 RudidFunctionName
+34 RudidFunctionArity
+35 RudidFunctionDescription
+36 RudidFunctionArgument
+37 RudidFunctionResult
+38 RudidQuantityName
+39 RudidInternalUnit
+40 RudidUnitCount
+41 RudidUnitName
+42 RudidUnitSelectionWord
+43 RudidConfiguredUnit
+44 RudidToConfiguredUnit
+45 RudidFromConfiguredUnit
+46 RudidRangeCode
+47 RudidRangeMessage
+48 RudidFailureMessage"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"

@@ -3,8 +3,8 @@
 // is never skipped.
 #pragma once
 
-#include "tables/failure.h"
-#include "tables/real48.h"
+#include "common/failure.h"
+#include "common/real48.h"
 
 namespace rudid {
 

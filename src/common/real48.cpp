@@ -1,6 +1,6 @@
-#include "tables/real48.h"
+#include "common/real48.h"
 
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid::real48_detail {
 

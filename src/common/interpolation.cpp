@@ -1,6 +1,6 @@
-#include "tables/interpolation.h"
+#include "common/interpolation.h"
 
-#include "tables/failure.h"
+#include "common/failure.h"
 
 namespace rudid {
 

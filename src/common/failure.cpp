@@ -1,4 +1,4 @@
-#include "tables/failure.h"
+#include "common/failure.h"
 
 #include <cstdio>
 
