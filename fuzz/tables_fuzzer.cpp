@@ -11,7 +11,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 
 #include "loaded_library.h"
 
@@ -22,47 +21,53 @@ using rudid::testing::Bytes;
 using rudid::testing::LibraryInstance;
 
 // A table file in the instance's data directory and what it holds now.
-// Only the bytes that change are written, so that an input costs little
-// more than its calls.
+// Only the bytes that change are written, and the buffers are kept from one
+// input to the next, so that an input costs little more than its calls.
 class TableFile {
 public:
     TableFile(std::string path, const Bytes &written) : path_(std::move(path)), onDisk_(written) {}
 
+    // The contents the next Hold() gives the file; `present` false removes it.
+    Bytes &wanted() { return wanted_; }
+    bool present = true;
+
     // Not instrumented for coverage: comparing the bytes is the fuzzer's
     // own business, and traced it would cost more than the calls.
-    __attribute__((noinline, no_sanitize("coverage"))) void Hold(const std::optional<Bytes> &wanted) {
-        if (!wanted) {
-            if (onDisk_) ::unlink(path_.c_str());
-            onDisk_.reset();
+    __attribute__((noinline, no_sanitize("coverage"))) void Hold() {
+        if (!present) {
+            if (onDiskPresent_) ::unlink(path_.c_str());
+            onDiskPresent_ = false;
             return;
         }
         const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT, 0644);
         FUZZ_CHECK(fd >= 0, "cannot write " + path_);
-        const Bytes empty;
-        const Bytes &had = onDisk_ ? *onDisk_ : empty;
-        const std::size_t common = std::min(had.size(), wanted->size());
+        if (!onDiskPresent_) onDisk_.clear();
+        const std::size_t common = std::min(onDisk_.size(), wanted_.size());
         // The changed range, found block by block.
         constexpr std::size_t kBlock = 512;
         std::size_t first = 0;
-        while (first + kBlock <= common && std::memcmp(&had[first], &(*wanted)[first], kBlock) == 0) first += kBlock;
-        while (first < common && had[first] == (*wanted)[first]) ++first;
-        std::size_t last = wanted->size();
-        if (had.size() == wanted->size()) {
-            while (last >= first + kBlock && std::memcmp(&had[last - kBlock], &(*wanted)[last - kBlock], kBlock) == 0)
+        while (first + kBlock <= common && std::memcmp(&onDisk_[first], &wanted_[first], kBlock) == 0)
+            first += kBlock;
+        while (first < common && onDisk_[first] == wanted_[first]) ++first;
+        std::size_t last = wanted_.size();
+        if (onDisk_.size() == wanted_.size()) {
+            while (last >= first + kBlock && std::memcmp(&onDisk_[last - kBlock], &wanted_[last - kBlock], kBlock) == 0)
                 last -= kBlock;
-            while (last > first && had[last - 1] == (*wanted)[last - 1]) --last;
+            while (last > first && onDisk_[last - 1] == wanted_[last - 1]) --last;
         }
-        bool ok = ::ftruncate(fd, off_t(wanted->size())) == 0;
+        bool ok = ::ftruncate(fd, off_t(wanted_.size())) == 0;
         if (last > first)
-            ok = ok && ::pwrite(fd, wanted->data() + first, last - first, off_t(first)) == ssize_t(last - first);
+            ok = ok && ::pwrite(fd, wanted_.data() + first, last - first, off_t(first)) == ssize_t(last - first);
         ::close(fd);
         FUZZ_CHECK(ok, "cannot write " + path_);
-        onDisk_ = wanted;
+        onDisk_.swap(wanted_);
+        onDiskPresent_ = true;
     }
 
 private:
     std::string path_;
-    std::optional<Bytes> onDisk_;
+    Bytes onDisk_, wanted_;
+    bool onDiskPresent_ = true;
 };
 
 struct Scene {
@@ -102,15 +107,16 @@ float SingleFrom(FuzzedDataProvider &data) {
 }
 
 // What one table file holds for this input, from its base contents.
-std::optional<Bytes> ContentsFrom(FuzzedDataProvider &data, const Bytes &base) {
+__attribute__((noinline)) void ContentsFrom(FuzzedDataProvider &data, const Bytes &base, TableFile &file) {
+    Bytes &bytes = file.wanted();
+    file.present = true;
+    bytes.assign(base.begin(), base.end());  // into the buffer kept from the last input
     switch (data.ConsumeIntegralInRange(0, 6)) {
         case 0:
-        case 1: return base;
-        case 2: return Bytes(base.begin(), base.begin() + std::ptrdiff_t(data.ConsumeIntegralInRange<std::size_t>(
-                                                              0, base.size())));
+        case 1: return;
+        case 2: bytes.resize(data.ConsumeIntegralInRange<std::size_t>(0, base.size())); return;
         case 3:
         case 4: {
-            Bytes bytes = base;
             const std::size_t singles = bytes.size() / 4;
             for (int patch = data.ConsumeIntegralInRange(1, 4); patch > 0; --patch) {
                 if (data.ConsumeBool()) {
@@ -125,10 +131,15 @@ std::optional<Bytes> ContentsFrom(FuzzedDataProvider &data, const Bytes &base) {
                         if (at < bytes.size()) bytes[at] = byte;
                 }
             }
-            return bytes;
+            return;
         }
-        case 5: return data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange<std::size_t>(0, 4096));
-        default: return std::nullopt;
+        case 5: {
+            const std::vector<std::uint8_t> raw =
+                data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange<std::size_t>(0, 4096));
+            bytes.assign(raw.begin(), raw.end());
+            return;
+        }
+        default: file.present = false; return;
     }
 }
 
@@ -157,7 +168,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     const double b = ArgumentFrom(data);
     const std::uint16_t word = HostControlWord(data);
     const std::vector<const Bytes *> &base = data.ConsumeBool() ? scene.synthetic : scene.shipped;
-    for (int k = 0; k < 3; ++k) scene.files[k].Hold(ContentsFrom(data, *base[k]));
+    for (int k = 0; k < 3; ++k) {
+        ContentsFrom(data, *base[k], scene.files[k]);
+        scene.files[k].Hold();
+    }
 
     const Outcome single = CheckedCall(scene.functions, index, a, b, word);
     CheckBatchRow(scene.functions, index, a, b, single, word);
