@@ -37,7 +37,7 @@ for target in exports tables evaluate startup; do
   cp fuzz/corpus/$target/* "build-fuzz/corpus/$target/"
   (cd build-fuzz && nice -n 10 fuzz/fuzz_$target -max_total_time="$RUDID_FUZZ_SECONDS" -print_final_stats=1 \
      "corpus/$target" 2>"fuzz-$target.log") || { tail -n 40 "build-fuzz/fuzz-$target.log" >&2; exit 1; }
-  grep -E "^#[0-9]+ +DONE" "build-fuzz/fuzz-$target.log" | sed "s/^/fuzz_$target: /" >&2
+  grep -E "^#[0-9]+[[:space:]]+DONE" "build-fuzz/fuzz-$target.log" | sed "s/^/fuzz_$target: /" >&2 || true
 done
 
 if [[ "${RUDID_WITH_WINDOWS:-1}" == 1 && -x tools/test_windows.sh ]]; then
