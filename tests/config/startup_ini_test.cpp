@@ -96,8 +96,11 @@ TEST_F(StartupIniTest, EmptyValueGivesAnEmptyTextAndTheRootDirectory) {
 }
 
 TEST_F(StartupIniTest, LineOfAnyLengthIsOneLine) {
-    // A comment longer than any buffer must not spill into a line of its own.
-    const std::string comment = ";" + std::string(10000 - 10, 'x') + "DIR=/evil";
+    // A comment longer than any buffer must not spill into a line of its own:
+    // 10,000 characters with "DIR=/evil" where a 4096-byte reader's third
+    // piece would begin.
+    std::string comment = ";" + std::string(2 * 4095 - 1, 'x') + "DIR=/evil";
+    comment.resize(10000, ' ');
     EXPECT_EQ(ValueFrom("[STARTUP]\n" + comment + "\nDIR=/good\n"), "/good");
     for (std::size_t length : {4094u, 4095u, 4096u, 4097u, 8191u, 8192u})
         EXPECT_EQ(ValueFrom("[STARTUP]\n;" + std::string(length, 'y') + "DIR=/evil\nDIR=/good\n"), "/good")
