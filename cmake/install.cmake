@@ -106,3 +106,5 @@ set(_rudid_install_time [=[
 ]=])
 string(CONFIGURE "${_rudid_install_time}" _rudid_install_time @ONLY)
 install(CODE "${_rudid_install_time}")
+
+include(${CMAKE_CURRENT_LIST_DIR}/install_python.cmake)

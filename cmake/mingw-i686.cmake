@@ -1,7 +1,8 @@
-# Cross build of the 32-bit Windows DLL with mingw-w64 (Debian packages
-# g++-mingw-w64-i686-posix / gcc-mingw-w64-i686-posix).
-#
-#   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# Toolchain of the cross build of the 32-bit Windows DLL with mingw-w64
+# (Debian packages g++-mingw-w64-i686-posix / gcc-mingw-w64-i686-posix). The
+# native build uses it for its external project <build>/win32
+# (cmake/windows_dll.cmake); build the DLL with tools/test_windows.sh or
+# `cmake --build build --target rudid_win32`.
 #
 # The -posix variant of the compiler is used: its C++ runtime has std::mutex,
 # std::thread and std::call_once (the -win32 variant of GCC 12 has none of

@@ -67,36 +67,73 @@ extern "C" {
  * first parameter is the failure code. Not continuable. */
 #define RUDID_EXCEPTION_CODE 0xE0520000u
 
-/* Saturation line */
-RUDID_API double *RUDID_CALL AQPPT(double pressure);                      /* saturation temperature */
-RUDID_API double *RUDID_CALL AQPTP(double temperature);                   /* saturation pressure */
-RUDID_API double *RUDID_CALL AQPTQH(double temperature, double quality);  /* enthalpy of the mixture */
-RUDID_API double *RUDID_CALL AQPTQS(double temperature, double quality);  /* entropy of the mixture */
-RUDID_API double *RUDID_CALL AQPTQV(double temperature, double quality);  /* specific volume of the mixture */
-RUDID_API double *RUDID_CALL AQPPQH(double pressure, double quality);
-RUDID_API double *RUDID_CALL AQPPQS(double pressure, double quality);
-RUDID_API double *RUDID_CALL AQPPQV(double pressure, double quality);
+/* The property functions
+ *
+ * One row per function, in ordinal order (the Windows DLL exports each by
+ * name and by this ordinal):
+ *
+ *   X(name, ordinal, arity, argument 1, argument 2, result,
+ *     lookup, output, refusal, description)
+ *
+ *   arity        1 or 2; a one-argument function has RUDID_NO_QUANTITY as
+ *                its argument 2
+ *   argument 1/2, result
+ *                quantity codes (below); RUDID_QUALITY for a vapour fraction
+ *   lookup       the table lookup that answers the function:
+ *                SaturationByPressure, SaturationByTemperature (the
+ *                saturation line), PressureTemperature (single phase),
+ *                PressureEnthalpy, PressureEntropy, PressureVolume (the
+ *                inverse lookups)
+ *   output       which of the lookup's outputs the function returns, from 0:
+ *                saturation: level, vf, vg, hf, hg, sf, sg (with a quality,
+ *                the liquid one, mixed with the next by the quality);
+ *                single phase: v, h, s; inverse: T, the other two of v, h
+ *                and s in that order, quality
+ *   refusal      the error code when the lookup refuses a state that passed
+ *                the range tests; 0 when it refuses none
+ *   description  one line, as RudidFunctionDescription() gives it
+ *
+ * Expand the list with a macro X of these ten parameters, for example to
+ * make a table of names and ordinals:
+ *
+ *   #define ROW(name, ordinal, ...) { #name, ordinal },
+ *   RUDID_PROPERTY_FUNCTIONS(ROW)
+ */
+#define RUDID_PROPERTY_FUNCTIONS(X) \
+  /* The saturation line */ \
+  X(AQPPT,   1, 1, RUDID_PRESSURE,    RUDID_NO_QUANTITY,       RUDID_TEMPERATURE,       SaturationByPressure,    0, 0, "saturation temperature at a pressure") \
+  X(AQPTP,   2, 1, RUDID_TEMPERATURE, RUDID_NO_QUANTITY,       RUDID_PRESSURE,          SaturationByTemperature, 0, 0, "saturation pressure at a temperature") \
+  X(AQPTQH,  3, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByTemperature, 3, 0, "enthalpy of the saturated mixture") \
+  X(AQPTQS,  4, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByTemperature, 5, 0, "entropy of the saturated mixture") \
+  X(AQPTQV,  5, 2, RUDID_TEMPERATURE, RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByTemperature, 1, 0, "specific volume of the saturated mixture") \
+  X(AQPPQH,  6, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTHALPY, SaturationByPressure,    3, 0, "enthalpy of the saturated mixture") \
+  X(AQPPQS,  7, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_ENTROPY,  SaturationByPressure,    5, 0, "entropy of the saturated mixture") \
+  X(AQPPQV,  8, 2, RUDID_PRESSURE,    RUDID_QUALITY,           RUDID_SPECIFIC_VOLUME,   SaturationByPressure,    1, 0, "specific volume of the saturated mixture") \
+  /* Compressed liquid, superheated and supercritical steam */ \
+  X(AQPPTH,  9, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTHALPY, PressureTemperature,     1, RUDID_ON_SATURATION_LINE, "enthalpy at pressure and temperature") \
+  X(AQPPTS, 10, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_ENTROPY,  PressureTemperature,     2, RUDID_ON_SATURATION_LINE, "entropy at pressure and temperature") \
+  X(AQPPTV, 11, 2, RUDID_PRESSURE,    RUDID_TEMPERATURE,       RUDID_SPECIFIC_VOLUME,   PressureTemperature,     0, RUDID_ON_SATURATION_LINE, "specific volume at pressure and temperature") \
+  /* From pressure and enthalpy, entropy or specific volume; the quality is \
+     0 or 1 outside the two-phase region */ \
+  X(AQPPHT, 12, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_TEMPERATURE,       PressureEnthalpy,        0, RUDID_ENTHALPY_OUTSIDE_TABLE, "temperature at pressure and enthalpy") \
+  X(AQPPHS, 13, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_ENTROPY,  PressureEnthalpy,        2, RUDID_ENTHALPY_OUTSIDE_TABLE, "entropy at pressure and enthalpy") \
+  X(AQPPHV, 14, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_VOLUME,   PressureEnthalpy,        1, RUDID_ENTHALPY_OUTSIDE_TABLE, "specific volume at pressure and enthalpy") \
+  X(AQPPHQ, 15, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTHALPY, RUDID_QUALITY,           PressureEnthalpy,        3, RUDID_ENTHALPY_OUTSIDE_TABLE, "quality at pressure and enthalpy") \
+  X(AQPPST, 16, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_TEMPERATURE,       PressureEntropy,         0, RUDID_ENTROPY_OUTSIDE_TABLE,  "temperature at pressure and entropy") \
+  X(AQPPSH, 17, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_ENTHALPY, PressureEntropy,         2, RUDID_ENTROPY_OUTSIDE_TABLE,  "enthalpy at pressure and entropy") \
+  X(AQPPSV, 18, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_SPECIFIC_VOLUME,   PressureEntropy,         1, RUDID_ENTROPY_OUTSIDE_TABLE,  "specific volume at pressure and entropy") \
+  X(AQPPSQ, 19, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_ENTROPY,  RUDID_QUALITY,           PressureEntropy,         3, RUDID_ENTROPY_OUTSIDE_TABLE,  "quality at pressure and entropy") \
+  X(AQPPVT, 20, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_TEMPERATURE,       PressureVolume,          0, RUDID_VOLUME_OUTSIDE_TABLE,   "temperature at pressure and specific volume") \
+  X(AQPPVH, 21, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTHALPY, PressureVolume,          1, RUDID_VOLUME_OUTSIDE_TABLE,   "enthalpy at pressure and specific volume") \
+  X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "entropy at pressure and specific volume") \
+  X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality at pressure and specific volume")
 
-/* Compressed liquid, superheated and supercritical steam */
-RUDID_API double *RUDID_CALL AQPPTH(double pressure, double temperature);
-RUDID_API double *RUDID_CALL AQPPTS(double pressure, double temperature);
-RUDID_API double *RUDID_CALL AQPPTV(double pressure, double temperature);
-
-/* From pressure and enthalpy, entropy or specific volume: temperature,
- * the other properties and the quality (0 or 1 outside the two-phase
- * region). */
-RUDID_API double *RUDID_CALL AQPPHT(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHS(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHV(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPHQ(double pressure, double enthalpy);
-RUDID_API double *RUDID_CALL AQPPST(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSH(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSV(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPSQ(double pressure, double entropy);
-RUDID_API double *RUDID_CALL AQPPVT(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVH(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVS(double pressure, double volume);
-RUDID_API double *RUDID_CALL AQPPVQ(double pressure, double volume);
+/* The prototypes: double *AQPPT(double arg1), double *AQPTQH(double arg1,
+ * double arg2), ... */
+#define RUDID_PROPERTY_PROTOTYPE_1(name) RUDID_API double *RUDID_CALL name(double arg1);
+#define RUDID_PROPERTY_PROTOTYPE_2(name) RUDID_API double *RUDID_CALL name(double arg1, double arg2);
+#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, ...) RUDID_PROPERTY_PROTOTYPE_##arity(name)
+RUDID_PROPERTY_FUNCTIONS(RUDID_PROPERTY_PROTOTYPE)
 
 /* Batch evaluation
  *

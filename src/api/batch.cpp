@@ -43,9 +43,9 @@ int EvaluateRows(const ExportDescriptor &fn, std::size_t n, const double *first,
 extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
                                                   const double *arg2, double *result, int *failure) {
     using namespace rudid;
-    const int id = FindExport(name);
-    if (id < 0) return RUDID_UNKNOWN_FUNCTION;
-    const ExportDescriptor &fn = Describe(ExportId(id));
+    const std::optional<ExportId> id = FindExport(name);
+    if (!id) return RUDID_UNKNOWN_FUNCTION;
+    const ExportDescriptor &fn = Describe(*id);
     if (n == 0) return 0;
     if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2)) return RUDID_BAD_ARGUMENTS;
 

@@ -13,44 +13,38 @@ namespace rudid {
 
 namespace {
 
+// Every name a selection can give for the quantities of the exports is
+// recognised (a test holds the lists and tables to that).
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);
-    const char *unit = "";
-    UnitNameFor(code, config.unitSelections, &unit);
-    UnitFactor factor{};
-    int failed = 0;
-    RecogniseUnit(code, unit, &factor, &failed);
-    return Real48ToExtended(factor);
-}
-
-int FirstQuantity(const ExportDescriptor &fn) {
-    return fn.family == ExportFamily::SaturationByTemperature ? Temperature : Pressure;
+    const char *unit = UnitNameFor(code, config.unitSelections);
+    return Real48ToExtended(RecogniseUnit(code, unit).value_or(UnitFactor{}));
 }
 
 // Returns 0 when the arguments pass, else the error code of the first test
 // that fails.
-double RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
+int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
     const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
-            if (first < kLowestPressure) return -1001.0;
-            if (first > kCriticalPressure) return -1004.0;
+            if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
+            if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::SaturationByTemperature:
-            if (first < 0) return -1002.0;
-            if (first > kCriticalTemperature) return -1005.0;
+            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
+            if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
             break;
         case ExportFamily::PressureTemperature:
-            if (first < kLowestPressure || first > kHighestPressure) return -1001.0;
-            if (second > kHighestTemperature || second < 0) return -1002.0;
+            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
+            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
             break;
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume:
-            if (first < kLowestPressure || first > kHighestPressure) return -1001.0;
+            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
             break;
     }
-    if (quality && (second < 0 || second > 1)) return -1003.0;
+    if (quality && (second < 0 || second > 1)) return RUDID_QUALITY_OUT_OF_RANGE;
     return 0;
 }
 
@@ -108,7 +102,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
     ExportUnits units{};
-    units.first = FactorFor(config, FirstQuantity(fn));
+    units.first = FactorFor(config, fn.firstArgument);
     if (fn.arguments == 2 && fn.secondArgument != kQuality) units.second = FactorFor(config, fn.secondArgument);
     if (fn.resultQuantity != kQuality) units.result = FactorFor(config, fn.resultQuantity);
     return units;
@@ -120,17 +114,17 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     // both are converted before the first range test.
     Extended a = RoundToReal48(first);
     Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
-    a = ConvertWidened(QuantityCode(FirstQuantity(fn)), 0, a, units.first);
+    a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
     if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ConvertWidened(QuantityCode(fn.secondArgument), 0, b, units.second);
+        b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 
-    const double refused = RangeTest(fn, a, b);
+    const int refused = RangeTest(fn, a, b);
     if (refused != 0) return refused;
 
     Extended result;
     if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
     if (fn.resultQuantity != kQuality)
-        result = ConvertWidened(QuantityCode(fn.resultQuantity), 1, result, units.result);
+        result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }

@@ -1,20 +1,24 @@
 // The 23 property functions as data: what each takes, how its arguments are
 // tested, which lookup answers it and which output it returns. One call
-// skeleton runs them all.
+// skeleton runs them all. Every fact comes from the list of the public
+// header, RUDID_PROPERTY_FUNCTIONS.
 #pragma once
 
+#include <optional>
+
+#include "rudid32.h"
 #include "units/quantity.h"
 
 namespace rudid {
 
 enum class ExportId : int {
-    AQPPT, AQPTP, AQPTQH, AQPTQS, AQPTQV, AQPPQH, AQPPQS, AQPPQV,
-    AQPPTH, AQPPTS, AQPPTV,
-    AQPPHT, AQPPHS, AQPPHV, AQPPHQ,
-    AQPPST, AQPPSH, AQPPSV, AQPPSQ,
-    AQPPVT, AQPPVH, AQPPVS, AQPPVQ,
+#define RUDID_EXPORT_ID(name, ...) name,
+    RUDID_PROPERTY_FUNCTIONS(RUDID_EXPORT_ID)
+#undef RUDID_EXPORT_ID
 };
-constexpr int kExportCount = 23;
+#define RUDID_EXPORT_ONE(...) +1
+constexpr int kExportCount = 0 RUDID_PROPERTY_FUNCTIONS(RUDID_EXPORT_ONE);
+#undef RUDID_EXPORT_ONE
 
 // How an export tests its arguments and which lookup it asks.
 enum class ExportFamily : int {
@@ -26,27 +30,32 @@ enum class ExportFamily : int {
     PressureVolume,
 };
 
-// An argument that is a quality carries no quantity and is never converted.
-constexpr int kQuality = -1;
+// An argument or result that is a quality carries no quantity and is never
+// converted.
+constexpr int kQuality = RUDID_QUALITY;
+// The second argument of a one-argument export.
+constexpr int kNoQuantity = RUDID_NO_QUANTITY;
 
 struct ExportDescriptor {
     const char *name;
-    int arguments;        // 1 or 2
+    int ordinal;           // the Windows DLL's export ordinal
+    int arguments;         // 1 or 2
+    int firstArgument;     // QuantityCode of argument 1
+    int secondArgument;    // QuantityCode of argument 2, kQuality or kNoQuantity
+    int resultQuantity;    // QuantityCode, or kQuality for a quality result
     ExportFamily family;
-    int secondArgument;   // QuantityCode of argument 2, or kQuality
     // The output taken from the lookup, counted from 0 in the lookup's order
     // (saturation: level, vf, vg, hf, hg, sf, sg; LookupPT: v, h, s;
     // inverse: T, second, third, quality). A two-argument saturation export
     // mixes `output` (liquid) and `output + 1` (vapour) by the quality.
     int output;
-    int resultQuantity;   // QuantityCode, or kQuality for a quality result
-    double lookupRefusal; // result when the lookup refuses the state
-    const char *description;  // one line, e.g. "enthalpy at pressure and temperature"
+    double lookupRefusal;  // result when the lookup refuses the state
+    const char *description;
 };
 
 const ExportDescriptor &Describe(ExportId id);
 
-// The export of that name, or -1.
-int FindExport(const char *name);
+// The export of that name (exact case), if there is one.
+std::optional<ExportId> FindExport(const char *name);
 
 }  // namespace rudid

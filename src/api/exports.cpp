@@ -4,10 +4,12 @@
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
+#include <cstring>
+
 #include "api/call_frame.h"
 #include "api/last_failure.h"
-#include "platform/platform.h"
 #include "common/failure.h"
+#include "platform/platform.h"
 
 namespace rudid {
 
@@ -17,19 +19,31 @@ namespace {
 // the call returns and no other thread's call can disturb it.
 thread_local double tResultSlots[kExportCount];
 
-double *RunExport(ExportId id, double first, double second) {
+// The arguments arrive as the addresses of the caller's doubles and are read
+// only once the library's control word is in force. Copying a double by
+// value may run it through the x87 unit (fldl/fstpl on i686), and loading a
+// signalling NaN under a host word that unmasks invalid operations traps.
+double ArgumentAt(const double *argument) {
+    double value = 0;
+    if (argument) std::memcpy(&value, argument, sizeof value);
+    return value;
+}
+
+__attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failure = 0;
     try {
         const StartupConfiguration &config = Startup();
         const ExportDescriptor &fn = Describe(id);
         const TableSource tables = FileTableSource(config.dataDirectory);
-        tResultSlots[int(id)] = EvaluateExport(fn, ResolveUnits(fn, config), tables, first, second);
+        tResultSlots[int(id)] = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first),
+                                               ArgumentAt(second));
+        RecordLastFailure(0);
     } catch (const LibraryFailure &f) {
         failure = f.code;
+        RecordLastFailure(f.code, f.path);
     }
     platform::LeaveLibraryArithmetic(saved);
-    RecordLastFailure(failure);
     if (failure != 0) return platform::FailExport(failure);
     return &tResultSlots[int(id)];
 }
@@ -43,29 +57,15 @@ using rudid::RunExport;
 
 extern "C" {
 
-RUDID_API double *RUDID_CALL AQPPT(double p) { return RunExport(ExportId::AQPPT, p, 0); }
-RUDID_API double *RUDID_CALL AQPTP(double t) { return RunExport(ExportId::AQPTP, t, 0); }
-RUDID_API double *RUDID_CALL AQPTQH(double t, double x) { return RunExport(ExportId::AQPTQH, t, x); }
-RUDID_API double *RUDID_CALL AQPTQS(double t, double x) { return RunExport(ExportId::AQPTQS, t, x); }
-RUDID_API double *RUDID_CALL AQPTQV(double t, double x) { return RunExport(ExportId::AQPTQV, t, x); }
-RUDID_API double *RUDID_CALL AQPPQH(double p, double x) { return RunExport(ExportId::AQPPQH, p, x); }
-RUDID_API double *RUDID_CALL AQPPQS(double p, double x) { return RunExport(ExportId::AQPPQS, p, x); }
-RUDID_API double *RUDID_CALL AQPPQV(double p, double x) { return RunExport(ExportId::AQPPQV, p, x); }
-RUDID_API double *RUDID_CALL AQPPTH(double p, double t) { return RunExport(ExportId::AQPPTH, p, t); }
-RUDID_API double *RUDID_CALL AQPPTS(double p, double t) { return RunExport(ExportId::AQPPTS, p, t); }
-RUDID_API double *RUDID_CALL AQPPTV(double p, double t) { return RunExport(ExportId::AQPPTV, p, t); }
-RUDID_API double *RUDID_CALL AQPPHT(double p, double h) { return RunExport(ExportId::AQPPHT, p, h); }
-RUDID_API double *RUDID_CALL AQPPHS(double p, double h) { return RunExport(ExportId::AQPPHS, p, h); }
-RUDID_API double *RUDID_CALL AQPPHV(double p, double h) { return RunExport(ExportId::AQPPHV, p, h); }
-RUDID_API double *RUDID_CALL AQPPHQ(double p, double h) { return RunExport(ExportId::AQPPHQ, p, h); }
-RUDID_API double *RUDID_CALL AQPPST(double p, double s) { return RunExport(ExportId::AQPPST, p, s); }
-RUDID_API double *RUDID_CALL AQPPSH(double p, double s) { return RunExport(ExportId::AQPPSH, p, s); }
-RUDID_API double *RUDID_CALL AQPPSV(double p, double s) { return RunExport(ExportId::AQPPSV, p, s); }
-RUDID_API double *RUDID_CALL AQPPSQ(double p, double s) { return RunExport(ExportId::AQPPSQ, p, s); }
-RUDID_API double *RUDID_CALL AQPPVT(double p, double v) { return RunExport(ExportId::AQPPVT, p, v); }
-RUDID_API double *RUDID_CALL AQPPVH(double p, double v) { return RunExport(ExportId::AQPPVH, p, v); }
-RUDID_API double *RUDID_CALL AQPPVS(double p, double v) { return RunExport(ExportId::AQPPVS, p, v); }
-RUDID_API double *RUDID_CALL AQPPVQ(double p, double v) { return RunExport(ExportId::AQPPVQ, p, v); }
+#define RUDID_EXPORT_WRAPPER_1(name) \
+    RUDID_API double *RUDID_CALL name(double arg1) { return RunExport(ExportId::name, &arg1, nullptr); }
+#define RUDID_EXPORT_WRAPPER_2(name)                                     \
+    RUDID_API double *RUDID_CALL name(double arg1, double arg2) {        \
+        return RunExport(ExportId::name, &arg1, &arg2);                  \
+    }
+#define RUDID_EXPORT_WRAPPER(name, ordinal, arity, ...) RUDID_EXPORT_WRAPPER_##arity(name)
+RUDID_PROPERTY_FUNCTIONS(RUDID_EXPORT_WRAPPER)
+#undef RUDID_EXPORT_WRAPPER
 
 RUDID_API int RUDID_CALL RudidLastError(void) { return rudid::LastFailureCode(); }
 RUDID_API const char *RUDID_CALL RudidLastErrorMessage(void) { return rudid::LastFailureMessage(); }

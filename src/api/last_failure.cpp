@@ -1,23 +1,33 @@
 #include "api/last_failure.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "common/failure.h"
+#include "platform/platform.h"
 
 namespace rudid {
 
 namespace {
 
+constexpr int kMessageSize = 64;  // longer than every failure code's message
+
 thread_local int tCode = 0;
-thread_local char tMessage[64] = "";
+thread_local char tMessage[kMessageSize + kMaxPathSize] = "";
 
 }  // namespace
 
-void RecordLastFailure(int code) {
-    if (code == tCode) return;
+void RecordLastFailure(int code, const char *path) {
     tCode = code;
-    if (code == 0)
+    if (code == 0) {
         tMessage[0] = '\0';
-    else
-        FailureMessage(code, tMessage, sizeof tMessage);
+        return;
+    }
+    FailureMessage(code, tMessage, kMessageSize);
+    if (platform::kFailureMessageNamesFile && path && path[0] != '\0') {
+        const std::size_t length = std::strlen(tMessage);
+        std::snprintf(tMessage + length, sizeof tMessage - length, ": %s", path);
+    }
 }
 
 int LastFailureCode() { return tCode; }

@@ -3,9 +3,12 @@
 
 namespace rudid {
 
-// 0 clears the record: the call answered.
-void RecordLastFailure(int code);
+// Code 0 clears the record: the call answered. path names the file that
+// failed; null or "" when the failure concerns none.
+void RecordLastFailure(int code, const char *path = nullptr);
 int LastFailureCode();
-const char *LastFailureMessage();  // "" when the code is 0
+// "" when the code is 0; else the code's message, followed on platforms
+// whose messages name the file by ": " and the path of the failing file.
+const char *LastFailureMessage();
 
 }  // namespace rudid

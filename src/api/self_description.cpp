@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <strings.h>
 
 #include "api/export_table.h"
@@ -31,18 +32,9 @@ const ExportDescriptor *DescriptorAt(int function) {
 
 bool IsQuantityCode(int quantity) { return quantity >= 0 && quantity < kQuantityCodeCount; }
 
-int ResultQuantity(const ExportDescriptor &fn) {
-    return fn.resultQuantity == kQuality ? RUDID_QUALITY : fn.resultQuantity;
-}
-
-int FirstArgumentQuantity(const ExportDescriptor &fn) {
-    return fn.family == ExportFamily::SaturationByTemperature ? RUDID_TEMPERATURE : RUDID_PRESSURE;
-}
-
 const char *ConfiguredUnitName(int quantity) {
-    const char *name = "";
-    UnitNameFor(QuantityCode(quantity), Startup().unitSelections, &name);
-    return name;
+    const char *name = UnitNameFor(QuantityCode(quantity), Startup().unitSelections);
+    return name ? name : "";
 }
 
 // Converts between the internal and the configured unit with the factor the
@@ -50,13 +42,14 @@ const char *ConfiguredUnitName(int quantity) {
 double ConvertConfigured(int quantity, double value, bool intoConfigured) {
     if (quantity == RUDID_QUALITY) return value;
     if (!IsQuantityCode(quantity)) return NAN;
-    UnitFactor factor{};
-    int failed = 1;
-    RecogniseUnit(QuantityCode(quantity), ConfiguredUnitName(quantity), &factor, &failed);
-    if (failed != 0 || UnitListFor(QuantityCode(quantity)).names == nullptr) return NAN;
+    const std::optional<UnitFactor> factor =
+        RecogniseUnit(QuantityCode(quantity), ConfiguredUnitName(quantity));
+    if (!factor || UnitListFor(QuantityCode(quantity)).names == nullptr) return NAN;
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    const Extended converted = ConvertWidened(QuantityCode(quantity), intoConfigured ? 1 : 0,
-                                              Extended(value), Real48ToExtended(factor));
+    const QuantityCode code = QuantityCode(quantity);
+    const Extended widenedFactor = Real48ToExtended(*factor);
+    const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
+                                              : ToInternalUnit(code, Extended(value), widenedFactor);
     const double result = double(converted);
     platform::LeaveLibraryArithmetic(saved);
     return result;
@@ -112,13 +105,12 @@ RUDID_API const char *RUDID_CALL RudidFunctionDescription(int function) {
 RUDID_API int RUDID_CALL RudidFunctionArgument(int function, int position) {
     const ExportDescriptor *fn = DescriptorAt(function);
     if (fn == nullptr || position < 1 || position > fn->arguments) return RUDID_NO_QUANTITY;
-    if (position == 1) return FirstArgumentQuantity(*fn);
-    return fn->secondArgument == kQuality ? RUDID_QUALITY : fn->secondArgument;
+    return position == 1 ? fn->firstArgument : fn->secondArgument;
 }
 
 RUDID_API int RUDID_CALL RudidFunctionResult(int function) {
     const ExportDescriptor *fn = DescriptorAt(function);
-    return fn ? ResultQuantity(*fn) : RUDID_NO_QUANTITY;
+    return fn ? fn->resultQuantity : RUDID_NO_QUANTITY;
 }
 
 RUDID_API const char *RUDID_CALL RudidQuantityName(int quantity) {

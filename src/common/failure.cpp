@@ -1,10 +1,15 @@
 #include "common/failure.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace rudid {
 
-void RaiseFailure(int code) { throw LibraryFailure{code}; }
+void RaiseFailure(int code, const char *path) {
+    LibraryFailure failure{code, {}};
+    if (path) std::snprintf(failure.path, sizeof failure.path, "%s", path);
+    throw failure;
+}
 
 void FailureMessage(int code, char *buffer, int size) {
     const char *text = nullptr;

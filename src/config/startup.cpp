@@ -14,7 +14,7 @@ StartupConfiguration gStartup;  // written once, by LoadStartupConfiguration
 constexpr char kUnitFileName[] = "default.cfg";
 constexpr char kUnitFileMessage[] =
     "File is corrupt or missing! \"default.cfg\"is corrupt or missing!";
-constexpr int kUnitFileSize = 2 * kSelectionWords;  // 62 bytes; more is ignored
+constexpr int kUnitFileSize = 2 * kUnitSelectionWordCount;  // 62 bytes; more is ignored
 
 // Reads the selection words in file order. A short file fills the words it
 // covers (a trailing odd byte lands in the low-order byte of its word) and
@@ -38,9 +38,9 @@ bool ReadUnitSelections(const char *path, std::int16_t *words) {
 }  // namespace
 
 void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration) {
-    // Everything starts from zero, the reserved words and the message too,
-    // whatever the record held before.
-    *configuration = StartupConfiguration{};
+    // A short file leaves the words it does not reach at zero.
+    for (std::int16_t &word : configuration->unitSelections) word = 0;
+    configuration->startupMessage[0] = '\0';
     std::snprintf(configuration->dataDirectory, sizeof configuration->dataDirectory, "%s%c",
                   directoryValue, platform::kPathSeparator);
 

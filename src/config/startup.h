@@ -5,14 +5,13 @@
 
 #include <cstdint>
 
+#include "units/unit_selection.h"
+
 namespace rudid {
 
-constexpr int kSelectionWords = 31;  // 26 quantities and 5 reserved words
-
 struct StartupConfiguration {
-    // Word k is the unit selection of quantity code k (0..25); 26..30 are
-    // reserved and not interpreted.
-    std::int16_t unitSelections[kSelectionWords];
+    // Word k is the unit selection of quantity code k.
+    std::int16_t unitSelections[kUnitSelectionWordCount];
     // The INI value with one path separator appended.
     char dataDirectory[257];
     // Empty, or the message stored when default.cfg could not be read in full.

@@ -48,6 +48,11 @@ struct ArithmeticState {
 ArithmeticState EnterLibraryArithmetic();
 void LeaveLibraryArithmetic(ArithmeticState saved);
 
+// Whether RudidLastErrorMessage names the file that failed after the
+// code's message: on Linux it does ("File not found: /data/zarude.dat"); on
+// Windows the message is the code's alone, as hosts of the DLL expect.
+extern const bool kFailureMessageNamesFile;
+
 // Hands a failure to the host on the way out of an export, after the
 // arithmetic environment has been restored. On Linux it returns a null
 // result; on Windows it raises the library's exception and does not return.

@@ -23,12 +23,6 @@ inline void WriteControlWord(std::uint16_t word) {
     __asm__ __volatile__("fldcw %0" : : "m"(word) : "memory");
 }
 
-inline std::uint16_t ReadStatusWord() {
-    std::uint16_t word;
-    __asm__ __volatile__("fnstsw %0" : "=m"(word));
-    return word;
-}
-
 // Clears the exception flags of the status word. Used before the caller's
 // control word is put back: a flag that the library's masked arithmetic left
 // set would otherwise trap at the caller's next floating-point instruction

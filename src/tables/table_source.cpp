@@ -9,17 +9,15 @@ namespace rudid {
 
 namespace {
 
-constexpr std::size_t kMaxPath = 1024;
-
 void ReadFromFile(const TableSource &self, Table table, const ByteSpan *spans, int count,
                   std::uint8_t *out) {
-    char path[kMaxPath];
+    char path[kMaxPathSize];
     if (!TablePath(static_cast<const char *>(self.context), table, path, sizeof path))
         RaiseFailure(kInvalidFilename);
 
     platform::FileHandle file{};
     int code = platform::OpenForReading(path, &file);
-    if (code != 0) RaiseFailure(code);
+    if (code != 0) RaiseFailure(code, path);
     for (int i = 0; i < count && code == 0; ++i) {
         std::size_t got = 0;
         code = platform::ReadAt(file, spans[i].offset, out, spans[i].length, &got);
@@ -28,7 +26,7 @@ void ReadFromFile(const TableSource &self, Table table, const ByteSpan *spans, i
     }
     const int closeCode = platform::CloseFile(file);
     if (code == 0) code = closeCode;
-    if (code != 0) RaiseFailure(code);
+    if (code != 0) RaiseFailure(code, path);
 }
 
 }  // namespace

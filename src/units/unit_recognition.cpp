@@ -28,31 +28,21 @@ bool NormaliseUnitName(const char *in, char *out, std::size_t size) {
     return true;
 }
 
-void RecogniseUnit(QuantityCode code, const char *name, UnitFactor *factor, int *failed) {
-    *failed = 1;
+std::optional<UnitFactor> RecogniseUnit(QuantityCode code, const char *name) {
     const bool empty = name == nullptr || name[0] == '\0';
-    if (code == Dimensionless) {
-        // A number without unit: factor 1 whatever the name, but only the
-        // empty name counts as recognised.
-        *factor = kOne;
-        if (empty) *failed = 0;
-        return;
-    }
+    // A number without unit: only the empty name, with the factor 1.
+    if (code == Dimensionless) return empty ? std::optional<UnitFactor>(kOne) : std::nullopt;
     const RecognitionTable table = RecognitionTableFor(code);
-    if (table.rows == nullptr || empty) return;
+    if (table.rows == nullptr || empty) return std::nullopt;
 
     char upper[kNameBufferSize];
-    if (!NormaliseUnitName(name, upper, sizeof upper)) return;
+    if (!NormaliseUnitName(name, upper, sizeof upper)) return std::nullopt;
     for (int r = 0; r < table.rowCount; ++r) {
         const UnitNameRow &row = table.rows[r];
-        for (const char *candidate : row.names) {
-            if (candidate != nullptr && std::strcmp(candidate, upper) == 0) {
-                *factor = row.factor;
-                *failed = 0;
-                return;
-            }
-        }
+        for (const char *candidate : row.names)
+            if (candidate != nullptr && std::strcmp(candidate, upper) == 0) return row.factor;
     }
+    return std::nullopt;
 }
 
 }  // namespace rudid

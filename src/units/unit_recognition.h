@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
 #include "units/quantity.h"
 #include "units/unit_factor_tables.h"
@@ -15,11 +16,10 @@ namespace rudid {
 // not fit.
 bool NormaliseUnitName(const char *in, char *out, std::size_t size);
 
-// Looks the name up for the code. *failed is 0 when it was recognised, and
-// *factor then holds its factor; otherwise *failed is 1 and *factor is left
-// as it was. Dimensionless (25) recognises only the empty name, and sets
-// *factor to 1 for any name. Case of a to z is ignored; blanks are not
-// trimmed; the whole text must match.
-void RecogniseUnit(QuantityCode code, const char *name, UnitFactor *factor, int *failed);
+// The factor that the name stands for in the table of the code, or nothing
+// when the table does not hold the name. Dimensionless (25) recognises only
+// the empty name, with the factor 1. Case of a to z is ignored; blanks are
+// not trimmed; the whole text must match.
+std::optional<UnitFactor> RecogniseUnit(QuantityCode code, const char *name);
 
 }  // namespace rudid

@@ -41,6 +41,12 @@ constexpr UnitList ListOf(const char *const (&names)[N]) {
     return UnitList{names, static_cast<int>(N) - 1};
 }
 
+// The name at the selection when it lies in 0..lastIndex, else the first.
+const char *PickUnitName(const char *const *names, int selection, int lastIndex) {
+    if (selection < 0 || selection > lastIndex) return names[0];
+    return names[selection];
+}
+
 }  // namespace
 
 UnitList UnitListFor(QuantityCode code) {
@@ -69,22 +75,13 @@ UnitList UnitListFor(QuantityCode code) {
     }
 }
 
-const char *PickUnitName(const char *const *names, int selection, int lastIndex) {
-    if (selection < 0 || selection > lastIndex) return names[0];
-    return names[selection];
-}
-
-void UnitNameFor(QuantityCode code, const std::int16_t selections[kUnitSelectionWordCount],
-                 const char **name) {
-    if (code == Dimensionless) {
-        *name = "";
-        return;
-    }
+const char *UnitNameFor(QuantityCode code, const std::int16_t selections[kUnitSelectionWordCount]) {
+    if (code == Dimensionless) return "";
     const UnitList list = UnitListFor(code);
-    if (list.names == nullptr) return;
+    if (list.names == nullptr) return nullptr;
     // Per-degree quantities are named by the temperature scale in use.
     const int word = code == PerDegree ? Temperature : code;
-    *name = PickUnitName(list.names, selections[word], list.lastIndex);
+    return PickUnitName(list.names, selections[word], list.lastIndex);
 }
 
 }  // namespace rudid

@@ -9,8 +9,9 @@
 namespace rudid {
 
 // Number of selection words loaded from default.cfg; word k belongs to
-// quantity code k (words 26 to 30 are reserved).
+// quantity code k (words 26 to 30 are reserved and not interpreted).
 constexpr int kUnitSelectionWordCount = 31;
+static_assert(kUnitSelectionWordCount > kQuantityCodeCount);
 
 // A constant list of selectable unit names, in selection order, and the
 // index of its last name. Codes without a list have names == nullptr.
@@ -23,13 +24,10 @@ struct UnitList {
 // temperature; codes 11, 15 to 18 and 25, and codes past 25, have none.
 UnitList UnitListFor(QuantityCode code);
 
-// The name at the selection when it lies in 0..lastIndex, else the first.
-const char *PickUnitName(const char *const *names, int selection, int lastIndex);
-
-// Sets *name to the unit name that the selections choose for the code: code
-// 22 follows the temperature word, code 25 gives the empty text, and a code
-// without a list leaves *name as it was.
-void UnitNameFor(QuantityCode code, const std::int16_t selections[kUnitSelectionWordCount],
-                 const char **name);
+// The unit name that the selections choose for the code: the name at the
+// code's selection when it lies in the list, else the list's first. Code 22
+// follows the temperature word, code 25 gives the empty text, and a code
+// without a list gives null.
+const char *UnitNameFor(QuantityCode code, const std::int16_t selections[kUnitSelectionWordCount]);
 
 }  // namespace rudid

@@ -1,7 +1,5 @@
 #include "units/value_conversion.h"
 
-#include "units/unit_recognition.h"
-
 namespace rudid {
 
 namespace {
@@ -14,38 +12,34 @@ constexpr Extended kOneNinth = 1.0L / 9.0L;
 constexpr Extended kFahrenheitPerKelvin = 1.8L;
 constexpr Extended kCelsiusZeroInKelvin = 273.15L;
 
-Extended ConvertTemperature(Extended scale, int direction, Extended x) {
-    if (scale == 0) return x;  // Celsius, the internal scale: unchanged
+// The temperature scales that recognition gives in place of a factor.
+constexpr Extended kCelsiusScale = 0;
+constexpr Extended kFahrenheitScale = 1;
+
+enum class Direction { ToInternal, FromInternal };
+
+Extended ConvertTemperature(Extended scale, Direction direction, Extended x) {
+    if (scale == kCelsiusScale) return x;  // the internal scale: unchanged
     Extended result;
-    if (scale == 1) {  // Fahrenheit
-        result = direction == 0 ? ((x - kFahrenheitZero) * kFive) * kOneNinth
-                                : x * kFahrenheitPerKelvin + kFahrenheitZero;
+    if (scale == kFahrenheitScale) {
+        result = direction == Direction::ToInternal ? ((x - kFahrenheitZero) * kFive) * kOneNinth
+                                                    : x * kFahrenheitPerKelvin + kFahrenheitZero;
     } else {  // Kelvin, the only other scale the table holds
-        result = direction == 0 ? x - kCelsiusZeroInKelvin : x + kCelsiusZeroInKelvin;
+        result = direction == Direction::ToInternal ? x - kCelsiusZeroInKelvin : x + kCelsiusZeroInKelvin;
     }
     return RoundToReal48(result);
 }
 
 }  // namespace
 
-void ConvertValue(QuantityCode code, int direction, Real48 value, const char *unitName,
-                  Real48 *converted, int *failed) {
-    *failed = 1;
-    UnitFactor factor{};
-    RecogniseUnit(code, unitName, &factor, failed);
-    if (*failed != 0) return;
-    *converted = ConvertWithFactor(code, direction, value, factor);
+Extended ToInternalUnit(QuantityCode code, Extended value, Extended factor) {
+    if (code == Temperature) return ConvertTemperature(factor, Direction::ToInternal, value);
+    return RoundToReal48(value * factor);
 }
 
-Real48 ConvertWithFactor(QuantityCode code, int direction, Real48 value, UnitFactor factor) {
-    if (code == Temperature && IsZero(factor)) return value;  // Celsius: the bytes as they are
-    return ExtendedToReal48(
-        ConvertWidened(code, direction, Real48ToExtended(value), Real48ToExtended(factor)));
-}
-
-Extended ConvertWidened(QuantityCode code, int direction, Extended value, Extended factor) {
-    if (code == Temperature) return ConvertTemperature(factor, direction, value);
-    return RoundToReal48(direction == 0 ? value * factor : value / factor);
+Extended FromInternalUnit(QuantityCode code, Extended value, Extended factor) {
+    if (code == Temperature) return ConvertTemperature(factor, Direction::FromInternal, value);
+    return RoundToReal48(value / factor);
 }
 
 }  // namespace rudid

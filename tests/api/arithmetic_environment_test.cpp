@@ -8,6 +8,7 @@
 
 #include "api/expected_values.h"
 #include "platform/x87_control.h"
+#include "support/x87_state.h"
 
 namespace rudid::testing {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 const LibraryInstance &Lib() { return LibraryInstance::Standard(); }
 
 using platform::x87::ClearExceptionFlags;
-using platform::x87::ReadStatusWord;
+using rudid::testing::x87::ReadStatusWord;
 using platform::x87::WriteControlWord;
 using platform::x87::ReadControlWord;
 

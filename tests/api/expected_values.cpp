@@ -1,10 +1,12 @@
 #include "api/expected_values.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "common/interpolation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/table_source.h"
+#include "units/unit_recognition.h"
 #include "units/value_conversion.h"
 
 namespace rudid::testing {
@@ -24,11 +26,12 @@ double Widened(Real48 r) { return double(Real48ToExtended(r)); }
 double RoundedToReal48(long double x) { return Widened(R48(x)); }
 
 double Converted(QuantityCode code, int direction, double value, const char *unit) {
-    Real48 converted{};
-    int failed = 1;
-    ConvertValue(code, direction, R48(value), unit, &converted, &failed);
-    if (failed != 0) throw std::invalid_argument(std::string("unit not recognised: ") + unit);
-    return Widened(converted);
+    const std::optional<UnitFactor> factor = RecogniseUnit(code, unit);
+    if (!factor) throw std::invalid_argument(std::string("unit not recognised: ") + unit);
+    const Extended widened = Real48ToExtended(R48(value));
+    const Extended factorWidened = Real48ToExtended(*factor);
+    return double(direction == 0 ? ToInternalUnit(code, widened, factorWidened)
+                                 : FromInternalUnit(code, widened, factorWidened));
 }
 
 SaturationState SaturationAt(const LibraryInstance &lib, double pressure) {

@@ -20,11 +20,13 @@ const LibraryInstance &Lib() { return LibraryInstance::Standard(); }
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Whether the call returned no result with the failure code and message.
+// Whether the call returned no result with the failure code and message;
+// a failure on a table file names the file after the message.
 ::testing::AssertionResult FailsWith(const LibraryInstance &lib, const double *result, int code,
-                                     const char *message) {
+                                     const char *message, const char *file = nullptr) {
     if (result) return ::testing::AssertionFailure() << "answered " << *result;
-    if (lib.RudidLastError() != code || std::string(lib.RudidLastErrorMessage()) != message)
+    const std::string expected = file ? std::string(message) + ": " + lib.dataPrefix() + file : message;
+    if (lib.RudidLastError() != code || lib.RudidLastErrorMessage() != expected)
         return ::testing::AssertionFailure()
                << "failed with " << lib.RudidLastError() << " \"" << lib.RudidLastErrorMessage() << "\"";
     return ::testing::AssertionSuccess();
@@ -46,10 +48,10 @@ InstanceSetup Without(std::optional<Bytes> InstanceSetup::*table) {
 
 TEST(MissingTable, MissingSaturationByPressureFailsSubcriticalCallsOnly) {
     const LibraryInstance lib(Without(&InstanceSetup::saturationByPressure));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 2, "File not found"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPQH(1, 0.5), 2, "File not found"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(1, 50), 2, "File not found"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 2, "File not found", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPQH(1, 0.5), 2, "File not found", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(1, 50), 2, "File not found", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 2, "File not found", "zarude.dat"));
     // Supercritical states and saturation by temperature need no zarude.dat.
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPTH(300, 500)));
     EXPECT_EQ(*lib.AQPPTH(300, 500), Lib().Answer(Lib().AQPPTH(300, 500)));
@@ -59,31 +61,31 @@ TEST(MissingTable, MissingSaturationByPressureFailsSubcriticalCallsOnly) {
 
 TEST(MissingTable, MissingSaturationByTemperatureStillAnswersZeroCelsius) {
     const LibraryInstance lib(Without(&InstanceSetup::saturationByTemperature));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(100), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(100), 2, "File not found", "vevuzu.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPTP(0)));
     EXPECT_EQ(*lib.AQPTP(0), Lib().Answer(Lib().AQPTP(0)));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPTQS(0.01, 1), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPTQS(0.01, 1), 2, "File not found", "vevuzu.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPTQH(0.005, 0.5)));
 }
 
 TEST(MissingTable, MissingSinglePhaseTableFailsOutsideTheTwoPhaseRegion) {
     const LibraryInstance lib(Without(&InstanceSetup::singlePhase));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(1, 50), 2, "File not found"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPTV(300, 500), 2, "File not found"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 3000), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(1, 50), 2, "File not found", "didizar.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPTV(300, 500), 2, "File not found", "didizar.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 3000), 2, "File not found", "didizar.dat"));
     // A two-phase key is answered from zarude.dat alone.
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPHT(1, 1500)));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(300, 1500), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(300, 1500), 2, "File not found", "didizar.dat"));
 }
 
 TEST(MissingTable, RefusedStatesAreAnsweredWithoutAnyTable) {
     InstanceSetup setup;
     setup.unitFile = UnitFile({});
     const LibraryInstance lib(setup);
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 2, "File not found", "zarude.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPT(0.005)));
     EXPECT_EQ(*lib.AQPPT(0.005), kPressureOutOfRange);
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(10, 1e6), 2, "File not found"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(10, 1e6), 2, "File not found", "zarude.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPHT(1500, 3000)));
     EXPECT_EQ(*lib.AQPPHT(1500, 3000), kPressureOutOfRange);
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPTQH(100, 2)));
@@ -97,9 +99,9 @@ TEST(MissingTable, MissingDataDirectoryIsAnInvalidFilename) {
     const LibraryInstance lib(setup);
     EXPECT_STRNE(lib.RudidStartupMessage(), "");
     EXPECT_EQ(std::string(lib.RudidDataDirectory()), *setup.directory + "/");
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 3, "Invalid filename"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(100), 3, "Invalid filename"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(300, 500), 3, "Invalid filename"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 3, ("Invalid filename: " + *setup.directory + "/zarude.dat").c_str()));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(100), 3, ("Invalid filename: " + *setup.directory + "/vevuzu.dat").c_str()));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(300, 500), 3, ("Invalid filename: " + *setup.directory + "/didizar.dat").c_str()));
 }
 
 TEST(ShortTable, RecordsBeforeTheEndAreAnsweredAndThoseBeyondFail) {
@@ -110,13 +112,13 @@ TEST(ShortTable, RecordsBeforeTheEndAreAnsweredAndThoseBeyondFail) {
     const LibraryInstance lib(setup);
 
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPT(219)));  // records 289 and 290
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(220), 100, "Read beyond end of file"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(220), 100, "Read beyond end of file", "zarude.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPTP(47.5)));  // records 48 and 49
-    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(48), 100, "Read beyond end of file"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPTP(48), 100, "Read beyond end of file", "vevuzu.dat"));
     EXPECT_TRUE(AnsweredCleanly(lib, lib.AQPPTH(19.9, 300)));  // isobars 99 and 100
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(20, 300), 100, "Read beyond end of file"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(300, 1500), 100, "Read beyond end of file"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPST(20, 9.5), 100, "Read beyond end of file"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPTH(20, 300), 100, "Read beyond end of file", "didizar.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(300, 1500), 100, "Read beyond end of file", "didizar.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPST(20, 9.5), 100, "Read beyond end of file", "didizar.dat"));
 }
 
 TEST(ShortTable, FailedCallLeavesTheResultOfTheLastAnswerAlone) {
@@ -126,7 +128,7 @@ TEST(ShortTable, FailedCallLeavesTheResultOfTheLastAnswerAlone) {
     const double *first = lib.AQPPT(1);
     ASSERT_TRUE(first);
     const double answer = *first;
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(100), 100, "Read beyond end of file"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(100), 100, "Read beyond end of file", "zarude.dat"));
     EXPECT_EQ(*first, answer);
 }
 
@@ -144,8 +146,8 @@ TEST(UnreadableTable, ReadOnlyTablesAreRead) {
 TEST(UnreadableTable, DirectoryInPlaceOfATableIsAccessDenied) {
     const LibraryInstance lib(Without(&InstanceSetup::saturationByPressure));
     std::filesystem::create_directory(lib.directory().file("zarude.dat"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 5, "File access denied"));
-    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 5, "File access denied"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 5, "File access denied", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 5, "File access denied", "zarude.dat"));
 }
 
 TEST(UnrepresentableArgument, HugeInfiniteOrNaNFirstArgumentFailsWithOverflow) {

@@ -53,7 +53,8 @@ def test_failure_without_result_prints_message_and_code_with_exit_status_3(data)
 
 def test_missing_table_is_a_failure(data):
     (data.path / "zarude.dat").unlink()
-    assert "File not found (code 2)" in data.run("AQPPT", 10, check=3).stderr
+    missing = data.path / "zarude.dat"
+    assert f"File not found: {missing} (code 2)" in data.run("AQPPT", 10, check=3).stderr
 
 
 @pytest.mark.parametrize("arguments", [("AQPPT", "ten"), ("AQPPT", 1, 2), ("AQPPHT", 10), ("AQPPXX", 1)])

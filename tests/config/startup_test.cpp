@@ -30,7 +30,7 @@ std::vector<std::uint8_t> Words(std::initializer_list<int> values) {
 // 31 distinct words, some negative, some with both bytes in use.
 std::vector<std::uint8_t> FullFile() {
     std::vector<std::uint8_t> bytes;
-    for (int k = 0; k < kSelectionWords; ++k) {
+    for (int k = 0; k < kUnitSelectionWordCount; ++k) {
         const std::vector<std::uint8_t> w = Words({k % 3 == 0 ? -k - 1 : 0x0100 * k + 2 * k + 1});
         bytes.insert(bytes.end(), w.begin(), w.end());
     }
@@ -53,7 +53,7 @@ protected:
         return Load(dir_.path());
     }
     static void ExpectWords(const StartupConfiguration &c, const std::vector<int> &expected) {
-        for (int k = 0; k < kSelectionWords; ++k) {
+        for (int k = 0; k < kUnitSelectionWordCount; ++k) {
             const int want = k < int(expected.size()) ? expected[k] : 0;
             EXPECT_EQ(c.unitSelections[k], want) << "word " << k;
         }
@@ -66,7 +66,7 @@ TEST_F(LoadConfigurationTest, CompleteFileFillsAllWordsWithoutAMessage) {
     const std::vector<std::uint8_t> file = FullFile();
     ASSERT_EQ(file.size(), 62u);
     const StartupConfiguration c = LoadWith(file);
-    for (int k = 0; k < kSelectionWords; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
+    for (int k = 0; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
     EXPECT_STREQ(c.startupMessage, "");
 }
 
@@ -74,7 +74,7 @@ TEST_F(LoadConfigurationTest, BytesAfterTheLastWordAreIgnored) {
     std::vector<std::uint8_t> file = FullFile();
     file.insert(file.end(), {0x11, 0x22, 0x33, 0x44, 0x55});
     const StartupConfiguration c = LoadWith(file);
-    for (int k = 0; k < kSelectionWords; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
+    for (int k = 0; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
     EXPECT_STREQ(c.startupMessage, "");
 }
 
@@ -108,8 +108,8 @@ TEST_F(LoadConfigurationTest, FileWithoutTheReservedWordsKeepsAllSelectionsButSt
     std::vector<std::uint8_t> file = FullFile();
     file.resize(52);
     const StartupConfiguration c = LoadWith(file);
-    for (int k = 0; k < 26; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
-    for (int k = 26; k < kSelectionWords; ++k) EXPECT_EQ(c.unitSelections[k], 0) << "word " << k;
+    for (int k = 0; k < kQuantityCodeCount; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
+    for (int k = kQuantityCodeCount; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(c.unitSelections[k], 0) << "word " << k;
     EXPECT_EQ(std::string(c.startupMessage), kCorruptMessage);
 }
 
@@ -132,7 +132,7 @@ TEST_F(LoadConfigurationTest, ReadOnlyFileIsRead) {
     dir_.write("default.cfg", file);
     ASSERT_EQ(chmod(dir_.file("default.cfg").c_str(), 0444), 0);
     const StartupConfiguration c = Load(dir_.path());
-    for (int k = 0; k < kSelectionWords; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
+    for (int k = 0; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
     EXPECT_STREQ(c.startupMessage, "");
 }
 
@@ -167,7 +167,7 @@ TEST(LoadStartupConfiguration, ReadsTheIniFileThenDefaultCfg) {
         unsetenv("ZAREVIRU_INI");
 
     EXPECT_EQ(std::string(Startup().dataDirectory), dir.path() + "/");
-    for (int k = 0; k < kSelectionWords; ++k) EXPECT_EQ(Startup().unitSelections[k], WordAt(file, k)) << "word " << k;
+    for (int k = 0; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(Startup().unitSelections[k], WordAt(file, k)) << "word " << k;
     EXPECT_STREQ(Startup().startupMessage, "");
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -41,10 +42,9 @@ struct Selections {
     std::int16_t words[kUnitSelectionWordCount] = {};
 };
 
-std::string NameFor(QuantityCode code, const Selections &s, const char *before = "<unset>") {
-    const char *name = before;
-    UnitNameFor(code, s.words, &name);
-    return name;
+std::string NameFor(QuantityCode code, const Selections &s) {
+    const char *name = UnitNameFor(code, s.words);
+    return name ? name : "<none>";
 }
 
 TEST(UnitSelectionTest, SelectionOutsideTheListFallsBackToTheFirstName) {
@@ -102,7 +102,7 @@ TEST(UnitSelectionTest, CodesWithoutAListGiveNoName) {
     for (auto &word : s.words) word = 1;
     EXPECT_EQ(NameFor(Dimensionless, s), "");
     for (int code : {11, 15, 16, 17, 18, 26, 255})
-        EXPECT_EQ(NameFor(Code(code), s, "kept"), "kept") << "code " << code;
+        EXPECT_EQ(NameFor(Code(code), s), "<none>") << "code " << code;
 }
 
 // -------------------------------------------------------------- recognition
@@ -113,21 +113,18 @@ struct Recognition {
 };
 
 Recognition Recognise(int code, const char *name) {
-    Recognition r{-7, kUntouched};
-    RecogniseUnit(Code(code), name, &r.factor, &r.failed);
-    return r;
+    const std::optional<UnitFactor> factor = RecogniseUnit(Code(code), name);
+    return factor ? Recognition{0, *factor} : Recognition{1, kUntouched};
 }
 
 void ExpectRecognised(int code, const char *name, Extended factor) {
     const Recognition r = Recognise(code, name);
-    EXPECT_EQ(r.failed, 0) << "code " << code << " \"" << name << "\"";
+    EXPECT_EQ(r.failed, 0) << "code " << code << " \"" << (name ? name : "(null)") << "\"";
     EXPECT_EQ(Hex(r.factor), Hex(R(factor))) << "code " << code << " \"" << name << "\"";
 }
 
 void ExpectRefused(int code, const char *name) {
-    const Recognition r = Recognise(code, name);
-    EXPECT_EQ(r.failed, 1) << "code " << code << " \"" << name << "\"";
-    EXPECT_EQ(Hex(r.factor), Hex(kUntouched)) << "code " << code << " \"" << name << "\"";
+    EXPECT_EQ(Recognise(code, name).failed, 1) << "code " << code << " \"" << (name ? name : "(null)") << "\"";
 }
 
 TEST(NormaliseUnitNameTest, UpperCasesOnlyTheLettersAToZ) {
@@ -184,11 +181,10 @@ TEST(RecogniseUnitTest, TemperatureGivesAScaleAndPerDegreeAFactor) {
     ExpectRefused(Temperature, "R");
 }
 
-TEST(RecogniseUnitTest, DimensionlessAcceptsOnlyTheEmptyNameButAlwaysSetsOne) {
+TEST(RecogniseUnitTest, DimensionlessAcceptsOnlyTheEmptyNameWithTheFactorOne) {
     ExpectRecognised(Dimensionless, "", 1);
-    const Recognition r = Recognise(Dimensionless, "bar");
-    EXPECT_EQ(r.failed, 1);
-    EXPECT_EQ(Hex(r.factor), Hex(R(1)));
+    ExpectRecognised(Dimensionless, nullptr, 1);
+    ExpectRefused(Dimensionless, "bar");
 }
 
 TEST(RecogniseUnitTest, CodesWithoutATableRecogniseNothing) {
@@ -287,127 +283,82 @@ TEST(UnitFactorTest, SomeFactorsByteForByte) {
 
 // --------------------------------------------------------------- conversion
 
-struct Conversion {
-    int failed;
-    Real48 value;
-};
-
-Conversion Convert(int code, int direction, Real48 value, const char *name) {
-    Conversion c{-7, kUntouched};
-    ConvertValue(Code(code), direction, value, name, &c.value, &c.failed);
-    return c;
+Real48 FactorOf(int code, const char *name) {
+    const std::optional<UnitFactor> factor = RecogniseUnit(Code(code), name);
+    EXPECT_TRUE(factor.has_value()) << name;
+    return factor.value_or(kUntouched);
 }
 
-void ExpectConverted(int code, int direction, Extended value, const char *name, Real48 expected) {
-    const Conversion c = Convert(code, direction, R(value), name);
-    EXPECT_EQ(c.failed, 0) << name;
-    EXPECT_EQ(Hex(c.value), Hex(expected)) << value << " \"" << name << "\" direction "
-                                           << direction;
+// A six-byte real converted in, or out, with the factor of the named unit.
+Real48 In(int code, Extended value, const char *name) {
+    return R(ToInternalUnit(Code(code), X(R(value)), X(FactorOf(code, name))));
+}
+Real48 Out(int code, Extended value, const char *name) {
+    return R(FromInternalUnit(Code(code), X(R(value)), X(FactorOf(code, name))));
 }
 
-TEST(ConvertValueTest, PlainFactorsMultiplyInAndDivideOut) {
-    const Real48 psi = Recognise(Pressure, "PSI").factor;
-    ExpectConverted(Pressure, 0, 1, "psi", psi);
-    ExpectConverted(Pressure, 1, X(psi), "psi", R(1));
-    ExpectConverted(Pressure, 1, 100, "MPa", R(10));
-    ExpectConverted(Pressure, 0, 10, "MPa", R(100));
-    ExpectConverted(SpecificVolume, 0, 1, "m3/ton", R(0.001L));
-    ExpectConverted(SpecificVolume, 1, X(R(0.001L)), "m3/ton", R(1));
-    ExpectConverted(SpecificEnthalpy, 0, 1, "Btu/lbm", Recognise(SpecificEnthalpy, "BTU/LBM").factor);
+TEST(ConversionTest, PlainFactorsMultiplyInAndDivideOut) {
+    const Real48 psi = FactorOf(Pressure, "PSI");
+    EXPECT_EQ(Hex(In(Pressure, 1, "psi")), Hex(psi));
+    EXPECT_EQ(Hex(Out(Pressure, X(psi), "psi")), Hex(R(1)));
+    EXPECT_EQ(Hex(Out(Pressure, 100, "MPa")), Hex(R(10)));
+    EXPECT_EQ(Hex(In(Pressure, 10, "MPa")), Hex(R(100)));
+    EXPECT_EQ(Hex(In(SpecificVolume, 1, "m3/ton")), Hex(R(0.001L)));
+    EXPECT_EQ(Hex(Out(SpecificVolume, X(R(0.001L)), "m3/ton")), Hex(R(1)));
+    EXPECT_EQ(Hex(In(SpecificEnthalpy, 1, "Btu/lbm")), Hex(FactorOf(SpecificEnthalpy, "BTU/LBM")));
     // One rounding of the extended product: 3 psi.
-    ExpectConverted(Pressure, 0, 3, "psi", R(3 * X(psi)));
+    EXPECT_EQ(Hex(In(Pressure, 3, "psi")), Hex(R(3 * X(psi))));
     // Per degree is a plain factor: 1.8 without an offset, and back.
-    ExpectConverted(PerDegree, 0, 1, "F", R(1.8L));
-    ExpectConverted(PerDegree, 1, X(R(1.8L)), "F", R(1));
+    EXPECT_EQ(Hex(In(PerDegree, 1, "F")), Hex(R(1.8L)));
+    EXPECT_EQ(Hex(Out(PerDegree, X(R(1.8L)), "F")), Hex(R(1)));
 }
 
-TEST(ConvertValueTest, AnyNonZeroDirectionConvertsOut) {
-    for (int direction : {1, 2, -1, 1000}) {
-        ExpectConverted(Pressure, direction, 100, "MPa", R(10));
-        ExpectConverted(Temperature, direction, 100, "F", R(212));
-    }
-}
-
-TEST(ConvertValueTest, Fahrenheit) {
-    ExpectConverted(Temperature, 0, 212, "F", R(100));
-    ExpectConverted(Temperature, 1, 100, "F", R(212));
-    ExpectConverted(Temperature, 0, -40, "f", R(-40));
-    ExpectConverted(Temperature, 1, -40, "f", R(-40));
-    ExpectConverted(Temperature, 0, 32, "F", R(0));
+TEST(ConversionTest, Fahrenheit) {
+    EXPECT_EQ(Hex(In(Temperature, 212, "F")), Hex(R(100)));
+    EXPECT_EQ(Hex(Out(Temperature, 100, "F")), Hex(R(212)));
+    EXPECT_EQ(Hex(In(Temperature, -40, "f")), Hex(R(-40)));
+    EXPECT_EQ(Hex(Out(Temperature, -40, "f")), Hex(R(-40)));
+    EXPECT_EQ(Hex(In(Temperature, 32, "F")), Hex(R(0)));
     // 50 F: (18 x 5) x (1/9) in extended, rounded once, is exactly 10.
-    ExpectConverted(Temperature, 0, 50, "F", R(10));
+    EXPECT_EQ(Hex(In(Temperature, 50, "F")), Hex(R(10)));
 }
 
-TEST(ConvertValueTest, Kelvin) {
+TEST(ConversionTest, Kelvin) {
     const Real48 nearest27315 = {{0x89, 0x33, 0x33, 0x33, 0x93, 0x08}};
     Real48 minus27315 = nearest27315;
     minus27315.bytes[5] |= 0x80;
-    ExpectConverted(Temperature, 0, 0, "K", minus27315);
-    ExpectConverted(Temperature, 1, 0, "K", nearest27315);
+    EXPECT_EQ(Hex(In(Temperature, 0, "K")), Hex(minus27315));
+    EXPECT_EQ(Hex(Out(Temperature, 0, "K")), Hex(nearest27315));
 
     // 273.15 K given as a double: its Real48 lies below the extended offset,
     // so the internal temperature comes out slightly negative.
-    const Conversion c = Convert(Temperature, 0, R(273.15), "K");
-    EXPECT_EQ(c.failed, 0);
-    EXPECT_LT(X(c.value), 0);
-    EXPECT_NEAR(static_cast<double>(X(c.value)), -9.3e-11, 0.1e-11);
+    const Extended internal = X(In(Temperature, 273.15, "K"));
+    EXPECT_LT(internal, 0);
+    EXPECT_NEAR(static_cast<double>(internal), -9.3e-11, 0.1e-11);
 }
 
-TEST(ConvertValueTest, CelsiusCopiesTheBytes) {
+TEST(ConversionTest, CelsiusLeavesTheValueAsItIs) {
     for (Extended v : {0.0L, 25.5L, -17.25L, -273.15L}) {
-        ExpectConverted(Temperature, 0, v, "C", R(v));
-        ExpectConverted(Temperature, 1, v, "c", R(v));
-    }
-    // A zero with stray fraction bytes is copied, not recomputed.
-    const Real48 oddZero = {{0x00, 0x12, 0x34, 0x56, 0x78, 0x9A}};
-    for (int direction : {0, 1}) {
-        const Conversion c = Convert(Temperature, direction, oddZero, "C");
-        EXPECT_EQ(c.failed, 0);
-        EXPECT_EQ(Hex(c.value), Hex(oddZero));
+        EXPECT_EQ(Hex(In(Temperature, v, "C")), Hex(R(v)));
+        EXPECT_EQ(Hex(Out(Temperature, v, "c")), Hex(R(v)));
     }
 }
 
-TEST(ConvertValueTest, DimensionlessPassesTheValueOnlyWithTheEmptyName) {
-    ExpectConverted(Dimensionless, 0, 0.375L, "", R(0.375L));
-    ExpectConverted(Dimensionless, 1, -7, "", R(-7));
-    const Conversion c = Convert(Dimensionless, 0, R(2), "bar");
-    EXPECT_EQ(c.failed, 1);
-    EXPECT_EQ(Hex(c.value), Hex(kUntouched));
-}
-
-TEST(ConvertValueTest, UnrecognisedNamesLeaveTheOutputAlone) {
-    const struct {
-        int code;
-        const char *name;
-    } cases[] = {{Pressure, "psia"}, {Pressure, " bar"}, {Temperature, "R"},
-                 {Temperature, ""},  {11, "M"},          {17, ""},
-                 {Velocity, "FEET/S"}};
-    for (const auto &c : cases) {
-        for (int direction : {0, 1}) {
-            const Conversion r = Convert(c.code, direction, R(5), c.name);
-            EXPECT_EQ(r.failed, 1) << c.name;
-            EXPECT_EQ(Hex(r.value), Hex(kUntouched)) << c.name;
-        }
-    }
-}
-
-TEST(ConvertValueTest, OverflowRaisesAndUnderflowGivesZero) {
+TEST(ConversionTest, OverflowRaisesAndUnderflowGivesZero) {
     const Real48 largest = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}};
     const Real48 smallest = {{0x01, 0x00, 0x00, 0x00, 0x00, 0x00}};
-    for (const auto &[direction, name] :
-         {std::pair<int, const char *>{0, "KM"}, std::pair<int, const char *>{1, "MM"}}) {
-        Real48 out = kUntouched;
-        int failed = -7;
+    const auto expectOverflow = [](auto convert, const char *what) {
         try {
-            ConvertValue(Length, direction, largest, name, &out, &failed);
-            ADD_FAILURE() << "no overflow for " << name;
+            convert();
+            ADD_FAILURE() << "no overflow for " << what;
         } catch (const LibraryFailure &failure) {
-            EXPECT_EQ(failure.code, kFloatingPointOverflow);
+            EXPECT_EQ(failure.code, kFloatingPointOverflow) << what;
         }
-        EXPECT_EQ(Hex(out), Hex(kUntouched));
-    }
-    ExpectConverted(Length, 0, X(smallest), "MM", Real48{});
-    ExpectConverted(Length, 0, X(largest), "M", largest);
+    };
+    expectOverflow([&] { ToInternalUnit(Length, X(largest), X(FactorOf(Length, "KM"))); }, "into km");
+    expectOverflow([&] { FromInternalUnit(Length, X(largest), X(FactorOf(Length, "MM"))); }, "out of mm");
+    EXPECT_EQ(Hex(In(Length, X(smallest), "MM")), Hex(Real48{}));
+    EXPECT_EQ(Hex(In(Length, X(largest), "M")), Hex(largest));
 }
 
 }  // namespace

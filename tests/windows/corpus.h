@@ -23,14 +23,17 @@
 #include <vector>
 
 #include "platform/x87_control.h"
+#include "rudid32.h"
+#include "support/x87_state.h"
 
 namespace corpus {
 
 using rudid::platform::x87::ClearExceptionFlags;
 using rudid::platform::x87::ReadControlWord;
-using rudid::platform::x87::ReadStatusWord;
 using rudid::platform::x87::WriteControlWord;
-
+using rudid::testing::x87::kEmptyStack;
+using rudid::testing::x87::ReadStatusWord;
+using rudid::testing::x87::ReadTagWord;
 
 struct ExportInfo {
     const char *name;
@@ -38,14 +41,11 @@ struct ExportInfo {
     int arity;
 };
 
-// The property functions, in ordinal order.
+// The property functions, in ordinal order, from the library's list.
 constexpr ExportInfo kExports[] = {
-    {"AQPPT", 1, 1},   {"AQPTP", 2, 1},   {"AQPTQH", 3, 2},  {"AQPTQS", 4, 2},
-    {"AQPTQV", 5, 2},  {"AQPPQH", 6, 2},  {"AQPPQS", 7, 2},  {"AQPPQV", 8, 2},
-    {"AQPPTH", 9, 2},  {"AQPPTS", 10, 2}, {"AQPPTV", 11, 2}, {"AQPPHT", 12, 2},
-    {"AQPPHS", 13, 2}, {"AQPPHV", 14, 2}, {"AQPPHQ", 15, 2}, {"AQPPST", 16, 2},
-    {"AQPPSH", 17, 2}, {"AQPPSV", 18, 2}, {"AQPPSQ", 19, 2}, {"AQPPVT", 20, 2},
-    {"AQPPVH", 21, 2}, {"AQPPVS", 22, 2}, {"AQPPVQ", 23, 2},
+#define CORPUS_EXPORT(name, ordinal, arity, ...) {#name, ordinal, arity},
+    RUDID_PROPERTY_FUNCTIONS(CORPUS_EXPORT)
+#undef CORPUS_EXPORT
 };
 constexpr int kExportCount = sizeof kExports / sizeof kExports[0];
 
@@ -101,6 +101,9 @@ constexpr std::uint16_t kHostWordMsvc = 0x027F;
 constexpr std::uint16_t kHostWordDelphi = 0x1332;
 constexpr std::uint16_t kExceptionFlags = 0x3F;
 
+// A signalling NaN: loading it into the x87 unit raises invalid operation.
+constexpr std::uint64_t kSignallingNaNBits = 0x7FF0000000000001ull;
+
 inline std::uint64_t BitsOf(double value) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -125,7 +128,9 @@ inline bool ParseArgument(const std::string &token, double *value) {
         errno = 0;
         const unsigned long long bits = std::strtoull(token.c_str() + 2, &end, 16);
         if (errno != 0 || *end != '\0') return false;
-        *value = DoubleOf(bits);
+        // Copied as bytes: a double returned by value may pass through the
+        // x87 unit on i686, which would quieten a signalling NaN.
+        std::memcpy(value, &bits, sizeof bits);
         return true;
     }
     char *end = nullptr;

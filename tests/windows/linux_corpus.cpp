@@ -30,7 +30,9 @@ using corpus::kHostWordDelphi;
 using corpus::kHostWordMsvc;
 using corpus::Outcome;
 using corpus::ReadControlWord;
+using corpus::kEmptyStack;
 using corpus::ReadStatusWord;
+using corpus::ReadTagWord;
 using corpus::WriteControlWord;
 
 using Export1 = double *(*)(double);
@@ -59,6 +61,7 @@ Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWor
                                                                                         call.args[1]);
     const std::uint16_t after = ReadControlWord();
     const std::uint16_t status = ReadStatusWord();
+    const std::uint16_t tag = ReadTagWord();
     ClearExceptionFlags();
     WriteControlWord(ownWord);
 
@@ -69,6 +72,9 @@ Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWor
     if (status & kExceptionFlags & ~before)
         checks->Fail("%s (line %d): status word 0x%04x leaves a flag that control word 0x%04x "
                      "unmasks", name, call.line, unsigned(status), unsigned(before));
+    if (tag != kEmptyStack)
+        checks->Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", name,
+                     call.line, unsigned(tag));
 
     Outcome outcome;
     const int lastError = library.lastError();

@@ -3,6 +3,9 @@
 //   win_harness.exe RUDID32.dll [CORPUS]     (corpus from stdin without CORPUS)
 //   win_harness.exe RUDID32.dll --startup    (prints what start-up found: the
 //       data directory and the start-up message)
+//   win_harness.exe RUDID32.dll --signalling-nan
+//       a signalling NaN in either argument of every property function under
+//       a host word that unmasks invalid operations: failure 205 each time
 //   win_harness.exe RUDID32.dll --hold-open FILE [CORPUS]
 //       keeps FILE open for reading, as another reader of the tables would,
 //       while the corpus runs
@@ -16,7 +19,8 @@
 // Besides the printed results it checks, reporting on stderr and through the
 // exit status:
 //   - the host's x87 control word is the same after every call, normal or
-//     failing, and no exception flag is left pending that the host's control
+//     failing, the x87 register stack is empty, and no exception flag is
+//     left pending that the host's control
 //     word unmasks (the corpus runs under an MSVC-like word with 53-bit
 //     precision and again under a Delphi-like word with invalid operation,
 //     division by zero and overflow unmasked);
@@ -47,7 +51,9 @@ using corpus::kHostWordDelphi;
 using corpus::kHostWordMsvc;
 using corpus::Outcome;
 using corpus::ReadControlWord;
+using corpus::kEmptyStack;
 using corpus::ReadStatusWord;
+using corpus::ReadTagWord;
 using corpus::WriteControlWord;
 
 // The exports take doubles by value (cdecl). They are called through a type
@@ -159,6 +165,7 @@ struct RawCall {
     std::uint16_t controlWordBefore;  // the host word as the FPU reads it back
     std::uint16_t controlWordAfter;
     std::uint16_t statusWordAfter;
+    std::uint16_t tagWordAfter;
 };
 
 __attribute__((noinline)) void GuardedCall(Guard *guard, FARPROC function, int arity,
@@ -182,11 +189,13 @@ __attribute__((noinline)) void GuardedCall(Guard *guard, FARPROC function, int a
                                     : As<Export2>(function)(a0, a1);
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
+        raw->tagWordAfter = ReadTagWord();
         guard->armed = 0;
         raw->result = result;
     } else {
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
+        raw->tagWordAfter = ReadTagWord();
         raw->raised = true;
     }
     ClearExceptionFlags();
@@ -207,6 +216,9 @@ Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWor
     if (raw.statusWordAfter & kExceptionFlags & ~hostWord)
         checks->Fail("%s (line %d): status word 0x%04x leaves a flag that control word 0x%04x "
                      "unmasks", name, call.line, unsigned(raw.statusWordAfter), unsigned(raw.controlWordBefore));
+    if (raw.tagWordAfter != kEmptyStack)
+        checks->Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", name,
+                     call.line, unsigned(raw.tagWordAfter));
 
     Outcome outcome;
     const int lastError = library.lastError();
@@ -290,6 +302,36 @@ bool LoadExports(const char *path, Library *library) {
     return ok;
 }
 
+// A signalling NaN in either argument of every property function, under a
+// host control word that unmasks invalid operations: each call must raise
+// the library's exception with failure 205 (Floating point overflow), like
+// any NaN argument, and leave the host's control word, no pending unmasked
+// flag and an empty x87 stack. Returns the number of problems.
+int CheckSignallingNaNs(const Library &library) {
+    Checks checks;
+    int calls = 0;
+    for (int e = 0; e < corpus::kExportCount; ++e) {
+        const corpus::ExportInfo &info = corpus::kExports[e];
+        for (int position = 0; position < info.arity; ++position) {
+            Call call{};
+            call.line = 0;
+            call.exportIndex = e;
+            call.args[0] = 1;    // 1 bar or 1 C
+            call.args[1] = 0.5;  // any finite value: the NaN decides
+            std::memcpy(&call.args[position], &corpus::kSignallingNaNBits, sizeof(double));
+            call.text = std::string(info.name) + (position == 0 ? " sNaN first" : " sNaN second");
+            const Outcome outcome = CallOnce(library, call, kHostWordDelphi, &checks);
+            ++calls;
+            if (!outcome.failed || outcome.code != RUDID_FLOATING_POINT_OVERFLOW)
+                checks.Fail("%s: %s %d instead of the failure %d", call.text.c_str(),
+                            outcome.failed ? "failure" : "answered", outcome.failed ? outcome.code : 0,
+                            RUDID_FLOATING_POINT_OVERFLOW);
+        }
+    }
+    std::printf("signalling NaN: %d calls, %d problem(s)\n", calls, checks.failures);
+    return checks.failures;
+}
+
 struct ThreadWork {
     const Library *library;
     const std::vector<Call> *calls;
@@ -362,6 +404,8 @@ int main(int argc, char **argv) {
         return exportsOk ? 0 : 1;
     }
     if (!exportsOk) return 1;
+    if (argc > next && std::strcmp(argv[next], "--signalling-nan") == 0)
+        return CheckSignallingNaNs(library) == 0 ? 0 : 1;
     HANDLE held = INVALID_HANDLE_VALUE;
     if (argc > next + 1 && std::strcmp(argv[next], "--hold-open") == 0) {
         held = CreateFileA(argv[next + 1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

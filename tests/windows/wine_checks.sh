@@ -108,6 +108,13 @@ write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
 check "a table held open by another reader is still read" "^AQPPT 1 $answer" \
     "$(echo "$corpus" | calls --hold-open "$(win_path "$complete/zarude.dat")")"
 
+# A signalling NaN in either argument of every property function, under a
+# host control word with invalid operation unmasked (0x1332): the library's
+# exception with failure 205, the host's word back and an empty x87 stack.
+# The harness reports each problem on its own line.
+check "signalling NaNs raise failure 205 under a strict host control word" \
+    '^signalling NaN: 44 calls, 0 problem\(s\)$' "$(wine "$harness" "$(win_path "$dll")" --signalling-nan 2>&1)"
+
 # No INI: the default C:\ with a second \ appended, which Windows reads as
 # the root of drive C.
 remove_ini

@@ -3,6 +3,8 @@
 
 namespace rudid::platform {
 
+const bool kFailureMessageNamesFile = true;
+
 // A failed export returns a null result; the caller reads the code with
 // RudidLastError.
 double *FailExport(int) { return nullptr; }

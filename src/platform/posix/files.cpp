@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/failure.h"
 #include "platform/platform.h"
 
 namespace rudid::platform {
@@ -14,13 +15,13 @@ namespace rudid::platform {
 namespace {
 
 // Whether the directory part of path exists; a missing directory is
-// "Invalid filename" (3) rather than "File not found" (2).
+// "Invalid filename" rather than "File not found".
 bool DirectoryOfPathExists(const char *path) {
     const char *slash = std::strrchr(path, '/');
     if (!slash) return true;
     std::size_t length = std::size_t(slash - path);
     if (length == 0) return true;
-    char directory[4096];
+    char directory[kMaxPathSize];
     if (length >= sizeof directory) return false;
     std::memcpy(directory, path, length);
     directory[length] = '\0';
@@ -30,17 +31,17 @@ bool DirectoryOfPathExists(const char *path) {
 
 int CodeForErrno(int error, const char *path) {
     switch (error) {
-        case ENOENT: return path && !DirectoryOfPathExists(path) ? 3 : 2;
+        case ENOENT: return path && !DirectoryOfPathExists(path) ? kInvalidFilename : kFileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
-        case ELOOP: return 3;
+        case ELOOP: return kInvalidFilename;
         case EMFILE:
-        case ENFILE: return 4;
+        case ENFILE: return kTooManyOpenFiles;
         case EACCES:
         case EPERM:
-        case EISDIR: return 5;
-        case ENOSPC: return 101;
-        case EIO: return 1117;  // the code Windows gives for a device I/O error
+        case EISDIR: return kFileAccessDenied;
+        case ENOSPC: return kDiskFull;
+        case EIO: return kDeviceIoError;  // the code Windows gives for a device I/O error
         default: return error;
     }
 }

@@ -3,6 +3,7 @@
 // raised as a Windows exception.
 #include <windows.h>
 
+#include "common/failure.h"
 #include "platform/platform.h"
 #include "rudid32.h"
 
@@ -29,7 +30,7 @@ int LastErrorCode() {
     const DWORD error = GetLastError();
     // A failing call always sets an error; keep a failure a failure even if
     // it did not.
-    return error != 0 ? static_cast<int>(error) : 5;
+    return error != 0 ? static_cast<int>(error) : kFileAccessDenied;
 }
 
 }  // namespace
@@ -65,6 +66,8 @@ int CloseFile(FileHandle file) {
     if (!CloseHandle(ToHandle(file))) return LastErrorCode();
     return 0;
 }
+
+const bool kFailureMessageNamesFile = false;
 
 double *FailExport(int code) {
     const ULONG_PTR parameter = static_cast<ULONG_PTR>(static_cast<unsigned>(code));

@@ -1,0 +1,132 @@
+"""Evaluation of a property function over numpy arrays, through the
+library's RudidEvaluate, split over a thread pool for large arrays.
+
+The arrays are handed to the library as they are (contiguous float64
+buffers), never converted element by element. ctypes releases the GIL for
+the length of a foreign call, so the parts of an array run in parallel; the
+library evaluates every row independently, so the split never changes a
+result.
+"""
+
+import concurrent.futures
+import ctypes
+import numbers
+import os
+from typing import Optional, Tuple
+
+import numpy
+from numpy.typing import ArrayLike
+
+from . import _catalogue, _library
+from ._errors import RudidError
+
+# Below this many rows per part, starting a thread costs more than it saves.
+MINIMUM_ROWS_PER_THREAD = 16384
+
+_NUMERIC_KINDS = "iuf"  # signed, unsigned, floating
+
+if ctypes.sizeof(ctypes.c_int) != numpy.dtype(numpy.int32).itemsize:
+    raise ImportError("rudid32 needs a platform whose C int is 32 bits")
+
+
+def default_threads():
+    """The number of cores this process may run on."""
+    try:
+        return len(os.sched_getaffinity(0))
+    except (AttributeError, OSError):
+        return os.cpu_count() or 1
+
+
+def numeric_array(value, name):
+    """value as a float64 array; TypeError for text and anything else that
+    is not made of real numbers."""
+    if isinstance(value, (str, bytes, bool)):
+        raise TypeError("%s must be numbers, not %s" % (name, type(value).__name__))
+    try:
+        array = numpy.asarray(value)
+    except (ValueError, TypeError) as error:
+        raise TypeError("%s must be numbers: %s" % (name, error)) from None
+    if array.dtype.kind not in _NUMERIC_KINDS:
+        raise TypeError("%s must be numbers, not %s" % (name, array.dtype))
+    return array.astype(numpy.float64, copy=False)
+
+
+def is_scalar(value):
+    return isinstance(value, numbers.Real) or (isinstance(value, numpy.ndarray) and value.ndim == 0)
+
+
+def _evaluate_rows(name, first, second, values, codes, start, stop):
+    """Rows start .. stop - 1; turns the error codes among the results into
+    codes and NaN values."""
+    library = _library.library()
+    count = stop - start
+    if count == 0:
+        return
+    address = lambda array: array.ctypes.data + start * array.itemsize  # noqa: E731
+    status = library.RudidEvaluate(name, count, address(first), None if second is None else address(second),
+                                   address(values), address(codes))
+    if status < 0:
+        raise RudidError("RudidEvaluate refused the call (status %d)" % status)
+    part = values[start:stop]
+    # Error codes are negative whole numbers: ask the library about each
+    # distinct candidate once, not about every row.
+    candidates = numpy.flatnonzero((part < 0) & (part == numpy.trunc(part)))
+    if candidates.size:
+        part_codes = codes[start:stop]
+        for value in numpy.unique(part[candidates]):
+            code = library.RudidRangeCode(float(value))
+            if code:
+                rows = candidates[part[candidates] == value]
+                part_codes[rows] = code
+                part[rows] = numpy.nan
+
+
+def _split(count, threads):
+    parts = max(1, min(threads, count // MINIMUM_ROWS_PER_THREAD))
+    bounds = [count * k // parts for k in range(parts + 1)]
+    return list(zip(bounds[:-1], bounds[1:]))
+
+
+def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
+             threads: Optional[int] = None) -> Tuple[numpy.ndarray, numpy.ndarray]:
+    """Evaluates the property function ``name`` over arrays of arguments.
+
+    ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,
+    broadcast against each other (``b`` is left out for the functions of one
+    argument). Returns ``(values, codes)``, two numpy arrays of the broadcast
+    shape: ``values`` (float64) holds the property, in the configured unit
+    of the function's result, and NaN wherever the row has none; ``codes``
+    (int32) is 0 where the row answered, the negative error code where the
+    state lies outside the tables (see ``error_meaning``), and the positive
+    failure code where the library failed (see ``failure_message``). Every
+    value is exactly the double of the single call. Nothing is raised for a
+    row; text or other non-numeric arguments raise ``TypeError``.
+
+    Large arrays are split over ``threads`` threads (default: the number of
+    cores); the results do not depend on the split.
+    """
+    function = _catalogue.function(name)
+    if (b is None) != (function.arity == 1):
+        raise TypeError("%s takes %d argument%s" % (function.name, function.arity,
+                                                    "" if function.arity == 1 else "s"))
+    arguments = [numeric_array(a, "a")] + ([] if b is None else [numeric_array(b, "b")])
+    arguments = numpy.broadcast_arrays(*arguments)
+    shape = arguments[0].shape
+    first, second = [numpy.ascontiguousarray(argument).reshape(-1) for argument in arguments] + [None] * (
+        2 - len(arguments))
+    values = numpy.empty(first.size, numpy.float64)
+    codes = numpy.empty(first.size, numpy.int32)
+    threads = default_threads() if threads is None else int(threads)
+    if threads < 1:
+        raise ValueError("threads must be at least 1")
+    parts = _split(first.size, threads)
+    encoded = function.name.encode()
+    if len(parts) == 1:
+        _evaluate_rows(encoded, first, second, values, codes, 0, first.size)
+    else:
+        with concurrent.futures.ThreadPoolExecutor(len(parts), thread_name_prefix="rudid32") as pool:
+            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, start, stop)
+                       for start, stop in parts]
+            for part in running:
+                part.result()
+    return values.reshape(shape), codes.reshape(shape)

@@ -1,0 +1,130 @@
+"""Finding and loading libRUDID32.so, and the C prototypes of what the
+module calls.
+
+The library is looked for at the first use, first hit wins:
+
+1. the file named by the environment variable ``RUDID32_LIBRARY``;
+2. the library installed beside the package: ``libRUDID32.so`` in the
+   package's directory or the one above it, else the file recorded when the
+   package was installed (``cmake --install`` records the installed library,
+   ``pip install`` from a checkout records that checkout's ``build/``);
+3. the build tree of a checkout, ``build/libRUDID32.so``, when the package
+   is imported from the repository's ``python/`` directory;
+4. the system's library path (``ctypes.util.find_library``, then the
+   dynamic loader with ``LD_LIBRARY_PATH``).
+"""
+
+import ctypes
+import ctypes.util
+import os
+import threading
+
+_FILE = "libRUDID32.so"
+_SONAME = _FILE + ".1"
+
+_lock = threading.Lock()
+_loaded = None  # (library, path) once loaded
+
+
+def _recorded_location():
+    try:
+        from . import _location  # written when the package is installed
+    except ImportError:
+        return None
+    return getattr(_location, "LIBRARY", None)
+
+
+def _candidates():
+    named = os.environ.get("RUDID32_LIBRARY")
+    if named:
+        yield named
+        return
+    package = os.path.dirname(os.path.abspath(__file__))
+    for directory in (package, os.path.dirname(package)):
+        for name in (_FILE, _SONAME):
+            path = os.path.join(directory, name)
+            if os.path.isfile(path):
+                yield path
+    recorded = _recorded_location()
+    if recorded and os.path.isfile(recorded):
+        yield recorded
+    checkout = os.path.dirname(os.path.dirname(package))
+    if os.path.basename(os.path.dirname(package)) == "python":
+        built = os.path.join(checkout, "build", _FILE)
+        if os.path.isfile(built):
+            yield built
+    system = ctypes.util.find_library("RUDID32")
+    if system:
+        yield system
+    yield _SONAME
+    yield _FILE
+
+
+def _declare(library):
+    c_int, c_double, c_char_p, c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
+    prototypes = {
+        # name: (result, arguments)
+        "RudidEvaluate": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p]),
+        "RudidLastError": (c_int, []),
+        "RudidLastErrorMessage": (c_char_p, []),
+        "RudidStartupMessage": (c_char_p, []),
+        "RudidDataDirectory": (c_char_p, []),
+        "RudidVersion": (c_char_p, []),
+        "RudidFunctionCount": (c_int, []),
+        "RudidFunctionIndex": (c_int, [c_char_p]),
+        "RudidFunctionName": (c_char_p, [c_int]),
+        "RudidFunctionArity": (c_int, [c_int]),
+        "RudidFunctionDescription": (c_char_p, [c_int]),
+        "RudidFunctionArgument": (c_int, [c_int, c_int]),
+        "RudidFunctionResult": (c_int, [c_int]),
+        "RudidQuantityName": (c_char_p, [c_int]),
+        "RudidConfiguredUnit": (c_char_p, [c_int]),
+        "RudidRangeCode": (c_int, [c_double]),
+        "RudidRangeMessage": (c_char_p, [c_int, c_int]),
+        "RudidFailureMessage": (c_char_p, [c_int]),
+    }
+    for name, (result, arguments) in prototypes.items():
+        function = getattr(library, name)
+        function.restype = result
+        function.argtypes = arguments
+    # The property functions themselves, by the names the library gives.
+    double_pointer = ctypes.POINTER(c_double)
+    for index in range(library.RudidFunctionCount()):
+        function = getattr(library, library.RudidFunctionName(index).decode())
+        function.restype = double_pointer
+        function.argtypes = [c_double] * library.RudidFunctionArity(index)
+
+
+def load():
+    """The loaded library and the path it was loaded from."""
+    global _loaded
+    if _loaded is None:
+        with _lock:
+            if _loaded is None:
+                errors = []
+                for path in _candidates():
+                    try:
+                        library = ctypes.CDLL(path)
+                    except OSError as error:
+                        errors.append(str(error))
+                        continue
+                    try:
+                        _declare(library)
+                    except AttributeError as error:
+                        errors.append("%s: not this version of RUDID32 (%s)" % (path, error))
+                        continue
+                    _loaded = (library, path)
+                    break
+                else:
+                    raise OSError("cannot load the RUDID32 library (set RUDID32_LIBRARY to its path): "
+                                  + "; ".join(errors))
+    return _loaded
+
+
+def library():
+    return load()[0]
+
+
+def text(pointer):
+    """A string the library returned (a c_char_p result), as str."""
+    return None if pointer is None else pointer.decode(errors="replace")

@@ -1,0 +1,105 @@
+"""The property functions as Python functions: named by their quantities,
+with the quantities' symbols as parameters, for numbers and for arrays."""
+
+import inspect
+from typing import Optional, Union  # noqa: F401 (named by the annotations)
+
+import numpy
+from numpy.typing import ArrayLike  # noqa: F401
+
+from . import _catalogue, _evaluate, _library
+from ._errors import RudidFailure, RudidRangeError
+
+# Annotations are kept as text, resolved in this module by
+# typing.get_type_hints, so that help() shows them short.
+_NUMBERS = "ArrayLike"
+_THREADS = "Optional[int]"
+_RESULT = "Union[float, numpy.ndarray]"
+
+
+def call_single(function, arguments):
+    """One call of the export; the property as a float, or the error."""
+    library = _library.library()
+    result = getattr(library, function.name)(*arguments)
+    if not result:
+        # The failure code is kept per thread; this is the thread that failed.
+        raise RudidFailure(function.name, library.RudidLastError(),
+                           _library.text(library.RudidLastErrorMessage()))
+    value = result[0]
+    code = library.RudidRangeCode(value)
+    if code:
+        raise RudidRangeError(function.name, code)
+    return value
+
+
+def _scalar(value, name):
+    if not _evaluate.is_scalar(value) or isinstance(value, bool):
+        return None
+    if isinstance(value, numpy.ndarray) and value.dtype.kind not in "iuf":
+        raise TypeError("%s must be a number, not %s" % (name, value.dtype))
+    return float(value)
+
+
+def call_arrays(function, arguments, threads):
+    """The values over arrays: NaN where the state is outside the tables
+    or an argument is NaN or infinite; any other failure of a row raises."""
+    values, codes = _evaluate.evaluate(function.name, *arguments, threads=threads)
+    failed = codes > 0
+    if failed.any():
+        finite = numpy.ones(codes.shape, bool)
+        for argument in numpy.broadcast_arrays(*(numpy.asarray(a, numpy.float64) for a in arguments)):
+            finite &= numpy.isfinite(argument)
+        real_failures = failed & finite
+        if real_failures.any():
+            code = int(codes[real_failures].flat[0])
+            raise RudidFailure(function.name, code, _library.text(_library.library().RudidFailureMessage(code)))
+    return values
+
+
+def _docstring(function):
+    unit = _catalogue.configured_unit
+    name = _catalogue.quantity_name
+    lines = [function.description[:1].upper() + function.description[1:] + " (%s)." % function.name, "",
+             "Parameters, in the units configured for this process:"]
+    for parameter, quantity in zip(function.parameters, function.arguments):
+        lines.append("    %s: %s%s" % (parameter, name(quantity), " in " + unit(quantity) if unit(quantity) else
+                                       " (0 saturated liquid to 1 saturated vapour)"))
+    result_unit = unit(function.result)
+    lines += ["",
+              "Returns the %s%s. For numbers, a float; a state outside the tables raises"
+              % (name(function.result), " in " + result_unit if result_unit else " (a fraction from 0 to 1)"),
+              "RudidRangeError and a failure of the library raises RudidFailure. For arrays",
+              "(broadcast against each other), a float64 array with NaN where the state is",
+              "outside the tables or an argument is NaN or infinite; evaluate(%r, ...) also" % function.name,
+              "gives the code of each row. Large arrays are split over `threads` threads",
+              "(default: the number of cores)."]
+    return "\n".join(lines)
+
+
+def make(function):
+    """The Python function for a property function of the library."""
+    parameters = function.parameters
+    signature = inspect.Signature(
+        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=_NUMBERS) for p in parameters]
+        + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None, annotation=_THREADS)],
+        return_annotation=_RESULT)
+
+    def property_function(*args, **kwargs):
+        if kwargs or len(args) != len(parameters):
+            bound = signature.bind(*args, **kwargs)
+            args = tuple(bound.arguments[p] for p in parameters)
+            threads = bound.arguments.get("threads")
+        else:
+            threads = None
+        scalars = [_scalar(value, parameter) for value, parameter in zip(args, parameters)]
+        if None not in scalars:
+            return call_single(function, scalars)
+        return call_arrays(function, args, threads)
+
+    property_function.__name__ = property_function.__qualname__ = function.readable_name
+    property_function.__signature__ = signature
+    property_function.__annotations__ = {**{p: _NUMBERS for p in parameters}, "threads": _THREADS,
+                                         "return": _RESULT}
+    property_function.__doc__ = _docstring(function)
+    property_function.__module__ = "rudid32"
+    return property_function

@@ -1,0 +1,102 @@
+"""Property functions over dask arrays and dask dataframe columns,
+evaluated block by block where the blocks are: on the workers of a
+``distributed`` cluster, or in the local scheduler's threads.
+
+    import dask.array as da
+    import rudid32.dask
+
+    p = da.full(10_000_000, 10.0, chunks=1_000_000)
+    T = da.linspace(0, 800, 10_000_000, chunks=1_000_000)
+    values, codes = rudid32.dask.evaluate("AQPPTH", p, T)
+    values, codes = dask.compute(values, codes)   # compute both at once
+
+Every worker loads the library itself, with ``import rudid32`` and the
+usual lookup (``RUDID32_LIBRARY``, the library installed beside the
+package, ..., the system's library path), and reads the tables and
+``default.cfg`` of the data directory named by its ``ZAREVIRU.INI``. So
+every worker machine needs the package, the library and the tables, and the
+workers must all use the same units. The environment variable
+``ZAREVIRU_INI`` is read when a worker process loads the library: set it in
+the worker's environment, e.g. ``LocalCluster(env={"ZAREVIRU_INI": path})``,
+the ``distributed.nanny.environ`` setting, or exported before
+``dask worker`` is started. The client itself does not load the library.
+"""
+
+import operator
+
+import dask.array
+import numpy
+
+
+def _block(name, threads, a, b=None):
+    import rudid32  # on the worker: loads the library there
+
+    return rudid32.evaluate(name, a, b, threads=threads)
+
+
+def _as_dask(value):
+    if isinstance(value, (dask.array.Array, numpy.ndarray, list, tuple)):
+        return dask.array.asarray(value)
+    return value  # a number, the same for every row
+
+
+def evaluate(name, a, b=None, *, threads=1):
+    """The property function ``name`` ("AQPPTH") over dask arrays.
+
+    ``a`` and ``b`` are dask arrays (numpy arrays and numbers are taken as
+    well), broadcast against each other as in ``rudid32.evaluate``, whose
+    chunks are aligned. Returns two dask arrays of the broadcast shape and
+    chunks: the values (float64, NaN where a row has no property) and the
+    codes (int32: 0 answered, the negative error code, the positive failure
+    code). Compute them together (``dask.compute(values, codes)``), else
+    every block is evaluated twice.
+
+    ``threads`` is the number of threads a block is split over on its
+    worker; the default, 1, leaves parallelism to dask.
+    """
+    if not isinstance(name, str):
+        raise TypeError("name must be the name of a property function")
+    arguments = [_as_dask(a)] + ([] if b is None else [_as_dask(b)])
+    if not any(isinstance(argument, dask.array.Array) for argument in arguments):
+        arguments[0] = dask.array.asarray(arguments[0])
+    # Broadcast here, so that the blocks of the arguments and of the result
+    # line up one to one; a number goes to every block as it is.
+    arrays = [index for index, argument in enumerate(arguments) if isinstance(argument, dask.array.Array)]
+    for index, array in zip(arrays, dask.array.broadcast_arrays(*(arguments[i] for i in arrays))):
+        arguments[index] = array
+    # One task per block evaluates both outputs; the two arrays pick their
+    # half of its answer.
+    pairs = dask.array.map_blocks(_block, name, threads, *arguments,
+                                  meta=numpy.empty((0,), dtype=object), dtype=object,
+                                  name="rudid32-" + name.lower())
+    values = pairs.map_blocks(operator.itemgetter(0), meta=numpy.empty((0,), numpy.float64),
+                              dtype=numpy.float64, name="rudid32-values")
+    codes = pairs.map_blocks(operator.itemgetter(1), meta=numpy.empty((0,), numpy.int32),
+                             dtype=numpy.int32, name="rudid32-codes")
+    return values, codes
+
+
+def _frame_block(name, threads, value_column, code_column, a, b=None):
+    import pandas
+
+    values, codes = _block(name, threads, a.to_numpy(dtype=numpy.float64, na_value=numpy.nan),
+                           None if b is None else b.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
+    return pandas.DataFrame({value_column: values, code_column: codes}, index=a.index)
+
+
+def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1):
+    """The property function ``name`` over columns of a dask dataframe.
+
+    ``a`` and ``b`` are dask Series of one dataframe (or of the same
+    partitions), e.g. ``frame.p`` and ``frame.T``; ``b`` is left out for the
+    functions of one argument. Returns a dask DataFrame with the same index
+    and partitions and two columns, ``value`` (float64, NaN where a row has
+    no property) and ``code`` (int32), to be joined to the frame, e.g.
+    ``frame.assign(h=result.value, h_code=result.code)``.
+    """
+    import dask.dataframe
+    import pandas
+
+    meta = pandas.DataFrame({value: numpy.empty(0, numpy.float64), code: numpy.empty(0, numpy.int32)})
+    arguments = [a] + ([] if b is None else [b])
+    return dask.dataframe.map_partitions(_frame_block, name, threads, value, code, *arguments, meta=meta)

@@ -1,0 +1,98 @@
+"""rudid32.dask on a local distributed cluster of two worker processes:
+the blocks are evaluated on the workers, each of which loads the library
+itself, and the answers are bit for bit those of evaluate() here."""
+
+import os
+
+import numpy
+import pytest
+
+dask = pytest.importorskip("dask")
+distributed = pytest.importorskip("distributed")
+import dask.array  # noqa: E402
+import dask.dataframe  # noqa: E402
+import pandas  # noqa: E402
+
+import rudid32  # noqa: E402
+import rudid32.dask  # noqa: E402
+
+
+def worker_library():
+    """On a worker: its process, the library it loaded and the data
+    directory that library read (None before it loaded)."""
+    import rudid32
+
+    loaded = rudid32._library._loaded
+    return os.getpid(), loaded and loaded[1], loaded and rudid32.data_directory()
+
+
+@pytest.fixture(scope="module")
+def client():
+    # The workers are processes of their own: they read the library and the
+    # tables through the variables handed to them.
+    environment = {name: os.environ[name] for name in ("RUDID32_LIBRARY", "ZAREVIRU_INI")}
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                                  env=environment) as cluster, distributed.Client(cluster) as client:
+        yield client
+
+
+def states(rows, seed):
+    generator = numpy.random.default_rng(seed)
+    p = 10.0 ** generator.uniform(-2.5, 3.2, rows)
+    h = generator.uniform(-100.0, 4500.0, rows)
+    p[::101] = numpy.nan
+    h[::89] = 1e39
+    return p, h
+
+
+def bits(array):
+    return numpy.asarray(array, numpy.float64).view(numpy.int64)
+
+
+def test_blocks_on_two_worker_processes_answer_bit_for_bit_as_here(client):
+    p, h = states(40000, 1)
+    values, codes = rudid32.dask.evaluate("AQPPHT", dask.array.from_array(p, chunks=5000),
+                                          dask.array.from_array(h, chunks=5000))
+    assert values.dtype == numpy.float64 and codes.dtype == numpy.int32 and values.chunks == codes.chunks
+    values, codes = dask.compute(values, codes)
+    expected = rudid32.evaluate("AQPPHT", p, h)
+    assert numpy.array_equal(bits(values), bits(expected[0])) and numpy.array_equal(codes, expected[1])
+    assert {0, -1001, -1014}.issubset(set(codes.tolist())) and (codes > 0).any()
+    workers = client.run(worker_library)
+    assert len(workers) == 2 and os.getpid() not in [pid for pid, _, _ in workers.values()]
+    # The workers loaded the library themselves, with the tables handed to them.
+    assert any(path == os.environ["RUDID32_LIBRARY"] for _, path, _ in workers.values())
+    assert {data for _, path, data in workers.values() if path} == {rudid32.data_directory()}
+
+
+def test_dask_arrays_broadcast_against_numbers_and_numpy_arrays(client):
+    pressures = dask.array.from_array(numpy.array([[1.0], [10.0], [100.0]]), chunks=(2, 1))
+    temperatures = numpy.array([50.0, 250.0, 450.0, 900.0])
+    values, codes = rudid32.dask.evaluate("AQPPTH", pressures, temperatures)
+    assert values.shape == (3, 4)
+    values, codes = dask.compute(values, codes)
+    expected = rudid32.evaluate("AQPPTH", [[1.0], [10.0], [100.0]], temperatures)
+    assert numpy.array_equal(bits(values), bits(expected[0])) and numpy.array_equal(codes, expected[1])
+    saturation = dask.compute(*rudid32.dask.evaluate("AQPPT", dask.array.linspace(1, 300, 7, chunks=3)))
+    assert numpy.array_equal(bits(saturation[0]), bits(rudid32.evaluate("AQPPT", numpy.linspace(1, 300, 7))[0]))
+
+
+def test_dataframe_columns_give_values_and_codes_on_the_frame_index(client):
+    p, h = states(3000, 2)
+    frame = dask.dataframe.from_pandas(pandas.DataFrame({"p": p, "h": h}, index=numpy.arange(3000) * 2),
+                                       npartitions=3)
+    result = rudid32.dask.evaluate_columns("AQPPHT", frame.p, frame.h, value="T", code="T_code")
+    assert list(result.columns) == ["T", "T_code"]
+    joined = frame.assign(T=result["T"], T_code=result["T_code"]).compute()
+    expected = rudid32.evaluate("AQPPHT", p, h)
+    assert list(joined.index) == list(numpy.arange(3000) * 2)
+    assert numpy.array_equal(bits(joined["T"].to_numpy()), bits(expected[0]))
+    assert joined["T_code"].dtype == numpy.int32 and numpy.array_equal(joined["T_code"].to_numpy(), expected[1])
+
+
+def test_a_wrong_call_fails_when_computed_with_the_module_error(client):
+    values, codes = rudid32.dask.evaluate("AQPPXX", dask.array.ones(3, chunks=3))
+    with pytest.raises(ValueError, match="no property function"):
+        dask.compute(values, codes)
+    with pytest.raises(TypeError):
+        rudid32.dask.evaluate(7, dask.array.ones(3, chunks=3))
