@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/x87_control.h"
+#include "support/x87_state.h"
 
 namespace rudid::fuzzing {
 
@@ -20,11 +21,17 @@ void Broken(const std::string &what) {
 }
 
 const std::vector<std::string> &Names() {
-    static const std::vector<std::string> names = {
-        "AQPPT",  "AQPTP",  "AQPTQH", "AQPTQS", "AQPTQV", "AQPPQH", "AQPPQS", "AQPPQV",
-        "AQPPTH", "AQPPTS", "AQPPTV", "AQPPHT", "AQPPHS", "AQPPHV", "AQPPHQ", "AQPPST",
-        "AQPPSH", "AQPPSV", "AQPPSQ", "AQPPVT", "AQPPVH", "AQPPVS", "AQPPVQ"};
+#define RUDID_FUZZ_NAME(name, ...) #name,
+    static const std::vector<std::string> names = {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_NAME)};
+#undef RUDID_FUZZ_NAME
     return names;
+}
+
+bool TakesOneArgument(int index) {
+#define RUDID_FUZZ_ARITY(name, ordinal, arity, ...) arity,
+    static constexpr int kArity[] = {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ARITY)};
+#undef RUDID_FUZZ_ARITY
+    return kArity[index] == 1;
 }
 
 std::uint16_t HostControlWord(FuzzedDataProvider &data) {
@@ -53,7 +60,10 @@ void PreferMemoryForScratchFiles() {
 }
 
 bool DocumentedFailure(int code) {
-    for (int documented : {2, 3, 4, 5, 100, 101, 106, 200, 205, 207})
+    for (int documented : {RUDID_FILE_NOT_FOUND, RUDID_INVALID_FILENAME, RUDID_TOO_MANY_OPEN_FILES,
+                           RUDID_FILE_ACCESS_DENIED, RUDID_READ_BEYOND_END_OF_FILE, RUDID_DISK_FULL,
+                           RUDID_INVALID_NUMERIC_INPUT, RUDID_DIVISION_BY_ZERO, RUDID_FLOATING_POINT_OVERFLOW,
+                           RUDID_INVALID_FLOATING_POINT_OPERATION, RUDID_DEVICE_IO_ERROR})
         if (code == documented) return true;
     return false;
 }
@@ -68,15 +78,6 @@ std::string Describe(int index, double a, double b, std::uint16_t word) {
 
 bool NotFinite(double x) { return std::isnan(x) || std::isinf(x); }
 
-// The x87 tag word: 0xFFFF when every register of the stack is empty.
-std::uint16_t TagWord() {
-    unsigned char environment[28];
-    __asm__ __volatile__("fnstenv %0" : "=m"(environment));
-    std::uint16_t tags;
-    std::memcpy(&tags, environment + 8, sizeof tags);
-    return tags;
-}
-
 }  // namespace
 
 HostWord::HostWord(std::uint16_t word) : saved_(x87::ReadControlWord()) {
@@ -90,8 +91,8 @@ HostState HostWord::Leave() {
     HostState state;
     state.hostWord = effective_;
     state.control = x87::ReadControlWord();
-    state.pendingUnmasked = std::uint16_t(x87::ReadStatusWord() & ~state.control & 0x3F);
-    state.tags = TagWord();  // masks every exception: read last
+    state.pendingUnmasked = std::uint16_t(testing::x87::ReadStatusWord() & ~state.control & 0x3F);
+    state.tags = testing::x87::ReadTagWord();
     x87::ClearExceptionFlags();
     x87::WriteControlWord(saved_);
     return state;
@@ -100,13 +101,13 @@ HostState HostWord::Leave() {
 void CheckHostState(const HostState &state, const std::string &call) {
     FUZZ_CHECK(state.control == state.hostWord, call + ": control word not restored");
     FUZZ_CHECK(state.pendingUnmasked == 0, call + ": an unmasked exception is left pending");
-    FUZZ_CHECK(state.tags == 0xFFFF, call + ": the x87 stack is not empty");
+    FUZZ_CHECK(state.tags == testing::x87::kEmptyStack, call + ": the x87 stack is not empty");
 }
 
 namespace {
 
 bool HostStateKept(const HostState &state) {
-    return state.control == state.hostWord && state.pendingUnmasked == 0 && state.tags == 0xFFFF;
+    return state.control == state.hostWord && state.pendingUnmasked == 0 && state.tags == testing::x87::kEmptyStack;
 }
 
 }  // namespace
@@ -116,7 +117,9 @@ Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, 
     // than the call.
     auto call = [&] { return Describe(index, a, b, hostWord); };
     HostWord host(hostWord);
-    const double *r = TakesOneArgument(index) ? lib.one[index](a) : lib.two[index - 2](a, b);
+    void *const function = lib.property[index];
+    const double *r = TakesOneArgument(index) ? reinterpret_cast<double *(*)(double)>(function)(a)
+                                              : reinterpret_cast<double *(*)(double, double)>(function)(a, b);
     const HostState state = host.Leave();
     if (!HostStateKept(state)) CheckHostState(state, call());
 
@@ -130,7 +133,7 @@ Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, 
                                                         std::to_string(outcome.code));
     }
     const bool badArgument = NotFinite(a) || (!TakesOneArgument(index) && NotFinite(b));
-    if (badArgument) FUZZ_CHECK(!r && outcome.code == 205, call() + ": a NaN or infinite argument did not give 205");
+    if (badArgument) FUZZ_CHECK(!r && outcome.code == RUDID_FLOATING_POINT_OVERFLOW, call() + ": a NaN or infinite argument did not give 205");
     return outcome;
 }
 

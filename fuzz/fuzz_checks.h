@@ -25,19 +25,21 @@ namespace rudid::fuzzing {
         if (!(condition)) ::rudid::fuzzing::Broken(std::string(#condition " -- ") + (what)); \
     } while (0)
 
+// The 23 property functions in ordinal order, as the header lists them.
+#define RUDID_FUZZ_COUNT_ROW(...) +1
+constexpr int kExportCount = 0 RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_COUNT_ROW);
+#undef RUDID_FUZZ_COUNT_ROW
+const std::vector<std::string> &Names();
+bool TakesOneArgument(int index);
+
 // The functions of one loaded library: a dlopen'ed copy or the library's
-// code linked into the fuzz target.
+// code linked into the fuzz target. property[i] is the address of function
+// i, of type double *(double) or double *(double, double) by its arity.
 struct LibraryFunctions {
-    double *(*one[2])(double);           // AQPPT, AQPTP
-    double *(*two[21])(double, double);  // the others, in ordinal order
+    void *property[kExportCount];
     decltype(&::RudidEvaluate) evaluate;
     decltype(&::RudidLastError) lastError;
 };
-
-// The 23 names in ordinal order; the first two take one argument.
-const std::vector<std::string> &Names();
-constexpr int kExportCount = 23;
-inline bool TakesOneArgument(int index) { return index < 2; }
 
 // Control words a host may run with: the library's own, double and single
 // precision, other rounding, and the invalid-operation, zero-divide and

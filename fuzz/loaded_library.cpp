@@ -3,13 +3,9 @@
 namespace rudid::fuzzing {
 
 LibraryFunctions FunctionsOf(const testing::LibraryInstance &lib) {
-    return LibraryFunctions{
-        {lib.AQPPT, lib.AQPTP},
-        {lib.AQPTQH, lib.AQPTQS, lib.AQPTQV, lib.AQPPQH, lib.AQPPQS, lib.AQPPQV, lib.AQPPTH,
-         lib.AQPPTS, lib.AQPPTV, lib.AQPPHT, lib.AQPPHS, lib.AQPPHV, lib.AQPPHQ, lib.AQPPST,
-         lib.AQPPSH, lib.AQPPSV, lib.AQPPSQ, lib.AQPPVT, lib.AQPPVH, lib.AQPPVS, lib.AQPPVQ},
-        lib.RudidEvaluate,
-        lib.RudidLastError};
+#define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(lib.name),
+    return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, lib.RudidEvaluate, lib.RudidLastError};
+#undef RUDID_FUZZ_ADDRESS
 }
 
 testing::UnitChoice UnitChoiceNumber(int k) {

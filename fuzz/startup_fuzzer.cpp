@@ -26,12 +26,9 @@ rudid::testing::ScratchDirectory &Scratch() {
     return scratch;
 }
 
-const LibraryFunctions kLinked = {
-    {AQPPT, AQPTP},
-    {AQPTQH, AQPTQS, AQPTQV, AQPPQH, AQPPQS, AQPPQV, AQPPTH, AQPPTS, AQPPTV, AQPPHT, AQPPHS,
-     AQPPHV, AQPPHQ, AQPPST, AQPPSH, AQPPSV, AQPPSQ, AQPPVT, AQPPVH, AQPPVS, AQPPVQ},
-    RudidEvaluate,
-    RudidLastError};
+#define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(&::name),
+const LibraryFunctions kLinked = {{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, RudidEvaluate, RudidLastError};
+#undef RUDID_FUZZ_ADDRESS
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -117,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     rudid::LoadStartupConfiguration();
     const rudid::StartupConfiguration &startup = rudid::Startup();
     FUZZ_CHECK(startup.dataDirectory == Scratch().prefix(), "wrong data directory");
-    std::uint16_t words[rudid::kSelectionWords] = {};
+    std::uint16_t words[rudid::kUnitSelectionWordCount] = {};
     for (std::size_t i = 0; i < std::min<std::size_t>(unitFile.size(), 62); ++i)
         words[i / 2] = std::uint16_t(words[i / 2] | (unitFile[i] << (i % 2 ? 8 : 0)));
     FUZZ_CHECK(std::memcmp(words, startup.unitSelections, sizeof words) == 0,
