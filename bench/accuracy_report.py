@@ -1,11 +1,24 @@
 #!/usr/bin/python3
 """Accuracy of the RUDID32 property functions against IAPWS-IF97.
 
-Calls each of the 23 exported functions of the built library at a few
-thousand states spread over its domain and compares every answer with IF97
-evaluated directly at the same state (python3-iapws, class IAPWS97):
+Calls each property function of the built library at a few thousand states
+spread over its domain and compares every answer with IF97 evaluated
+directly at the same state (python3-iapws, class IAPWS97):
 
     /usr/bin/python3 bench/accuracy_report.py [--library PATH] [--states N] [--markdown]
+                                              [--promise-states N] [--maps DIR]
+
+The functions, their arguments, results and units, and the meaning of the
+codes come from the library (RudidFunctionCount ... RudidRangeMessage).
+
+It also checks the promise of RudidStateFlags over random states (pressure
+log-uniform over 0.01..1000 bar, temperature uniform over 0..800 C) of the
+functions of pressure and temperature and of the temperature back from
+enthalpy, entropy and volume: at least 99 % of the answers off by more than
+1 % are flagged, and the share flagged stays below 1.5 times the share off
+plus 5 points. It names the largest error seen under each reason flagged.
+With --maps it draws SVG maps of the error of enthalpy over p-T and of
+temperature over p-h (bench/error_maps.py).
 
 The library must be configured for its internal units (bar, C, kJ/kg,
 kJ/(kg K), m3/kg), as the shipped default.cfg is; this is checked first.
@@ -48,6 +61,7 @@ import time
 import warnings
 from pathlib import Path
 
+import error_maps
 from iapws import IAPWS97
 from iapws.iapws97 import Pc as IF97_PC_MPA
 from iapws.iapws97 import Tc as IF97_TC_K
@@ -71,9 +85,6 @@ T_MIN, T_MAX, T_SAT_MAX = 0.0, 800.0, 374.15
 # backward equation only; from the saturation pressure it solves region 3.
 REGION_3_SATURATION_K = 623.15
 
-ERROR_CODES = {-1001.0, -1002.0, -1003.0, -1004.0, -1005.0,
-               -1012.0, -1013.0, -1014.0, -1015.0}
-
 # Pressure grids of the tables (bar): segments of (points, k0, start, step).
 SATURATION_GRID = [(19, 0, 0.005, 0.005), (20, 19, 0.1, 0.01), (5, 39, 0.3, 0.02),
                    (12, 44, 0.4, 0.05), (40, 56, 1.0, 0.1), (25, 96, 5.0, 0.2),
@@ -83,27 +94,14 @@ SINGLE_PHASE_GRID = [(10, 0, 0.0, 0.01), (20, 10, 0.1, 0.02), (10, 30, 0.5, 0.05
                      (30, 100, 20.0, 1.0), (25, 130, 50.0, 2.0), (20, 155, 100.0, 5.0),
                      (30, 175, 200.0, 10.0), (15, 205, 500.0, 20.0), (4, 220, 800.0, 50.0)]
 
-# Quantities: (symbol, unit, floor of the denominator of a relative error).
-QUANTITIES = {
-    "T": ("T", "C", None),
-    "P": ("p", "bar", 0.0),
-    "h": ("h", "kJ/kg", 1.0),
-    "s": ("s", "kJ/(kg K)", 0.01),
-    "v": ("v", "m3/kg", 0.0),
-    "x": ("x", "-", None),
-}
+# Quantity codes of the public header (RUDID_PRESSURE, ...) and the
+# report's symbol for each, which is also the IF97 property compared.
+QUALITY = -1
+SYMBOLS = {3: "P", 5: "h", 6: "T", 10: "s", 12: "v", QUALITY: "x"}
 
-# Export name -> (number of arguments, quantity of the result).
-EXPORTS = {
-    "AQPPT": (1, "T"), "AQPTP": (1, "P"),
-    "AQPTQH": (2, "h"), "AQPTQS": (2, "s"), "AQPTQV": (2, "v"),
-    "AQPPQH": (2, "h"), "AQPPQS": (2, "s"), "AQPPQV": (2, "v"),
-    "AQPPTH": (2, "h"), "AQPPTS": (2, "s"), "AQPPTV": (2, "v"),
-    "AQPPHT": (2, "T"), "AQPPHS": (2, "s"), "AQPPHV": (2, "v"), "AQPPHQ": (2, "x"),
-    "AQPPST": (2, "T"), "AQPPSH": (2, "h"), "AQPPSV": (2, "v"), "AQPPSQ": (2, "x"),
-    "AQPPVT": (2, "T"), "AQPPVH": (2, "h"), "AQPPVS": (2, "s"), "AQPPVQ": (2, "x"),
-}
-
+# Floor of the denominator of a relative error, by symbol; None: temperatures
+# count against the absolute temperature, qualities have absolute errors only.
+FLOORS = {"T": None, "P": 0.0, "h": 1.0, "s": 0.01, "v": 0.0, "x": None}
 
 class NotAvailable(Exception):
     """IF97 cannot evaluate the state."""
@@ -116,25 +114,125 @@ class CallFailed(Exception):
 # --------------------------------------------------------------------------
 # The library
 
+class Export:
+    """One property function as the library describes it."""
+
+    def __init__(self, name, index, arguments, result):
+        self.name = name
+        self.index = index
+        self.arity = len(arguments)
+        self.arguments = tuple(SYMBOLS[q] for q in arguments)
+        self.symbol = SYMBOLS[result]    # of the result
+        first = self.arguments[0]
+        second = self.arguments[1] if self.arity == 2 else None
+        if first == "T":
+            self.kind = "saturation by temperature"
+        elif second in (None, "x"):
+            self.kind = "saturation by pressure"
+        elif second == "T":
+            self.kind = "pressure-temperature"
+        else:
+            self.kind = "inverse"
+        self.key = second if self.kind == "inverse" else None
+
+
+class Catalogue:
+    """The property functions in ordinal order, with the units and messages
+    of the library."""
+
+    def __init__(self, exports, units=None, range_message=None):
+        self.exports = {export.name: export for export in exports}
+        self.units = units or {}                       # symbol -> internal unit
+        self.range_message = range_message or (lambda index, code: None)
+
+    def __iter__(self):
+        return iter(self.exports.values())
+
+    def __getitem__(self, name):
+        return self.exports[name]
+
+    @property
+    def names(self):
+        return list(self.exports)
+
+    def find(self, arguments, symbol):
+        """The name of the function of these argument symbols and result."""
+        for export in self:
+            if export.arguments == tuple(arguments) and export.symbol == symbol:
+                return export.name
+        raise KeyError(f"the library has no function of {arguments} giving {symbol}")
+
+    def of_kind(self, kind, key=None):
+        return [e.name for e in self if e.kind == kind and e.key == key]
+
+    def unit(self, symbol):
+        return self.units.get(symbol) or "-"
+
+
 class Library:
     def __init__(self, path):
         self.path = path
         self.dll = ctypes.CDLL(str(path))
-        self.functions = {}
-        for name, (arity, _) in EXPORTS.items():
+        signatures = {
+            "RudidLastError": (ctypes.c_int, []),
+            "RudidStateFlags": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_double, ctypes.c_double]),
+            "RudidFunctionCount": (ctypes.c_int, []),
+            "RudidFunctionName": (ctypes.c_char_p, [ctypes.c_int]),
+            "RudidFunctionArity": (ctypes.c_int, [ctypes.c_int]),
+            "RudidFunctionArgument": (ctypes.c_int, [ctypes.c_int, ctypes.c_int]),
+            "RudidFunctionResult": (ctypes.c_int, [ctypes.c_int]),
+            "RudidInternalUnit": (ctypes.c_char_p, [ctypes.c_int]),
+            "RudidConfiguredUnit": (ctypes.c_char_p, [ctypes.c_int]),
+            "RudidRangeCode": (ctypes.c_int, [ctypes.c_double]),
+            "RudidRangeMessage": (ctypes.c_char_p, [ctypes.c_int, ctypes.c_int]),
+            "RudidFailureMessage": (ctypes.c_char_p, [ctypes.c_int]),
+        }
+        for name, (restype, argtypes) in signatures.items():
             function = getattr(self.dll, name)
+            function.restype = restype
+            function.argtypes = argtypes
+        self.catalogue = self.describe()
+        self.functions = {}
+        for export in self.catalogue:
+            function = getattr(self.dll, export.name)
             function.restype = ctypes.POINTER(ctypes.c_double)
-            function.argtypes = [ctypes.c_double] * arity
-            self.functions[name] = function
-        self.dll.RudidLastError.restype = ctypes.c_int
-        self.dll.RudidLastError.argtypes = []
+            function.argtypes = [ctypes.c_double] * export.arity
+            self.functions[export.name] = function
+
+    def describe(self):
+        """The catalogue of property functions, as the library tells it."""
+        dll = self.dll
+        exports = []
+        for index in range(dll.RudidFunctionCount()):
+            arguments = [dll.RudidFunctionArgument(index, position)
+                         for position in range(1, dll.RudidFunctionArity(index) + 1)]
+            exports.append(Export(dll.RudidFunctionName(index).decode(), index, arguments,
+                                  dll.RudidFunctionResult(index)))
+        units = {symbol: dll.RudidInternalUnit(code).decode() for code, symbol in SYMBOLS.items()}
+        self.configured = {symbol: dll.RudidConfiguredUnit(code).decode()
+                           for code, symbol in SYMBOLS.items()}
+
+        def range_message(index, code):
+            text = dll.RudidRangeMessage(index, code)
+            return text.decode() if text else None
+        return Catalogue(exports, units, range_message)
 
     def call(self, name, *args):
         """The double that the export returns; raises CallFailed for NULL."""
         result = self.functions[name](*args)
         if not result:
-            raise CallFailed(f"{name}{args}: no result, failure code {self.dll.RudidLastError()}")
+            code = self.dll.RudidLastError()
+            message = self.dll.RudidFailureMessage(code).decode()
+            raise CallFailed(f"{name}{args}: no result, {message} (failure code {code})")
         return result.contents.value
+
+    def range_code(self, value):
+        """The error code that an answer is, or 0 for a property."""
+        return self.dll.RudidRangeCode(value)
+
+    def flags(self, name, first, second=0.0):
+        """RudidStateFlags of the export at these arguments."""
+        return self.dll.RudidStateFlags(name.encode(), first, second)
 
 
 def find_library(argument):
@@ -149,16 +247,20 @@ def find_library(argument):
 
 
 def check_units(library):
-    """The comparisons assume bar, C, kJ/kg, kJ/(kg K) and m3/kg."""
-    probes = [("AQPPT", (1.01325,), 100.0, 0.5), ("AQPTP", (100.0,), 1.01325, 0.01),
-              ("AQPPTH", (1.0, 20.0), 84.0, 1.0), ("AQPPTS", (1.0, 20.0), 0.2965, 0.01),
-              ("AQPPTV", (1.0, 20.0), 0.0010018, 1e-5)]
+    """The comparisons are made in the library's internal units (bar, C,
+    kJ/kg, ...): the configuration must select them."""
+    for symbol, unit in library.catalogue.units.items():
+        if library.configured[symbol] != unit:
+            raise RuntimeError(f"the library is configured for {library.configured[symbol]} where "
+                               f"the report needs {unit}: use a default.cfg of internal units")
+    catalogue = library.catalogue
+    probes = [(catalogue.find("P", "T"), (1.01325,), 100.0, 0.5),
+              (catalogue.find("PT", "h"), (1.0, 20.0), 84.0, 1.0)]
     for name, args, expected, tolerance in probes:
         value = library.call(name, *args)
         if abs(value - expected) > tolerance:
             raise RuntimeError(f"{name}{args} = {value}, expected about {expected}: the library "
-                               "answers wrongly or is not configured for bar, C, kJ/kg, "
-                               "kJ/(kg K) and m3/kg")
+                               "answers wrongly")
 
 
 # --------------------------------------------------------------------------
@@ -343,7 +445,7 @@ def saturation_pressure_samples(rng, count, window):
                                   window or in_window(p, CRITICAL_T_C)))
             continue
         m = mix(liquid, vapour, x)
-        expected = {"AQPPT": ts, "AQPPQH": m["h"], "AQPPQS": m["s"], "AQPPQV": m["v"]}
+        expected = {"T": ts, "h": m["h"], "s": m["s"], "v": m["v"]}
         samples.append(Sample((p, x), expected, where, p, ts, node, window or None))
     return samples
 
@@ -361,7 +463,7 @@ def saturation_temperature_samples(rng, count, window):
                                   window or in_window(CRITICAL_P_BAR, t)))
             continue
         m = mix(liquid, vapour, x)
-        expected = {"AQPTP": ps, "AQPTQH": m["h"], "AQPTQS": m["s"], "AQPTQV": m["v"]}
+        expected = {"P": ps, "h": m["h"], "s": m["s"], "v": m["v"]}
         samples.append(Sample((t, x), expected, where, ps, t, node, window or None))
     return samples
 
@@ -376,17 +478,17 @@ def single_phase_samples(rng, count, window):
         except NotAvailable:
             samples.append(Sample((p, t), None, where, p, t, node, window or None))
             continue
-        expected = {"AQPPTH": values["h"], "AQPPTS": values["s"], "AQPPTV": values["v"]}
+        expected = dict(values)
         samples.append(Sample((p, t), expected, where, p, t, node, window or None))
     return samples
 
 
-INVERSE = {"h": "AQPPH", "s": "AQPPS", "v": "AQPPV"}
+KEYS = ("h", "s", "v")
 
 
-def inverse_samples(rng, count, window):
+def inverse_samples(rng, count, window, units):
     """{key: [Sample]}: the same known states, entered by h, s and v."""
-    out = {key: [] for key in INVERSE}
+    out = {key: [] for key in KEYS}
     for _ in range(count):
         wet = rng.random() < 0.25
         try:
@@ -406,32 +508,34 @@ def inverse_samples(rng, count, window):
                 state = f"{fmt_p(p)}, {fmt_t(t)}"
         except NotAvailable:
             continue  # no known state to enter from
-        for key, prefix in INVERSE.items():
-            expected = {prefix + "T": t}
+        for key in KEYS:
+            expected = {"T": t}
             for other in "vhs":
                 if other != key:
-                    expected[prefix + other.upper()] = values[other]
-            expected[prefix + "Q"] = x if wet else single_phase_quality(p, t, key, values)
-            unit = QUANTITIES[key][1]
-            where = f"{key}={values[key]:.6g} {unit} ({state})"
+                    expected[other] = values[other]
+            expected["x"] = x if wet else single_phase_quality(p, t, key, values)
+            where = f"{key}={values[key]:.6g} {units(key)} ({state})"
             out[key].append(Sample((p, values[key]), expected, where, p, t, node,
                                    window or None))
     return out
 
 
-def build_samples(count):
-    """{export: [Sample]} for the domain and, separately, the critical window."""
+def build_samples(catalogue, count):
+    """{export: [Sample]} for the domain and, separately, the critical window.
+    The samples of a state serve every function of its kind, each comparing
+    the IF97 value of its result."""
     rng = random.Random(SEED)
     window_count = max(50, count // 5)
     families = {}
     for window, n in ((False, count), (True, window_count)):
         groups = [
-            (["AQPPT", "AQPPQH", "AQPPQS", "AQPPQV"], saturation_pressure_samples(rng, n, window)),
-            (["AQPTP", "AQPTQH", "AQPTQS", "AQPTQV"], saturation_temperature_samples(rng, n, window)),
-            (["AQPPTH", "AQPPTS", "AQPPTV"], single_phase_samples(rng, n, window)),
+            (catalogue.of_kind("saturation by pressure"), saturation_pressure_samples(rng, n, window)),
+            (catalogue.of_kind("saturation by temperature"),
+             saturation_temperature_samples(rng, n, window)),
+            (catalogue.of_kind("pressure-temperature"), single_phase_samples(rng, n, window)),
         ]
-        for key, samples in inverse_samples(rng, n, window).items():
-            groups.append(([INVERSE[key] + r for r in "TVHSQ" if r.lower() != key], samples))
+        for key, samples in inverse_samples(rng, n, window, catalogue.unit).items():
+            groups.append((catalogue.of_kind("inverse", key), samples))
         for exports, samples in groups:
             for name in exports:
                 families.setdefault(name, []).extend(samples)
@@ -441,6 +545,16 @@ def build_samples(count):
 # --------------------------------------------------------------------------
 # Comparison
 
+# Flag bits of RudidStateFlags, as the public header names them.
+FLAG_REASONS = (
+    (0x1, "mixed-phase cell"),
+    (0x2, "near saturation"),
+    (0x4, "critical region"),
+    (0x8, "coarse grid"),
+)
+UNFLAGGED = "not flagged"
+
+
 class Tally:
     def __init__(self):
         self.errors = []       # (abs, rel or None, where)
@@ -448,13 +562,24 @@ class Tally:
         self.unavailable = 0
         self.failures = []
         self.swapped = []      # abs errors of states answered for the other phase
+        self.flagged = {}      # reason or "not flagged" -> (largest error, where)
 
-    def add_error(self, absolute, relative, where):
+    def add_error(self, absolute, relative, where, flags=0):
         self.errors.append((absolute, relative, where))
+        error = absolute if relative is None else relative
+        note_worst(self.flagged, flags, error, where)
+
+
+def note_worst(worst, flags, error, where):
+    """Keeps the largest error under the first reason flagged, in the order
+    of FLAG_REASONS (the most severe first), or under "not flagged"."""
+    reason = next((reason for bit, reason in FLAG_REASONS if flags & bit), UNFLAGGED)
+    if error > worst.get(reason, (-1.0, ""))[0]:
+        worst[reason] = (error, where)
 
 
 def relative_error(quantity, absolute, expected):
-    floor = QUANTITIES[quantity][2]
+    floor = FLOORS[quantity]
     if quantity == "x":
         return None
     if quantity == "T":
@@ -464,10 +589,12 @@ def relative_error(quantity, absolute, expected):
 
 def compare(library, families):
     """{subset: {export: Tally}} for the subsets 'all', 'critical', 'nodes'."""
-    tallies = {subset: {name: Tally() for name in EXPORTS}
+    catalogue = library.catalogue
+    tallies = {subset: {name: Tally() for name in catalogue.names}
                for subset in ("all", "critical", "nodes")}
     swaps = {}
-    for name, (arity, quantity) in EXPORTS.items():
+    for export in catalogue:
+        name, arity, quantity = export.name, export.arity, export.symbol
         for sample in families[name]:
             subsets = ["critical"] if sample.critical else ["all"]
             if sample.node and not sample.critical:
@@ -482,23 +609,22 @@ def compare(library, families):
                 for subset in subsets:
                     tallies[subset][name].failures.append(str(failure))
                 continue
-            if value in ERROR_CODES:
+            code = library.range_code(value)
+            if code:
                 for subset in subsets:
                     codes = tallies[subset][name].codes
-                    codes[value] = codes.get(value, 0) + 1
+                    codes[code] = codes.get(code, 0) + 1
                 continue
-            expected = sample.expected[name]
+            expected = sample.expected[quantity]
             absolute = abs(value - expected)
             relative = relative_error(quantity, absolute, expected)
-            swapped = name in PRESSURE_TEMPERATURE and phase_swapped(library, sample, swaps)
+            swapped = export.kind == "pressure-temperature" and phase_swapped(library, sample, swaps)
+            flags = library.flags(name, *sample.args[:arity])
             for subset in subsets:
-                tallies[subset][name].add_error(absolute, relative, sample.where)
+                tallies[subset][name].add_error(absolute, relative, sample.where, flags)
                 if swapped:
                     tallies[subset][name].swapped.append(absolute)
     return tallies
-
-
-PRESSURE_TEMPERATURE = ("AQPPTH", "AQPPTS", "AQPPTV")
 
 
 def phase_swapped(library, sample, cache):
@@ -509,7 +635,7 @@ def phase_swapped(library, sample, cache):
         swapped = False
         if p < CRITICAL_P_BAR:
             ts_if97 = _TSat_P(p / 10.0) - KELVIN
-            ts_library = library.call("AQPPT", p)
+            ts_library = library.call(library.catalogue.find("P", "T"), p)
             swapped = (t < ts_if97) != (t < ts_library)
         cache[id(sample)] = swapped
     return cache[id(sample)]
@@ -546,6 +672,186 @@ def summarise(tally):
 
 
 # --------------------------------------------------------------------------
+# The flags' promise
+
+# The functions checked, by arguments and result: enthalpy, entropy and
+# volume from pressure and temperature, and temperature back from each.
+PROMISE_FUNCTIONS = (("PT", "h"), ("PT", "s"), ("PT", "v"), ("Ph", "T"), ("Ps", "T"), ("Pv", "T"))
+PROMISE_STATES = 20000
+PROMISE_SEED = 20261207
+OFF_LIMIT = 0.01            # an answer is off when its relative error exceeds this
+CAUGHT_SHARE = 0.99         # of the states off, at least this share is flagged
+FLAGGED_FACTOR = 1.5        # the share flagged stays below this times the share off
+FLAGGED_ALLOWANCE = 0.05    # plus this
+
+
+
+PROMISE_STATES_TEXT = (
+    f"Random states, seed {PROMISE_SEED}: pressure log-uniform over {P_MIN:g}..{P_MAX:g} bar, "
+    f"temperature uniform over {T_MIN:g}..{T_MAX:g} C; the inverse functions are entered with "
+    "IF97's enthalpy, entropy or volume of each state and compared with its temperature.")
+
+
+def promise_states(count, seed=PROMISE_SEED):
+    """[(p bar, t C, {v, h, s})]: pressure log-uniform over 0.01..1000 bar,
+    temperature uniform over 0..800 C; states IF97 cannot evaluate are
+    drawn again."""
+    rng = random.Random(seed)
+    states = []
+    while len(states) < count:
+        p = log_uniform(rng, P_MIN, P_MAX)
+        t = rng.uniform(T_MIN, T_MAX)
+        try:
+            states.append((p, t, props(if97(P=p / 10.0, T=t + KELVIN))))
+        except NotAvailable:
+            continue
+    return states
+
+
+class PromiseTally:
+    """One export over the promise's states."""
+
+    def __init__(self, name):
+        self.name = name
+        self.answered = 0
+        self.off = 0
+        self.flagged = 0
+        self.caught = 0
+        self.missed = []           # (relative error, where) of states off and not flagged
+        self.worst = {}            # reason or "not flagged" -> (relative error, where)
+        self.points = []           # (p, second argument, relative error, flags)
+
+    def add(self, p, second, relative, flags, where):
+        self.answered += 1
+        off = relative > OFF_LIMIT
+        self.off += off
+        self.flagged += flags != 0
+        self.caught += off and flags != 0
+        if off and not flags:
+            self.missed.append((relative, where))
+        note_worst(self.worst, flags, relative, where)
+        self.points.append((p, second, relative, flags))
+
+    @property
+    def off_share(self):
+        return self.off / self.answered if self.answered else 0.0
+
+    @property
+    def flagged_share(self):
+        return self.flagged / self.answered if self.answered else 0.0
+
+    @property
+    def caught_share(self):
+        return self.caught / self.off if self.off else 1.0
+
+    @property
+    def flagged_limit(self):
+        return FLAGGED_FACTOR * self.off_share + FLAGGED_ALLOWANCE
+
+    @property
+    def kept(self):
+        return self.caught_share >= CAUGHT_SHARE and self.flagged_share < self.flagged_limit
+
+
+def promise_exports(catalogue):
+    return [catalogue.find(arguments, result) for arguments, result in PROMISE_FUNCTIONS]
+
+
+def check_promise(library, states, exports=None):
+    """{export: PromiseTally} of the states; refused states are not counted."""
+    catalogue = library.catalogue
+    tallies = {}
+    for name in exports or promise_exports(catalogue):
+        quantity = catalogue[name].symbol
+        tally = PromiseTally(name)
+        key = catalogue[name].key
+        for p, t, values in states:
+            second = t if key is None else values[key]
+            value = library.call(name, p, second)
+            if library.range_code(value):
+                continue
+            expected = values[quantity] if key is None else t
+            relative = relative_error(quantity, abs(value - expected), expected)
+            where = f"{fmt_p(p)}, {fmt_t(t)}" if key is None else \
+                f"{fmt_p(p)}, {key}={second:.6g} ({fmt_t(t)})"
+            tally.add(p, second, relative, library.flags(name, p, second), where)
+        tallies[name] = tally
+    return tallies
+
+
+
+# --------------------------------------------------------------------------
+# Error maps
+
+MAP_COLUMNS, MAP_ROWS = 160, 100
+MAPS = (
+    # (function by arguments and result, its range along the horizontal axis, ticks)
+    (("PT", "h"), (T_MIN, T_MAX), range(0, 801, 100)),
+    (("Ph", "T"), (0.0, 4200.0), range(0, 4201, 500)),
+)
+AXIS_NAMES = {"T": "temperature", "h": "specific enthalpy"}
+
+
+def map_file_name(name):
+    return f"accuracy_map_{name}.svg"
+
+
+def map_cell(library, name, x, p):
+    """(relative error or None, flags) of export name at p and x (T or h)."""
+    try:
+        value = library.call(name, p, x)
+    except CallFailed:
+        return None, 0
+    if library.range_code(value):
+        return None, 0
+    export = library.catalogue[name]
+    quantity = export.symbol
+    try:
+        if export.key is None:
+            expected = props(if97(P=p / 10.0, T=x + KELVIN))[quantity]
+        else:
+            expected = if97(P=p / 10.0, **{export.key: x}).T - KELVIN
+    except NotAvailable:
+        return None, 0
+    return relative_error(quantity, abs(value - expected), expected), library.flags(name, p, x)
+
+
+def saturation_lines(quantity):
+    """IF97's saturation line in the plane of quantity ("T" or "h"), as
+    [(points, colour, label)]."""
+    pressures = [P_MIN * (CRITICAL_P_BAR * 0.9999 / P_MIN) ** (i / 200) for i in range(201)]
+    if quantity == "T":
+        points = [(_TSat_P(p / 10.0) - KELVIN, p) for p in pressures]
+        return [(points, "#2166ac", "saturation line (IF97)")]
+    liquid = [(if97(P=p / 10.0, x=0.0).h, p) for p in pressures]
+    vapour = [(if97(P=p / 10.0, x=1.0).h, p) for p in pressures]
+    return [(liquid + vapour[::-1], "#2166ac", "saturation line (IF97)")]
+
+
+def draw_maps(library, directory):
+    """Writes the SVG maps into directory; returns their paths."""
+    directory = Path(directory)
+    directory.mkdir(parents=True, exist_ok=True)
+    written = []
+    catalogue = library.catalogue
+    for (arguments, result), (x0, x1), ticks in MAPS:
+        name = catalogue.find(arguments, result)
+        quantity = arguments[1]
+        label = f"{AXIS_NAMES[quantity]} ({catalogue.unit(quantity)})"
+        file_name = map_file_name(name)
+        plane = error_maps.Plane(x0, x1, P_MIN, P_MAX, MAP_COLUMNS, MAP_ROWS)
+        grid = [[None] * MAP_COLUMNS for _ in range(MAP_ROWS)]
+        for row, column, x, p in plane.centres():
+            grid[row][column] = map_cell(library, name, x, p)
+        title = f"{name}: relative error of {result} against IAPWS-IF97"
+        text = error_maps.svg(plane, grid, title, label, list(ticks), saturation_lines(quantity))
+        path = directory / file_name
+        path.write_text(text)
+        written.append(path)
+    return written
+
+
+# --------------------------------------------------------------------------
 # Output
 
 def number(value):
@@ -561,11 +867,16 @@ HEADER = ["Export", "Result", "States", "Codes", "IF97 n/a", "Median abs", "P95 
           "Largest rel error at"]
 
 
-def rows(summaries):
+def result_column(catalogue, name):
+    """"T (C)", "p (bar)", ...: the result's symbol and internal unit."""
+    symbol = catalogue[name].symbol
+    return f"{'p' if symbol == 'P' else symbol} ({catalogue.unit(symbol)})"
+
+
+def rows(catalogue, summaries):
     out = []
     for name, figures in summaries.items():
-        symbol, unit, _ = QUANTITIES[EXPORTS[name][1]]
-        out.append([f"`{name}`", f"{symbol} ({unit})", str(figures["states"]),
+        out.append([f"`{name}`", result_column(catalogue, name), str(figures["states"]),
                     str(figures["codes"]), str(figures["unavailable"])]
                    + [number(v) for v in figures["abs"]]
                    + [number(v) for v in figures["rel"]]
@@ -573,17 +884,16 @@ def rows(summaries):
     return out
 
 
-def node_rows(summaries):
+def node_rows(catalogue, summaries):
     out = []
     for name, figures in summaries.items():
-        symbol, unit, _ = QUANTITIES[EXPORTS[name][1]]
-        out.append([f"`{name}`", f"{symbol} ({unit})", str(figures["states"]),
+        out.append([f"`{name}`", result_column(catalogue, name), str(figures["states"]),
                     number(figures["abs"][2]), number(figures["rel"][2]),
                     figures["worst_abs"]])
     return out
 
 
-TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at"}
+TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at", "Reason"}
 
 
 def markdown_table(header, body):
@@ -604,14 +914,19 @@ def text_table(header, body):
     return "\n".join(lines)
 
 
-def code_summary(summaries):
+def code_summary(catalogue, summaries):
     parts = []
+    seen = set()
     for name, figures in summaries.items():
         if figures["code_list"]:
             codes = ", ".join(f"{int(code)} x{count}"
                               for code, count in sorted(figures["code_list"].items()))
             parts.append(f"{name}: {codes}")
-    return "; ".join(parts) if parts else "none"
+            seen.update(figures["code_list"])
+    if not parts:
+        return "none"
+    meanings = "; ".join(f"{code} {catalogue.range_message(-1, code)}" for code in sorted(seen))
+    return "; ".join(parts) + f" (codes: {meanings})"
 
 
 def swap_summary(summaries):
@@ -620,7 +935,101 @@ def swap_summary(summaries):
     return "; ".join(parts) if parts else "none"
 
 
-def report(tallies, library_path, count, elapsed, markdown):
+def share(value):
+    """A share or relative error in per cent: two decimals, none from 100 %
+    on, two significant digits below 0.01 %."""
+    if value >= 1:
+        return f"{100 * value:,.0f} %"
+    if 0 < value < 1e-4:
+        return f"{100 * value:.2g} %"
+    return f"{100 * value:.2f} %"
+
+
+def promise_rows(promise):
+    return [[f"`{t.name}`", str(t.answered), share(t.off_share), share(t.flagged_share),
+             share(t.flagged_limit), share(t.caught_share), "yes" if t.kept else "NO"]
+            for t in promise.values()]
+
+
+PROMISE_HEADER = ["Export", "States", "Off by > 1 %", "Flagged", "Flagged limit",
+                  "Off and flagged", "Kept"]
+
+
+def worst_by_reason(catalogue, tallies, promise):
+    """{export: {reason: (error, where)}} over every state the report
+    compared: the whole domain, the critical window and the promise's."""
+    worst = {name: {} for name in catalogue.names}
+    sources = [tally.flagged for by_export in tallies.values() for tally in by_export.values()]
+    names = [name for by_export in tallies.values() for name in by_export]
+    sources += [tally.worst for tally in (promise or {}).values()]
+    names += list(promise or {})
+    for name, source in zip(names, sources):
+        for reason, (error, where) in source.items():
+            if error > worst[name].get(reason, (-1.0,))[0]:
+                worst[name][reason] = (error, where)
+    return worst
+
+
+REASON_COLUMNS = [reason for _, reason in FLAG_REASONS] + [UNFLAGGED]
+
+
+def reason_rows(catalogue, worst):
+    out = []
+    for name, by_reason in worst.items():
+        quality = catalogue[name].symbol == "x"
+        cells = []
+        for reason in REASON_COLUMNS:
+            error = by_reason.get(reason, (None,))[0]
+            cells.append("-" if error is None else number(error) if quality else share(error))
+        out.append([f"`{name}`", result_column(catalogue, name)] + cells)
+    return out
+
+
+def promise_section(promise, heading, table):
+    states = next(iter(promise.values())).answered if promise else 0
+    return [
+        heading("Where the answers are flagged (RudidStateFlags)"),
+        "",
+        f"{PROMISE_STATES_TEXT} An answer is off when its relative error exceeds "
+        f"{100 * OFF_LIMIT:g} % (temperatures: of the absolute temperature). The promise: at least "
+        f"{100 * CAUGHT_SHARE:g} % of the answers that are off are flagged, and the share of all "
+        f"answers flagged stays below {FLAGGED_FACTOR:g} times the share off plus "
+        f"{100 * FLAGGED_ALLOWANCE:g} percentage points (the flagged limit). States answered with "
+        f"an error code are not counted (about {states} answered per export).",
+        "",
+        table(PROMISE_HEADER, promise_rows(promise)),
+        "",
+    ]
+
+
+def reason_section(catalogue, tallies, promise, heading, table):
+    worst = worst_by_reason(catalogue, tallies, promise)
+    places = []
+    for reason in REASON_COLUMNS:
+        candidates = [(by_reason[reason][0], name, by_reason[reason][1])
+                      for name, by_reason in worst.items()
+                      if reason in by_reason and catalogue[name].symbol != "x"]
+        if candidates:
+            error, name, where = max(candidates)
+            places.append(f"{reason}: {share(error)} ({name} at {where})")
+    return [
+        heading("Largest error by reason flagged"),
+        "",
+        "The largest relative error (absolute for qualities) among the answers that "
+        "RudidStateFlags flags for each reason, and among those it does not flag, over every "
+        "state of this report" + (" including the random states above" if promise else "") +
+        ". An answer flagged for several reasons counts under the first of them in the order "
+        "of the columns, the most severe first.",
+        "",
+        table(["Export", "Result"] + [r.capitalize() for r in REASON_COLUMNS],
+              reason_rows(catalogue, worst)),
+        "",
+        f"Largest per reason: {'; '.join(places) or 'none'}.",
+        "",
+    ]
+
+
+def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=None):
     table = markdown_table if markdown else text_table
     summaries = {subset: {name: summarise(t) for name, t in by_export.items()}
                  for subset, by_export in tallies.items()}
@@ -649,18 +1058,18 @@ def report(tallies, library_path, count, elapsed, markdown):
         "",
         heading("Whole domain (outside the critical window)"),
         "",
-        table(HEADER, rows(summaries["all"])),
+        table(HEADER, rows(catalogue, summaries["all"])),
         "",
-        f"Error codes: {code_summary(summaries['all'])}.",
+        f"Error codes: {code_summary(catalogue, summaries['all'])}.",
         "",
         "States between IF97's and the library's saturation temperature, which the "
         f"library answers for the other phase: {swap_summary(summaries['all'])}.",
         "",
         heading(f"Near the critical point: {window}"),
         "",
-        table(HEADER, rows(summaries["critical"])),
+        table(HEADER, rows(catalogue, summaries["critical"])),
         "",
-        f"Error codes: {code_summary(summaries['critical'])}.",
+        f"Error codes: {code_summary(catalogue, summaries['critical'])}.",
         "",
         "States between IF97's and the library's saturation temperature: "
         f"{swap_summary(summaries['critical'])}.",
@@ -668,10 +1077,13 @@ def report(tallies, library_path, count, elapsed, markdown):
         heading("At the table grid nodes (part of the whole-domain states)"),
         "",
         table(["Export", "Result", "States", "Max abs", "Max rel", "Largest abs error at"],
-              node_rows(summaries["nodes"])),
+              node_rows(catalogue, summaries["nodes"])),
         "",
-        f"Run time: {elapsed:.1f} s.",
     ]
+    if promise:
+        out += promise_section(promise, heading, table)
+    out += reason_section(catalogue, tallies, promise, heading, table)
+    out += [f"Run time: {elapsed:.1f} s."]
     failures = [f for by_export in tallies.values() for t in by_export.values()
                 for f in t.failures]
     if failures:
@@ -694,7 +1106,14 @@ def main(argv=None):
                         help="states per export over the whole domain (default %(default)s)")
     parser.add_argument("--markdown", action="store_true",
                         help="print Markdown tables (for the README)")
+    parser.add_argument("--promise-states", type=int, default=PROMISE_STATES, metavar="N",
+                        help="random states for the check of the flags (default %(default)s, "
+                             "0 to skip)")
+    parser.add_argument("--maps", metavar="DIR",
+                        help="also draw the SVG error maps into DIR")
     args = parser.parse_args(argv)
+    if args.promise_states < 0:
+        parser.error("--promise-states must not be negative")
 
     started = time.monotonic()
     try:
@@ -704,10 +1123,20 @@ def main(argv=None):
     except (OSError, RuntimeError, CallFailed) as error:
         print(f"accuracy_report: {error}", file=sys.stderr)
         return 1
-    families = build_samples(args.states)
+    families = build_samples(library.catalogue, args.states)
     tallies = compare(library, families)
-    return 0 if report(tallies, path, args.states, time.monotonic() - started,
-                       args.markdown) else 1
+    try:
+        promise = None
+        if args.promise_states:
+            promise = check_promise(library, promise_states(args.promise_states))
+        if args.maps:
+            for written in draw_maps(library, args.maps):
+                print(f"accuracy_report: wrote {written}", file=sys.stderr)
+    except CallFailed as failure:
+        print(f"accuracy_report: {failure}", file=sys.stderr)
+        return 1
+    return 0 if report(library.catalogue, tallies, path, args.states, time.monotonic() - started,
+                       args.markdown, promise) else 1
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 
+#include "api/batch.h"
 #include "api/call_frame.h"
 #include "platform/platform.h"
 #include "tables/call_table_cache.h"
@@ -14,18 +15,15 @@
 
 namespace rudid {
 
-namespace {
-
-int EvaluateRows(const ExportDescriptor &fn, std::size_t n, const double *first,
-                 const double *second, double *result, int *failure) {
-    const StartupConfiguration &config = Startup();
+int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
+                  const double *first, const double *second, double *result, int *failure, bool fastPaths) {
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
     const TableSource tables = cache.source();
     int failed = 0;
     for (std::size_t i = 0; i < n; ++i) {
         try {
-            result[i] = EvaluateExport(fn, units, tables, first[i], fn.arguments == 2 ? second[i] : 0.0);
+            result[i] = EvaluateExport(fn, units, tables, first[i], fn.arguments == 2 ? second[i] : 0.0, fastPaths);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
@@ -35,8 +33,6 @@ int EvaluateRows(const ExportDescriptor &fn, std::size_t n, const double *first,
     }
     return failed;
 }
-
-}  // namespace
 
 }  // namespace rudid
 
@@ -52,7 +48,7 @@ extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, co
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failed;
     try {
-        failed = EvaluateRows(fn, n, arg1, arg2, result, failure);
+        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, true);
     } catch (const std::bad_alloc &) {
         failed = RUDID_OUT_OF_MEMORY;
     }

@@ -1,6 +1,7 @@
 #include "api/call_frame.h"
 
 #include "api/range_limits.h"
+#include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -19,6 +20,13 @@ Extended FactorFor(const StartupConfiguration &config, int quantity) {
     const QuantityCode code = QuantityCode(quantity);
     const char *unit = UnitNameFor(code, config.unitSelections);
     return Real48ToExtended(RecogniseUnit(code, unit).value_or(UnitFactor{}));
+}
+
+// Whether converting a Real48 value with this factor gives the value back:
+// a factor of exactly 1 multiplies and divides exactly, and the result is
+// already a Real48; the temperature scale 0 is Celsius, the internal scale.
+bool IsIdentity(int quantity, Extended factor) {
+    return quantity == Temperature ? factor == 0 : factor == 1;
 }
 
 // Returns 0 when the arguments pass, else the error code of the first test
@@ -50,9 +58,9 @@ int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
 
 // The saturated mixture by the lever rule, in extended precision: the
 // vapour share first, then the liquid share.
-Extended Mix(SaturationPoint &sat, int liquid, Extended x) {
-    const Extended a = x * sat.field(liquid + 1);
-    const Extended b = (1 - x) * sat.field(liquid);
+Extended Mix(Extended liquid, Extended vapour, Extended x) {
+    const Extended a = x * vapour;
+    const Extended b = (1 - x) * liquid;
     return RoundToReal48(a + b);
 }
 
@@ -64,6 +72,28 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
+// The straight-line lookups where they apply; Generic otherwise.
+FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                   Extended *output) {
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+        case ExportFamily::SaturationByTemperature: {
+            Extended fields[2];
+            const int count = fn.arguments == 1 ? 1 : 2;
+            const FastRow row = fn.family == ExportFamily::SaturationByPressure
+                                    ? FastSaturationAtPressure(tables, first, fn.output, count, fields)
+                                    : FastSaturationAtTemperature(tables, first, fn.output, count, fields);
+            if (row == FastRow::Answered) *output = count == 1 ? fields[0] : Mix(fields[0], fields[1], second);
+            return row;
+        }
+        case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
+        case ExportFamily::PressureEnthalpy:
+        case ExportFamily::PressureEntropy:
+        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(fn.family), first, second, fn.output, output);
+    }
+    return FastRow::Generic;
+}
+
 // Runs the lookup; returns false when it refused the state.
 bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
             Extended *output) {
@@ -71,14 +101,15 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
             SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
-                                      ? SaturationPointByPressure(tables, first)
-                                      : SaturationPointByTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field(fn.output) : Mix(sat, fn.output, second);
+                                      ? SaturationAtPressure(tables, first)
+                                      : SaturationAtTemperature(tables, first);
+            *output = fn.arguments == 1 ? sat.field(fn.output)
+                                        : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (LookupPTValues(tables, first, second, 1u << fn.output, &state) != 0) return false;
+            if (!LookupPT(tables, first, second, 1u << fn.output, &state)) return false;
             const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
             *output = outputs[fn.output];
             return true;
@@ -89,7 +120,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             InverseValues state;
             // The quality output needs none of the others.
             const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state) != 0) return false;
+            if (!LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state)) return false;
             const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
             *output = outputs[fn.output];
             return true;
@@ -103,28 +134,35 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
     ExportUnits units{};
     units.first = FactorFor(config, fn.firstArgument);
-    if (fn.arguments == 2 && fn.secondArgument != kQuality) units.second = FactorFor(config, fn.secondArgument);
-    if (fn.resultQuantity != kQuality) units.result = FactorFor(config, fn.resultQuantity);
+    units.convertFirst = !IsIdentity(fn.firstArgument, units.first);
+    if (fn.arguments == 2 && fn.secondArgument != kQuality) {
+        units.second = FactorFor(config, fn.secondArgument);
+        units.convertSecond = !IsIdentity(fn.secondArgument, units.second);
+    }
+    if (fn.resultQuantity != kQuality) {
+        units.result = FactorFor(config, fn.resultQuantity);
+        units.convertResult = !IsIdentity(fn.resultQuantity, units.result);
+    }
     return units;
 }
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second) {
+                      double first, double second, bool fastPaths) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundToReal48(first);
     Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
-    a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
-    if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
+    if (units.convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
+    if (units.convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
 
     const int refused = RangeTest(fn, a, b);
     if (refused != 0) return refused;
 
     Extended result;
-    if (!Lookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
-    if (fn.resultQuantity != kQuality)
-        result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
+    const FastRow row = fastPaths ? FastLookup(fn, tables, a, b, &result) : FastRow::Generic;
+    if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
+        return fn.lookupRefusal;
+    if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }

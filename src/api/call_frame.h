@@ -15,6 +15,11 @@ struct ExportUnits {
     Extended first;
     Extended second;  // unused for a quality or a one-argument export
     Extended result;  // unused for a quality result
+    // Whether a value needs converting at all: false for a quality, an
+    // argument that is not there, and a unit that is the internal one.
+    bool convertFirst = false;
+    bool convertSecond = false;
+    bool convertResult = false;
 };
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config);
 
@@ -22,8 +27,9 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
-// one-argument exports.
+// one-argument exports. fastPaths lets the common rows take the straight-
+// line lookups, which give the same results on tables held in memory.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second);
+                      const TableSource &tables, double first, double second, bool fastPaths = false);
 
 }  // namespace rudid

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "common/real48.h"
+#include "tables/single_phase_table.h"  // kCriticalPressure, where the saturation line ends
 
 namespace rudid {
 
 constexpr Extended kLowestPressure = 0.01L;
-constexpr Extended kCriticalPressure = 221.2L;
 constexpr Extended kHighestPressure = 1000;
 constexpr Extended kLowestTemperature = 0;
 constexpr Extended kCriticalTemperature = 374.15L;

@@ -8,22 +8,12 @@
 
 namespace rudid {
 
-// The value at x on the line through (x0, y0) and (x1, y1), computed as
-// y0 + ((y1 - y0) * (x - x0)) / (x1 - x0) in extended precision: the
-// multiplication before the division. A point outside [x0, x1] is
-// extrapolated. Equal abscissae raise "Division by zero" (or "Invalid
-// floating point operation" when the numerator is zero too).
-inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1);
-
-// Bilinear interpolation on the cell (x0, y0)-(x1, y1) with corner values
-// z00 at (x0, y0), z10 at (x1, y0), z01 at (x0, y1) and z11 at (x1, y1):
-// along x at y0, along x at y1, then along y, each step rounded to Real48.
-// The lookups pass temperature as x and pressure as y.
-Real48 InterpolateBilinear(Real48 x, Real48 y, Real48 x0, Real48 y0, Real48 x1, Real48 y1,
-                           Real48 z00, Real48 z10, Real48 z01, Real48 z11);
-
-// InterpolateLinear on values already widened from Real48, giving the
-// widened Real48 result: the form the lookups use inside.
+// The value at x on the line through (x0, y0) and (x1, y1), all widened
+// Real48 values, computed as y0 + ((y1 - y0) * (x - x0)) / (x1 - x0) in
+// extended precision, the multiplication before the division, and rounded
+// to Real48 (the widened result). A point outside [x0, x1] is extrapolated.
+// Equal abscissae raise "Division by zero" (or "Invalid floating point
+// operation" when the numerator is zero too).
 inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
     const Extended d = x - x0;
     const Extended n = (y1 - y0) * d;
@@ -35,12 +25,10 @@ inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, E
     return RoundToReal48(y0 + q);
 }
 
-inline Real48 InterpolateLinear(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
-    return ExtendedToReal48(Interpolate(Real48ToExtended(x), Real48ToExtended(x0), Real48ToExtended(x1),
-                                        Real48ToExtended(y0), Real48ToExtended(y1)));
-}
-
-// InterpolateBilinear on widened values.
+// Bilinear interpolation on the cell (x0, y0)-(x1, y1) with corner values
+// z00 at (x0, y0), z10 at (x1, y0), z01 at (x0, y1) and z11 at (x1, y1):
+// along x at y0, along x at y1, then along y, each step rounded to Real48.
+// The lookups pass temperature as x and pressure as y.
 inline Extended InterpolateCell(Extended x, Extended y, Extended x0, Extended y0, Extended x1, Extended y1,
                                 Extended z00, Extended z10, Extended z01, Extended z11) {
     const Extended a = Interpolate(x, x0, x1, z00, z10);

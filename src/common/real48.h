@@ -96,10 +96,6 @@ inline Real48 ExtendedToReal48(Extended x) {
     return r;
 }
 
-// Table values are IEEE singles; they enter the arithmetic through the same
-// narrowing, which is exact for every finite single below 2^127.
-inline Real48 SingleToReal48(float f) { return ExtendedToReal48(static_cast<Extended>(f)); }
-
 inline bool IsZero(Real48 r) { return r.bytes[0] == 0; }
 
 }  // namespace rudid

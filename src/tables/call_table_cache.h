@@ -1,7 +1,8 @@
-// The table source of a batch call: each table file is opened at most once
-// per call and each of its blocks read at most once, then served from
-// memory for every later row of the same call. Everything is released, and
-// every file closed, when the cache goes at the end of the call.
+// The table source of a batch call: each table file is read at most once
+// per call, in blocks, and served from memory for every later row of the
+// same call. At most one file is open at a time, so a batch call never
+// needs more descriptors than a single call does. Everything is
+// released when the cache goes at the end of the call.
 //
 // A failure to open a table is remembered and raised again for every row
 // that needs that table, with the same code a single call would raise; a
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/platform.h"
+#include "tables/pressure_grids.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -20,24 +23,32 @@ class CallTableCache {
 public:
     // rows: how many rows the call will evaluate. Few rows read the single-
     // phase table isobar by isobar, as they need them; many read it whole
-    // at once, which costs about as much as 25 isobars.
+    // at once, which costs about as much as 25 isobars. The saturation
+    // tables are always read whole.
     CallTableCache(const char *dataDirectory, std::size_t rows);
     ~CallTableCache();
     CallTableCache(const CallTableCache &) = delete;
     CallTableCache &operator=(const CallTableCache &) = delete;
 
-    TableSource source() { return TableSource{&Read, this}; }
+    TableSource source() { return TableSource{&Read, this, &View, complete_, isobarPairFacts_}; }
 
 private:
     struct CachedTable;
     static void Read(const TableSource &self, Table table, const ByteSpan *spans, int count,
                      std::uint8_t *out);
-    void ReadSpan(Table table, ByteSpan span, std::uint8_t *out);
-    CachedTable &Opened(Table table);
+    static const std::uint8_t *View(const TableSource &self, Table table, ByteSpan span);
+    const std::uint8_t *Held(Table table, ByteSpan span);
+    CachedTable &Prepared(Table table);
+    void ReadBlock(Table table, CachedTable &t, std::uint32_t b);
+    int CloseOpenFile();
 
     const char *dataDirectory_;
     bool wholeFiles_;
     std::unique_ptr<CachedTable> tables_[kTableCount];
+    int openTable_ = -1;  // the table whose file is open, or -1
+    platform::FileHandle openFile_{};
+    const std::uint8_t *complete_[kTableCount] = {};
+    std::uint8_t isobarPairFacts_[kSinglePhaseGridPoints + 1] = {};
 };
 
 }  // namespace rudid

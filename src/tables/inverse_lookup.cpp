@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "common/interpolation.h"
+#include "tables/fast_rows.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"
@@ -23,26 +24,38 @@ struct KeyVariant {
     int secondColumn, secondLiquid, secondVapour;
     int thirdColumn, thirdLiquid, thirdVapour;
     // Above the critical pressure the quality says on which side of the
-    // critical point's key value the state lies.
+    // critical point's key value the state lies. No Real48 equals one of
+    // these decimals, so a key is always either below or above.
     Extended criticalKey;
-    bool vapourAtCriticalKey;  // a key equal to criticalKey counts as vapour
 };
 
 constexpr KeyVariant kByEnthalpy = {
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
-    2107.4L,         false};
+    2107.4L};
 constexpr KeyVariant kByEntropy = {
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
-    4.4429L,         false};
+    4.4429L};
 constexpr KeyVariant kByVolume = {
     kVolumeColumn,   kLiquidVolume,   kVapourVolume,
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
     kEntropyColumn,  kLiquidEntropy,  kVapourEntropy,
-    0.00317L,        true};
+    0.00317L};
+
+// The last entry of an isobar, at 800 degC.
+constexpr int kLastEntry = kIsobarEntries - 1;
+constexpr int kIsobarValues = kIsobarEntries * kEntryValues;
+
+// Facts about a pair of neighbouring isobars that depend on their bytes
+// only; a source that lives for many rows remembers them.
+enum : std::uint8_t {
+    kFactsKnown = 1,
+    kPairSafe = 2,
+    kColumnRises = 4,  // shifted left by the column
+};
 
 // The isobar at pressure p, interpolated between the two isobars of the
 // table around it and held in single precision, as the table itself.
@@ -59,20 +72,29 @@ public:
     WorkingIsobar(const TableSource &tables, Extended p) : p_(p) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         const int j = FirstSinglePhasePointAbove(p);
-        const ByteSpan span{std::uint64_t(j - 2) * kIsobarSize, sizeof records_};
-        ReadSpans(tables, Table::SinglePhase, &span, 1, records_);
+        records_ = SpanBytes(tables, Table::SinglePhase,
+                             ByteSpan{std::uint64_t(j - 2) * kIsobarSize, 2 * kIsobarSize}, scratch_);
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
-        safe_ = AllValuesSafe();
-        if (!safe_)
-            for (int i = 0; i < kIsobarEntries * 3; ++i) (void)value(i / 3, i % 3);
+        facts_ = Facts(tables, j, records_);
+        if (!safe())
+            for (int i = 0; i < kIsobarValues; ++i) (void)value(i / kEntryValues, i % kEntryValues);
     }
+    WorkingIsobar(const WorkingIsobar &) = delete;
+    WorkingIsobar &operator=(const WorkingIsobar &) = delete;
 
     // Whether every value of both records is finite and below 2^126.
-    bool safe() const { return safe_; }
+    bool safe() const { return facts_ & kPairSafe; }
+
+    // Whether a column rises strictly from entry to entry in both records,
+    // and the two records are of comparable size at each step (within a
+    // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
+    // the larger, far above the rounding errors of the interpolation (about
+    // 2^-62 of the values), so the interpolated column never falls.
+    bool ColumnRisesClearly(int column) const { return facts_ & (kColumnRises << column); }
 
     float value(int entry, int column) {
-        const int i = 3 * entry + column;
+        const int i = kEntryValues * entry + column;
         if (!(known_[i / 64] >> (i % 64) & 1)) {
             values_[i] = float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(records_ + kIsobarSize, i)));
             known_[i / 64] |= std::uint64_t(1) << (i % 64);
@@ -80,17 +102,62 @@ public:
         return values_[i];
     }
 
-    // Whether a column rises strictly from entry to entry in both records,
-    // and the two records are of comparable size at each step (within a
-    // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
-    // the larger, far above the rounding errors of the interpolation (about
-    // 2^-62 of the values), so the interpolated column never falls.
-    bool ColumnRisesClearly(int column) const {
-        const std::uint8_t *a = records_;
-        const std::uint8_t *b = records_ + kIsobarSize;
-        for (int k = 0; k < 80; ++k) {
-            const float a0 = SingleAt(a, 3 * k + column), a1 = SingleAt(a, 3 * k + 3 + column);
-            const float b0 = SingleAt(b, 3 * k + column), b1 = SingleAt(b, 3 * k + 3 + column);
+    // A guess at the first entry (1..kLastEntry) whose interpolated value
+    // in the column exceeds the key, from a cheap approximation of the
+    // interpolated column in double precision: the entries at or below the
+    // key are counted, first among every tenth entry, then among the nine
+    // between the two tenths that hold the key. The loads of each round do
+    // not depend on each other, and no branch depends on the data. Only a
+    // guess: the caller tests it exactly.
+    int EstimatedInterval(int column, Extended key) const {
+        return Estimate(records_, p_, p0_, p1_, column, key);
+    }
+
+    // The same for the two isobars at records, around pressure p.
+    static int Estimate(const std::uint8_t *records, Extended pressure, Extended pressure0, Extended pressure1,
+                        int column, Extended key) {
+        const double p = double(pressure), p0 = double(pressure0), p1 = double(pressure1);
+        const double w = (p - p0) / (p1 - p0);
+        const double k = double(key);
+        const std::uint8_t *a = records + 4 * column;
+        const std::uint8_t *b = a + kIsobarSize;
+        auto atOrBelow = [&](int entry) {
+            const double low = SingleAt(a, kEntryValues * entry), high = SingleAt(b, kEntryValues * entry);
+            return int(!(k < low + w * (high - low)));
+        };
+        constexpr int kStride = 10;
+        int tenths = 0;
+        for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
+        const int base = tenths * kStride;
+        int count = base;
+        for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
+        return std::min(count + 1, kLastEntry);
+    }
+
+    // The facts of the pair of isobars at records: remembered by the
+    // source under index j where it keeps them, else worked out.
+    static std::uint8_t Facts(const TableSource &tables, int j, const std::uint8_t *records) {
+        if (!tables.isobarPairFacts) return PairFacts(records);
+        std::uint8_t &facts = tables.isobarPairFacts[j];
+        if (!(facts & kFactsKnown)) facts = PairFacts(records);
+        return facts;
+    }
+
+private:
+    static std::uint8_t PairFacts(const std::uint8_t *records) {
+        std::uint8_t facts = kFactsKnown;
+        if (AllValuesSafe(records)) facts |= kPairSafe;
+        for (int column = 0; column < kEntryValues; ++column)
+            if (RisesClearly(records, column)) facts |= std::uint8_t(kColumnRises << column);
+        return facts;
+    }
+
+    static bool RisesClearly(const std::uint8_t *records, int column) {
+        const std::uint8_t *a = records;
+        const std::uint8_t *b = records + kIsobarSize;
+        for (int k = 0; k < kLastEntry; ++k) {
+            const float a0 = SingleAt(a, kEntryValues * k + column), a1 = SingleAt(a, kEntryValues * (k + 1) + column);
+            const float b0 = SingleAt(b, kEntryValues * k + column), b1 = SingleAt(b, kEntryValues * (k + 1) + column);
             if (!(a0 < a1 && b0 < b1)) return false;
             const float sizeA = std::max(std::fabs(a0), std::fabs(a1));
             const float sizeB = std::max(std::fabs(b0), std::fabs(b1));
@@ -99,14 +166,13 @@ public:
         return true;
     }
 
-private:
-    bool AllValuesSafe() const {
+    static bool AllValuesSafe(const std::uint8_t *records) {
         // A magnitude's bits of 2^126 or more carry into a single's sign bit
         // when 2^31 less 2^126's bits are added; two singles at a time, four
         // running results, so that the pass costs little.
-        constexpr int kPairs = kIsobarEntries * 3;  // 486 singles
+        constexpr int kPairs = kIsobarValues;  // 486 singles
         std::uint64_t pairs[kPairs];
-        std::memcpy(pairs, records_, sizeof pairs);
+        std::memcpy(pairs, records, sizeof pairs);
         constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
         constexpr std::uint64_t kCarry = 0x0180000001800000ull;
         std::uint64_t carried[4] = {};
@@ -117,31 +183,41 @@ private:
     }
 
     Extended p_, p0_, p1_;
-    std::uint8_t records_[2 * kIsobarSize];
-    float values_[kIsobarEntries * 3];
+    const std::uint8_t *records_;  // the isobars below and above p, one after the other
+    std::uint8_t facts_;
+    float values_[kIsobarValues];
     std::uint64_t known_[4] = {};
-    bool safe_ = true;
+    std::uint8_t scratch_[2 * kIsobarSize];
 };
 
-// The first entry k (1..80) whose key exceeds the given key, 80 when none
-// does; -1 when the key lies below entry 0 or above entry 80.
+// The first entry k (1..kLastEntry) whose key exceeds the given key,
+// kLastEntry when none does; -1 when the key lies below the first entry or
+// above the last.
 int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
-    if (key < isobar.value(0, column) || key > isobar.value(80, column)) return -1;
     if (isobar.ColumnRisesClearly(column)) {
-        // On a column that never falls the first entry above the key is
-        // found by bisection, with the same answer as the scan below.
-        int low = 1, high = 80;  // the answer lies in [low, high]
-        while (low < high) {
-            const int mid = (low + high) / 2;
-            if (key < isobar.value(mid, column))
-                high = mid;
-            else
-                low = mid + 1;
+        // On a column that never falls the answer is the i with
+        // value(i - 1) <= key < value(i) (or i = kLastEntry when the key
+        // reaches the last value), and such an i also puts the key inside
+        // the column. An estimate is moved until it passes these exact
+        // tests, which interpolate the two entries that the lookup needs
+        // next anyway.
+        int i = isobar.EstimatedInterval(column, key);
+        for (;;) {
+            if (key < isobar.value(i - 1, column)) {
+                if (i == 1) return -1;
+                --i;
+            } else if (i < kLastEntry && !(key < isobar.value(i, column))) {
+                ++i;
+            } else {
+                break;
+            }
         }
-        return low;
+        if (i == kLastEntry && key > isobar.value(kLastEntry, column)) return -1;
+        return i;
     }
+    if (key < isobar.value(0, column) || key > isobar.value(kLastEntry, column)) return -1;
     int k = 1;
-    while (k < 80 && !(key < isobar.value(k, column))) ++k;
+    while (k < kLastEntry && !(key < isobar.value(k, column))) ++k;
     return k;
 }
 
@@ -154,7 +230,7 @@ struct Anchor {
 // Entry k of the working isobar; of the other two properties only those
 // wanted.
 Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
-    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(10 * k), 0, 0};
+    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(kEntryStep * k), 0, 0};
     if (wanted & kWantSecond) anchor.second = SingleValue(isobar.value(k, kv.secondColumn));
     if (wanted & kWantThird) anchor.third = SingleValue(isobar.value(k, kv.thirdColumn));
     return anchor;
@@ -197,43 +273,44 @@ const KeyVariant &VariantOf(InverseKey key) {
 
 }  // namespace
 
-int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
-                  InverseValues *state) {
+bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
+                   InverseValues *state) {
     const KeyVariant &kv = VariantOf(variant);
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
 
     if (p > kCriticalPressure) {
         WorkingIsobar isobar(tables, p);
         const int i = TemperatureInterval(isobar, kv.keyColumn, k);
-        if (i < 0) return 1;
+        if (i < 0) return false;
         if (!isobar.safe()) wanted = kWantAllOutputs;
-        const bool vapourLike = kv.vapourAtCriticalKey ? k >= kv.criticalKey : k > kv.criticalKey;
+        const bool vapourLike = k > kv.criticalKey;
         *state = Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted),
                          vapourLike ? 1 : 0, wanted);
-        return 0;
+        return true;
     }
 
-    SaturationPoint sat = SaturationPointByPressure(tables, p);
+    SaturationPoint sat = SaturationAtPressure(tables, p);
     if (!sat.safe()) wanted = kWantAllOutputs;
     const Extended kf = sat.field(kv.keyLiquid);
     const Extended kg = sat.field(kv.keyVapour);
     if (kf <= k && k <= kg) {
         *state = TwoPhase(sat, kv, k, wanted);
-        return 0;
+        return true;
     }
 
     WorkingIsobar isobar(tables, p);
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
-    if (i < 0) return 1;
+    if (i < 0) return false;
     if (!isobar.safe()) wanted = kWantAllOutputs;
     const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
     const Anchor above = EntryAnchor(isobar, kv, i, wanted);
-    const Extended ts = sat.field(kSaturationLevel);
     const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
     // The saturated end of a straddling interval; of the other two
-    // properties only those wanted.
+    // properties only those wanted. (The saturation temperature is asked
+    // for only here: with safe records no field can fail, and with unsafe
+    // ones all were interpolated when the point was made.)
     auto saturated = [&](Extended key, int second, int third) {
-        return Anchor{key, ts, wanted & kWantSecond ? sat.field(second) : 0,
+        return Anchor{key, sat.field(kSaturationLevel), wanted & kWantSecond ? sat.field(second) : 0,
                       wanted & kWantThird ? sat.field(third) : 0};
     };
     if (straddling && k > kg) {
@@ -243,33 +320,140 @@ int LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ext
     } else {
         *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
     }
-    return 0;
+    return true;
 }
 
-namespace {
+FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, int output,
+                    Extended *result) {
+    const KeyVariant &kv = VariantOf(variant);
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    const bool subcritical = !(p > kCriticalPressure);
 
-int InverseLookup(const TableSource &tables, InverseKey variant, Real48 p, Real48 key, InverseState *state) {
-    InverseValues values;
-    const int err =
-        LookupInverse(tables, variant, Real48ToExtended(p), Real48ToExtended(key), kWantAllOutputs, &values);
-    if (err == 0)
-        *state = {ExtendedToReal48(values.temperature), ExtendedToReal48(values.second),
-                  ExtendedToReal48(values.third), ExtendedToReal48(values.quality)};
-    return err;
-}
+    // The saturation state, as far as it is needed. The liquid's and the
+    // vapour's keys serve comparisons only, unless the state is wet: they
+    // are interpolated exactly only where rough values leave a comparison
+    // open.
+    const std::uint8_t *saturation = nullptr;
+    Extended ps0 = 0, ps1 = 0, kf = 0, kg = 0;
+    Rough roughKf{}, roughKg{};
+    bool keysExact = false;
+    auto saturated = [&](int field) {
+        return Interpolate(p, ps0, ps1, SafeValueAt(saturation, field),
+                           SafeValueAt(saturation + kSaturationRecordSize, field));
+    };
+    auto exactKeys = [&] {
+        if (keysExact) return;
+        kf = saturated(kv.keyLiquid);
+        kg = saturated(kv.keyVapour);
+        keysExact = true;
+    };
+    if (subcritical) {
+        const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
+        if (!table) return FastRow::Generic;
+        const SaturationPressureGrid &grid = SaturationPressures();
+        const int n = FirstSaturationPointAbove(p);
+        saturation = table + std::size_t(n - 2) * kSaturationRecordSize;
+        if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
+        ps0 = grid.value[n - 1];
+        ps1 = grid.value[n];
+        const double ws = (double(p) - grid.value[n - 1]) / (grid.value[n] - grid.value[n - 1]);
+        roughKf = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyLiquid);
+        roughKg = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyVapour);
+        const bool clearlyNotWet = k < roughKf.value - roughKf.error || k > roughKg.value + roughKg.error;
+        if (!clearlyNotWet) exactKeys();
+        if (!clearlyNotWet && kf <= k && k <= kg) {
+            const Extended x = kg == kf ? 0.0L : RoundToReal48((k - kf) / (kg - kf));
+            switch (output) {
+                case 0: *result = saturated(kSaturationLevel); break;
+                case 1:
+                    *result = RoundToReal48((1 - x) * saturated(kv.secondLiquid) + x * saturated(kv.secondVapour));
+                    break;
+                case 2:
+                    *result = RoundToReal48((1 - x) * saturated(kv.thirdLiquid) + x * saturated(kv.thirdVapour));
+                    break;
+                default: *result = x; break;
+            }
+            return FastRow::Answered;
+        }
+    }
 
-}  // namespace
+    // The working isobar, entry by entry as needed.
+    const std::uint8_t *singlePhase = CompleteTable(tables, Table::SinglePhase);
+    if (!singlePhase) return FastRow::Generic;
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const int j = FirstSinglePhasePointAbove(p);
+    const std::uint8_t *records = singlePhase + std::size_t(j - 2) * kIsobarSize;
+    const std::uint8_t facts = WorkingIsobar::Facts(tables, j, records);
+    if (!(facts & kPairSafe) || !(facts & (kColumnRises << kv.keyColumn))) return FastRow::Generic;
+    const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
+    auto value = [&](int entry, int column) {
+        const int i = kEntryValues * entry + column;
+        return float(Interpolate(p, p0, p1, SafeValueAt(records, i), SafeValueAt(records + kIsobarSize, i)));
+    };
 
-int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Enthalpy, p, h, state);
-}
+    // TemperatureInterval on a column that never falls, keeping the key
+    // values at both ends of the interval.
+    int i = WorkingIsobar::Estimate(records, p, p0, p1, kv.keyColumn, k);
+    float below = value(i - 1, kv.keyColumn), above = 0;
+    bool haveAbove = false;
+    for (;;) {
+        if (k < below) {
+            if (i == 1) return FastRow::Refused;
+            --i;
+            above = below;
+            haveAbove = true;
+            below = value(i - 1, kv.keyColumn);
+            continue;
+        }
+        if (i < kLastEntry) {
+            if (!haveAbove) above = value(i, kv.keyColumn), haveAbove = true;
+            if (!(k < above)) {
+                ++i;
+                below = above;
+                haveAbove = false;
+                continue;
+            }
+        }
+        break;
+    }
+    if (!haveAbove) above = value(i, kv.keyColumn);
+    if (i == kLastEntry && k > above) return FastRow::Refused;
 
-int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Entropy, p, s, state);
-}
-
-int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state) {
-    return InverseLookup(tables, InverseKey::Volume, p, v, state);
+    Extended quality;
+    if (subcritical) {
+        // A straddling interval (kg < above and kf > below) ends at the
+        // saturated state: the generic lookup's.
+        const bool clearlyNotStraddling =
+            roughKg.value - roughKg.error >= above || roughKf.value + roughKf.error <= below;
+        if (!clearlyNotStraddling) {
+            exactKeys();
+            if (kg < above && kf > below) return FastRow::Generic;
+        }
+        if (k > roughKg.value + roughKg.error) {
+            quality = 1;
+        } else if (k < roughKg.value - roughKg.error) {
+            quality = 0;
+        } else {
+            exactKeys();
+            quality = k > kg ? 1 : 0;
+        }
+    } else {
+        quality = k > kv.criticalKey ? 1 : 0;
+    }
+    const Extended keyBelow = SingleValue(below), keyAbove = SingleValue(above);
+    switch (output) {
+        case 0: *result = Interpolate(k, keyBelow, keyAbove, Extended(kEntryStep * (i - 1)), Extended(kEntryStep * i)); break;
+        case 1:
+            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.secondColumn)),
+                                  SingleValue(value(i, kv.secondColumn)));
+            break;
+        case 2:
+            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.thirdColumn)),
+                                  SingleValue(value(i, kv.thirdColumn)));
+            break;
+        default: *result = quality; break;
+    }
+    return FastRow::Answered;
 }
 
 }  // namespace rudid

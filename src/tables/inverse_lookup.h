@@ -1,3 +1,5 @@
+// The state found from a pressure and one more property, the key: enthalpy,
+// entropy or volume.
 #pragma once
 
 #include "common/real48.h"
@@ -5,33 +7,14 @@
 
 namespace rudid {
 
-// The state found from a pressure and one more property (the key).
+enum class InverseKey { Enthalpy, Entropy, Volume };
+
 // `second` and `third` are the two properties other than the key, in the
 // order volume, enthalpy, entropy:
-//   LookupPH: volume, entropy    LookupPS: volume, enthalpy
-//   LookupPV: enthalpy, entropy
+//   by enthalpy: volume, entropy    by entropy: volume, enthalpy
+//   by volume: enthalpy, entropy
 // quality is the vapour fraction in the two-phase region and exactly 0 or 1
 // outside it.
-struct InverseState {
-    Real48 temperature;
-    Real48 second;
-    Real48 third;
-    Real48 quality;
-};
-
-// Each returns 0 and fills state, or 1 when the key lies outside the table
-// at that pressure (state untouched). Pressure in bar, 0.01..1000, which the
-// caller ensures. Raise the tables' input/output failures.
-int LookupPH(const TableSource &tables, Real48 p, Real48 h, InverseState *state);
-int LookupPS(const TableSource &tables, Real48 p, Real48 s, InverseState *state);
-int LookupPV(const TableSource &tables, Real48 p, Real48 v, InverseState *state);
-
-// The routine behind the three, on widened values, for a caller that needs
-// only some of the outputs (a mask of kWantTemperature, kWantSecond,
-// kWantThird; the quality is always set). The others are left unset when
-// computing them could not change the outcome, that is when no value
-// involved can make an interpolation fail.
-enum class InverseKey { Enthalpy, Entropy, Volume };
 struct InverseValues {
     Extended temperature;
     Extended second;
@@ -39,7 +22,17 @@ struct InverseValues {
     Extended quality;
 };
 enum : unsigned { kWantTemperature = 1, kWantSecond = 2, kWantThird = 4, kWantAllOutputs = 7 };
-int LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
-                  InverseValues *state);
+
+// Pressure p in bar, 0.01..1000, and the key, both Real48 values, which the
+// caller ensures. Returns true and fills the outputs asked for (a mask of
+// kWantTemperature, kWantSecond, kWantThird; the quality is always set), or
+// false when the key lies outside the table at that pressure (state
+// untouched). Raises the tables' input/output failures.
+//
+// Outputs not asked for are left unset when computing them could not change
+// the outcome, that is when no value involved can make an interpolation
+// fail; otherwise all are computed in the order temperature, second, third.
+bool LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
+                   InverseValues *state);
 
 }  // namespace rudid

@@ -23,24 +23,32 @@ Cell ReadCell(const TableSource &tables, Extended p, Extended t) {
     const int k = FirstSinglePhasePointAbove(p);
     // t is a Real48 value, which a double holds exactly: truncating the
     // double is truncating t, without touching the x87 rounding mode.
-    const int column = int(double(t)) / 10;
+    const int column = int(double(t)) / kEntryStep;
 
     const std::uint64_t record = std::uint64_t(k - 2) * kIsobarEntries + column;
     const ByteSpan spans[2] = {{record * kEntrySize, 2 * kEntrySize},
                                {(record + kIsobarEntries) * kEntrySize, 2 * kEntrySize}};
-    std::uint8_t entries[4 * kEntrySize];
-    ReadSpans(tables, Table::SinglePhase, spans, 2, entries);
+    // The two entries at each pressure, at t0 and t1.
+    std::uint8_t scratch[4 * kEntrySize];
+    const std::uint8_t *atP0 = scratch, *atP1 = scratch + 2 * kEntrySize;
+    if (tables.view || tables.completeTables) {
+        atP0 = SpanBytes(tables, Table::SinglePhase, spans[0], scratch);
+        atP1 = SpanBytes(tables, Table::SinglePhase, spans[1], scratch + 2 * kEntrySize);
+    } else {
+        ReadSpans(tables, Table::SinglePhase, spans, 2, scratch);
+    }
 
     Cell cell;
     cell.p0 = grid.point[k - 1];
     cell.p1 = grid.point[k];
-    cell.t0 = 10 * column;
-    cell.t1 = 10 * column + 10;
+    cell.t0 = kEntryStep * column;
+    cell.t1 = kEntryStep * column + kEntryStep;
     cell.safe = true;
     for (int c = 0; c < 4; ++c)
         for (int q = 0; q < 3; ++q) {
-            cell.corner[c][q] = ValueAt(entries + c * kEntrySize, q);
-            cell.safe = cell.safe && IsSafeSingle(SingleAt(entries + c * kEntrySize, q));
+            const std::uint8_t *entry = (c < 2 ? atP0 : atP1) + (c % 2) * kEntrySize;
+            cell.corner[c][q] = ValueAt(entry, q);
+            cell.safe = cell.safe && IsSafeSingle(SingleAt(entry, q));
         }
     return cell;
 }
@@ -68,29 +76,19 @@ Extended AlongPressure(const Cell &cell, Extended p, bool low, int q) {
 
 }  // namespace
 
-int LookupPT(const TableSource &tables, Real48 p, Real48 t, SinglePhaseState *state) {
-    SinglePhaseValues values;
-    const int err = LookupPTValues(tables, Real48ToExtended(p), Real48ToExtended(t), kWantAllProperties, &values);
-    if (err == 0)
-        *state = {ExtendedToReal48(values.volume), ExtendedToReal48(values.enthalpy),
-                  ExtendedToReal48(values.entropy)};
-    return err;
-}
-
-int LookupPTValues(const TableSource &tables, Extended p, Extended t, unsigned wanted,
-                   SinglePhaseValues *state) {
+bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state) {
     if (p == 1000) p = Real48ToExtended(kJustBelow1000);
     if (t == 800) t = Real48ToExtended(kJustBelow800);
 
     if (p > kCriticalPressure) {
         const Cell cell = ReadCell(tables, p, t);
         *state = BilinearState(cell, p, t, cell.safe ? wanted : kWantAllProperties);
-        return 0;
+        return true;
     }
 
-    SaturationPoint sat = SaturationPointByPressure(tables, p);
+    SaturationPoint sat = SaturationAtPressure(tables, p);
     const Extended ts = sat.field(kSaturationLevel);
-    if (std::fabs(ts - t) < 0.001L) return 1;
+    if (std::fabs(ts - t) < 0.001L) return false;
 
     const Cell cell = ReadCell(tables, p, t);
     if (!cell.safe || !sat.safe()) wanted = kWantAllProperties;
@@ -99,7 +97,7 @@ int LookupPTValues(const TableSource &tables, Extended p, Extended t, unsigned w
     const Extended hf = sat.field(kLiquidEnthalpy);
     if (hf <= hT0 || hf >= hT1) {
         *state = BilinearState(cell, p, t, wanted);
-        return 0;
+        return true;
     }
 
     // The saturation line crosses the cell: interpolate between the grid
@@ -125,7 +123,7 @@ int LookupPTValues(const TableSource &tables, Extended p, Extended t, unsigned w
             result.enthalpy = Interpolate(t, ts, cell.t1, sat.field(kVapourEnthalpy), hT1);
     }
     *state = result;
-    return 0;
+    return true;
 }
 
 }  // namespace rudid

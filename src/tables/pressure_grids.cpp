@@ -1,6 +1,8 @@
 #include "tables/pressure_grids.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace rudid {
 
@@ -35,7 +37,7 @@ SaturationPressureGrid BuildSaturationGrid() {
     for (const Segment &s : kSaturationSegments)
         for (int k = s.first; k <= s.last; ++k) {
             grid.point[k] = ExtendedToReal48(SegmentPoint(s, k));
-            grid.value[k] = Real48ToExtended(grid.point[k]);
+            grid.value[k] = double(Real48ToExtended(grid.point[k]));
         }
     return grid;
 }
@@ -59,23 +61,81 @@ const SinglePhasePressureGrid &SinglePhasePressures() {
     return grid;
 }
 
-// The grids rise strictly, so a binary search finds the same first point
-// above p as a scan from index 1 would.
+namespace {
+
+// Both searches start from a bucket of pressures instead of searching the
+// whole grid. A bucket holds the doubles that share an exponent and the top
+// kBucketFractionBits bits of the fraction, and remembers the first point
+// above its lowest double; from there a short scan up (at most three points
+// on either grid) finds the first point above p, compared exactly. A
+// pressure outside the buckets, or a NaN, takes the binary search. Both
+// grids rise strictly, so either way gives the same index as a scan from 1.
+constexpr int kBucketFractionBits = 6;
+constexpr int kBucketShift = 52 - kBucketFractionBits;
+// Doubles from 2^-7 (below 0.01) up to 2^10 (above 1000).
+constexpr std::uint64_t kFirstBucketKey = std::uint64_t(1023 - 7) << kBucketFractionBits;
+constexpr std::uint64_t kLastBucketKey = std::uint64_t(1023 + 10) << kBucketFractionBits;
+constexpr int kBuckets = int(kLastBucketKey - kFirstBucketKey);
+constexpr double kLowestBucketed = 0x1p-7;
+constexpr double kAboveBuckets = 0x1p10;
+
+double BucketLow(int bucket) {
+    const std::uint64_t bits = (kFirstBucketKey + std::uint64_t(bucket)) << kBucketShift;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+int BucketOf(double p) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    return int((bits >> kBucketShift) - kFirstBucketKey);
+}
+
+template <typename Point>
+struct BucketStarts {
+    std::uint16_t start[kBuckets];
+    // The first index whose point exceeds each bucket's lowest double.
+    BucketStarts(const Point *points, int count) {
+        int k = 1;
+        for (int b = 0; b < kBuckets; ++b) {
+            while (k <= count && !(Extended(BucketLow(b)) < Extended(points[k]))) ++k;
+            start[b] = std::uint16_t(k);
+        }
+    }
+};
+
+template <typename Point>
+int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &buckets, Extended p) {
+    const double d = double(p);
+    if (!(d >= kLowestBucketed && d < kAboveBuckets)) {
+        const Point *found = std::upper_bound(points + 1, points + count + 1, p,
+                                              [](Extended value, Point point) { return value < point; });
+        return found == points + count + 1 ? count : int(found - points);
+    }
+    int k = buckets.start[BucketOf(d)];
+    // The double may have rounded p up into the next bucket.
+    while (k > 1 && p < points[k - 1]) --k;
+    while (k <= count && !(p < points[k])) ++k;
+    return k > count ? count : k;
+}
+
+
+// Built when the library is loaded and only read afterwards, so that the
+// searches need no check for a first use.
+const SaturationPressureGrid &gSaturationGrid = SaturationPressures();
+const SinglePhasePressureGrid &gSinglePhaseGrid = SinglePhasePressures();
+const BucketStarts<double> gSaturationBuckets(gSaturationGrid.value, kSaturationGridPoints);
+const BucketStarts<float> gSinglePhaseBuckets(gSinglePhaseGrid.point, kSinglePhaseGridPoints);
+
+}  // namespace
+
 int FirstSaturationPointAbove(Extended p) {
-    const Extended *begin = SaturationPressures().value + 1;
-    const Extended *end = begin + kSaturationGridPoints;
-    const Extended *found = std::upper_bound(begin, end, p);
-    if (found == end) return kSaturationGridPoints;
-    return int(found - begin) + 1;
+    return FirstPointAbove(gSaturationGrid.value, kSaturationGridPoints, gSaturationBuckets, p);
 }
 
 int FirstSinglePhasePointAbove(Extended p) {
-    const float *begin = SinglePhasePressures().point + 1;
-    const float *end = begin + kSinglePhaseGridPoints;
-    const float *found =
-        std::upper_bound(begin, end, p, [](Extended value, float point) { return value < point; });
-    if (found == end) return kSinglePhaseGridPoints;
-    return int(found - begin) + 1;
+    return FirstPointAbove(gSinglePhaseGrid.point, kSinglePhaseGridPoints, gSinglePhaseBuckets, p);
 }
 
 }  // namespace rudid

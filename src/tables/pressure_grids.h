@@ -13,7 +13,9 @@ namespace rudid {
 constexpr int kSaturationGridPoints = 292;
 struct SaturationPressureGrid {
     Real48 point[kSaturationGridPoints + 1];
-    Extended value[kSaturationGridPoints + 1];  // the same points, widened
+    // The same points widened; a double holds every Real48 exactly and
+    // enters the arithmetic faster than an extended value.
+    double value[kSaturationGridPoints + 1];
 };
 const SaturationPressureGrid &SaturationPressures();
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cmath>
 #include <cstring>
 
 #include "common/real48.h"
@@ -17,6 +18,14 @@ inline float SingleAt(const std::uint8_t *record, int index) {
 // The single as it enters the arithmetic, widened.
 inline Extended ValueAt(const std::uint8_t *record, int index) { return SingleValue(SingleAt(record, index)); }
 
+// ValueAt for a value that IsSafeSingle has passed: only the flush of
+// magnitudes below 2^-128 to zero remains to be done, on the bits.
+inline Extended SafeValueAt(const std::uint8_t *record, int index) {
+    std::uint32_t bits;
+    std::memcpy(&bits, record + 4 * index, 4);
+    return (bits & 0x7FFFFFFFu) < 0x00200000u ? 0.0L : Extended(SingleAt(record, index));  // 2^-128's bits
+}
+
 // Whether a table value can take part in an interpolation without any
 // chance of failing: finite and below 2^126 in magnitude, so that neither
 // its conversion nor an interpolation with a weight in [0, 1] overflows.
@@ -24,6 +33,31 @@ inline bool IsSafeSingle(float f) {
     std::uint32_t bits;
     std::memcpy(&bits, &f, 4);
     return (bits & 0x7FFFFFFFu) < 0x7E800000u;  // the magnitude's bits below those of 2^126
+}
+
+// Whether count singles from record on all pass IsSafeSingle.
+inline bool AllSafeSingles(const std::uint8_t *record, int count) {
+    bool safe = true;
+    for (int i = 0; i < count; ++i) safe &= IsSafeSingle(SingleAt(record, i));
+    return safe;
+}
+
+// A linear interpolation between two table singles that passed
+// IsSafeSingle, at weight w, in double precision, with a bound far above
+// its distance from Interpolate's result on the same values: that one is
+// rounded to 40 bits, within 2^-39 of the larger end value, the double one
+// errs by a few 2^-53 of it, and the flush of magnitudes below 2^-128 moves
+// a value by less than 2^-127. Enough to decide most comparisons without
+// the exact interpolation, which cannot fail on such values and so may be
+// left out when nothing else needs it.
+struct Rough {
+    double value;
+    double error;
+};
+
+inline Rough RoughInterpolate(double w, const std::uint8_t *a, const std::uint8_t *b, int index) {
+    const double y0 = SingleAt(a, index), y1 = SingleAt(b, index);
+    return {y0 + (y1 - y0) * w, 0x1p-30 * (std::fabs(y0) + std::fabs(y1)) + 0x1p-100};
 }
 
 }  // namespace rudid

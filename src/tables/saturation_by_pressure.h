@@ -1,3 +1,4 @@
+// The saturation state by pressure, from zarude.dat.
 #pragma once
 
 #include "common/real48.h"
@@ -6,13 +7,10 @@
 
 namespace rudid {
 
-// The saturation state at pressure p (bar, 0.01 <= p <= 221.2, which the
-// caller ensures): the two records of zarude.dat around p, interpolated
-// linearly in pressure. Raises the input/output failure of the table.
-SaturationState SaturationByPressure(const TableSource &tables, Real48 p);
-
-// The same on a widened pressure; the fields are interpolated as they are
-// asked for.
-SaturationPoint SaturationPointByPressure(const TableSource &tables, Extended p);
+// The saturation state at pressure p (bar, 0.01 <= p <= 221.2, a Real48
+// value, which the caller ensures): the two records of the table around p,
+// interpolated linearly in pressure as the fields are asked for. Raises the
+// input/output failure of the table.
+SaturationPoint SaturationAtPressure(const TableSource &tables, Extended p);
 
 }  // namespace rudid

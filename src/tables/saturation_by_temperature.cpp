@@ -1,7 +1,5 @@
 #include "tables/saturation_by_temperature.h"
 
-#include "common/interpolation.h"
-#include "tables/record_fields.h"
 
 namespace rudid {
 
@@ -32,29 +30,20 @@ constexpr SaturationState kJustAboveZero = {{
     {{0x84, 0x52, 0xB8, 0x1E, 0x85, 0x12}},
 }};
 
-// The last record holds the critical point, 374.15 degC.
-constexpr Real48 kCriticalTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
 }  // namespace
 
-SaturationState SaturationByTemperature(const TableSource &tables, Real48 t) {
-    return SaturationPointByTemperature(tables, Real48ToExtended(t)).ToReal48();
-}
-
-SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended temperature) {
+SaturationPoint SaturationAtTemperature(const TableSource &tables, Extended temperature) {
     if (temperature == 0) return SaturationPoint(kAtZero);
     if (temperature < 0.01L) return SaturationPoint(kJustAboveZero);
 
     // Record n + 1 holds n degC; truncation, whatever the rounding mode. The
     // temperature is a Real48 value, which a double holds exactly.
     const int n = int(double(temperature));
-    std::uint8_t records[2 * kSaturationRecordSize];
-    const ByteSpan span{std::uint64_t(n + 1) * kSaturationRecordSize, sizeof records};
-    ReadSpans(tables, Table::SaturationByTemperature, &span, 1, records);
-
     const Extended t0 = n;
-    const Extended t1 = temperature > 374 ? Real48ToExtended(kCriticalTemperature) : Extended(n + 1);
-    return SaturationPoint(temperature, t0, t1, records, records + kSaturationRecordSize);
+    const Extended t1 = temperature > 374 ? Real48ToExtended(kLastRecordTemperature) : Extended(n + 1);
+    return SaturationPoint(tables, Table::SaturationOnTemperatureGrid, std::uint64_t(n + 1) * kSaturationRecordSize,
+                           temperature, t0, t1);
 }
 
 }  // namespace rudid

@@ -1,3 +1,4 @@
+// The saturation state by temperature, from vevuzu.dat.
 #pragma once
 
 #include "common/real48.h"
@@ -6,14 +7,18 @@
 
 namespace rudid {
 
-// The saturation state at temperature t (degC, 0 <= t <= 374.15, which the
-// caller ensures). At exactly 0 and below 0.01 degC it answers from fixed
-// values without touching the table; above, from the two records of
-// vevuzu.dat around t on the 1-degree grid, interpolated linearly.
-SaturationState SaturationByTemperature(const TableSource &tables, Real48 t);
+// Records of the table: record n + 1 holds n degC, from 0 to 374, and the
+// critical point follows.
+constexpr int kSaturationTemperatureRecords = 377;
+// The last record holds the critical point: the Real48 nearest to
+// 374.15 degC.
+constexpr Real48 kLastRecordTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};
 
-// The same on a widened temperature; the fields are interpolated as they
-// are asked for.
-SaturationPoint SaturationPointByTemperature(const TableSource &tables, Extended t);
+// The saturation state at temperature t (degC, 0 <= t <= 374.15, a Real48
+// value, which the caller ensures). At exactly 0 and below 0.01 degC it
+// answers from fixed values without touching the table; above, from the two
+// records around t on the 1-degree grid, interpolated linearly as the fields
+// are asked for. Raises the input/output failure of the table.
+SaturationPoint SaturationAtTemperature(const TableSource &tables, Extended t);
 
 }  // namespace rudid

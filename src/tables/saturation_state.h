@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/real48.h"
+#include "tables/table_source.h"
 
 namespace rudid {
 
@@ -33,19 +34,25 @@ struct SaturationState {
 // and no interpolation with a weight in [0, 1], can overflow. When a record
 // holds anything else all seven fields are interpolated at once, in record
 // order, and the first that fails raises as it would have.
+//
+// The records are read where the source holds them, or into the point
+// itself; a point is therefore neither copied nor moved.
 class SaturationPoint {
 public:
-    // The state at x between two consecutive records: a at x0, b at x1,
-    // with x0 <= x <= x1.
-    SaturationPoint(Extended x, Extended x0, Extended x1, const std::uint8_t *a, const std::uint8_t *b);
+    // The state at x between the two consecutive records of the table that
+    // start at byte offset: the first at x0, the second at x1, with
+    // x0 <= x <= x1. Raises the table's input/output failure.
+    SaturationPoint(const TableSource &tables, Table table, std::uint64_t offset, Extended x, Extended x0,
+                    Extended x1);
     // A state given outright.
     explicit SaturationPoint(const SaturationState &state);
+    SaturationPoint(const SaturationPoint &) = delete;
+    SaturationPoint &operator=(const SaturationPoint &) = delete;
 
     Extended field(int f) {
         if (!(known_ >> f & 1)) Interpolate(f);
         return value_[f];
     }
-    SaturationState ToReal48();
     // Whether every value of the records is finite and below 2^126.
     bool safe() const { return safe_; }
 
@@ -53,10 +60,11 @@ private:
     void Interpolate(int f);
 
     Extended x_ = 0, x0_ = 0, x1_ = 0;
-    std::uint8_t records_[2 * kSaturationRecordSize] = {};
-    Extended value_[kSaturationFields] = {};
+    const std::uint8_t *records_ = nullptr;  // two records, one after the other
+    Extended value_[kSaturationFields];  // those in known_ only
     unsigned known_ = 0;
     bool safe_ = true;
+    std::uint8_t scratch_[2 * kSaturationRecordSize];
 };
 
 }  // namespace rudid

@@ -9,7 +9,9 @@
 namespace rudid {
 
 constexpr int kIsobarEntries = 81;
-constexpr int kEntrySize = 12;
+constexpr int kEntryStep = 10;  // degC from one entry to the next
+constexpr int kEntryValues = 3;  // v, h, s
+constexpr int kEntrySize = kEntryValues * 4;
 constexpr int kIsobarSize = kIsobarEntries * kEntrySize;  // 972 bytes
 enum EntryColumn : int { kVolumeColumn = 0, kEnthalpyColumn = 1, kEntropyColumn = 2 };
 

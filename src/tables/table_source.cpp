@@ -33,8 +33,8 @@ void ReadFromFile(const TableSource &self, Table table, const ByteSpan *spans, i
 
 const char *TableFileName(Table table) {
     switch (table) {
-        case Table::SaturationByPressure: return "zarude.dat";
-        case Table::SaturationByTemperature: return "vevuzu.dat";
+        case Table::SaturationOnPressureGrid: return "zarude.dat";
+        case Table::SaturationOnTemperatureGrid: return "vevuzu.dat";
         case Table::SinglePhase: return "didizar.dat";
     }
     return "";

@@ -5,8 +5,8 @@
 //
 // Two sources exist: the one of a single call, which opens the file, reads
 // the spans and closes it again, and the one of a batch call, which reads each
-// file once for the whole call. Both live for one call only: nothing read
-// from a table survives the call that read it.
+// file once for the whole call and serves the rows from memory. Both live for
+// one call only: nothing read from a table survives the call that read it.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,9 @@
 namespace rudid {
 
 enum class Table : int {
-    SaturationByPressure = 0,     // zarude.dat, 28-byte records
-    SaturationByTemperature = 1,  // vevuzu.dat, 28-byte records
-    SinglePhase = 2,              // didizar.dat, 12-byte entries, 972-byte isobars
+    SaturationOnPressureGrid = 0,     // zarude.dat, 28-byte records
+    SaturationOnTemperatureGrid = 1,  // vevuzu.dat, 28-byte records
+    SinglePhase = 2,                  // didizar.dat, 12-byte entries, 972-byte isobars
 };
 constexpr int kTableCount = 3;
 
@@ -33,11 +33,39 @@ struct TableSource {
     void (*read)(const TableSource &self, Table table, const ByteSpan *spans, int count,
                  std::uint8_t *out);
     void *context;
+    // Null, or: the bytes of one span where the source holds them for the
+    // rest of the call, raising the failure that read would raise.
+    const std::uint8_t *(*view)(const TableSource &self, Table table, ByteSpan span) = nullptr;
+    // Null, or for each table the start of its bytes where the source holds
+    // the complete table in memory (else null), filled in as the tables are
+    // read.
+    const std::uint8_t *const *completeTables = nullptr;
+    // Null, or one byte per isobar index of the single-phase table in
+    // which a lookup may remember facts about the pair of isobars that ends
+    // there (0: nothing known yet). The facts depend on the table's bytes
+    // only, which cannot change while the source lives.
+    std::uint8_t *isobarPairFacts = nullptr;
 };
 
 inline void ReadSpans(const TableSource &source, Table table, const ByteSpan *spans, int count,
                       std::uint8_t *out) {
     source.read(source, table, spans, count, out);
+}
+
+// The bytes of one span: in place where the source holds them, otherwise
+// read into scratch, which has room for span.length bytes. The lookups ask
+// only for spans within the complete table.
+inline const std::uint8_t *SpanBytes(const TableSource &source, Table table, ByteSpan span,
+                                     std::uint8_t *scratch) {
+    if (source.completeTables && source.completeTables[int(table)]) return source.completeTables[int(table)] + span.offset;
+    if (source.view) return source.view(source, table, span);
+    source.read(source, table, &span, 1, scratch);
+    return scratch;
+}
+
+// The complete table where the source holds it in memory, else null.
+inline const std::uint8_t *CompleteTable(const TableSource &source, Table table) {
+    return source.completeTables ? source.completeTables[int(table)] : nullptr;
 }
 
 // The source of a single call: each read opens DataDirectory + file name for

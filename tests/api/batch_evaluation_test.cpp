@@ -3,11 +3,21 @@
 // on short, missing and corrupted ones.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
+#include "api/batch.h"
 #include "api/library_instance.h"
+#include "platform/platform.h"
+#include "tables/pressure_grids.h"
+#include "common/failure.h"
+#include "tables/saturation_by_pressure.h"
 
 namespace rudid::testing {
 namespace {
@@ -24,7 +34,23 @@ Rows RandomRows(const std::string &name, std::size_t n, unsigned seed) {
                                       2107.4, 4.4429, 220,  -1,    1e6};
     std::mt19937_64 random(seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    auto pick = [&] { return kSpecial[random() % std::size(kSpecial)]; };
+    // Grid points of both pressure grids, whole and tenth degrees, and
+    // their neighbours: where the lookups change cell or record.
+    auto onGrid = [&]() -> double {
+        double x;
+        switch (random() % 4) {
+            case 0: x = double(SaturationPressures().value[1 + random() % kSaturationGridPoints]); break;
+            case 1: x = SinglePhasePressures().point[1 + random() % kSinglePhaseGridPoints]; break;
+            case 2: x = double(random() % 801); break;
+            default: x = double(random() % 3751) / 10; break;
+        }
+        switch (random() % 3) {
+            case 0: return x;
+            case 1: return x * (1 + 0x1p-39);
+            default: return x * (1 - 0x1p-39);
+        }
+    };
+    auto pick = [&] { return random() % 2 ? kSpecial[random() % std::size(kSpecial)] : onGrid(); };
     const bool temperatureFirst = name.rfind("AQPT", 0) == 0;
     const char key = name.size() > 4 ? name[4] : ' ';
     Rows rows;
@@ -75,7 +101,7 @@ void ExpectBatchEqualsSingleCalls(const LibraryInstance &lib, std::size_t n, uns
 
 TEST(BatchEvaluation, EqualsSingleCallsOnTheShippedTables) {
     LibraryInstance lib(ShippedSetup());
-    ExpectBatchEqualsSingleCalls(lib, 3000, 1);
+    ExpectBatchEqualsSingleCalls(lib, 4400, 1);  // more than 100,000 rows
 }
 
 TEST(BatchEvaluation, EqualsSingleCallsInImperialUnits) {
@@ -164,6 +190,175 @@ TEST(BatchEvaluation, LeavesTheThreadsLastFailureAlone) {
     int f[1];
     EXPECT_EQ(lib.RudidEvaluate("AQPPQH", 1, a, b, r, f), 0);
     EXPECT_EQ(lib.RudidLastError(), 205);
+}
+
+// Rows on and just beside the saturation line of the tables in
+// dataDirectory, in internal units: temperatures within about 0.001 degC
+// of the saturation temperature (where the single-phase functions refuse),
+// and keys at and next to the saturated liquid's and vapour's values.
+// There the straight-line lookups cannot decide on rough values and must
+// take the exact comparisons. Pressures whose records cannot be read are
+// left out.
+Rows NearSaturation(const ExportDescriptor &fn, const char *dataDirectory, std::size_t n, unsigned seed) {
+    int liquid;
+    switch (fn.family) {
+        case ExportFamily::PressureTemperature: liquid = -1; break;
+        case ExportFamily::PressureEnthalpy: liquid = kLiquidEnthalpy; break;
+        case ExportFamily::PressureEntropy: liquid = kLiquidEntropy; break;
+        case ExportFamily::PressureVolume: liquid = kLiquidVolume; break;
+        default: return {};
+    }
+    const double kOffsets[] = {0, 0.001, -0.001, 0.001 * (1 + 0x1p-30), -0.001 * (1 + 0x1p-30),
+                               0.001 * (1 - 0x1p-30), 1e-7, -1e-7, 0.3, -0.3};
+    const double kFactors[] = {1, 1 + 0x1p-39, 1 - 0x1p-39, 1 + 0x1p-33, 1 - 0x1p-33, 1 + 1e-7, 1 - 1e-7};
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const TableSource tables = FileTableSource(dataDirectory);
+    Rows rows;
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Extended p = RoundToReal48(std::exp(std::log(0.01) + unit(random) * std::log(221.2 / 0.01)));
+        try {
+            SaturationPoint sat = SaturationAtPressure(tables, p);
+            double b;
+            if (liquid < 0)
+                b = double(sat.field(kSaturationLevel)) + kOffsets[random() % std::size(kOffsets)];
+            else
+                b = double(sat.field(liquid + int(random() % 2))) * kFactors[random() % std::size(kFactors)];
+            rows.a.push_back(double(p));
+            rows.b.push_back(b);
+        } catch (const LibraryFailure &) {
+        }
+    }
+    platform::LeaveLibraryArithmetic(saved);
+    return rows;
+}
+
+// The straight-line lookups of the batch against the generic lookups, bit
+// for bit, in process: every export on the rows of RandomRows and on
+// realistic states, on the table sets below.
+void ExpectFastPathsEqualGeneric(const InstanceSetup &setup, std::size_t rowsPerFunction, unsigned seed) {
+    ScratchDirectory dir;
+    if (setup.saturationByPressure) dir.write("zarude.dat", *setup.saturationByPressure);
+    if (setup.saturationByTemperature) dir.write("vevuzu.dat", *setup.saturationByTemperature);
+    if (setup.singlePhase) dir.write("didizar.dat", *setup.singlePhase);
+    if (setup.unitFile) dir.write("default.cfg", *setup.unitFile);
+    StartupConfiguration config{};
+    LoadConfiguration(dir.path().c_str(), &config);
+
+    for (int id = 0; id < kExportCount; ++id) {
+        const ExportDescriptor &fn = Describe(ExportId(id));
+        std::size_t n = rowsPerFunction;
+        Rows rows = RandomRows(fn.name, n, seed + unsigned(id));
+        const Rows near = NearSaturation(fn, config.dataDirectory, n / 2, seed + 100 + unsigned(id));
+        rows.a.insert(rows.a.end(), near.a.begin(), near.a.end());
+        rows.b.insert(rows.b.end(), near.b.begin(), near.b.end());
+        n = rows.a.size();
+        std::vector<double> fast(n), generic(n);
+        std::vector<int> fastFailure(n), genericFailure(n);
+        const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+        const int fastFailed = EvaluateBatch(fn, config, n, rows.a.data(), rows.b.data(), fast.data(),
+                                             fastFailure.data(), true);
+        const int genericFailed = EvaluateBatch(fn, config, n, rows.a.data(), rows.b.data(), generic.data(),
+                                                genericFailure.data(), false);
+        platform::LeaveLibraryArithmetic(saved);
+        EXPECT_EQ(fastFailed, genericFailed) << fn.name;
+        for (std::size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(fastFailure[i], genericFailure[i]) << fn.name << "(" << rows.a[i] << ", " << rows.b[i] << ")";
+            if (fastFailure[i] == 0) {
+                ASSERT_EQ(std::memcmp(&fast[i], &generic[i], sizeof(double)), 0)
+                    << fn.name << "(" << rows.a[i] << ", " << rows.b[i] << "): fast " << fast[i] << ", generic "
+                    << generic[i];
+            }
+        }
+    }
+}
+
+InstanceSetup Salted(InstanceSetup setup, unsigned seed, int values) {
+    std::mt19937 random(seed);
+    const float poison[] = {NAN, INFINITY, 3e38f, 1.0e38f, -1.2e38f, 1e-40f, -0.0f, 0.0f};
+    for (auto *table : {&setup.saturationByPressure, &setup.saturationByTemperature, &setup.singlePhase}) {
+        Bytes &bytes = **table;
+        for (int k = 0; k < values; ++k) {
+            const std::size_t i = random() % (bytes.size() / 4);
+            std::memcpy(bytes.data() + 4 * i, &poison[random() % std::size(poison)], 4);
+        }
+    }
+    return setup;
+}
+
+TEST(BatchFastPaths, EqualTheGenericLookupsOnTheShippedTables) {
+    ExpectFastPathsEqualGeneric(ShippedSetup(), 6000, 21);
+    ExpectFastPathsEqualGeneric(ShippedSetup(UnitChoice{10, 3, 2, 3, 4}), 1000, 22);
+}
+
+TEST(BatchFastPaths, EqualTheGenericLookupsOnSaltedShortMissingAndSyntheticTables) {
+    ExpectFastPathsEqualGeneric(Salted(ShippedSetup(), 5, 200), 3000, 23);
+    ExpectFastPathsEqualGeneric(Salted(ShippedSetup(), 6, 2000), 1000, 24);
+    InstanceSetup shortTables = ShippedSetup();
+    shortTables.saturationByPressure->resize(200 * 28);
+    shortTables.saturationByTemperature->resize(300 * 28);
+    shortTables.singlePhase->resize(150 * 972);
+    ExpectFastPathsEqualGeneric(shortTables, 1000, 25);
+    InstanceSetup missing = ShippedSetup();
+    missing.singlePhase.reset();
+    ExpectFastPathsEqualGeneric(missing, 1000, 26);
+    ExpectFastPathsEqualGeneric(StandardSetup(), 1000, 27);
+}
+
+// Lowers the descriptor limit of this process so that exactly one
+// descriptor is free: every number below the limit is taken but one.
+bool LeaveOneDescriptorFree() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    int highest = 2;
+    for (int fd = 0; fd < 4096; ++fd)
+        if (fcntl(fd, F_GETFD) != -1) highest = fd;
+    limit.rlim_cur = rlim_t(highest) + 1;
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    int last = -1;
+    for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) last = fd;
+    return last >= 0 && close(last) == 0;
+}
+
+// In a child process with one descriptor free, the batch answers every row
+// exactly as the single call does; the exit status says whether it did.
+void CompareWithOneDescriptorFree(const LibraryInstance &lib, const char *name, std::vector<double> a,
+                                  std::vector<double> b) {
+    if (!LeaveOneDescriptorFree()) {
+        std::fprintf(stderr, "cannot lower the descriptor limit\n");
+        _exit(2);
+    }
+    const std::size_t n = a.size();
+    std::vector<double> result(n);
+    std::vector<int> failure(n);
+    lib.RudidEvaluate(name, n, a.data(), b.data(), result.data(), failure.data());
+    int wrong = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double *single = lib.Call(name, a[i], b[i]);
+        const bool same = single ? failure[i] == 0 && std::memcmp(single, &result[i], sizeof(double)) == 0
+                                 : failure[i] == lib.RudidLastError();
+        if (!same) {
+            std::fprintf(stderr, "%s(%g, %g): single %s, batch failure %d\n", name, a[i], b[i],
+                         single ? "answers" : "fails", failure[i]);
+            ++wrong;
+        }
+    }
+    _exit(wrong == 0 ? 0 : 1);
+}
+
+TEST(BatchEvaluationDeathTest, NeedsNoMoreDescriptorsThanASingleCall) {
+    LibraryInstance lib(ShippedSetup());
+    // One row that needs both the saturation and the single-phase table.
+    ASSERT_NE(lib.AQPPTH(1, 100), nullptr);
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPTH", {1}, {100}), ::testing::ExitedWithCode(0), "");
+    // Few rows, read isobar by isobar, going from the single-phase table
+    // back to the saturation table and forth.
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPHT", {300, 1, 500, 5, 1}, {2000, 3000, 2500, 100, 2000}),
+                ::testing::ExitedWithCode(0), "");
+    // Many rows, the single-phase table read whole.
+    const Rows rows = RandomRows("AQPPTH", 500, 11);
+    EXPECT_EXIT(CompareWithOneDescriptorFree(lib, "AQPPTH", rows.a, rows.b), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "common/interpolation.h"
+#include "support/real48_interpolation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/table_source.h"
 #include "units/unit_recognition.h"
@@ -36,7 +36,10 @@ double Converted(QuantityCode code, int direction, double value, const char *uni
 
 SaturationState SaturationAt(const LibraryInstance &lib, double pressure) {
     const std::string directory = lib.dataPrefix();
-    return SaturationByPressure(FileTableSource(directory.c_str()), R48(pressure));
+    SaturationPoint point = SaturationAtPressure(FileTableSource(directory.c_str()), Real48ToExtended(R48(pressure)));
+    SaturationState state;
+    for (int f = 0; f < kSaturationFields; ++f) state.field[f] = ExtendedToReal48(point.field(f));
+    return state;
 }
 
 double Interpolated(double x, double x0, double x1, double y0, double y1) {

@@ -7,15 +7,19 @@
 #include <cstring>
 
 #include "common/failure.h"
+#include "support/real48_interpolation.h"
 
 namespace rudid {
 namespace {
 
 using Bytes = testing::Real48Bytes;
 using testing::BytesOf;
+using testing::InterpolateBilinear;
+using testing::InterpolateLinear;
 
 Real48 R(Extended v) { return ExtendedToReal48(v); }
-Real48 FromSingle(float f) { return SingleToReal48(f); }
+// A table single as the lookups widen it.
+Real48 FromSingle(float f) { return ExtendedToReal48(SingleValue(f)); }
 
 int FailureCodeOf(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
     try {
@@ -30,7 +34,7 @@ int FailureCodeOf(Real48 x, Real48 x0, Real48 x1, Real48 y0, Real48 y1) {
 // hold them.
 const float kOrdinates[] = {0.0010434f, 1.6940f, 417.46f, 2675.5f, 1.3026f, 7.3594f, -0.04f, 9.1577f};
 
-TEST(InterpolateLinear, AtTheLowerAbscissaGivesTheLowerOrdinateExactly) {
+TEST(Interpolate, AtTheLowerAbscissaGivesTheLowerOrdinateExactly) {
     const Real48 x0 = R(97.17L), x1 = R(100.0L);
     for (float y0 : kOrdinates)
         for (float y1 : kOrdinates)
@@ -39,7 +43,7 @@ TEST(InterpolateLinear, AtTheLowerAbscissaGivesTheLowerOrdinateExactly) {
                 << y0 << " -> " << y1;
 }
 
-TEST(InterpolateLinear, AtTheUpperAbscissaGivesTheUpperOrdinateForTableValues) {
+TEST(Interpolate, AtTheUpperAbscissaGivesTheUpperOrdinateForTableValues) {
     // Abscissae as the lookups pass them: pressure grid points and whole
     // temperatures.
     const Extended abscissae[][2] = {{0.01L, 0.015L}, {1.0L, 1.1L}, {100.0L, 102.0L},
@@ -54,7 +58,7 @@ TEST(InterpolateLinear, AtTheUpperAbscissaGivesTheUpperOrdinateForTableValues) {
     }
 }
 
-TEST(InterpolateLinear, PointsOutsideTheIntervalAreExtrapolatedOnTheSameLine) {
+TEST(Interpolate, PointsOutsideTheIntervalAreExtrapolatedOnTheSameLine) {
     // The line y = 2x + 1 through (1, 3) and (2, 5).
     const Real48 x0 = R(1), x1 = R(2), y0 = R(3), y1 = R(5);
     EXPECT_EQ(BytesOf(InterpolateLinear(R(4), x0, x1, y0, y1)), BytesOf(R(9)));
@@ -64,7 +68,7 @@ TEST(InterpolateLinear, PointsOutsideTheIntervalAreExtrapolatedOnTheSameLine) {
     EXPECT_EQ(BytesOf(InterpolateLinear(R(4), x1, x0, y1, y0)), BytesOf(R(9)));
 }
 
-TEST(InterpolateLinear, ResultIsRoundedToReal48) {
+TEST(Interpolate, ResultIsRoundedToReal48) {
     // 1/3 of the way from 0 to 1: the extended quotient is rounded once to
     // the Real48 nearest to 1/3.
     const Real48 r = InterpolateLinear(R(1), R(0), R(3), R(0), R(1));
@@ -72,18 +76,18 @@ TEST(InterpolateLinear, ResultIsRoundedToReal48) {
     EXPECT_NE(Real48ToExtended(r), 1.0L / 3.0L);
 }
 
-TEST(InterpolateLinear, EqualAbscissaeRaiseDivisionByZero) {
+TEST(Interpolate, EqualAbscissaeRaiseDivisionByZero) {
     EXPECT_EQ(FailureCodeOf(R(2), R(1), R(1), R(3), R(5)), kDivisionByZero);
     EXPECT_EQ(FailureCodeOf(R(0.5L), R(100), R(100), R(-1), R(1)), kDivisionByZero);
 }
 
-TEST(InterpolateLinear, EqualAbscissaeWithAZeroNumeratorRaiseInvalidOperation) {
+TEST(Interpolate, EqualAbscissaeWithAZeroNumeratorRaiseInvalidOperation) {
     // Equal ordinates, or the point on the abscissa: 0/0.
     EXPECT_EQ(FailureCodeOf(R(2), R(1), R(1), R(3), R(3)), kInvalidFloatingPointOperation);
     EXPECT_EQ(FailureCodeOf(R(1), R(1), R(1), R(3), R(5)), kInvalidFloatingPointOperation);
 }
 
-TEST(InterpolateLinear, OverflowingResultRaisesFloatingPointOverflow) {
+TEST(Interpolate, OverflowingResultRaisesFloatingPointOverflow) {
     int code = 0;
     try {
         InterpolateLinear(R(4), R(0), R(1), R(0), R(1e38L));
@@ -106,7 +110,7 @@ Real48 Bilinear(const Cell &c, Real48 x, Real48 y) {
     return InterpolateBilinear(x, y, c.x0, c.y0, c.x1, c.y1, c.z00, c.z10, c.z01, c.z11);
 }
 
-TEST(InterpolateBilinear, EachCornerGivesItsOwnValue) {
+TEST(InterpolateCell, EachCornerGivesItsOwnValue) {
     const Cell c = SampleCell();
     EXPECT_EQ(BytesOf(Bilinear(c, c.x0, c.y0)), BytesOf(c.z00));
     EXPECT_EQ(BytesOf(Bilinear(c, c.x1, c.y0)), BytesOf(c.z10));
@@ -114,7 +118,7 @@ TEST(InterpolateBilinear, EachCornerGivesItsOwnValue) {
     EXPECT_EQ(BytesOf(Bilinear(c, c.x1, c.y1)), BytesOf(c.z11));
 }
 
-TEST(InterpolateBilinear, OnTheLowerEdgeEqualsTheLinearInterpolationAlongX) {
+TEST(InterpolateCell, OnTheLowerEdgeEqualsTheLinearInterpolationAlongX) {
     const Cell c = SampleCell();
     for (Extended x : {600.0L, 601.0L, 603.7L, 605.0L, 609.99L}) {
         EXPECT_EQ(BytesOf(Bilinear(c, R(x), c.y0)),
@@ -131,7 +135,7 @@ Extended Line(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
 
 Extended Rounded(Extended v) { return Real48ToExtended(R(v)); }
 
-TEST(InterpolateBilinear, InterpolatesAlongXFirstThenAlongYRoundingEachStep) {
+TEST(InterpolateCell, InterpolatesAlongXFirstThenAlongYRoundingEachStep) {
     // A cell where the three ways of computing differ in the last bit: each
     // step is rounded to Real48, so both the order and the rounding of the
     // two intermediate values are part of the result.

@@ -14,6 +14,7 @@
 #include "support/test_files.h"
 #include "common/failure.h"
 #include "common/interpolation.h"
+#include "support/real48_interpolation.h"
 #include "tables/saturation_state.h"
 
 namespace rudid {
@@ -23,10 +24,31 @@ using testing::ScratchDirectory;
 using testing::SingleAt;
 using Bytes = testing::Real48Bytes;
 using testing::BytesOf;
+using testing::InterpolateBilinear;
+using testing::InterpolateLinear;
 
 Real48 R(Extended v) { return ExtendedToReal48(v); }
 Real48 W(int n) { return R(Extended(n)); }
 Extended X(Real48 r) { return Real48ToExtended(r); }
+
+// The lookups with every output asked for, on Real48 arguments and results:
+// 0 and the state, or 1 and the state untouched.
+struct InverseState {
+    Real48 temperature;
+    Real48 second;
+    Real48 third;
+    Real48 quality;
+};
+
+int LookupAll(InverseKey key, const TableSource &tables, Real48 p, Real48 k, InverseState *state) {
+    InverseValues values;
+    if (!LookupInverse(tables, key, X(p), X(k), kWantAllOutputs, &values)) return 1;
+    *state = {R(values.temperature), R(values.second), R(values.third), R(values.quality)};
+    return 0;
+}
+int LookupPH(const TableSource &t, Real48 p, Real48 h, InverseState *s) { return LookupAll(InverseKey::Enthalpy, t, p, h, s); }
+int LookupPS(const TableSource &t, Real48 p, Real48 k, InverseState *s) { return LookupAll(InverseKey::Entropy, t, p, k, s); }
+int LookupPV(const TableSource &t, Real48 p, Real48 v, InverseState *s) { return LookupAll(InverseKey::Volume, t, p, v, s); }
 
 const Bytes kZeroBytes = {0, 0, 0, 0, 0, 0};
 const Bytes kOneBytes = {0x81, 0, 0, 0, 0, 0};
@@ -107,10 +129,10 @@ protected:
     }
 
     Real48 Saturated(int record, int field) const {
-        return SingleToReal48(SingleAt(saturation_, 7 * record + field));
+        return R(SingleAt(saturation_, 7 * record + field));
     }
     Real48 EntryValue(int isobar, int entry, int column) const {
-        return SingleToReal48(SingleAt(singlePhase_, 3 * (std::size_t(isobar - 1) * 81 + entry) + column));
+        return R(SingleAt(singlePhase_, 3 * (std::size_t(isobar - 1) * 81 + entry) + column));
     }
     Real48 Key(int isobar, int entry) const { return EntryValue(isobar, entry, V().keyColumn); }
 
@@ -329,9 +351,9 @@ TEST(InverseLookupWorkingIsobar, IsInterpolatedInPressureAndHeldAsSingles) {
     auto working = [&](int entry, int column) {
         const std::size_t a = 3 * (std::size_t(204) * 81 + entry) + column;
         const std::size_t b = a + 3 * 81;
-        const Real48 r = InterpolateLinear(p, W(500), W(520), SingleToReal48(SingleAt(table, a)),
-                                           SingleToReal48(SingleAt(table, b)));
-        return SingleToReal48(float(X(r)));
+        const Real48 r = InterpolateLinear(p, W(500), W(520), R(SingleAt(table, a)),
+                                           R(SingleAt(table, b)));
+        return R(float(X(r)));
     };
     // An enthalpy a quarter of the way from entry 40 to entry 41.
     const Real48 h40 = working(40, 1), h41 = working(41, 1);
@@ -352,7 +374,7 @@ protected:
         dir_.write("didizar.dat", table_);
     }
     Real48 Stored(int entry, int column) const {
-        return SingleToReal48(SingleAt(table_, 3 * (std::size_t(kIsobarAt300Bar - 1) * 81 + entry) + column));
+        return R(SingleAt(table_, 3 * (std::size_t(kIsobarAt300Bar - 1) * 81 + entry) + column));
     }
     int LookupH(Real48 h, InverseState *state) {
         try {

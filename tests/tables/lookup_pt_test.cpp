@@ -13,6 +13,7 @@
 #include "support/test_files.h"
 #include "common/failure.h"
 #include "common/interpolation.h"
+#include "support/real48_interpolation.h"
 #include "tables/saturation_by_pressure.h"
 
 namespace rudid {
@@ -22,9 +23,26 @@ using testing::ScratchDirectory;
 using testing::SingleAt;
 using Bytes = testing::Real48Bytes;
 using testing::BytesOf;
+using testing::InterpolateBilinear;
+using testing::InterpolateLinear;
 
 Real48 R(Extended v) { return ExtendedToReal48(v); }
 Real48 W(int n) { return R(Extended(n)); }
+
+// The lookup with every output asked for, on Real48 arguments and results:
+// 0 and the state, or 1 and the state untouched.
+struct SinglePhaseState {
+    Real48 volume;
+    Real48 enthalpy;
+    Real48 entropy;
+};
+
+int LookupPTAll(const TableSource &tables, Real48 p, Real48 t, SinglePhaseState *state) {
+    SinglePhaseValues values;
+    if (!LookupPT(tables, Real48ToExtended(p), Real48ToExtended(t), kWantAllProperties, &values)) return 1;
+    *state = {R(values.volume), R(values.enthalpy), R(values.entropy)};
+    return 0;
+}
 
 // The next Real48 away from zero (positive values with a fraction below
 // all ones).
@@ -75,7 +93,7 @@ protected:
     // Runs the lookup; returns its flag, or the failure code + 1000.
     int Lookup(Real48 p, Real48 t, SinglePhaseState *state) {
         try {
-            return LookupPT(Source(), p, t, state);
+            return LookupPTAll(Source(), p, t, state);
         } catch (const LibraryFailure &f) {
             return 1000 + f.code;
         }
@@ -89,12 +107,12 @@ protected:
     // Entry at single-phase grid point `isobar` (1..224) and column (0..80).
     SinglePhaseState Entry(int isobar, int column) const {
         const std::size_t first = 3 * (std::size_t(isobar - 1) * 81 + column);
-        return SinglePhaseState{SingleToReal48(SingleAt(singlePhase_, first)),
-                                SingleToReal48(SingleAt(singlePhase_, first + 1)),
-                                SingleToReal48(SingleAt(singlePhase_, first + 2))};
+        return SinglePhaseState{R(SingleAt(singlePhase_, first)),
+                                R(SingleAt(singlePhase_, first + 1)),
+                                R(SingleAt(singlePhase_, first + 2))};
     }
     Real48 Saturated(int record, int field) const {
-        return SingleToReal48(SingleAt(saturation_, 7 * record + field));
+        return R(SingleAt(saturation_, 7 * record + field));
     }
 
     ScratchDirectory dir_;
@@ -156,7 +174,7 @@ TEST_F(LookupPTTest, CellCornersAreTheSingleGridPressures) {
     // Between 1 and 1.1 bar, superheated: the upper corner is the single
     // nearest to 1.1, not the Real48 nearest to it.
     const Real48 p = R(1.05L), t = W(155);
-    const Real48 p0 = W(1), p1 = SingleToReal48(1.1f);
+    const Real48 p0 = W(1), p1 = R(1.1f);
     ASSERT_NE(BytesOf(p1), BytesOf(R(1.1L)));
     const SinglePhaseState e00 = Entry(kAt1Bar, 15), e10 = Entry(kAt1Bar, 16),
                            e01 = Entry(kAt1_1Bar, 15), e11 = Entry(kAt1_1Bar, 16);
@@ -170,7 +188,7 @@ TEST_F(LookupPTTest, CellCornersAreTheSingleGridPressures) {
 
 TEST_F(LookupPTTest, StateOnTheSaturationLineIsRefusedWithoutReadingTheSinglePhaseTable) {
     std::remove(dir_.file("didizar.dat").c_str());
-    const Real48 ts = SaturationByPressure(Source(), W(1)).field[kSaturationLevel];
+    const Real48 ts = R(SaturationAtPressure(Source(), 1).field(kSaturationLevel));
     ASSERT_EQ(BytesOf(ts), BytesOf(Saturated(55, kSaturationLevel)));
     const Extended t = Real48ToExtended(ts);
     for (Real48 nearLine : {ts, R(t + 0.0009L), R(t - 0.0009L)}) {

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace rudid {
 namespace {
@@ -118,6 +120,29 @@ void ExpectSearchMatchesScan(const Point *points, int count, Search search) {
     }
 }
 
+// Probes where a search that starts from buckets of doubles could go
+// wrong: up to three Real48 steps either side of every point, the edges of
+// the buckets (every 1/64 of a binade) and their extended neighbours, NaN,
+// and random pressures over and beyond the grids.
+template <typename Point, typename Search>
+void ExpectSearchMatchesScanEverywhere(const Point *points, int count, Search search) {
+    std::vector<Extended> probes;
+    for (int k = 1; k <= count; ++k) {
+        const Extended at = RoundToReal48(Extended(points[k]));
+        for (int step = -3; step <= 3; ++step) probes.push_back(at * (1 + step * 0x1p-39L));
+    }
+    for (int binade = -9; binade <= 11; ++binade)
+        for (int j = 0; j < 64; ++j) {
+            const Extended edge = std::ldexp(1.0L + j / 64.0L, binade);
+            for (Extended p : {edge, std::nextafter(edge, 0.0L), std::nextafter(edge, 1e9L)}) probes.push_back(p);
+        }
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 100000; ++i) probes.push_back(RoundToReal48(std::exp(std::log(0.001) + unit(random) * std::log(2e6))));
+    for (Extended p : probes) ASSERT_EQ(search(p), FirstAboveByScan(points, count, p)) << "p = " << double(p);
+    EXPECT_EQ(search(NAN), count);
+}
+
 TEST(FirstSaturationPointAbove, IsTheFirstPointAboveAndTheLastWhenNoneIs) {
     const SaturationPressureGrid &grid = SaturationPressures();
     EXPECT_EQ(FirstSaturationPointAbove(0), 1);
@@ -129,6 +154,8 @@ TEST(FirstSaturationPointAbove, IsTheFirstPointAboveAndTheLastWhenNoneIs) {
     EXPECT_EQ(FirstSaturationPointAbove(5000.0L), 292);
     ExpectSearchMatchesScan(grid.value, kSaturationGridPoints,
                             [](Extended p) { return FirstSaturationPointAbove(p); });
+    ExpectSearchMatchesScanEverywhere(grid.value, kSaturationGridPoints,
+                                      [](Extended p) { return FirstSaturationPointAbove(p); });
 }
 
 TEST(FirstSinglePhasePointAbove, IsTheFirstPointAboveAndTheLastWhenNoneIs) {
@@ -143,6 +170,8 @@ TEST(FirstSinglePhasePointAbove, IsTheFirstPointAboveAndTheLastWhenNoneIs) {
     EXPECT_EQ(FirstSinglePhasePointAbove(1e6L), 224);
     ExpectSearchMatchesScan(grid.point, kSinglePhaseGridPoints,
                             [](Extended p) { return FirstSinglePhasePointAbove(p); });
+    ExpectSearchMatchesScanEverywhere(grid.point, kSinglePhaseGridPoints,
+                                      [](Extended p) { return FirstSinglePhasePointAbove(p); });
 }
 
 }  // namespace

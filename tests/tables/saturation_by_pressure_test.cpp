@@ -38,12 +38,18 @@ protected:
         table_ = testing::SaturationByPressureTable(records);
         dir_.write("zarude.dat", table_);
     }
-    SaturationState At(Extended p) { return SaturationByPressure(FileTableSource(prefix_.c_str()), R(p)); }
+    // The state at p rounded to Real48, every field asked for.
+    SaturationState At(Extended p) {
+        SaturationPoint point = SaturationAtPressure(FileTableSource(prefix_.c_str()), Real48ToExtended(R(p)));
+        SaturationState state;
+        for (int f = 0; f < kSaturationFields; ++f) state.field[f] = ExtendedToReal48(point.field(f));
+        return state;
+    }
     int FailureAt(Extended p) {
         return FailureCodeOf([&] { At(p); });
     }
     // Field f of record r of the table, as it enters the arithmetic.
-    Real48 Stored(int record, int field) { return SingleToReal48(SingleAt(table_, 7 * record + field)); }
+    Real48 Stored(int record, int field) { return R(SingleAt(table_, 7 * record + field)); }
     void ExpectRecord(const SaturationState &state, int record) {
         for (int f = 0; f < kSaturationFields; ++f)
             EXPECT_EQ(BytesOf(state.field[f]), BytesOf(Stored(record, f)))

@@ -31,7 +31,13 @@ protected:
         std::memcpy(table_.data() + 28 + 4 * kVapourVolume, &vapourVolumeAtZero, 4);
         dir_.write("vevuzu.dat", table_);
     }
-    SaturationState At(Real48 t) { return SaturationByTemperature(FileTableSource(prefix_.c_str()), t); }
+    // The state at t, every field asked for.
+    SaturationState At(Real48 t) {
+        SaturationPoint point = SaturationAtTemperature(FileTableSource(prefix_.c_str()), Real48ToExtended(t));
+        SaturationState state;
+        for (int f = 0; f < kSaturationFields; ++f) state.field[f] = ExtendedToReal48(point.field(f));
+        return state;
+    }
     SaturationState At(Extended t) { return At(R(t)); }
     int FailureAt(Extended t) {
         try {
@@ -41,7 +47,7 @@ protected:
         }
         return 0;
     }
-    Real48 Stored(int record, int field) { return SingleToReal48(SingleAt(table_, 7 * record + field)); }
+    Real48 Stored(int record, int field) { return R(SingleAt(table_, 7 * record + field)); }
     void ExpectRecord(const SaturationState &state, int record) {
         for (int f = 0; f < kSaturationFields; ++f)
             EXPECT_EQ(BytesOf(state.field[f]), BytesOf(Stored(record, f)))

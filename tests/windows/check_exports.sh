@@ -40,6 +40,7 @@ expected="1 AQPPT
 26 RudidStartupMessage
 27 RudidEvaluate
 28 RudidDataDirectory
+29 RudidStateFlags
 30 RudidVersion
 31 RudidFunctionCount
 32 RudidFunctionIndex

@@ -1,0 +1,20 @@
+// The rows of a batch call, for RudidEvaluate and for the tests that compare
+// the straight-line lookups with the generic ones.
+#pragma once
+
+#include <cstddef>
+
+#include "api/export_table.h"
+#include "config/startup.h"
+
+namespace rudid {
+
+// Evaluates n rows of one export under a configuration and returns how many
+// failed; result[i] and failure[i] are what the single call gives for row i
+// (NaN and the failure code when it fails). With fastPaths false every row
+// takes the generic lookups. second may be null for a one-argument export.
+// Runs under the caller's arithmetic environment; raises std::bad_alloc.
+int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
+                  const double *first, const double *second, double *result, int *failure, bool fastPaths);
+
+}  // namespace rudid

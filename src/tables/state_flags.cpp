@@ -1,0 +1,597 @@
+#include "tables/state_flags.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "common/interpolation.h"
+#include "tables/pressure_grids.h"
+#include "tables/record_fields.h"
+#include "tables/saturation_by_pressure.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
+
+namespace rudid {
+
+namespace {
+
+// The saturation line ends here in the tables (the critical pressure is
+// that of single_phase_table.h).
+constexpr Extended kCriticalTemperature = 374.15L;
+
+// Cells around the critical point: a cell that reaches into this box of
+// pressure and temperature holds states whose properties change faster than
+// any grid of the tables can follow.
+constexpr Extended kCriticalBoxLowPressure = 200;
+constexpr Extended kCriticalBoxHighPressure = 260;
+constexpr Extended kCriticalBoxLowTemperature = 360;
+constexpr Extended kCriticalBoxHighTemperature = 400;
+
+// The interpolated saturation temperature is uncertain by about the bend of
+// the table's temperatures between neighbouring records. States closer to
+// it than this many times that bend, or than the floor, may be answered for
+// the other phase.
+constexpr Extended kSaturationMarginFactor = 2;
+constexpr Extended kSaturationMarginFloor = 0.01L;  // degC
+
+// The grid counts as coarse where the bend of the table's own values says
+// that linear interpolation may be off by more than this share of the
+// answer.
+constexpr Extended kCoarseShare = 0.004L;
+
+// How relative errors are measured: against the absolute temperature, and
+// against at least 1 kJ/kg and 0.01 kJ/(kg K), where enthalpy and entropy
+// pass through zero.
+constexpr Extended kKelvinOffset = 273.15L;
+constexpr Extended kEnthalpyScale = 1;
+constexpr Extended kEntropyScale = 0.01L;
+
+enum class Phase { Liquid, Vapour };
+
+// --------------------------------------------------------------------------
+// Reading the tables
+
+constexpr int kIsobarValues = kIsobarEntries * 3;
+
+struct Isobar {
+    Extended pressure;
+    bool present = false;
+    float value[kIsobarValues];
+
+    Extended at(int entry, int column) const { return value[3 * entry + column]; }
+};
+
+// Grid point j of the single-phase table (1 .. kSinglePhaseGridPoints);
+// absent outside the grid.
+Isobar ReadIsobar(const TableSource &tables, int j) {
+    Isobar isobar;
+    if (j < 1 || j > kSinglePhaseGridPoints) return isobar;
+    std::uint8_t bytes[kIsobarSize];
+    const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
+    ReadSpans(tables, Table::SinglePhase, &span, 1, bytes);
+    for (int i = 0; i < kIsobarValues; ++i) isobar.value[i] = SingleAt(bytes, i);
+    isobar.pressure = SinglePhasePressures().point[j];
+    isobar.present = true;
+    return isobar;
+}
+
+// Records r of zarude.dat (grid point r + 1), absent outside the table.
+struct SaturationRecord {
+    Extended pressure;
+    bool present = false;
+    float field[kSaturationFields];
+};
+
+SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
+    SaturationRecord record;
+    if (r < 0 || r >= kSaturationGridPoints) return record;
+    std::uint8_t bytes[kSaturationRecordSize];
+    const ByteSpan span{std::uint64_t(r) * kSaturationRecordSize, kSaturationRecordSize};
+    ReadSpans(tables, Table::SaturationOnPressureGrid, &span, 1, bytes);
+    for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(bytes, f);
+    record.pressure = SaturationPressures().value[r + 1];
+    record.present = true;
+    return record;
+}
+
+// A neighbour that only sharpens an estimate: one that the table cannot
+// give (a file cut short) is left out rather than failing the answer that
+// the lookup could give.
+template <typename Read>
+auto ReadNeighbour(const TableSource &tables, int index, Read read) -> decltype(read(tables, index)) {
+    try {
+        return read(tables, index);
+    } catch (const LibraryFailure &) {
+        return {};
+    }
+}
+
+// --------------------------------------------------------------------------
+// The bend of tabulated values
+
+// A value known at points x, some of which may be missing: the two around
+// the state ([1] and [2]) and one neighbour on each side ([0] and [3]).
+struct Stencil {
+    Extended x[4] = {};
+    Extended y[4] = {};
+    bool present[4] = {};
+};
+
+Extended Linear(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
+    if (x1 == x0) return y0;
+    return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+}
+
+// The parabola through three points, at x.
+Extended Parabola(Extended x, Extended xa, Extended ya, Extended xb, Extended yb, Extended xc, Extended yc) {
+    const Extended ab = (yb - ya) / (xb - xa);
+    const Extended bc = (yc - yb) / (xc - xb);
+    return ya + ab * (x - xa) + (bc - ab) / (xc - xa) * (x - xa) * (x - xb);
+}
+
+// How far linear interpolation between points 1 and 2 may lie from the
+// value at x: the larger distance from it of a parabola through the bracket
+// and either neighbour. The parabola is taken in the logarithm of x when
+// logarithmic is set: along pressure, where vapour volume and entropy
+// follow 1/p and ln p, a parabola in p would underrate the bend next to the
+// lowest isobars. Zero with no neighbour.
+Extended BendError(const Stencil &s, Extended x, bool logarithmic) {
+    if (!s.present[1] || !s.present[2] || !(s.x[2] > s.x[1])) return 0;
+    auto scale = [&](Extended v) { return logarithmic ? std::log(v) : v; };
+    const Extended w = std::clamp(x, s.x[1], s.x[2]);
+    const Extended linear = Linear(w, s.x[1], s.x[2], s.y[1], s.y[2]);
+    Extended error = 0;
+    for (int n : {0, 3}) {
+        if (!s.present[n] || s.x[n] == s.x[1] || s.x[n] == s.x[2]) continue;
+        const Extended bent =
+            Parabola(scale(w), scale(s.x[1]), s.y[1], scale(s.x[2]), s.y[2], scale(s.x[n]), s.y[n]);
+        error = std::max(error, std::fabs(bent - linear));
+    }
+    return error;
+}
+
+// Whether a parabola through the bracket and either neighbour turns between
+// points 1 and 2: the value then does not decide where in the interval the
+// state lies (water's volume near its density maximum).
+bool Turns(const Stencil &s) {
+    if (!s.present[1] || !s.present[2] || !(s.x[2] > s.x[1])) return false;
+    const Extended slope = (s.y[2] - s.y[1]) / (s.x[2] - s.x[1]);
+    for (int n : {0, 3}) {
+        if (!s.present[n] || s.x[n] == s.x[1] || s.x[n] == s.x[2]) continue;
+        const Extended c = ((s.y[n] - s.y[2]) / (s.x[n] - s.x[2]) - slope) / (s.x[n] - s.x[1]);
+        const Extended half = c * (s.x[2] - s.x[1]);
+        if ((slope - half) * (slope + half) < 0) return true;
+    }
+    return false;
+}
+
+
+// The scale against which an error of a property of that column counts.
+Extended ColumnScale(int column, Extended value) {
+    switch (column) {
+        case kEnthalpyColumn: return std::max(std::fabs(value), kEnthalpyScale);
+        case kEntropyColumn: return std::max(std::fabs(value), kEntropyScale);
+        default: return std::fabs(value);
+    }
+}
+
+// The same for a saturation field.
+Extended FieldScale(int field, Extended value) {
+    switch (field) {
+        case kSaturationLevel: return value + kKelvinOffset;
+        case kLiquidEnthalpy:
+        case kVapourEnthalpy: return std::max(std::fabs(value), kEnthalpyScale);
+        case kLiquidEntropy:
+        case kVapourEntropy: return std::max(std::fabs(value), kEntropyScale);
+        default: return std::fabs(value);
+    }
+}
+
+bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scale; }
+
+// --------------------------------------------------------------------------
+// The saturation line
+
+// One field of the saturation state at pressure p, as the lookups
+// interpolate it.
+Extended SaturationFieldAt(const TableSource &tables, Extended p, int field) {
+    return SaturationAtPressure(tables, p).field(field);
+}
+
+// The saturation line at pressure p as the lookups interpolate it, with the
+// bend of its temperature there.
+struct SaturationAt {
+    Extended temperature;
+    Extended temperatureError;
+    Extended value[kSaturationFields];  // the fields, as the lookups interpolate them
+    Stencil fields[kSaturationFields];
+};
+
+SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
+    const int k = FirstSaturationPointAbove(p);
+    SaturationAt at{};
+    SaturationRecord records[4];
+    for (int i = 0; i < 4; ++i)
+        records[i] = i == 1 || i == 2 ? ReadSaturationRecord(tables, k - 3 + i)
+                                      : ReadNeighbour(tables, k - 3 + i, ReadSaturationRecord);
+    for (int f = 0; f < kSaturationFields; ++f) {
+        Stencil &s = at.fields[f];
+        for (int i = 0; i < 4; ++i) {
+            s.present[i] = records[i].present;
+            s.x[i] = records[i].pressure;
+            s.y[i] = records[i].field[f];
+        }
+        // The field exactly as the lookups have it, so that every decision
+        // of their path is taken here the same way.
+        at.value[f] = SaturationFieldAt(tables, p, f);
+    }
+    at.temperature = at.value[kSaturationLevel];
+    at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
+    return at;
+}
+
+Extended SaturationMargin(const SaturationAt &sat) {
+    return kSaturationMarginFactor * sat.temperatureError + kSaturationMarginFloor;
+}
+
+// The phase of a table point: on an isobar below the critical pressure
+// relative to the saturation temperature that the tables give at that
+// pressure; above it, liquid-like below the critical temperature.
+Phase PhaseAt(const TableSource &tables, Extended pressure, Extended t) {
+    if (pressure > kCriticalPressure) return t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
+    const Extended lowest = SaturationPressures().value[1];
+    const Extended ts = SaturationFieldAt(tables, std::max(pressure, lowest), kSaturationLevel);
+    return t < ts ? Phase::Liquid : Phase::Vapour;
+}
+
+bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
+    return p1 >= kCriticalBoxLowPressure && p0 <= kCriticalBoxHighPressure &&
+           t1 >= kCriticalBoxLowTemperature && t0 <= kCriticalBoxHighTemperature;
+}
+
+// --------------------------------------------------------------------------
+// The isobars around a pressure
+
+// The two isobars around p and one more on each side, as the stencil of the
+// interpolation in pressure.
+struct IsobarsAround {
+    Isobar isobar[4];
+    int k;  // grid index of the upper isobar of the bracket
+};
+
+IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
+    IsobarsAround around;
+    around.k = FirstSinglePhasePointAbove(p);
+    for (int i = 0; i < 4; ++i) {
+        if (i == 1 || i == 2)
+            around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
+        else
+            around.isobar[i] = ReadNeighbour(tables, around.k - 2 + i, ReadIsobar);
+    }
+    return around;
+}
+
+// A column's values at one entry across the four isobars; a neighbour of a
+// different phase than the bracket's isobars at that temperature is left
+// out: its bend is that of the saturation line, not of the property.
+Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, int entry, int column) {
+    Stencil s;
+    const Extended t = 10 * entry;
+    const Phase phase = PhaseAt(tables, around.isobar[1].pressure, t);
+    for (int i = 0; i < 4; ++i) {
+        const Isobar &isobar = around.isobar[i];
+        if (!isobar.present) continue;
+        if ((i == 0 || i == 3) && PhaseAt(tables, isobar.pressure, t) != phase) continue;
+        s.present[i] = true;
+        s.x[i] = isobar.pressure;
+        s.y[i] = isobar.at(entry, column);
+    }
+    return s;
+}
+
+// The value of a column at entry, interpolated to p as the pressure-
+// temperature lookup does.
+Extended AlongPressure(const IsobarsAround &around, Extended p, int entry, int column) {
+    const Isobar &a = around.isobar[1];
+    const Isobar &b = around.isobar[2];
+    return Interpolate(p, a.pressure, b.pressure, SingleValue(a.value[3 * entry + column]),
+                       SingleValue(b.value[3 * entry + column]));
+}
+
+// The same as the working isobar of the inverse lookup holds it, in single
+// precision.
+Extended WorkingValue(const IsobarsAround &around, Extended p, int entry, int column) {
+    return float(AlongPressure(around, p, entry, column));
+}
+
+// Whether the table points at entry on both isobars of the bracket are of
+// the given phase.
+bool EntryOfPhase(const TableSource &tables, const IsobarsAround &around, int entry, Phase phase) {
+    const Extended t = 10 * entry;
+    return PhaseAt(tables, around.isobar[1].pressure, t) == phase &&
+           PhaseAt(tables, around.isobar[2].pressure, t) == phase;
+}
+
+// One point of the working isobar used as an anchor: a table entry or the
+// saturated state.
+struct Anchor {
+    Extended temperature;
+    Extended value;
+    Extended pressureError;  // of the value, from the bend across isobars
+};
+
+Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column) {
+    const Stencil s = PressureStencil(tables, around, entry, column);
+    return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true)};
+}
+
+// The anchors of an interpolation in temperature along the working isobar:
+// [1] and [2] around the state, [0] and [3] their neighbours when they are
+// of the state's phase.
+struct AnchorRow {
+    Anchor anchor[4];
+    bool present[4] = {};
+};
+
+// The bend of the working isobar in temperature at t, from the anchors.
+Extended TemperatureBendError(const AnchorRow &row, Extended t) {
+    Stencil s;
+    for (int i = 0; i < 4; ++i) {
+        s.present[i] = row.present[i];
+        s.x[i] = row.anchor[i].temperature;
+        s.y[i] = row.anchor[i].value;
+    }
+    return BendError(s, t, false);
+}
+
+// The working isobar's anchors for a column around the interval between
+// entries lower and lower + 1, with the saturated state in place of the
+// entry across the saturation line when the lookup uses it.
+AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extended p, int lower, int column,
+                  Phase phase, bool belowCritical, const Anchor *saturated, bool saturatedIsUpper) {
+    AnchorRow row;
+    auto entry = [&](int slot, int e) {
+        if (e < 0 || e >= kIsobarEntries) return;
+        const bool neighbour = slot == 0 || slot == 3;
+        if (belowCritical && neighbour && !EntryOfPhase(tables, around, e, phase)) {
+            // A neighbour across the line at this pressure may still be of
+            // the state's phase on one isobar of the bracket: liquid on the
+            // higher, vapour on the lower. Its bend there stands in.
+            const Isobar &isobar = around.isobar[phase == Phase::Liquid ? 2 : 1];
+            if (!isobar.present || PhaseAt(tables, isobar.pressure, 10 * e) != phase) return;
+            row.anchor[slot] = {Extended(10 * e), isobar.at(e, column), 0};
+            row.present[slot] = true;
+            return;
+        }
+        row.anchor[slot] = EntryAnchor(tables, around, p, e, column);
+        row.present[slot] = true;
+    };
+    if (saturated && saturatedIsUpper) {
+        // The entry beyond the saturated state, where it is of the state's
+        // phase on one isobar, bends the line as well as one further out.
+        entry(0, lower - 1);
+        entry(1, lower);
+        row.anchor[2] = *saturated;
+        row.present[2] = true;
+        if (!row.present[0]) entry(3, lower + 1);
+    } else if (saturated) {
+        entry(0, lower);
+        row.anchor[1] = *saturated;
+        row.present[1] = true;
+        entry(2, lower + 1);
+        entry(3, lower + 2);
+    } else {
+        entry(0, lower - 1);
+        entry(1, lower);
+        entry(2, lower + 1);
+        entry(3, lower + 2);
+    }
+    return row;
+}
+
+// The estimated error of the value interpolated at t from a row of anchors:
+// the larger error in pressure of the two anchors plus the bend in
+// temperature.
+Extended RowError(const AnchorRow &row, Extended t) {
+    return std::max(row.anchor[1].pressureError, row.anchor[2].pressureError) + TemperatureBendError(row, t);
+}
+
+}  // namespace
+
+// --------------------------------------------------------------------------
+
+unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column) {
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    if (t == 800) t = Real48ToExtended(kJustBelow800);
+    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    const int lower = int(double(t)) / 10;
+    const Extended t0 = 10 * lower, t1 = t0 + 10;
+    const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
+
+    unsigned flags = 0;
+    if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
+
+    const bool belowCritical = p <= kCriticalPressure;
+    Phase phase = t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
+    bool straddling = false;
+    Anchor saturated{};
+    if (belowCritical) {
+        const SaturationAt sat = SaturationLineAt(tables, p);
+        const Extended ts = sat.temperature;
+        phase = t <= ts ? Phase::Liquid : Phase::Vapour;
+        if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
+        // The lookup's own test for the saturation line inside the cell.
+        const Extended hT0 = AlongPressure(around, p, lower, kEnthalpyColumn);
+        const Extended hT1 = AlongPressure(around, p, lower + 1, kEnthalpyColumn);
+        const Extended hf = sat.value[kLiquidEnthalpy];
+        straddling = !(hf <= hT0 || hf >= hT1);
+        const int field = (column == kVolumeColumn    ? kLiquidVolume
+                           : column == kEnthalpyColumn ? kLiquidEnthalpy
+                                                       : kLiquidEntropy) +
+                          (phase == Phase::Vapour ? 1 : 0);
+        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true)};
+        // The table points interpolated must be of the state's phase.
+        const bool useLower = !straddling || phase == Phase::Liquid;
+        const bool useUpper = !straddling || phase == Phase::Vapour;
+        if ((useLower && !EntryOfPhase(tables, around, lower, phase)) ||
+            (useUpper && !EntryOfPhase(tables, around, lower + 1, phase)))
+            flags |= kMixedPhaseCell;
+    }
+
+    const AnchorRow row = Anchors(tables, around, p, lower, column, phase, belowCritical,
+                                  straddling ? &saturated : nullptr, phase == Phase::Liquid);
+    const Extended value = Linear(t, row.anchor[1].temperature, row.anchor[2].temperature, row.anchor[1].value,
+                                  row.anchor[2].value);
+    if (!(flags & kMixedPhaseCell) && Coarse(RowError(row, t), ColumnScale(column, value))) flags |= kCoarseGrid;
+    return flags;
+}
+
+unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output) {
+    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
+                          : key == InverseKey::Entropy ? kEntropyColumn
+                                                       : kVolumeColumn;
+    const int keyLiquid = keyColumn == kVolumeColumn     ? kLiquidVolume
+                          : keyColumn == kEnthalpyColumn ? kLiquidEnthalpy
+                                                         : kLiquidEntropy;
+    // The other two properties in the order volume, enthalpy, entropy.
+    int others[2], n = 0;
+    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
+        if (c != keyColumn) others[n++] = c;
+    const int outputColumn = output == 1 || output == 2 ? others[output - 1] : -1;
+    auto liquidField = [](int column) {
+        return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
+    };
+
+    unsigned flags = 0;
+    const bool belowCritical = p <= kCriticalPressure;
+    SaturationAt sat{};
+    if (belowCritical) {
+        sat = SaturationLineAt(tables, p);
+        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
+        const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
+        const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
+        if (kf <= k && k <= kg) {
+            // Wet steam: the saturation line's own uncertainty decides.
+            if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
+            if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
+                flags |= kNearSaturation;
+            // The quality inherits the uncertainty of both saturated keys;
+            // a property of the mixture, that of its own saturated values
+            // and the quality's times their difference.
+            const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
+            const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
+            if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
+            if (outputColumn >= 0) {
+                const int f = liquidField(outputColumn);
+                const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
+                                       x * BendError(sat.fields[f + 1], p, true) +
+                                       std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
+                const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
+                if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
+            }
+            return flags;
+        }
+    }
+
+    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    // The interval of the working isobar that the lookup finds: the first
+    // entry whose key exceeds k.
+    if (k < WorkingValue(around, p, 0, keyColumn) || k > WorkingValue(around, p, kIsobarEntries - 1, keyColumn))
+        return 0;
+    int upper = 1;
+    while (upper < kIsobarEntries - 1 && !(k < WorkingValue(around, p, upper, keyColumn))) ++upper;
+    const int lower = upper - 1;
+    const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
+
+    Phase phase = Phase::Liquid;
+    bool straddling = false;
+    if (belowCritical) {
+        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
+        phase = k > kg ? Phase::Vapour : Phase::Liquid;
+        straddling = kg < WorkingValue(around, p, upper, keyColumn) && kf > WorkingValue(around, p, lower, keyColumn);
+        const bool useLower = !straddling || phase == Phase::Liquid;
+        const bool useUpper = !straddling || phase == Phase::Vapour;
+        if ((useLower && !EntryOfPhase(tables, around, lower, phase)) ||
+            (useUpper && !EntryOfPhase(tables, around, upper, phase)))
+            flags |= kMixedPhaseCell;
+    } else {
+        phase = 10 * upper <= kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
+        // Above the critical pressure the quality says on which side of a
+        // fixed critical key the state lies; where the saturated keys just
+        // below the critical pressure still differ, that side is uncertain.
+        if (output == 3) {
+            const SaturationRecord last = ReadSaturationRecord(tables, kSaturationGridPoints - 2);
+            if (last.field[keyLiquid] <= k && k <= last.field[keyLiquid + 1]) flags |= kCriticalRegion;
+        }
+    }
+
+    const Extended t0 = 10 * lower, t1 = 10 * upper;
+    if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
+
+    auto saturatedAnchor = [&](int column) {
+        const int f = liquidField(column) + (phase == Phase::Vapour ? 1 : 0);
+        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
+    };
+    auto rowFor = [&](int column, const Anchor *saturated) {
+        return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
+    };
+    Anchor keySaturated = saturatedAnchor(keyColumn);
+    const AnchorRow keyRow = rowFor(keyColumn, straddling ? &keySaturated : nullptr);
+    const Anchor &a = keyRow.anchor[1];
+    const Anchor &b = keyRow.anchor[2];
+    const Extended t = Linear(k, a.value, b.value, a.temperature, b.temperature);
+    if (belowCritical && std::fabs(t - sat.temperature) < SaturationMargin(sat)) flags |= kNearSaturation;
+    if (flags & kMixedPhaseCell) return flags;
+
+    // The error of the key at the state becomes an error of the temperature
+    // through the slope of the interval.
+    const Extended keyError = RowError(keyRow, t);
+    Stencil keyStencil;
+    for (int i = 0; i < 4; ++i) {
+        keyStencil.present[i] = keyRow.present[i];
+        keyStencil.x[i] = keyRow.anchor[i].temperature;
+        keyStencil.y[i] = keyRow.anchor[i].value;
+    }
+    if (output != 3 && Turns(keyStencil)) return flags | kCoarseGrid;
+    const Extended slope = b.value == a.value ? 0 : (b.temperature - a.temperature) / (b.value - a.value);
+    const Extended temperatureError = std::fabs(slope) * keyError;
+    if (b.value == a.value && keyError > 0) return flags | kCoarseGrid;
+    Extended error = temperatureError, scale = t + kKelvinOffset;
+    if (outputColumn >= 0) {
+        Anchor outSaturated = saturatedAnchor(outputColumn);
+        const AnchorRow row = rowFor(outputColumn, straddling ? &outSaturated : nullptr);
+        const Anchor &oa = row.anchor[1];
+        const Anchor &ob = row.anchor[2];
+        const Extended value = Linear(t, oa.temperature, ob.temperature, oa.value, ob.value);
+        const Extended outSlope = (ob.value - oa.value) / (ob.temperature - oa.temperature);
+        error = RowError(row, t) + std::fabs(outSlope) * temperatureError;
+        scale = ColumnScale(outputColumn, value);
+    }
+    if (output != 3 && Coarse(error, scale)) flags |= kCoarseGrid;
+    return flags;
+}
+
+unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality) {
+    unsigned flags = 0;
+    if (!byPressure) {
+        // One-degree records: only the approach to the critical point bends
+        // faster than they follow.
+        if (level >= kCriticalBoxLowTemperature) flags |= kCriticalRegion;
+        return flags;
+    }
+    if (level >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
+    const SaturationAt sat = SaturationLineAt(tables, level);
+    Extended error, value;
+    if (quality < 0) {
+        error = BendError(sat.fields[field], level, true);
+        value = sat.value[field];
+    } else {
+        error = (1 - quality) * BendError(sat.fields[field], level, true) + quality * BendError(sat.fields[field + 1], level, true);
+        value = (1 - quality) * sat.value[field] + quality * sat.value[field + 1];
+    }
+    if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;
+    return flags;
+}
+
+}  // namespace rudid
