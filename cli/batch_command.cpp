@@ -1,189 +1,285 @@
-// Rows of arguments from standard input, evaluated through the library's
-// batch function a chunk at a time, answered as CSV on standard output.
-// Memory stays the same whatever the length of the input.
+// Rows of arguments from standard input, answered as CSV on standard output:
+// one output row for every input row, in order. Rows are evaluated a chunk
+// at a time through the library's batch function, each chunk split over
+// the threads asked for; memory stays the same whatever the length of the
+// input.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <optional>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "caution.h"
 #include "commands.h"
 #include "configured_units.h"
 #include "csv_text.h"
 #include "library_call.h"
 #include "line_reader.h"
 #include "number_text.h"
-#include "rudid32.h"
+#include "state_solver.h"
 
 namespace rudid::cli {
 
 namespace {
 
-constexpr std::size_t kChunkRows = 4096;
+// Rows a thread takes at a time: enough that starting and joining the
+// threads costs little beside them; and the most rows held at once,
+// whatever the number of threads.
+constexpr std::size_t kRowsPerThread = 65536;
+constexpr std::size_t kMostRowsHeld = 262144;
 // Numbers are short; a longer line is reported, not kept.
 constexpr std::size_t kLongestLine = 1024;
 
-struct Row {
-    std::size_t lineNumber = 0;
-    std::string fields[2];
-    std::string problem;  // why the row is malformed; empty for a row of numbers
+struct InputLine {
+    std::size_t number = 0;
+    std::string text;
+    bool tooLong = false;
 };
 
 struct Tally {
     std::size_t answered = 0, outOfRange = 0, failed = 0, malformed = 0;
     std::size_t rows() const { return answered + outOfRange + failed + malformed; }
+    void Add(const Tally &other) {
+        answered += other.answered, outOfRange += other.outOfRange;
+        failed += other.failed, malformed += other.malformed;
+    }
 };
 
-std::string ColumnTitle(Quantity quantity, const ConfiguredUnits &units) {
-    const std::string unit = units.NameOf(quantity);
-    return unit.empty() ? QuantityWord(quantity) : std::string(QuantityWord(quantity)) + " [" + unit + "]";
+std::string ColumnTitle(Quantity quantity) {
+    const std::string unit = UnitOf(quantity);
+    return unit.empty() ? QuantityWord(quantity) : QuantityWord(quantity) + " [" + unit + "]";
 }
+
+// A row as read: its fields for the argument columns, and its numbers or
+// why it has none.
+struct Row {
+    std::vector<std::string> fields;
+    std::string problem;
+};
+
+// What one thread makes of a run of lines: their CSV rows and their tally.
+struct SliceAnswer {
+    std::string text;
+    Tally tally;
+};
 
 class Batch {
 public:
-    Batch(const ExportInfo &info, const OutputOptions &output, bool showProgress)
-        : info_(info), output_(output), showProgress_(showProgress) {
-        rows_.reserve(kChunkRows);
-        for (std::vector<double> *column : {&first_, &second_, &result_}) column->reserve(kChunkRows);
-        failure_.reserve(kChunkRows);
+    Batch(const BatchJob &job, const OutputOptions &output) : job_(job), output_(output) {
+        if (job.function) {
+            arity_ = job.function->arity;
+            for (int i = 0; i < arity_; ++i) arguments_[i] = job.function->arguments[i];
+        } else {
+            arity_ = 2;
+            for (int i = 0; i < 2; ++i) arguments_[i] = FindStateKey(job.stateKeys.substr(std::size_t(i), 1))->quantity;
+        }
+        lines_.reserve(ChunkRows());
     }
 
-    void WriteHeader() {
-        const ConfiguredUnits units = LoadConfiguredUnits();
+    std::size_t ChunkRows() const { return std::min(kRowsPerThread * job_.threads, kMostRowsHeld); }
+
+    std::string Header() const {
         std::string header;
-        for (int i = 0; i < info_.arity; ++i) AppendCsvField(&header, ColumnTitle(info_.arguments[i], units), i == 0);
-        AppendCsvField(&header, ColumnTitle(info_.result, units));
-        header += ",status,code,message\n";
-        std::fputs(header.c_str(), stdout);
+        for (int i = 0; i < arity_; ++i) AppendCsvField(&header, ColumnTitle(arguments_[i]), i == 0);
+        if (job_.function) {
+            AppendCsvField(&header, ColumnTitle(job_.function->result));
+        } else {
+            for (Quantity quantity : kStateProperties) AppendCsvField(&header, ColumnTitle(quantity));
+            header += ",phase";
+        }
+        header += job_.flags ? ",flags,status,code,message\n" : ",status,code,message\n";
+        return header;
     }
 
     // Takes one line of input; evaluates the chunk once it is full.
-    bool Add(std::size_t lineNumber, std::string_view line, bool tooLong) {
-        Row row;
-        row.lineNumber = lineNumber;
-        if (tooLong)
-            row.problem = "line longer than " + std::to_string(kLongestLine) + " characters";
-        else
-            ReadArguments(line, &row);
-        rows_.push_back(std::move(row));
-        return rows_.size() < kChunkRows || Flush();
+    void Add(std::size_t lineNumber, std::string_view text, bool tooLong) {
+        lines_.push_back({lineNumber, std::string(text), tooLong});
+        if (lines_.size() >= ChunkRows()) Flush();
     }
 
-    // Evaluates and writes the rows held; false when the library refused
-    // the whole chunk.
-    bool Flush() {
-        if (rows_.empty()) return true;
-        result_.resize(first_.size());
-        failure_.resize(first_.size());
-        const int failed = RudidEvaluate(info_.name, first_.size(), first_.data(),
-                                         info_.arity == 2 ? second_.data() : nullptr, result_.data(), failure_.data());
-        if (failed < 0) {
-            std::fprintf(stderr, "rudid32 batch: the library refused the rows (RudidEvaluate returned %d)\n", failed);
-            return false;
+    // Evaluates and writes the rows held.
+    void Flush() {
+        if (lines_.empty()) return;
+        const std::size_t slices = std::min<std::size_t>(job_.threads, (lines_.size() + 1023) / 1024);
+        std::vector<SliceAnswer> answers(slices);
+        const std::span<const InputLine> all(lines_);
+        const auto slice = [&](std::size_t k) {
+            const std::size_t from = all.size() * k / slices, to = all.size() * (k + 1) / slices;
+            return all.subspan(from, to - from);
+        };
+        std::vector<std::thread> helpers;
+        for (std::size_t k = 1; k < slices; ++k)
+            helpers.emplace_back([&, k] { answers[k] = Answer(slice(k)); });
+        answers[0] = Answer(slice(0));
+        for (std::thread &helper : helpers) helper.join();
+        for (const SliceAnswer &answer : answers) {
+            std::fwrite(answer.text.data(), 1, answer.text.size(), stdout);
+            tally_.Add(answer.tally);
         }
-        std::string out;
-        std::size_t evaluated = 0;
-        for (const Row &row : rows_) {
-            for (int i = 0; i < info_.arity; ++i) AppendCsvField(&out, row.fields[i], i == 0);
-            if (!row.problem.empty()) {
-                ++tally_.malformed;
-                out += ",,malformed,,";
-                AppendCsvField(&out, "line " + std::to_string(row.lineNumber) + ": " + row.problem, true);
-            } else {
-                const std::size_t k = evaluated++;
-                const Outcome outcome =
-                    failure_[k] != 0 ? FailureOutcome(failure_[k]) : ClassifyResult(info_, result_[k]);
-                WriteOutcome(&out, outcome);
-            }
-            out += '\n';
-        }
-        std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
-        rows_.clear();
-        first_.clear();
-        second_.clear();
+        lines_.clear();
         if (showProgress_) std::fprintf(stderr, "\rrudid32 batch: %zu rows", tally_.rows());
-        return true;
     }
 
     const Tally &tally() const { return tally_; }
     bool showsProgress() const { return showProgress_; }
 
 private:
-    // Takes the row's fields; a row of numbers joins the arguments to evaluate.
-    void ReadArguments(std::string_view line, Row *row) {
-        const std::vector<std::string_view> fields = SplitCsvLine(line);
-        if (int(fields.size()) != info_.arity) {
-            row->problem = "expected " + std::to_string(info_.arity) + " field" + (info_.arity == 1 ? "" : "s") +
-                           ", found " + std::to_string(fields.size()) + ": " + std::string(line);
-            return;
+    Row ReadRow(const InputLine &line, std::vector<double> *first, std::vector<double> *second) const {
+        Row row;
+        const std::vector<std::string_view> fields = SplitCsvLine(line.text);
+        for (int i = 0; i < arity_; ++i)
+            row.fields.emplace_back(std::size_t(i) < fields.size() ? fields[std::size_t(i)] : std::string_view());
+        if (line.tooLong) {
+            row.problem = "line longer than " + std::to_string(kLongestLine) + " characters";
+            return row;
+        }
+        if (int(fields.size()) != arity_) {
+            row.problem = "expected " + std::to_string(arity_) + " field" + (arity_ == 1 ? "" : "s") + ", found " +
+                          std::to_string(fields.size()) + ": " + line.text;
+            return row;
         }
         double values[2] = {0, 0};
-        for (int i = 0; i < info_.arity; ++i) {
-            row->fields[i] = fields[std::size_t(i)];
-            const std::optional<double> value = ParseNumber(fields[std::size_t(i)]);
-            if (!value && row->problem.empty())
-                row->problem = std::string(QuantityWord(info_.arguments[i])) + " \"" + row->fields[i] + "\" is not a number";
-            values[i] = value.value_or(0);
+        for (int i = 0; i < arity_ && row.problem.empty(); ++i) {
+            const std::string problem = ReadArgument(row.fields[std::size_t(i)], &values[i]);
+            if (!problem.empty())
+                row.problem = QuantityWord(arguments_[i]) + " \"" + row.fields[std::size_t(i)] + "\" " + problem;
         }
-        if (!row->problem.empty()) return;
-        first_.push_back(values[0]);
-        second_.push_back(values[1]);
+        if (row.problem.empty()) {
+            first->push_back(values[0]);
+            second->push_back(values[1]);
+        }
+        return row;
     }
 
-    void WriteOutcome(std::string *out, const Outcome &outcome) {
+    std::string Number(const Outcome &outcome) const {
+        return outcome.kind == OutcomeKind::Value ? FormatNumber(outcome.value, output_.digits) : std::string();
+    }
+
+    static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, const std::string &prefix = "") {
         switch (outcome.kind) {
             case OutcomeKind::Value:
-                ++tally_.answered;
-                AppendCsvField(out, FormatNumber(outcome.value, output_.digits));
+                ++tally->answered;
                 *out += ",ok,0,";
                 return;
             case OutcomeKind::RangeError:
-                ++tally_.outOfRange;
-                *out += ",,out-of-range,";
+                ++tally->outOfRange;
+                *out += ",out-of-range,";
                 break;
             case OutcomeKind::Failure:
-                ++tally_.failed;
-                *out += ",,failure,";
+                ++tally->failed;
+                *out += ",failure,";
                 break;
         }
         *out += std::to_string(outcome.code);
-        AppendCsvField(out, outcome.message);
+        AppendCsvField(out, prefix + outcome.message);
     }
 
-    const ExportInfo &info_;
+    // The first property of a state without a value, named.
+    static std::pair<Outcome, std::string> StateStatus(const StateRow &row) {
+        for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
+            const bool quality = kStateProperties[k] == Quantity::Quality;
+            if (quality && !row.qualityMeaningful && !row.qualityNote.empty()) continue;
+            if (row.properties[k].kind != OutcomeKind::Value)
+                return {row.properties[k], QuantityWord(kStateProperties[k]) + ": "};
+        }
+        return {Outcome{}, ""};
+    }
+
+    SliceAnswer Answer(std::span<const InputLine> lines) const {
+        std::vector<Row> rows;
+        rows.reserve(lines.size());
+        std::vector<double> first, second;
+        first.reserve(lines.size());
+        second.reserve(lines.size());
+        for (const InputLine &line : lines) rows.push_back(ReadRow(line, &first, &second));
+
+        std::vector<Outcome> results;
+        std::vector<StateRow> states;
+        std::vector<int> flags;
+        if (job_.function) {
+            results = EvaluateByBatch(*job_.function, first, second);
+            flags.resize(results.size());
+            for (std::size_t i = 0; i < results.size(); ++i)
+                if (job_.flags && results[i].kind == OutcomeKind::Value)
+                    flags[i] = StateFlags(job_.function->name, first[i], second[i]);
+        } else {
+            states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch, job_.flags);
+        }
+
+        SliceAnswer answer;
+        std::string &out = answer.text;
+        // The result (or the state and its phase) and the flags.
+        const std::size_t emptyColumns = (job_.function ? 1 : kStatePropertyCount + 1) + (job_.flags ? 1 : 0);
+        std::size_t evaluated = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const Row &row = rows[r];
+            for (int i = 0; i < arity_; ++i) AppendCsvField(&out, row.fields[std::size_t(i)], i == 0);
+            if (!row.problem.empty()) {
+                ++answer.tally.malformed;
+                out.append(emptyColumns, ',');
+                out += ",malformed,,";
+                AppendCsvField(&out, "line " + std::to_string(lines[r].number) + ": " + row.problem, true);
+            } else if (job_.function) {
+                const std::size_t k = evaluated++;
+                AppendCsvField(&out, Number(results[k]));
+                if (job_.flags) AppendCsvField(&out, FlagWords(flags[k]));
+                AppendStatus(&out, results[k], &answer.tally);
+            } else {
+                const StateRow &state = states[evaluated++];
+                for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
+                    const bool hidden = kStateProperties[k] == Quantity::Quality && !state.qualityMeaningful;
+                    AppendCsvField(&out, hidden ? std::string() : Number(state.properties[k]));
+                }
+                AppendCsvField(&out, state.phase);
+                if (job_.flags) AppendCsvField(&out, FlagWords(state.flags));
+                const auto [outcome, prefix] = StateStatus(state);
+                AppendStatus(&out, outcome, &answer.tally, prefix);
+            }
+            out += '\n';
+        }
+        return answer;
+    }
+
+    const BatchJob &job_;
     const OutputOptions &output_;
-    const bool showProgress_;  // a running count of rows on a terminal's stderr
-    std::vector<Row> rows_;
-    std::vector<double> first_, second_;  // the arguments of the rows of numbers
-    std::vector<double> result_;          // and what the library answered for them
-    std::vector<int> failure_;
+    int arity_ = 0;
+    Quantity arguments_[2] = {Quantity::None, Quantity::None};
+    const bool showProgress_ = ::isatty(STDERR_FILENO) == 1;  // a running count of rows on a terminal
+    std::vector<InputLine> lines_;
     Tally tally_;
 };
 
+bool IsCommentOrBlank(std::string_view line) {
+    const std::string_view text = TrimBlanks(line);
+    return text.empty() || text.front() == '#';
+}
+
 }  // namespace
 
-int RunBatch(const ExportInfo &info, bool skipHeader, const OutputOptions &output) {
-    Batch batch(info, output, ::isatty(STDERR_FILENO) == 1);
-    batch.WriteHeader();
+int RunBatch(const BatchJob &job, const OutputOptions &output) {
+    Batch batch(job, output);
+    const std::string header = batch.Header();
+    std::fputs(header.c_str(), stdout);
     std::fflush(stdout);
 
     LineReader reader(STDIN_FILENO, kLongestLine);
     std::string line;
     bool tooLong = false;
-    bool refused = false;
     std::size_t lineNumber = 0;
     // Rows already read are answered before the reader waits for more, so
     // that a slow producer sees its answers as it goes.
-    const auto flushBeforeWaiting = [&] { refused = refused || !batch.Flush(); };
-    while (!refused && reader.Next(&line, &tooLong, flushBeforeWaiting)) {
+    const auto flushBeforeWaiting = [&] { batch.Flush(); };
+    while (reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
-        if (lineNumber == 1 && skipHeader) continue;
-        if (!tooLong && TrimBlanks(line).empty()) continue;
-        refused = !batch.Add(lineNumber, line, tooLong);
+        if (lineNumber == 1 && job.skipHeader) continue;
+        if (IsCommentOrBlank(line)) continue;
+        batch.Add(lineNumber, line, tooLong);
     }
-    refused = refused || !batch.Flush();
+    batch.Flush();
 
     const Tally &tally = batch.tally();
     if (batch.showsProgress()) std::fputc('\n', stderr);
@@ -191,7 +287,7 @@ int RunBatch(const ExportInfo &info, bool skipHeader, const OutputOptions &outpu
     if (tally.rows() != tally.answered)
         std::fprintf(stderr, "rudid32 batch: %zu rows: %zu answered, %zu out of range, %zu failed, %zu malformed\n",
                      tally.rows(), tally.answered, tally.outOfRange, tally.failed, tally.malformed);
-    if (refused || reader.failed() || tally.failed > 0) return kExitFailure;
+    if (reader.failed() || tally.failed > 0) return kExitFailure;
     return tally.outOfRange + tally.malformed > 0 ? kExitOutOfRange : kExitOk;
 }
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "export_table.h"
+#include "library_call.h"
+#include "number_text.h"
 
 namespace rudid::cli {
 
@@ -14,24 +16,37 @@ constexpr int kExitUsage = 2;       // the command line itself is wrong
 constexpr int kExitFailure = 3;     // the library failed without a result, or a file could not be written
 
 struct OutputOptions {
-    int digits = 0;           // significant digits; 0 for the shortest exact text
-    bool valueOnly = false;   // the number alone, without its unit
+    int digits = kDefaultDigits;  // significant digits; 0 for the shortest exact text
+    bool valueOnly = false;       // the number alone, without its unit
 };
 
-// rudid32 AQPPHT 10 3000
+// A property, an error code in words, or a failure with its code.
+std::string DescribeOutcome(const Outcome &outcome, const std::string &unit, const OutputOptions &output);
+
+// rudid32 FUNCTION 10 3000: one property function
 int RunCall(const ExportInfo &info, const std::vector<std::string> &arguments, const OutputOptions &output);
 
 // rudid32 state p=10 h=3000
 int RunState(const std::vector<std::string> &assignments, const OutputOptions &output);
 
-// rudid32 batch AQPPHT < rows.csv
-int RunBatch(const ExportInfo &info, bool skipHeader, const OutputOptions &output);
+// What rudid32 batch evaluates: one property function, or whole states
+// from a pair of keys (stateKeys "pT", "ph", ...).
+struct BatchJob {
+    const ExportInfo *function = nullptr;
+    std::string stateKeys;
+    bool skipHeader = false;
+    bool flags = true;  // the flags column: asked of the library row by row, it costs more than the rows
+    unsigned threads = 1;
+};
+
+// rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
+int RunBatch(const BatchJob &job, const OutputOptions &output);
 
 // rudid32 units, rudid32 units set pressure psi
 int RunUnitsList();
 int RunUnitsSet(const std::string &quantity, const std::string &unit);
 
-// rudid32 diagram ts.svg
-int RunDiagram(const std::string &path);
+// rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg
+int RunDiagram(const std::string &path, bool mollier);
 
 }  // namespace rudid::cli

@@ -2,19 +2,17 @@
 
 namespace rudid::cli {
 
-std::string ConfiguredUnits::NameOf(Quantity quantity) const {
-    if (quantity == Quantity::Quality) return "";
-    const QuantityInfo &info = Quantities()[std::size_t(quantity)];
-    const char *name = SelectedUnit(info, words[std::size_t(info.selectionWord)]);
+std::string UnitOf(Quantity quantity) {
+    const char *name = RudidConfiguredUnit(int(quantity));
     return name ? name : "";
 }
 
-ConfiguredUnits LoadConfiguredUnits() {
-    ConfiguredUnits units;
-    UnitFile file;
-    std::string error;
-    if (ReadUnitFile(UnitFilePath(), &file, &error)) units.words = SelectionsOf(file.bytes);
-    return units;
+double ToConfigured(Quantity quantity, double internalValue) {
+    return RudidToConfiguredUnit(int(quantity), internalValue);
+}
+
+double FromConfigured(Quantity quantity, double configuredValue) {
+    return RudidFromConfiguredUnit(int(quantity), configuredValue);
 }
 
 }  // namespace rudid::cli

@@ -1,22 +1,19 @@
-// The units the library works in for this process: the selections of
-// default.cfg in its data directory, read the way the library reads them.
+// The units the library works in for this process, as it reports them.
 #pragma once
 
 #include <string>
 
 #include "export_table.h"
-#include "unit_file.h"
 
 namespace rudid::cli {
 
-struct ConfiguredUnits {
-    SelectionWords words{};
-    // The unit name of a quantity of the property functions; "" for a quality.
-    std::string NameOf(Quantity quantity) const;
-};
+// The configured unit name of a quantity; "" for a quality.
+std::string UnitOf(Quantity quantity);
 
-// An unreadable or missing file gives the first unit of every quantity, as
-// in the library.
-ConfiguredUnits LoadConfiguredUnits();
+// A value in the library's internal unit of the quantity expressed in the
+// configured unit, and back, with the library's own factors: for placing
+// values (a diagram's sweeps), never for the results themselves.
+double ToConfigured(Quantity quantity, double internalValue);
+double FromConfigured(Quantity quantity, double configuredValue);
 
 }  // namespace rudid::cli

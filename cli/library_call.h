@@ -1,5 +1,6 @@
 // One call of a property function and what came back: a property, an error
-// code for a state outside the tables, or a failure without a result.
+// code for a state outside the tables, or a failure without a result. The
+// words for every code are the library's.
 #pragma once
 
 #include <string>
@@ -25,13 +26,5 @@ Outcome ClassifyResult(const ExportInfo &info, double result);
 
 // The outcome of a row that failed without a result, by its failure code.
 Outcome FailureOutcome(int code);
-
-// The state that an error code (-1001 ... -1015) refuses, in words. The
-// limits are those the library tests, in its internal units (bar, C,
-// kJ/kg, kJ/kg,K, m3/kg), whatever units are configured.
-std::string ErrorCodeMeaning(int code, ExportFamily family);
-
-// The message of a failure code ("File not found", ...).
-std::string FailureMessage(int code);
 
 }  // namespace rudid::cli

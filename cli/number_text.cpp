@@ -1,6 +1,7 @@
 #include "number_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 namespace rudid::cli {
@@ -32,6 +33,14 @@ std::optional<double> ParseNumber(std::string_view text) {
     const std::from_chars_result read = std::from_chars(text.data(), text.data() + text.size(), value);
     if (read.ec != std::errc() || read.ptr != text.data() + text.size()) return std::nullopt;
     return value;
+}
+
+std::string ReadArgument(std::string_view text, double *value) {
+    const std::optional<double> number = ParseNumber(text);
+    if (!number) return "is not a number";
+    if (!std::isfinite(*number)) return "is not a finite number";
+    *value = *number;
+    return "";
 }
 
 }  // namespace rudid::cli

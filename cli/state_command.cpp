@@ -1,96 +1,22 @@
-// The whole state of water or steam from two given properties, each other
-// property from the property function that applies.
+// The whole state of water or steam from two given properties, printed one
+// property a line, with its phase and any caution the library gives.
 #include <cstdio>
-#include <optional>
 #include <string>
 
+#include "caution.h"
 #include "commands.h"
 #include "configured_units.h"
-#include "library_call.h"
 #include "number_text.h"
+#include "state_solver.h"
 
 namespace rudid::cli {
 
 namespace {
 
-struct StateKey {
-    char key;
-    Quantity quantity;
-};
-
-constexpr StateKey kKeys[] = {
-    {'p', Quantity::Pressure},        {'T', Quantity::Temperature},     {'h', Quantity::SpecificEnthalpy},
-    {'s', Quantity::SpecificEntropy}, {'v', Quantity::SpecificVolume}, {'x', Quantity::Quality},
-};
-
-// The properties of a state, in the order they are printed.
-constexpr Quantity kShown[] = {Quantity::Temperature,      Quantity::Pressure,        Quantity::SpecificVolume,
-                               Quantity::SpecificEnthalpy, Quantity::SpecificEntropy, Quantity::Quality};
-
-// Per pair of given keys, the export that gives each shown property: ""
-// for a given one, kQualityBySaturation where no export answers.
-constexpr const char *kQualityBySaturation = "*";
-struct StateRecipe {
-    char first, second;
-    const char *exports[6];
-};
-constexpr StateRecipe kRecipes[] = {
-    {'p', 'T', {"", "", "AQPPTV", "AQPPTH", "AQPPTS", kQualityBySaturation}},
-    {'p', 'h', {"AQPPHT", "", "AQPPHV", "", "AQPPHS", "AQPPHQ"}},
-    {'p', 's', {"AQPPST", "", "AQPPSV", "AQPPSH", "", "AQPPSQ"}},
-    {'p', 'v', {"AQPPVT", "", "", "AQPPVH", "AQPPVS", "AQPPVQ"}},
-    {'p', 'x', {"AQPPT", "", "AQPPQV", "AQPPQH", "AQPPQS", ""}},
-    {'T', 'x', {"", "AQPTP", "AQPTQV", "AQPTQH", "AQPTQS", ""}},
-};
-
 struct Given {
-    char key;
-    Quantity quantity;
+    const StateKey *key;
     double value;
 };
-
-struct Line {
-    std::string text;
-    int exitStatus = kExitOk;
-};
-
-const StateKey *FindKey(const std::string &key) {
-    for (const StateKey &known : kKeys)
-        if (key.size() == 1 && key[0] == known.key) return &known;
-    return nullptr;
-}
-
-double GivenValue(const Given given[2], Quantity quantity) {
-    return given[0].quantity == quantity ? given[0].value : given[1].value;
-}
-
-Line Describe(const Outcome &outcome, const std::string &unit, const OutputOptions &output) {
-    switch (outcome.kind) {
-        case OutcomeKind::Value: {
-            std::string text = FormatNumber(outcome.value, output.digits);
-            if (!unit.empty()) text += " " + unit;
-            return {text, kExitOk};
-        }
-        case OutcomeKind::RangeError:
-            return {"error " + std::to_string(outcome.code) + ": " + outcome.message, kExitOutOfRange};
-        case OutcomeKind::Failure:
-            return {"failed: " + outcome.message + " (code " + std::to_string(outcome.code) + ")", kExitFailure};
-    }
-    return {"", kExitFailure};
-}
-
-// Quality at a pressure and a temperature: no export answers it, so the
-// temperature is compared with the saturation temperature at that pressure.
-Line QualityBySaturation(const Given given[2], const OutputOptions &output) {
-    const Outcome saturation = CallExport(*FindExport("AQPPT"), GivenValue(given, Quantity::Pressure), 0);
-    if (saturation.kind == OutcomeKind::RangeError && saturation.code == -1004)
-        return {"none (pressure above the critical pressure)", kExitOk};
-    if (saturation.kind != OutcomeKind::Value) return Describe(saturation, "", output);
-    const double temperature = GivenValue(given, Quantity::Temperature);
-    if (temperature == saturation.value)
-        return {"undetermined (on the saturation line: give a quality instead)", kExitOutOfRange};
-    return {temperature < saturation.value ? "0" : "1", kExitOk};
-}
 
 bool ParseAssignment(const std::string &text, Given *given) {
     const std::size_t equals = text.find('=');
@@ -99,28 +25,37 @@ bool ParseAssignment(const std::string &text, Given *given) {
         return false;
     }
     const std::string key = text.substr(0, equals);
-    const StateKey *known = FindKey(key);
+    const StateKey *known = FindStateKey(key);
     if (!known) {
         std::fprintf(stderr, "rudid32 state: unknown key \"%s\" (keys: p, T, h, s, v, x)\n", key.c_str());
         return false;
     }
-    const std::optional<double> value = ParseNumber(std::string_view(text).substr(equals + 1));
-    if (!value) {
-        std::fprintf(stderr, "rudid32 state: %s: \"%s\" is not a number\n", key.c_str(),
-                     text.substr(equals + 1).c_str());
+    const std::string value = std::string(TrimBlanks(std::string_view(text).substr(equals + 1)));
+    const std::string problem = ReadArgument(value, &given->value);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "rudid32 state: %s: \"%s\" %s\n", key.c_str(), value.c_str(), problem.c_str());
         return false;
     }
-    *given = {known->key, known->quantity, *value};
+    given->key = known;
     return true;
 }
 
-const StateRecipe *FindRecipe(char a, char b) {
-    for (const StateRecipe &recipe : kRecipes)
-        if ((recipe.first == a && recipe.second == b) || (recipe.first == b && recipe.second == a)) return &recipe;
-    return nullptr;
-}
-
 }  // namespace
+
+std::string DescribeOutcome(const Outcome &outcome, const std::string &unit, const OutputOptions &output) {
+    switch (outcome.kind) {
+        case OutcomeKind::Value: {
+            std::string text = FormatNumber(outcome.value, output.digits);
+            if (!unit.empty()) text += " " + unit;
+            return text;
+        }
+        case OutcomeKind::RangeError:
+            return "error " + std::to_string(outcome.code) + ": " + outcome.message;
+        case OutcomeKind::Failure:
+            return "failed: " + outcome.message + " (code " + std::to_string(outcome.code) + ")";
+    }
+    return "";
+}
 
 int RunState(const std::vector<std::string> &assignments, const OutputOptions &output) {
     if (assignments.size() != 2) {
@@ -130,34 +65,24 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     Given given[2];
     if (!ParseAssignment(assignments[0], &given[0]) || !ParseAssignment(assignments[1], &given[1]))
         return kExitUsage;
-    const StateRecipe *recipe = FindRecipe(given[0].key, given[1].key);
-    if (!recipe) {
+    if (!StatePairSupported(given[0].key->quantity, given[1].key->quantity)) {
         std::fprintf(stderr, "rudid32 state: no property function takes %c and %c; give p,T p,h p,s p,v p,x or T,x\n",
-                     given[0].key, given[1].key);
+                     given[0].key->key, given[1].key->key);
         return kExitUsage;
     }
 
-    const ConfiguredUnits units = LoadConfiguredUnits();
-    int status = kExitOk;
-    for (std::size_t i = 0; i < std::size(kShown); ++i) {
-        const Quantity quantity = kShown[i];
-        const std::string unit = units.NameOf(quantity);
-        const std::string exportName = recipe->exports[i];
-        Line line;
-        if (exportName.empty()) {
-            line = Describe({OutcomeKind::Value, GivenValue(given, quantity), 0, {}}, unit, output);
-        } else if (exportName == kQualityBySaturation) {
-            line = QualityBySaturation(given, output);
-        } else {
-            const ExportInfo &info = *FindExport(exportName);
-            const double first = GivenValue(given, info.arguments[0]);
-            const double second = info.arity == 2 ? GivenValue(given, info.arguments[1]) : 0;
-            line = Describe(CallExport(info, first, second), unit, output);
-        }
-        if (line.exitStatus > status) status = line.exitStatus;
-        std::printf("%-18s %s\n", QuantityWord(quantity), line.text.c_str());
+    const double first[] = {given[0].value}, second[] = {given[1].value};
+    const StateRow row =
+        SolveStates(given[0].key->quantity, given[1].key->quantity, first, second, EvaluateBySingleCalls)[0];
+    for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
+        const Quantity quantity = kStateProperties[k];
+        const bool note = quantity == Quantity::Quality && !row.qualityMeaningful && !row.qualityNote.empty();
+        const std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
+        std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
-    return status;
+    std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
+    for (const std::string &line : CautionLines(row.flags)) std::printf("%s\n", line.c_str());
+    return row.exitStatus;
 }
 
 }  // namespace rudid::cli

@@ -10,20 +10,21 @@ namespace rudid::cli {
 namespace {
 
 constexpr double kLeft = 80, kRight = 130, kTop = 56, kBottom = 70;
+// Label boxes are estimated from the character count: wide enough for the
+// widest sans-serif digits and letters at these sizes.
+constexpr double kCharacterWidth = 7.5, kLineHeight = 15;
+constexpr double kSmallCharacterWidth = 6, kSmallLineHeight = 12;
 
 struct Axis {
-    double low, high, step;
+    double low, high;  // the axis spans exactly this
+    double firstTick, step;
     int decimals;  // for the tick labels
 };
 
-// Ticks 1, 2 or 5 times a power of ten apart, about eight of them. Data
-// reaching less than one percent past a tick is cut off there rather than
-// costing a whole tick.
-Axis NiceAxis(double low, double high) {
+// Ticks 1, 2 or 5 times a power of ten apart, about eight of them, inside
+// [low, high].
+Axis RoundTicks(double low, double high) {
     if (!(high > low)) high = low + 1;
-    const double slack = (high - low) / 100;
-    low += slack;
-    high -= slack;
     const double rough = (high - low) / 8;
     const int exponent = int(std::floor(std::log10(rough)));
     const double power = std::pow(10.0, exponent);
@@ -31,7 +32,7 @@ Axis NiceAxis(double low, double high) {
     const double multiple = fraction < 1.5 ? 1 : fraction < 3.5 ? 2 : fraction < 7.5 ? 5 : 10;
     const double step = multiple * power;
     const int decimals = std::max(0, -(multiple == 10 ? exponent + 1 : exponent));
-    return {std::floor(low / step) * step, std::ceil(high / step) * step, step, decimals};
+    return {low, high, std::ceil(low / step - 1e-9) * step, step, decimals};
 }
 
 std::string Escaped(const std::string &text) {
@@ -53,24 +54,97 @@ struct Box {
     bool Overlaps(const Box &other) const {
         return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
     }
+    bool Inside(const Box &frame) const {
+        return left >= frame.left && right <= frame.right && top >= frame.top && bottom <= frame.bottom;
+    }
+    bool Contains(ChartPoint p) const { return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom; }
 };
 
-// Where a label of that many characters, wanted at (x, y), overlaps none
-// placed before: moved up a line at a time.
-Box PlaceLabel(double x, double y, std::size_t characters, std::vector<Box> *placed) {
-    constexpr double kCharacterWidth = 7.5, kLineHeight = 15;
-    Box box{x, y - kLineHeight + 4, x + kCharacterWidth * double(characters), y + 4};
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (const Box &other : *placed)
-            if (box.Overlaps(other)) {
-                box.top -= kLineHeight, box.bottom -= kLineHeight;
-                moved = true;
-            }
+struct Segment {
+    ChartPoint a, b;
+    int series;  // index of the line it belongs to
+};
+
+// Whether the segment a-b passes through the box (Liang-Barsky clipping).
+bool Crosses(const Segment &segment, const Box &box) {
+    if (box.Contains(segment.a) || box.Contains(segment.b)) return true;
+    const double dx = segment.b.x - segment.a.x, dy = segment.b.y - segment.a.y;
+    double enter = 0, leave = 1;
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {segment.a.x - box.left, box.right - segment.a.x, segment.a.y - box.top,
+                        box.bottom - segment.a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0)
+            enter = std::max(enter, r);
+        else
+            leave = std::min(leave, r);
+        if (enter > leave) return false;
     }
-    placed->push_back(box);
-    return box;
+    return true;
 }
+
+struct Label {
+    std::string text, colour;
+    bool small;
+    Box box;
+};
+
+// Finds a place for labels: beside points of their line, inside the plot,
+// over no other label and crossed by no line.
+class LabelPlacer {
+public:
+    LabelPlacer(const Box &plot, std::vector<Segment> segments) : plot_(plot), segments_(std::move(segments)) {}
+
+    // Tries each anchor in turn: beside it, clear of every line; then
+    // centred on it, crossed by no line but its own (the label is drawn
+    // with a white halo). linesMayCross drops the test of the lines.
+    std::optional<Box> Place(const std::vector<ChartPoint> &anchors, std::size_t characters, bool small,
+                             bool linesMayCross, int series = -1) {
+        const double width = double(characters) * (small ? kSmallCharacterWidth : kCharacterWidth);
+        const double height = small ? kSmallLineHeight : kLineHeight;
+        for (const ChartPoint &at : anchors) {
+            const Box beside[] = {
+                {at.x + 4, at.y - 3 - height, at.x + 4 + width, at.y - 3},
+                {at.x - 4 - width, at.y - 3 - height, at.x - 4, at.y - 3},
+                {at.x + 4, at.y + 3, at.x + 4 + width, at.y + 3 + height},
+                {at.x - 4 - width, at.y + 3, at.x - 4, at.y + 3 + height},
+            };
+            for (const Box &box : beside)
+                if (Free(box, linesMayCross, -1)) return Take(box);
+            const Box centred{at.x - width / 2, at.y - height / 2, at.x + width / 2, at.y + height / 2};
+            if (series >= 0 && Free(centred, linesMayCross, series)) return Take(centred);
+        }
+        return std::nullopt;
+    }
+
+private:
+    Box Take(const Box &box) {
+        placed_.push_back(box);
+        return box;
+    }
+
+    // Inside the plot, over no label placed, crossed by no line but that
+    // of series `own`.
+    bool Free(const Box &box, bool linesMayCross, int own) const {
+        const Box inner{plot_.left + 2, plot_.top + 2, plot_.right - 2, plot_.bottom - 2};
+        if (!box.Inside(inner)) return false;
+        for (const Box &other : placed_)
+            if (box.Overlaps(other)) return false;
+        if (!linesMayCross)
+            for (const Segment &segment : segments_)
+                if (segment.series != own && Crosses(segment, box)) return false;
+        return true;
+    }
+
+    Box plot_;
+    std::vector<Segment> segments_;
+    std::vector<Box> placed_;
+};
 
 std::string Format(const char *format, auto... values) {
     char text[256];
@@ -88,13 +162,15 @@ std::string RenderSvg(const Chart &chart) {
             yMin = std::min(yMin, p.y), yMax = std::max(yMax, p.y);
         }
     if (xMin > xMax) xMin = 0, xMax = 1, yMin = 0, yMax = 1;
-    // Room above the data for the labels at the ends of the lines.
-    const Axis xAxis = NiceAxis(xMin, xMax);
-    const Axis yAxis = NiceAxis(yMin, yMax + 0.04 * (yMax - yMin));
+    const double xPad = (xMax - xMin) / 50, yPad = (yMax - yMin) / 50;
+    const Axis xAxis = RoundTicks(xMin - xPad, xMax + xPad);
+    const Axis yAxis = chart.yRange ? RoundTicks(chart.yRange->first, chart.yRange->second)
+                                    : RoundTicks(yMin - yPad, yMax + yPad);
 
     const double plotWidth = chart.width - kLeft - kRight, plotHeight = chart.height - kTop - kBottom;
     const auto X = [&](double x) { return kLeft + (x - xAxis.low) / (xAxis.high - xAxis.low) * plotWidth; };
     const auto Y = [&](double y) { return kTop + (yAxis.high - y) / (yAxis.high - yAxis.low) * plotHeight; };
+    const auto Screen = [&](ChartPoint p) { return ChartPoint{X(p.x), Y(p.y)}; };
 
     std::string svg = Format(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -105,35 +181,38 @@ std::string RenderSvg(const Chart &chart) {
     svg += Format("<text x=\"%g\" y=\"30\" font-size=\"17\" text-anchor=\"middle\">", chart.width / 2.0) +
            Escaped(chart.title) + "</text>\n";
 
+    // Tick values counted in steps, so that no sum drifts and none prints as "-0".
+    const auto Ticks = [](const Axis &axis) {
+        std::vector<double> ticks;
+        for (int i = 0;; ++i) {
+            double v = axis.firstTick + i * axis.step;
+            if (v > axis.high + axis.step * 1e-9) return ticks;
+            if (std::fabs(v) < axis.step * 1e-9) v = 0;
+            ticks.push_back(v);
+        }
+    };
+    const std::vector<double> xTicks = Ticks(xAxis), yTicks = Ticks(yAxis);
     svg += "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
-    const int xTicks = int(std::lround((xAxis.high - xAxis.low) / xAxis.step));
-    const int yTicks = int(std::lround((yAxis.high - yAxis.low) / yAxis.step));
-    for (int i = 0; i <= xTicks; ++i) {
-        const double x = X(xAxis.low + i * xAxis.step);
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", x, kTop, x, kTop + plotHeight);
-    }
-    for (int i = 0; i <= yTicks; ++i) {
-        const double y = Y(yAxis.low + i * yAxis.step);
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", kLeft, y, kLeft + plotWidth, y);
-    }
+    for (double v : xTicks)
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", X(v), kTop, X(v), kTop + plotHeight);
+    for (double v : yTicks)
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", kLeft, Y(v), kLeft + plotWidth, Y(v));
     svg += "</g>\n";
 
     svg += Format("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"none\" stroke=\"black\"/>\n",
                   kLeft, kTop, plotWidth, plotHeight);
     svg += "<g>\n";
-    for (int i = 0; i <= xTicks; ++i) {
-        const double value = xAxis.low + i * xAxis.step;
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", X(value),
-                      kTop + plotHeight, X(value), kTop + plotHeight + 5);
-        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%.*f</text>\n", X(value),
-                      kTop + plotHeight + 20, xAxis.decimals, value);
+    for (double v : xTicks) {
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", X(v),
+                      kTop + plotHeight, X(v), kTop + plotHeight + 5);
+        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%.*f</text>\n", X(v),
+                      kTop + plotHeight + 20, xAxis.decimals, v);
     }
-    for (int i = 0; i <= yTicks; ++i) {
-        const double value = yAxis.low + i * yAxis.step;
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", kLeft - 5,
-                      Y(value), kLeft, Y(value));
-        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\">%.*f</text>\n", kLeft - 8, Y(value) + 4,
-                      yAxis.decimals, value);
+    for (double v : yTicks) {
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", kLeft - 5, Y(v),
+                      kLeft, Y(v));
+        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\">%.*f</text>\n", kLeft - 8, Y(v) + 4,
+                      yAxis.decimals, v);
     }
     svg += "</g>\n";
     svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">", kLeft + plotWidth / 2,
@@ -145,26 +224,59 @@ std::string RenderSvg(const Chart &chart) {
 
     svg += Format("<clipPath id=\"plot\"><rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/></clipPath>\n",
                   kLeft, kTop, plotWidth, plotHeight);
-    std::vector<Box> labels;
-    for (const ChartSeries &series : chart.series) {
+    std::vector<Segment> segments;
+    for (int index = 0; index < int(chart.series.size()); ++index) {
+        const ChartSeries &series = chart.series[std::size_t(index)];
         if (series.points.empty()) continue;
         svg += Format("<polyline clip-path=\"url(#plot)\" fill=\"none\" stroke-linejoin=\"round\" stroke-width=\"%g\" stroke=\"", series.width) +
                Escaped(series.colour) + "\" points=\"";
         for (const ChartPoint &p : series.points) svg += Format("%.2f,%.2f ", X(p.x), Y(p.y));
         svg.back() = '"';
         svg += "/>\n";
-        if (!series.label.empty()) {
-            const ChartPoint &end = series.points.back();
-            const Box box = PlaceLabel(X(end.x) + 4, Y(end.y), series.label.size(), &labels);
-            svg += Format("<text x=\"%.2f\" y=\"%.2f\" fill=\"", box.left, box.bottom - 4) +
-                   Escaped(series.colour) + "\">" + Escaped(series.label) + "</text>\n";
-        }
+        for (std::size_t i = 1; i < series.points.size(); ++i)
+            segments.push_back({Screen(series.points[i - 1]), Screen(series.points[i]), index});
     }
+
+    // Labels, then whatever found no place in a list to the right of the plot.
+    LabelPlacer placer({kLeft, kTop, kLeft + plotWidth, kTop + plotHeight}, std::move(segments));
+    std::vector<Label> labels, listed;
     for (const ChartMarker &marker : chart.markers) {
-        svg += Format("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"4\" fill=\"black\"/>", X(marker.at.x), Y(marker.at.y));
-        svg += Format("<text x=\"%.2f\" y=\"%.2f\">", X(marker.at.x) + 8, Y(marker.at.y) - 6) +
-               Escaped(marker.label) + "</text>\n";
+        svg += Format("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"4\" fill=\"black\"/>\n", X(marker.at.x), Y(marker.at.y));
+        const std::vector<ChartPoint> anchor = {Screen(marker.at)};
+        std::optional<Box> box = placer.Place(anchor, marker.label.size(), false, false);
+        if (!box) box = placer.Place(anchor, marker.label.size(), false, true);
+        if (box)
+            labels.push_back({marker.label, "black", false, *box});
+        else
+            listed.push_back({marker.label, "black", false, {}});
     }
+    for (int index = 0; index < int(chart.series.size()); ++index) {
+        const ChartSeries &series = chart.series[std::size_t(index)];
+        if (series.label.empty() || series.points.empty()) continue;
+        std::vector<ChartPoint> anchors;
+        for (const ChartPoint &p : series.points) anchors.push_back(Screen(p));
+        if (!series.labelAtStart) std::reverse(anchors.begin(), anchors.end());
+        if (const std::optional<Box> box = placer.Place(anchors, series.label.size(), series.small, false, index))
+            labels.push_back({series.label, series.colour, series.small, *box});
+        else
+            listed.push_back({series.label, series.colour, series.small, {}});
+    }
+    double listY = kTop + kLineHeight;
+    for (Label &label : listed) {
+        const double x = kLeft + plotWidth + 30;
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke-width=\"2\" stroke=\"",
+                      x - 22, listY - 4, x - 4, listY - 4) +
+               Escaped(label.colour) + "\"/>\n";
+        label.box = {x, listY - kLineHeight + 4, x + double(label.text.size()) * kCharacterWidth, listY + 4};
+        label.small = false;
+        labels.push_back(label);
+        listY += kLineHeight;
+    }
+    for (const Label &label : labels)
+        svg += Format("<text class=\"label\" x=\"%.2f\" y=\"%.2f\"%s stroke=\"white\" stroke-width=\"3\" "
+                      "paint-order=\"stroke\" fill=\"",
+                      label.box.left, label.box.bottom - (label.small ? 3 : 4), label.small ? " font-size=\"10\"" : "") +
+               Escaped(label.colour) + "\">" + Escaped(label.text) + "</text>\n";
     svg += "</svg>\n";
     return svg;
 }

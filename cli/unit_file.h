@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "unit_catalogue.h"
-
 namespace rudid::cli {
+
+// The file holds one word per selection; words past the 26 quantity codes
+// are kept as they are.
+constexpr int kSelectionWordCount = 31;
 
 using SelectionWords = std::array<std::int16_t, kSelectionWordCount>;
 

@@ -1,5 +1,6 @@
 // The unit configuration: what each quantity is given and returned in, and
-// changing it in default.cfg.
+// changing it in default.cfg. The names and the selection each stands for
+// are the library's.
 #include <cstdio>
 #include <string>
 
@@ -12,14 +13,16 @@ namespace rudid::cli {
 
 namespace {
 
-std::string Choices(const QuantityInfo &quantity, const char *selected) {
+std::string Choices(const QuantityInfo &quantity, const std::string &selected) {
     std::string text;
-    for (const char *unit : quantity.units) {
+    for (const std::string &unit : quantity.units) {
         if (!text.empty()) text += ' ';
-        text += unit == selected ? "[" + std::string(unit) + "]" : std::string(unit);
+        text += unit == selected ? "[" + unit + "]" : unit;
     }
     return text;
 }
+
+const QuantityInfo &QuantityOfCode(int code) { return Quantities()[std::size_t(code)]; }
 
 }  // namespace
 
@@ -45,18 +48,20 @@ int RunUnitsList() {
             continue;
         }
         if (quantity.units.empty()) {
-            std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name, "-", "-", "(no unit)");
+            std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name.c_str(), "-", "-",
+                        "(no unit)");
             continue;
         }
-        const std::int16_t word = words[std::size_t(quantity.selectionWord)];
-        const char *selected = SelectedUnit(quantity, word);
+        const char *configured = RudidConfiguredUnit(quantity.code);
+        const std::string selected = configured ? configured : "";
         std::string choices = Choices(quantity, selected);
+        const std::int16_t word = words[std::size_t(quantity.selectionWord)];
         if (quantity.selectionWord != quantity.code)
-            choices += "  (follows " + std::string(Quantities()[std::size_t(quantity.selectionWord)].name) + ")";
-        else if (!SelectionInRange(quantity, word))
+            choices += "  (follows " + QuantityOfCode(quantity.selectionWord).name + ")";
+        else if (!UnitAt(quantity, word))
             choices += "  (selection " + std::to_string(word) + " is outside the list)";
-        std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name, quantity.internalUnit, selected,
-                    choices.c_str());
+        std::printf("%4d  %-25s  %-8s  %-10s  %s\n", quantity.code, quantity.name.c_str(),
+                    quantity.internalUnit.c_str(), selected.c_str(), choices.c_str());
     }
     const char *message = RudidStartupMessage();
     if (message && *message) std::printf("the library reported at start-up: %s\n", message);
@@ -74,18 +79,18 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
         return kExitUsage;
     }
     if (quantity->units.empty()) {
-        std::fprintf(stderr, "rudid32 units set: %s has no unit\n", quantity->name);
+        std::fprintf(stderr, "rudid32 units set: %s has no unit\n", quantity->name.c_str());
         return kExitUsage;
     }
     if (quantity->selectionWord != quantity->code) {
-        std::fprintf(stderr, "rudid32 units set: %s follows the %s selection; set that instead\n", quantity->name,
-                     Quantities()[std::size_t(quantity->selectionWord)].name);
+        std::fprintf(stderr, "rudid32 units set: %s follows the %s selection; set that instead\n",
+                     quantity->name.c_str(), QuantityOfCode(quantity->selectionWord).name.c_str());
         return kExitUsage;
     }
     const std::optional<int> index = FindUnitIndex(*quantity, unitName);
     if (!index) {
-        std::fprintf(stderr, "rudid32 units set: %s has no unit \"%s\"; choose one of: %s\n", quantity->name,
-                     unitName.c_str(), Choices(*quantity, nullptr).c_str());
+        std::fprintf(stderr, "rudid32 units set: %s has no unit \"%s\"; choose one of: %s\n", quantity->name.c_str(),
+                     unitName.c_str(), Choices(*quantity, "").c_str());
         return kExitUsage;
     }
 
@@ -95,18 +100,21 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
         std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
         return kExitFailure;
     }
-    const std::int16_t before = SelectionsOf(file.bytes)[std::size_t(quantity->code)];
-    const char *newUnit = quantity->units[std::size_t(*index)];
+    const std::int16_t before = SelectionsOf(file.bytes)[std::size_t(quantity->selectionWord)];
+    const std::string &newUnit = quantity->units[std::size_t(*index)];
     if (file.exists && file.bytes.size() >= 2 * kSelectionWordCount && before == *index) {
-        std::printf("%s: already %s\n", quantity->name, newUnit);
+        std::printf("%s: already %s\n", quantity->name.c_str(), newUnit.c_str());
         return kExitOk;
     }
-    StoreSelection(&file.bytes, quantity->code, std::int16_t(*index));
+    StoreSelection(&file.bytes, quantity->selectionWord, std::int16_t(*index));
     if (!ReplaceFileAtomically(file.path, file.bytes, &error)) {
         std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::printf("%s: %s -> %s in %s%s\n", quantity->name, SelectedUnit(*quantity, before), newUnit,
+    // What this process's library was configured with is the unit that
+    // the old selection stood for.
+    const char *oldUnit = RudidConfiguredUnit(quantity->code);
+    std::printf("%s: %s -> %s in %s%s\n", quantity->name.c_str(), oldUnit ? oldUnit : "?", newUnit.c_str(),
                 file.path.c_str(), file.exists ? "" : " (created)");
     std::printf("programs that load the library from now on use it; running ones keep their units\n");
     return kExitOk;

@@ -14,6 +14,7 @@ run AQPPHT 10 3000
 run state p=10 h=3000
 run state p=50 x=0.3
 run state p=300 T=500
+run state p=1.01325 T=101
 run AQPPT 300
 echo '$ printf "1,100\n10,300\n100,500\n1500,500\n" | rudid32 batch AQPPTH'
 printf '1,100\n10,300\n100,500\n1500,500\n' | build/cli/rudid32 batch AQPPTH || true

@@ -1,5 +1,6 @@
-"""Batch mode: CSV rows in, one CSV row out per input row with the result
-or the reason it has none, in chunks that the rows cross unharmed."""
+"""Batch mode: CSV rows in, one CSV row out per input row (comments and
+blank lines aside) with the result or the reason it has none, in chunks
+that the rows cross unharmed, identical on any number of threads."""
 
 import csv
 import io
@@ -7,72 +8,81 @@ import os
 import select
 import subprocess
 
+import pytest
+
 import rudid32
 
-HEADER = ["pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]", "status", "code", "message"]
+HEADER = ["pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]", "flags", "status", "code", "message"]
+STATUS = 4
 
 
-def rows_of(output):
+def rows_of(output, header=HEADER):
     rows = list(csv.reader(io.StringIO(output)))
-    assert rows[0] == HEADER
+    assert rows[0] == header
     for row in rows:
-        assert len(row) == 6
+        assert len(row) == len(header)
     return rows[1:]
 
 
 def test_each_row_answers_or_says_why_not(data):
-    lines = ["10,3000", " 10 , 9000 ", "", '"1","2700"', "abc,5", "1,2,3", "+5,2800\r", "x" * 5000, "1,2700"]
-    result = data.run("batch", "AQPPHT", input="\n".join(lines) + "\n", check=1)
+    lines = ["10,3000", " 10 , 9000 ", "", '"1","2700"', "abc,5", "1,2,3", "+5,2800\r", "x" * 5000, "1,2700",
+             "# a comment", "  # another", "10", "nan,3000", "10,-inf", "-5,3000"]
+    result = data.run("batch", "--exact", "AQPPHT", input="\n".join(lines) + "\n", check=1)
     rows = rows_of(result.stdout)
-    assert [row[3] for row in rows] == ["ok", "out-of-range", "ok", "malformed", "malformed", "ok",
-                                        "malformed", "ok"]
+    assert [row[STATUS] for row in rows] == ["ok", "out-of-range", "ok", "malformed", "malformed", "ok",
+                                             "malformed", "ok", "malformed", "malformed", "malformed", "out-of-range"]
     assert rows[0][:3] == ["10", "3000", repr(rudid32.temperature_ph(10, 3000))]
-    assert rows[1][4:] == ["-1014", "enthalpy outside the table at this pressure"]
+    assert rows[1][5:] == ["-1014", "enthalpy outside the table at this pressure"]
     assert float(rows[2][2]) == rudid32.temperature_ph(1, 2700)
-    assert rows[3][0] == "abc" and rows[3][5] == 'line 5: pressure "abc" is not a number'
-    assert rows[4][5].startswith("line 6: expected 2 fields, found 3")
+    assert rows[3][0] == "abc" and rows[3][6] == 'line 5: pressure "abc" is not a number'
+    assert rows[4][:2] == ["1", "2"] and rows[4][6].startswith("line 6: expected 2 fields, found 3")
     assert float(rows[5][2]) == rudid32.temperature_ph(5, 2800)
-    assert rows[6][5].startswith("line 8: line longer than")
+    assert rows[6][6].startswith("line 8: line longer than")
     assert float(rows[7][2]) == rudid32.temperature_ph(1, 2700)  # the reader found the next line
-    assert "8 rows: 4 answered, 1 out of range, 0 failed, 3 malformed" in result.stderr
+    # Malformed rows keep what they were given; non-finite numbers are refused, not evaluated.
+    assert rows[8][:2] == ["10", ""] and rows[8][6] == "line 12: expected 2 fields, found 1: 10"
+    assert rows[9][:2] == ["nan", "3000"] and rows[9][6] == 'line 13: pressure "nan" is not a finite number'
+    assert rows[10][6] == 'line 14: specific enthalpy "-inf" is not a finite number'
+    assert rows[11][5] == "-1001"
+    assert "12 rows: 4 answered, 2 out of range, 0 failed, 6 malformed" in result.stderr
 
 
 def test_row_that_fails_gets_its_failure_and_exit_status_3(data):
     rows = rows_of(data.run("batch", "AQPPHT", input="1e39,1\n10,3000\n", check=3).stdout)
-    assert rows[0][3:] == ["failure", "205", "Floating point overflow"]
-    assert rows[1][3] == "ok"
+    assert rows[0][STATUS:] == ["failure", "205", "Floating point overflow"]
+    assert rows[1][STATUS] == "ok" and rows[1][2] == "275.9792"  # seven digits unless --exact
 
 
 def test_rows_across_chunks_match_the_library_row_by_row(data):
-    count = 9000
+    count = 70000  # one thread takes 65536 rows at a time
     pressures = [0.5 + (i % 400) for i in range(count)]
     enthalpies = [100.0 + (i * 7) % 3900 for i in range(count)]
-    malformed = {4095, 4096, 8191}  # at and across the chunk boundaries
+    malformed = {4095, 65535, 65536, 69999}  # at and across the chunk boundary
     lines = ["oops" if i in malformed else "%r,%r" % (p, h) for i, (p, h) in enumerate(zip(pressures, enthalpies))]
-    result = data.run("batch", "AQPPHT", input="\n".join(lines), check=1)
+    result = data.run("batch", "--threads", 1, "--exact", "AQPPHT", input="\n".join(lines), check=1)
     rows = rows_of(result.stdout)
     assert len(rows) == count
     expected, codes = rudid32.evaluate("AQPPHT", pressures, enthalpies)
     for i, (row, value, code) in enumerate(zip(rows, expected, codes)):
         if i in malformed:
-            assert row[3] == "malformed" and row[5].startswith("line %d:" % (i + 1))
+            assert row[STATUS] == "malformed" and row[6].startswith("line %d:" % (i + 1))
         elif code < 0:
-            assert row[3:5] == ["out-of-range", str(code)]
+            assert row[STATUS:STATUS + 2] == ["out-of-range", str(code)]
         else:
-            assert row[3] == "ok" and float(row[2]) == value, i
+            assert row[STATUS] == "ok" and float(row[2]) == value, i
 
 
 def test_header_option_skips_the_first_line_and_one_argument_functions_take_one_field(data):
-    result = data.run("batch", "AQPPT", "--header", input="p\n1\n10\n", check=0)
+    result = data.run("batch", "--exact", "AQPPT", "--header", input="p\n1\n10\n", check=0)
     rows = list(csv.reader(io.StringIO(result.stdout)))
-    assert rows[0] == ["pressure [bar]", "temperature [C]", "status", "code", "message"]
+    assert rows[0] == ["pressure [bar]", "temperature [C]", "flags", "status", "code", "message"]
     assert [float(row[1]) for row in rows[1:]] == [rudid32.saturation_temperature(1), rudid32.saturation_temperature(10)]
     assert result.stderr == ""  # no progress when stderr is not a terminal
 
 
 def test_answers_come_before_the_input_ends(data):
     env = dict(os.environ, ZAREVIRU_INI=str(data.ini))
-    process = subprocess.Popen([os.environ["RUDID32_CLI"], "batch", "AQPPT"], stdin=subprocess.PIPE,
+    process = subprocess.Popen([os.environ["RUDID32_CLI"], "--exact", "batch", "AQPPT"], stdin=subprocess.PIPE,
                                stdout=subprocess.PIPE, text=True, env=env)
     try:
         process.stdin.write("10\n")
@@ -90,3 +100,47 @@ def test_answers_come_before_the_input_ends(data):
 
 def test_unknown_function_is_a_usage_error(data):
     assert "no property function" in data.run("batch", "AQPPXX", input="1\n", check=2).stderr
+
+
+def test_any_number_of_threads_gives_the_same_output(data):
+    lines = []
+    for i in range(40000):
+        lines.append("bad" if i % 997 == 0 else "%r,%r" % (0.005 + (i % 1100) * 0.93, -50.0 + (i * 13) % 4300))
+        if i % 5000 == 0:
+            lines.append("# chunk %d" % i)
+    text = "\n".join(lines) + "\n"
+    one = data.run("batch", "--threads", 1, "AQPPHT", input=text, check=1)
+    for threads in (2, 3):
+        many = data.run("batch", "--threads", threads, "AQPPHT", input=text, check=1)
+        assert many.stdout == one.stdout and many.stderr == one.stderr
+    assert len(one.stdout.splitlines()) == 40001
+
+
+def test_batch_state_gives_the_whole_state_of_every_row(data):
+    header = ["pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]", "pressure [bar]",
+              "specific volume [m3/kg]", "specific enthalpy [kJ/kg]", "specific entropy [kJ/kg,K]", "quality",
+              "phase", "flags", "status", "code", "message"]
+    given = ["10,3000", "10,1000", "300,2000", "10,99999", "ten,1"]
+    result = data.run("batch", "--exact", "state", "p", "h", input="\n".join(given), check=1)
+    rows = rows_of(result.stdout, header)
+    for row, line in zip(rows[:3], given):
+        single = data.run("--exact", "state", "p=" + line.split(",")[0], "h=" + line.split(",")[1], check=0).stdout
+        values = {text[:18].strip(): text[19:] for text in single.splitlines() if not text.startswith("caution")}
+        assert row[2:7] == [values[label].split()[0] for label in
+                            ("temperature", "pressure", "specific volume", "specific enthalpy", "specific entropy")]
+        assert row[7] == ("" if values["quality"].startswith("none") else values["quality"])
+        assert row[8] == values["phase"] and row[10] == "ok"
+    assert [row[8] for row in rows[:3]] == ["superheated vapour", "wet steam", "supercritical fluid"]
+    assert rows[3][10:12] == ["out-of-range", "-1014"] and rows[3][12].startswith("temperature: enthalpy outside")
+    assert rows[4][0] == "ten" and rows[4][10] == "malformed"
+    assert "state" in data.run("batch", "state", "h", "s", input="", check=2).stderr
+
+
+@pytest.mark.parametrize("what", [("AQPPTH",), ("state", "p", "T")])
+def test_no_flags_leaves_out_the_flags_column_and_nothing_else(data, what):
+    text = "1.01325,101\n10,300\nten,300\n10,900\n"
+    with_flags = list(csv.reader(io.StringIO(data.run("batch", *what, input=text, check=1).stdout)))
+    without = list(csv.reader(io.StringIO(data.run("batch", "--no-flags", *what, input=text, check=1).stdout)))
+    column = with_flags[0].index("flags")
+    assert [row[:column] + row[column + 1:] for row in with_flags] == without
+    assert with_flags[1][column] != "" and with_flags[2][column] == ""  # 1 atm, 101 C lies in a mixed-phase cell

@@ -1,10 +1,18 @@
 """One property function from the command line, and the whole state from
-two properties: values exactly as the library answers, units as
-configured, refusals in words with the documented exit statuses."""
+two properties: values exactly as the library answers (seven digits, or
+exactly with --exact), units as configured, the phase, refusals in words
+with the documented exit statuses."""
+
+import csv
+import ctypes
+import io
+import os
+import subprocess
 
 import pytest
 
 import rudid32
+from cli_support import INTERNAL_UNITS, selection_bytes
 
 
 def value_and_unit(text):
@@ -13,21 +21,44 @@ def value_and_unit(text):
 
 
 def test_result_prints_with_its_unit_and_reads_back_exactly(data):
-    result = data.run("AQPPHT", 10, 3000, check=0)
+    result = data.run("--exact", "AQPPHT", 10, 3000, check=0)
     value, unit = value_and_unit(result.stdout)
     assert value == rudid32.temperature_ph(10, 3000)
     assert unit == "C"
 
 
 def test_export_name_is_matched_without_case_and_quality_has_no_unit(data):
-    value, unit = value_and_unit(data.run("aqpphq", 10, 2000, check=0).stdout)
+    value, unit = value_and_unit(data.run("--exact", "aqpphq", 10, 2000, check=0).stdout)
     assert value == rudid32.quality_ph(10, 2000) and 0 < value < 1
     assert unit == ""
 
 
 def test_digits_and_value_only_shape_the_output(data):
     assert data.run("--digits", 4, "AQPPT", 10, check=0).stdout == "179.9 C\n"
-    assert float(data.run("--value-only", "AQPPT", 10, check=0).stdout) == rudid32.saturation_temperature(10)
+    assert float(data.run("--exact", "--value-only", "AQPPT", 10, check=0).stdout) == rudid32.saturation_temperature(10)
+    assert data.run("AQPPT", 1, check=0).stdout == "99.60592 C\n"  # seven significant digits by default
+    assert data.run("--exact", "AQPPT", 1, check=0).stdout == repr(rudid32.saturation_temperature(1)) + " C\n"
+
+
+@pytest.mark.parametrize("arguments", [("AQPPT", "-inf"), ("AQPPT", "nan"), ("AQPPT", "inf"), ("AQPPHT", 10, "-nan"),
+                                       ("state", "p=10", "h=nan"), ("state", "T=-inf", "x=0.5")])
+def test_non_finite_arguments_are_refused_before_the_library_is_called(data, arguments):
+    result = data.run(*arguments, check=2)
+    assert "not a finite number" in result.stderr and result.stdout == ""
+
+
+def test_negative_numbers_are_values_not_options(data):
+    assert "-1001" in data.run("AQPPT", "-5", check=1).stderr
+    assert "-1002" in data.run("AQPPTH", 10, "-1e-3", check=1).stderr
+    assert "-1003" in data.run("state", "p=10", "x=-0.5", check=1).stdout
+
+
+def test_range_messages_are_in_the_configured_units(data):
+    data.config.write_bytes(selection_bytes({3: 10, 6: 2, 12: 1}))  # psi, F
+    pressure = data.run("AQPPT", 5000, check=1).stderr
+    temperature = data.run("AQPPTH", 100, 2000, check=1).stderr
+    assert "psi" in pressure and "bar" not in pressure
+    assert " F" in temperature and " C" not in temperature
 
 
 @pytest.mark.parametrize("arguments, code, words", [
@@ -63,29 +94,33 @@ def test_wrong_command_line_exits_2(data, arguments):
 
 
 def read_state(output):
-    """{label: text} of the state's six lines."""
-    lines = {}
+    """{label: text} of the state's seven lines; the caution lines under "caution"."""
+    lines = {"caution": []}
     for line in output.splitlines():
-        label, text = line[:18].strip(), line[19:]
-        lines[label] = text
-    assert list(lines) == ["temperature", "pressure", "specific volume", "specific enthalpy",
-                           "specific entropy", "quality"]
+        if line.startswith("caution: "):
+            lines["caution"].append(line)
+        else:
+            label, text = line[:18].strip(), line[19:]
+            lines[label] = text
+    assert list(lines) == ["caution", "temperature", "pressure", "specific volume", "specific enthalpy",
+                           "specific entropy", "quality", "phase"]
     return lines
 
 
 def test_state_from_pressure_and_enthalpy(data):
-    state = read_state(data.run("state", "p=10", "h=3000", check=0).stdout)
+    state = read_state(data.run("--exact", "state", "p=10", "h=3000", check=0).stdout)
     assert value_and_unit(state["temperature"]) == (rudid32.temperature_ph(10, 3000), "C")
     assert value_and_unit(state["pressure"]) == (10, "bar")
     assert value_and_unit(state["specific volume"]) == (rudid32.volume_ph(10, 3000), "m3/kg")
     assert value_and_unit(state["specific enthalpy"]) == (3000, "kJ/kg")
     assert value_and_unit(state["specific entropy"]) == (rudid32.entropy_ph(10, 3000), "kJ/kg,K")
-    assert state["quality"] == "1"
+    assert state["quality"] == "none (single phase)"
+    assert state["phase"] == "superheated vapour"
 
 
 @pytest.mark.parametrize("given, expected", [
-    (("T=150", "p=10"), {"specific enthalpy": rudid32.enthalpy_pt(10, 150), "quality": 0.0}),
-    (("p=10", "T=300"), {"specific entropy": rudid32.entropy_pt(10, 300), "quality": 1.0}),
+    (("T=150", "p=10"), {"specific enthalpy": rudid32.enthalpy_pt(10, 150)}),
+    (("p=10", "T=300"), {"specific entropy": rudid32.entropy_pt(10, 300)}),
     (("p=10", "s=6"), {"temperature": rudid32.saturation_temperature(10), "quality": rudid32.quality_ps(10, 6)}),
     (("p=10", "v=0.1"), {"specific enthalpy": rudid32.enthalpy_pv(10, 0.1)}),
     (("p=10", "x=0.5"), {"temperature": rudid32.saturation_temperature(10),
@@ -93,15 +128,16 @@ def test_state_from_pressure_and_enthalpy(data):
     (("T=100", "x=1"), {"pressure": rudid32.saturation_pressure(100), "specific enthalpy": rudid32.enthalpy_tx(100, 1)}),
 ])
 def test_state_from_each_pair_uses_the_matching_exports(data, given, expected):
-    state = read_state(data.run("state", *given, check=0).stdout)
+    state = read_state(data.run("--exact", "state", *given, check=0).stdout)
     for label, value in expected.items():
         assert value_and_unit(state[label])[0] == value, label
 
 
 def test_state_above_the_critical_pressure_has_no_quality(data):
-    state = read_state(data.run("state", "p=500", "T=300", check=0).stdout)
+    state = read_state(data.run("--exact", "state", "p=500", "T=300", check=0).stdout)
     assert state["quality"].startswith("none")
     assert value_and_unit(state["specific enthalpy"])[0] == rudid32.enthalpy_pt(500, 300)
+    assert state["phase"] == "compressed liquid"
 
 
 def test_state_on_the_saturation_line_reports_the_error_per_property(data):
@@ -110,6 +146,7 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
     state = read_state(result.stdout)
     assert "-1015" in state["specific enthalpy"]
     assert not state["quality"].startswith(("0", "1"))
+    assert state["phase"].startswith("saturated liquid or vapour")
 
 
 @pytest.mark.parametrize("given, message", [
@@ -120,3 +157,122 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
 ])
 def test_state_refuses_what_no_function_answers(data, given, message):
     assert message in data.run("state", *given, check=2).stderr
+
+
+def phase_of(data, *given):
+    state = read_state(data.run("--exact", "state", *given).stdout)
+    return state["phase"], state["quality"]
+
+
+def same_state_by_every_pair(p, t):
+    """The state at p, t given by pressure and each of T, h, s, v."""
+    return [("p=%r" % p, "T=%r" % t), ("p=%r" % p, "h=%r" % rudid32.enthalpy_pt(p, t)),
+            ("p=%r" % p, "s=%r" % rudid32.entropy_pt(p, t)), ("p=%r" % p, "v=%r" % rudid32.volume_pt(p, t))]
+
+
+@pytest.mark.parametrize("p, t, phase, quality", [
+    (10, 300, "superheated vapour", "none (single phase)"),
+    (10, 100, "compressed liquid", "none (single phase)"),
+    (300, 500, "supercritical fluid", "none (above the critical pressure)"),
+    (300, 300, "compressed liquid", "none (above the critical pressure)"),
+])
+def test_phase_is_the_same_whichever_pair_gives_the_state(data, p, t, phase, quality):
+    for given in same_state_by_every_pair(p, t):
+        assert phase_of(data, *given) == (phase, quality), given
+
+
+def test_phase_on_and_inside_the_dome(data):
+    hf, hg, hx = (rudid32.enthalpy_px(10, x) for x in (0, 1, 0.25))
+    assert phase_of(data, "p=10", "x=0") == ("saturated liquid", "0")
+    assert phase_of(data, "p=10", "h=%r" % hf) == ("saturated liquid", "0")
+    assert phase_of(data, "p=10", "h=%r" % hg) == ("saturated vapour", "1")
+    assert phase_of(data, "T=150", "x=1") == ("saturated vapour", "1")
+    phase, quality = phase_of(data, "p=10", "h=%r" % hx)
+    assert phase == "wet steam" and float(quality) == pytest.approx(0.25, abs=1e-6)
+    assert phase_of(data, "p=10", "x=0.25")[0] == "wet steam"
+
+
+@pytest.mark.parametrize("table", ["zarude.dat", "vevuzu.dat", "didizar.dat"])
+@pytest.mark.parametrize("given", [("p=10", "T=300"), ("p=10", "h=3000"), ("p=10", "h=1000"), ("p=300", "s=5")])
+def test_with_a_table_missing_no_quality_or_phase_is_made_up(data, table, given):
+    complete = read_state(data.run("--exact", "state", *given, check=0).stdout)
+    (data.path / table).unlink()
+    state = read_state(data.run("--exact", "state", *given).stdout)
+    failed = [label for label, text in state.items() if label != "caution" and text.startswith("failed")]
+    if state["phase"] != "unknown":
+        assert state["phase"] == complete["phase"]
+    if state["quality"][:1].isdigit():
+        assert state["quality"] == complete["quality"] and state["phase"] != "unknown"
+    assert failed or state == complete
+
+
+def library_has_state_flags():
+    return hasattr(ctypes.CDLL(os.environ["RUDID32_LIBRARY"]), "RudidStateFlags")
+
+
+def test_caution_where_the_tables_are_poor_and_none_where_they_are_good(data):
+    if not library_has_state_flags():
+        pytest.skip("the library does not report state flags")
+    poor = data.run("state", "p=1.01325", "T=101", check=0)
+    state = read_state(poor.stdout)
+    assert state["phase"] == "superheated vapour"
+    assert state["caution"] and all(len(line) > 40 for line in state["caution"])
+    assert read_state(data.run("state", "p=10", "T=300", check=0).stdout)["caution"] == []
+    single = data.run("AQPPTH", 1.01325, 101, check=0)
+    assert single.stdout == "%s kJ/kg\n" % format(rudid32.enthalpy_pt(1.01325, 101), ".7g")
+    assert single.stderr.splitlines() and all(line.startswith("caution: ") for line in single.stderr.splitlines())
+    assert data.run("AQPPTH", 10, 300, check=0).stderr == ""
+
+
+def run_with_flags(data, flags, *arguments, input=None):
+    """Runs the tool with the library's flags replaced by a stand-in that
+    answers `flags` for every state."""
+    env = dict(os.environ, ZAREVIRU_INI=str(data.ini), LD_PRELOAD=os.environ["RUDID32_FLAGS_STANDIN"],
+               RUDID32_STANDIN_FLAGS=str(flags))
+    return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, capture_output=True,
+                          text=True, env=env, timeout=60)
+
+
+REASONS = {1: "not all of the state's phase", 2: "uncertainty of the tables' saturation line", 4: "critical point",
+           8: "coarse"}
+
+
+@pytest.mark.parametrize("flags", [1, 2, 4, 8, 5, 15])
+def test_one_caution_line_per_reason(data, flags):
+    state = read_state(run_with_flags(data, flags, "state", "p=10", "T=300").stdout)
+    expected = [words for bit, words in REASONS.items() if flags & bit]
+    assert len(state["caution"]) == len(expected)
+    for line, words in zip(state["caution"], expected):
+        assert words in line and "up to" in line and "{" not in line
+    single = run_with_flags(data, flags, "AQPPTH", 10, 300)
+    assert single.returncode == 0 and single.stdout == "3051.703 kJ/kg\n"  # the value alone on standard output
+    assert single.stderr.splitlines() == state["caution"]
+
+
+def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
+    assert read_state(run_with_flags(data, 0, "state", "p=10", "T=300").stdout)["caution"] == []
+    assert run_with_flags(data, 0, "AQPPTH", 10, 300).stderr == ""
+    refused = run_with_flags(data, 15, "AQPPTH", 10, 900)
+    assert refused.returncode == 1 and "caution" not in refused.stderr
+
+
+def test_a_reason_the_tool_does_not_know_is_still_told(data):
+    lines = run_with_flags(data, 16 | 2, "AQPPTH", 10, 300).stderr.splitlines()
+    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1]
+
+
+def test_batch_flags_column_names_the_reasons(data):
+    rows = list(csv.reader(io.StringIO(run_with_flags(data, 5, "batch", "AQPPTH", input="10,300\n10,900\n").stdout)))
+    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "flags"]
+    assert rows[1][3] == "mixed-phase-cell+critical-region" and rows[2][3] == ""
+    state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
+    assert state[1][state[0].index("flags")] == "coarse-grid"
+
+
+def test_caution_figures_follow_the_configured_units(data):
+    data.config.write_bytes(selection_bytes({3: 10, 6: 2, 12: 1}))  # psi, F
+    lines = read_state(run_with_flags(data, 6, "state", "p=145", "T=572").stdout)["caution"]
+    assert "0.486 F" in lines[0] and "18 F by 145 psi" in lines[1]
+    data.config.write_bytes(selection_bytes(INTERNAL_UNITS))
+    internal = read_state(run_with_flags(data, 6, "state", "p=10", "T=300").stdout)["caution"]
+    assert "0.27 C" in internal[0] and "10 C by 10 bar" in internal[1]

@@ -3,8 +3,12 @@ without disturbing anything else in it. The tool's unit lists are checked
 against the library: each selection it writes must make the library
 convert with the unit of that name."""
 
+import ctypes
+import json
 import os
 import stat
+import subprocess
+import sys
 
 import pytest
 
@@ -125,3 +129,61 @@ def test_set_refuses_and_leaves_the_file_alone(data, arguments, message):
     before = data.config.read_bytes()
     assert message in data.run("units", "set", *arguments, check=2).stderr
     assert data.config.read_bytes() == before
+
+
+LIBRARY_PROBE = """
+import ctypes, json, os, sys
+library = ctypes.CDLL(os.environ["RUDID32_LIBRARY"])
+library.RudidConfiguredUnit.restype = ctypes.c_char_p
+print(json.dumps([(library.RudidConfiguredUnit(code) or b"").decode() for code in range(26)]))
+"""
+
+
+def library_lists():
+    """{code: (name, [units], selection word)} as the library tells them."""
+    library = ctypes.CDLL(os.environ["RUDID32_LIBRARY"])
+    library.RudidQuantityName.restype = ctypes.c_char_p
+    library.RudidUnitName.restype = ctypes.c_char_p
+    lists = {}
+    for code in range(26):
+        units = [library.RudidUnitName(code, k).decode() for k in range(library.RudidUnitCount(code))]
+        lists[code] = (library.RudidQuantityName(code).decode(), units, library.RudidUnitSelectionWord(code))
+    return lists
+
+
+def configured_in_a_fresh_library(data):
+    """The unit of every quantity that a newly loaded library reads from default.cfg."""
+    env = dict(os.environ, ZAREVIRU_INI=str(data.ini))
+    output = subprocess.run([sys.executable, "-c", LIBRARY_PROBE], env=env, capture_output=True, text=True,
+                            check=True).stdout
+    return json.loads(output)
+
+
+def test_listing_shows_every_quantity_with_the_library_s_names_and_lists(data):
+    lists = library_lists()
+    lines = [line.split() for line in data.run("units", check=0).stdout.splitlines()[2:]]
+    rows = {int(fields[0]): fields for fields in lines if fields and fields[0].isdigit()}
+    assert sorted(rows) == list(range(26))
+    for code, (name, units, _) in lists.items():
+        if not name:
+            assert rows[code][1] == "(reserved)"
+        elif units:
+            assert rows[code][1] == name.replace(" ", "-")
+            assert [unit.strip("[]") for unit in rows[code][4:4 + len(units)]] == units, name
+
+
+def test_every_unit_name_the_tool_sets_is_the_unit_the_library_then_uses(data):
+    """units set for every name of every quantity, read back by a library
+    loaded afresh: the selection the tool writes for a name is the one the
+    library takes for that name."""
+    lists = {code: entry for code, entry in library_lists().items() if entry[1] and entry[2] == code}
+    assert len(lists) >= 18
+    for k in range(max(len(units) for _, units, _ in lists.values())):
+        chosen = {}
+        for code, (name, units, _) in lists.items():
+            unit = units[k % len(units)]
+            data.run("units", "set", code, unit, check=0)
+            chosen[code] = unit
+        configured = configured_in_a_fresh_library(data)
+        for code, unit in chosen.items():
+            assert configured[code] == unit, (code, unit)

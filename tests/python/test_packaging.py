@@ -98,7 +98,7 @@ def test_the_readme_python_lines_work_verbatim_after_the_readme_build():
         pytest.skip("the library under test is not the README's build/")
     readme = (ROOT / "README.md").read_text()
     section = readme[readme.index("## Python"):]
-    commands = re.findall(r"^    (python3 .*)$", section, re.MULTILINE)
+    commands = re.findall(r"^    (/usr/bin/python3 -c .*)$", section, re.MULTILINE)
     assert commands, "the README's Python section shows no python3 command"
     for command in commands:
-        run(["bash", "-c", command.replace("python3 ", SYSTEM_PYTHON + " ", 1)], ROOT)
+        run(["bash", "-c", command], ROOT)

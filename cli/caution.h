@@ -1,0 +1,21 @@
+// What the library's state flags mean to the user: one line of plain words
+// per reason, with how large the error can be there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rudid::cli {
+
+// The library's flags for the answer of the named function at these
+// arguments (RudidStateFlags); 0 when it reports nothing.
+int StateFlags(const std::string &function, double first, double second);
+
+// One "caution: ..." line per reason set in flags, in the order of the bits.
+std::vector<std::string> CautionLines(int flags);
+
+// The reasons as short words joined by "+" ("mixed-phase-cell+near-saturation");
+// "" for none. For a CSV column.
+std::string FlagWords(int flags);
+
+}  // namespace rudid::cli
