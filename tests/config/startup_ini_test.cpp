@@ -95,6 +95,41 @@ TEST_F(StartupIniTest, EmptyValueGivesAnEmptyTextAndTheRootDirectory) {
     EXPECT_STREQ(configuration.dataDirectory, "/");
 }
 
+TEST_F(StartupIniTest, LineOfAnyLengthIsOneLine) {
+    // A comment longer than any buffer must not spill into a line of its own:
+    // 10,000 characters with "DIR=/evil" where a 4096-byte reader's third
+    // piece would begin.
+    std::string comment = ";" + std::string(2 * 4095 - 1, 'x') + "DIR=/evil";
+    comment.resize(10000, ' ');
+    EXPECT_EQ(ValueFrom("[STARTUP]\n" + comment + "\nDIR=/good\n"), "/good");
+    for (std::size_t length : {4094u, 4095u, 4096u, 4097u, 8191u, 8192u})
+        EXPECT_EQ(ValueFrom("[STARTUP]\n;" + std::string(length, 'y') + "DIR=/evil\nDIR=/good\n"), "/good")
+            << length;
+    // A long value line is read whole before it is cut.
+    const std::string spaced = "DIR=" + std::string(6000, ' ') + "/far/right";
+    EXPECT_EQ(ValueFrom("[STARTUP]\n" + spaced + "\n"), "/far/right");
+}
+
+TEST_F(StartupIniTest, UtfEightByteOrderMarkIsSkipped) {
+    EXPECT_EQ(ValueFrom("\xEF\xBB\xBF[STARTUP]\r\nDIR=/after/bom\r\n"), "/after/bom");
+    // Only at the very start of the file.
+    EXPECT_EQ(ValueFrom("[STARTUP]\n\xEF\xBB\xBF" "DIR=/x\nDIR=/second\n"), "/second");
+}
+
+TEST_F(StartupIniTest, LinesMayEndInLfCrOrCrLf) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\rDIR=/lone/cr\r"), "/lone/cr");
+    EXPECT_EQ(ValueFrom("[OTHER]\rDIR=/no\r[STARTUP]\r\nLANG=1\nDIR=/mixed\r"), "/mixed");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/no/final/end"), "/no/final/end");
+    // A comment ended by a lone CR hides only itself.
+    EXPECT_EQ(ValueFrom("[STARTUP]\r;DIR=/commented\rDIR=/real\r"), "/real");
+}
+
+TEST_F(StartupIniTest, FirstDirInTheSectionWins) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\ndir=/second\n"), "/first");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\nDIR=/second\n"), "");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "/in/second/section");
+}
+
 bool ExistsBesideThisProgram() {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);

@@ -1,0 +1,164 @@
+#include "fuzz_checks.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "platform/x87_control.h"
+#include "support/x87_state.h"
+
+namespace rudid::fuzzing {
+
+namespace x87 = platform::x87;
+
+void Broken(const std::string &what) {
+    std::fprintf(stderr, "\n*** property broken: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+const std::vector<std::string> &Names() {
+#define RUDID_FUZZ_NAME(name, ...) #name,
+    static const std::vector<std::string> names = {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_NAME)};
+#undef RUDID_FUZZ_NAME
+    return names;
+}
+
+bool TakesOneArgument(int index) {
+#define RUDID_FUZZ_ARITY(name, ordinal, arity, ...) arity,
+    static constexpr int kArity[] = {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ARITY)};
+#undef RUDID_FUZZ_ARITY
+    return kArity[index] == 1;
+}
+
+std::uint16_t HostControlWord(FuzzedDataProvider &data) {
+    static constexpr std::uint16_t kWords[] = {0x037F, 0x027F, 0x007F, 0x0F7F, 0x077F,
+                                               0x0372, 0x1332, 0x0362, 0x027E};
+    return kWords[data.ConsumeIntegralInRange<std::size_t>(0, std::size(kWords) - 1)];
+}
+
+double ArgumentFrom(FuzzedDataProvider &data) {
+    switch (data.ConsumeIntegralInRange(0, 3)) {
+        case 0: {
+            const auto bits = data.ConsumeIntegral<std::uint64_t>();
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
+        case 1: return data.ConsumeIntegral<std::int16_t>() / 16.0;
+        case 2: return data.ConsumeIntegral<std::int32_t>() / 65536.0;
+        default: return data.ConsumeIntegralInRange(0, 100000) / 100000.0;  // a quality
+    }
+}
+
+void PreferMemoryForScratchFiles() {
+    if (std::getenv("TMPDIR")) return;
+    if (::access("/dev/shm", W_OK | X_OK) == 0) ::setenv("TMPDIR", "/dev/shm", 1);
+}
+
+bool DocumentedFailure(int code) {
+    for (int documented : {RUDID_FILE_NOT_FOUND, RUDID_INVALID_FILENAME, RUDID_TOO_MANY_OPEN_FILES,
+                           RUDID_FILE_ACCESS_DENIED, RUDID_READ_BEYOND_END_OF_FILE, RUDID_DISK_FULL,
+                           RUDID_INVALID_NUMERIC_INPUT, RUDID_DIVISION_BY_ZERO, RUDID_FLOATING_POINT_OVERFLOW,
+                           RUDID_INVALID_FLOATING_POINT_OPERATION, RUDID_DEVICE_IO_ERROR})
+        if (code == documented) return true;
+    return false;
+}
+
+namespace {
+
+std::string Describe(int index, double a, double b, std::uint16_t word) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s(%a, %a) under control word %#06x", Names()[index].c_str(), a, b, word);
+    return text;
+}
+
+bool NotFinite(double x) { return std::isnan(x) || std::isinf(x); }
+
+}  // namespace
+
+HostWord::HostWord(std::uint16_t word) : saved_(x87::ReadControlWord()) {
+    x87::ClearExceptionFlags();
+    x87::WriteControlWord(word);
+    effective_ = x87::ReadControlWord();
+}
+
+// Reads the state before anything else touches the x87 unit.
+HostState HostWord::Leave() {
+    HostState state;
+    state.hostWord = effective_;
+    state.control = x87::ReadControlWord();
+    state.pendingUnmasked = std::uint16_t(testing::x87::ReadStatusWord() & ~state.control & 0x3F);
+    state.tags = testing::x87::ReadTagWord();
+    x87::ClearExceptionFlags();
+    x87::WriteControlWord(saved_);
+    return state;
+}
+
+void CheckHostState(const HostState &state, const std::string &call) {
+    FUZZ_CHECK(state.control == state.hostWord, call + ": control word not restored");
+    FUZZ_CHECK(state.pendingUnmasked == 0, call + ": an unmasked exception is left pending");
+    FUZZ_CHECK(state.tags == testing::x87::kEmptyStack, call + ": the x87 stack is not empty");
+}
+
+namespace {
+
+bool HostStateKept(const HostState &state) {
+    return state.control == state.hostWord && state.pendingUnmasked == 0 && state.tags == testing::x87::kEmptyStack;
+}
+
+}  // namespace
+
+Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, std::uint16_t hostWord) {
+    // Described only when a property breaks: the description costs more
+    // than the call.
+    auto call = [&] { return Describe(index, a, b, hostWord); };
+    HostWord host(hostWord);
+    void *const function = lib.property[index];
+    const double *r = TakesOneArgument(index) ? reinterpret_cast<double *(*)(double)>(function)(a)
+                                              : reinterpret_cast<double *(*)(double, double)>(function)(a, b);
+    const HostState state = host.Leave();
+    if (!HostStateKept(state)) CheckHostState(state, call());
+
+    Outcome outcome{r != nullptr, 0, lib.lastError()};
+    if (r) {
+        std::memcpy(&outcome.bits, r, sizeof outcome.bits);
+        FUZZ_CHECK(outcome.code == 0, call() + ": an answer with a failure code set");
+        FUZZ_CHECK(!NotFinite(*r), call() + ": the answer is not a finite number");
+    } else {
+        FUZZ_CHECK(DocumentedFailure(outcome.code), call() + ": NULL without a documented failure code " +
+                                                        std::to_string(outcome.code));
+    }
+    const bool badArgument = NotFinite(a) || (!TakesOneArgument(index) && NotFinite(b));
+    if (badArgument) FUZZ_CHECK(!r && outcome.code == RUDID_FLOATING_POINT_OVERFLOW, call() + ": a NaN or infinite argument did not give 205");
+    return outcome;
+}
+
+void CheckBatchRow(const LibraryFunctions &lib, int index, double a, double b, const Outcome &single,
+                   std::uint16_t hostWord) {
+    auto call = [&] { return "batch row of " + Describe(index, a, b, hostWord); };
+    double result = 12345.0;
+    int failure = -77;
+    HostWord host(hostWord);
+    const int failed = lib.evaluate(Names()[index].c_str(), 1, &a, TakesOneArgument(index) ? nullptr : &b,
+                                    &result, &failure);
+    const HostState state = host.Leave();
+    if (!HostStateKept(state)) CheckHostState(state, call());
+    FUZZ_CHECK(lib.lastError() == single.code, call() + ": the batch changed the thread's last failure");
+    if (single.answered) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &result, sizeof bits);
+        FUZZ_CHECK(failed == 0 && failure == 0, call() + ": the single call answered, the row failed");
+        FUZZ_CHECK(bits == single.bits, call() + ": the row differs from the single call");
+    } else {
+        FUZZ_CHECK(failed == 1 && failure == single.code,
+                   call() + ": the row's failure " + std::to_string(failure) + " is not the single call's " +
+                       std::to_string(single.code));
+        FUZZ_CHECK(std::isnan(result), call() + ": a failed row holds a number");
+    }
+}
+
+}  // namespace rudid::fuzzing
