@@ -13,17 +13,6 @@
 namespace {
 
 using namespace rudid::fuzzing;
-using rudid::testing::LibraryInstance;
-
-struct Configured {
-    std::unique_ptr<LibraryInstance> instance;
-    LibraryFunctions functions;
-};
-
-std::vector<Configured> &Libraries() {
-    static std::vector<Configured> libraries;
-    return libraries;
-}
 
 // A name: one of the 23, one of them changed a little, or any text.
 std::string NameFrom(FuzzedDataProvider &data) {
@@ -55,17 +44,13 @@ constexpr int kUntouchedCode = -99;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     PreferMemoryForScratchFiles();
-    for (int k : {0, 1}) {
-        auto instance = std::make_unique<LibraryInstance>(rudid::testing::ShippedSetup(UnitChoiceNumber(k)));
-        const LibraryFunctions functions = FunctionsOf(*instance);
-        Libraries().push_back({std::move(instance), functions});
-    }
+    LoadShippedLibraries(2);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
-    const LibraryFunctions &lib = Libraries()[data.ConsumeIntegralInRange(0, 1)].functions;
+    const LibraryFunctions &lib = ShippedLibrary(data.ConsumeIntegralInRange(0, 1));
     const std::string nameText = NameFrom(data);
     const bool nullName = data.ConsumeIntegralInRange(0, 31) == 0;
     const char *name = nullName ? nullptr : nameText.c_str();

@@ -4,41 +4,19 @@
 // single call bit for bit, the answer does not depend on the host's control
 // word, and with complete tables the only failure is 205 for an argument
 // that no six-byte real holds.
-#include <memory>
-#include <vector>
-
 #include "loaded_library.h"
 
-namespace {
-
 using namespace rudid::fuzzing;
-using rudid::testing::LibraryInstance;
-
-struct Configured {
-    std::unique_ptr<LibraryInstance> instance;
-    LibraryFunctions functions;
-};
-
-std::vector<Configured> &Libraries() {
-    static std::vector<Configured> libraries;
-    return libraries;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     PreferMemoryForScratchFiles();
-    for (int k = 0; k < kUnitChoices; ++k) {
-        auto instance = std::make_unique<LibraryInstance>(rudid::testing::ShippedSetup(UnitChoiceNumber(k)));
-        const LibraryFunctions functions = FunctionsOf(*instance);
-        Libraries().push_back({std::move(instance), functions});
-    }
+    LoadShippedLibraries(kUnitChoices);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
-    const LibraryFunctions &lib = Libraries()[data.ConsumeIntegralInRange(0, kUnitChoices - 1)].functions;
+    const LibraryFunctions &lib = ShippedLibrary(data.ConsumeIntegralInRange(0, kUnitChoices - 1));
     const int index = data.ConsumeIntegralInRange(0, kExportCount - 1);
     const std::uint16_t word = HostControlWord(data);
     const double a = ArgumentFrom(data);

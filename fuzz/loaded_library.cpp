@@ -2,6 +2,15 @@
 
 namespace rudid::fuzzing {
 
+namespace {
+
+std::vector<ConfiguredLibrary> &Libraries() {
+    static std::vector<ConfiguredLibrary> libraries;
+    return libraries;
+}
+
+}  // namespace
+
 LibraryFunctions FunctionsOf(const testing::LibraryInstance &lib) {
 #define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(lib.name),
     return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, lib.RudidEvaluate, lib.RudidLastError};
@@ -16,5 +25,15 @@ testing::UnitChoice UnitChoiceNumber(int k) {
         default: return {};
     }
 }
+
+void LoadShippedLibraries(int count) {
+    for (int k = 0; k < count; ++k) {
+        auto instance = std::make_unique<testing::LibraryInstance>(testing::ShippedSetup(UnitChoiceNumber(k)));
+        const LibraryFunctions functions = FunctionsOf(*instance);
+        Libraries().push_back({std::move(instance), functions});
+    }
+}
+
+const LibraryFunctions &ShippedLibrary(int k) { return Libraries()[k].functions; }
 
 }  // namespace rudid::fuzzing
