@@ -166,46 +166,51 @@ RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code) {
     const bool saturation = fn && (fn->family == ExportFamily::SaturationByPressure ||
                                    fn->family == ExportFamily::SaturationByTemperature);
     const bool pressureTemperature = fn && fn->family == ExportFamily::PressureTemperature;
-    const Limit pLow = InConfiguredUnit(RUDID_PRESSURE, kLowestPressure);
-    const Limit pHigh = InConfiguredUnit(RUDID_PRESSURE, kHighestPressure);
-    const Limit pCritical = InConfiguredUnit(RUDID_PRESSURE, kCriticalPressure);
-    const Limit tLow = InConfiguredUnit(RUDID_TEMPERATURE, kLowestTemperature);
-    const Limit tHigh = InConfiguredUnit(RUDID_TEMPERATURE, kHighestTemperature);
-    const Limit tCritical = InConfiguredUnit(RUDID_TEMPERATURE, kCriticalTemperature);
     char *out = tRangeMessage;
     const int size = sizeof tRangeMessage;
+    // Only the limits a message names are converted.
     switch (code) {
-        case RUDID_PRESSURE_OUT_OF_RANGE:
+        case RUDID_PRESSURE_OUT_OF_RANGE: {
+            const Limit low = InConfiguredUnit(RUDID_PRESSURE, kLowestPressure);
+            const Limit high = InConfiguredUnit(RUDID_PRESSURE, kHighestPressure);
             if (any)
                 std::snprintf(out, size,
                               "pressure below %.6g %s (or above %.6g %s outside the saturation functions)",
-                              pLow.value, pLow.unit, pHigh.value, pHigh.unit);
+                              low.value, low.unit, high.value, high.unit);
             else if (saturation)
-                std::snprintf(out, size, "pressure below %.6g %s", pLow.value, pLow.unit);
+                std::snprintf(out, size, "pressure below %.6g %s", low.value, low.unit);
             else
-                std::snprintf(out, size, "pressure below %.6g %s or above %.6g %s", pLow.value,
-                              pLow.unit, pHigh.value, pHigh.unit);
+                std::snprintf(out, size, "pressure below %.6g %s or above %.6g %s", low.value, low.unit,
+                              high.value, high.unit);
             return out;
-        case RUDID_TEMPERATURE_OUT_OF_RANGE:
+        }
+        case RUDID_TEMPERATURE_OUT_OF_RANGE: {
+            const Limit low = InConfiguredUnit(RUDID_TEMPERATURE, kLowestTemperature);
+            const Limit high = InConfiguredUnit(RUDID_TEMPERATURE, kHighestTemperature);
             if (any)
                 std::snprintf(out, size,
                               "temperature below %.6g %s (or above %.6g %s at pressure and temperature)",
-                              tLow.value, tLow.unit, tHigh.value, tHigh.unit);
+                              low.value, low.unit, high.value, high.unit);
             else if (pressureTemperature)
-                std::snprintf(out, size, "temperature below %.6g %s or above %.6g %s", tLow.value,
-                              tLow.unit, tHigh.value, tHigh.unit);
+                std::snprintf(out, size, "temperature below %.6g %s or above %.6g %s", low.value, low.unit,
+                              high.value, high.unit);
             else
-                std::snprintf(out, size, "temperature below %.6g %s", tLow.value, tLow.unit);
+                std::snprintf(out, size, "temperature below %.6g %s", low.value, low.unit);
             return out;
+        }
         case RUDID_QUALITY_OUT_OF_RANGE: return "quality below 0 or above 1";
-        case RUDID_PRESSURE_ABOVE_CRITICAL:
-            std::snprintf(out, size, "pressure above %.6g %s, the critical pressure", pCritical.value,
-                          pCritical.unit);
+        case RUDID_PRESSURE_ABOVE_CRITICAL: {
+            const Limit critical = InConfiguredUnit(RUDID_PRESSURE, kCriticalPressure);
+            std::snprintf(out, size, "pressure above %.6g %s, the critical pressure", critical.value,
+                          critical.unit);
             return out;
-        case RUDID_TEMPERATURE_ABOVE_CRITICAL:
-            std::snprintf(out, size, "temperature above %.6g %s, the critical temperature",
-                          tCritical.value, tCritical.unit);
+        }
+        case RUDID_TEMPERATURE_ABOVE_CRITICAL: {
+            const Limit critical = InConfiguredUnit(RUDID_TEMPERATURE, kCriticalTemperature);
+            std::snprintf(out, size, "temperature above %.6g %s, the critical temperature", critical.value,
+                          critical.unit);
             return out;
+        }
         case RUDID_ENTROPY_OUTSIDE_TABLE: return "entropy outside the table at this pressure";
         case RUDID_VOLUME_OUTSIDE_TABLE: return "specific volume outside the table at this pressure";
         case RUDID_ENTHALPY_OUTSIDE_TABLE: return "enthalpy outside the table at this pressure";
