@@ -292,6 +292,36 @@ RUDID_API const char *RUDID_CALL RudidFailureMessage(int code);
 #define RUDID_FLAG_COARSE_GRID      0x8 /* the grid is coarse for this property */
 RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2);
 
+/* Refined answers
+ *
+ * The same property functions answered from the same three tables,
+ * interpolated the way the properties bend: cubics in temperature through
+ * the table points of the state's own phase and the saturated state at its
+ * pressure, steam's volume and entropy carried across isobars as p v and
+ * s + R ln p, the saturation line as ln p against 1/T. No formulation is
+ * evaluated. Closer to IAPWS-IF97 than the table answers wherever those are
+ * far off (next to the saturation line, steam at low pressure); see
+ * docs/accuracy.md for the measured errors. The inverse functions solve the
+ * refined forward interpolation, so that a refined h from (p, T) gives T
+ * back from (p, h).
+ *
+ * RudidEvaluateRefined has the contract of RudidEvaluate: the same names,
+ * units, error codes (a state within 0.001 C of the refined saturation
+ * temperature is RUDID_ON_SATURATION_LINE; a key outside the 0..800 C range
+ * of its phase at that pressure is the ..._OUTSIDE_TABLE code), failures
+ * and return value; n = 1 answers one state. The table answers of the 23
+ * functions and RudidEvaluate are unchanged by it.
+ *
+ * RudidRefinedFlags tells, like RudidStateFlags, which reasons still apply
+ * to the refined answer of a function at these arguments:
+ * RUDID_FLAG_CRITICAL_REGION (around the critical point and on the
+ * supercritical ridge above it, 200..300 bar and 360..420 C, and the
+ * saturation line above 200 bar or 365 C) and RUDID_FLAG_ILL_POSED. */
+#define RUDID_FLAG_ILL_POSED 0x10 /* two states share the value given (cold water by volume) */
+RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const double *arg1,
+                                              const double *arg2, double *result, int *failure);
+RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2);
+
 /* Diagnostics */
 
 /* Code of the last failure of a property function on this thread, 0 when its

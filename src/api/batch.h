@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "api/call_frame.h"
 #include "api/export_table.h"
 #include "config/startup.h"
 
@@ -15,6 +16,7 @@ namespace rudid {
 // takes the generic lookups. second may be null for a one-argument export.
 // Runs under the caller's arithmetic environment; raises std::bad_alloc.
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
-                  const double *first, const double *second, double *result, int *failure, bool fastPaths);
+                  const double *first, const double *second, double *result, int *failure, bool fastPaths,
+                  Answer answer = Answer::Table);
 
 }  // namespace rudid

@@ -8,6 +8,8 @@
 #include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
+#include "tables/refined_lookup.h"
+#include "tables/refined_saturation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
 #include "units/unit_recognition.h"
@@ -135,6 +137,40 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
     return false;
 }
 
+// The refined answer of the export's lookup (refined_lookup.h); returns
+// false when it refused the state.
+bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                   Extended *output) {
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+        case ExportFamily::SaturationByTemperature: {
+            const SaturationValues sat = fn.family == ExportFamily::SaturationByPressure
+                                             ? RefinedSaturationAtPressure(tables, first)
+                                             : RefinedSaturationAtTemperature(tables, first);
+            *output = fn.arguments == 1 ? sat.field[fn.output]
+                                        : Mix(sat.field[fn.output], sat.field[fn.output + 1], second);
+            return true;
+        }
+        case ExportFamily::PressureTemperature: {
+            SinglePhaseValues state;
+            if (!RefinedLookupPT(tables, first, second, &state)) return false;
+            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
+            *output = outputs[fn.output];
+            return true;
+        }
+        case ExportFamily::PressureEnthalpy:
+        case ExportFamily::PressureEntropy:
+        case ExportFamily::PressureVolume: {
+            InverseValues state;
+            if (!RefinedLookupInverse(tables, KeyOf(fn.family), first, second, &state)) return false;
+            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
+            *output = outputs[fn.output];
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config) {
@@ -159,7 +195,7 @@ namespace {
 // asking for it on every row.
 template <ExportFamily kFamily>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, bool fastPaths) {
+                   double second, bool fastPaths, Answer answer) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -171,9 +207,13 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
     if (refused != 0) return refused;
 
     Extended result = 0;  // set by the lookup that answers
-    const FastRow row = fastPaths ? FastLookup<kFamily>(fn, tables, a, b, &result) : FastRow::Generic;
-    if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
-        return fn.lookupRefusal;
+    if (answer == Answer::Refined) {
+        if (!RefinedLookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
+    } else {
+        const FastRow row = fastPaths ? FastLookup<kFamily>(fn, tables, a, b, &result) : FastRow::Generic;
+        if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
+            return fn.lookupRefusal;
+    }
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
@@ -181,12 +221,13 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
 
 template <ExportFamily kFamily>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                   const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+                   const double *first, const double *second, double *result, int *failure, bool fastPaths,
+                   Answer answer) {
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
         try {
-            result[i] = EvaluateRow<kFamily>(fn, units, tables, first[i], two ? second[i] : 0.0, fastPaths);
+            result[i] = EvaluateRow<kFamily>(fn, units, tables, first[i], two ? second[i] : 0.0, fastPaths, answer);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
@@ -200,45 +241,46 @@ int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const T
 }  // namespace
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second, bool fastPaths) {
+                      double first, double second, bool fastPaths, Answer answer) {
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
-            return EvaluateRow<ExportFamily::SaturationByPressure>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::SaturationByPressure>(fn, units, tables, first, second, fastPaths, answer);
         case ExportFamily::SaturationByTemperature:
-            return EvaluateRow<ExportFamily::SaturationByTemperature>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::SaturationByTemperature>(fn, units, tables, first, second, fastPaths, answer);
         case ExportFamily::PressureTemperature:
-            return EvaluateRow<ExportFamily::PressureTemperature>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::PressureTemperature>(fn, units, tables, first, second, fastPaths, answer);
         case ExportFamily::PressureEnthalpy:
-            return EvaluateRow<ExportFamily::PressureEnthalpy>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::PressureEnthalpy>(fn, units, tables, first, second, fastPaths, answer);
         case ExportFamily::PressureEntropy:
-            return EvaluateRow<ExportFamily::PressureEntropy>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::PressureEntropy>(fn, units, tables, first, second, fastPaths, answer);
         case ExportFamily::PressureVolume:
-            return EvaluateRow<ExportFamily::PressureVolume>(fn, units, tables, first, second, fastPaths);
+            return EvaluateRow<ExportFamily::PressureVolume>(fn, units, tables, first, second, fastPaths, answer);
     }
     return fn.lookupRefusal;
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+                 const double *first, const double *second, double *result, int *failure, bool fastPaths,
+                 Answer answer) {
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
             return EvaluateRowsOf<ExportFamily::SaturationByPressure>(fn, units, tables, n, first, second, result,
-                                                                      failure, fastPaths);
+                                                                      failure, fastPaths, answer);
         case ExportFamily::SaturationByTemperature:
             return EvaluateRowsOf<ExportFamily::SaturationByTemperature>(fn, units, tables, n, first, second, result,
-                                                                         failure, fastPaths);
+                                                                         failure, fastPaths, answer);
         case ExportFamily::PressureTemperature:
             return EvaluateRowsOf<ExportFamily::PressureTemperature>(fn, units, tables, n, first, second, result,
-                                                                     failure, fastPaths);
+                                                                     failure, fastPaths, answer);
         case ExportFamily::PressureEnthalpy:
             return EvaluateRowsOf<ExportFamily::PressureEnthalpy>(fn, units, tables, n, first, second, result,
-                                                                  failure, fastPaths);
+                                                                  failure, fastPaths, answer);
         case ExportFamily::PressureEntropy:
             return EvaluateRowsOf<ExportFamily::PressureEntropy>(fn, units, tables, n, first, second, result,
-                                                                 failure, fastPaths);
+                                                                 failure, fastPaths, answer);
         case ExportFamily::PressureVolume:
             return EvaluateRowsOf<ExportFamily::PressureVolume>(fn, units, tables, n, first, second, result,
-                                                                failure, fastPaths);
+                                                                failure, fastPaths, answer);
     }
     return 0;
 }

@@ -25,19 +25,26 @@ struct ExportUnits {
 };
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config);
 
+// Which answer a call gives: the tables' linear interpolation, or the
+// refined one (tables/refined_lookup.h) from the same tables.
+enum class Answer { Table, Refined };
+
 // Rounds the arguments to Real48, converts them into internal units, runs the
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
 // one-argument exports. fastPaths lets the common rows take the straight-
 // line lookups, which give the same results on tables held in memory.
+// The refined answer runs the same arguments, tests and conversions.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second, bool fastPaths = false);
+                      const TableSource &tables, double first, double second, bool fastPaths = false,
+                      Answer answer = Answer::Table);
 
 // EvaluateExport over n rows: result[i] is its answer for row i, or NaN with
 // failure[i] the code of the LibraryFailure it raised (else 0). second is
 // read only for a two-argument export. Returns how many rows failed.
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths);
+                 const double *first, const double *second, double *result, int *failure, bool fastPaths,
+                 Answer answer = Answer::Table);
 
 }  // namespace rudid

@@ -1,0 +1,34 @@
+// Where a refined answer is still poor, told from the state alone: the
+// reasons that no interpolation of these tables can remove (measured
+// against IAPWS-IF97 by bench/accuracy_report.py).
+#pragma once
+
+#include "common/real48.h"
+#include "tables/inverse_lookup.h"
+#include "tables/table_source.h"
+
+namespace rudid {
+
+enum RefinedFlag : unsigned {
+    // Around the critical point and along the supercritical ridge above it,
+    // where the properties change faster than the 10 degC columns and the
+    // saturation records can follow.
+    kRefinedCriticalRegion = 0x4,
+    // Two temperatures share the given value: liquid water entered by its
+    // volume near the density maximum, where the volume hardly changes with
+    // temperature.
+    kRefinedIllPosed = 0x10,
+};
+
+// A state of pressure p and temperature t (degC) in the critical region.
+unsigned RefinedStateFlags(Extended p, Extended t);
+
+// The answer of a refined saturation export at a pressure (byPressure) or
+// a temperature.
+unsigned RefinedSaturationFlags(bool byPressure, Extended level);
+
+// The answer of a refined inverse export: its own state, and for a liquid
+// entered by volume the ill-posed reason. Raises the tables' failures.
+unsigned RefinedInverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k);
+
+}  // namespace rudid

@@ -1,0 +1,130 @@
+#include "tables/refined_lookup.h"
+
+#include <cmath>
+
+#include "tables/refined_isobar.h"
+#include "tables/single_phase_table.h"
+
+namespace rudid {
+
+namespace {
+
+// The saturation fields of a column of the single-phase table: v, h, s
+// are fields 1 + 2c (liquid) and 2 + 2c (vapour).
+int LiquidField(int column) { return 1 + 2 * column; }
+int VapourField(int column) { return 2 + 2 * column; }
+
+// The columns of the key and of the two outputs beside it (InverseValues
+// order), and the key value of the critical point that decides the quality
+// above the critical pressure, as the table lookup has them.
+struct KeyColumns {
+    int key, second, third;
+    Extended criticalKey;
+};
+
+KeyColumns ColumnsOf(InverseKey key) {
+    switch (key) {
+        case InverseKey::Enthalpy: return {kEnthalpyColumn, kVolumeColumn, kEntropyColumn, 2107.4L};
+        case InverseKey::Entropy: return {kEntropyColumn, kVolumeColumn, kEnthalpyColumn, 4.4429L};
+        case InverseKey::Volume: break;
+    }
+    return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn, 0.00317L};
+}
+
+// The temperature in interval i of the nodes at which the key column's
+// cubic (the one that interpolates that interval) takes the value k; the
+// key's values at the interval's ends bracket k. Regula falsi with the
+// Illinois modification, then halving of what is left.
+Extended SolveInInterval(const PhaseNodes &nodes, int column, int i, Extended k) {
+    Extended a = nodes.t[i], b = nodes.t[i + 1];
+    Extended fa = nodes.value[column][i] - k, fb = nodes.value[column][i + 1] - k;
+    if (fa == 0) return a;
+    if (fb == 0) return b;
+    int kept = 0;  // which end the last two steps kept
+    for (int step = 0; step < 60 && b - a > 1e-13L * (1 + std::fabs(a)); ++step) {
+        Extended c = (a * fb - b * fa) / (fb - fa);
+        if (!(c > a && c < b)) c = a + (b - a) / 2;
+        const Extended fc = NodeValue(nodes, column, c, i) - k;
+        if (fc == 0) return c;
+        if ((fc < 0) == (fa < 0)) {
+            a = c, fa = fc;
+            if (kept == 1) fb /= 2;
+            kept = 1;
+        } else {
+            b = c, fb = fc;
+            if (kept == -1) fa /= 2;
+            kept = -1;
+        }
+    }
+    return a + (b - a) / 2;
+}
+
+// The interval of the nodes whose key values bracket k: the first node
+// above k ends it, as in the table lookup. -1 when k lies outside.
+int KeyInterval(const PhaseNodes &nodes, int column, Extended k) {
+    const Extended *key = nodes.value[column];
+    const int last = nodes.count - 1;
+    if (last < 1 || k < key[0] || k > key[last]) return -1;
+    for (int i = 1; i <= last; ++i)
+        if (k < key[i]) return i - 1;
+    return last - 1;
+}
+
+bool SinglePhaseInverse(const TableSource &tables, const RefinedPressure &place, Phase phase, const KeyColumns &c,
+                        Extended k, Extended quality, InverseValues *state) {
+    PhaseNodes nodes;
+    BuildPhaseNodes(tables, place, phase, 0, kEntryStep * (kIsobarEntries - 1), &nodes);
+    const int i = KeyInterval(nodes, c.key, k);
+    if (i < 0) return false;
+    const Extended t = SolveInInterval(nodes, c.key, i, k);
+    state->temperature = RoundToReal48(t);
+    state->second = RoundToReal48(NodeValue(nodes, c.second, t, i));
+    state->third = RoundToReal48(NodeValue(nodes, c.third, t, i));
+    state->quality = quality;
+    return true;
+}
+
+}  // namespace
+
+bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state) {
+    const RefinedPressure place = PlacePressure(tables, p);
+    Phase phase = Phase::Supercritical;
+    if (place.subcritical) {
+        const Extended ts = place.saturation.field[kSaturationLevel];
+        if (std::fabs(ts - t) < 0.001L) return false;
+        phase = t < ts ? Phase::Liquid : Phase::Vapour;
+    }
+    PhaseNodes nodes;
+    BuildPhaseNodes(tables, place, phase, t - kStencilReach, t + kStencilReach, &nodes);
+    state->volume = RoundToReal48(NodeValue(nodes, kVolumeColumn, t));
+    state->enthalpy = RoundToReal48(NodeValue(nodes, kEnthalpyColumn, t));
+    state->entropy = RoundToReal48(NodeValue(nodes, kEntropyColumn, t));
+    return true;
+}
+
+bool RefinedLookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k,
+                          InverseValues *state) {
+    const KeyColumns c = ColumnsOf(key);
+    const RefinedPressure place = PlacePressure(tables, p);
+    if (!place.subcritical) {
+        const bool vapourLike = key == InverseKey::Volume ? k >= c.criticalKey : k > c.criticalKey;
+        return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, vapourLike ? 1 : 0, state);
+    }
+    const SaturationValues &sat = place.saturation;
+    const Extended kf = sat.field[LiquidField(c.key)], kg = sat.field[VapourField(c.key)];
+    if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, 0, state);
+    if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, 1, state);
+
+    // Two phases: the lever rule between the saturated states.
+    const Extended x = kg > kf ? RoundToReal48((k - kf) / (kg - kf)) : 0;
+    const auto mix = [&](int column) {
+        return RoundToReal48(x * sat.field[VapourField(column)] + (1 - x) * sat.field[LiquidField(column)]);
+    };
+    state->temperature = sat.field[kSaturationLevel];
+    state->second = mix(c.second);
+    state->third = mix(c.third);
+    state->quality = x;
+    return true;
+}
+
+}  // namespace rudid

@@ -1,0 +1,62 @@
+// The interpolation of the refined answers: polynomials through a few
+// neighbouring table values, on scales along which the properties bend
+// little (bench/refined_forms.py measures each choice against IAPWS-IF97).
+// Pure functions of their arguments, in extended precision.
+#pragma once
+
+#include <cmath>
+
+#include "common/real48.h"
+
+namespace rudid {
+
+// The specific gas constant of water, kJ/(kg K): steam's volume follows
+// R T / p and its entropy falls by R ln p across isobars, so p v and
+// s + R ln p are nearly linear in pressure.
+constexpr Extended kWaterGasConstant = 0.461526L;
+constexpr Extended kCelsiusZero = 273.15L;
+
+// At most this many nodes take part in one interpolation (a cubic).
+constexpr int kStencilNodes = 4;
+
+// The value at x of the polynomial through (xs[i], ys[i]), i < count
+// (1 to kStencilNodes), in Lagrange's form.
+inline Extended LagrangeValue(const Extended *xs, const Extended *ys, int count, Extended x) {
+    Extended total = 0;
+    for (int i = 0; i < count; ++i) {
+        Extended weight = 1;
+        for (int j = 0; j < count; ++j)
+            if (j != i) weight *= (x - xs[j]) / (xs[i] - xs[j]);
+        total += weight * ys[i];
+    }
+    return total;
+}
+
+// The index of the interval of xs[0..count-1] (rising) that holds x: the
+// last i <= count - 2 with xs[i] <= x, or 0 below xs[0].
+inline int IntervalOf(const Extended *xs, int count, Extended x) {
+    int i = 0;
+    while (i + 2 < count && xs[i + 1] <= x) ++i;
+    return i;
+}
+
+// The first of the nodes that interpolate in interval i of count nodes:
+// one below the interval and two above where there are, so that the
+// interval lies in the middle of the cubic; clamped to the nodes there are.
+inline int StencilStart(int interval, int count) {
+    const int n = count < kStencilNodes ? count : kStencilNodes;
+    int first = interval - (n - 1) / 2;
+    if (first > count - n) first = count - n;
+    return first < 0 ? 0 : first;
+}
+
+inline int StencilCount(int count) { return count < kStencilNodes ? count : kStencilNodes; }
+
+// The cubic (or lower, with fewer nodes) through the nodes around interval
+// i, at x.
+inline Extended StencilValue(const Extended *xs, const Extended *ys, int count, int interval, Extended x) {
+    const int first = StencilStart(interval, count);
+    return LagrangeValue(xs + first, ys + first, StencilCount(count), x);
+}
+
+}  // namespace rudid
