@@ -186,6 +186,7 @@ class Library:
             "RudidRangeCode": (ctypes.c_int, [ctypes.c_double]),
             "RudidRangeMessage": (ctypes.c_char_p, [ctypes.c_int, ctypes.c_int]),
             "RudidFailureMessage": (ctypes.c_char_p, [ctypes.c_int]),
+            "RudidRefinedFlags": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_double, ctypes.c_double]),
         }
         for name, (restype, argtypes) in signatures.items():
             function = getattr(self.dll, name)
@@ -226,9 +227,30 @@ class Library:
             raise CallFailed(f"{name}{args}: no result, {message} (failure code {code})")
         return result.contents.value
 
+    def evaluate(self, name, first, second=None, refined=False):
+        """[double] of RudidEvaluate (or RudidEvaluateRefined) over the rows;
+        raises CallFailed when a row failed."""
+        n = len(first)
+        arrays = [(ctypes.c_double * n)(*first), (ctypes.c_double * n)(*(second or [0.0] * n))]
+        result, failure = (ctypes.c_double * n)(), (ctypes.c_int * n)()
+        function = self.dll.RudidEvaluateRefined if refined else self.dll.RudidEvaluate
+        failed = function(name.encode(), ctypes.c_size_t(n), arrays[0], arrays[1], result, failure)
+        if failed:
+            code = next((f for f in failure if f), failed)
+            raise CallFailed(f"{name}: {failed} rows without a result (failure code {code})")
+        return list(result)
+
+    def call_refined(self, name, *args):
+        """The refined answer of one state (RudidEvaluateRefined)."""
+        return self.evaluate(name, [args[0]], [args[1] if len(args) > 1 else 0.0], True)[0]
+
     def range_code(self, value):
         """The error code that an answer is, or 0 for a property."""
         return self.dll.RudidRangeCode(value)
+
+    def refined_flags(self, name, first, second=0.0):
+        """RudidRefinedFlags of the export at these arguments."""
+        return self.dll.RudidRefinedFlags(name.encode(), first, second)
 
     def flags(self, name, first, second=0.0):
         """RudidStateFlags of the export at these arguments."""
@@ -778,6 +800,233 @@ def check_promise(library, states, exports=None):
         tallies[name] = tally
     return tallies
 
+
+
+# --------------------------------------------------------------------------
+# The refined answers' targets
+
+TARGET_STATES = 20000
+TARGET_SEED = 20261219
+TARGET_OFF_SHARE = 0.002    # at most this share of the states off by more than 1 %
+TARGET_WORST = 0.02         # and none off by more than this
+# Below these absolute errors an answer is never off, whatever its relative
+# error: values that pass through zero (enthalpy and entropy at the triple
+# point, temperatures near 0 C) are judged by their absolute error there.
+OFF_FLOORS = {"T": 0.05, "P": 0.0, "h": 0.5, "s": 0.002, "v": 0.0}
+QUALITY_OFF = 0.01          # a quality is off when its absolute error exceeds this
+# Reasons of RudidRefinedFlags, as the public header names them.
+REFINED_REASONS = ((0x4, "critical region"), (0x10, "ill-posed"))
+# IF97 evaluates the saturated phases with the equations of regions 1 and 2
+# up to this pressure (MPa) and temperature (K); beyond, region 3.
+REGION_3_SATURATION_MPA = 16.5292
+
+TARGET_STATES_TEXT = (
+    f"Random states, seed {TARGET_SEED}: pressure log-uniform over {P_MIN:g}..{P_MAX:g} bar "
+    f"({P_MIN:g}..{P_SAT_MAX:g} with a quality uniform over 0..1 for the saturation functions of "
+    f"pressure), temperature uniform over {T_MIN:g}..{T_MAX:g} C ({T_MIN:g}..{T_SAT_MAX:g} for "
+    "those of temperature); the inverse functions are entered with IF97's enthalpy, entropy "
+    "or volume of a state of pressure and temperature and compared with its temperature, "
+    "other properties and quality.")
+
+
+def is_off(quantity, absolute, relative, limit=OFF_LIMIT):
+    """Whether an error counts: beyond limit relative to the value and beyond
+    the floor of its quantity (for a quality, beyond QUALITY_OFF)."""
+    if quantity == "x":
+        return absolute > QUALITY_OFF
+    return relative > limit and absolute > OFF_FLOORS[quantity]
+
+
+def region_3(p_mpa, t_k, v):
+    """{v, h, s} of IF97's region 3 at p and T, Newton's method on the
+    density from the estimate 1 / v (as IAPWS97 solves it, without its
+    general-purpose solver's cost); NotAvailable when it does not settle."""
+    from iapws.iapws97 import _Region3
+    rho = 1.0 / v
+    for _ in range(30):
+        state = _Region3(rho, t_k)
+        if abs(state["P"] - p_mpa) <= 1e-12 * p_mpa:
+            return {k: state[k] for k in "vhs"}
+        step = 1e-7 * rho
+        slope = (_Region3(rho + step, t_k)["P"] - state["P"]) / step
+        if not slope > 0:
+            break
+        rho -= (state["P"] - p_mpa) / slope
+    raise NotAvailable(f"region 3 at {p_mpa} MPa, {t_k} K does not settle")
+
+
+def fast_saturation(p_bar=None, t_c=None):
+    """(Ts C, Ps bar, liquid props, vapour props) of IF97: the equations of
+    regions 1 and 2, or region 3 solved at the saturation pressure from
+    IF97's backward densities, as IAPWS97(P, x) solves it."""
+    from iapws.iapws97 import _Backward3_sat_v_P, _Region1, _Region2
+    if p_bar is not None:
+        if p_bar >= CRITICAL_P_BAR:
+            raise NotAvailable(f"{p_bar} bar is above IF97's critical pressure")
+        t_k, p_mpa = _TSat_P(p_bar / 10.0), p_bar / 10.0
+    else:
+        if t_c + KELVIN >= IF97_TC_K:
+            raise NotAvailable(f"{t_c} C is above IF97's critical temperature")
+        t_k, p_mpa = t_c + KELVIN, _PSat_T(t_c + KELVIN)
+    pick = lambda d: {k: d[k] for k in "vhs"}  # noqa: E731
+    if t_k <= REGION_3_SATURATION_K:
+        liquid, vapour = pick(_Region1(t_k, p_mpa)), pick(_Region2(t_k, p_mpa))
+    else:
+        liquid, vapour = (region_3(p_mpa, t_k, _Backward3_sat_v_P(p_mpa, t_k, x)) for x in (0, 1))
+    return t_k - KELVIN, p_mpa * 10.0, liquid, vapour
+
+
+def fast_state(p_bar, t_c):
+    """{v, h, s} of IF97 at p and T: regions 1, 2 and 3 evaluated directly
+    (as IAPWS97 evaluates them), anything else through IAPWS97."""
+    from iapws.iapws97 import _Backward3_v_PT, _Bound_TP, _Region1, _Region2
+    t_k, p_mpa = t_c + KELVIN, p_bar / 10.0
+    region = _Bound_TP(t_k, p_mpa)
+    if region in (1, 2):
+        state = (_Region1 if region == 1 else _Region2)(t_k, p_mpa)
+        return {k: state[k] for k in "vhs"}
+    if region == 3:
+        try:
+            return region_3(p_mpa, t_k, _Backward3_v_PT(p_mpa, t_k))
+        except NotAvailable:
+            pass
+    return props(if97(P=p_mpa, T=t_k))
+
+
+def target_states(count, seed=TARGET_SEED):
+    """{"pressure": [(p, x, expected)], "temperature": [(t, x, expected)],
+    "single": [(p, t, {v, h, s})]}; states IF97 cannot evaluate are drawn
+    again."""
+    rng = random.Random(seed)
+    out = {"pressure": [], "temperature": [], "single": []}
+    while len(out["single"]) < count:
+        p, t = log_uniform(rng, P_MIN, P_MAX), rng.uniform(T_MIN, T_MAX)
+        try:
+            out["single"].append((p, t, fast_state(p, t)))
+        except NotAvailable:
+            continue
+    for kind in ("pressure", "temperature"):
+        while len(out[kind]) < count:
+            level = log_uniform(rng, P_MIN, P_SAT_MAX) if kind == "pressure" else \
+                rng.uniform(T_MIN, T_SAT_MAX)
+            x = rng.random()
+            try:
+                ts, ps, liquid, vapour = fast_saturation(**{("p_bar" if kind == "pressure"
+                                                             else "t_c"): level})
+            except NotAvailable:
+                continue
+            expected = dict(mix(liquid, vapour, x), T=ts, P=ps)
+            out[kind].append((level, x, expected))
+    return out
+
+
+def target_rows_of(export, states):
+    """[(first, second, expected value of the result, window, where)]."""
+    kind, symbol = export.kind, export.symbol
+    rows = []
+    if kind.startswith("saturation"):
+        for level, x, expected in states["pressure" if kind.endswith("pressure") else "temperature"]:
+            p, t = (level, expected["T"]) if kind.endswith("pressure") else (expected["P"], level)
+            where = f"{fmt_p(level)}, x={x:.4g}" if kind.endswith("pressure") else \
+                f"{fmt_t(level)}, x={x:.4g}"
+            rows.append((level, x, expected[symbol], in_window(p, t), where))
+        return rows
+    for p, t, values in states["single"]:
+        if kind == "pressure-temperature":
+            rows.append((p, t, values[symbol], in_window(p, t), f"{fmt_p(p)}, {fmt_t(t)}"))
+            continue
+        key = export.key
+        expected = dict(values, T=t, x=single_phase_quality(p, t, key, values))
+        rows.append((p, values[key], expected[symbol], in_window(p, t),
+                     f"{fmt_p(p)}, {key}={values[key]:.6g} ({fmt_t(t)})"))
+    return rows
+
+
+class TargetTally:
+    """One export's table and refined answers over the target states."""
+
+    def __init__(self, name):
+        self.name = name
+        self.counted = 0          # outside the window and not flagged for the refined answer
+        self.off = {"table": 0, "refined": 0}
+        self.worst = {"table": (0.0, ""), "refined": (0.0, "")}
+        self.beyond = 0           # refined answers off by more than TARGET_WORST
+        self.excluded = {"window": 0, "codes": 0}
+        self.refined_reasons = {}  # reason or "not flagged" -> (largest error, where)
+        self.unflagged_differ = 0  # table answer without flags, refined differs by > 0.1 %
+        self.unflagged = 0
+        self.largest_difference = (0.0, "")
+
+    @property
+    def off_share(self):
+        return {k: v / self.counted if self.counted else 0.0 for k, v in self.off.items()}
+
+    @property
+    def met(self):
+        return self.off_share["refined"] <= TARGET_OFF_SHARE and self.beyond == 0
+
+
+def measure(quantity, value, expected):
+    absolute = abs(value - expected)
+    relative = relative_error(quantity, absolute, expected)
+    error = absolute if relative is None else relative
+    return error, is_off(quantity, absolute, relative or 0.0), \
+        is_off(quantity, absolute, relative or 0.0, TARGET_WORST)
+
+
+def check_targets(library, states):
+    """{export: TargetTally} of the table and refined answers."""
+    tallies = {}
+    for export in library.catalogue:
+        name, quantity = export.name, export.symbol
+        rows = target_rows_of(export, states)
+        first = [r[0] for r in rows]
+        second = [r[1] for r in rows]
+        answers = {"table": library.evaluate(name, first, second),
+                   "refined": library.evaluate(name, first, second, refined=True)}
+        tally = TargetTally(name)
+        for i, (a, b, expected, window, where) in enumerate(rows):
+            table, refined = answers["table"][i], answers["refined"][i]
+            if library.range_code(refined) or library.range_code(table):
+                tally.excluded["codes"] += 1
+                continue
+            if window:
+                tally.excluded["window"] += 1
+                continue
+            note_difference(library, tally, name, (a, b), table, refined, quantity, where)
+            flags = library.refined_flags(name, a, b)
+            error, off, beyond = measure(quantity, refined, expected)
+            reason = next((r for bit, r in REFINED_REASONS if flags & bit), UNFLAGGED)
+            if error > tally.refined_reasons.get(reason, (-1.0,))[0]:
+                tally.refined_reasons[reason] = (error, where)
+            if flags:
+                continue
+            tally.counted += 1
+            tally.off["refined"] += off
+            tally.beyond += beyond
+            if error > tally.worst["refined"][0]:
+                tally.worst["refined"] = (error, where)
+            error, off, _ = measure(quantity, table, expected)
+            tally.off["table"] += off
+            if error > tally.worst["table"][0]:
+                tally.worst["table"] = (error, where)
+        tallies[name] = tally
+    return tallies
+
+
+def note_difference(library, tally, name, args, table, refined, quantity, where):
+    """Counts, among the table answers without flags, those the refined
+    answer differs from by more than 0.1 % (qualities: 0.001)."""
+    if library.flags(name, *args):
+        return
+    tally.unflagged += 1
+    difference = abs(refined - table)
+    relative = difference if quantity == "x" else \
+        relative_error(quantity, difference, table)
+    if relative > 0.001:
+        tally.unflagged_differ += 1
+    if relative > tally.largest_difference[0]:
+        tally.largest_difference = (relative, where)
 
 
 # --------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "tables/record_fields.h"
 #include "tables/refined_shape.h"
 #include "tables/saturation_by_temperature.h"
+#include "tables/saturation_state.h"
 
 namespace rudid {
 
@@ -56,16 +57,44 @@ Extended AcrossIsobars(const IsobarPair &pair, const Carry &carry, int entry, in
     return vapour && column == kEntropyColumn ? y + carry.entropyShift : y;
 }
 
-// Whether table temperature t belongs to the phase on both isobars and
-// stands clear of the saturation line at p.
-bool InPhase(Phase phase, Extended t, Extended tsLow, Extended tsHigh, Extended ts) {
+// How a table temperature serves the phase at p: not at all (within the
+// clearance of the saturation line, or of the other phase at p), from both
+// isobars, or from the isobar of its phase and the saturated state of its
+// own isotherm, where the other isobar has crossed the saturation line.
+enum class ColumnUse { None, Isobars, Isotherm };
+
+ColumnUse UseOf(Phase phase, Extended t, Extended tsLow, Extended tsHigh, Extended ts) {
     switch (phase) {
-        case Phase::Liquid: return t < tsLow && t <= ts - kSaturationClearance;
-        case Phase::Vapour: return t > tsHigh && t >= ts + kSaturationClearance;
-        case Phase::Supercritical: return true;
+        case Phase::Liquid:
+            if (t > ts - kSaturationClearance) return ColumnUse::None;
+            return t < tsLow ? ColumnUse::Isobars : ColumnUse::Isotherm;
+        case Phase::Vapour:
+            if (t < ts + kSaturationClearance) return ColumnUse::None;
+            return t > tsHigh ? ColumnUse::Isobars : ColumnUse::Isotherm;
+        case Phase::Supercritical: return ColumnUse::Isobars;
     }
-    return false;
+    return ColumnUse::None;
 }
+
+// A value carried to p between (pa, ya) and (pb, yb) of one phase, in the
+// forms of AcrossIsobars.
+Extended Carried(Extended pa, Extended pb, Extended ya, Extended yb, Extended p, int column, bool vapour) {
+    const Extended w = (p - pa) / (pb - pa);
+    if (vapour && column == kVolumeColumn) return (pa * ya + (pb * yb - pa * ya) * w) / p;
+    Extended y = ya + (yb - ya) * w;
+    if (vapour && column == kEntropyColumn) {
+        const Extended la = std::log(pa), lb = std::log(pb);
+        y += kWaterGasConstant * (la + (lb - la) * w - std::log(p));
+    }
+    return y;
+}
+
+// The values of entry j at p from the isobar of the phase and the
+// saturated state at the entry's temperature (the table by temperature
+// holds a record for every whole degree up to 374 degC), whose pressure
+// lies between that isobar and p.
+void AddIsothermNode(const TableSource &tables, const IsobarPair &pair, bool vapour, int j, Extended p,
+                     PhaseNodes *nodes);
 
 void AddNode(PhaseNodes *nodes, Extended t, Extended v, Extended h, Extended s) {
     const int i = nodes->count++;
@@ -107,7 +136,10 @@ void BuildPhaseNodes(const TableSource &tables, const RefinedPressure &place, Ph
     const Carry carry = CarryTo(pair, place.p, vapour);
     for (int j = 0; j < kIsobarEntries; ++j) {
         const Extended t = Extended(kEntryStep * j);
-        if (t < tMin || t > tMax || !InPhase(phase, t, tsLow, tsHigh, ts)) continue;
+        if (t < tMin || t > tMax) continue;
+        const ColumnUse use = UseOf(phase, t, tsLow, tsHigh, ts);
+        if (use == ColumnUse::Isotherm) AddIsothermNode(tables, pair, vapour, j, place.p, nodes);
+        if (use != ColumnUse::Isobars) continue;
         AddNode(nodes, t, AcrossIsobars(pair, carry, j, kVolumeColumn, vapour),
                 AcrossIsobars(pair, carry, j, kEnthalpyColumn, vapour),
                 AcrossIsobars(pair, carry, j, kEntropyColumn, vapour));
@@ -115,6 +147,26 @@ void BuildPhaseNodes(const TableSource &tables, const RefinedPressure &place, Ph
     if (phase == Phase::Liquid && withSaturation)
         AddNode(nodes, ts, sat.field[kLiquidVolume], sat.field[kLiquidEnthalpy], sat.field[kLiquidEntropy]);
 }
+
+namespace {
+
+void AddIsothermNode(const TableSource &tables, const IsobarPair &pair, bool vapour, int j, Extended p,
+                     PhaseNodes *nodes) {
+    std::uint8_t scratch[kSaturationRecordSize];
+    const int record = kEntryStep * j + 1;  // record n + 1 holds n degC
+    const ByteSpan span{std::uint64_t(record) * kSaturationRecordSize, kSaturationRecordSize};
+    const std::uint8_t *saturated = SpanBytes(tables, Table::SaturationOnTemperatureGrid, span, scratch);
+    const Extended ps = ValueAt(saturated, kSaturationLevel);
+    Extended y[kEntryValues];
+    for (int c = 0; c < kEntryValues; ++c) {
+        const Extended ys = ValueAt(saturated, vapour ? 2 + 2 * c : 1 + 2 * c);
+        y[c] = vapour ? Carried(pair.p0, ps, ValueAt(pair.low + j * kEntrySize, c), ys, p, c, true)
+                      : Carried(ps, pair.p1, ys, ValueAt(pair.high + j * kEntrySize, c), p, c, false);
+    }
+    AddNode(nodes, Extended(kEntryStep * j), y[kVolumeColumn], y[kEnthalpyColumn], y[kEntropyColumn]);
+}
+
+}  // namespace
 
 Extended NodeValue(const PhaseNodes &nodes, int column, Extended t, int interval) {
     if (interval < 0) interval = IntervalOf(nodes.t, nodes.count, t);

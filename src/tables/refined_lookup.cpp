@@ -15,20 +15,18 @@ int LiquidField(int column) { return 1 + 2 * column; }
 int VapourField(int column) { return 2 + 2 * column; }
 
 // The columns of the key and of the two outputs beside it (InverseValues
-// order), and the key value of the critical point that decides the quality
-// above the critical pressure, as the table lookup has them.
+// order).
 struct KeyColumns {
     int key, second, third;
-    Extended criticalKey;
 };
 
 KeyColumns ColumnsOf(InverseKey key) {
     switch (key) {
-        case InverseKey::Enthalpy: return {kEnthalpyColumn, kVolumeColumn, kEntropyColumn, 2107.4L};
-        case InverseKey::Entropy: return {kEntropyColumn, kVolumeColumn, kEnthalpyColumn, 4.4429L};
+        case InverseKey::Enthalpy: return {kEnthalpyColumn, kVolumeColumn, kEntropyColumn};
+        case InverseKey::Entropy: return {kEntropyColumn, kVolumeColumn, kEnthalpyColumn};
         case InverseKey::Volume: break;
     }
-    return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn, 0.00317L};
+    return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn};
 }
 
 // The temperature in interval i of the nodes at which the key column's
@@ -107,7 +105,10 @@ bool RefinedLookupInverse(const TableSource &tables, InverseKey key, Extended p,
     const KeyColumns c = ColumnsOf(key);
     const RefinedPressure place = PlacePressure(tables, p);
     if (!place.subcritical) {
-        const bool vapourLike = key == InverseKey::Volume ? k >= c.criticalKey : k > c.criticalKey;
+        // Vapour-like beyond the key of the critical point that the tables
+        // hold (the table lookup compares with fixed decimals instead).
+        const Extended critical = TableCriticalPoint(tables).field[LiquidField(c.key)];
+        const bool vapourLike = key == InverseKey::Volume ? k >= critical : k > critical;
         return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, vapourLike ? 1 : 0, state);
     }
     const SaturationValues &sat = place.saturation;

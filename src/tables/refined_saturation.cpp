@@ -79,6 +79,15 @@ Extended RefinedSaturationTemperature(const TableSource &tables, Extended p) {
     return FieldAt(stencil, kSaturationLevel, false, std::log(p));
 }
 
+SaturationValues TableCriticalPoint(const TableSource &tables) {
+    std::uint8_t scratch[kSaturationRecordSize];
+    const ByteSpan span{std::uint64_t(kSaturationGridPoints - 1) * kSaturationRecordSize, kSaturationRecordSize};
+    const std::uint8_t *record = SpanBytes(tables, Table::SaturationOnPressureGrid, span, scratch);
+    SaturationValues values;
+    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = ValueAt(record, f);
+    return values;
+}
+
 SaturationValues RefinedSaturationAtTemperature(const TableSource &tables, Extended t) {
     SaturationValues values;
     if (t < 0.01L) {

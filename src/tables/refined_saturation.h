@@ -25,6 +25,10 @@ SaturationValues RefinedSaturationAtPressure(const TableSource &tables, Extended
 // extrapolate): where the isobars of the single-phase table change phase.
 Extended RefinedSaturationTemperature(const TableSource &tables, Extended p);
 
+// The critical point as the table by pressure holds it: the liquid and
+// vapour fields of its last record (221.2 bar), where both are equal.
+SaturationValues TableCriticalPoint(const TableSource &tables);
+
 // At temperature t (degC, 0..374.15). Below 0.01 degC the fixed values of
 // the table lookup, which do not come from the file.
 SaturationValues RefinedSaturationAtTemperature(const TableSource &tables, Extended t);
