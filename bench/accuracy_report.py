@@ -585,6 +585,8 @@ class Tally:
         self.failures = []
         self.swapped = []      # abs errors of states answered for the other phase
         self.flagged = {}      # reason or "not flagged" -> (largest error, where)
+        self.refined = []      # (error, off, where) of the refined answers
+        self.table_off = 0     # table answers off by more than 1 % (is_off)
 
     def add_error(self, absolute, relative, where, flags=0):
         self.errors.append((absolute, relative, where))
@@ -642,11 +644,25 @@ def compare(library, families):
             relative = relative_error(quantity, absolute, expected)
             swapped = export.kind == "pressure-temperature" and phase_swapped(library, sample, swaps)
             flags = library.flags(name, *sample.args[:arity])
+            refined = refined_error(library, name, sample.args[:arity], quantity, expected)
+            off = is_off(quantity, absolute, relative or 0.0)
             for subset in subsets:
                 tallies[subset][name].add_error(absolute, relative, sample.where, flags)
+                tallies[subset][name].table_off += off
+                if refined is not None:
+                    tallies[subset][name].refined.append(refined + (sample.where,))
                 if swapped:
                     tallies[subset][name].swapped.append(absolute)
     return tallies
+
+
+def refined_error(library, name, args, quantity, expected):
+    """(error, off) of the refined answer, or None for an error code."""
+    value = library.call_refined(name, *args)
+    if library.range_code(value):
+        return None
+    error, off, _ = measure(quantity, value, expected)
+    return error, off
 
 
 def phase_swapped(library, sample, cache):
@@ -690,6 +706,10 @@ def summarise(tally):
                 relative[-1] if relative else None],
         "worst_abs": worst_abs[2] if worst_abs else "",
         "worst_rel": worst_rel[2] if worst_rel else "",
+        "off": tally.table_off / len(tally.errors) if tally.errors else None,
+        "refined_off": (sum(r[1] for r in tally.refined) / len(tally.refined)
+                        if tally.refined else None),
+        "refined_worst": max(tally.refined, default=None),
     }
 
 
@@ -955,6 +975,7 @@ class TargetTally:
         self.refined_reasons = {}  # reason or "not flagged" -> (largest error, where)
         self.unflagged_differ = 0  # table answer without flags, refined differs by > 0.1 %
         self.unflagged = 0
+        self.unflagged_worse = 0   # of those, the refined answer farther from IF97
         self.largest_difference = (0.0, "")
 
     @property
@@ -993,7 +1014,7 @@ def check_targets(library, states):
             if window:
                 tally.excluded["window"] += 1
                 continue
-            note_difference(library, tally, name, (a, b), table, refined, quantity, where)
+            note_difference(library, tally, name, (a, b), (table, refined, expected), quantity, where)
             flags = library.refined_flags(name, a, b)
             error, off, beyond = measure(quantity, refined, expected)
             reason = next((r for bit, r in REFINED_REASONS if flags & bit), UNFLAGGED)
@@ -1014,17 +1035,24 @@ def check_targets(library, states):
     return tallies
 
 
-def note_difference(library, tally, name, args, table, refined, quantity, where):
+DIFFERENCE_LIMIT = 0.001  # refined and table answers differ beyond this (relative)
+
+
+def note_difference(library, tally, name, args, answers, quantity, where):
     """Counts, among the table answers without flags, those the refined
-    answer differs from by more than 0.1 % (qualities: 0.001)."""
+    answer differs from by more than 0.1 % (qualities: 0.001), and among
+    them those where the refined answer is the farther from IF97."""
     if library.flags(name, *args):
         return
+    table, refined, expected = answers
     tally.unflagged += 1
     difference = abs(refined - table)
     relative = difference if quantity == "x" else \
         relative_error(quantity, difference, table)
-    if relative > 0.001:
+    if relative > DIFFERENCE_LIMIT:
         tally.unflagged_differ += 1
+        if abs(refined - expected) > abs(table - expected):
+            tally.unflagged_worse += 1
     if relative > tally.largest_difference[0]:
         tally.largest_difference = (relative, where)
 
@@ -1041,14 +1069,15 @@ MAPS = (
 AXIS_NAMES = {"T": "temperature", "h": "specific enthalpy"}
 
 
-def map_file_name(name):
-    return f"accuracy_map_{name}.svg"
+def map_file_name(name, refined=False):
+    return f"accuracy_map_{name}{'_refined' if refined else ''}.svg"
 
 
-def map_cell(library, name, x, p):
-    """(relative error or None, flags) of export name at p and x (T or h)."""
+def map_cell(library, name, x, p, refined=False):
+    """(relative error or None, flags) of export name at p and x (T or h),
+    of the table answer or the refined one (flags of RudidRefinedFlags)."""
     try:
-        value = library.call(name, p, x)
+        value = library.call_refined(name, p, x) if refined else library.call(name, p, x)
     except CallFailed:
         return None, 0
     if library.range_code(value):
@@ -1062,7 +1091,8 @@ def map_cell(library, name, x, p):
             expected = if97(P=p / 10.0, **{export.key: x}).T - KELVIN
     except NotAvailable:
         return None, 0
-    return relative_error(quantity, abs(value - expected), expected), library.flags(name, p, x)
+    flags = library.refined_flags(name, p, x) if refined else library.flags(name, p, x)
+    return relative_error(quantity, abs(value - expected), expected), flags
 
 
 def saturation_lines(quantity):
@@ -1083,16 +1113,18 @@ def draw_maps(library, directory):
     directory.mkdir(parents=True, exist_ok=True)
     written = []
     catalogue = library.catalogue
-    for (arguments, result), (x0, x1), ticks in MAPS:
+    for ((arguments, result), (x0, x1), ticks), refined in \
+            [(m, refined) for m in MAPS for refined in (False, True)]:
         name = catalogue.find(arguments, result)
         quantity = arguments[1]
         label = f"{AXIS_NAMES[quantity]} ({catalogue.unit(quantity)})"
-        file_name = map_file_name(name)
+        file_name = map_file_name(name, refined)
         plane = error_maps.Plane(x0, x1, P_MIN, P_MAX, MAP_COLUMNS, MAP_ROWS)
         grid = [[None] * MAP_COLUMNS for _ in range(MAP_ROWS)]
         for row, column, x, p in plane.centres():
-            grid[row][column] = map_cell(library, name, x, p)
-        title = f"{name}: relative error of {result} against IAPWS-IF97"
+            grid[row][column] = map_cell(library, name, x, p, refined)
+        answer = "refined answer" if refined else "table answer"
+        title = f"{name}: relative error of the {answer} ({result}) against IAPWS-IF97"
         text = error_maps.svg(plane, grid, title, label, list(ticks), saturation_lines(quantity))
         path = directory / file_name
         path.write_text(text)
@@ -1113,7 +1145,8 @@ def number(value):
 
 HEADER = ["Export", "Result", "States", "Codes", "IF97 n/a", "Median abs", "P95 abs",
           "Max abs", "Median rel", "P95 rel", "Max rel", "Largest abs error at",
-          "Largest rel error at"]
+          "Largest rel error at", "Off > 1 %", "Refined off > 1 %", "Refined max",
+          "Refined largest error at"]
 
 
 def result_column(catalogue, name):
@@ -1129,20 +1162,37 @@ def rows(catalogue, summaries):
                     str(figures["codes"]), str(figures["unavailable"])]
                    + [number(v) for v in figures["abs"]]
                    + [number(v) for v in figures["rel"]]
-                   + [figures["worst_abs"], figures["worst_rel"] or "-"])
+                   + [figures["worst_abs"], figures["worst_rel"] or "-"]
+                   + refined_cells(catalogue, name, figures))
     return out
+
+
+def refined_cells(catalogue, name, figures):
+    """Share off (table, refined), the largest refined error and where."""
+    worst = figures["refined_worst"]
+    quality = catalogue[name].symbol == "x"
+    largest = "-" if worst is None else number(worst[0]) if quality else share(worst[0])
+    return [share_or_dash(figures["off"]), share_or_dash(figures["refined_off"]), largest,
+            worst[2] if worst else "-"]
+
+
+def share_or_dash(value):
+    return "-" if value is None else share(value)
 
 
 def node_rows(catalogue, summaries):
     out = []
     for name, figures in summaries.items():
+        worst = figures["refined_worst"]
         out.append([f"`{name}`", result_column(catalogue, name), str(figures["states"]),
                     number(figures["abs"][2]), number(figures["rel"][2]),
-                    figures["worst_abs"]])
+                    figures["worst_abs"], number(worst[0]) if worst else "-"])
     return out
 
 
-TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at", "Reason"}
+TEXT_COLUMNS = {"Export", "Result", "Largest abs error at", "Largest rel error at", "Reason",
+                "Refined largest error at", "Largest refined error at", "Largest difference at",
+                "Met"}
 
 
 def markdown_table(header, body):
@@ -1278,7 +1328,84 @@ def reason_section(catalogue, tallies, promise, heading, table):
     ]
 
 
-def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=None):
+TARGET_HEADER = ["Export", "Result", "States", "Table off > 1 %", "Refined off > 1 %",
+                 "Refined off > 2 %", "Refined max", "Largest refined error at", "Met"]
+REFINED_REASON_COLUMNS = [reason for _, reason in REFINED_REASONS] + [UNFLAGGED]
+DIFFERENCE_HEADER = ["Export", "Result", "Table answers without flags", "Refined differs > 0.1 %",
+                     "Of those, refined farther from IF97", "Largest difference",
+                     "Largest difference at"]
+
+
+def error_cell(catalogue, name, error):
+    return number(error) if catalogue[name].symbol == "x" else share(error)
+
+
+def target_rows(catalogue, targets):
+    out = []
+    for name, t in targets.items():
+        worst = t.worst["refined"]
+        out.append([f"`{name}`", result_column(catalogue, name), str(t.counted),
+                    share(t.off_share["table"]), share(t.off_share["refined"]), str(t.beyond),
+                    error_cell(catalogue, name, worst[0]), worst[1] or "-",
+                    "yes" if t.met else "NO"])
+    return out
+
+
+def refined_reason_rows(catalogue, targets):
+    out = []
+    for name, t in targets.items():
+        cells = [error_cell(catalogue, name, t.refined_reasons[r][0])
+                 if r in t.refined_reasons else "-" for r in REFINED_REASON_COLUMNS]
+        out.append([f"`{name}`", result_column(catalogue, name)] + cells)
+    return out
+
+
+def difference_rows(catalogue, targets):
+    out = []
+    for name, t in targets.items():
+        differ = t.unflagged_differ / t.unflagged if t.unflagged else 0.0
+        out.append([f"`{name}`", result_column(catalogue, name), str(t.unflagged), share(differ),
+                    str(t.unflagged_worse), error_cell(catalogue, name, t.largest_difference[0]),
+                    t.largest_difference[1] or "-"])
+    return out
+
+
+def target_section(catalogue, targets, heading, table):
+    floors = ", ".join(f"{v:g} {catalogue.unit(k)}" for k, v in OFF_FLOORS.items() if v)
+    return [
+        heading("Refined answers against their targets (RudidEvaluateRefined)"),
+        "",
+        f"{TARGET_STATES_TEXT} About {next(iter(targets.values())).counted} states per export "
+        f"outside the critical window and outside the states RudidRefinedFlags flags. An answer "
+        f"is off when its relative error exceeds 1 % (2 %) and its absolute error exceeds the "
+        f"floor of its quantity ({floors}; a quality when its absolute error exceeds "
+        f"{QUALITY_OFF:g}). Targets: at most {100 * TARGET_OFF_SHARE:g} % of the states off by "
+        f"more than 1 %, none by more than {100 * TARGET_WORST:g} %.",
+        "",
+        table(TARGET_HEADER, target_rows(catalogue, targets)),
+        "",
+        heading("Largest refined error by reason flagged (RudidRefinedFlags)"),
+        "",
+        "The same states, the critical window left out: the largest error of the refined "
+        "answers under each reason of RudidRefinedFlags and among those it does not flag.",
+        "",
+        table(["Export", "Result"] + [r.capitalize() for r in REFINED_REASON_COLUMNS],
+              refined_reason_rows(catalogue, targets)),
+        "",
+        heading("Where the refined answer differs from an unflagged table answer"),
+        "",
+        "The same states, among the table answers that RudidStateFlags does not flag: how "
+        f"often the refined answer differs from the table answer by more than "
+        f"{100 * DIFFERENCE_LIMIT:g} % (qualities: {DIFFERENCE_LIMIT:g}), and how often it is "
+        "then the one farther from IF97.",
+        "",
+        table(DIFFERENCE_HEADER, difference_rows(catalogue, targets)),
+        "",
+    ]
+
+
+def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=None,
+           targets=None):
     table = markdown_table if markdown else text_table
     summaries = {subset: {name: summarise(t) for name, t in by_export.items()}
                  for subset, by_export in tallies.items()}
@@ -1303,7 +1430,10 @@ def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=N
         "relative errors of temperatures are taken against the absolute temperature, of "
         "enthalpies against max(|h|, 1 kJ/kg), of entropies against max(|s|, 0.01 kJ/(kg K)). "
         "States: compared; Codes: answered with an error code (not compared); "
-        "IF97 n/a: IF97 cannot evaluate the state (skipped).",
+        "IF97 n/a: IF97 cannot evaluate the state (skipped). Off > 1 %: the share of the "
+        "answers whose relative error exceeds 1 % and whose absolute error exceeds the floor "
+        "of the quantity (0.5 kJ/kg, 0.002 kJ/(kg K), 0.05 C; qualities: 0.01); the refined "
+        "columns give the same figures for the refined answers (RudidEvaluateRefined).",
         "",
         heading("Whole domain (outside the critical window)"),
         "",
@@ -1325,13 +1455,16 @@ def report(catalogue, tallies, library_path, count, elapsed, markdown, promise=N
         "",
         heading("At the table grid nodes (part of the whole-domain states)"),
         "",
-        table(["Export", "Result", "States", "Max abs", "Max rel", "Largest abs error at"],
+        table(["Export", "Result", "States", "Max abs", "Max rel", "Largest abs error at",
+               "Refined max"],
               node_rows(catalogue, summaries["nodes"])),
         "",
     ]
     if promise:
         out += promise_section(promise, heading, table)
     out += reason_section(catalogue, tallies, promise, heading, table)
+    if targets:
+        out += target_section(catalogue, targets, heading, table)
     out += [f"Run time: {elapsed:.1f} s."]
     failures = [f for by_export in tallies.values() for t in by_export.values()
                 for f in t.failures]
@@ -1358,11 +1491,14 @@ def main(argv=None):
     parser.add_argument("--promise-states", type=int, default=PROMISE_STATES, metavar="N",
                         help="random states for the check of the flags (default %(default)s, "
                              "0 to skip)")
+    parser.add_argument("--target-states", type=int, default=TARGET_STATES, metavar="N",
+                        help="random states for the check of the refined answers' targets "
+                             "(default %(default)s, 0 to skip)")
     parser.add_argument("--maps", metavar="DIR",
                         help="also draw the SVG error maps into DIR")
     args = parser.parse_args(argv)
-    if args.promise_states < 0:
-        parser.error("--promise-states must not be negative")
+    if args.promise_states < 0 or args.target_states < 0:
+        parser.error("--promise-states and --target-states must not be negative")
 
     started = time.monotonic()
     try:
@@ -1378,6 +1514,9 @@ def main(argv=None):
         promise = None
         if args.promise_states:
             promise = check_promise(library, promise_states(args.promise_states))
+        targets = None
+        if args.target_states:
+            targets = check_targets(library, target_states(args.target_states))
         if args.maps:
             for written in draw_maps(library, args.maps):
                 print(f"accuracy_report: wrote {written}", file=sys.stderr)
@@ -1385,7 +1524,7 @@ def main(argv=None):
         print(f"accuracy_report: {failure}", file=sys.stderr)
         return 1
     return 0 if report(library.catalogue, tallies, path, args.states, time.monotonic() - started,
-                       args.markdown, promise) else 1
+                       args.markdown, promise, targets) else 1
 
 
 if __name__ == "__main__":
