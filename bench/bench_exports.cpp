@@ -8,6 +8,7 @@
 //                and close of the same table file, with no arithmetic.
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
 //                counter per_row is the time per row.
+// RefinedBatch/* RudidEvaluateRefined over the same rows.
 //
 // States: pressure log-uniform over 0.01..1000 bar (0.01..221.2 for the
 // saturation functions), temperature uniform over 0..800 degC (0..374.15),
@@ -119,14 +120,16 @@ void SingleCall(benchmark::State &state, const std::string &name) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void Batch(benchmark::State &state, const std::string &name) {
+using Evaluate = decltype(&RudidEvaluate);
+
+void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) {
     const Family &f = FamilyNamed(name);
     const std::size_t n = std::size_t(state.range(0));
     std::vector<double> a, b, result(n);
     std::vector<int> failure(n);
     MakeStates(f, n, a, b);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(RudidEvaluate(f.name, n, a.data(), b.data(), result.data(), failure.data()));
+        benchmark::DoNotOptimize(evaluate(f.name, n, a.data(), b.data(), result.data(), failure.data()));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
@@ -167,9 +170,13 @@ void Register() {
                                  rudid::Table::SaturationOnTemperatureGrid, 100 * 28, 56);
     benchmark::RegisterBenchmark("FileFloor/didizar.dat_2_isobars", FileFloor, rudid::Table::SinglePhase,
                                  100 * 972, 1944);
-    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"})
-        benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name)
+    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
+        benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+        benchmark::RegisterBenchmark((std::string("RefinedBatch/") + name).c_str(), Batch, name,
+                                     &RudidEvaluateRefined)
+            ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+    }
 }
 
 }  // namespace

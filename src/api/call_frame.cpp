@@ -144,16 +144,16 @@ bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            const SaturationValues sat = fn.family == ExportFamily::SaturationByPressure
-                                             ? RefinedSaturationAtPressure(tables, first)
-                                             : RefinedSaturationAtTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field[fn.output]
-                                        : Mix(sat.field[fn.output], sat.field[fn.output + 1], second);
+            RefinedSaturation sat = fn.family == ExportFamily::SaturationByPressure
+                                        ? RefinedSaturationAtPressure(tables, first)
+                                        : RefinedSaturationAtTemperature(tables, first);
+            *output = fn.arguments == 1 ? sat.field(fn.output)
+                                        : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (!RefinedLookupPT(tables, first, second, &state)) return false;
+            if (!RefinedLookupPT(tables, first, second, 1u << fn.output, &state)) return false;
             const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
             *output = outputs[fn.output];
             return true;

@@ -4,80 +4,38 @@
 
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
+#include "tables/refined_logarithms.h"
 #include "tables/refined_shape.h"
 #include "tables/saturation_by_temperature.h"
-#include "tables/saturation_state.h"
 
 namespace rudid {
 
 namespace {
 
-// The two isobars of the single-phase table around a pressure.
-struct IsobarPair {
-    Extended p0, p1;
-    const std::uint8_t *low, *high;  // 81 entries each
-    std::uint8_t scratch[2 * kIsobarSize];
-};
-
-void ReadIsobars(const TableSource &tables, Extended p, IsobarPair *pair) {
+// Reads the two isobars around p and the weights that carry their values
+// to p: linear in pressure, steam's volume as p v and its entropy as
+// s + R ln p (logShift = R (ln p0 + (ln p1 - ln p0) w - ln p)).
+void ReadIsobars(const TableSource &tables, Extended p, bool vapour, PhaseNodes *nodes) {
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
     const int k = FirstSinglePhasePointAbove(p);
-    pair->p0 = grid.point[k - 1];
-    pair->p1 = grid.point[k];
-    const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
-    pair->low = SpanBytes(tables, Table::SinglePhase, span, pair->scratch);
-    pair->high = pair->low + kIsobarSize;
-}
-
-// How values are carried from the two isobars to p: linear in pressure,
-// steam's volume as p v and its entropy as s + R ln p.
-struct Carry {
-    Extended w;            // weight of the upper isobar
-    Extended p0, p1, p;    // p v at both isobars, divided by p
-    Extended entropyShift; // R (ln p0 + (ln p1 - ln p0) w - ln p)
-};
-
-Carry CarryTo(const IsobarPair &pair, Extended p, bool vapour) {
-    Carry carry{(p - pair.p0) / (pair.p1 - pair.p0), pair.p0, pair.p1, p, 0};
+    nodes->p = p;
+    nodes->p0 = grid.point[k - 1];
+    nodes->p1 = grid.point[k];
+    nodes->w = (p - nodes->p0) / (nodes->p1 - nodes->p0);
+    nodes->vapour = vapour;
+    nodes->logShift = 0;
     if (vapour) {
-        const Extended l0 = std::log(pair.p0), l1 = std::log(pair.p1);
-        carry.entropyShift = kWaterGasConstant * (l0 + (l1 - l0) * carry.w - std::log(p));
+        const GridLogarithms &logs = PressureGridLogarithms();
+        const Extended l0 = logs.singlePhase[k - 1], l1 = logs.singlePhase[k];
+        nodes->logShift = kWaterGasConstant * (l0 + (l1 - l0) * nodes->w - std::log(p));
     }
-    return carry;
-}
-
-Extended AcrossIsobars(const IsobarPair &pair, const Carry &carry, int entry, int column, bool vapour) {
-    const Extended y0 = ValueAt(pair.low + entry * kEntrySize, column);
-    const Extended y1 = ValueAt(pair.high + entry * kEntrySize, column);
-    if (vapour && column == kVolumeColumn) {
-        const Extended a = carry.p0 * y0, b = carry.p1 * y1;
-        return (a + (b - a) * carry.w) / carry.p;
-    }
-    const Extended y = y0 + (y1 - y0) * carry.w;
-    return vapour && column == kEntropyColumn ? y + carry.entropyShift : y;
-}
-
-// How a table temperature serves the phase at p: not at all (within the
-// clearance of the saturation line, or of the other phase at p), from both
-// isobars, or from the isobar of its phase and the saturated state of its
-// own isotherm, where the other isobar has crossed the saturation line.
-enum class ColumnUse { None, Isobars, Isotherm };
-
-ColumnUse UseOf(Phase phase, Extended t, Extended tsLow, Extended tsHigh, Extended ts) {
-    switch (phase) {
-        case Phase::Liquid:
-            if (t > ts - kSaturationClearance) return ColumnUse::None;
-            return t < tsLow ? ColumnUse::Isobars : ColumnUse::Isotherm;
-        case Phase::Vapour:
-            if (t < ts + kSaturationClearance) return ColumnUse::None;
-            return t > tsHigh ? ColumnUse::Isobars : ColumnUse::Isotherm;
-        case Phase::Supercritical: return ColumnUse::Isobars;
-    }
-    return ColumnUse::None;
+    const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
+    nodes->low = SpanBytes(tables, Table::SinglePhase, span, nodes->scratch);
+    nodes->high = nodes->low + kIsobarSize;
 }
 
 // A value carried to p between (pa, ya) and (pb, yb) of one phase, in the
-// forms of AcrossIsobars.
+// forms of ReadIsobars.
 Extended Carried(Extended pa, Extended pb, Extended ya, Extended yb, Extended p, int column, bool vapour) {
     const Extended w = (p - pa) / (pb - pa);
     if (vapour && column == kVolumeColumn) return (pa * ya + (pb * yb - pa * ya) * w) / p;
@@ -89,19 +47,71 @@ Extended Carried(Extended pa, Extended pb, Extended ya, Extended yb, Extended p,
     return y;
 }
 
-// The values of entry j at p from the isobar of the phase and the
-// saturated state at the entry's temperature (the table by temperature
-// holds a record for every whole degree up to 374 degC), whose pressure
-// lies between that isobar and p.
-void AddIsothermNode(const TableSource &tables, const IsobarPair &pair, bool vapour, int j, Extended p,
-                     PhaseNodes *nodes);
+Extended NodeColumn(const PhaseNodes &nodes, int i, int column) {
+    switch (nodes.source[i]) {
+        case NodeSource::Saturation: return nodes.saturated[column];
+        case NodeSource::Isotherm: {
+            const int j = nodes.entry[i];
+            const Extended ps = nodes.isothermPressure[i], ys = nodes.isothermValue[i][column];
+            return nodes.vapour ? Carried(nodes.p0, ps, ValueAt(nodes.low + j * kEntrySize, column), ys, nodes.p,
+                                          column, true)
+                                : Carried(ps, nodes.p1, ys, ValueAt(nodes.high + j * kEntrySize, column), nodes.p,
+                                          column, false);
+        }
+        case NodeSource::Isobars: break;
+    }
+    const int j = nodes.entry[i];
+    const Extended y0 = ValueAt(nodes.low + j * kEntrySize, column);
+    const Extended y1 = ValueAt(nodes.high + j * kEntrySize, column);
+    if (nodes.vapour && column == kVolumeColumn) {
+        const Extended a = nodes.p0 * y0, b = nodes.p1 * y1;
+        return (a + (b - a) * nodes.w) / nodes.p;
+    }
+    const Extended y = y0 + (y1 - y0) * nodes.w;
+    return nodes.vapour && column == kEntropyColumn ? y + nodes.logShift : y;
+}
 
-void AddNode(PhaseNodes *nodes, Extended t, Extended v, Extended h, Extended s) {
+// How entry j serves the phase at p. A node of the table is liquid when
+// its volume lies below the critical volume and vapour otherwise: the
+// table holds the stable phase at every node.
+NodeSource SourceOf(const PhaseNodes &nodes, Phase phase, int j, Extended ts, Extended criticalVolume) {
+    const Extended t = Extended(kEntryStep * j);
+    switch (phase) {
+        case Phase::Liquid:
+            if (t > ts - kSaturationClearance) return NodeSource::Saturation;  // left out
+            return ValueAt(nodes.low + j * kEntrySize, kVolumeColumn) < criticalVolume ? NodeSource::Isobars
+                                                                                       : NodeSource::Isotherm;
+        case Phase::Vapour:
+            if (t < ts + kSaturationClearance) return NodeSource::Saturation;  // left out
+            // Above the critical temperature (374.15 degC) there is no
+            // isotherm to cross.
+            if (j * kEntryStep > 374) return NodeSource::Isobars;
+            return ValueAt(nodes.high + j * kEntrySize, kVolumeColumn) >= criticalVolume ? NodeSource::Isobars
+                                                                                         : NodeSource::Isotherm;
+        case Phase::Supercritical: return NodeSource::Isobars;
+    }
+    return NodeSource::Saturation;
+}
+
+void AddNode(PhaseNodes *nodes, Extended t, NodeSource source, int entry) {
     const int i = nodes->count++;
     nodes->t[i] = t;
-    nodes->value[kVolumeColumn][i] = v;
-    nodes->value[kEnthalpyColumn][i] = h;
-    nodes->value[kEntropyColumn][i] = s;
+    nodes->source[i] = source;
+    nodes->entry[i] = std::uint8_t(entry);
+}
+
+// The saturated state of entry j's isotherm (the table by temperature holds
+// a record for every whole degree up to 374 degC): its pressure lies
+// between the isobar of the phase and p.
+void ReadIsotherm(const TableSource &tables, int j, PhaseNodes *nodes) {
+    std::uint8_t scratch[kSaturationRecordSize];
+    const int record = kEntryStep * j + 1;  // record n + 1 holds n degC
+    const ByteSpan span{std::uint64_t(record) * kSaturationRecordSize, kSaturationRecordSize};
+    const std::uint8_t *saturated = SpanBytes(tables, Table::SaturationOnTemperatureGrid, span, scratch);
+    const int i = nodes->count - 1;
+    nodes->isothermPressure[i] = ValueAt(saturated, kSaturationLevel);
+    for (int c = 0; c < kEntryValues; ++c)
+        nodes->isothermValue[i][c] = ValueAt(saturated, nodes->vapour ? 2 + 2 * c : 1 + 2 * c);
 }
 
 }  // namespace
@@ -114,59 +124,43 @@ RefinedPressure PlacePressure(const TableSource &tables, Extended p) {
     return place;
 }
 
-void BuildPhaseNodes(const TableSource &tables, const RefinedPressure &place, Phase phase, Extended tMin,
-                     Extended tMax, PhaseNodes *nodes) {
-    IsobarPair pair;
-    ReadIsobars(tables, place.p, &pair);
-    const SaturationValues &sat = place.saturation;
-    Extended ts = 0, tsLow = 0, tsHigh = 0;
-    if (phase != Phase::Supercritical) {
-        ts = sat.field[kSaturationLevel];
-        tsLow = RefinedSaturationTemperature(tables, pair.p0);
-        tsHigh = pair.p1 <= kCriticalPressure ? RefinedSaturationTemperature(tables, pair.p1)
-                                              : Real48ToExtended(kLastRecordTemperature);
-    }
+void BuildPhaseNodes(const TableSource &tables, RefinedPressure &place, Phase phase, Extended tMin, Extended tMax,
+                     unsigned columns, PhaseNodes *nodes) {
+    ReadIsobars(tables, place.p, phase == Phase::Vapour, nodes);
     nodes->count = 0;
-    // The saturated state only where it lies within the range asked for, so
-    // that it never stands in for a table temperature outside the range.
-    const bool withSaturation = phase != Phase::Supercritical && tMin <= ts && ts <= tMax;
-    if (phase == Phase::Vapour && withSaturation)
-        AddNode(nodes, ts, sat.field[kVapourVolume], sat.field[kVapourEnthalpy], sat.field[kVapourEntropy]);
-    const bool vapour = phase == Phase::Vapour;
-    const Carry carry = CarryTo(pair, place.p, vapour);
-    for (int j = 0; j < kIsobarEntries; ++j) {
+    Extended ts = 0, criticalVolume = 0;
+    bool withSaturation = false;
+    if (phase != Phase::Supercritical) {
+        RefinedSaturation &sat = place.saturation;
+        ts = sat.field(kSaturationLevel);
+        const int first = phase == Phase::Vapour ? kVapourVolume : kLiquidVolume;
+        for (int c = 0; c < kEntryValues; ++c) nodes->saturated[c] = sat.field(first + 2 * c);
+        criticalVolume = TableCriticalPoint(tables).volume;
+        // Only where it lies within the range asked for, so that it never
+        // stands in for a table temperature outside the range.
+        withSaturation = tMin <= ts && ts <= tMax;
+    }
+    if (phase == Phase::Vapour && withSaturation) AddNode(nodes, ts, NodeSource::Saturation, 0);
+    // The entries from tMin to tMax.
+    const int firstEntry = tMin <= 0 ? 0 : int(double(tMin)) / kEntryStep;
+    const int lastEntry = tMax >= kEntryStep * (kIsobarEntries - 1) ? kIsobarEntries - 1
+                                                                   : int(double(tMax)) / kEntryStep;
+    for (int j = firstEntry; j <= lastEntry; ++j) {
         const Extended t = Extended(kEntryStep * j);
         if (t < tMin || t > tMax) continue;
-        const ColumnUse use = UseOf(phase, t, tsLow, tsHigh, ts);
-        if (use == ColumnUse::Isotherm) AddIsothermNode(tables, pair, vapour, j, place.p, nodes);
-        if (use != ColumnUse::Isobars) continue;
-        AddNode(nodes, t, AcrossIsobars(pair, carry, j, kVolumeColumn, vapour),
-                AcrossIsobars(pair, carry, j, kEnthalpyColumn, vapour),
-                AcrossIsobars(pair, carry, j, kEntropyColumn, vapour));
+        const NodeSource source = SourceOf(*nodes, phase, j, ts, criticalVolume);
+        if (source == NodeSource::Saturation) continue;
+        AddNode(nodes, t, source, j);
+        if (source == NodeSource::Isotherm) ReadIsotherm(tables, j, nodes);
     }
-    if (phase == Phase::Liquid && withSaturation)
-        AddNode(nodes, ts, sat.field[kLiquidVolume], sat.field[kLiquidEnthalpy], sat.field[kLiquidEntropy]);
+    if (phase == Phase::Liquid && withSaturation) AddNode(nodes, ts, NodeSource::Saturation, 0);
+    for (int c = 0; c < kEntryValues; ++c)
+        if (columns >> c & 1) FillColumn(nodes, c, 0, nodes->count);
 }
 
-namespace {
-
-void AddIsothermNode(const TableSource &tables, const IsobarPair &pair, bool vapour, int j, Extended p,
-                     PhaseNodes *nodes) {
-    std::uint8_t scratch[kSaturationRecordSize];
-    const int record = kEntryStep * j + 1;  // record n + 1 holds n degC
-    const ByteSpan span{std::uint64_t(record) * kSaturationRecordSize, kSaturationRecordSize};
-    const std::uint8_t *saturated = SpanBytes(tables, Table::SaturationOnTemperatureGrid, span, scratch);
-    const Extended ps = ValueAt(saturated, kSaturationLevel);
-    Extended y[kEntryValues];
-    for (int c = 0; c < kEntryValues; ++c) {
-        const Extended ys = ValueAt(saturated, vapour ? 2 + 2 * c : 1 + 2 * c);
-        y[c] = vapour ? Carried(pair.p0, ps, ValueAt(pair.low + j * kEntrySize, c), ys, p, c, true)
-                      : Carried(ps, pair.p1, ys, ValueAt(pair.high + j * kEntrySize, c), p, c, false);
-    }
-    AddNode(nodes, Extended(kEntryStep * j), y[kVolumeColumn], y[kEnthalpyColumn], y[kEntropyColumn]);
+void FillColumn(PhaseNodes *nodes, int column, int first, int count) {
+    for (int i = first; i < first + count; ++i) nodes->value[column][i] = NodeColumn(*nodes, i, column);
 }
-
-}  // namespace
 
 Extended NodeValue(const PhaseNodes &nodes, int column, Extended t, int interval) {
     if (interval < 0) interval = IntervalOf(nodes.t, nodes.count, t);

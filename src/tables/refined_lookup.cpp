@@ -68,12 +68,16 @@ int KeyInterval(const PhaseNodes &nodes, int column, Extended k) {
     return last - 1;
 }
 
-bool SinglePhaseInverse(const TableSource &tables, const RefinedPressure &place, Phase phase, const KeyColumns &c,
+bool SinglePhaseInverse(const TableSource &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
                         Extended k, Extended quality, InverseValues *state) {
     PhaseNodes nodes;
-    BuildPhaseNodes(tables, place, phase, 0, kEntryStep * (kIsobarEntries - 1), &nodes);
+    BuildPhaseNodes(tables, place, phase, 0, kEntryStep * (kIsobarEntries - 1), 1u << c.key, &nodes);
     const int i = KeyInterval(nodes, c.key, k);
     if (i < 0) return false;
+    // The other two properties at the nodes of the interval's cubic only.
+    const int first = StencilStart(i, nodes.count), count = StencilCount(nodes.count);
+    FillColumn(&nodes, c.second, first, count);
+    FillColumn(&nodes, c.third, first, count);
     const Extended t = SolveInInterval(nodes, c.key, i, k);
     state->temperature = RoundToReal48(t);
     state->second = RoundToReal48(NodeValue(nodes, c.second, t, i));
@@ -84,44 +88,52 @@ bool SinglePhaseInverse(const TableSource &tables, const RefinedPressure &place,
 
 }  // namespace
 
-bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state) {
-    const RefinedPressure place = PlacePressure(tables, p);
+bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state) {
+    RefinedPressure place = PlacePressure(tables, p);
     Phase phase = Phase::Supercritical;
     if (place.subcritical) {
-        const Extended ts = place.saturation.field[kSaturationLevel];
+        const Extended ts = place.saturation.field(kSaturationLevel);
         if (std::fabs(ts - t) < 0.001L) return false;
         phase = t < ts ? Phase::Liquid : Phase::Vapour;
     }
+    // The mask of LookupPT (kWantVolume, kWantEnthalpy, kWantEntropy) in
+    // the order of the table's columns.
+    const unsigned columns = (wanted & kWantVolume ? 1u << kVolumeColumn : 0) |
+                             (wanted & kWantEnthalpy ? 1u << kEnthalpyColumn : 0) |
+                             (wanted & kWantEntropy ? 1u << kEntropyColumn : 0);
     PhaseNodes nodes;
-    BuildPhaseNodes(tables, place, phase, t - kStencilReach, t + kStencilReach, &nodes);
-    state->volume = RoundToReal48(NodeValue(nodes, kVolumeColumn, t));
-    state->enthalpy = RoundToReal48(NodeValue(nodes, kEnthalpyColumn, t));
-    state->entropy = RoundToReal48(NodeValue(nodes, kEntropyColumn, t));
+    BuildPhaseNodes(tables, place, phase, t - kStencilReach, t + kStencilReach, columns, &nodes);
+    if (wanted & kWantVolume) state->volume = RoundToReal48(NodeValue(nodes, kVolumeColumn, t));
+    if (wanted & kWantEnthalpy) state->enthalpy = RoundToReal48(NodeValue(nodes, kEnthalpyColumn, t));
+    if (wanted & kWantEntropy) state->entropy = RoundToReal48(NodeValue(nodes, kEntropyColumn, t));
     return true;
 }
 
 bool RefinedLookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k,
                           InverseValues *state) {
     const KeyColumns c = ColumnsOf(key);
-    const RefinedPressure place = PlacePressure(tables, p);
+    RefinedPressure place = PlacePressure(tables, p);
     if (!place.subcritical) {
         // Vapour-like beyond the key of the critical point that the tables
         // hold (the table lookup compares with fixed decimals instead).
-        const Extended critical = TableCriticalPoint(tables).field[LiquidField(c.key)];
+        const CriticalPoint point = TableCriticalPoint(tables);
+        const Extended critical = c.key == kVolumeColumn     ? point.volume
+                                  : c.key == kEnthalpyColumn ? point.enthalpy
+                                                             : point.entropy;
         const bool vapourLike = key == InverseKey::Volume ? k >= critical : k > critical;
         return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, vapourLike ? 1 : 0, state);
     }
-    const SaturationValues &sat = place.saturation;
-    const Extended kf = sat.field[LiquidField(c.key)], kg = sat.field[VapourField(c.key)];
+    RefinedSaturation &sat = place.saturation;
+    const Extended kf = sat.field(LiquidField(c.key)), kg = sat.field(VapourField(c.key));
     if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, 0, state);
     if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, 1, state);
 
     // Two phases: the lever rule between the saturated states.
     const Extended x = kg > kf ? RoundToReal48((k - kf) / (kg - kf)) : 0;
     const auto mix = [&](int column) {
-        return RoundToReal48(x * sat.field[VapourField(column)] + (1 - x) * sat.field[LiquidField(column)]);
+        return RoundToReal48(x * sat.field(VapourField(column)) + (1 - x) * sat.field(LiquidField(column)));
     };
-    state->temperature = sat.field[kSaturationLevel];
+    state->temperature = sat.field(kSaturationLevel);
     state->second = mix(c.second);
     state->third = mix(c.third);
     state->quality = x;

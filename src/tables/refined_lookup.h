@@ -16,9 +16,10 @@
 namespace rudid {
 
 // Volume, enthalpy and entropy at p (bar, 0.01..1000) and t (degC,
-// 0..800). False, state untouched, when p is at most 221.2 bar and t lies
-// within 0.001 degC of the refined saturation temperature.
-bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, SinglePhaseValues *state);
+// 0..800), those of the mask `wanted` (kWantVolume, kWantEnthalpy,
+// kWantEntropy). False, state untouched, when p is at most 221.2 bar and t
+// lies within 0.001 degC of the refined saturation temperature.
+bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state);
 
 // Temperature, the two other properties and the quality at p (bar,
 // 0.01..1000) and the key. False, state untouched, when the key lies

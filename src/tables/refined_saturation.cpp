@@ -4,29 +4,12 @@
 
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
-#include "tables/refined_shape.h"
+#include "tables/refined_logarithms.h"
 #include "tables/saturation_by_temperature.h"
 
 namespace rudid {
 
 namespace {
-
-// Four consecutive records of a saturation table, from record `first`, with
-// their abscissae on the interpolation's scale.
-struct RecordStencil {
-    Extended x[kStencilNodes];
-    const std::uint8_t *records;
-    std::uint8_t scratch[kStencilNodes * kSaturationRecordSize];
-};
-
-void ReadStencil(const TableSource &tables, Table table, int first, RecordStencil *stencil) {
-    const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
-    stencil->records = SpanBytes(tables, table, span, stencil->scratch);
-}
-
-Extended RecordValue(const RecordStencil &stencil, int node, int field) {
-    return ValueAt(stencil.records + node * kSaturationRecordSize, field);
-}
 
 // The fields whose logarithm bends less than themselves: the vapour volume
 // on either table, the level (pressure) on the table by temperature.
@@ -46,71 +29,68 @@ Extended Unshape(int field, bool byTemperature, Extended y) {
     return y;
 }
 
-Extended FieldAt(const RecordStencil &stencil, int field, bool byTemperature, Extended x) {
-    Extended ys[kStencilNodes];
-    for (int i = 0; i < kStencilNodes; ++i) ys[i] = Shape(field, byTemperature, RecordValue(stencil, i, field));
-    return Unshape(field, byTemperature, LagrangeValue(stencil.x, ys, kStencilNodes, x));
-}
-
-// The stencil of records around pressure p, abscissae ln p.
-void PressureStencil(const TableSource &tables, Extended p, RecordStencil *stencil) {
-    const SaturationPressureGrid &grid = SaturationPressures();
-    int k = FirstSaturationPointAbove(p);
-    if (k < 2) k = 2;
-    const int first = StencilStart(k - 2, kSaturationGridPoints);  // record r holds point r + 1
-    for (int i = 0; i < kStencilNodes; ++i) stencil->x[i] = std::log(Extended(grid.value[first + 1 + i]));
-    ReadStencil(tables, Table::SaturationOnPressureGrid, first, stencil);
+// Reads four records from `first` and sets the weights of the cubic through
+// abscissae xs at x.
+void ReadStencil(const TableSource &tables, Table table, int first, const Extended *xs, Extended x,
+                 RefinedSaturation *sat) {
+    std::uint8_t scratch[kStencilNodes * kSaturationRecordSize];
+    const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
+    const std::uint8_t *records = SpanBytes(tables, table, span, scratch);
+    for (int i = 0; i < kStencilNodes; ++i)
+        for (int f = 0; f < kSaturationFields; ++f)
+            sat->record[i][f] = ValueAt(records + i * kSaturationRecordSize, f);
+    LagrangeWeights(xs, kStencilNodes, x, sat->weight);
 }
 
 }  // namespace
 
-SaturationValues RefinedSaturationAtPressure(const TableSource &tables, Extended p) {
-    RecordStencil stencil;
-    PressureStencil(tables, p, &stencil);
-    SaturationValues values;
-    const Extended x = std::log(p);
-    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = RoundToReal48(FieldAt(stencil, f, false, x));
-    return values;
+void RefinedSaturation::Interpolate(int f) {
+    Extended y = 0;
+    for (int i = 0; i < kStencilNodes; ++i) y += weight[i] * Shape(f, byTemperature, record[i][f]);
+    value[f] = RoundToReal48(Unshape(f, byTemperature, y));
+    known |= 1u << f;
 }
 
-Extended RefinedSaturationTemperature(const TableSource &tables, Extended p) {
-    RecordStencil stencil;
-    PressureStencil(tables, p, &stencil);
-    return FieldAt(stencil, kSaturationLevel, false, std::log(p));
+RefinedSaturation RefinedSaturationAtPressure(const TableSource &tables, Extended p) {
+    const GridLogarithms &logs = PressureGridLogarithms();
+    int k = FirstSaturationPointAbove(p);
+    if (k < 2) k = 2;
+    const int first = StencilStart(k - 2, kSaturationGridPoints);  // record r holds point r + 1
+    RefinedSaturation sat;
+    ReadStencil(tables, Table::SaturationOnPressureGrid, first, logs.saturation + first + 1, std::log(p), &sat);
+    return sat;
 }
 
-SaturationValues TableCriticalPoint(const TableSource &tables) {
-    std::uint8_t scratch[kSaturationRecordSize];
-    const ByteSpan span{std::uint64_t(kSaturationGridPoints - 1) * kSaturationRecordSize, kSaturationRecordSize};
-    const std::uint8_t *record = SpanBytes(tables, Table::SaturationOnPressureGrid, span, scratch);
-    SaturationValues values;
-    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = ValueAt(record, f);
-    return values;
-}
-
-SaturationValues RefinedSaturationAtTemperature(const TableSource &tables, Extended t) {
-    SaturationValues values;
+RefinedSaturation RefinedSaturationAtTemperature(const TableSource &tables, Extended t) {
+    RefinedSaturation sat;
+    sat.byTemperature = true;
     if (t < 0.01L) {
         // The fixed values at and just above 0 degC: the table lookup's own.
         SaturationPoint fixed = SaturationAtTemperature(tables, t);
-        for (int f = 0; f < kSaturationFields; ++f) values.field[f] = fixed.field(f);
-        return values;
+        for (int f = 0; f < kSaturationFields; ++f) sat.value[f] = fixed.field(f);
+        sat.known = (1u << kSaturationFields) - 1;
+        return sat;
     }
     // Record n + 1 holds n degC, the last record (376) the critical point.
     constexpr int kFirstRecord = 1, kLastRecord = kSaturationTemperatureRecords - 1;
     const int n = int(double(t));
-    int first = StencilStart(n, kLastRecord - kFirstRecord + 1) + kFirstRecord;
-    RecordStencil stencil;
+    const int first = StencilStart(n, kLastRecord - kFirstRecord + 1) + kFirstRecord;
+    Extended xs[kStencilNodes];
     for (int i = 0; i < kStencilNodes; ++i) {
         const int record = first + i;
         const Extended celsius = record == kLastRecord ? Real48ToExtended(kLastRecordTemperature)
                                                        : Extended(record - 1);
-        stencil.x[i] = 1 / (celsius + kCelsiusZero);
+        xs[i] = 1 / (celsius + kCelsiusZero);
     }
-    ReadStencil(tables, Table::SaturationOnTemperatureGrid, first, &stencil);
-    const Extended x = 1 / (t + kCelsiusZero);
-    for (int f = 0; f < kSaturationFields; ++f) values.field[f] = RoundToReal48(FieldAt(stencil, f, true, x));
-    return values;
+    ReadStencil(tables, Table::SaturationOnTemperatureGrid, first, xs, 1 / (t + kCelsiusZero), &sat);
+    return sat;
+}
+
+CriticalPoint TableCriticalPoint(const TableSource &tables) {
+    std::uint8_t scratch[kSaturationRecordSize];
+    const ByteSpan span{std::uint64_t(kSaturationGridPoints - 1) * kSaturationRecordSize, kSaturationRecordSize};
+    const std::uint8_t *record = SpanBytes(tables, Table::SaturationOnPressureGrid, span, scratch);
+    return {ValueAt(record, kLiquidVolume), ValueAt(record, kLiquidEnthalpy), ValueAt(record, kLiquidEntropy)};
 }
 
 }  // namespace rudid

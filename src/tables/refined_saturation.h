@@ -6,31 +6,43 @@
 #pragma once
 
 #include "common/real48.h"
+#include "tables/refined_shape.h"
 #include "tables/saturation_state.h"
 #include "tables/table_source.h"
 
 namespace rudid {
 
-// The seven fields in the order of the table records (SaturationField),
-// extended, each rounded to Real48.
-struct SaturationValues {
-    Extended field[kSaturationFields];
+// The four records around a pressure or temperature and the weights of the
+// cubic there; the seven fields (SaturationField order) are interpolated as
+// they are asked for, each rounded to Real48.
+struct RefinedSaturation {
+    Extended weight[kStencilNodes];
+    Extended record[kStencilNodes][kSaturationFields];
+    bool byTemperature = false;
+    Extended value[kSaturationFields];  // those in known only
+    unsigned known = 0;
+
+    Extended field(int f) {
+        if (!(known >> f & 1)) Interpolate(f);
+        return value[f];
+    }
+
+private:
+    void Interpolate(int f);
 };
 
 // At pressure p (bar, 0.01..221.2). Raises the table's input/output failure.
-SaturationValues RefinedSaturationAtPressure(const TableSource &tables, Extended p);
-
-// The saturation temperature alone, unrounded, at any p of the
-// single-phase grid up to 221.2 bar (points just below 0.01 bar
-// extrapolate): where the isobars of the single-phase table change phase.
-Extended RefinedSaturationTemperature(const TableSource &tables, Extended p);
-
-// The critical point as the table by pressure holds it: the liquid and
-// vapour fields of its last record (221.2 bar), where both are equal.
-SaturationValues TableCriticalPoint(const TableSource &tables);
+RefinedSaturation RefinedSaturationAtPressure(const TableSource &tables, Extended p);
 
 // At temperature t (degC, 0..374.15). Below 0.01 degC the fixed values of
 // the table lookup, which do not come from the file.
-SaturationValues RefinedSaturationAtTemperature(const TableSource &tables, Extended t);
+RefinedSaturation RefinedSaturationAtTemperature(const TableSource &tables, Extended t);
+
+// The critical point as the table by pressure holds it: the liquid fields
+// of its last record (221.2 bar), where liquid and vapour are equal.
+struct CriticalPoint {
+    Extended volume, enthalpy, entropy;
+};
+CriticalPoint TableCriticalPoint(const TableSource &tables);
 
 }  // namespace rudid

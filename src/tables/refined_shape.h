@@ -19,16 +19,27 @@ constexpr Extended kCelsiusZero = 273.15L;
 // At most this many nodes take part in one interpolation (a cubic).
 constexpr int kStencilNodes = 4;
 
-// The value at x of the polynomial through (xs[i], ys[i]), i < count
-// (1 to kStencilNodes), in Lagrange's form.
-inline Extended LagrangeValue(const Extended *xs, const Extended *ys, int count, Extended x) {
-    Extended total = 0;
+// The weights of the values at xs[i], i < count (1 to kStencilNodes), in
+// the polynomial through them at x (Lagrange's form): the value at x is
+// the sum of weight[i] * ys[i]. One division per weight.
+inline void LagrangeWeights(const Extended *xs, int count, Extended x, Extended *weight) {
     for (int i = 0; i < count; ++i) {
-        Extended weight = 1;
+        Extended numerator = 1, denominator = 1;
         for (int j = 0; j < count; ++j)
-            if (j != i) weight *= (x - xs[j]) / (xs[i] - xs[j]);
-        total += weight * ys[i];
+            if (j != i) {
+                numerator *= x - xs[j];
+                denominator *= xs[i] - xs[j];
+            }
+        weight[i] = numerator / denominator;
     }
+}
+
+// The value at x of the polynomial through (xs[i], ys[i]), i < count.
+inline Extended LagrangeValue(const Extended *xs, const Extended *ys, int count, Extended x) {
+    Extended weight[kStencilNodes];
+    LagrangeWeights(xs, count, x, weight);
+    Extended total = 0;
+    for (int i = 0; i < count; ++i) total += weight[i] * ys[i];
     return total;
 }
 
