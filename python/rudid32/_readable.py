@@ -40,10 +40,21 @@ def _scalar(value, name):
     return float(value)
 
 
-def call_arrays(function, arguments, threads):
+def call_refined(function, arguments):
+    """One refined answer; the property as a float, or the error."""
+    values, codes = _evaluate.evaluate(function.name, *arguments, threads=1, refined=True)
+    code = int(codes)
+    if code < 0:
+        raise RudidRangeError(function.name, code)
+    if code > 0:
+        raise RudidFailure(function.name, code, _library.text(_library.library().RudidFailureMessage(code)))
+    return float(values)
+
+
+def call_arrays(function, arguments, threads, refined=False):
     """The values over arrays: NaN where the state is outside the tables
     or an argument is NaN or infinite; any other failure of a row raises."""
-    values, codes = _evaluate.evaluate(function.name, *arguments, threads=threads)
+    values, codes = _evaluate.evaluate(function.name, *arguments, threads=threads, refined=refined)
     failed = codes > 0
     if failed.any():
         finite = numpy.ones(codes.shape, bool)
@@ -72,7 +83,8 @@ def _docstring(function):
               "(broadcast against each other), a float64 array with NaN where the state is",
               "outside the tables or an argument is NaN or infinite; evaluate(%r, ...) also" % function.name,
               "gives the code of each row. Large arrays are split over `threads` threads",
-              "(default: the number of cores)."]
+              "(default: the number of cores). refined=True gives the refined answer, from the",
+              "same tables interpolated along the state's phase (RudidEvaluateRefined)."]
     return "\n".join(lines)
 
 
@@ -81,25 +93,26 @@ def make(function):
     parameters = function.parameters
     signature = inspect.Signature(
         [inspect.Parameter(p, inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=_NUMBERS) for p in parameters]
-        + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None, annotation=_THREADS)],
+        + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None, annotation=_THREADS),
+           inspect.Parameter("refined", inspect.Parameter.KEYWORD_ONLY, default=False, annotation="bool")],
         return_annotation=_RESULT)
 
     def property_function(*args, **kwargs):
+        threads, refined = None, False
         if kwargs or len(args) != len(parameters):
             bound = signature.bind(*args, **kwargs)
             args = tuple(bound.arguments[p] for p in parameters)
             threads = bound.arguments.get("threads")
-        else:
-            threads = None
+            refined = bool(bound.arguments.get("refined", False))
         scalars = [_scalar(value, parameter) for value, parameter in zip(args, parameters)]
         if None not in scalars:
-            return call_single(function, scalars)
-        return call_arrays(function, args, threads)
+            return call_refined(function, scalars) if refined else call_single(function, scalars)
+        return call_arrays(function, args, threads, refined)
 
     property_function.__name__ = property_function.__qualname__ = function.readable_name
     property_function.__signature__ = signature
     property_function.__annotations__ = {**{p: _NUMBERS for p in parameters}, "threads": _THREADS,
-                                         "return": _RESULT}
+                                         "refined": "bool", "return": _RESULT}
     property_function.__doc__ = _docstring(function)
     property_function.__module__ = "rudid32"
     return property_function

@@ -28,10 +28,10 @@ import dask.array
 import numpy
 
 
-def _block(name, threads, a, b=None):
+def _block(name, threads, refined, a, b=None):
     import rudid32  # on the worker: loads the library there
 
-    return rudid32.evaluate(name, a, b, threads=threads)
+    return rudid32.evaluate(name, a, b, threads=threads, refined=refined)
 
 
 def _as_dask(value):
@@ -40,7 +40,7 @@ def _as_dask(value):
     return value  # a number, the same for every row
 
 
-def evaluate(name, a, b=None, *, threads=1):
+def evaluate(name, a, b=None, *, threads=1, refined=False):
     """The property function ``name`` ("AQPPTH") over dask arrays.
 
     ``a`` and ``b`` are dask arrays (numpy arrays and numbers are taken as
@@ -52,7 +52,8 @@ def evaluate(name, a, b=None, *, threads=1):
     every block is evaluated twice.
 
     ``threads`` is the number of threads a block is split over on its
-    worker; the default, 1, leaves parallelism to dask.
+    worker; the default, 1, leaves parallelism to dask. ``refined=True``
+    gives the refined answers (``rudid32.evaluate(..., refined=True)``).
     """
     if not isinstance(name, str):
         raise TypeError("name must be the name of a property function")
@@ -66,9 +67,9 @@ def evaluate(name, a, b=None, *, threads=1):
         arguments[index] = array
     # One task per block evaluates both outputs; the two arrays pick their
     # half of its answer.
-    pairs = dask.array.map_blocks(_block, name, threads, *arguments,
+    pairs = dask.array.map_blocks(_block, name, threads, bool(refined), *arguments,
                                   meta=numpy.empty((0,), dtype=object), dtype=object,
-                                  name="rudid32-" + name.lower())
+                                  name="rudid32-" + name.lower() + ("-refined" if refined else ""))
     values = pairs.map_blocks(operator.itemgetter(0), meta=numpy.empty((0,), numpy.float64),
                               dtype=numpy.float64, name="rudid32-values")
     codes = pairs.map_blocks(operator.itemgetter(1), meta=numpy.empty((0,), numpy.int32),
@@ -76,15 +77,15 @@ def evaluate(name, a, b=None, *, threads=1):
     return values, codes
 
 
-def _frame_block(name, threads, value_column, code_column, a, b=None):
+def _frame_block(name, threads, refined, value_column, code_column, a, b=None):
     import pandas
 
-    values, codes = _block(name, threads, a.to_numpy(dtype=numpy.float64, na_value=numpy.nan),
+    values, codes = _block(name, threads, refined, a.to_numpy(dtype=numpy.float64, na_value=numpy.nan),
                            None if b is None else b.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
     return pandas.DataFrame({value_column: values, code_column: codes}, index=a.index)
 
 
-def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1):
+def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, refined=False):
     """The property function ``name`` over columns of a dask dataframe.
 
     ``a`` and ``b`` are dask Series of one dataframe (or of the same
@@ -92,11 +93,13 @@ def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1):
     functions of one argument. Returns a dask DataFrame with the same index
     and partitions and two columns, ``value`` (float64, NaN where a row has
     no property) and ``code`` (int32), to be joined to the frame, e.g.
-    ``frame.assign(h=result.value, h_code=result.code)``.
+    ``frame.assign(h=result.value, h_code=result.code)``. ``refined=True``
+    gives the refined answers.
     """
     import dask.dataframe
     import pandas
 
     meta = pandas.DataFrame({value: numpy.empty(0, numpy.float64), code: numpy.empty(0, numpy.int32)})
     arguments = [a] + ([] if b is None else [b])
-    return dask.dataframe.map_partitions(_frame_block, name, threads, value, code, *arguments, meta=meta)
+    return dask.dataframe.map_partitions(_frame_block, name, threads, bool(refined), value, code, *arguments,
+                                         meta=meta)

@@ -96,3 +96,12 @@ def test_a_wrong_call_fails_when_computed_with_the_module_error(client):
         dask.compute(values, codes)
     with pytest.raises(TypeError):
         rudid32.dask.evaluate(7, dask.array.ones(3, chunks=3))
+
+
+def test_refined_blocks_give_the_refined_answers(client):
+    p, t = numpy.array([1.01325, 5.0, 300.0, 0.02]), numpy.array([100.0, 151.0, 420.0, 7.0])
+    values, codes = rudid32.dask.evaluate("AQPPTH", dask.array.from_array(p, chunks=2), t, refined=True)
+    computed = dask.compute(values, codes)
+    expected = rudid32.evaluate("AQPPTH", p, t, refined=True)
+    assert numpy.array_equal(computed[0], expected[0]) and numpy.array_equal(computed[1], expected[1])
+    assert not numpy.array_equal(computed[0], rudid32.evaluate("AQPPTH", p, t)[0])

@@ -1,0 +1,37 @@
+"""Refined answers through the Python module: evaluate(..., refined=True),
+the readable functions' refined keyword and dask give the library's refined
+answer (RudidEvaluateRefined), not the table's."""
+
+import numpy
+import pytest
+
+import rudid32
+
+
+def test_evaluate_gives_the_refined_answer_where_the_table_answer_is_poor():
+    # IAPWS-IF97: steam at 1 atm and 100 C, 2675.6 kJ/kg; the table answer
+    # interpolates across the saturation line.
+    value = rudid32.evaluate("AQPPTH", 1.01325, 100, refined=True)[0]
+    table = rudid32.evaluate("AQPPTH", 1.01325, 100)[0]
+    assert abs(value - 2675.6) < 0.005 * 2675.6
+    assert abs(table - 2675.6) > 200
+
+
+def test_readable_functions_take_refined_for_numbers_and_arrays():
+    assert rudid32.enthalpy_pt(1.01325, 100, refined=True) == \
+        float(rudid32.evaluate("AQPPTH", 1.01325, 100, refined=True)[0])
+    assert rudid32.enthalpy_pt(1.01325, 100) == float(rudid32.evaluate("AQPPTH", 1.01325, 100)[0])
+    pressures = numpy.array([1.01325, 10.0, 0.05])
+    temperatures = numpy.array([100.0, 500.0, 300.0])
+    values = rudid32.enthalpy_pt(pressures, temperatures, refined=True)
+    expected, codes = rudid32.evaluate("AQPPTH", pressures, temperatures, refined=True)
+    assert numpy.array_equal(values, expected) and not codes.any()
+    # The inverse gives the temperature back.
+    assert rudid32.temperature_ph(10.0, values[1], refined=True) == pytest.approx(500.0, abs=0.01)
+
+
+def test_refined_states_outside_the_tables_keep_their_codes():
+    values, codes = rudid32.evaluate("AQPPTH", [0.001, 1.0], [100.0, -5.0], refined=True)
+    assert list(codes) == [-1001, -1002] and numpy.isnan(values).all()
+    with pytest.raises(rudid32.RudidRangeError):
+        rudid32.enthalpy_pt(0.001, 100, refined=True)
