@@ -1,14 +1,17 @@
 #include "caution.h"
 
 #include <cstdio>
+#include <span>
 
 #include "configured_units.h"
+#include "library_call.h"
 #include "number_text.h"
 #include "rudid32.h"
 
 // Weak, so that the tool also starts with a library that predates the
 // flags: it then reports none.
 #pragma weak RudidStateFlags
+#pragma weak RudidRefinedFlags
 
 namespace rudid::cli {
 
@@ -52,6 +55,21 @@ constexpr Reason kReasons[] = {
 constexpr int kKnownReasons = RUDID_FLAG_MIXED_PHASE_CELL | RUDID_FLAG_NEAR_SATURATION |
                               RUDID_FLAG_CRITICAL_REGION | RUDID_FLAG_COARSE_GRID;
 
+// The reasons that still apply to a refined answer (RudidRefinedFlags),
+// with the largest errors the accuracy report has seen under each.
+constexpr Reason kRefinedReasons[] = {
+    {RUDID_FLAG_CRITICAL_REGION, "critical-region",
+     "the state lies around the critical point or on the supercritical ridge above it ({p 200} to {p 300}, "
+     "{T 360} to {T 420}, or the saturation line above {p 200}), where properties change faster than the "
+     "tables' {dT 10} steps can follow even in the refined answer. Errors seen there: volume up to 44 %, "
+     "enthalpy up to 7.5 %, entropy up to 5.3 %, a temperature from a lookup up to 0.9 %"},
+    {RUDID_FLAG_ILL_POSED, "ill-posed",
+     "cold water entered by its volume: near the density maximum ({T 4}) the volume hardly changes with "
+     "temperature, so two temperatures share a volume and the one answered is uncertain by degrees. Errors "
+     "seen there: a temperature up to 2.9 %, enthalpy and entropy from it up to 96 %"},
+};
+constexpr int kKnownRefinedReasons = RUDID_FLAG_CRITICAL_REGION | RUDID_FLAG_ILL_POSED;
+
 // A figure in braces told in the configured unit: {dT 12} a temperature
 // difference, {p 10} a pressure, {h 1450} an enthalpy.
 std::string InConfiguredUnits(std::string text) {
@@ -74,34 +92,44 @@ std::string InConfiguredUnits(std::string text) {
     return text;
 }
 
+// The reasons of the answers the calls give: the table's or the refined.
+std::span<const Reason> ReasonsInUse() {
+    if (RefinedAnswers()) return kRefinedReasons;
+    return kReasons;
+}
+
+int KnownReasonsInUse() { return RefinedAnswers() ? kKnownRefinedReasons : kKnownReasons; }
+
 }  // namespace
 
 int StateFlags(const std::string &function, double first, double second) {
-    if (!&RudidStateFlags) return 0;
-    const int flags = RudidStateFlags(function.c_str(), first, second);
+    const auto flagsOf = RefinedAnswers() ? &RudidRefinedFlags : &RudidStateFlags;
+    if (!flagsOf) return 0;
+    const int flags = flagsOf(function.c_str(), first, second);
     return flags > 0 ? flags : 0;
 }
 
 std::vector<std::string> CautionLines(int flags) {
     std::vector<std::string> lines;
     if (flags <= 0) return lines;
-    for (const Reason &reason : kReasons)
+    for (const Reason &reason : ReasonsInUse())
         if (flags & reason.bit) lines.push_back("caution: " + InConfiguredUnits(reason.explanation));
-    if (flags & ~kKnownReasons)
+    if (flags & ~KnownReasonsInUse())
         lines.push_back("caution: the library reports the tables as poor for this answer (reason bits " +
-                        std::to_string(flags & ~kKnownReasons) + ")");
+                        std::to_string(flags & ~KnownReasonsInUse()) + ")");
     return lines;
 }
 
 std::string FlagWords(int flags) {
     std::string words;
     if (flags <= 0) return words;
-    for (const Reason &reason : kReasons)
+    for (const Reason &reason : ReasonsInUse())
         if (flags & reason.bit) {
             if (!words.empty()) words += '+';
             words += reason.word;
         }
-    if (flags & ~kKnownReasons) words += (words.empty() ? "other-" : "+other-") + std::to_string(flags & ~kKnownReasons);
+    const int other = flags & ~KnownReasonsInUse();
+    if (other) words += (words.empty() ? "other-" : "+other-") + std::to_string(other);
     return words;
 }
 

@@ -4,6 +4,22 @@
 
 namespace rudid::cli {
 
+namespace {
+
+bool gRefinedAnswers = false;
+
+}  // namespace
+
+void UseRefinedAnswers(bool refined) { gRefinedAnswers = refined; }
+
+bool RefinedAnswers() { return gRefinedAnswers; }
+
+int EvaluateRows(const ExportInfo &info, std::size_t n, const double *first, const double *second,
+                 double *results, int *failures) {
+    return (gRefinedAnswers ? RudidEvaluateRefined : RudidEvaluate)(info.name.c_str(), n, first, second, results,
+                                                                    failures);
+}
+
 Outcome ClassifyResult(const ExportInfo &info, double result) {
     const int code = RudidRangeCode(result);
     if (code == 0) return {OutcomeKind::Value, result, 0, {}};
@@ -18,6 +34,12 @@ Outcome FailureOutcome(int code) {
 
 Outcome CallExport(const ExportInfo &info, double first, double second) {
     const double *result = nullptr;
+    if (gRefinedAnswers) {
+        double answer = 0;
+        int failure = 0;
+        if (EvaluateRows(info, 1, &first, &second, &answer, &failure) < 0) return FailureOutcome(0);
+        return failure != 0 ? FailureOutcome(failure) : ClassifyResult(info, answer);
+    }
     if (info.arity == 1 && info.one) {
         result = info.one(first);
     } else if (info.arity == 2 && info.two) {

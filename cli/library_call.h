@@ -3,6 +3,7 @@
 // words for every code are the library's.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "export_table.h"
@@ -18,8 +19,19 @@ struct Outcome {
     std::string message;  // what the code means
 };
 
+// Which answers the calls give: the tables' (RudidEvaluate and the
+// exports) or the refined ones (RudidEvaluateRefined). Chosen once, from the
+// command line, before the first call; only read afterwards.
+void UseRefinedAnswers(bool refined);
+bool RefinedAnswers();
+
 // Calls the export once; second is ignored by the one-argument exports.
 Outcome CallExport(const ExportInfo &info, double first, double second);
+
+// The export over rows in one call of RudidEvaluate (or
+// RudidEvaluateRefined); the status the library returned.
+int EvaluateRows(const ExportInfo &info, std::size_t n, const double *first, const double *second,
+                 double *results, int *failures);
 
 // Reads the double that a property function answered with.
 Outcome ClassifyResult(const ExportInfo &info, double result);

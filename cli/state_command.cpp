@@ -1,11 +1,14 @@
 // The whole state of water or steam from two given properties, printed one
 // property a line, with its phase and any caution the library gives.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "caution.h"
 #include "commands.h"
 #include "configured_units.h"
+#include "library_call.h"
 #include "number_text.h"
 #include "state_solver.h"
 
@@ -40,6 +43,15 @@ bool ParseAssignment(const std::string &text, Given *given) {
     return true;
 }
 
+// Whether a refined and a table answer differ by more than 0.1 % (a
+// quality by more than 0.001), or one has a value and the other not.
+bool AnswersDiffer(const Outcome &refined, const Outcome &table) {
+    if (refined.kind != OutcomeKind::Value || table.kind != OutcomeKind::Value)
+        return refined.kind != table.kind || refined.code != table.code;
+    const double difference = std::fabs(refined.value - table.value);
+    return difference > 0.001 * std::max(std::fabs(refined.value), 1.0);
+}
+
 }  // namespace
 
 std::string DescribeOutcome(const Outcome &outcome, const std::string &unit, const OutputOptions &output) {
@@ -72,12 +84,25 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     }
 
     const double first[] = {given[0].value}, second[] = {given[1].value};
-    const StateRow row =
-        SolveStates(given[0].key->quantity, given[1].key->quantity, first, second, EvaluateBySingleCalls)[0];
+    const auto solve = [&] {
+        return SolveStates(given[0].key->quantity, given[1].key->quantity, first, second, EvaluateBySingleCalls)[0];
+    };
+    const StateRow row = solve();
+    // Beside a refined answer, the table's where the two differ by more
+    // than 0.1 %.
+    StateRow table;
+    const bool refined = RefinedAnswers();
+    if (refined) {
+        UseRefinedAnswers(false);
+        table = solve();
+        UseRefinedAnswers(true);
+    }
     for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
         const Quantity quantity = kStateProperties[k];
         const bool note = quantity == Quantity::Quality && !row.qualityMeaningful && !row.qualityNote.empty();
-        const std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
+        std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
+        if (refined && !note && AnswersDiffer(row.properties[k], table.properties[k]))
+            text += "   (table answer: " + DescribeOutcome(table.properties[k], UnitOf(quantity), output) + ")";
         std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
     std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());

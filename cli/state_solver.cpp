@@ -294,12 +294,11 @@ std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const dou
     std::vector<int> failures(n);
     std::vector<Outcome> outcomes;
     outcomes.reserve(n);
-    const int refused = RudidEvaluate(info.name.c_str(), n, first.data(), second.data(), results.data(),
-                                      failures.data());
+    const int refused = EvaluateRows(info, n, first.data(), second.data(), results.data(), failures.data());
     for (std::size_t i = 0; i < n; ++i) {
         if (refused < 0)
             outcomes.push_back({OutcomeKind::Failure, 0, refused,
-                                "the library refused the rows (RudidEvaluate returned " + std::to_string(refused) + ")"});
+                                "the library refused the rows (status " + std::to_string(refused) + ")"});
         else
             outcomes.push_back(failures[i] != 0 ? FailureOutcome(failures[i]) : ClassifyResult(info, results[i]));
     }

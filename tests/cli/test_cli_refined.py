@@ -1,0 +1,36 @@
+"""--refined: the tool's calls, state and batch give the library's refined
+answers (RudidEvaluateRefined) and its refined flags; state shows the table
+answer beside a refined one that differs from it by more than 0.1 %."""
+
+import rudid32
+from test_cli_call_and_state import value_and_unit
+
+
+def test_a_call_gives_the_refined_answer(data):
+    value, unit = value_and_unit(data.run("--refined", "--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
+    assert value == rudid32.enthalpy_pt(1.01325, 100, refined=True)
+    assert abs(value - 2675.6) < 0.005 * 2675.6 and unit == "kJ/kg"
+    table, _ = value_and_unit(data.run("--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
+    assert table == rudid32.enthalpy_pt(1.01325, 100)
+
+
+def test_state_shows_the_table_answer_beside_a_refined_one_far_from_it(data):
+    lines = data.run("--refined", "state", "p=1.01325", "T=100", check=0).stdout.splitlines()
+    enthalpy = next(line for line in lines if line.startswith("specific enthalpy"))
+    assert enthalpy.split()[2] == "2675.585" and "(table answer: 2376.76 kJ/kg)" in enthalpy
+    # Where the two agree within 0.1 %, the refined answer stands alone.
+    lines = data.run("--refined", "state", "p=50", "T=600", check=0).stdout.splitlines()
+    assert not any("table answer" in line for line in lines)
+    plain = data.run("state", "p=1.01325", "T=100", check=0).stdout
+    assert "2376.76" in plain and "table answer" not in plain
+
+
+def test_batch_gives_refined_answers_and_refined_flags(data):
+    rows = "1.01325,100\n1,9.5\n250,390\n"
+    out = data.run("--refined", "--exact", "batch", "AQPPTV", input=rows, check=0).stdout.splitlines()[1:]
+    values = [float(line.split(",")[2]) for line in out]
+    assert values[0] == rudid32.volume_pt(1.01325, 100, refined=True)
+    assert [line.split(",")[3] for line in out] == ["", "", "critical-region"]
+    volume = rudid32.volume_pt(1, 9.5, refined=True)
+    out = data.run("--refined", "batch", "AQPPVT", input="1,%r\n" % volume, check=0).stdout.splitlines()[1:]
+    assert out[0].split(",")[3] == "ill-posed"
