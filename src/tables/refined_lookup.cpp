@@ -31,51 +31,75 @@ KeyColumns ColumnsOf(InverseKey key) {
 
 // The temperature in interval i of the nodes at which the key column's
 // cubic (the one that interpolates that interval) takes the value k; the
-// key's values at the interval's ends bracket k. Regula falsi with the
-// Illinois modification, then halving of what is left.
+// key's values at the interval's ends bracket k. Newton's method on the
+// cubic, kept inside the bracket by halving where a step would leave it.
 Extended SolveInInterval(const PhaseNodes &nodes, int column, int i, Extended k) {
     Extended a = nodes.t[i], b = nodes.t[i + 1];
-    Extended fa = nodes.value[column][i] - k, fb = nodes.value[column][i + 1] - k;
+    const Extended fa = nodes.value[column][i] - k, fb = nodes.value[column][i + 1] - k;
     if (fa == 0) return a;
     if (fb == 0) return b;
-    int kept = 0;  // which end the last two steps kept
-    for (int step = 0; step < 60 && b - a > 1e-13L * (1 + std::fabs(a)); ++step) {
-        Extended c = (a * fb - b * fa) / (fb - fa);
-        if (!(c > a && c < b)) c = a + (b - a) / 2;
-        const Extended fc = NodeValue(nodes, column, c, i) - k;
-        if (fc == 0) return c;
-        if ((fc < 0) == (fa < 0)) {
-            a = c, fa = fc;
-            if (kept == 1) fb /= 2;
-            kept = 1;
-        } else {
-            b = c, fb = fc;
-            if (kept == -1) fa /= 2;
-            kept = -1;
-        }
+    const int first = StencilStart(i, nodes.count);
+    const NewtonPolynomial cubic =
+        NewtonForm(nodes.t + first, nodes.value[column] + first, StencilCount(nodes.count));
+    const bool rising = fb > fa;  // the sign of f at b
+    Extended t = a + (b - a) * (fa / (fa - fb));
+    for (int step = 0; step < 60; ++step) {
+        Extended f, slope;
+        NewtonValue(cubic, t, &f, &slope);
+        f -= k;
+        if (f == 0) return t;
+        if ((f > 0) == rising)
+            b = t;
+        else
+            a = t;
+        Extended next = t - f / slope;
+        if (!(next > a && next < b)) next = a + (b - a) / 2;
+        const bool settled = std::fabs(next - t) <= 1e-13L * (1 + std::fabs(t));
+        t = next;
+        if (settled || b - a <= 1e-13L * (1 + std::fabs(a))) break;
     }
-    return a + (b - a) / 2;
+    return t;
 }
 
 // The interval of the nodes whose key values bracket k: the first node
 // above k ends it, as in the table lookup. -1 when k lies outside.
-int KeyInterval(const PhaseNodes &nodes, int column, Extended k) {
-    const Extended *key = nodes.value[column];
-    const int last = nodes.count - 1;
-    if (last < 1 || k < key[0] || k > key[last]) return -1;
-    for (int i = 1; i <= last; ++i)
-        if (k < key[i]) return i - 1;
-    return last - 1;
+//
+// The key is filled at the nodes it is read at only. Enthalpy and entropy
+// rise with temperature along an isobar, so halving finds the same interval
+// as the search from the start; a volume is searched from the start, since
+// liquid water's does not rise below 4 C.
+int KeyInterval(PhaseNodes *nodes, int column, Extended k) {
+    const auto key = [&](int i) {
+        FillColumn(nodes, column, i, 1);
+        return nodes->value[column][i];
+    };
+    const int last = nodes->count - 1;
+    if (last < 1 || k < key(0) || k > key(last)) return -1;
+    if (column == kVolumeColumn) {
+        for (int i = 1; i <= last; ++i)
+            if (k < key(i)) return i - 1;
+        return last - 1;
+    }
+    int low = 0, high = last;  // key(low) <= k; k < key(high) or high is the last node
+    while (high - low > 1) {
+        const int middle = (low + high) / 2;
+        if (k < key(middle))
+            high = middle;
+        else
+            low = middle;
+    }
+    return low;
 }
 
 bool SinglePhaseInverse(const TableSource &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
                         Extended k, Extended quality, InverseValues *state) {
     PhaseNodes nodes;
-    BuildPhaseNodes(tables, place, phase, 0, kEntryStep * (kIsobarEntries - 1), 1u << c.key, &nodes);
-    const int i = KeyInterval(nodes, c.key, k);
+    BuildPhaseNodes(tables, place, phase, 0, kEntryStep * (kIsobarEntries - 1), 0, &nodes);
+    const int i = KeyInterval(&nodes, c.key, k);
     if (i < 0) return false;
-    // The other two properties at the nodes of the interval's cubic only.
+    // The three properties at the nodes of the interval's cubic only.
     const int first = StencilStart(i, nodes.count), count = StencilCount(nodes.count);
+    FillColumn(&nodes, c.key, first, count);
     FillColumn(&nodes, c.second, first, count);
     FillColumn(&nodes, c.third, first, count);
     const Extended t = SolveInInterval(nodes, c.key, i, k);

@@ -70,4 +70,36 @@ inline Extended StencilValue(const Extended *xs, const Extended *ys, int count, 
     return LagrangeValue(xs + first, ys + first, StencilCount(count), x);
 }
 
+// The same polynomial in Newton's form, for evaluating it with its slope
+// many times over: p(x) = c0 + (x - x0) (c1 + (x - x1) (c2 + (x - x2) c3)).
+struct NewtonPolynomial {
+    int count;
+    Extended x[kStencilNodes];
+    Extended c[kStencilNodes];
+};
+
+inline NewtonPolynomial NewtonForm(const Extended *xs, const Extended *ys, int count) {
+    NewtonPolynomial poly{count, {}, {}};
+    Extended d[kStencilNodes] = {};
+    for (int i = 0; i < count; ++i) poly.x[i] = xs[i], d[i] = ys[i];
+    // Divided differences, in place: after round j, d[i] is f[x(i-j) .. x(i)].
+    poly.c[0] = d[0];
+    for (int j = 1; j < count; ++j) {
+        for (int i = count - 1; i >= j; --i) d[i] = (d[i] - d[i - 1]) / (xs[i] - xs[i - j]);
+        poly.c[j] = d[j];
+    }
+    return poly;
+}
+
+// The value and the slope of the polynomial at x.
+inline void NewtonValue(const NewtonPolynomial &poly, Extended x, Extended *value, Extended *slope) {
+    Extended v = poly.c[poly.count - 1], s = 0;
+    for (int i = poly.count - 2; i >= 0; --i) {
+        s = s * (x - poly.x[i]) + v;
+        v = v * (x - poly.x[i]) + poly.c[i];
+    }
+    *value = v;
+    *slope = s;
+}
+
 }  // namespace rudid
