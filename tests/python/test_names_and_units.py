@@ -35,7 +35,7 @@ def test_every_function_keeps_its_public_name_and_gets_real_parameter_names():
         function = getattr(rudid32, readable)
         assert getattr(rudid32, name) is function and function.__name__ == readable
         assert described[name].readable_name == readable
-        assert list(inspect.signature(function).parameters) == parameters.split() + ["threads"]
+        assert list(inspect.signature(function).parameters) == parameters.split() + ["threads", "refined"]
         assert readable in rudid32.__all__ and name in rudid32.__all__ and readable in dir(rudid32)
         # Sent to another process (multiprocessing, dask) by name.
         assert pickle.loads(pickle.dumps(function)) is function
@@ -57,8 +57,8 @@ def test_parameters_are_taken_by_name_in_any_order():
 
 def test_type_hints_resolve_and_say_arrays_in_float_or_array_out():
     hints = typing.get_type_hints(rudid32.volume_tx)
-    assert set(hints) == {"T", "x", "threads", "return"}
-    assert hints["T"] == hints["x"] == numpy.typing.ArrayLike
+    assert set(hints) == {"T", "x", "threads", "refined", "return"}
+    assert hints["T"] == hints["x"] == numpy.typing.ArrayLike and hints["refined"] is bool
     assert hints["return"] == typing.Union[float, numpy.ndarray]
     assert typing.get_type_hints(rudid32.evaluate)["return"] == typing.Tuple[numpy.ndarray, numpy.ndarray]
 
