@@ -2,7 +2,8 @@
 # Runs one call corpus through RUDID32.dll under Wine and through
 # libRUDID32.so on Linux, both configured with the same data directory, and
 # requires the two outputs to be identical byte for byte (every result as
-# the exact bits of its double, every failure with its code and message).
+# the exact bits of its double, every failure with its code and message),
+# the refined answers of every line (RudidEvaluateRefined) included.
 # Each harness also checks the caller's x87 control word and runs the
 # corpus on two threads at once; a problem there fails the test too.
 #

@@ -58,6 +58,7 @@ constexpr ExportInfo kDiagnostics[] = {
     {"RudidDataDirectory", 28, 0},
 };
 constexpr ExportInfo kBatch = {"RudidEvaluate", 27, 6};
+constexpr ExportInfo kRefinedBatch = {"RudidEvaluateRefined", 49, 6};
 
 struct Call {
     int line;           // line number in the corpus file
@@ -269,6 +270,39 @@ inline int CheckBatch(EvaluateFn evaluate, const std::vector<Call> &calls,
         }
     }
     return problems;
+}
+
+// The refined answers of every corpus row (RudidEvaluateRefined, one batch
+// per export), one line each in the format of PrintOutcome with "refined "
+// before the call, in corpus order: both harnesses print them after the
+// single calls, so that the comparison covers them too.
+inline void PrintRefined(std::FILE *out, EvaluateFn refined, const std::vector<Call> &calls) {
+    std::vector<Outcome> outcomes(calls.size());
+    for (int e = 0; e < kExportCount; ++e) {
+        std::vector<std::size_t> rows;
+        std::vector<double> first, second;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].exportIndex != e) continue;
+            rows.push_back(i);
+            first.push_back(calls[i].args[0]);
+            second.push_back(calls[i].args[1]);
+        }
+        if (rows.empty()) continue;
+        std::vector<double> result(rows.size());
+        std::vector<int> failure(rows.size(), -1);
+        refined(kExports[e].name, rows.size(), first.data(), second.data(), result.data(), failure.data());
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            Outcome &outcome = outcomes[rows[r]];
+            outcome.failed = failure[r] != 0;
+            outcome.code = failure[r];
+            outcome.bits = BitsOf(result[r]);
+        }
+    }
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        Call call = calls[i];
+        call.text = "refined " + call.text;
+        PrintOutcome(out, call, outcomes[i]);
+    }
 }
 
 }  // namespace corpus

@@ -46,6 +46,7 @@ struct Library {
     LastErrorFn lastError = nullptr;
     MessageFn lastErrorMessage = nullptr;
     corpus::EvaluateFn evaluate = nullptr;
+    corpus::EvaluateFn refined = nullptr;
 };
 
 Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWord,
@@ -123,6 +124,7 @@ bool LoadExports(const char *path, Library *library) {
     library->lastError = reinterpret_cast<LastErrorFn>(resolve(corpus::kDiagnostics[0].name));
     library->lastErrorMessage = reinterpret_cast<MessageFn>(resolve(corpus::kDiagnostics[1].name));
     library->evaluate = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kBatch.name));
+    library->refined = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch.name));
     return ok;
 }
 
@@ -167,6 +169,7 @@ int main(int argc, char **argv) {
     Checks checks;
     const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
+    if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(

@@ -79,6 +79,7 @@ struct Library {
     MessageFn startupMessage = nullptr;
     MessageFn dataDirectory = nullptr;
     corpus::EvaluateFn evaluate = nullptr;
+    corpus::EvaluateFn refined = nullptr;
 };
 
 // Per-thread state of a guarded call, reached from the vectored handler
@@ -299,6 +300,7 @@ bool LoadExports(const char *path, Library *library) {
     library->startupMessage = As<MessageFn>(resolve(corpus::kDiagnostics[2]));
     library->dataDirectory = As<MessageFn>(resolve(corpus::kDiagnostics[3]));
     library->evaluate = As<corpus::EvaluateFn>(resolve(corpus::kBatch));
+    library->refined = As<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch));
     return ok;
 }
 
@@ -429,6 +431,7 @@ int main(int argc, char **argv) {
     Checks checks;
     const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
+    if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(
