@@ -9,9 +9,9 @@
 // ArithmeticEnvironment/*
 //                entering and leaving the library's arithmetic environment,
 //                as every export does: under the library's own words, under
-//                an MSVC-like host word, and for a host that arrives with an
-//                exception flag set (the slow path that reloads the x87
-//                environment).
+//                an MSVC-like host word, and for a host that arrives with
+//                the precision flag set (the flag the call raises is then
+//                already the host's, and nothing is cleared).
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
 //                counter per_row is the time per row.
 //

@@ -26,6 +26,9 @@ inline std::uint32_t ReadControlStatus() { return 0; }
 inline void WriteControlStatus(std::uint32_t) {}
 #endif
 
+// The six sticky exception flags (bits 0-5).
+constexpr std::uint32_t kExceptionFlags = 0x3F;
+
 // Every exception masked (bits 7-12), round to nearest, denormals neither
 // flushed to zero nor read as zero, no exception flag set.
 constexpr std::uint32_t kLibraryControlStatus = 0x1F80;
