@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     const Outcome single = CheckedCall(lib, index, a, b, word);
     FUZZ_CHECK(single.answered || single.code == RUDID_FLOATING_POINT_OVERFLOW, "complete tables failed with " + std::to_string(single.code));
     CheckBatchRow(lib, index, a, b, single, word);
+    CheckRefinedRow(lib, index, a, b, single, word);
 
     const Outcome underOwnWord = CheckedCall(lib, index, a, b, 0x037F);
     FUZZ_CHECK(underOwnWord.answered == single.answered && underOwnWord.bits == single.bits &&

@@ -161,4 +161,23 @@ void CheckBatchRow(const LibraryFunctions &lib, int index, double a, double b, c
     }
 }
 
+void CheckRefinedRow(const LibraryFunctions &lib, int index, double a, double b, const Outcome &single,
+                     std::uint16_t hostWord) {
+    auto call = [&] { return "refined row of " + Describe(index, a, b, hostWord); };
+    double result = 12345.0;
+    int failure = -77;
+    HostWord host(hostWord);
+    const int failed = lib.refined(Names()[index].c_str(), 1, &a, TakesOneArgument(index) ? nullptr : &b, &result,
+                                   &failure);
+    const HostState state = host.Leave();
+    if (!HostStateKept(state)) CheckHostState(state, call());
+    FUZZ_CHECK(lib.lastError() == single.code, call() + ": the refined row changed the thread's last failure");
+    if (failed == 0) {
+        FUZZ_CHECK(failure == 0 && std::isfinite(result), call() + ": an answered row without a finite value");
+    } else {
+        FUZZ_CHECK(failed == 1 && DocumentedFailure(failure), call() + ": failure " + std::to_string(failure));
+        FUZZ_CHECK(std::isnan(result), call() + ": a failed row holds a number");
+    }
+}
+
 }  // namespace rudid::fuzzing

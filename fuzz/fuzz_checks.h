@@ -39,6 +39,7 @@ struct LibraryFunctions {
     void *property[kExportCount];
     decltype(&::RudidEvaluate) evaluate;
     decltype(&::RudidLastError) lastError;
+    decltype(&::RudidEvaluateRefined) refined;
 };
 
 // Control words a host may run with: the library's own, double and single
@@ -68,6 +69,12 @@ void CheckBatchRow(const LibraryFunctions &lib, int index, double a, double b, c
 
 // Puts the targets' scratch directories into memory (/dev/shm) unless
 // TMPDIR says otherwise: a target rewrites its files on every input.
+// The refined answer of the same state (RudidEvaluateRefined, one row):
+// a finite double, or NaN with a documented failure code; the host's
+// words kept and the thread's last failure untouched.
+void CheckRefinedRow(const LibraryFunctions &lib, int index, double a, double b, const Outcome &single,
+                     std::uint16_t hostWord);
+
 void PreferMemoryForScratchFiles();
 
 // A documented failure code of a call that gives no value.

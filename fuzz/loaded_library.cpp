@@ -13,7 +13,8 @@ std::vector<ConfiguredLibrary> &Libraries() {
 
 LibraryFunctions FunctionsOf(const testing::LibraryInstance &lib) {
 #define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(lib.name),
-    return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, lib.RudidEvaluate, lib.RudidLastError};
+    return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, lib.RudidEvaluate, lib.RudidLastError,
+                            lib.Symbol<decltype(&::RudidEvaluateRefined)>("RudidEvaluateRefined")};
 #undef RUDID_FUZZ_ADDRESS
 }
 

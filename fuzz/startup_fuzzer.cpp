@@ -27,7 +27,8 @@ rudid::testing::ScratchDirectory &Scratch() {
 }
 
 #define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(&::name),
-const LibraryFunctions kLinked = {{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, RudidEvaluate, RudidLastError};
+const LibraryFunctions kLinked = {{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, RudidEvaluate, RudidLastError,
+                                   RudidEvaluateRefined};
 #undef RUDID_FUZZ_ADDRESS
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }

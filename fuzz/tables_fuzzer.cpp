@@ -2,8 +2,9 @@
 // each file kept, cut short, overwritten in places with singles of any value
 // (NaN, infinities, the largest and smallest singles, ...) or raw bytes,
 // replaced whole by raw bytes, or missing. Whatever the tables hold, a call
-// answers with a finite double or fails with a documented code, and the
-// batch row is the single call bit for bit.
+// answers with a finite double or fails with a documented code, the batch
+// row is the single call bit for bit, and the refined answer of the state is
+// a finite double or a documented failure too.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -175,5 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
 
     const Outcome single = CheckedCall(scene.functions, index, a, b, word);
     CheckBatchRow(scene.functions, index, a, b, single, word);
+    CheckRefinedRow(scene.functions, index, a, b, single, word);
     return 0;
 }
