@@ -1,6 +1,6 @@
 // Natural logarithms of the tables' pressure grids, which the refined
-// answers interpolate along. Computed at their first use, inside a call and
-// so under the library's own arithmetic environment, and only read after.
+// answers interpolate along. Computed once, when the library is loaded,
+// under the library's own arithmetic environment, and only read after.
 #pragma once
 
 #include "common/real48.h"
