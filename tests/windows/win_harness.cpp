@@ -556,6 +556,7 @@ int main(int argc, char **argv) {
     if (loadUnderWord) {
         const std::vector<Outcome> outcomes = RunCorpus(library, calls, loadWord, &checks);
         for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
+        if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
         std::fflush(stdout);
         const int problems = checks.failures + CheckHelpers(library, loadWord);
         std::fprintf(stderr, "win_harness: loaded under 0x%04x, %zu calls, %d problem(s)\n", unsigned(loadWord),
