@@ -123,8 +123,12 @@ class Library:
         second = (ctypes.c_double * n)(*[row[1] for row in rows]) if arity == 2 else None
         result = (ctypes.c_double * n)()
         failure = (ctypes.c_int * n)()
-        self.lib.RudidEvaluate(name.encode(), n, first, second, result, failure)
-        return [("fail", failure[i]) if failure[i] else ("value", bits(result[i])) for i in range(n)]
+        failed = self.lib.RudidEvaluate(name.encode(), n, first, second, result, failure)
+        outcomes = [("fail", failure[i]) if failure[i] else ("value", bits(result[i])) for i in range(n)]
+        # The documented form of a failed row; the corpus keeps only its code.
+        assert failed == sum(kind == "fail" for kind, _ in outcomes), f"{name}: count of failed rows"
+        assert all(math.isnan(result[i]) for i in range(n) if failure[i]), f"{name}: failed row without NaN"
+        return outcomes
 
     def flags(self, name, arguments):
         return self.lib.RudidStateFlags(name.encode(), arguments[0], arguments[1] if len(arguments) > 1 else 0.0)
@@ -192,9 +196,10 @@ def read_singles(path, per_record):
 
 
 class Tables:
+    """The shipped single-phase table, for keys on and around its entries."""
+
     def __init__(self, data):
-        self.saturation = read_singles(data / "zarude.dat", 7)      # Ts vf vg hf hg sf sg
-        self.single_phase = read_singles(data / "didizar.dat", 3)   # v h s, 81 per isobar
+        self.single_phase = read_singles(data / "didizar.dat", 3)  # v h s, 81 per isobar
 
     def isobar(self, index, column):
         """Key column (0 v, 1 h, 2 s) of isobar `index` (0 to 223)."""
@@ -293,7 +298,7 @@ def saturation_temperature(shipped, pressure):
     return function(pressure)[0]
 
 
-def single_phase_cases(rng, tables, shipped):
+def single_phase_cases(rng, shipped):
     cases = []
     # Grid nodes: every isobar at a few columns, and the corners of the table.
     for i, p in enumerate(SINGLE_PHASE_PRESSURES):
@@ -377,7 +382,7 @@ def internal_cases(tables, shipped):
         elif first == TEMPERATURE:
             cases[name] = saturation_by_temperature_cases(rng, [0.0, 1.0, 0.5, 0.25] if second else None)
         elif second == TEMPERATURE:
-            cases[name] = single_phase_cases(rng, tables, shipped)
+            cases[name] = single_phase_cases(rng, shipped)
         else:
             key = {ENTHALPY: "H", ENTROPY: "S", VOLUME: "V"}[second]
             cases[name] = inverse_cases(rng, tables, shipped, key)
