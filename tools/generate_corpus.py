@@ -37,6 +37,7 @@ import shutil
 import struct
 import sys
 import tempfile
+import zlib
 from fractions import Fraction
 from pathlib import Path
 
@@ -228,7 +229,7 @@ SPECIAL_ARGUMENTS_WITH_UNITS = [NAN, INF, -0.0, 2.0 ** -129, 2.0 ** -128, 1e39, 
 
 
 # The groups that a configuration with other units repeats in full; of the
-# others it takes every second case.
+# others it takes half.
 EVERY_CASE_WITH_UNITS = ("limits", "ends", "critical", "saturation", "special")
 
 
@@ -306,7 +307,7 @@ def single_phase_cases(rng, shipped):
     # The saturation line: its 0.001 C band, both sides of it in the cell it
     # crosses, and the cell's corners.
     band = (-0.0011, -0.001, -0.00099999, -0.0005, 0.0, 0.0005, 0.00099999, 0.001, 0.0011)
-    for p in SINGLE_PHASE_PRESSURES[::15] + [100.0, 200.0, 220.0, 221.2]:
+    for p in SINGLE_PHASE_PRESSURES[::15] + [1.0, 1.01325, 100.0, 200.0, 220.0, 221.2]:
         if p > 221.2:
             continue
         ts = saturation_temperature(shipped, p)
@@ -349,12 +350,16 @@ def inverse_cases(rng, tables, shipped, key):
         keys = [isobar[0], isobar[80], isobar[m], (isobar[m] + isobar[m + 1]) / 2,
                 isobar[0] * (1 - 2.0 ** -30), isobar[80] * (1 + 2.0 ** -30)]
         cases += [("isobar", p, k) for k in keys]
-        if p <= 221.2:
-            kf, kg = (saturated_key(shipped, saturated, p, q) for q in (0.0, 1.0))
-            around = [kf, kg, (kf + kg) / 2, kf * (1 - 1e-9), kg * (1 + 1e-9), kf * (1 - 1e-4), kg * (1 + 1e-4)]
-            cases += [("saturation", p, k) for k in around]
-        else:
+        if p > 221.2:
             cases += [("critical", p, k) for k in nudged(critical, (-1e-6, -2.0 ** -41, 0.0, 2.0 ** -41, 1e-6))]
+    # The two-phase bounds and both sides of them, where the saturation line
+    # lies inside an interval of the isobar; at 221.2 bar the liquid and
+    # vapour values are equal.
+    saturation_pressures = [SINGLE_PHASE_PRESSURES[i] for i in pressure_indices] + [1.01325, 220.0, 221.2]
+    for p in (p for p in saturation_pressures if p <= 221.2):
+        kf, kg = (saturated_key(shipped, saturated, p, q) for q in (0.0, 1.0))
+        around = [kf, kg, (kf + kg) / 2, kf * (1 - 1e-9), kg * (1 + 1e-9), kf * (1 - 1e-4), kg * (1 + 1e-4)]
+        cases += [("saturation", p, k) for k in around]
     for p in (221.2, 221.2 * (1 + 2.0 ** -38), 221.3, 300.0):
         cases += [("critical", p, k) for k in (critical, critical * (1 - 1e-3), critical * (1 + 1e-3))]
     # Pressures between grid points, and the ends of the pressure range.
@@ -406,19 +411,25 @@ def outcome_readable(outcome):
     return f"fail {value}" if kind == "fail" else readable(from_bits(value))
 
 
+def sample(case, one_in):
+    """Whether a case belongs to a sample of one case in `one_in`, decided by
+    its arguments alone, so that adding cases leaves the others in place."""
+    _, a, b = case
+    return zlib.crc32(struct.pack("<dd", a, 0.0 if b is None else b)) % one_in == 0
+
+
 def configuration_cases(configuration, library, cases):
     """The cases of one configuration in its units, by function. A reduced
-    configuration takes the ends of the tables and every twentieth case
-    (its tables fail most cases the same way); one with other units leaves
-    out some of the cases that only repeat the same lookups."""
+    configuration takes the ends of the tables and a twentieth of the other
+    cases (its tables fail most cases the same way); one with other units
+    leaves out half of the cases that only repeat the same lookups."""
     result = {}
     for name, arity, arguments, _ in library.functions:
         chosen = cases[name]
         if configuration.reduced:
-            chosen = [c for i, c in enumerate(chosen) if c[0] == "ends" or i % 20 == 0]
+            chosen = [c for c in chosen if c[0] == "ends" or sample(c, 20)]
         elif configuration.units is not None:
-            chosen = [c for i, c in enumerate(chosen)
-                      if kept_with_units(c) and (c[0] in EVERY_CASE_WITH_UNITS or i % 2 == 0)]
+            chosen = [c for c in chosen if kept_with_units(c) and (c[0] in EVERY_CASE_WITH_UNITS or sample(c, 2))]
         seen, rows = set(), []
         for group, a, b in chosen:
             values = (a,) if arity == 1 else (a, b)
