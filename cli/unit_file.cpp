@@ -64,7 +64,9 @@ bool ReadUnitFile(const std::string &path, UnitFile *file, std::string *error) {
     file->path = path;
     file->exists = false;
     file->bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO with no writer would hold the open for ever;
+    // it is refused below, as anything but a regular file is.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return true;
         *error = SystemError("cannot open", path);

@@ -131,6 +131,17 @@ def test_set_refuses_and_leaves_the_file_alone(data, arguments, message):
     assert data.config.read_bytes() == before
 
 
+def test_set_refuses_a_fifo_in_place_of_the_file_without_waiting_for_a_writer(data):
+    # Nobody writes to the FIFO: the library's start-up and the tool must
+    # both refuse it rather than block (the run's 60 s limit would fail).
+    data.config.unlink()
+    os.mkfifo(data.config)
+    result = data.run("units", "set", "pressure", "psi", check=3)
+    assert "not a unit configuration file" in result.stderr
+    assert stat.S_ISFIFO(os.lstat(data.config).st_mode)
+    assert "the library reported at start-up" in data.run("units", check=0).stdout
+
+
 LIBRARY_PROBE = """
 import ctypes, json, os, sys
 library = ctypes.CDLL(os.environ["RUDID32_LIBRARY"])

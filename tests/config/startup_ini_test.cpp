@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -43,6 +45,30 @@ protected:
         std::memset(buffer, 'x', sizeof buffer);
         platform::ReadStartupDirectoryValue(buffer, sizeof buffer);
         return buffer;
+    }
+
+    // The value read in a child process that is ended after a minute, so
+    // that a read which blocks fails the test instead of holding up the run.
+    static std::string ReadInChildProcess() {
+        int fds[2];
+        if (::pipe(fds) != 0) return "(no pipe)";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            ::alarm(60);
+            const std::string value = Read();
+            const bool written = ::write(fds[1], value.data(), value.size()) == ssize_t(value.size());
+            ::_exit(written ? 0 : 1);
+        }
+        ::close(fds[1]);
+        std::string value;
+        char block[512];
+        for (ssize_t got; (got = ::read(fds[0], block, sizeof block)) > 0;) value.append(block, std::size_t(got));
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "(the read did not finish)";
+        return value;
     }
 
     ScratchDirectory dir_;
@@ -128,6 +154,29 @@ TEST_F(StartupIniTest, FirstDirInTheSectionWins) {
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\ndir=/second\n"), "/first");
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\nDIR=/second\n"), "");
     EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "/in/second/section");
+}
+
+TEST_F(StartupIniTest, FileTooLargeForAnIniFileGivesTheDefault) {
+    // Two MiB of comment after the value: the file is refused, not read.
+    const std::string text = "[STARTUP]\nDIR=/big\n;" + std::string(2 << 20, 'x') + "\n";
+    EXPECT_EQ(ValueFrom(text), "C:\\");
+    EXPECT_EQ(ValueFrom(text.substr(0, 1 << 20)), "/big");
+}
+
+TEST_F(StartupIniTest, WhatIsNotARegularFileCountsAsMissing) {
+    unsetenv("ZAREVIRU_INI");
+    const std::string withoutVariable = Read();
+    // A FIFO that nobody writes would block an ordinary open for ever; a
+    // device such as /dev/zero would never end (/dev/null stands for the
+    // devices here: it ends at once, whatever the reader).
+    const std::string fifo = dir_.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    setenv("ZAREVIRU_INI", fifo.c_str(), 1);
+    EXPECT_EQ(ReadInChildProcess(), withoutVariable);
+    setenv("ZAREVIRU_INI", "/dev/null", 1);
+    EXPECT_EQ(Read(), withoutVariable);
+    setenv("ZAREVIRU_INI", dir_.path().c_str(), 1);
+    EXPECT_EQ(Read(), withoutVariable);
 }
 
 bool ExistsBesideThisProgram() {
