@@ -153,7 +153,39 @@ TEST_F(StartupIniTest, LinesMayEndInLfCrOrCrLf) {
 TEST_F(StartupIniTest, FirstDirInTheSectionWins) {
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\ndir=/second\n"), "/first");
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\nDIR=/second\n"), "");
-    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "/in/second/section");
+    // A line that names the key without "=" is the key without a value.
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR\nDIR=/later\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\n  dir  \r\nDIR=/later\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIRECTORY\nDIR=/later\n"), "/later");
+}
+
+TEST_F(StartupIniTest, OnlyTheFirstSectionOfTheNameIsSearched) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[OTHER]\n[startup]\nDIR=/in/second/section\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\n[STARTUP]\nDIR=/second\n"), "/first");
+}
+
+// text as UTF-16 with a byte-order mark.
+std::string Utf16(const std::u16string &text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char high = char(c >> 8), low = char(c & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST_F(StartupIniTest, UtfSixteenFileWithAByteOrderMarkIsReadAsUtfEight) {
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+        EXPECT_EQ(ValueFrom(Utf16(u"[STARTUP]\r\nDIR=/opt/water\r\n", bigEndian)), "/opt/water");
+        // U+00E9, U+20AC and U+1F4A7 (a surrogate pair); a lone surrogate is "?".
+        EXPECT_EQ(ValueFrom(Utf16(u"[startup]\nDIR=/caf\u00e9/\u20ac/\U0001F4A7/\xD800x\n", bigEndian)),
+                  "/caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x92\xA7/?x");
+    }
+    // Without the mark, the same bytes are not text of this file.
+    EXPECT_EQ(ValueFrom(Utf16(u"[STARTUP]\nDIR=/x\n", false).substr(2)), "C:\\");
 }
 
 TEST_F(StartupIniTest, FileTooLargeForAnIniFileGivesTheDefault) {

@@ -5,11 +5,13 @@
 //   3. /etc/ZAREVIRU.INI.
 // Only a regular file counts (a FIFO or a device there is as good as
 // missing), and it is read whole only up to 1 MiB: a larger one gives the
-// default. The text is read with the rules of Windows profile files: lines
-// of any length ending in LF, CR or CR LF, an optional UTF-8 byte-order
-// mark, section and key names that match without regard to case, blanks around
-// keys and values ignored, one pair of enclosing quotation marks removed,
-// the first occurrence of a key deciding, and the value cut to 254
+// default. The text is read as Windows reads profile files: UTF-16 after a
+// UTF-16 byte-order mark, otherwise bytes with an optional UTF-8 byte-order
+// mark; lines of any length ending in LF, CR or CR LF; section and key
+// names that match without regard to case; blanks around keys and values
+// ignored; one pair of enclosing quotation marks removed; only the first
+// section of a name searched, and the first line naming the key deciding
+// (without "=" it has no value: the default); the value cut to 254
 // characters.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -19,12 +21,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -70,9 +74,11 @@ bool NextLine(std::string_view &text, std::string_view &line) {
     return true;
 }
 
-// Looks for key in section of an INI file's text; copies the value of its
-// first occurrence and returns true on a hit. A UTF-8 byte-order mark at the
-// start of the file is skipped.
+// Looks for key in section of an INI file's text; copies the value and
+// returns true on a hit. As in Windows, only the first section of the name
+// is searched, and the first line of the key decides: a line that names
+// the key without "=" gives it no value, and the default is then used. A
+// UTF-8 byte-order mark at the start of the file is skipped.
 bool FindValue(std::string_view file, std::string_view section, std::string_view key, char *out,
                std::size_t size) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -84,13 +90,14 @@ bool FindValue(std::string_view file, std::string_view section, std::string_view
         if (!text.empty() && text.front() == '[') {
             const std::size_t close = text.find(']');
             if (close == std::string_view::npos) continue;
+            if (inSection) return false;  // the end of the first such section
             inSection = EqualIgnoringCase(Trim(text.substr(1, close - 1)), section);
             continue;
         }
         if (!inSection || (!text.empty() && text.front() == ';')) continue;
         const std::size_t equals = text.find('=');
-        if (equals == std::string_view::npos) continue;
         if (!EqualIgnoringCase(Trim(text.substr(0, equals)), key)) continue;
+        if (equals == std::string_view::npos) return false;
         std::string_view value = Trim(text.substr(equals + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
@@ -101,6 +108,51 @@ bool FindValue(std::string_view file, std::string_view section, std::string_view
         return true;
     }
     return false;
+}
+
+void AppendUtf8(std::string &out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// The text of a file that begins with a UTF-16 byte-order mark (either
+// byte order), as UTF-8: Windows reads such a file as UTF-16, and a path on
+// Linux is UTF-8. A surrogate without its pair becomes "?", as Windows
+// makes of a character its narrow text cannot hold. Any other file is
+// returned as it is.
+std::string TextOfFile(std::string bytes) {
+    const bool little = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    const bool big = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
+    if (!little && !big) return bytes;
+    const auto unit = [&](std::size_t i) -> std::uint32_t {
+        const auto a = std::uint8_t(bytes[i]), b = std::uint8_t(bytes[i + 1]);
+        return little ? std::uint32_t(a | b << 8) : std::uint32_t(a << 8 | b);
+    };
+    std::string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = '?';
+        }
+        AppendUtf8(text, c);
+    }
+    return text;
 }
 
 enum class IniFile { Missing, TooLarge, Read };
@@ -145,7 +197,7 @@ bool ReadFrom(const char *path, char *out, std::size_t size) {
         std::string text;
         const IniFile file = ReadWholeFile(path, text);
         if (file == IniFile::Missing) return false;
-        found = file == IniFile::Read && FindValue(text, "STARTUP", "DIR", out, size);
+        found = file == IniFile::Read && FindValue(TextOfFile(std::move(text)), "STARTUP", "DIR", out, size);
     } catch (const std::bad_alloc &) {
         // No memory for the file's text: start-up goes on with the default.
     }
