@@ -16,7 +16,7 @@ namespace {
 
 using testing::ScratchDirectory;
 
-const std::string kCorruptMessage = "File is corrupt or missing! \"default.cfg\"is corrupt or missing!";
+const std::string kCorruptMessage = "File is corrupt or missing! \"default.cfg\" is corrupt or missing!";
 
 std::vector<std::uint8_t> Words(std::initializer_list<int> values) {
     std::vector<std::uint8_t> bytes;
@@ -94,7 +94,7 @@ TEST_F(LoadConfigurationTest, ShortFileFillsTheWordsItHoldsAndStoresTheMessage) 
     const StartupConfiguration c = LoadWith(Words({3, 1, 2, 0, 5}));
     ExpectWords(c, {3, 1, 2, 0, 5});
     EXPECT_EQ(std::string(c.startupMessage), kCorruptMessage);
-    EXPECT_EQ(kCorruptMessage.size(), 63u);
+    EXPECT_EQ(kCorruptMessage.size(), 64u);
 }
 
 TEST_F(LoadConfigurationTest, OddTrailingByteLandsInTheLowByteOfItsWord) {

@@ -54,7 +54,7 @@ data_directory() { startup | sed -n 's/^data-directory: //p'; }
 answer='=> 0x[0-9a-f]{16} '
 corpus='AQPPT 1
 AQPPTH 1 100'
-message='startup-message: File is corrupt or missing! "default.cfg"is corrupt or missing!'
+message='startup-message: File is corrupt or missing! "default.cfg" is corrupt or missing!'
 
 complete="$work/complete"        # tables and default.cfg
 no_tables="$work/no tables"      # default.cfg only; the blank is part of the test
