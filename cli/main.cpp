@@ -120,9 +120,15 @@ int main(int argc, char **argv) {
             }
             job.stateKeys = std::string{a->key, b->key};
         } else {
-            job.function = batchWhat.size() == 1 ? FindExport(batchWhat[0]) : nullptr;
+            job.function = FindExport(batchWhat[0]);
             if (!job.function) {
                 std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", batchWhat[0].c_str());
+                status = kExitUsage;
+                return;
+            }
+            if (batchWhat.size() > 1) {
+                std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
+                                     "standard input)\n", job.function->name.c_str(), batchWhat[1].c_str());
                 status = kExitUsage;
                 return;
             }
