@@ -49,6 +49,14 @@ def test_non_finite_arguments_are_refused_before_the_library_is_called(data, arg
     assert "not a finite number" in result.stderr and result.stdout == ""
 
 
+def test_numbers_beyond_a_double_read_as_the_nearest_double(data):
+    # Too small: zero (a pressure out of range); too large: infinity, refused.
+    for tiny in ("1e-400", "-1e-400", "4.9e-324", "0.%s1" % ("0" * 400)):
+        assert "error -1001" in data.run("AQPPT", tiny, check=1).stderr
+    for huge in ("1e400", "-1e400"):
+        assert "is not a finite number" in data.run("AQPPT", huge, check=2).stderr
+
+
 def test_negative_numbers_are_values_not_options(data):
     assert "-1001" in data.run("AQPPT", "-5", check=1).stderr
     assert "-1002" in data.run("AQPPTH", 10, "-1e-3", check=1).stderr
