@@ -12,7 +12,8 @@ namespace rudid::cli {
 // or the new file, never a part: a temporary file ".NAME.XXXXXX" beside it,
 // flushed to disk, then renamed over it; the temporary is removed when
 // anything fails. Keeps the mode of the file it replaces (a new file gets
-// 0666 less the umask); follows a symbolic link to the file it names.
+// 0644); follows a symbolic link to the file it names. Temporaries that
+// earlier writers, killed midway, left beside the file are removed first.
 bool ReplaceFileAtomically(const std::string &path, std::string_view bytes, std::string *error);
 
 }  // namespace rudid::cli

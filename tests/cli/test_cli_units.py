@@ -4,11 +4,13 @@ against the library: each selection it writes must make the library
 convert with the unit of that name."""
 
 import ctypes
+import fcntl
 import json
 import os
 import stat
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -107,6 +109,26 @@ def test_set_creates_a_missing_file_and_extends_a_short_one(data):
     data.config.write_bytes(bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]))  # 11 bytes: the last a low-order byte
     data.run("units", "set", "temperature", "F", check=0)
     assert data.config.read_bytes() == bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]) + bytes(1) + bytes([2, 0]) + bytes(48)
+
+
+def test_set_removes_only_the_temporaries_that_killed_writers_left(data):
+    old = time.time() - 3600
+    names = {".default.cfg.Ab12Cd": True,   # old and unlocked: its writer is gone
+             ".default.cfg.Fresh1": False,  # just made: its writer may not have locked it yet
+             ".default.cfg.Held12": False,  # locked: its writer is still at work
+             ".default.cfg.toolong": False, ".units.bin.Ab12Cd": False, "default.cfg.Ab12Cd": False}
+    for name in names:
+        (data.path / name).write_bytes(b"partial")
+        if name != ".default.cfg.Fresh1":
+            os.utime(data.path / name, (old, old))
+    (data.path / ".default.cfg.Dir123").mkdir()
+    os.utime(data.path / ".default.cfg.Dir123", (old, old))
+    with open(data.path / ".default.cfg.Held12", "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        data.run("units", "set", "pressure", "psi", check=0)
+    for name, removed in names.items():
+        assert (data.path / name).exists() != removed, name
+    assert (data.path / ".default.cfg.Dir123").is_dir()
 
 
 def test_set_writes_through_a_link_to_the_file(data):
