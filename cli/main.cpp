@@ -13,6 +13,7 @@
 #include "export_table.h"
 #include "library_call.h"
 #include "number_text.h"
+#include "standard_output.h"
 #include "state_solver.h"
 
 namespace {
@@ -59,6 +60,7 @@ std::vector<std::string> ArgumentsWithNumbersMarked(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     using namespace rudid::cli;
+    KeepStandardDescriptorsOpen();
 
     CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
     app.footer(kFooter);
@@ -132,9 +134,15 @@ int main(int argc, char **argv) {
             }
             job.stateKeys = std::string{a->key, b->key};
         } else {
-            job.function = batchWhat.size() == 1 ? FindExport(batchWhat[0]) : nullptr;
+            job.function = FindExport(batchWhat[0]);
             if (!job.function) {
                 std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", batchWhat[0].c_str());
+                status = kExitUsage;
+                return;
+            }
+            if (batchWhat.size() > 1) {
+                std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
+                                     "standard input)\n", job.function->name.c_str(), batchWhat[1].c_str());
                 status = kExitUsage;
                 return;
             }
@@ -164,10 +172,12 @@ int main(int argc, char **argv) {
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
     } catch (const CLI::Success &e) {
-        return app.exit(e);
+        status = app.exit(e);
     } catch (const CLI::ParseError &e) {
         app.exit(e);
         return kExitUsage;
     }
-    return status;
+    // Results that did not reach standard output are a failure, whatever
+    // the command made of them.
+    return FinishStandardOutput() ? status : kExitFailure;
 }
