@@ -73,16 +73,22 @@ Extended NodeColumn(const PhaseNodes &nodes, int i, int column) {
 
 // How entry j serves the phase at p. A node of the table is liquid when
 // its volume lies below the critical volume and vapour otherwise: the
-// table holds the stable phase at every node.
+// table holds the stable phase at every node. Only entries within
+// kIsothermReach of the saturation temperature need the test: between two
+// neighbouring isobars of the grid the saturation temperature rises by at
+// most 10.5 C (from 0.01 to 0.02 bar).
+constexpr Extended kIsothermReach = 15;
 NodeSource SourceOf(const PhaseNodes &nodes, Phase phase, int j, Extended ts, Extended criticalVolume) {
     const Extended t = Extended(kEntryStep * j);
     switch (phase) {
         case Phase::Liquid:
             if (t > ts - kSaturationClearance) return NodeSource::Saturation;  // left out
+            if (t < ts - kIsothermReach) return NodeSource::Isobars;
             return ValueAt(nodes.low + j * kEntrySize, kVolumeColumn) < criticalVolume ? NodeSource::Isobars
                                                                                        : NodeSource::Isotherm;
         case Phase::Vapour:
             if (t < ts + kSaturationClearance) return NodeSource::Saturation;  // left out
+            if (t > ts + kIsothermReach) return NodeSource::Isobars;
             // Above the critical temperature (374.15 degC) there is no
             // isotherm to cross.
             if (j * kEntryStep > 374) return NodeSource::Isobars;

@@ -1,6 +1,7 @@
 #include "tables/refined_saturation.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
@@ -33,12 +34,9 @@ Extended Unshape(int field, bool byTemperature, Extended y) {
 // abscissae xs at x.
 void ReadStencil(const TableSource &tables, Table table, int first, const Extended *xs, Extended x,
                  RefinedSaturation *sat) {
-    std::uint8_t scratch[kStencilNodes * kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
-    const std::uint8_t *records = SpanBytes(tables, table, span, scratch);
-    for (int i = 0; i < kStencilNodes; ++i)
-        for (int f = 0; f < kSaturationFields; ++f)
-            sat->record[i][f] = ValueAt(records + i * kSaturationRecordSize, f);
+    const std::uint8_t *records = SpanBytes(tables, table, span, sat->records);
+    if (records != sat->records) std::memcpy(sat->records, records, sizeof sat->records);
     LagrangeWeights(xs, kStencilNodes, x, sat->weight);
 }
 
@@ -46,7 +44,8 @@ void ReadStencil(const TableSource &tables, Table table, int first, const Extend
 
 void RefinedSaturation::Interpolate(int f) {
     Extended y = 0;
-    for (int i = 0; i < kStencilNodes; ++i) y += weight[i] * Shape(f, byTemperature, record[i][f]);
+    for (int i = 0; i < kStencilNodes; ++i)
+        y += weight[i] * Shape(f, byTemperature, ValueAt(records + i * kSaturationRecordSize, f));
     value[f] = RoundToReal48(Unshape(f, byTemperature, y));
     known |= 1u << f;
 }

@@ -5,6 +5,8 @@
 // abscissa is 1 / T and the pressure and vapour volume enter as logarithms.
 #pragma once
 
+#include <cstdint>
+
 #include "common/real48.h"
 #include "tables/refined_shape.h"
 #include "tables/saturation_state.h"
@@ -17,7 +19,8 @@ namespace rudid {
 // they are asked for, each rounded to Real48.
 struct RefinedSaturation {
     Extended weight[kStencilNodes];
-    Extended record[kStencilNodes][kSaturationFields];
+    // The four records as read, converted field by field as asked for.
+    std::uint8_t records[kStencilNodes * kSaturationRecordSize];
     bool byTemperature = false;
     Extended value[kSaturationFields];  // those in known only
     unsigned known = 0;
