@@ -9,7 +9,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcl
           python3-venv python3-setuptools
           clang libclang-rt-dev)  # clang and its libFuzzer runtime for the fuzz targets
 if [[ "${RUDID_WITH_WINDOWS:-1}" == 1 ]]; then
-  packages+=(g++-mingw-w64-i686 wine wine32:i386 binutils-mingw-w64-i686)
+  packages+=(g++-mingw-w64-i686 wine wine32:i386 binutils-mingw-w64-i686
+             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
 fi
 
 missing=()
