@@ -26,12 +26,31 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   # The module-definition file fixes the exported names and ordinals;
   # nothing else is exported. The property functions' lines come from the
   # list in the public header.
-  rudid_property_functions(_rudid_names _rudid_ordinals)
+  rudid_property_functions(_rudid_names _rudid_ordinals _rudid_arities)
   set(RUDID_PROPERTY_FUNCTION_EXPORTS "")
   foreach(_name _ordinal IN ZIP_LISTS _rudid_names _rudid_ordinals)
     string(APPEND RUDID_PROPERTY_FUNCTION_EXPORTS "    ${_name} @${_ordinal}\n")
   endforeach()
   string(REGEX REPLACE "\n$" "" RUDID_PROPERTY_FUNCTION_EXPORTS "${RUDID_PROPERTY_FUNCTION_EXPORTS}")
+  # The twins for Visual Basic, RudidVb<name>, on ordinal 100 + the
+  # function's. On i686 a __stdcall symbol carries the size of its arguments
+  # (RudidVbAQPPTH@20: two doubles and a pointer); the export name drops it,
+  # as VBA's Declare asks for the plain name.
+  set(RUDID_VB_FUNCTION_EXPORTS "")
+  foreach(_name _ordinal _arity IN ZIP_LISTS _rudid_names _rudid_ordinals _rudid_arities)
+    math(EXPR _vb_ordinal "100 + ${_ordinal}")
+    math(EXPR _vb_bytes "8 * ${_arity} + 4")
+    set(_internal "")
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      set(_internal " = RudidVb${_name}@${_vb_bytes}")
+    endif()
+    string(APPEND RUDID_VB_FUNCTION_EXPORTS "    RudidVb${_name}${_internal} @${_vb_ordinal}\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" RUDID_VB_FUNCTION_EXPORTS "${RUDID_VB_FUNCTION_EXPORTS}")
+  set(RUDID_VB_MESSAGE_EXPORT "    RudidVbMessage @100")
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(RUDID_VB_MESSAGE_EXPORT "    RudidVbMessage = RudidVbMessage@16 @100")
+  endif()
   configure_file(src/api/RUDID32.def.in ${CMAKE_BINARY_DIR}/RUDID32.def @ONLY)
 
   # The runtimes are linked statically (toolchain file), so the DLL imports
@@ -48,6 +67,11 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   add_executable(win_harness tests/windows/win_harness.cpp)
   target_include_directories(win_harness PRIVATE include src tests)
   set_target_properties(win_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # Calls the Visual Basic twins as the Declare lines of the VBA module do.
+  add_executable(vba_harness tests/windows/vba_harness.c)
+  target_include_directories(vba_harness PRIVATE include)
+  set_target_properties(vba_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   return()
 endif()
 
@@ -94,7 +118,8 @@ foreach(_bits 32 64)
     BUILD_COMMAND ${CMAKE_COMMAND} --build ${RUDID_WIN${_bits}_DIR} -j ${RUDID_WINDOWS_JOBS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${RUDID_WIN${_bits}_DIR}/RUDID32.dll ${RUDID_WIN${_bits}_DIR}/win_harness.exe)
+    BUILD_BYPRODUCTS ${RUDID_WIN${_bits}_DIR}/RUDID32.dll ${RUDID_WIN${_bits}_DIR}/win_harness.exe
+                     ${RUDID_WIN${_bits}_DIR}/vba_harness.exe)
 endforeach()
 
 if(NOT RUDID_BUILD_TESTS)
@@ -108,6 +133,7 @@ target_link_libraries(linux_corpus PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
 
 include(cmake/property_functions.cmake)
 rudid_property_functions(_rudid_names _rudid_ordinals)
+list(TRANSFORM _rudid_names PREPEND RudidVb OUTPUT_VARIABLE _rudid_vb_names)
 find_program(RUDID_PYTHON_FOR_WINDOWS_TESTS NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 set(_rudid_windows_tests ${PROJECT_SOURCE_DIR}/tests/windows)
 
@@ -138,15 +164,23 @@ foreach(_bits 32 64)
   add_test(NAME ${_prefix}_startup_and_failures
            COMMAND bash ${_rudid_windows_tests}/wine_checks.sh
                    ${_dir}/RUDID32.dll ${_dir}/win_harness.exe
-                   ${PROJECT_SOURCE_DIR}/data)
+                   ${PROJECT_SOURCE_DIR}/data ${_dir}/vba_harness.exe)
+  # The Visual Basic twins, called as the VBA module's Declare lines call
+  # them: the same bits as the Linux library on the corpus, the stack and
+  # the host's control words intact.
+  add_test(NAME ${_prefix}_vba_calls_match_linux_library
+           COMMAND bash ${_rudid_windows_tests}/compare_with_linux.sh
+                   ${_dir}/RUDID32.dll ${_dir}/vba_harness.exe
+                   $<TARGET_FILE:linux_corpus> $<TARGET_FILE:RUDID32>
+                   ${_rudid_windows_tests}/corpus.txt ${PROJECT_SOURCE_DIR}/data)
   # The property functions' machine code: no x87 instruction before the
   # library's control word is in force.
   add_test(NAME ${_prefix}_wrappers_touch_no_fpu_before_the_control_word
            COMMAND ${RUDID_PYTHON_FOR_WINDOWS_TESTS} ${_rudid_windows_tests}/check_wrapper_fpu.py
-                   ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names})
+                   ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names})
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
-                       ${_prefix}_startup_and_failures PROPERTIES
+                       ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES
                        LABELS windows
                        ENVIRONMENT "${_wine_env}"
                        RESOURCE_LOCK rudid_${_prefix}_wineprefix

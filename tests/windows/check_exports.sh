@@ -62,7 +62,31 @@ expected="1 AQPPT
 45 RudidFromConfiguredUnit
 46 RudidRangeCode
 47 RudidRangeMessage
-48 RudidFailureMessage"
+48 RudidFailureMessage
+100 RudidVbMessage
+101 RudidVbAQPPT
+102 RudidVbAQPTP
+103 RudidVbAQPTQH
+104 RudidVbAQPTQS
+105 RudidVbAQPTQV
+106 RudidVbAQPPQH
+107 RudidVbAQPPQS
+108 RudidVbAQPPQV
+109 RudidVbAQPPTH
+110 RudidVbAQPPTS
+111 RudidVbAQPPTV
+112 RudidVbAQPPHT
+113 RudidVbAQPPHS
+114 RudidVbAQPPHV
+115 RudidVbAQPPHQ
+116 RudidVbAQPPST
+117 RudidVbAQPPSH
+118 RudidVbAQPPSV
+119 RudidVbAQPPSQ
+120 RudidVbAQPPVT
+121 RudidVbAQPPVH
+122 RudidVbAQPPVS
+123 RudidVbAQPPVQ"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"
