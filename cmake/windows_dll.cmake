@@ -126,11 +126,7 @@ if(NOT RUDID_BUILD_TESTS)
   return()
 endif()
 
-find_package(Threads REQUIRED)
-add_executable(linux_corpus tests/windows/linux_corpus.cpp)
-target_include_directories(linux_corpus PRIVATE include src tests)
-target_link_libraries(linux_corpus PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
-
+# linux_corpus, the Linux side of the comparisons, comes from tests/.
 include(cmake/property_functions.cmake)
 rudid_property_functions(_rudid_names _rudid_ordinals)
 list(TRANSFORM _rudid_names PREPEND RudidVb OUTPUT_VARIABLE _rudid_vb_names)
