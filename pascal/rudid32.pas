@@ -14,12 +14,12 @@
   and put the outcome in ACode (0, an error code or a failure code). }
 unit rudid32;
 
-{$mode objfpc}{$H+}
+{$IFDEF FPC}{$mode objfpc}{$H+}{$ENDIF}
 
 interface
 
 const
-{$IFDEF WINDOWS}
+{$IFDEF MSWINDOWS}
   RudidLibrary = 'RUDID32.dll';
 {$ELSE}
   RudidLibrary = 'RUDID32';  { libRUDID32.so }
@@ -111,59 +111,62 @@ function AQPPVQ(APressure: Double; AVolume: Double): PDouble; cdecl; external Ru
 
 { Their twins, as Visual Basic calls them }
 function RudidVbAQPPT(APressure: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPT';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPT';
 function RudidVbAQPTP(ATemperature: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTP';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTP';
 function RudidVbAQPTQH(ATemperature: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQH';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQH';
 function RudidVbAQPTQS(ATemperature: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQS';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQS';
 function RudidVbAQPTQV(ATemperature: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQV';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPTQV';
 function RudidVbAQPPQH(APressure: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQH';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQH';
 function RudidVbAQPPQS(APressure: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQS';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQS';
 function RudidVbAQPPQV(APressure: Double; AQuality: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQV';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPQV';
 function RudidVbAQPPTH(APressure: Double; ATemperature: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTH';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTH';
 function RudidVbAQPPTS(APressure: Double; ATemperature: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTS';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTS';
 function RudidVbAQPPTV(APressure: Double; ATemperature: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTV';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPTV';
 function RudidVbAQPPHT(APressure: Double; AEnthalpy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHT';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHT';
 function RudidVbAQPPHS(APressure: Double; AEnthalpy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHS';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHS';
 function RudidVbAQPPHV(APressure: Double; AEnthalpy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHV';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHV';
 function RudidVbAQPPHQ(APressure: Double; AEnthalpy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHQ';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPHQ';
 function RudidVbAQPPST(APressure: Double; AEntropy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPST';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPST';
 function RudidVbAQPPSH(APressure: Double; AEntropy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSH';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSH';
 function RudidVbAQPPSV(APressure: Double; AEntropy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSV';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSV';
 function RudidVbAQPPSQ(APressure: Double; AEntropy: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSQ';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPSQ';
 function RudidVbAQPPVT(APressure: Double; AVolume: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVT';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVT';
 function RudidVbAQPPVH(APressure: Double; AVolume: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVH';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVH';
 function RudidVbAQPPVS(APressure: Double; AVolume: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVS';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVS';
 function RudidVbAQPPVQ(APressure: Double; AVolume: Double; ACode: PLongInt): Double;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVQ';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbAQPPVQ';
 
 type
+{$IFNDEF FPC}
+  SizeUInt = NativeUInt;  { Delphi's name of size_t }
+{$ENDIF}
   { The property functions and their twins by name, for a program that
     chooses the function at run time. }
   TRudidProperty1 = function(A: Double): PDouble; cdecl;
   TRudidProperty2 = function(A, B: Double): PDouble; cdecl;
-  TRudidTwin1 = function(A: Double; ACode: PLongInt): Double; {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
-  TRudidTwin2 = function(A, B: Double; ACode: PLongInt): Double; {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
+  TRudidTwin1 = function(A: Double; ACode: PLongInt): Double; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
+  TRudidTwin2 = function(A, B: Double; ACode: PLongInt): Double; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
   TRudidPropertyFunction = record
     Name: string[8];
     Arity: Integer;
@@ -243,7 +246,7 @@ function RudidFailureMessage(ACode: LongInt): PAnsiChar;
 function RudidStateFlags(AName: PAnsiChar; AArg1: Double; AArg2: Double): LongInt;
   cdecl; external RudidLibrary name 'RudidStateFlags';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
-  {$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
 function RudidLastError: LongInt;
   cdecl; external RudidLibrary name 'RudidLastError';
 function RudidLastErrorMessage: PAnsiChar;

@@ -327,7 +327,7 @@ def pascal_parameter(c_type, name):
 
 def pascal_convention(convention):
     if convention == "RUDID_VB_CALL":
-        return "{$IFDEF WINDOWS}stdcall{$ELSE}cdecl{$ENDIF}"
+        return "{$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}"
     return "cdecl"
 
 
@@ -351,12 +351,12 @@ def pascal_unit(header):
     w("  and put the outcome in ACode (0, an error code or a failure code). }")
     w("unit rudid32;")
     w("")
-    w("{$mode objfpc}{$H+}")
+    w("{$IFDEF FPC}{$mode objfpc}{$H+}{$ENDIF}")
     w("")
     w("interface")
     w("")
     w("const")
-    w("{$IFDEF WINDOWS}")
+    w("{$IFDEF MSWINDOWS}")
     w("  RudidLibrary = 'RUDID32.dll';")
     w("{$ELSE}")
     w("  RudidLibrary = 'RUDID32';  { libRUDID32.so }")
@@ -389,6 +389,9 @@ def pascal_unit(header):
         w(f"  {pascal_convention('RUDID_VB_CALL')}; external RudidLibrary name 'RudidVb{f.name}';")
     w("")
     w("type")
+    w("{$IFNDEF FPC}")
+    w("  SizeUInt = NativeUInt;  { Delphi's name of size_t }")
+    w("{$ENDIF}")
     w("  { The property functions and their twins by name, for a program that")
     w("    chooses the function at run time. }")
     w("  TRudidProperty1 = function(A: Double): PDouble; cdecl;")
