@@ -15,6 +15,9 @@
  * convention (doubles in XMM registers, the result in XMM0).
  *
  *   vba_harness.exe RUDID32.dll [CORPUS]
+ *   vba_harness.exe RUDID32.dll --load-word W [CORPUS]
+ *       loads the DLL under host x87 control word W (hex; on x64 with the
+ *       MXCSR of the same host) and runs the corpus under W only
  *
  * It runs the corpus (corpus.txt) and prints each outcome as win_harness.exe
  * and linux_corpus do, so that compare_with_linux.sh compares it with the
@@ -425,16 +428,46 @@ static int ReadCorpus(FILE *in, struct Call *calls) {
     return count;
 }
 
+/* Sets the host's environment of the given x87 word (and on x64 the MXCSR
+ * of the same host); returns the previous x87 word. */
+static uint16_t EnterHostWord(uint16_t word) {
+    const uint16_t previous = ReadControlWord();
+    __asm__ __volatile__("fnclex");
+    WriteControlWord(word);
+#if defined(__x86_64__)
+    WriteMxcsr(HostMxcsrFor(word));
+#endif
+    return previous;
+}
+
 int main(int argc, char **argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: %s RUDID32.dll [CORPUS]\n", argv[0]);
+        fprintf(stderr, "usage: %s RUDID32.dll [--load-word W] [CORPUS]\n", argv[0]);
         return 2;
     }
     _setmode(_fileno(stdout), _O_BINARY);
-    if (!Load(argv[1])) return 1;
+    int next = 2, loadUnderWord = 0;
+    uint16_t firstWord = kHostWordMsvc;
+    if (argc > next + 1 && strcmp(argv[next], "--load-word") == 0) {
+        loadUnderWord = 1;
+        firstWord = (uint16_t)strtoul(argv[next + 1], NULL, 16);
+        next += 2;
+    }
+    /* A host that runs with its word when it loads the library, too. */
+#if defined(__x86_64__)
+    const uint32_t ownMxcsr = ReadMxcsr();
+#endif
+    const uint16_t ownWord = loadUnderWord ? EnterHostWord(firstWord) : ReadControlWord();
+    const int loaded = Load(argv[1]);
+    __asm__ __volatile__("fnclex");
+    WriteControlWord(ownWord);
+#if defined(__x86_64__)
+    WriteMxcsr(ownMxcsr);
+#endif
+    if (!loaded) return 1;
     FILE *in = stdin;
-    if (argc > 2 && !(in = fopen(argv[2], "r"))) {
-        fprintf(stderr, "cannot open %s\n", argv[2]);
+    if (argc > next && !(in = fopen(argv[next], "r"))) {
+        fprintf(stderr, "cannot open %s\n", argv[next]);
         return 2;
     }
     static struct Call calls[kMaxCalls];
@@ -447,12 +480,12 @@ int main(int argc, char **argv) {
 #endif
     CheckMessageBuffers();
     for (int i = 0; i < count; ++i) {
-        outcomes[i] = CallTwin(&calls[i], kHostWordMsvc);
+        outcomes[i] = CallTwin(&calls[i], firstWord);
         PrintOutcome(&calls[i], &outcomes[i]);
         CompareWithCdecl(&calls[i], &outcomes[i]);
     }
     fflush(stdout);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && !loadUnderWord; ++i) {
         const struct Outcome again = CallTwin(&calls[i], kHostWordDelphi);
         if (again.code != outcomes[i].code || again.bits != outcomes[i].bits)
             Fail("%s (line %d): a different outcome under host word 0x%04x", calls[i].text, calls[i].line,
