@@ -169,11 +169,14 @@ foreach(_bits 32 64)
                    ${_dir}/RUDID32.dll ${_dir}/vba_harness.exe
                    $<TARGET_FILE:linux_corpus> $<TARGET_FILE:RUDID32>
                    ${_rudid_windows_tests}/corpus.txt ${PROJECT_SOURCE_DIR}/data)
-  # The property functions' machine code: no x87 instruction before the
+  # The machine code of the property functions, their twins and the
+  # helpers that take or return doubles: no x87 instruction before the
   # library's control word is in force.
   add_test(NAME ${_prefix}_wrappers_touch_no_fpu_before_the_control_word
            COMMAND ${RUDID_PYTHON_FOR_WINDOWS_TESTS} ${_rudid_windows_tests}/check_wrapper_fpu.py
-                   ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names})
+                   ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names}
+                   RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
+                   RudidRangeMessage RudidEvaluate)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
                        ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES
