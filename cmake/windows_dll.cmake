@@ -69,8 +69,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   set_target_properties(win_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
   # Calls the Visual Basic twins as the Declare lines of the VBA module do.
-  add_executable(vba_harness tests/windows/vba_harness.c)
-  target_include_directories(vba_harness PRIVATE include)
+  add_executable(vba_harness tests/windows/vba_harness.cpp)
+  target_include_directories(vba_harness PRIVATE include src tests)
   set_target_properties(vba_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   return()
 endif()

@@ -19,10 +19,10 @@
  *       loads the DLL under host x87 control word W (hex; on x64 with the
  *       MXCSR of the same host) and runs the corpus under W only
  *
- * It runs the corpus (corpus.txt) and prints each outcome as win_harness.exe
- * and linux_corpus do, so that compare_with_linux.sh compares it with the
- * Linux library bit for bit; a failure prints its code and RudidVbMessage's
- * text. Besides, reported on stderr and through the exit status:
+ * It runs the corpus (corpus.txt, read and printed with corpus.h) as
+ * win_harness.exe and linux_corpus do, so that compare_with_linux.sh
+ * compares it with the Linux library bit for bit; a failure prints its code
+ * and RudidVbMessage's text. Besides, reported on stderr and through the exit status:
  *   - i686: the stack pointer is the same after every call as before the
  *     arguments were pushed (VBA stops with error 49, "Bad DLL calling
  *     convention", otherwise); a cdecl export called the same way shows
@@ -37,20 +37,29 @@
  *   - the corpus gives the same outcomes under a Delphi-like host word;
  *   - RudidVbMessage fills a short buffer as far as it goes and returns the
  *     whole length. */
-#define __USE_MINGW_ANSI_STDIO 1
 #include <windows.h>
 
 #include <fcntl.h>
-#include <inttypes.h>
 #include <io.h>
-#include <math.h>
-#include <stdarg.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
+#include <cinttypes>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "corpus.h"
 #include "rudid32.h"
+
+using corpus::Call;
+using corpus::kExports;
+using corpus::ReadControlWord;
+using corpus::ReadStatusWord;
+using corpus::ReadTagWord;
+using corpus::WriteControlWord;
 
 #if defined(__x86_64__)
 typedef double Argument;
@@ -68,20 +77,10 @@ typedef int(__cdecl *LastErrorFn)(void);
  * between unrelated function types. */
 typedef void (*AnyFunction)(void);
 
-struct FunctionInfo {
-    const char *name;
-    int ordinal;
-    int arity;
-};
-static const struct FunctionInfo kFunctions[] = {
-#define HARNESS_FUNCTION(name, ordinal, arity, ...) {#name, ordinal, arity},
-    RUDID_PROPERTY_FUNCTIONS(HARNESS_FUNCTION)
-#undef HARNESS_FUNCTION
-};
-enum { kFunctionCount = sizeof kFunctions / sizeof kFunctions[0], kMaxCalls = 8192 };
+enum { kFunctionCount = corpus::kExportCount };
 
-static const uint16_t kHostWordMsvc = 0x027F;
-static const uint16_t kHostWordDelphi = 0x1332;
+using corpus::kHostWordDelphi;
+using corpus::kHostWordMsvc;
 
 static struct {
     AnyFunction vb[kFunctionCount];
@@ -102,26 +101,6 @@ static void Fail(const char *format, ...) {
     va_end(args);
 }
 
-static uint16_t ReadControlWord(void) {
-    uint16_t word;
-    __asm__ __volatile__("fnstcw %0" : "=m"(word));
-    return word;
-}
-static void WriteControlWord(uint16_t word) { __asm__ __volatile__("fldcw %0" : : "m"(word) : "memory"); }
-static uint16_t ReadStatusWord(void) {
-    uint16_t word;
-    __asm__ __volatile__("fnstsw %0" : "=m"(word));
-    return word;
-}
-static uint16_t ReadTagWord(void) {
-    struct {
-        uint16_t control, unused0, status, unused1, tag, unused2;
-        uint32_t pointers[4];
-    } environment;
-    __asm__ __volatile__("fnstenv %0\n\tfldenv %0" : "+m"(environment) : : "memory");
-    return environment.tag;
-}
-
 #if defined(__x86_64__)
 static uint32_t ReadMxcsr(void) {
     uint32_t value;
@@ -140,7 +119,7 @@ static uint32_t HostMxcsrFor(uint16_t word) {
  * 32-bit integer) at *result, and returns the stack pointer after the call
  * minus the stack pointer before the pushes: 0 when the callee removed
  * exactly its arguments. The stack is put right afterwards in any case. */
-int32_t StackCall(AnyFunction function, const uint32_t *words, int count, void *result, int returnsDouble);
+extern "C" int32_t StackCall(AnyFunction function, const uint32_t *words, int count, void *result, int returnsDouble);
 __asm__(".text\n"
         ".globl _StackCall\n"
         "_StackCall:\n"
@@ -186,28 +165,17 @@ static int VbWords(const double *args, int arity, int32_t *code, uint32_t *words
 }
 #endif
 
-struct Call {
-    int line;
-    int function;
-    double args[2];
-    char text[160];
-};
-
 struct Outcome {
     int32_t code;
     uint64_t bits;
 };
 
-static uint64_t BitsOf(double value) {
-    uint64_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+static uint64_t BitsOf(double value) { return corpus::BitsOf(value); }
 
 /* One call of a twin under the host's word; checks the frame and returns
  * the code and the bits of the value. */
-static struct Outcome CallTwin(const struct Call *call, uint16_t hostWord) {
-    const struct FunctionInfo *info = &kFunctions[call->function];
+static Outcome CallTwin(const Call *call, uint16_t hostWord) {
+    const corpus::ExportInfo *info = &kExports[call->exportIndex];
     const uint16_t ownWord = ReadControlWord();
     int32_t code = 0x7FFFFFFF;
     double value = 0;
@@ -221,14 +189,14 @@ static struct Outcome CallTwin(const struct Call *call, uint16_t hostWord) {
     before = ReadControlWord();
     mxcsrBefore = ReadMxcsr();
     if (info->arity == 1)
-        value = ((VbProperty1)gLibrary.vb[call->function])(call->args[0], &code);
+        value = ((VbProperty1)gLibrary.vb[call->exportIndex])(call->args[0], &code);
     else
-        value = ((VbProperty2)gLibrary.vb[call->function])(call->args[0], call->args[1], &code);
+        value = ((VbProperty2)gLibrary.vb[call->exportIndex])(call->args[0], call->args[1], &code);
     mxcsrAfter = ReadMxcsr();
     after = ReadControlWord();
     WriteMxcsr(ownMxcsr);
     if (mxcsrAfter != mxcsrBefore)
-        Fail("%s (line %d): MXCSR 0x%04x after the call, host had 0x%04x", call->text, call->line,
+        Fail("%s (line %d): MXCSR 0x%04x after the call, host had 0x%04x", call->text.c_str(), call->line,
              (unsigned)mxcsrAfter, (unsigned)mxcsrBefore);
 #else
     uint32_t words[5];
@@ -237,10 +205,10 @@ static struct Outcome CallTwin(const struct Call *call, uint16_t hostWord) {
     __asm__ __volatile__("fnclex");
     WriteControlWord(hostWord);
     before = ReadControlWord();
-    unbalanced = StackCall(gLibrary.vb[call->function], words, count, &value, 1);
+    unbalanced = StackCall(gLibrary.vb[call->exportIndex], words, count, &value, 1);
     after = ReadControlWord();
     if (unbalanced != 0)
-        Fail("%s (line %d): the stack is off by %d bytes after the call", call->text, call->line,
+        Fail("%s (line %d): the stack is off by %d bytes after the call", call->text.c_str(), call->line,
              (int)unbalanced);
 #endif
     status = ReadStatusWord();
@@ -249,41 +217,41 @@ static struct Outcome CallTwin(const struct Call *call, uint16_t hostWord) {
     WriteControlWord(ownWord);
 
     if (after != before)
-        Fail("%s (line %d): control word 0x%04x after the call, host had 0x%04x", call->text, call->line,
+        Fail("%s (line %d): control word 0x%04x after the call, host had 0x%04x", call->text.c_str(), call->line,
              (unsigned)after, (unsigned)before);
     /* The host calls with no exception flag set: the library leaves none. */
     if (status & 0x3F)
         Fail("%s (line %d): status word 0x%04x after the call under control word 0x%04x", call->text,
              call->line, (unsigned)status, (unsigned)before);
     if (tag != 0xFFFF)
-        Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", call->text, call->line,
+        Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", call->text.c_str(), call->line,
              (unsigned)tag);
 
-    struct Outcome outcome = {code, BitsOf(value)};
+    Outcome outcome = {code, BitsOf(value)};
     if (code == 0x7FFFFFFF) {
-        Fail("%s (line %d): the code was not written", call->text, call->line);
+        Fail("%s (line %d): the code was not written", call->text.c_str(), call->line);
     } else if (code > 0) {
-        if (!isnan(value)) Fail("%s (line %d): failure %d with a value", call->text, call->line, (int)code);
+        if (!std::isnan(value)) Fail("%s (line %d): failure %d with a value", call->text.c_str(), call->line, (int)code);
         if (gLibrary.lastError() != code)
-            Fail("%s (line %d): code %d but RudidLastError %d", call->text, call->line, (int)code,
+            Fail("%s (line %d): code %d but RudidLastError %d", call->text.c_str(), call->line, (int)code,
                  gLibrary.lastError());
         outcome.bits = 0;
     } else if (code < 0 && outcome.bits != BitsOf((double)code)) {
-        Fail("%s (line %d): code %d with the value %.17g", call->text, call->line, (int)code, value);
+        Fail("%s (line %d): code %d with the value %.17g", call->text.c_str(), call->line, (int)code, value);
     }
     return outcome;
 }
 
 /* Where the twin answered, the cdecl export must answer with the same bits
  * (it does not raise there). */
-static void CompareWithCdecl(const struct Call *call, const struct Outcome *outcome) {
+static void CompareWithCdecl(const Call *call, const Outcome *outcome) {
     if (outcome->code > 0) return;
     Argument a0, a1;
     memcpy(&a0, &call->args[0], sizeof a0);
     memcpy(&a1, &call->args[1], sizeof a1);
-    const double *result = kFunctions[call->function].arity == 1
-                               ? ((Property1)gLibrary.cdecl_[call->function])(a0)
-                               : ((Property2)gLibrary.cdecl_[call->function])(a0, a1);
+    const double *result = kExports[call->exportIndex].arity == 1
+                               ? ((Property1)gLibrary.cdecl_[call->exportIndex])(a0)
+                               : ((Property2)gLibrary.cdecl_[call->exportIndex])(a0, a1);
     uint64_t bits;
     memcpy(&bits, result, sizeof bits);
     if (bits != outcome->bits)
@@ -304,19 +272,18 @@ static int CallMessage(const char *function, int32_t code, char *buffer, int32_t
 #endif
 }
 
-static void PrintOutcome(const struct Call *call, const struct Outcome *outcome) {
+static void PrintOutcome(const Call *call, const Outcome *outcome) {
+    corpus::Outcome printed;
     if (outcome->code > 0) {
         char message[1200];
-        CallMessage(kFunctions[call->function].name, outcome->code, message, sizeof message);
-        printf("%s => FAIL %d %s\n", call->text, (int)outcome->code, message);
-        return;
+        CallMessage(kExports[call->exportIndex].name, outcome->code, message, sizeof message);
+        printed.failed = true;
+        printed.code = outcome->code;
+        printed.message = message;
+    } else {
+        printed.bits = outcome->bits;
     }
-    double value;
-    memcpy(&value, &outcome->bits, sizeof value);
-    if (isfinite(value))
-        printf("%s => 0x%016" PRIx64 " %.17g\n", call->text, outcome->bits, value);
-    else
-        printf("%s => 0x%016" PRIx64 " not-finite\n", call->text, outcome->bits);
+    corpus::PrintOutcome(stdout, *call, printed);
 }
 
 /* RudidVbMessage with a buffer too short, without one, and for code 0. */
@@ -371,62 +338,13 @@ static int Load(const char *path) {
     }
     char name[32];
     for (int i = 0; i < kFunctionCount; ++i) {
-        snprintf(name, sizeof name, "RudidVb%s", kFunctions[i].name);
-        gLibrary.vb[i] = Resolve(module, name, 100 + kFunctions[i].ordinal);
-        gLibrary.cdecl_[i] = Resolve(module, kFunctions[i].name, kFunctions[i].ordinal);
+        snprintf(name, sizeof name, "RudidVb%s", kExports[i].name);
+        gLibrary.vb[i] = Resolve(module, name, 100 + kExports[i].ordinal);
+        gLibrary.cdecl_[i] = Resolve(module, kExports[i].name, kExports[i].ordinal);
     }
     gLibrary.message = (VbMessage)Resolve(module, "RudidVbMessage", 100);
     gLibrary.lastError = (LastErrorFn)Resolve(module, "RudidLastError", 24);
     return gProblems == 0;
-}
-
-static int ParseArgument(const char *token, double *value) {
-    char *end = NULL;
-    if (strlen(token) == 18 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
-        const unsigned long long bits = strtoull(token + 2, &end, 16);
-        memcpy(value, &bits, sizeof bits);
-        return *end == '\0';
-    }
-    *value = strtod(token, &end);
-    return end != token && *end == '\0';
-}
-
-/* Reads the corpus format of corpus.h; returns the number of calls, -1 on a
- * bad line. */
-static int ReadCorpus(FILE *in, struct Call *calls) {
-    char line[1024];
-    int count = 0, number = 0;
-    while (fgets(line, sizeof line, in)) {
-        ++number;
-        char *hash = strchr(line, '#');
-        if (hash) *hash = '\0';
-        char *tokens[4];
-        int n = 0;
-        for (char *token = strtok(line, " \t\r\n"); token && n < 4; token = strtok(NULL, " \t\r\n"))
-            tokens[n++] = token;
-        if (n == 0) continue;
-        struct Call *call = &calls[count];
-        call->line = number;
-        call->function = -1;
-        for (int i = 0; i < kFunctionCount; ++i)
-            if (strcmp(tokens[0], kFunctions[i].name) == 0) call->function = i;
-        if (call->function < 0 || n != kFunctions[call->function].arity + 1 || count == kMaxCalls) {
-            fprintf(stderr, "corpus line %d: not a call\n", number);
-            return -1;
-        }
-        call->args[1] = 0;
-        snprintf(call->text, sizeof call->text, "%s", tokens[0]);
-        for (int i = 1; i < n; ++i) {
-            if (!ParseArgument(tokens[i], &call->args[i - 1])) {
-                fprintf(stderr, "corpus line %d: bad number %s\n", number, tokens[i]);
-                return -1;
-            }
-            strncat(call->text, " ", sizeof call->text - strlen(call->text) - 1);
-            strncat(call->text, tokens[i], sizeof call->text - strlen(call->text) - 1);
-        }
-        ++count;
-    }
-    return count;
 }
 
 /* Sets the host's environment of the given x87 word (and on x64 the MXCSR
@@ -471,10 +389,11 @@ int main(int argc, char **argv) {
         fprintf(stderr, "cannot open %s\n", argv[next]);
         return 2;
     }
-    static struct Call calls[kMaxCalls];
-    static struct Outcome outcomes[kMaxCalls];
-    const int count = ReadCorpus(in, calls);
-    if (count < 0) return 2;
+    std::vector<Call> calls;
+    if (!corpus::ReadCorpus(in, &calls)) return 2;
+    if (in != stdin) fclose(in);
+    const int count = int(calls.size());
+    std::vector<Outcome> outcomes(calls.size());
 
 #if !defined(__x86_64__)
     CheckTheStackCheck();
@@ -487,9 +406,9 @@ int main(int argc, char **argv) {
     }
     fflush(stdout);
     for (int i = 0; i < count && !loadUnderWord; ++i) {
-        const struct Outcome again = CallTwin(&calls[i], kHostWordDelphi);
+        const Outcome again = CallTwin(&calls[i], kHostWordDelphi);
         if (again.code != outcomes[i].code || again.bits != outcomes[i].bits)
-            Fail("%s (line %d): a different outcome under host word 0x%04x", calls[i].text, calls[i].line,
+            Fail("%s (line %d): a different outcome under host word 0x%04x", calls[i].text.c_str(), calls[i].line,
                  (unsigned)kHostWordDelphi);
     }
     fprintf(stderr, "vba_harness: %d calls, %d problem(s)\n", count, gProblems);
