@@ -300,6 +300,56 @@ RUDID_API const char *RUDID_CALL RudidFailureMessage(int code);
 #define RUDID_FLAG_COARSE_GRID      0x8 /* the grid is coarse for this property */
 RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2);
 
+/* Calls for Visual Basic for Applications
+ *
+ * A VBA Declare statement (Excel macros and worksheet functions, 32- and
+ * 64-bit Office) calls __stdcall functions and cannot read a double through
+ * a pointer, so every property function has a twin RudidVb<name>: the same
+ * arguments by value, the answer returned as a double, and the outcome
+ * through `code` (a VBA ByRef Long):
+ *
+ *   code 0        the property, exactly the double the function answers;
+ *   code -1001..  the state is outside the tables (RUDID_PRESSURE_OUT_OF_RANGE
+ *                 ...); the double is that code, as the function answers;
+ *   code 2, 205.. a failure (the failure codes above): the double is a
+ *                 quiet NaN.
+ *
+ * They never raise: a failure that the property function raises on Windows
+ * is caught and becomes the code. `code` may be NULL. On 32-bit Windows
+ * they are __stdcall and exported without decoration, on ordinal 100 + the
+ * property function's ordinal; elsewhere the platform's one convention.
+ *
+ *   Declare PtrSafe Function RudidVbAQPPTH Lib "RUDID32.dll" _
+ *       (ByVal pressure As Double, ByVal temperature As Double, _
+ *        ByRef code As Long) As Double
+ */
+#if defined(_WIN32)
+#define RUDID_VB_CALL __stdcall
+#else
+#define RUDID_VB_CALL
+#endif
+#define RUDID_VB_PROTOTYPE_1(name) RUDID_API double RUDID_VB_CALL RudidVb##name(double arg1, int *code);
+#define RUDID_VB_PROTOTYPE_2(name) \
+  RUDID_API double RUDID_VB_CALL RudidVb##name(double arg1, double arg2, int *code);
+#define RUDID_VB_PROTOTYPE(name, ordinal, arity, ...) RUDID_VB_PROTOTYPE_##arity(name)
+RUDID_PROPERTY_FUNCTIONS(RUDID_VB_PROTOTYPE)
+
+/* The message of a code that a RudidVb function gave, for the property
+ * function named `function` ("AQPPTH"; NULL or an unknown name gives the
+ * general meaning of an error code): "" for 0, the range message of an
+ * error code, the failure message of a failure code, followed by ": " and
+ * the table file when it is this thread's last failure and concerned a file.
+ * Copies at most size - 1 characters and a terminating zero into buffer
+ * (nothing when buffer is NULL or size < 1) and returns the length of the
+ * whole message, so that a caller can retry with a larger buffer. Ordinal
+ * 100 on Windows. In VBA:
+ *
+ *   Declare PtrSafe Function RudidVbMessage Lib "RUDID32.dll" _
+ *       (ByVal func As String, ByVal code As Long, ByVal buffer As String, _
+ *        ByVal size As Long) As Long
+ */
+RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char *buffer, int size);
+
 /* Diagnostics */
 
 /* Code of the last failure of a property function on this thread, 0 when its
