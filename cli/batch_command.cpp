@@ -41,10 +41,11 @@ struct InputLine {
 
 struct Tally {
     std::size_t answered = 0, outOfRange = 0, failed = 0, malformed = 0;
+    std::size_t cautioned = 0;  // among the answered: where the tables are known to be poor
     std::size_t rows() const { return answered + outOfRange + failed + malformed; }
     void Add(const Tally &other) {
         answered += other.answered, outOfRange += other.outOfRange;
-        failed += other.failed, malformed += other.malformed;
+        failed += other.failed, malformed += other.malformed, cautioned += other.cautioned;
     }
 };
 
@@ -83,14 +84,19 @@ public:
 
     std::string Header() const {
         std::string header;
-        for (int i = 0; i < arity_; ++i) AppendCsvField(&header, ColumnTitle(arguments_[i]), i == 0);
+        // A state repeats the given quantities among its properties: the
+        // columns of the input are "given ..." so that every name is unique.
+        const std::string given = job_.function ? "" : "given ";
+        for (int i = 0; i < arity_; ++i) AppendCsvField(&header, given + ColumnTitle(arguments_[i]), i == 0);
         if (job_.function) {
             AppendCsvField(&header, ColumnTitle(job_.function->result));
         } else {
             for (Quantity quantity : kStateProperties) AppendCsvField(&header, ColumnTitle(quantity));
             header += ",phase";
         }
-        header += job_.flags ? ",flags,status,code,message\n" : ",status,code,message\n";
+        // "state_flags", not "flags": a pandas DataFrame has an attribute
+        // of that name, and the column should be reachable as one.
+        header += job_.flags ? ",state_flags,status,code,message\n" : ",status,code,message\n";
         return header;
     }
 
@@ -159,11 +165,20 @@ private:
         return outcome.kind == OutcomeKind::Value ? FormatNumber(outcome.value, output_.digits) : std::string();
     }
 
-    static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, const std::string &prefix = "") {
+    // An answer the library flags is "caution", with the reasons as its
+    // message: a poor answer must not read as a good one.
+    static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, int flags,
+                             const std::string &prefix = "") {
         switch (outcome.kind) {
             case OutcomeKind::Value:
                 ++tally->answered;
-                *out += ",ok,0,";
+                if (flags <= 0) {
+                    *out += ",ok,0,";
+                    return;
+                }
+                ++tally->cautioned;
+                *out += ",caution,0";
+                AppendCsvField(out, CautionSummary(flags));
                 return;
             case OutcomeKind::RangeError:
                 ++tally->outOfRange;
@@ -227,7 +242,7 @@ private:
                 const std::size_t k = evaluated++;
                 AppendCsvField(&out, Number(results[k]));
                 if (job_.flags) AppendCsvField(&out, FlagWords(flags[k]));
-                AppendStatus(&out, results[k], &answer.tally);
+                AppendStatus(&out, results[k], &answer.tally, flags[k]);
             } else {
                 const StateRow &state = states[evaluated++];
                 for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
@@ -237,7 +252,7 @@ private:
                 AppendCsvField(&out, state.phase);
                 if (job_.flags) AppendCsvField(&out, FlagWords(state.flags));
                 const auto [outcome, prefix] = StateStatus(state);
-                AppendStatus(&out, outcome, &answer.tally, prefix);
+                AppendStatus(&out, outcome, &answer.tally, outcome.kind == OutcomeKind::Value ? state.flags : 0, prefix);
             }
             out += '\n';
         }
@@ -284,11 +299,14 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     const Tally &tally = batch.tally();
     if (batch.showsProgress()) std::fputc('\n', stderr);
     if (reader.failed()) std::fprintf(stderr, "rudid32 batch: reading the input failed\n");
-    if (tally.rows() != tally.answered)
-        std::fprintf(stderr, "rudid32 batch: %zu rows: %zu answered, %zu out of range, %zu failed, %zu malformed\n",
-                     tally.rows(), tally.answered, tally.outOfRange, tally.failed, tally.malformed);
+    if (tally.rows() != tally.answered || tally.cautioned > 0)
+        std::fprintf(stderr,
+                     "rudid32 batch: %zu rows: %zu answered (%zu with caution), %zu out of range, %zu failed, "
+                     "%zu malformed\n",
+                     tally.rows(), tally.answered, tally.cautioned, tally.outOfRange, tally.failed, tally.malformed);
     if (reader.failed() || tally.failed > 0) return kExitFailure;
-    return tally.outOfRange + tally.malformed > 0 ? kExitOutOfRange : kExitOk;
+    if (tally.outOfRange + tally.malformed > 0) return kExitOutOfRange;
+    return tally.cautioned > 0 && output.strict ? kExitCaution : kExitOk;
 }
 
 }  // namespace rudid::cli

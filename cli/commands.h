@@ -14,10 +14,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitOutOfRange = 1;  // a state outside the tables, or a malformed input row
 constexpr int kExitUsage = 2;       // the command line itself is wrong
 constexpr int kExitFailure = 3;     // the library failed without a result, or a file could not be written
+constexpr int kExitCaution = 4;     // --strict: answered, but where the tables are known to be poor
 
 struct OutputOptions {
     int digits = kDefaultDigits;  // significant digits; 0 for the shortest exact text
     bool valueOnly = false;       // the number alone, without its unit
+    bool strict = false;          // an answer the library flags as poor is a failure (kExitCaution)
 };
 
 // A property, an error code in words, or a failure with its code.

@@ -28,7 +28,8 @@ and how large the error can be (on standard error for a single function).
 
 Exit status: 0 answered; 1 a state outside the tables (or a malformed batch
 row); 2 a wrong command line; 3 the library failed without a result, or a file
-could not be written.)";
+could not be written; 4 (only with --strict) answered, but the library flags
+an answer as poor (a batch row with status "caution").)";
 
 // A quantity as the name of a positional argument: "specific-enthalpy".
 std::string ArgumentName(rudid::cli::Quantity quantity) {
@@ -68,6 +69,8 @@ int main(int argc, char **argv) {
         ->check(CLI::Range(1, 17));
     app.add_flag("--exact", exact, "Print results in the shortest form that reads back as the same double");
     app.add_flag("--value-only", output.valueOnly, "Print a result without its unit");
+    app.add_flag("--strict", output.strict,
+                 "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
 
     int status = kExitOk;
     const auto finalOutput = [&] {

@@ -82,6 +82,7 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     }
     std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
     for (const std::string &line : CautionLines(row.flags)) std::printf("%s\n", line.c_str());
+    if (row.exitStatus == kExitOk && row.flags > 0 && output.strict) return kExitCaution;
     return row.exitStatus;
 }
 

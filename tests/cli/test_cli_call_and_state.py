@@ -263,10 +263,13 @@ def test_a_reason_the_tool_does_not_know_is_still_told(data):
 
 def test_batch_flags_column_names_the_reasons(data):
     rows = list(csv.reader(io.StringIO(run_with_flags(data, 5, "batch", "AQPPTH", input="10,300\n10,900\n").stdout)))
-    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "flags"]
+    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "state_flags"]
     assert rows[1][3] == "mixed-phase-cell+critical-region" and rows[2][3] == ""
+    assert rows[1][4] == "caution" and "mixed-phase-cell (" in rows[1][6] and "; critical-region (" in rows[1][6]
+    assert rows[2][4] == "out-of-range"  # a refused state has no caution
     state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
-    assert state[1][state[0].index("flags")] == "coarse-grid"
+    assert state[1][state[0].index("state_flags")] == "coarse-grid"
+    assert state[1][state[0].index("status")] == "caution"
 
 
 def test_caution_figures_follow_the_configured_units(data):
