@@ -9,6 +9,7 @@ configured unit of its result; a quality is a plain fraction from 0
     rudid32.temperature_ph(10.0, 3000.0)           # AQPPHT, a float
     rudid32.enthalpy_pt(p=10.0, T=[100, 200, 300])  # a numpy array
     values, codes = rudid32.evaluate("AQPPTH", 10.0, [100, 200, 300])
+    rudid32.State(p=10.0, h=3000.0)                # every property, phase, flags
 
 The functions are named by their quantities: the result, then the symbols
 of the arguments (p pressure, T temperature, h specific enthalpy, s
@@ -39,12 +40,13 @@ from . import _catalogue, _library, _readable
 from ._errors import (RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message,  # noqa: F401
                       is_error_code)
 from ._evaluate import evaluate  # noqa: F401
+from ._state import State  # noqa: F401
 
 __version__ = "1.1.0"  # the library's version, which a test compares
 
 _FIXED = [
     "RudidError", "RudidRangeError", "RudidFailure",
-    "evaluate", "is_error_code", "error_meaning", "failure_message",
+    "State", "evaluate", "is_error_code", "error_meaning", "failure_message",
     "units", "functions", "library_path", "library_version", "data_directory", "startup_message",
 ]
 

@@ -82,6 +82,9 @@ def _declare(library):
         "RudidRangeCode": (c_int, [c_double]),
         "RudidRangeMessage": (c_char_p, [c_int, c_int]),
         "RudidFailureMessage": (c_char_p, [c_int]),
+        "RudidStateFlags": (c_int, [c_char_p, c_double, c_double]),
+        "RudidToConfiguredUnit": (c_double, [c_int, c_double]),
+        "RudidFromConfiguredUnit": (c_double, [c_int, c_double]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)

@@ -73,6 +73,14 @@ def _docstring(function):
               "outside the tables or an argument is NaN or infinite; evaluate(%r, ...) also" % function.name,
               "gives the code of each row. Large arrays are split over `threads` threads",
               "(default: the number of cores)."]
+    if function.result == -1 and function.arguments[0] == 3:  # a quality from a pressure
+        lines += ["",
+                  "Outside the two-phase region the library answers 0 for compressed liquid and",
+                  "1 for superheated vapour (above the critical pressure 0 or 1 as well), never",
+                  "an error: the value alone does not tell a saturated state from a single",
+                  "phase. State(p=..., %s=...).phase and .x tell them apart (x is None for a"
+                  % function.parameters[1],
+                  "single phase), as the command line's \"state\" does."]
     return "\n".join(lines)
 
 
