@@ -44,9 +44,9 @@ struct BatchJob {
 // rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
 int RunBatch(const BatchJob &job, const OutputOptions &output);
 
-// rudid32 units, rudid32 units set pressure psi
+// rudid32 units, rudid32 units set [--user] pressure psi
 int RunUnitsList();
-int RunUnitsSet(const std::string &quantity, const std::string &unit);
+int RunUnitsSet(const std::string &quantity, const std::string &unit, bool forUser);
 
 // rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg
 int RunDiagram(const std::string &path, bool mollier);

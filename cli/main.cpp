@@ -4,12 +4,16 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "commands.h"
+#include "unit_choice.h"
+#include "unit_file.h"
 #include "export_table.h"
 #include "number_text.h"
 #include "state_solver.h"
@@ -18,7 +22,9 @@ namespace {
 
 constexpr const char *kFooter = R"(
 Values are given and printed in the units of default.cfg in the library's data
-directory (see "rudid32 units"). Results are printed to seven significant
+directory, with the choices of this user (rudid32 units set --user) and of the
+invocation (--units or the variable RUDID32_UNITS) over it; "rudid32 units"
+lists them. Results are printed to seven significant
 digits; --exact prints the shortest form that reads back as exactly the same
 double. Negative numbers, nan and inf are values; an argument that is not a
 finite number is refused.
@@ -52,10 +58,76 @@ std::vector<std::string> ArgumentsWithNumbersMarked(int argc, char **argv) {
     return arguments;
 }
 
+// The text of --units in the arguments, if given.
+std::string UnitsArgument(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--units" && i + 1 < argc) return argv[i + 1];
+        if (argument.rfind("--units=", 0) == 0) return argument.substr(8);
+    }
+    return "";
+}
+
+bool ChangesTheInstallation(int argc, char **argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "units" && std::string(argv[i + 1]) == "set") return true;
+    return false;
+}
+
+// The units of this user and of this invocation over the installation's:
+// the tool runs itself again with the library configured so. Returns the
+// exit status, or -1 to carry on in this process.
+int ApplyChosenUnits(int argc, char **argv) {
+    using namespace rudid::cli;
+    if (std::getenv(kUnitViewVariable)) return -1;  // already the run under the choices
+    std::vector<UnitChoice> choices;
+    std::vector<std::string> origins;
+    std::string error;
+    if (!ReadUserUnits(&choices, &error)) {
+        std::fprintf(stderr, "rudid32: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!choices.empty()) origins.push_back(UserUnitFilePath());
+    const char *variable = std::getenv("RUDID32_UNITS");
+    if (variable && *variable) {
+        if (!ParseUnitChoices(variable, &choices, &error)) {
+            std::fprintf(stderr, "rudid32: RUDID32_UNITS: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        origins.push_back("RUDID32_UNITS");
+    }
+    const std::string argument = UnitsArgument(argc, argv);
+    if (!argument.empty()) {
+        if (!ParseUnitChoices(argument, &choices, &error)) {
+            std::fprintf(stderr, "rudid32: --units: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        origins.push_back("--units");
+    }
+    if (choices.empty() || ChangesTheInstallation(argc, argv)) return -1;
+    std::string origin;
+    for (const std::string &part : origins) origin += (origin.empty() ? "" : ", then ") + part;
+    return RunUnderUnitView(argv, choices, origin + ", over " + UnitFilePath());
+}
+
+// Once per run: a default.cfg that is missing or short silently selects
+// the first unit of the quantities it does not cover.
+void WarnOfAnIncompleteUnitFile() {
+    const char *message = RudidStartupMessage();
+    if (!message || !*message) return;
+    std::fprintf(stderr,
+                 "rudid32: warning: %s (%s): quantities it does not cover use their first unit; "
+                 "see rudid32 units\n",
+                 message, rudid::cli::UnitFilePath().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     using namespace rudid::cli;
+
+    WarnOfAnIncompleteUnitFile();
+    if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
 
     CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
     app.footer(kFooter);
@@ -69,6 +141,9 @@ int main(int argc, char **argv) {
         ->check(CLI::Range(1, 17));
     app.add_flag("--exact", exact, "Print results in the shortest form that reads back as the same double");
     app.add_flag("--value-only", output.valueOnly, "Print a result without its unit");
+    std::string unitsChosen;  // applied before parsing, see ApplyChosenUnits
+    app.add_option("--units", unitsChosen,
+                   "Units for this run, e.g. pressure=psi,temperature=F (the library loads with them)");
     app.add_flag("--strict", output.strict,
                  "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
 
@@ -134,10 +209,15 @@ int main(int argc, char **argv) {
 
     std::string quantity, unit;
     CLI::App *units = app.add_subcommand("units", "List the quantities and their configured units");
-    CLI::App *unitsSet = units->add_subcommand("set", "Select the unit of a quantity in default.cfg");
+    CLI::App *unitsSet = units->add_subcommand(
+        "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
+    bool forUser = false;
+    unitsSet->add_flag("--user", forUser,
+                       "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, else "
+                       "~/.config/rudid32/units), over the installation's");
     unitsSet->add_option("quantity", quantity, "Quantity name or code, e.g. pressure")->required();
     unitsSet->add_option("unit", unit, "One of the quantity's units, e.g. psi")->required();
-    units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit) : RunUnitsList(); });
+    units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit, forUser) : RunUnitsList(); });
 
     std::string diagramPath;
     bool mollier = false;

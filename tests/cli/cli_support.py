@@ -50,5 +50,8 @@ class DataDirectory:
         return result
 
 
+# No test reads the units of the user running it.
+os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="rudid32-cli-config-")
+os.environ.pop("RUDID32_UNITS", None)
 _reference = DataDirectory(tempfile.mkdtemp(prefix="rudid32-cli-reference-"))
 os.environ["ZAREVIRU_INI"] = str(_reference.ini)

@@ -83,15 +83,22 @@ def test_header_option_skips_the_first_line_and_one_argument_functions_take_one_
 def test_answers_come_before_the_input_ends(data):
     env = dict(os.environ, ZAREVIRU_INI=str(data.ini))
     process = subprocess.Popen([os.environ["RUDID32_CLI"], "--exact", "batch", "AQPPT"], stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE, text=True, env=env)
+                               stdout=subprocess.PIPE, env=env)
     try:
-        process.stdin.write("10\n")
+        process.stdin.write(b"10\n")
         process.stdin.flush()
-        lines = []
-        while len(lines) < 2:
+        # Read the pipe itself: a buffered reader may hold both lines after
+        # one read, and select() would then wait for a third. The minute is
+        # for a loaded machine; a tool that waits for the end of the input
+        # waits forever.
+        received = b""
+        while received.count(b"\n") < 2:
             ready, _, _ = select.select([process.stdout], [], [], 60)
             assert ready, "no answer while the input is still open"
-            lines.append(process.stdout.readline())
+            chunk = os.read(process.stdout.fileno(), 4096)
+            assert chunk, "the tool ended before the input did"
+            received += chunk
+        lines = received.decode().splitlines()
         assert float(lines[1].split(",")[1]) == rudid32.saturation_temperature(10)
     finally:
         process.stdin.close()
