@@ -36,7 +36,7 @@ beside the library.
 
 import threading
 
-from . import _catalogue, _library, _readable
+from . import _catalogue, _library, _readable, _units
 from ._errors import (RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message,  # noqa: F401
                       is_error_code)
 from ._evaluate import evaluate  # noqa: F401
@@ -47,7 +47,7 @@ __version__ = "1.1.0"  # the library's version, which a test compares
 _FIXED = [
     "RudidError", "RudidRangeError", "RudidFailure",
     "State", "evaluate", "is_error_code", "error_meaning", "failure_message",
-    "units", "functions", "library_path", "library_version", "data_directory", "startup_message",
+    "units", "use_units", "functions", "library_path", "library_version", "data_directory", "startup_message",
 ]
 
 _lock = threading.Lock()
@@ -101,6 +101,27 @@ def units():
     when it loads."""
     return {name: _catalogue.configured_unit(code) for code, name in _catalogue.quantities()
             if _catalogue.configured_unit(code)}
+
+
+def use_units(**chosen):
+    """Chooses units for this process, over the installation's default.cfg
+    and the user's file, without changing either::
+
+        rudid32.use_units(pressure="psi", temperature="F", enthalpy="Btu/lbm")
+
+    Keys are quantity names (``specific_volume`` or ``volume``, any case),
+    values the library's unit names (``rudid32 units`` lists them). The
+    library reads its units once, when it loads: call this before the first
+    use of a property function; afterwards it raises RuntimeError. A wrong
+    name raises ValueError at the first use. Processes started later (dask
+    workers) choose theirs with the variable RUDID32_UNITS."""
+    if _library._loaded is not None:
+        raise RuntimeError("the library is loaded already; choose units before the first use "
+                           "(or with RUDID32_UNITS before the process starts)")
+    for quantity, unit in chosen.items():
+        if not isinstance(unit, str):
+            raise TypeError("the unit of %s must be a name, not %r" % (quantity, unit))
+        _units._chosen[quantity] = unit
 
 
 def library_path():

@@ -18,6 +18,9 @@ import ctypes
 import ctypes.util
 import os
 import threading
+import warnings
+
+from . import _units
 
 _FILE = "libRUDID32.so"
 _SONAME = _FILE + ".1"
@@ -98,6 +101,26 @@ def _declare(library):
         function.argtypes = [c_double] * library.RudidFunctionArity(index)
 
 
+def _configured(library, path):
+    """The library with the units chosen for this process (see _units):
+    itself when none are chosen, else a private copy loaded under them.
+    Warns once when its default.cfg is missing or short."""
+    library.RudidStartupMessage.restype = ctypes.c_char_p
+    message = library.RudidStartupMessage()
+    if message:
+        library.RudidDataDirectory.restype = ctypes.c_char_p
+        warnings.warn("%s (%sdefault.cfg): quantities it does not cover use their first unit; "
+                      "rudid32.units() tells them" % (message.decode(errors="replace"),
+                                                       library.RudidDataDirectory().decode(errors="replace")),
+                      RuntimeWarning, stacklevel=4)
+    copy = _units.view(library, path)
+    if copy is None:
+        return library
+    chosen = _units.with_view_environment(os.path.dirname(copy), lambda: ctypes.CDLL(copy))
+    _declare(chosen)
+    return chosen
+
+
 def load():
     """The loaded library and the path it was loaded from."""
     global _loaded
@@ -116,7 +139,7 @@ def load():
                     except AttributeError as error:
                         errors.append("%s: not this version of RUDID32 (%s)" % (path, error))
                         continue
-                    _loaded = (library, path)
+                    _loaded = (_configured(library, path), path)
                     break
                 else:
                     raise OSError("cannot load the RUDID32 library (set RUDID32_LIBRARY to its path): "
