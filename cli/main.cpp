@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "configured_units.h"
 #include "unit_choice.h"
 #include "unit_file.h"
 #include "export_table.h"
@@ -23,9 +25,8 @@ namespace {
 constexpr const char *kFooter = R"(
 Values are given and printed in the units of default.cfg in the library's data
 directory, with the choices of this user (rudid32 units set --user) and of the
-invocation (--units or the variable RUDID32_UNITS) over it; "rudid32 units"
-lists them. Results are printed to seven significant
-digits; --exact prints the shortest form that reads back as exactly the same
+run (--units or the variable RUDID32_UNITS) over it; "rudid32 units" lists
+them. Results are printed to seven significant digits; --exact prints the shortest form that reads back as exactly the same
 double. Negative numbers, nan and inf are values; an argument that is not a
 finite number is refused.
 
@@ -42,6 +43,71 @@ std::string ArgumentName(rudid::cli::Quantity quantity) {
     std::string name = rudid::cli::QuantityWord(quantity);
     std::replace(name.begin(), name.end(), ' ', '-');
     return name;
+}
+
+// "(temperature [C], quality) -> specific enthalpy [kJ/kg]": what a
+// property function takes and gives, in the configured units.
+std::string Signature(const rudid::cli::ExportInfo &info) {
+    using namespace rudid::cli;
+    const auto titled = [](Quantity quantity) {
+        const std::string unit = UnitOf(quantity);
+        return QuantityWord(quantity) + (unit.empty() ? "" : " [" + unit + "]");
+    };
+    std::string text = "(";
+    for (int i = 0; i < info.arity; ++i) text += (i ? ", " : "") + titled(info.arguments[i]);
+    return text + ") -> " + titled(info.result);
+}
+
+std::size_t EditDistance(std::string a, std::string b) {
+    for (char &c : a) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : b) c = char(std::toupper(static_cast<unsigned char>(c)));
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The first word that names a command, past the options before it; ""
+// when there is none.
+std::string CommandWord(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--digits" || argument == "--units") {
+            ++i;
+            continue;
+        }
+        if (argument.empty() || argument[0] != '-') return argument;
+    }
+    return "";
+}
+
+// A command word that is neither a property function nor a command: said
+// so, with the nearest name. True when it was.
+bool RefusedUnknownCommand(int argc, char **argv) {
+    using namespace rudid::cli;
+    const std::string word = CommandWord(argc, argv);
+    if (word.empty() || FindExport(word)) return false;
+    std::vector<std::string> names = {"state", "batch", "units", "diagram"};
+    for (const std::string &name : names)
+        if (EditDistance(word, name) == 0) return false;
+    for (const ExportInfo &info : Exports()) names.push_back(info.name);
+    std::size_t best = std::string::npos;
+    for (const std::string &name : names) best = std::min(best, EditDistance(word, name));
+    std::string nearest;
+    for (const std::string &name : names)
+        if (EditDistance(word, name) == best) nearest += (nearest.empty() ? "" : " or ") + name;
+    std::fprintf(stderr, "rudid32: no property function or command \"%s\"", word.c_str());
+    if (best <= std::max<std::size_t>(2, word.size() / 3)) std::fprintf(stderr, "; did you mean %s?", nearest.c_str());
+    std::fprintf(stderr, "\n(rudid32 --help lists them)\n");
+    return true;
 }
 
 // Numbers that begin with "-" ("-5", "-inf", "-1e-3") are values, never
@@ -128,6 +194,7 @@ int main(int argc, char **argv) {
 
     WarnOfAnIncompleteUnitFile();
     if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
+    if (RefusedUnknownCommand(argc, argv)) return kExitUsage;
 
     CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
     app.footer(kFooter);
@@ -154,19 +221,23 @@ int main(int argc, char **argv) {
         return chosen;
     };
     for (const ExportInfo &info : Exports()) {
-        CLI::App *call = app.add_subcommand(info.name, info.summary)->ignore_case()->group("Property functions");
+        CLI::App *call = app.add_subcommand(info.name, info.summary + ": " + Signature(info))
+                             ->ignore_case()
+                             ->group("Property functions (arguments and result in the configured units)");
         auto arguments = std::make_shared<std::vector<std::string>>(std::size_t(info.arity));
         for (int i = 0; i < info.arity; ++i)
             call->add_option(ArgumentName(info.arguments[i]), (*arguments)[std::size_t(i)],
-                             QuantityWord(info.arguments[i]) +
-                                 (info.arguments[i] == Quantity::Quality ? " (0 liquid to 1 vapour)" : " in its configured unit"))
+                             QuantityWord(info.arguments[i]) + (info.arguments[i] == Quantity::Quality
+                                                                       ? " (0 liquid to 1 vapour)"
+                                                                       : " in " + UnitOf(info.arguments[i])))
                 ->required();
         call->callback([&, &info = info, arguments] { status = RunCall(info, *arguments, finalOutput()); });
     }
 
     std::vector<std::string> assignments;
     CLI::App *state = app.add_subcommand("state", "The whole state from two properties, e.g. state p=10 h=3000");
-    state->add_option("properties", assignments, "Two of p, T, h, s, v, x as KEY=VALUE; pairs p,T p,h p,s p,v p,x T,x")
+    state->add_option("properties", assignments, "Two of p, T, h, s, v, x (any case) as KEY=VALUE, any pair; those no property function "
+                     "takes (h,s T,h T,s ...) are solved for the pressure")
         ->required()
         ->expected(2);
     state->callback([&] { status = RunState(assignments, finalOutput()); });
@@ -188,8 +259,8 @@ int main(int argc, char **argv) {
         if (batchWhat[0] == "state") {
             const StateKey *a = batchWhat.size() == 3 ? FindStateKey(batchWhat[1]) : nullptr;
             const StateKey *b = batchWhat.size() == 3 ? FindStateKey(batchWhat[2]) : nullptr;
-            if (!a || !b || !StatePairSupported(a->quantity, b->quantity)) {
-                std::fprintf(stderr, "rudid32 batch state: give two keys of a pair p,T p,h p,s p,v p,x or T,x, "
+            if (!a || !b || !StatePairSolvable(a->quantity, b->quantity)) {
+                std::fprintf(stderr, "rudid32 batch state: give two different keys of p, T, h, s, v, x, "
                                      "e.g. batch state p h\n");
                 status = kExitUsage;
                 return;

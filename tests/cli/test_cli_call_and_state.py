@@ -150,8 +150,8 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
 
 
 @pytest.mark.parametrize("given, message", [
-    (("t=100", "x=1"), 'unknown key "t"'),
-    (("h=1", "s=2"), "no property function takes h and s"),
+    (("q=100", "x=1"), 'unknown key "q"'),
+    (("h=1", "H=2"), "do not fix a state"),
     (("p=10", "h=abc"), "not a number"),
     (("p10", "h=1"), "KEY=VALUE"),
 ])
