@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -54,12 +56,36 @@ std::string ColumnTitle(Quantity quantity) {
     return unit.empty() ? QuantityWord(quantity) : QuantityWord(quantity) + " [" + unit + "]";
 }
 
-// A row as read: its fields for the argument columns, and its numbers or
-// why it has none.
+// A row as read: its fields for the argument columns, the columns passed
+// through, and its numbers or why it has none.
 struct Row {
     std::vector<std::string> fields;
+    std::vector<std::string> kept;
     std::string problem;
 };
+
+// Where the columns are: the input's delimiter and the columns passed
+// through (by index from 0), with their titles.
+struct Layout {
+    char delimiter = ',';
+    std::vector<std::size_t> kept;
+    std::vector<std::string> keptTitles;
+    bool Kept(std::size_t column) const {
+        for (std::size_t k : kept)
+            if (k == column) return true;
+        return false;
+    }
+};
+
+// A number written with a decimal comma ("10,5"), as a semicolon- or
+// tab-separated export has it, in the reader's form ("10.5").
+std::string WithDecimalPoint(std::string field) {
+    const std::size_t comma = field.find(',');
+    if (comma != std::string::npos && field.find(',', comma + 1) == std::string::npos &&
+        field.find('.') == std::string::npos)
+        field[comma] = '.';
+    return field;
+}
 
 // What one thread makes of a run of lines: their CSV rows and their tally.
 struct SliceAnswer {
@@ -80,6 +106,8 @@ public:
         lines_.reserve(ChunkRows());
     }
 
+    void Begin(Layout layout) { layout_ = std::move(layout); }
+
     std::size_t ChunkRows() const { return std::min(kRowsPerThread * job_.threads, kMostRowsHeld); }
 
     std::string Header() const {
@@ -87,7 +115,10 @@ public:
         // A state repeats the given quantities among its properties: the
         // columns of the input are "given ..." so that every name is unique.
         const std::string given = job_.function ? "" : "given ";
-        for (int i = 0; i < arity_; ++i) AppendCsvField(&header, given + ColumnTitle(arguments_[i]), i == 0);
+        for (std::size_t k = 0; k < layout_.keptTitles.size(); ++k)
+            AppendCsvField(&header, layout_.keptTitles[k], k == 0);
+        for (int i = 0; i < arity_; ++i)
+            AppendCsvField(&header, given + ColumnTitle(arguments_[i]), i == 0 && layout_.kept.empty());
         if (job_.function) {
             AppendCsvField(&header, ColumnTitle(job_.function->result));
         } else {
@@ -136,9 +167,16 @@ public:
 private:
     Row ReadRow(const InputLine &line, std::vector<double> *first, std::vector<double> *second) const {
         Row row;
-        const std::vector<std::string_view> fields = SplitCsvLine(line.text);
-        for (int i = 0; i < arity_; ++i)
-            row.fields.emplace_back(std::size_t(i) < fields.size() ? fields[std::size_t(i)] : std::string_view());
+        const std::vector<std::string_view> all = SplitCsvLine(line.text, layout_.delimiter);
+        std::vector<std::string_view> fields;
+        for (std::size_t column = 0; column < all.size(); ++column)
+            if (!layout_.Kept(column)) fields.push_back(all[column]);
+        for (std::size_t column : layout_.kept)
+            row.kept.emplace_back(column < all.size() ? all[column] : std::string_view());
+        for (int i = 0; i < arity_; ++i) {
+            const std::string field(std::size_t(i) < fields.size() ? fields[std::size_t(i)] : std::string_view());
+            row.fields.push_back(layout_.delimiter == ',' ? field : WithDecimalPoint(field));
+        }
         if (line.tooLong) {
             row.problem = "line longer than " + std::to_string(kLongestLine) + " characters";
             return row;
@@ -154,6 +192,10 @@ private:
             if (!problem.empty())
                 row.problem = QuantityWord(arguments_[i]) + " \"" + row.fields[std::size_t(i)] + "\" " + problem;
         }
+        // Words where the first line should hold numbers: most likely a
+        // header that --header would have skipped.
+        if (!row.problem.empty() && line.number == 1 && !job_.skipHeader && !ParseNumber(fields[0]))
+            row.problem += " (is line 1 a header? give --header to skip it)";
         if (row.problem.empty()) {
             first->push_back(values[0]);
             second->push_back(values[1]);
@@ -232,7 +274,9 @@ private:
         std::size_t evaluated = 0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row &row = rows[r];
-            for (int i = 0; i < arity_; ++i) AppendCsvField(&out, row.fields[std::size_t(i)], i == 0);
+            for (std::size_t k = 0; k < row.kept.size(); ++k) AppendCsvField(&out, row.kept[k], k == 0);
+            for (int i = 0; i < arity_; ++i)
+                AppendCsvField(&out, row.fields[std::size_t(i)], i == 0 && row.kept.empty());
             if (!row.problem.empty()) {
                 ++answer.tally.malformed;
                 out.append(emptyColumns, ',');
@@ -261,6 +305,7 @@ private:
 
     const BatchJob &job_;
     const OutputOptions &output_;
+    Layout layout_;
     int arity_ = 0;
     Quantity arguments_[2] = {Quantity::None, Quantity::None};
     const bool showProgress_ = ::isatty(STDERR_FILENO) == 1;  // a running count of rows on a terminal
@@ -275,11 +320,44 @@ bool IsCommentOrBlank(std::string_view line) {
 
 }  // namespace
 
+// The layout told by the first line (the header, if there is one): the
+// delimiter, and the columns to pass through. False with a message for a
+// --keep that names no column.
+bool ReadLayout(const BatchJob &job, std::string_view firstLine, bool isHeader, Layout *layout) {
+    layout->delimiter = job.delimiter ? job.delimiter : DetectDelimiter(firstLine);
+    const std::vector<std::string_view> titles = SplitCsvLine(firstLine, layout->delimiter);
+    for (const std::string &wanted : job.keep) {
+        std::size_t column = titles.size();
+        for (std::size_t c = 0; isHeader && c < titles.size(); ++c)
+            if (titles[c] == wanted) column = c;
+        const std::optional<double> number = ParseNumber(wanted);
+        if (column == titles.size() && number && *number >= 1 && *number == std::floor(*number))
+            column = std::size_t(*number) - 1;
+        else if (column == titles.size()) {
+            std::fprintf(stderr, "rudid32 batch: --keep %s: %s\n", wanted.c_str(),
+                         isHeader ? "no column of that name in the header"
+                                  : "name the column by its number, or give --header to name it by its title");
+            return false;
+        }
+        layout->kept.push_back(column);
+        layout->keptTitles.push_back(isHeader && column < titles.size() ? std::string(titles[column]) : wanted);
+    }
+    return true;
+}
+
 int RunBatch(const BatchJob &job, const OutputOptions &output) {
     Batch batch(job, output);
-    const std::string header = batch.Header();
-    std::fputs(header.c_str(), stdout);
-    std::fflush(stdout);
+    bool begun = false;
+    const auto begin = [&](std::string_view firstLine, bool isHeader) {
+        Layout layout;
+        if (!ReadLayout(job, firstLine, isHeader, &layout)) return false;
+        batch.Begin(std::move(layout));
+        const std::string header = batch.Header();
+        std::fputs(header.c_str(), stdout);
+        std::fflush(stdout);
+        begun = true;
+        return true;
+    };
 
     LineReader reader(STDIN_FILENO, kLongestLine);
     std::string line;
@@ -290,10 +368,13 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     const auto flushBeforeWaiting = [&] { batch.Flush(); };
     while (reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
-        if (lineNumber == 1 && job.skipHeader) continue;
-        if (IsCommentOrBlank(line)) continue;
+        const bool header = lineNumber == 1 && job.skipHeader;
+        if (!header && IsCommentOrBlank(line)) continue;
+        if (!begun && !begin(line, header)) return kExitUsage;
+        if (header) continue;
         batch.Add(lineNumber, line, tooLong);
     }
+    if (!begun && !begin("", false)) return kExitUsage;
     batch.Flush();
 
     const Tally &tally = batch.tally();

@@ -251,6 +251,15 @@ int main(int argc, char **argv) {
         ->required()
         ->expected(1, 3);
     batch->add_flag("--header", job.skipHeader, "The first input line is a header: skip it");
+    std::string delimiter;
+    batch->add_option("--delimiter", delimiter,
+                      "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
+                      "decimal comma is read as a point). The output is always comma-separated")
+        ->check(CLI::IsMember({",", ";", "tab", "\t"}));
+    batch->add_option("--keep", job.keep,
+                      "Columns to pass through to the output before the results, by header title (with "
+                      "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
+        ->delimiter(',');
     bool noFlags = false;
     batch->add_flag("--no-flags", noFlags, "Leave out the flags column (asking for it costs more than the rows)");
     batch->add_option("--threads", job.threads, "Threads to evaluate on (default: the number of cores)")
@@ -275,6 +284,7 @@ int main(int argc, char **argv) {
             }
         }
         job.flags = !noFlags;
+        job.delimiter = delimiter.empty() ? 0 : delimiter == "tab" ? '\t' : delimiter[0];
         status = RunBatch(job, finalOutput());
     });
 

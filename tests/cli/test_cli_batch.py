@@ -174,3 +174,39 @@ def test_strict_turns_a_caution_into_exit_status_4(data, strict):
     assert "2 rows: 2 answered (1 with caution)" in result.stderr
     assert data.run(*option, "batch", "AQPPTH", input="10,300\n").returncode == 0
     assert data.run(*option, "batch", "AQPPTH", input="1.01325,101\n10,9000\n").returncode == 1
+
+
+@pytest.mark.parametrize("text, options", [
+    ("id;p;h\nA1;10;3000\nB2;10,5;2800,5\n", ()),                 # a European export: ; and decimal commas
+    ("id\tp\th\nA1\t10\t3000\nB2\t10.5\t2800.5\n", ()),           # tab-separated
+    ("id,p,h\nA1,10,3000\nB2,10.5,2800.5\n", ()),                 # plain CSV
+    ("id;p;h\nA1;10;3000\nB2;10,5;2800,5\n", ("--delimiter", ";")),
+    ("id\tp\th\nA1\t10\t3000\nB2\t10.5\t2800.5\n", ("--delimiter", "tab")),
+])
+def test_spreadsheet_exports_with_an_id_column_come_back_with_it(data, text, options):
+    result = data.run("--exact", "batch", "--header", "--keep", "id", *options, "AQPPHT", input=text, check=0)
+    frame = list(csv.reader(io.StringIO(result.stdout)))
+    assert frame[0][:4] == ["id", "pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]"]
+    assert [row[0] for row in frame[1:]] == ["A1", "B2"]
+    assert float(frame[1][3]) == rudid32.temperature_ph(10, 3000)
+    assert float(frame[2][3]) == rudid32.temperature_ph(10.5, 2800.5)
+
+
+def test_kept_columns_by_number_and_a_wrong_keep_is_a_usage_error(data):
+    frame = list(csv.reader(io.StringIO(
+        data.run("batch", "--keep", "3", "AQPPHT", input="10,3000,tag\n", check=0).stdout)))
+    assert frame[0][0] == "3" and frame[1][:3] == ["tag", "10", "3000"]
+    assert "no column of that name" in data.run("batch", "--header", "--keep", "nope", "AQPPHT",
+                                                input="id,p,h\n", check=2).stderr
+    assert "give --header" in data.run("batch", "--keep", "id", "AQPPHT", input="1,2,3\n", check=2).stderr
+
+
+def test_a_header_without_header_option_is_told_and_pandas_reads_the_output(data):
+    pandas = pytest.importorskip("pandas")
+    result = data.run("batch", "state", "p", "T", input="p,T\n10,300\n1.01325,101\n", check=1)
+    frame = pandas.read_csv(io.StringIO(result.stdout))
+    assert "is line 1 a header? give --header" in frame.message[0]
+    # Every column has its own name, and the flags are an attribute.
+    assert len(set(frame.columns)) == len(frame.columns)
+    assert list(frame.status) == ["malformed", "ok", "caution"]
+    assert frame.state_flags[2] == "mixed-phase-cell"
