@@ -237,7 +237,7 @@ class State:
         library = _library.library()
         to_configured = lambda bar: library.RudidToConfiguredUnit(3, bar)  # noqa: E731
         grid = numpy.array([to_configured(p) for p in numpy.geomspace(bounds[0], bounds[1], _SCAN_POINTS)])
-        values, _ = _evaluate.evaluate(name, grid, argument)
+        values, _ = _evaluate.evaluate_arrays(name, grid, argument)
         residual = values - target
         crossings = numpy.flatnonzero(numpy.isfinite(residual[:-1]) & numpy.isfinite(residual[1:])
                                       & (numpy.sign(residual[:-1]) != numpy.sign(residual[1:])))
@@ -250,7 +250,7 @@ class State:
             middle = math.sqrt(low * high)
             if not low < middle < high:
                 break
-            value, code = _evaluate.evaluate(name, middle, argument)
+            value, code = _evaluate.evaluate_arrays(name, middle, argument)
             if code != 0:
                 break
             if numpy.sign(float(value) - target) == low_sign:
@@ -258,7 +258,7 @@ class State:
             else:
                 high = middle
         for p in (low, high):
-            value, code = _evaluate.evaluate(name, p, argument)
+            value, code = _evaluate.evaluate_arrays(name, p, argument)
             if code == 0 and abs(float(value) - target) <= _RELATIVE_TOLERANCE * max(1.0, abs(target)):
                 return float(p)
         raise ValueError("no state in the tables has these properties (%s jumps past %r)" % (name, target))
