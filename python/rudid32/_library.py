@@ -5,9 +5,11 @@ The library is looked for at the first use, first hit wins:
 
 1. the file named by the environment variable ``RUDID32_LIBRARY``;
 2. the library installed beside the package: ``libRUDID32.so`` in the
-   package's directory or the one above it, else the file recorded when the
-   package was installed (``cmake --install`` records the installed library,
-   ``pip install`` from a checkout records that checkout's ``build/``);
+   package's directory (a wheel built from a checkout carries its own copy,
+   with the tables in the package's ``data/``, which it reads unless
+   ``ZAREVIRU_INI`` names another INI) or the one above it, else the file
+   recorded when the package was installed (``cmake --install`` records the
+   installed library);
 3. the build tree of a checkout, ``build/libRUDID32.so``, when the package
    is imported from the repository's ``python/`` directory;
 4. the system's library path (``ctypes.util.find_library``, then the
@@ -18,6 +20,7 @@ import ctypes
 import ctypes.util
 import os
 import threading
+import tempfile
 import warnings
 
 from . import _units
@@ -61,6 +64,21 @@ def _candidates():
         yield system
     yield _SONAME
     yield _FILE
+
+
+def _open(path):
+    """ctypes.CDLL(path). The package's own copy of the library reads the
+    package's own tables: an INI naming them is in effect while it loads
+    (the library reads it once, then), unless ZAREVIRU_INI names one."""
+    package = os.path.dirname(os.path.abspath(__file__))
+    data = os.path.join(package, "data")
+    own = os.path.dirname(os.path.abspath(path)) == package and os.path.isdir(data)
+    if not own or os.environ.get("ZAREVIRU_INI"):
+        return ctypes.CDLL(path)
+    with tempfile.TemporaryDirectory(prefix="rudid32-ini-") as directory:
+        with open(os.path.join(directory, "ZAREVIRU.INI"), "w", encoding="utf-8") as file:
+            file.write("[STARTUP]\nDIR=%s\n" % data)
+        return _units.with_view_environment(directory, lambda: ctypes.CDLL(path))
 
 
 def _declare(library):
@@ -130,7 +148,7 @@ def load():
                 errors = []
                 for path in _candidates():
                     try:
-                        library = ctypes.CDLL(path)
+                        library = _open(path)
                     except OSError as error:
                         errors.append(str(error))
                         continue
