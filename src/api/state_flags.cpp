@@ -5,6 +5,8 @@
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
+#include <cstring>
+
 #include "api/call_frame.h"
 #include "api/export_table.h"
 #include "platform/platform.h"
@@ -56,18 +58,17 @@ unsigned Flags(const ExportDescriptor &fn, double first, double second) {
     return 0;
 }
 
-}  // namespace
-
-}  // namespace rudid
-
-extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
-    using namespace rudid;
-    const std::optional<ExportId> id = FindExport(name);
-    if (!id) return RUDID_UNKNOWN_FUNCTION;
+// The arguments are read only once the library's arithmetic is in force: a
+// double copied by value may pass through the x87 unit on i686, where a
+// signalling NaN traps a host that unmasks invalid operations.
+__attribute__((noinline)) int FlagsUnderLibraryArithmetic(ExportId id, const double *first, const double *second) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     unsigned flags = 0;
     try {
-        flags = Flags(Describe(*id), arg1, arg2);
+        double a, b;
+        std::memcpy(&a, first, sizeof a);
+        std::memcpy(&b, second, sizeof b);
+        flags = Flags(Describe(id), a, b);
     } catch (...) {
         // A failure of the call itself, or of a table read on the way: the
         // state has no answer, and so no flags.
@@ -75,4 +76,14 @@ extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg
     }
     platform::LeaveLibraryArithmetic(saved);
     return int(flags);
+}
+
+}  // namespace
+
+}  // namespace rudid
+
+extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
+    const std::optional<rudid::ExportId> id = rudid::FindExport(name);
+    if (!id) return RUDID_UNKNOWN_FUNCTION;
+    return rudid::FlagsUnderLibraryArithmetic(*id, &arg1, &arg2);
 }
