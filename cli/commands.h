@@ -50,7 +50,15 @@ int RunBatch(const BatchJob &job, const OutputOptions &output);
 int RunUnitsList();
 int RunUnitsSet(const std::string &quantity, const std::string &unit, bool forUser);
 
+// What rudid32 diagram draws.
+struct DiagramOptions {
+    bool mollier = false;                // h-s instead of T-s
+    std::string range;                   // "s=5:9,T=100:600" (h for the Mollier chart); "" for all
+    std::string size;                    // "1200x800"; "" for the default
+    std::string pointsFile;              // states and process lines to draw; "" for none
+};
+
 // rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg
-int RunDiagram(const std::string &path, bool mollier);
+int RunDiagram(const std::string &path, const DiagramOptions &options);
 
 }  // namespace rudid::cli

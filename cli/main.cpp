@@ -301,11 +301,18 @@ int main(int argc, char **argv) {
     units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit, forUser) : RunUnitsList(); });
 
     std::string diagramPath;
-    bool mollier = false;
+    DiagramOptions drawing;
     CLI::App *diagram = app.add_subcommand("diagram", "Draw a temperature-entropy (or h-s) diagram as SVG");
     diagram->add_option("file", diagramPath, "The SVG file to write, - for stdout")->required();
-    diagram->add_flag("--mollier", mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
-    diagram->callback([&] { status = RunDiagram(diagramPath, mollier); });
+    diagram->add_flag("--mollier", drawing.mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
+    diagram->add_option("--range", drawing.range,
+                        "The part to draw, in the configured units: s=LOW:HIGH and/or T=LOW:HIGH (h= on the "
+                        "Mollier chart), e.g. s=5:9,T=100:600");
+    diagram->add_option("--size", drawing.size, "The picture's size in pixels, WIDTHxHEIGHT (default 960x680)");
+    diagram->add_option("--points", drawing.pointsFile,
+                        "A CSV file of states to draw: a header of two keys of p, T, h, s, v, x (and label), "
+                        "a state a row; rows in a run are joined as a process line, a blank line ends it");
+    diagram->callback([&] { status = RunDiagram(diagramPath, drawing); });
 
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
