@@ -102,7 +102,7 @@ def test_answers_come_before_the_input_ends(data):
         assert float(lines[1].split(",")[1]) == rudid32.saturation_temperature(10)
     finally:
         process.stdin.close()
-        process.wait(timeout=10)
+        process.wait(timeout=300)
 
 
 def test_unknown_function_is_a_usage_error(data):

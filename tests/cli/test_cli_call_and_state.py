@@ -230,7 +230,7 @@ def run_with_flags(data, flags, *arguments, input=None):
     env = dict(os.environ, ZAREVIRU_INI=str(data.ini), LD_PRELOAD=os.environ["RUDID32_FLAGS_STANDIN"],
                RUDID32_STANDIN_FLAGS=str(flags))
     return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, capture_output=True,
-                          text=True, env=env, timeout=60)
+                          text=True, env=env, timeout=300)
 
 
 REASONS = {1: "not all of the state's phase", 2: "uncertainty of the tables' saturation line", 4: "critical point",
