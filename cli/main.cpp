@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <iostream>
+#include <sstream>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "unit_file.h"
 #include "export_table.h"
 #include "number_text.h"
+#include "standard_output.h"
 #include "state_solver.h"
 
 namespace {
@@ -191,6 +194,7 @@ void WarnOfAnIncompleteUnitFile() {
 
 int main(int argc, char **argv) {
     using namespace rudid::cli;
+    KeepStandardDescriptorsOpen();
 
     WarnOfAnIncompleteUnitFile();
     if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
@@ -276,9 +280,15 @@ int main(int argc, char **argv) {
             }
             job.stateKeys = std::string{a->key, b->key};
         } else {
-            job.function = batchWhat.size() == 1 ? FindExport(batchWhat[0]) : nullptr;
+            job.function = FindExport(batchWhat[0]);
             if (!job.function) {
                 std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", batchWhat[0].c_str());
+                status = kExitUsage;
+                return;
+            }
+            if (batchWhat.size() > 1) {
+                std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
+                                     "standard input)\n", job.function->name.c_str(), batchWhat[1].c_str());
                 status = kExitUsage;
                 return;
             }
@@ -317,10 +327,16 @@ int main(int argc, char **argv) {
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
     } catch (const CLI::Success &e) {
-        return app.exit(e);
+        // --help and --version through the tool's own writes, so that a
+        // failed write is told with its reason like any other output.
+        std::ostringstream text;
+        status = app.exit(e, text, std::cerr);
+        WriteStandardOutput(text.str());
     } catch (const CLI::ParseError &e) {
         app.exit(e);
         return kExitUsage;
     }
-    return status;
+    // Results that did not reach standard output are a failure, whatever
+    // the command made of them.
+    return FinishStandardOutput() ? status : kExitFailure;
 }

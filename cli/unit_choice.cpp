@@ -14,6 +14,7 @@
 
 #include "number_text.h"
 #include "rudid32.h"
+#include "replace_file.h"
 #include "unit_file.h"
 
 namespace rudid::cli {
@@ -101,7 +102,8 @@ bool MakeView(const std::vector<UnitChoice> &choices, std::string *directory, st
     for (const UnitChoice &choice : choices)
         StoreSelection(&file.bytes, choice.quantity->selectionWord, std::int16_t(choice.selection));
     std::string ignored;
-    if (!ReplaceFileAtomically(pattern + "/default.cfg", file.bytes, &ignored) ||
+    const std::string_view bytes(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size());
+    if (!ReplaceFileAtomically(pattern + "/default.cfg", bytes, &ignored) ||
         !WriteText(pattern + "/ZAREVIRU.INI", "[STARTUP]\nDIR=" + pattern + "\n")) {
         *error = "cannot write the unit configuration in " + pattern;
         return false;
@@ -167,7 +169,7 @@ bool StoreUserUnit(const UnitChoice &choice, std::string *error) {
         *error = "cannot create the directory " + DirectoryOf(path) + ": " + std::strerror(errno);
         return false;
     }
-    return ReplaceFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()), error);
+    return ReplaceFileAtomically(path, text, error);
 }
 
 int RunUnderUnitView(char **argv, const std::vector<UnitChoice> &choices, const std::string &origin) {

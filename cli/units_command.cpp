@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "replace_file.h"
 #include "rudid32.h"
 #include <cstdlib>
 
@@ -136,7 +137,8 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName, bo
         return kExitOk;
     }
     StoreSelection(&file.bytes, quantity->selectionWord, std::int16_t(*index));
-    if (!ReplaceFileAtomically(file.path, file.bytes, &error)) {
+    const std::string_view bytes(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size());
+    if (!ReplaceFileAtomically(file.path, bytes, &error)) {
         std::fprintf(stderr,
                      "rudid32 units set: %s\n(the installation's file is shared by every program that loads the "
                      "library; \"rudid32 units set --user %s %s\" chooses for you alone)\n",

@@ -79,7 +79,7 @@ def function(name):
     """The property function of that name, the library's in any case
     ("aqpphT") or the readable one ("temperature_ph"); ValueError for an
     unknown one."""
-    index = _library.library().RudidFunctionIndex(str(name).encode()) if isinstance(name, str) else -1
+    index = _library.function_index(name)
     if index >= 0:
         return functions()[index]
     if isinstance(name, str):
