@@ -21,8 +21,10 @@ run along the saturation line (``saturation_temperature``,
 
 For numbers, a state outside the tables raises ``RudidRangeError``
 (``.code`` -1001 ... -1015, ``.meaning`` in words); a failure without a
-result (a table file missing, an argument too large, infinite or NaN)
-raises ``RudidFailure`` (``.code``, ``.message``). For arrays, see
+result (a table file missing, an argument too large) raises
+``RudidFailure`` (``.code``, ``.message``); an infinite or NaN argument
+raises ``RudidArgumentError``, a ``RudidFailure`` and a ``ValueError`` that
+names the argument. For arrays, see
 ``evaluate()``. Names, units and messages all come from the library.
 
 The library is loaded at the first use, from the first of: the file named
@@ -37,15 +39,15 @@ beside the library.
 import threading
 
 from . import _catalogue, _library, _readable, _units
-from ._errors import (RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message,  # noqa: F401
-                      is_error_code)
+from ._errors import (RudidArgumentError, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
+                      error_meaning, failure_message, is_error_code)
 from ._evaluate import evaluate  # noqa: F401
 from ._state import State  # noqa: F401
 
 __version__ = "1.1.0"  # the library's version, which a test compares
 
 _FIXED = [
-    "RudidError", "RudidRangeError", "RudidFailure",
+    "RudidError", "RudidRangeError", "RudidFailure", "RudidArgumentError",
     "State", "evaluate", "is_error_code", "error_meaning", "failure_message",
     "units", "use_units", "functions", "library_path", "library_version", "data_directory", "startup_message",
 ]
