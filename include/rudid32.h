@@ -67,6 +67,14 @@ extern "C" {
  * first parameter is the failure code. Not continuable. */
 #define RUDID_EXCEPTION_CODE 0xE0520000u
 
+/* The version of this header, the library's "major.minor.patch" (compare
+ * RudidVersion() for the library a program runs with). */
+#define RUDID32_VERSION_MAJOR 1
+#define RUDID32_VERSION_MINOR 1
+#define RUDID32_VERSION_PATCH 0
+#define RUDID32_VERSION_NUMBER \
+  (RUDID32_VERSION_MAJOR * 10000 + RUDID32_VERSION_MINOR * 100 + RUDID32_VERSION_PATCH)
+
 /* The property functions
  *
  * One row per function, in ordinal order (the Windows DLL exports each by
@@ -128,11 +136,20 @@ extern "C" {
   X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "entropy at pressure and specific volume") \
   X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality at pressure and specific volume")
 
-/* The prototypes: double *AQPPT(double arg1), double *AQPTQH(double arg1,
- * double arg2), ... */
-#define RUDID_PROPERTY_PROTOTYPE_1(name) RUDID_API double *RUDID_CALL name(double arg1);
-#define RUDID_PROPERTY_PROTOTYPE_2(name) RUDID_API double *RUDID_CALL name(double arg1, double arg2);
-#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, ...) RUDID_PROPERTY_PROTOTYPE_##arity(name)
+/* The prototypes, with each parameter named by its quantity:
+ * double *AQPPT(double pressure), double *AQPTQH(double temperature,
+ * double quality), ... */
+#define RUDID_PARAMETER_RUDID_PRESSURE          pressure
+#define RUDID_PARAMETER_RUDID_TEMPERATURE       temperature
+#define RUDID_PARAMETER_RUDID_SPECIFIC_ENTHALPY specific_enthalpy
+#define RUDID_PARAMETER_RUDID_SPECIFIC_ENTROPY  specific_entropy
+#define RUDID_PARAMETER_RUDID_SPECIFIC_VOLUME   specific_volume
+#define RUDID_PARAMETER_RUDID_QUALITY           quality
+#define RUDID_PROPERTY_PROTOTYPE_1(name, first, second) RUDID_API double *RUDID_CALL name(double first);
+#define RUDID_PROPERTY_PROTOTYPE_2(name, first, second) \
+  RUDID_API double *RUDID_CALL name(double first, double second);
+#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, first, second, ...) \
+  RUDID_PROPERTY_PROTOTYPE_##arity(name, RUDID_PARAMETER_##first, RUDID_PARAMETER_##second)
 RUDID_PROPERTY_FUNCTIONS(RUDID_PROPERTY_PROTOTYPE)
 
 /* Batch evaluation
