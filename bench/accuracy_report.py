@@ -1498,7 +1498,7 @@ def main(argv=None):
     parser.add_argument("--states", type=positive, default=DEFAULT_STATES,
                         help="states per export over the whole domain (default %(default)s)")
     parser.add_argument("--markdown", action="store_true",
-                        help="print Markdown tables (for the README)")
+                        help="print Markdown tables (for docs/accuracy.md)")
     parser.add_argument("--promise-states", type=int, default=PROMISE_STATES, metavar="N",
                         help="random states for the check of the flags (default %(default)s, "
                              "0 to skip)")

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -42,10 +44,11 @@ struct InputLine {
 
 struct Tally {
     std::size_t answered = 0, outOfRange = 0, failed = 0, malformed = 0;
+    std::size_t cautioned = 0;  // among the answered: where the tables are known to be poor
     std::size_t rows() const { return answered + outOfRange + failed + malformed; }
     void Add(const Tally &other) {
         answered += other.answered, outOfRange += other.outOfRange;
-        failed += other.failed, malformed += other.malformed;
+        failed += other.failed, malformed += other.malformed, cautioned += other.cautioned;
     }
 };
 
@@ -54,12 +57,36 @@ std::string ColumnTitle(Quantity quantity) {
     return unit.empty() ? QuantityWord(quantity) : QuantityWord(quantity) + " [" + unit + "]";
 }
 
-// A row as read: its fields for the argument columns, and its numbers or
-// why it has none.
+// A row as read: its fields for the argument columns, the columns passed
+// through, and its numbers or why it has none.
 struct Row {
     std::vector<std::string> fields;
+    std::vector<std::string> kept;
     std::string problem;
 };
+
+// Where the columns are: the input's delimiter and the columns passed
+// through (by index from 0), with their titles.
+struct Layout {
+    char delimiter = ',';
+    std::vector<std::size_t> kept;
+    std::vector<std::string> keptTitles;
+    bool Kept(std::size_t column) const {
+        for (std::size_t k : kept)
+            if (k == column) return true;
+        return false;
+    }
+};
+
+// A number written with a decimal comma ("10,5"), as a semicolon- or
+// tab-separated export has it, in the reader's form ("10.5").
+std::string WithDecimalPoint(std::string field) {
+    const std::size_t comma = field.find(',');
+    if (comma != std::string::npos && field.find(',', comma + 1) == std::string::npos &&
+        field.find('.') == std::string::npos)
+        field[comma] = '.';
+    return field;
+}
 
 // What one thread makes of a run of lines: their CSV rows and their tally.
 struct SliceAnswer {
@@ -80,18 +107,28 @@ public:
         lines_.reserve(ChunkRows());
     }
 
+    void Begin(Layout layout) { layout_ = std::move(layout); }
+
     std::size_t ChunkRows() const { return std::min(kRowsPerThread * job_.threads, kMostRowsHeld); }
 
     std::string Header() const {
         std::string header;
-        for (int i = 0; i < arity_; ++i) AppendCsvField(&header, ColumnTitle(arguments_[i]), i == 0);
+        // A state repeats the given quantities among its properties: the
+        // columns of the input are "given ..." so that every name is unique.
+        const std::string given = job_.function ? "" : "given ";
+        for (std::size_t k = 0; k < layout_.keptTitles.size(); ++k)
+            AppendCsvField(&header, layout_.keptTitles[k], k == 0);
+        for (int i = 0; i < arity_; ++i)
+            AppendCsvField(&header, given + ColumnTitle(arguments_[i]), i == 0 && layout_.kept.empty());
         if (job_.function) {
             AppendCsvField(&header, ColumnTitle(job_.function->result));
         } else {
             for (Quantity quantity : kStateProperties) AppendCsvField(&header, ColumnTitle(quantity));
             header += ",phase";
         }
-        header += job_.flags ? ",flags,status,code,message\n" : ",status,code,message\n";
+        // "state_flags", not "flags": a pandas DataFrame has an attribute
+        // of that name, and the column should be reachable as one.
+        header += job_.flags ? ",state_flags,status,code,message\n" : ",status,code,message\n";
         return header;
     }
 
@@ -133,9 +170,16 @@ public:
 private:
     Row ReadRow(const InputLine &line, std::vector<double> *first, std::vector<double> *second) const {
         Row row;
-        const std::vector<std::string_view> fields = SplitCsvLine(line.text);
-        for (int i = 0; i < arity_; ++i)
-            row.fields.emplace_back(std::size_t(i) < fields.size() ? fields[std::size_t(i)] : std::string_view());
+        const std::vector<std::string_view> all = SplitCsvLine(line.text, layout_.delimiter);
+        std::vector<std::string_view> fields;
+        for (std::size_t column = 0; column < all.size(); ++column)
+            if (!layout_.Kept(column)) fields.push_back(all[column]);
+        for (std::size_t column : layout_.kept)
+            row.kept.emplace_back(column < all.size() ? all[column] : std::string_view());
+        for (int i = 0; i < arity_; ++i) {
+            const std::string field(std::size_t(i) < fields.size() ? fields[std::size_t(i)] : std::string_view());
+            row.fields.push_back(layout_.delimiter == ',' ? field : WithDecimalPoint(field));
+        }
         if (line.tooLong) {
             row.problem = "line longer than " + std::to_string(kLongestLine) + " characters";
             return row;
@@ -151,6 +195,10 @@ private:
             if (!problem.empty())
                 row.problem = QuantityWord(arguments_[i]) + " \"" + row.fields[std::size_t(i)] + "\" " + problem;
         }
+        // Words where the first line should hold numbers: most likely a
+        // header that --header would have skipped.
+        if (!row.problem.empty() && line.number == 1 && !job_.skipHeader && !ParseNumber(fields[0]))
+            row.problem += " (is line 1 a header? give --header to skip it)";
         if (row.problem.empty()) {
             first->push_back(values[0]);
             second->push_back(values[1]);
@@ -162,11 +210,20 @@ private:
         return outcome.kind == OutcomeKind::Value ? FormatNumber(outcome.value, output_.digits) : std::string();
     }
 
-    static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, const std::string &prefix = "") {
+    // An answer the library flags is "caution", with the reasons as its
+    // message: a poor answer must not read as a good one.
+    static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, int flags,
+                             const std::string &prefix = "") {
         switch (outcome.kind) {
             case OutcomeKind::Value:
                 ++tally->answered;
-                *out += ",ok,0,";
+                if (flags <= 0) {
+                    *out += ",ok,0,";
+                    return;
+                }
+                ++tally->cautioned;
+                *out += ",caution,0";
+                AppendCsvField(out, CautionSummary(flags));
                 return;
             case OutcomeKind::RangeError:
                 ++tally->outOfRange;
@@ -220,7 +277,9 @@ private:
         std::size_t evaluated = 0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row &row = rows[r];
-            for (int i = 0; i < arity_; ++i) AppendCsvField(&out, row.fields[std::size_t(i)], i == 0);
+            for (std::size_t k = 0; k < row.kept.size(); ++k) AppendCsvField(&out, row.kept[k], k == 0);
+            for (int i = 0; i < arity_; ++i)
+                AppendCsvField(&out, row.fields[std::size_t(i)], i == 0 && row.kept.empty());
             if (!row.problem.empty()) {
                 ++answer.tally.malformed;
                 out.append(emptyColumns, ',');
@@ -230,7 +289,7 @@ private:
                 const std::size_t k = evaluated++;
                 AppendCsvField(&out, Number(results[k]));
                 if (job_.flags) AppendCsvField(&out, FlagWords(flags[k]));
-                AppendStatus(&out, results[k], &answer.tally);
+                AppendStatus(&out, results[k], &answer.tally, flags[k]);
             } else {
                 const StateRow &state = states[evaluated++];
                 for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
@@ -240,7 +299,7 @@ private:
                 AppendCsvField(&out, state.phase);
                 if (job_.flags) AppendCsvField(&out, FlagWords(state.flags));
                 const auto [outcome, prefix] = StateStatus(state);
-                AppendStatus(&out, outcome, &answer.tally, prefix);
+                AppendStatus(&out, outcome, &answer.tally, outcome.kind == OutcomeKind::Value ? state.flags : 0, prefix);
             }
             out += '\n';
         }
@@ -249,6 +308,7 @@ private:
 
     const BatchJob &job_;
     const OutputOptions &output_;
+    Layout layout_;
     int arity_ = 0;
     Quantity arguments_[2] = {Quantity::None, Quantity::None};
     const bool showProgress_ = ::isatty(STDERR_FILENO) == 1;  // a running count of rows on a terminal
@@ -264,12 +324,43 @@ bool IsCommentOrBlank(std::string_view line) {
 
 }  // namespace
 
+// The layout told by the first line (the header, if there is one): the
+// delimiter, and the columns to pass through. False with a message for a
+// --keep that names no column.
+bool ReadLayout(const BatchJob &job, std::string_view firstLine, bool isHeader, Layout *layout) {
+    layout->delimiter = job.delimiter ? job.delimiter : DetectDelimiter(firstLine);
+    const std::vector<std::string_view> titles = SplitCsvLine(firstLine, layout->delimiter);
+    for (const std::string &wanted : job.keep) {
+        std::size_t column = titles.size();
+        for (std::size_t c = 0; isHeader && c < titles.size(); ++c)
+            if (titles[c] == wanted) column = c;
+        const std::optional<double> number = ParseNumber(wanted);
+        if (column == titles.size() && number && *number >= 1 && *number == std::floor(*number))
+            column = std::size_t(*number) - 1;
+        else if (column == titles.size()) {
+            std::fprintf(stderr, "rudid32 batch: --keep %s: %s\n", wanted.c_str(),
+                         isHeader ? "no column of that name in the header"
+                                  : "name the column by its number, or give --header to name it by its title");
+            return false;
+        }
+        layout->kept.push_back(column);
+        layout->keptTitles.push_back(isHeader && column < titles.size() ? std::string(titles[column]) : wanted);
+    }
+    return true;
+}
+
 int RunBatch(const BatchJob &job, const OutputOptions &output) {
     Batch batch(job, output);
-    const std::string header = batch.Header();
-    WriteStandardOutput(header);
-    // The caller reports a failed write of the output.
-    if (StandardOutputFailed()) return kExitFailure;
+    bool begun = false;
+    // The header goes out once the first line has told the layout.
+    const auto begin = [&](std::string_view firstLine, bool isHeader) {
+        Layout layout;
+        if (!ReadLayout(job, firstLine, isHeader, &layout)) return false;
+        batch.Begin(std::move(layout));
+        WriteStandardOutput(batch.Header());
+        begun = true;
+        return true;
+    };
 
     LineReader reader(STDIN_FILENO, kLongestLine);
     std::string line;
@@ -280,21 +371,30 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     const auto flushBeforeWaiting = [&] { batch.Flush(); };
     while (!batch.outputFailed() && reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
-        if (lineNumber == 1 && job.skipHeader) continue;
-        if (IsCommentOrBlank(line)) continue;
+        const bool header = lineNumber == 1 && job.skipHeader;
+        if (!header && IsCommentOrBlank(line)) continue;
+        if (!begun && !begin(line, header)) return kExitUsage;
+        // The caller reports a failed write of the output.
+        if (StandardOutputFailed()) return kExitFailure;
+        if (header) continue;
         batch.Add(lineNumber, line, tooLong);
     }
+    if (!begun && !begin("", false)) return kExitUsage;
+    if (StandardOutputFailed()) return kExitFailure;
     batch.Flush();
     if (batch.outputFailed()) return kExitFailure;
 
     const Tally &tally = batch.tally();
     if (batch.showsProgress()) std::fputc('\n', stderr);
     if (reader.failed()) std::fprintf(stderr, "rudid32 batch: reading the input failed\n");
-    if (tally.rows() != tally.answered)
-        std::fprintf(stderr, "rudid32 batch: %zu rows: %zu answered, %zu out of range, %zu failed, %zu malformed\n",
-                     tally.rows(), tally.answered, tally.outOfRange, tally.failed, tally.malformed);
+    if (tally.rows() != tally.answered || tally.cautioned > 0)
+        std::fprintf(stderr,
+                     "rudid32 batch: %zu rows: %zu answered (%zu with caution), %zu out of range, %zu failed, "
+                     "%zu malformed\n",
+                     tally.rows(), tally.answered, tally.cautioned, tally.outOfRange, tally.failed, tally.malformed);
     if (reader.failed() || tally.failed > 0) return kExitFailure;
-    return tally.outOfRange + tally.malformed > 0 ? kExitOutOfRange : kExitOk;
+    if (tally.outOfRange + tally.malformed > 0) return kExitOutOfRange;
+    return tally.cautioned > 0 && output.strict ? kExitCaution : kExitOk;
 }
 
 }  // namespace rudid::cli

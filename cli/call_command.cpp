@@ -37,9 +37,9 @@ int RunCall(const ExportInfo &info, const std::vector<std::string> &arguments, c
             else
                 std::printf("%s %s\n", number.c_str(), unit.c_str());
             // The value goes to standard output alone; the caution beside it.
-            for (const std::string &line : CautionLines(StateFlags(info.name, values[0], values[1])))
-                std::fprintf(stderr, "%s\n", line.c_str());
-            return kExitOk;
+            const int flags = StateFlags(info.name, values[0], values[1]);
+            for (const std::string &line : CautionLines(flags)) std::fprintf(stderr, "%s\n", line.c_str());
+            return flags > 0 && output.strict ? kExitCaution : kExitOk;
         }
         case OutcomeKind::RangeError:
             std::fprintf(stderr, "rudid32: %s: error %d: %s\n", name, outcome.code, outcome.message.c_str());

@@ -21,6 +21,7 @@ struct Reason {
     int bit;
     const char *word;
     const char *explanation;
+    const char *brief;  // the explanation in a few words, for one CSV field
 };
 
 // The errors are the largest the accuracy report (bench/accuracy_report.py)
@@ -33,23 +34,27 @@ constexpr Reason kReasons[] = {
      "the table points this answer is interpolated from are not all of the state's phase: the saturation "
      "line passes through the table cell and liquid and vapour values are mixed. Errors seen there: enthalpy "
      "and entropy up to 7,900 %, volume by a factor of 126,000, a temperature from enthalpy or entropy up to "
-     "4 %, from volume up to 11 %"},
+     "4 %, from volume up to 11 %",
+     "liquid and vapour table points mixed; enthalpy and entropy seen off by up to 7,900 %"},
     {RUDID_FLAG_NEAR_SATURATION, "near-saturation",
      "the state lies within the uncertainty of the tables' saturation line (up to {dT 0.27} from the real one "
      "at the lowest pressures) and may be answered for the other phase. Errors seen there: enthalpy and "
      "entropy up to 2,300 %, volume by a factor of 42,000, a temperature from enthalpy or entropy up to "
-     "0.16 %, from volume up to 2.2 %"},
+     "0.16 %, from volume up to 2.2 %",
+     "within the tables' uncertainty of the saturation line; may be answered for the other phase"},
     {RUDID_FLAG_CRITICAL_REGION, "critical-region",
      "the state lies in the table cells around the critical point, where properties change faster than "
      "cells of {dT 10} by {p 10} can follow. Errors seen there: volume up to 48 %, enthalpy up to 7.4 %, "
      "entropy up to 5.3 %, a temperature from a lookup up to 0.5 %; above the critical pressure a quality "
-     "can be 0 instead of 1"},
+     "can be 0 instead of 1",
+     "around the critical point; volume seen off by up to 48 %, enthalpy 7.4 %"},
     {RUDID_FLAG_COARSE_GRID, "coarse-grid",
      "the table's grid is coarse for this property here (steam's volume and entropy at low pressure, cold "
      "water entered by volume, wet steam whose saturated values are uncertain), so that linear interpolation "
      "may be off by more than 0.4 %. Errors seen there: volume up to 12.5 %, entropy up to 3.1 %, a "
      "temperature from volume up to 11 %, from entropy up to 1.5 %, enthalpy and entropy from the volume of "
-     "cold water up to 75 %"},
+     "cold water up to 75 %",
+     "coarse table grid here; linear interpolation may be off by more than 0.4 %"},
 };
 
 constexpr int kKnownReasons = RUDID_FLAG_MIXED_PHASE_CELL | RUDID_FLAG_NEAR_SATURATION |
@@ -62,11 +67,13 @@ constexpr Reason kRefinedReasons[] = {
      "the state lies around the critical point or on the supercritical ridge above it ({p 200} to {p 300}, "
      "{T 360} to {T 420}, or the saturation line above {p 200}), where properties change faster than the "
      "tables' {dT 10} steps can follow even in the refined answer. Errors seen there: volume up to 44 %, "
-     "enthalpy up to 7.5 %, entropy up to 5.3 %, a temperature from a lookup up to 0.9 %"},
+     "enthalpy up to 7.5 %, entropy up to 5.3 %, a temperature from a lookup up to 0.9 %",
+     "around the critical point or on the ridge above it; volume seen off by up to 44 %, enthalpy 7.5 %"},
     {RUDID_FLAG_ILL_POSED, "ill-posed",
      "cold water entered by its volume: near the density maximum ({T 4}) the volume hardly changes with "
      "temperature, so two temperatures share a volume and the one answered is uncertain by degrees. Errors "
-     "seen there: a temperature up to 2.9 %, enthalpy and entropy from it up to 96 %"},
+     "seen there: a temperature up to 2.9 %, enthalpy and entropy from it up to 96 %",
+     "cold water by volume; two temperatures share it, the one answered is uncertain by degrees"},
 };
 constexpr int kKnownRefinedReasons = RUDID_FLAG_CRITICAL_REGION | RUDID_FLAG_ILL_POSED;
 
@@ -131,6 +138,19 @@ std::string FlagWords(int flags) {
     const int other = flags & ~KnownReasonsInUse();
     if (other) words += (words.empty() ? "other-" : "+other-") + std::to_string(other);
     return words;
+}
+
+std::string CautionSummary(int flags) {
+    std::string text;
+    if (flags <= 0) return text;
+    for (const Reason &reason : ReasonsInUse())
+        if (flags & reason.bit)
+            text += (text.empty() ? "caution: " : "; ") + std::string(reason.word) + " (" + reason.brief + ")";
+    if (flags & ~KnownReasonsInUse())
+        text += (text.empty() ? "caution: " : "; ") +
+                std::string("the library reports the tables as poor here (reason bits ") +
+                std::to_string(flags & ~KnownReasonsInUse()) + ")";
+    return text;
 }
 
 }  // namespace rudid::cli

@@ -18,4 +18,9 @@ std::vector<std::string> CautionLines(int flags);
 // "" for none. For a CSV column.
 std::string FlagWords(int flags);
 
+// The reasons in a few words each, for the message of a row whose answer
+// the tables are poor for: "caution: mixed-phase-cell (liquid and vapour
+// table points mixed; enthalpy seen off by up to 7,900 %)". "" for none.
+std::string CautionSummary(int flags);
+
 }  // namespace rudid::cli

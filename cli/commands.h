@@ -14,10 +14,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitOutOfRange = 1;  // a state outside the tables, or a malformed input row
 constexpr int kExitUsage = 2;       // the command line itself is wrong
 constexpr int kExitFailure = 3;     // the library failed without a result, or a file could not be written
+constexpr int kExitCaution = 4;     // --strict: answered, but where the tables are known to be poor
 
 struct OutputOptions {
     int digits = kDefaultDigits;  // significant digits; 0 for the shortest exact text
     bool valueOnly = false;       // the number alone, without its unit
+    bool strict = false;          // an answer the library flags as poor is a failure (kExitCaution)
 };
 
 // A property, an error code in words, or a failure with its code.
@@ -35,6 +37,8 @@ struct BatchJob {
     const ExportInfo *function = nullptr;
     std::string stateKeys;
     bool skipHeader = false;
+    char delimiter = 0;              // of the input: ',', ';', '\t'; 0 to tell from the first line
+    std::vector<std::string> keep;   // columns passed through: header names, or numbers from 1
     bool flags = true;  // the flags column: asked of the library row by row, it costs more than the rows
     unsigned threads = 1;
 };
@@ -42,11 +46,19 @@ struct BatchJob {
 // rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
 int RunBatch(const BatchJob &job, const OutputOptions &output);
 
-// rudid32 units, rudid32 units set pressure psi
+// rudid32 units, rudid32 units set [--user] pressure psi
 int RunUnitsList();
-int RunUnitsSet(const std::string &quantity, const std::string &unit);
+int RunUnitsSet(const std::string &quantity, const std::string &unit, bool forUser);
+
+// What rudid32 diagram draws.
+struct DiagramOptions {
+    bool mollier = false;                // h-s instead of T-s
+    std::string range;                   // "s=5:9,T=100:600" (h for the Mollier chart); "" for all
+    std::string size;                    // "1200x800"; "" for the default
+    std::string pointsFile;              // states and process lines to draw; "" for none
+};
 
 // rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg
-int RunDiagram(const std::string &path, bool mollier);
+int RunDiagram(const std::string &path, const DiagramOptions &options);
 
 }  // namespace rudid::cli

@@ -18,10 +18,16 @@ void AppendCsvField(std::string *row, std::string_view field, bool first) {
     *row += '"';
 }
 
-std::vector<std::string_view> SplitCsvLine(std::string_view line) {
+char DetectDelimiter(std::string_view line) {
+    if (line.find('\t') != std::string_view::npos) return '\t';
+    if (line.find(';') != std::string_view::npos) return ';';
+    return ',';
+}
+
+std::vector<std::string_view> SplitCsvLine(std::string_view line, char delimiter) {
     std::vector<std::string_view> fields;
     for (;;) {
-        const std::size_t comma = line.find(',');
+        const std::size_t comma = line.find(delimiter);
         std::string_view field = TrimBlanks(line.substr(0, comma));
         if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
             field = TrimBlanks(field.substr(1, field.size() - 2));

@@ -11,9 +11,14 @@ namespace rudid::cli {
 // line break, with the separating comma unless it is the first of its row.
 void AppendCsvField(std::string *row, std::string_view field, bool first = false);
 
-// The fields of a line separated by commas, each without the blanks around
-// it and without one pair of enclosing quotation marks. Numbers hold no
-// commas, so quoted commas are not looked for.
-std::vector<std::string_view> SplitCsvLine(std::string_view line);
+// The fields of a line separated by commas (or the delimiter given), each
+// without the blanks around it and without one pair of enclosing quotation
+// marks. Numbers hold no delimiters, so quoted ones are not looked for.
+std::vector<std::string_view> SplitCsvLine(std::string_view line, char delimiter = ',');
+
+// The delimiter of a spreadsheet's export, told by its first line: a tab,
+// else a semicolon (European exports, whose numbers may have decimal
+// commas), else a comma.
+char DetectDelimiter(std::string_view line);
 
 }  // namespace rudid::cli

@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "configured_units.h"
+#include "diagram_points.h"
 #include "library_call.h"
 #include "number_text.h"
 #include "replace_file.h"
@@ -26,7 +27,7 @@ using enum Quantity;
 
 constexpr const char *kIsobarColours[] = {"#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd",
                                           "#d62728", "#8c564b", "#e377c2", "#17becf"};
-constexpr int kMostIsobars = 8;
+constexpr int kMostIsobars = 16;  // 1, 2 and 5 bar over the whole table
 constexpr int kSweepSteps = 160;
 
 // Calls the export giving `result` from these arguments; a failure without
@@ -121,6 +122,29 @@ std::vector<double> RoundPressures(double low, double high) {
     return decades;
 }
 
+// Round values of a linear quantity in the configured unit: 1, 2, 2.5 or 5
+// times a power of ten, at most `most` of them inside the range.
+std::vector<double> RoundSteps(double low, double high, int most) {
+    std::vector<double> values;
+    if (!(high > low)) return values;
+    for (double decade = std::pow(10.0, std::floor(std::log10((high - low) / most)));; decade *= 10)
+        for (double mantissa : {1.0, 2.0, 2.5, 5.0}) {
+            const double step = mantissa * decade;
+            if ((high - low) / step > most) continue;
+            for (double v = std::ceil(low / step) * step; v <= high * (1 + 1e-12); v += step)
+                values.push_back(std::fabs(v) < step * 1e-9 ? 0 : v);
+            return values;
+        }
+}
+
+// Whole decades of a quantity spread over many of them (specific volume).
+std::vector<double> Decades(double low, double high) {
+    std::vector<double> values;
+    for (int e = int(std::ceil(std::log10(low))); e <= int(std::floor(std::log10(high))); ++e)
+        values.push_back(std::pow(10.0, e));
+    return values;
+}
+
 // Temperatures from low up to the critical temperature, closer together
 // near the top of the dome where it turns; the top itself included.
 std::vector<double> DomeTemperatures(double low, double critical) {
@@ -197,6 +221,57 @@ public:
         return isobar;
     }
 
+    // A line along which one property is held (an isotherm on the Mollier
+    // chart, an isenthalp or isochore on the T-s diagram), swept over the
+    // tables' pressures; `point` gives its place at a pressure.
+    ChartSeries SweptLine(const std::function<std::optional<ChartPoint>(double)> &point) {
+        ChartSeries line;
+        for (int i = 0; i <= kSweepSteps; ++i) {
+            const double p = ranges_.lowPressure *
+                             std::pow(ranges_.highPressure / ranges_.lowPressure, double(i) / kSweepSteps);
+            if (const std::optional<ChartPoint> at = point(p)) line.points.push_back(*at);
+        }
+        return line;
+    }
+
+    // An isotherm on the Mollier chart: vapour at low pressures, across the
+    // dome at the saturation pressure, liquid above it.
+    ChartSeries Isotherm(double t) {
+        const std::optional<double> saturation =
+            t < ranges_.criticalTemperature ? sample_(Pressure, Temperature, None, t) : std::nullopt;
+        bool crossed = !saturation;
+        ChartSeries line = SweptLine([&](double p) -> std::optional<ChartPoint> {
+            std::optional<ChartPoint> dome;
+            if (!crossed && p > *saturation) crossed = true, dome = Saturated(t, 1);
+            return Single(p, t) ? Single(p, t) : dome;
+        });
+        if (saturation)  // the straight part inside the dome, between the saturated ends
+            for (std::size_t i = 0; i < line.points.size(); ++i)
+                if (const std::optional<ChartPoint> liquid = Saturated(t, 0);
+                    liquid && i + 1 < line.points.size() && line.points[i].y > liquid->y &&
+                    line.points[i + 1].y < liquid->y) {
+                    line.points.insert(line.points.begin() + std::ptrdiff_t(i) + 1, *liquid);
+                    break;
+                }
+        line.label = FormatNumber(t, 6) + " " + UnitOf(Temperature);
+        return line;
+    }
+
+    // An isenthalp (key SpecificEnthalpy) or isochore (SpecificVolume) on
+    // the T-s diagram, through the inverse functions of the pressure.
+    ChartSeries HeldAlong(Quantity key, double value, const char *symbol) {
+        ChartSeries line = SweptLine([&](double p) -> std::optional<ChartPoint> {
+            const std::optional<double> s = sample_(SpecificEntropy, Pressure, key, p, value);
+            const std::optional<double> t = sample_(Temperature, Pressure, key, p, value);
+            if (!s || !t) return std::nullopt;
+            return ChartPoint{*s, *t};
+        });
+        line.label = std::string(symbol) + "=" + FormatNumber(value, 6) + " " + UnitOf(key);
+        line.width = 0.9;
+        line.small = true;
+        return line;
+    }
+
 private:
     std::optional<ChartPoint> SaturatedAtPressure(double p, double x, double t) {
         const std::optional<double> s = sample_(SpecificEntropy, Pressure, Quality, p, x);
@@ -236,7 +311,91 @@ bool WriteFile(const std::string &path, const std::string &text) {
 
 }  // namespace
 
-int RunDiagram(const std::string &path, bool mollier) {
+// "s=5:9,T=100:600" into the chart's axes; false with why.
+bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string *error) {
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view item = TrimBlanks(rest.substr(0, comma));
+        rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+        const std::size_t equals = item.find('='), colon = item.find(':');
+        const bool shaped = equals != std::string_view::npos && colon != std::string_view::npos && equals < colon;
+        double low = NAN, high = NAN;
+        if (shaped) {
+            low = ParseNumber(item.substr(equals + 1, colon - equals - 1)).value_or(NAN);
+            high = ParseNumber(item.substr(colon + 1)).value_or(NAN);
+        }
+        const std::string key(shaped ? TrimBlanks(item.substr(0, equals)) : item);
+        const char yKey = mollier ? 'h' : 'T';
+        if (!std::isfinite(low) || !std::isfinite(high) || !(low < high) ||
+            (key != "s" && key != std::string(1, yKey))) {
+            *error = "--range: \"" + std::string(item) + "\" is not s=LOW:HIGH or " + yKey + "=LOW:HIGH";
+            return false;
+        }
+        (key == "s" ? chart->xRange : chart->yRange) = {{low, high}};
+    }
+    return true;
+}
+
+bool ApplySize(const std::string &text, Chart *chart) {
+    const std::size_t by = text.find('x');
+    const std::optional<double> width = ParseNumber(text.substr(0, by));
+    const std::optional<double> height = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
+    if (!width || !height || *width < 320 || *height < 240 || *width > 20000 || *height > 20000) return false;
+    chart->width = int(*width), chart->height = int(*height);
+    return true;
+}
+
+// The lines of constant property beside the isobars: isotherms on the
+// Mollier chart; isenthalps and isochores on the T-s diagram.
+void AddHeldLines(Diagram &diagram, Sampler &sample, const Ranges &ranges, bool mollier, Chart *chart) {
+    if (mollier) {
+        for (double t : RoundSteps(ranges.lowTemperature, ranges.highTemperature, 9)) {
+            ChartSeries line = diagram.Isotherm(t);
+            line.colour = "#c0392b";
+            line.width = 0.9;
+            line.small = true;
+            chart->series.push_back(std::move(line));
+        }
+        return;
+    }
+    const auto corner = [&](Quantity q, double p, double t) { return sample(q, Pressure, Temperature, p, t); };
+    const std::optional<double> hLow = corner(SpecificEnthalpy, ranges.highPressure, ranges.lowTemperature);
+    const std::optional<double> hHigh = corner(SpecificEnthalpy, ranges.lowPressure, ranges.highTemperature);
+    if (hLow && hHigh)
+        for (double h : RoundSteps(*hLow, *hHigh, 7)) {
+            ChartSeries line = diagram.HeldAlong(SpecificEnthalpy, h, "h");
+            line.colour = "#8c6d31";
+            chart->series.push_back(std::move(line));
+        }
+    const std::optional<double> vLow = corner(SpecificVolume, ranges.highPressure, ranges.lowTemperature);
+    const std::optional<double> vHigh = corner(SpecificVolume, ranges.lowPressure, ranges.highTemperature);
+    if (vLow && vHigh)
+        for (double v : Decades(*vLow * 10, *vHigh)) {
+            ChartSeries line = diagram.HeldAlong(SpecificVolume, v, "v");
+            line.colour = "#17a2b8";
+            chart->series.push_back(std::move(line));
+        }
+}
+
+int RunDiagram(const std::string &path, const DiagramOptions &options) {
+    const bool mollier = options.mollier;
+    Chart chart;
+    std::string error;
+    if (!ApplyRange(options.range, mollier, &chart, &error)) {
+        std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!options.size.empty() && !ApplySize(options.size, &chart)) {
+        std::fprintf(stderr, "rudid32 diagram: --size: \"%s\" is not WIDTHxHEIGHT (320x240 to 20000x20000)\n",
+                     options.size.c_str());
+        return kExitUsage;
+    }
+    DiagramPoints points;
+    if (!options.pointsFile.empty() && !ReadDiagramPoints(options.pointsFile, mollier, &points, &error)) {
+        std::fprintf(stderr, "rudid32 diagram: --points: %s\n", error.c_str());
+        return kExitUsage;
+    }
     Sampler sample;
     const std::optional<Ranges> ranges = FindRanges(sample);
     if (!ranges) {
@@ -246,7 +405,6 @@ int RunDiagram(const std::string &path, bool mollier) {
     }
     Diagram diagram(sample, *ranges, mollier);
 
-    Chart chart;
     chart.title = mollier ? "Water and steam: enthalpy-entropy (Mollier) chart"
                           : "Water and steam: temperature-entropy diagram";
     chart.xLabel = "specific entropy s [" + UnitOf(SpecificEntropy) + "]";
@@ -267,12 +425,18 @@ int RunDiagram(const std::string &path, bool mollier) {
         isobar.colour = kIsobarColours[i % std::size(kIsobarColours)];
         chart.series.push_back(std::move(isobar));
     }
+    AddHeldLines(diagram, sample, *ranges, mollier, &chart);
     if (!sample.failure().empty()) {
         std::fprintf(stderr, "rudid32 diagram: %s\n", sample.failure().c_str());
         return kExitFailure;
     }
-    if (!mollier) chart.yRange = {{ranges->lowTemperature, ranges->highTemperature}};
-    return WriteFile(path, RenderSvg(chart)) ? kExitOk : kExitFailure;
+    // The user's states last, drawn over everything else.
+    for (ChartSeries &line : points.lines) chart.series.push_back(std::move(line));
+    chart.markers.insert(chart.markers.end(), points.markers.begin(), points.markers.end());
+    for (const std::string &problem : points.problems) std::fprintf(stderr, "rudid32 diagram: %s\n", problem.c_str());
+    if (!mollier && !chart.yRange) chart.yRange = {{ranges->lowTemperature, ranges->highTemperature}};
+    if (!WriteFile(path, RenderSvg(chart))) return kExitFailure;
+    return points.problems.empty() ? kExitOk : kExitOutOfRange;
 }
 
 }  // namespace rudid::cli

@@ -4,12 +4,20 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <iostream>
+#include <sstream>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "commands.h"
+#include "configured_units.h"
+#include "unit_choice.h"
+#include "unit_file.h"
 #include "export_table.h"
 #include "library_call.h"
 #include "number_text.h"
@@ -20,8 +28,9 @@ namespace {
 
 constexpr const char *kFooter = R"(
 Values are given and printed in the units of default.cfg in the library's data
-directory (see "rudid32 units"). Results are printed to seven significant
-digits; --exact prints the shortest form that reads back as exactly the same
+directory, with the choices of this user (rudid32 units set --user) and of the
+run (--units or the variable RUDID32_UNITS) over it; "rudid32 units" lists
+them. Results are printed to seven significant digits; --exact prints the shortest form that reads back as exactly the same
 double. Negative numbers, nan and inf are values; an argument that is not a
 finite number is refused.
 
@@ -33,13 +42,79 @@ beside a refined one that differs from it by more than 0.1 %.
 
 Exit status: 0 answered; 1 a state outside the tables (or a malformed batch
 row); 2 a wrong command line; 3 the library failed without a result, or a file
-could not be written.)";
+could not be written; 4 (only with --strict) answered, but the library flags
+an answer as poor (a batch row with status "caution").)";
 
 // A quantity as the name of a positional argument: "specific-enthalpy".
 std::string ArgumentName(rudid::cli::Quantity quantity) {
     std::string name = rudid::cli::QuantityWord(quantity);
     std::replace(name.begin(), name.end(), ' ', '-');
     return name;
+}
+
+// "(temperature [C], quality) -> specific enthalpy [kJ/kg]": what a
+// property function takes and gives, in the configured units.
+std::string Signature(const rudid::cli::ExportInfo &info) {
+    using namespace rudid::cli;
+    const auto titled = [](Quantity quantity) {
+        const std::string unit = UnitOf(quantity);
+        return QuantityWord(quantity) + (unit.empty() ? "" : " [" + unit + "]");
+    };
+    std::string text = "(";
+    for (int i = 0; i < info.arity; ++i) text += (i ? ", " : "") + titled(info.arguments[i]);
+    return text + ") -> " + titled(info.result);
+}
+
+std::size_t EditDistance(std::string a, std::string b) {
+    for (char &c : a) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : b) c = char(std::toupper(static_cast<unsigned char>(c)));
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The first word that names a command, past the options before it; ""
+// when there is none.
+std::string CommandWord(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--digits" || argument == "--units") {
+            ++i;
+            continue;
+        }
+        if (argument.empty() || argument[0] != '-') return argument;
+    }
+    return "";
+}
+
+// A command word that is neither a property function nor a command: said
+// so, with the nearest name. True when it was.
+bool RefusedUnknownCommand(int argc, char **argv) {
+    using namespace rudid::cli;
+    const std::string word = CommandWord(argc, argv);
+    if (word.empty() || FindExport(word)) return false;
+    std::vector<std::string> names = {"state", "batch", "units", "diagram"};
+    for (const std::string &name : names)
+        if (EditDistance(word, name) == 0) return false;
+    for (const ExportInfo &info : Exports()) names.push_back(info.name);
+    std::size_t best = std::string::npos;
+    for (const std::string &name : names) best = std::min(best, EditDistance(word, name));
+    std::string nearest;
+    for (const std::string &name : names)
+        if (EditDistance(word, name) == best) nearest += (nearest.empty() ? "" : " or ") + name;
+    std::fprintf(stderr, "rudid32: no property function or command \"%s\"", word.c_str());
+    if (best <= std::max<std::size_t>(2, word.size() / 3)) std::fprintf(stderr, "; did you mean %s?", nearest.c_str());
+    std::fprintf(stderr, "\n(rudid32 --help lists them)\n");
+    return true;
 }
 
 // Numbers that begin with "-" ("-5", "-inf", "-1e-3") are values, never
@@ -56,11 +131,78 @@ std::vector<std::string> ArgumentsWithNumbersMarked(int argc, char **argv) {
     return arguments;
 }
 
+// The text of --units in the arguments, if given.
+std::string UnitsArgument(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--units" && i + 1 < argc) return argv[i + 1];
+        if (argument.rfind("--units=", 0) == 0) return argument.substr(8);
+    }
+    return "";
+}
+
+bool ChangesTheInstallation(int argc, char **argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "units" && std::string(argv[i + 1]) == "set") return true;
+    return false;
+}
+
+// The units of this user and of this invocation over the installation's:
+// the tool runs itself again with the library configured so. Returns the
+// exit status, or -1 to carry on in this process.
+int ApplyChosenUnits(int argc, char **argv) {
+    using namespace rudid::cli;
+    if (std::getenv(kUnitViewVariable)) return -1;  // already the run under the choices
+    std::vector<UnitChoice> choices;
+    std::vector<std::string> origins;
+    std::string error;
+    if (!ReadUserUnits(&choices, &error)) {
+        std::fprintf(stderr, "rudid32: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!choices.empty()) origins.push_back(UserUnitFilePath());
+    const char *variable = std::getenv("RUDID32_UNITS");
+    if (variable && *variable) {
+        if (!ParseUnitChoices(variable, &choices, &error)) {
+            std::fprintf(stderr, "rudid32: RUDID32_UNITS: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        origins.push_back("RUDID32_UNITS");
+    }
+    const std::string argument = UnitsArgument(argc, argv);
+    if (!argument.empty()) {
+        if (!ParseUnitChoices(argument, &choices, &error)) {
+            std::fprintf(stderr, "rudid32: --units: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        origins.push_back("--units");
+    }
+    if (choices.empty() || ChangesTheInstallation(argc, argv)) return -1;
+    std::string origin;
+    for (const std::string &part : origins) origin += (origin.empty() ? "" : ", then ") + part;
+    return RunUnderUnitView(argv, choices, origin + ", over " + UnitFilePath());
+}
+
+// Once per run: a default.cfg that is missing or short silently selects
+// the first unit of the quantities it does not cover.
+void WarnOfAnIncompleteUnitFile() {
+    const char *message = RudidStartupMessage();
+    if (!message || !*message) return;
+    std::fprintf(stderr,
+                 "rudid32: warning: %s (%s): quantities it does not cover use their first unit; "
+                 "see rudid32 units\n",
+                 message, rudid::cli::UnitFilePath().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     using namespace rudid::cli;
     KeepStandardDescriptorsOpen();
+
+    WarnOfAnIncompleteUnitFile();
+    if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
+    if (RefusedUnknownCommand(argc, argv)) return kExitUsage;
 
     CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
     app.footer(kFooter);
@@ -78,6 +220,11 @@ int main(int argc, char **argv) {
     app.add_flag("--refined", refined,
                  "Give the refined answers: the same tables interpolated along the state's phase and the way "
                  "the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are poor");
+    std::string unitsChosen;  // applied before parsing, see ApplyChosenUnits
+    app.add_option("--units", unitsChosen,
+                   "Units for this run, e.g. pressure=psi,temperature=F (the library loads with them)");
+    app.add_flag("--strict", output.strict,
+                 "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
 
     int status = kExitOk;
     const auto finalOutput = [&] {
@@ -86,12 +233,15 @@ int main(int argc, char **argv) {
         return chosen;
     };
     for (const ExportInfo &info : Exports()) {
-        CLI::App *call = app.add_subcommand(info.name, info.summary)->ignore_case()->group("Property functions");
+        CLI::App *call = app.add_subcommand(info.name, info.summary + ": " + Signature(info))
+                             ->ignore_case()
+                             ->group("Property functions (arguments and result in the configured units)");
         auto arguments = std::make_shared<std::vector<std::string>>(std::size_t(info.arity));
         for (int i = 0; i < info.arity; ++i)
             call->add_option(ArgumentName(info.arguments[i]), (*arguments)[std::size_t(i)],
-                             QuantityWord(info.arguments[i]) +
-                                 (info.arguments[i] == Quantity::Quality ? " (0 liquid to 1 vapour)" : " in its configured unit"))
+                             QuantityWord(info.arguments[i]) + (info.arguments[i] == Quantity::Quality
+                                                                       ? " (0 liquid to 1 vapour)"
+                                                                       : " in " + UnitOf(info.arguments[i])))
                 ->required();
         call->callback([&, &info = info, arguments] {
             UseRefinedAnswers(refined);
@@ -101,7 +251,8 @@ int main(int argc, char **argv) {
 
     std::vector<std::string> assignments;
     CLI::App *state = app.add_subcommand("state", "The whole state from two properties, e.g. state p=10 h=3000");
-    state->add_option("properties", assignments, "Two of p, T, h, s, v, x as KEY=VALUE; pairs p,T p,h p,s p,v p,x T,x")
+    state->add_option("properties", assignments, "Two of p, T, h, s, v, x (any case) as KEY=VALUE, any pair; those no property function "
+                     "takes (h,s T,h T,s ...) are solved for the pressure")
         ->required()
         ->expected(2);
     state->callback([&] {
@@ -118,6 +269,15 @@ int main(int argc, char **argv) {
         ->required()
         ->expected(1, 3);
     batch->add_flag("--header", job.skipHeader, "The first input line is a header: skip it");
+    std::string delimiter;
+    batch->add_option("--delimiter", delimiter,
+                      "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
+                      "decimal comma is read as a point). The output is always comma-separated")
+        ->check(CLI::IsMember({",", ";", "tab", "\t"}));
+    batch->add_option("--keep", job.keep,
+                      "Columns to pass through to the output before the results, by header title (with "
+                      "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
+        ->delimiter(',');
     bool noFlags = false;
     batch->add_flag("--no-flags", noFlags, "Leave out the flags column (asking for it costs more than the rows)");
     batch->add_option("--threads", job.threads, "Threads to evaluate on (default: the number of cores)")
@@ -126,8 +286,8 @@ int main(int argc, char **argv) {
         if (batchWhat[0] == "state") {
             const StateKey *a = batchWhat.size() == 3 ? FindStateKey(batchWhat[1]) : nullptr;
             const StateKey *b = batchWhat.size() == 3 ? FindStateKey(batchWhat[2]) : nullptr;
-            if (!a || !b || !StatePairSupported(a->quantity, b->quantity)) {
-                std::fprintf(stderr, "rudid32 batch state: give two keys of a pair p,T p,h p,s p,v p,x or T,x, "
+            if (!a || !b || !StatePairSolvable(a->quantity, b->quantity)) {
+                std::fprintf(stderr, "rudid32 batch state: give two different keys of p, T, h, s, v, x, "
                                      "e.g. batch state p h\n");
                 status = kExitUsage;
                 return;
@@ -148,31 +308,48 @@ int main(int argc, char **argv) {
             }
         }
         job.flags = !noFlags;
+        job.delimiter = delimiter.empty() ? 0 : delimiter == "tab" ? '\t' : delimiter[0];
         UseRefinedAnswers(refined);
         status = RunBatch(job, finalOutput());
     });
 
     std::string quantity, unit;
     CLI::App *units = app.add_subcommand("units", "List the quantities and their configured units");
-    CLI::App *unitsSet = units->add_subcommand("set", "Select the unit of a quantity in default.cfg");
+    CLI::App *unitsSet = units->add_subcommand(
+        "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
+    bool forUser = false;
+    unitsSet->add_flag("--user", forUser,
+                       "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, else "
+                       "~/.config/rudid32/units), over the installation's");
     unitsSet->add_option("quantity", quantity, "Quantity name or code, e.g. pressure")->required();
     unitsSet->add_option("unit", unit, "One of the quantity's units, e.g. psi")->required();
-    units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit) : RunUnitsList(); });
+    units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit, forUser) : RunUnitsList(); });
 
     std::string diagramPath;
-    bool mollier = false;
+    DiagramOptions drawing;
     CLI::App *diagram = app.add_subcommand("diagram", "Draw a temperature-entropy (or h-s) diagram as SVG");
     diagram->add_option("file", diagramPath, "The SVG file to write, - for stdout")->required();
-    diagram->add_flag("--mollier", mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
+    diagram->add_flag("--mollier", drawing.mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
+    diagram->add_option("--range", drawing.range,
+                        "The part to draw, in the configured units: s=LOW:HIGH and/or T=LOW:HIGH (h= on the "
+                        "Mollier chart), e.g. s=5:9,T=100:600");
+    diagram->add_option("--size", drawing.size, "The picture's size in pixels, WIDTHxHEIGHT (default 960x680)");
+    diagram->add_option("--points", drawing.pointsFile,
+                        "A CSV file of states to draw: a header of two keys of p, T, h, s, v, x (and label), "
+                        "a state a row; rows in a run are joined as a process line, a blank line ends it");
     diagram->callback([&] {
         UseRefinedAnswers(refined);
-        status = RunDiagram(diagramPath, mollier);
+        status = RunDiagram(diagramPath, drawing);
     });
 
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
     } catch (const CLI::Success &e) {
-        status = app.exit(e);
+        // --help and --version through the tool's own writes, so that a
+        // failed write is told with its reason like any other output.
+        std::ostringstream text;
+        status = app.exit(e, text, std::cerr);
+        WriteStandardOutput(text.str());
     } catch (const CLI::ParseError &e) {
         app.exit(e);
         return kExitUsage;

@@ -62,6 +62,7 @@ std::string DescribeOutcome(const Outcome &outcome, const std::string &unit, con
             return text;
         }
         case OutcomeKind::RangeError:
+            if (outcome.code == 0) return outcome.message;  // no state found, not a library code
             return "error " + std::to_string(outcome.code) + ": " + outcome.message;
         case OutcomeKind::Failure:
             return "failed: " + outcome.message + " (code " + std::to_string(outcome.code) + ")";
@@ -77,8 +78,8 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     Given given[2];
     if (!ParseAssignment(assignments[0], &given[0]) || !ParseAssignment(assignments[1], &given[1]))
         return kExitUsage;
-    if (!StatePairSupported(given[0].key->quantity, given[1].key->quantity)) {
-        std::fprintf(stderr, "rudid32 state: no property function takes %c and %c; give p,T p,h p,s p,v p,x or T,x\n",
+    if (!StatePairSolvable(given[0].key->quantity, given[1].key->quantity)) {
+        std::fprintf(stderr, "rudid32 state: %c and %c do not fix a state; give two different keys\n",
                      given[0].key->key, given[1].key->key);
         return kExitUsage;
     }
@@ -107,6 +108,7 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     }
     std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
     for (const std::string &line : CautionLines(row.flags)) std::printf("%s\n", line.c_str());
+    if (row.exitStatus == kExitOk && row.flags > 0 && output.strict) return kExitCaution;
     return row.exitStatus;
 }
 

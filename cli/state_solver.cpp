@@ -1,9 +1,11 @@
 #include "state_solver.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "caution.h"
 #include "commands.h"
+#include "pressure_search.h"
 #include "rudid32.h"
 
 namespace rudid::cli {
@@ -265,9 +267,16 @@ private:
 }  // namespace
 
 const StateKey *FindStateKey(std::string_view key) {
+    // The six symbols differ in more than case: P, t, H are as good as p, T, h.
     for (const StateKey &known : kKeys)
-        if (key.size() == 1 && key[0] == known.key) return &known;
+        if (key.size() == 1 && std::tolower(static_cast<unsigned char>(key[0])) ==
+                                   std::tolower(static_cast<unsigned char>(known.key)))
+            return &known;
     return nullptr;
+}
+
+bool StatePairSolvable(Quantity a, Quantity b) {
+    return a != b && a != Quantity::None && b != Quantity::None;
 }
 
 bool StatePairSupported(Quantity a, Quantity b) {
@@ -307,6 +316,7 @@ std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const dou
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
                                   std::span<const double> second, const Evaluator &evaluate, bool withFlags) {
+    if (!StatePairSupported(a, b)) return SolveThroughPressure(a, b, first, second, evaluate, withFlags);
     return Solver(a, b, first, second, evaluate, withFlags).Solve();
 }
 

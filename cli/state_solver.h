@@ -30,6 +30,10 @@ constexpr std::size_t kStatePropertyCount = std::size(kStateProperties);
 // Whether some property function takes this pair of quantities.
 bool StatePairSupported(Quantity a, Quantity b);
 
+// Whether the pair fixes a state that SolveStates can find: any two
+// different keys (those no function takes are solved through a pressure).
+bool StatePairSolvable(Quantity a, Quantity b);
+
 // Evaluates one export over rows (second ignored by one-argument exports).
 using Evaluator = std::function<std::vector<Outcome>(const ExportInfo &, std::span<const double> first,
                                                      std::span<const double> second)>;
@@ -54,7 +58,7 @@ struct StateRow {
 };
 
 // The states of rows of the pair (a, b): first[i] of quantity a and
-// second[i] of quantity b. The pair must be supported.
+// second[i] of quantity b. The pair must be solvable.
 // withFlags false leaves every row's flags 0 without asking the library.
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
                                   std::span<const double> second, const Evaluator &evaluate, bool withFlags = true);

@@ -163,7 +163,8 @@ std::string RenderSvg(const Chart &chart) {
         }
     if (xMin > xMax) xMin = 0, xMax = 1, yMin = 0, yMax = 1;
     const double xPad = (xMax - xMin) / 50, yPad = (yMax - yMin) / 50;
-    const Axis xAxis = RoundTicks(xMin - xPad, xMax + xPad);
+    const Axis xAxis = chart.xRange ? RoundTicks(chart.xRange->first, chart.xRange->second)
+                                    : RoundTicks(xMin - xPad, xMax + xPad);
     const Axis yAxis = chart.yRange ? RoundTicks(chart.yRange->first, chart.yRange->second)
                                     : RoundTicks(yMin - yPad, yMax + yPad);
 

@@ -32,6 +32,7 @@ struct Chart {
     std::string xLabel, yLabel;
     std::vector<ChartSeries> series;
     std::vector<ChartMarker> markers;
+    std::optional<std::pair<double, double>> xRange;  // the x axis exactly; else the data's
     std::optional<std::pair<double, double>> yRange;  // the y axis exactly; else the data's
     int width = 960, height = 680;
 };

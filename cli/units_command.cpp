@@ -3,11 +3,15 @@
 // are the library's.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "replace_file.h"
 #include "rudid32.h"
+#include <cstdlib>
+
 #include "unit_catalogue.h"
+#include "unit_choice.h"
 #include "unit_file.h"
 
 namespace rudid::cli {
@@ -34,7 +38,10 @@ int RunUnitsList() {
     const bool read = ReadUnitFile(path, &file, &error);
     const SelectionWords words = SelectionsOf(file.bytes);
 
-    std::printf("unit configuration %s", path.c_str());
+    // Run under chosen units, the library reads a private copy: say where
+    // the choices came from instead.
+    const char *origin = std::getenv(kUnitViewVariable);
+    std::printf("unit configuration %s", origin ? origin : path.c_str());
     if (!read)
         std::printf(" (%s: first unit of every quantity)", error.c_str());
     else if (!file.exists)
@@ -42,8 +49,21 @@ int RunUnitsList() {
     else if (file.bytes.size() < 2 * kSelectionWordCount)
         std::printf(" (%zu bytes, short of %d: the missing selections are 0)", file.bytes.size(),
                     2 * kSelectionWordCount);
+    // The quantities of the property functions first: the rest only
+    // matter to programs that convert units through the library.
+    const auto usedByFunctions = [](int code) {
+        return code == RUDID_PRESSURE || code == RUDID_TEMPERATURE || code == RUDID_SPECIFIC_ENTHALPY ||
+               code == RUDID_SPECIFIC_ENTROPY || code == RUDID_SPECIFIC_VOLUME;
+    };
+    std::vector<const QuantityInfo *> order;
+    for (const QuantityInfo &quantity : Quantities())
+        if (usedByFunctions(quantity.code)) order.push_back(&quantity);
+    for (const QuantityInfo &quantity : Quantities())
+        if (!usedByFunctions(quantity.code)) order.push_back(&quantity);
     std::printf("\n%-4s  %-25s  %-8s  %-10s  %s\n", "code", "quantity", "internal", "configured", "choices");
-    for (const QuantityInfo &quantity : Quantities()) {
+    for (const QuantityInfo *entry : order) {
+        const QuantityInfo &quantity = *entry;
+        if (entry == order[5]) std::printf("other quantities (for conversions; no property function uses them):\n");
         if (IsReserved(quantity)) {
             std::printf("%4d  %-25s\n", quantity.code, "(reserved)");
             continue;
@@ -69,7 +89,7 @@ int RunUnitsList() {
     return kExitOk;
 }
 
-int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
+int RunUnitsSet(const std::string &quantityName, const std::string &unitName, bool forUser) {
     const QuantityInfo *quantity = FindQuantity(quantityName);
     if (!quantity) {
         std::fprintf(stderr, "rudid32 units set: unknown quantity \"%s\" (see rudid32 units)\n", quantityName.c_str());
@@ -95,8 +115,17 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
         return kExitUsage;
     }
 
-    UnitFile file;
     std::string error;
+    if (forUser) {
+        if (!StoreUserUnit({quantity, *index}, &error)) {
+            std::fprintf(stderr, "rudid32 units set --user: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        std::printf("%s: %s for this user, in %s\n", quantity->name.c_str(),
+                    quantity->units[std::size_t(*index)].c_str(), UserUnitFilePath().c_str());
+        return kExitOk;
+    }
+    UnitFile file;
     if (!ReadUnitFile(UnitFilePath(), &file, &error)) {
         std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
         return kExitFailure;
@@ -110,7 +139,10 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
     StoreSelection(&file.bytes, quantity->selectionWord, std::int16_t(*index));
     const std::string_view bytes(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size());
     if (!ReplaceFileAtomically(file.path, bytes, &error)) {
-        std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
+        std::fprintf(stderr,
+                     "rudid32 units set: %s\n(the installation's file is shared by every program that loads the "
+                     "library; \"rudid32 units set --user %s %s\" chooses for you alone)\n",
+                     error.c_str(), quantityName.c_str(), unitName.c_str());
         return kExitFailure;
     }
     // What this process's library was configured with is the unit that

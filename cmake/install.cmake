@@ -57,9 +57,18 @@ write_basic_package_version_file(
   ${RUDID_STAGING_DIR}/RUDID32ConfigVersion.cmake
   VERSION ${PROJECT_VERSION}
   COMPATIBILITY SameMajorVersion)
+# find_package(rudid32), in the case of the pkg-config name, finds the
+# same package: CMake matches the directory without regard to case, and
+# these two files by their lower-case names.
+file(WRITE ${RUDID_STAGING_DIR}/rudid32-config.cmake
+  "include(\"\${CMAKE_CURRENT_LIST_DIR}/RUDID32Config.cmake\")\nset(rudid32_DATA_DIR \"\${RUDID32_DATA_DIR}\")\n")
+file(WRITE ${RUDID_STAGING_DIR}/rudid32-config-version.cmake
+  "include(\"\${CMAKE_CURRENT_LIST_DIR}/RUDID32ConfigVersion.cmake\")\n")
 install(FILES
     ${RUDID_STAGING_DIR}/RUDID32Config.cmake
     ${RUDID_STAGING_DIR}/RUDID32ConfigVersion.cmake
+    ${RUDID_STAGING_DIR}/rudid32-config.cmake
+    ${RUDID_STAGING_DIR}/rudid32-config-version.cmake
   DESTINATION ${RUDID_INSTALL_CMAKEDIR})
 
 # pkg-config file: everything but the prefix is known now; the prefix is

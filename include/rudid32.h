@@ -67,6 +67,14 @@ extern "C" {
  * first parameter is the failure code. Not continuable. */
 #define RUDID_EXCEPTION_CODE 0xE0520000u
 
+/* The version of this header, the library's "major.minor.patch" (compare
+ * RudidVersion() for the library a program runs with). */
+#define RUDID32_VERSION_MAJOR 1
+#define RUDID32_VERSION_MINOR 1
+#define RUDID32_VERSION_PATCH 0
+#define RUDID32_VERSION_NUMBER \
+  (RUDID32_VERSION_MAJOR * 10000 + RUDID32_VERSION_MINOR * 100 + RUDID32_VERSION_PATCH)
+
 /* The property functions
  *
  * One row per function, in ordinal order (the Windows DLL exports each by
@@ -128,11 +136,20 @@ extern "C" {
   X(AQPPVS, 22, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_SPECIFIC_ENTROPY,  PressureVolume,          2, RUDID_VOLUME_OUTSIDE_TABLE,   "entropy at pressure and specific volume") \
   X(AQPPVQ, 23, 2, RUDID_PRESSURE,    RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY,           PressureVolume,          3, RUDID_VOLUME_OUTSIDE_TABLE,   "quality at pressure and specific volume")
 
-/* The prototypes: double *AQPPT(double arg1), double *AQPTQH(double arg1,
- * double arg2), ... */
-#define RUDID_PROPERTY_PROTOTYPE_1(name) RUDID_API double *RUDID_CALL name(double arg1);
-#define RUDID_PROPERTY_PROTOTYPE_2(name) RUDID_API double *RUDID_CALL name(double arg1, double arg2);
-#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, ...) RUDID_PROPERTY_PROTOTYPE_##arity(name)
+/* The prototypes, with each parameter named by its quantity:
+ * double *AQPPT(double pressure), double *AQPTQH(double temperature,
+ * double quality), ... */
+#define RUDID_PARAMETER_RUDID_PRESSURE          pressure
+#define RUDID_PARAMETER_RUDID_TEMPERATURE       temperature
+#define RUDID_PARAMETER_RUDID_SPECIFIC_ENTHALPY specific_enthalpy
+#define RUDID_PARAMETER_RUDID_SPECIFIC_ENTROPY  specific_entropy
+#define RUDID_PARAMETER_RUDID_SPECIFIC_VOLUME   specific_volume
+#define RUDID_PARAMETER_RUDID_QUALITY           quality
+#define RUDID_PROPERTY_PROTOTYPE_1(name, first, second) RUDID_API double *RUDID_CALL name(double first);
+#define RUDID_PROPERTY_PROTOTYPE_2(name, first, second) \
+  RUDID_API double *RUDID_CALL name(double first, double second);
+#define RUDID_PROPERTY_PROTOTYPE(name, ordinal, arity, first, second, ...) \
+  RUDID_PROPERTY_PROTOTYPE_##arity(name, RUDID_PARAMETER_##first, RUDID_PARAMETER_##second)
 RUDID_PROPERTY_FUNCTIONS(RUDID_PROPERTY_PROTOTYPE)
 
 /* Batch evaluation
@@ -329,6 +346,56 @@ RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double a
 RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const double *arg1,
                                               const double *arg2, double *result, int *failure);
 RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2);
+
+/* Calls for Visual Basic for Applications
+ *
+ * A VBA Declare statement (Excel macros and worksheet functions, 32- and
+ * 64-bit Office) calls __stdcall functions and cannot read a double through
+ * a pointer, so every property function has a twin RudidVb<name>: the same
+ * arguments by value, the answer returned as a double, and the outcome
+ * through `code` (a VBA ByRef Long):
+ *
+ *   code 0        the property, exactly the double the function answers;
+ *   code -1001..  the state is outside the tables (RUDID_PRESSURE_OUT_OF_RANGE
+ *                 ...); the double is that code, as the function answers;
+ *   code 2, 205.. a failure (the failure codes above): the double is a
+ *                 quiet NaN.
+ *
+ * They never raise: a failure that the property function raises on Windows
+ * is caught and becomes the code. `code` may be NULL. On 32-bit Windows
+ * they are __stdcall and exported without decoration, on ordinal 100 + the
+ * property function's ordinal; elsewhere the platform's one convention.
+ *
+ *   Declare PtrSafe Function RudidVbAQPPTH Lib "RUDID32.dll" _
+ *       (ByVal pressure As Double, ByVal temperature As Double, _
+ *        ByRef code As Long) As Double
+ */
+#if defined(_WIN32)
+#define RUDID_VB_CALL __stdcall
+#else
+#define RUDID_VB_CALL
+#endif
+#define RUDID_VB_PROTOTYPE_1(name) RUDID_API double RUDID_VB_CALL RudidVb##name(double arg1, int *code);
+#define RUDID_VB_PROTOTYPE_2(name) \
+  RUDID_API double RUDID_VB_CALL RudidVb##name(double arg1, double arg2, int *code);
+#define RUDID_VB_PROTOTYPE(name, ordinal, arity, ...) RUDID_VB_PROTOTYPE_##arity(name)
+RUDID_PROPERTY_FUNCTIONS(RUDID_VB_PROTOTYPE)
+
+/* The message of a code that a RudidVb function gave, for the property
+ * function named `function` ("AQPPTH"; NULL or an unknown name gives the
+ * general meaning of an error code): "" for 0, the range message of an
+ * error code, the failure message of a failure code, followed by ": " and
+ * the table file when it is this thread's last failure and concerned a file.
+ * Copies at most size - 1 characters and a terminating zero into buffer
+ * (nothing when buffer is NULL or size < 1) and returns the length of the
+ * whole message, so that a caller can retry with a larger buffer. Ordinal
+ * 100 on Windows. In VBA:
+ *
+ *   Declare PtrSafe Function RudidVbMessage Lib "RUDID32.dll" _
+ *       (ByVal func As String, ByVal code As Long, ByVal buffer As String, _
+ *        ByVal size As Long) As Long
+ */
+RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char *buffer, int size);
 
 /* Diagnostics */
 

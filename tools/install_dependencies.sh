@@ -7,9 +7,11 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcl
           python3 python3-pytest python3-iapws pkg-config
           python3-numpy python3-dask python3-distributed python3-pandas python3-hypothesis
           python3-venv python3-setuptools
-          clang libclang-rt-dev)  # clang and its libFuzzer runtime for the fuzz targets
+          clang libclang-rt-dev   # clang and its libFuzzer runtime for the fuzz targets
+          fp-compiler)            # Free Pascal, for the test of the Pascal unit
 if [[ "${RUDID_WITH_WINDOWS:-1}" == 1 ]]; then
-  packages+=(g++-mingw-w64-i686 wine wine32:i386 binutils-mingw-w64-i686)
+  packages+=(g++-mingw-w64-i686 wine wine32:i386 binutils-mingw-w64-i686
+             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
 fi
 
 missing=()

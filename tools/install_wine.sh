@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the 32-bit Windows build and its tests need on a Debian
-# machine: the mingw-w64 cross compiler for i686 (its -posix variant is the
-# one used), and Wine with its 32-bit loader (which needs the i386
-# architecture). Does nothing when everything is there. Run as root (or with
+# Installs what the Windows builds and their tests need on a Debian
+# machine: the mingw-w64 cross compilers for i686 and x86-64 (their -posix
+# variants are the ones used), and Wine with its 32-bit loader (which needs
+# the i386 architecture) and its 64-bit one. Does nothing when everything is there. Run as root (or with
 # sudo).
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine32:i386)
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64)
 
 missing=()
 for p in "${packages[@]}"; do

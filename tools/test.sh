@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds RUDID32 and runs every test: the native build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the thread tests under
-# ThreadSanitizer, a short run of every fuzz target, and (when the Windows cross-build is enabled) the 32-bit DLL under
-# Wine. Installs missing build dependencies first.
+# ThreadSanitizer, a short run of every fuzz target, and (when the Windows cross-build is enabled) the 32- and 64-bit DLLs
+# under Wine. Installs missing build dependencies first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,6 +41,6 @@ for target in exports tables evaluate startup describe cli_text; do
 done
 
 if [[ "${RUDID_WITH_WINDOWS:-1}" == 1 && -x tools/test_windows.sh ]]; then
-  echo "== 32-bit Windows DLL under Wine" >&2
+  echo "== 32- and 64-bit Windows DLLs under Wine" >&2
   tools/test_windows.sh
 fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The 32-bit Windows DLL under Wine: installs the mingw-w64 cross compiler
-# and Wine when missing, cross-builds RUDID32.dll and win_harness.exe into
-# build/win32 through the native build, and runs the tests labelled
-# "windows": the export table, the comparison with the Linux library bit for
-# bit, and the Windows-only start-up and failure checks. The first run
-# creates a Wine prefix in build/wineprefix (about 15 s, 600 MB).
+# The Windows DLLs under Wine: installs the mingw-w64 cross compilers and
+# Wine when missing, cross-builds RUDID32.dll and win_harness.exe into
+# build/win32 (32-bit) and build/win64 (64-bit) through the native build,
+# and runs the tests labelled "windows" for both: the export table, the
+# comparison with the Linux library bit for bit, and the Windows-only
+# start-up and failure checks. The first run creates the Wine prefixes
+# build/wineprefix (win32) and build/wineprefix64 (win64), about 15 s and
+# 600 MB each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,5 +15,5 @@ jobs=${RUDID_JOBS:-2}
 generator=()
 [[ -f build/CMakeCache.txt ]] || generator=(-G Ninja)
 cmake -S . -B build "${generator[@]}" -DRUDID_WINDOWS=ON >/dev/null
-cmake --build build -j "$jobs" --target rudid_win32 linux_corpus RUDID32
+cmake --build build -j "$jobs" --target rudid_win32 rudid_win64 linux_corpus RUDID32
 (cd build && ctest --output-on-failure -L windows)

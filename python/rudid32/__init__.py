@@ -9,6 +9,7 @@ configured unit of its result; a quality is a plain fraction from 0
     rudid32.temperature_ph(10.0, 3000.0)           # AQPPHT, a float
     rudid32.enthalpy_pt(p=10.0, T=[100, 200, 300])  # a numpy array
     values, codes = rudid32.evaluate("AQPPTH", 10.0, [100, 200, 300])
+    rudid32.State(p=10.0, h=3000.0)                # every property, phase, flags
 
 The functions are named by their quantities: the result, then the symbols
 of the arguments (p pressure, T temperature, h specific enthalpy, s
@@ -20,8 +21,10 @@ run along the saturation line (``saturation_temperature``,
 
 For numbers, a state outside the tables raises ``RudidRangeError``
 (``.code`` -1001 ... -1015, ``.meaning`` in words); a failure without a
-result (a table file missing, an argument too large, infinite or NaN)
-raises ``RudidFailure`` (``.code``, ``.message``). For arrays, see
+result (a table file missing, an argument too large) raises
+``RudidFailure`` (``.code``, ``.message``); an infinite or NaN argument
+raises ``RudidArgumentError``, a ``RudidFailure`` and a ``ValueError`` that
+names the argument. For arrays, see
 ``evaluate()``. Names, units and messages all come from the library.
 
 The library is loaded at the first use, from the first of: the file named
@@ -35,17 +38,18 @@ beside the library.
 
 import threading
 
-from . import _catalogue, _library, _readable
-from ._errors import (RudidError, RudidFailure, RudidRangeError, error_meaning, failure_message,  # noqa: F401
-                      is_error_code)
+from . import _catalogue, _library, _readable, _units
+from ._errors import (RudidArgumentError, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
+                      error_meaning, failure_message, is_error_code)
 from ._evaluate import evaluate  # noqa: F401
+from ._state import State  # noqa: F401
 
 __version__ = "1.1.0"  # the library's version, which a test compares
 
 _FIXED = [
-    "RudidError", "RudidRangeError", "RudidFailure",
-    "evaluate", "is_error_code", "error_meaning", "failure_message",
-    "units", "functions", "library_path", "library_version", "data_directory", "startup_message",
+    "RudidError", "RudidRangeError", "RudidFailure", "RudidArgumentError",
+    "State", "evaluate", "is_error_code", "error_meaning", "failure_message",
+    "units", "use_units", "functions", "library_path", "library_version", "data_directory", "startup_message",
 ]
 
 _lock = threading.Lock()
@@ -99,6 +103,27 @@ def units():
     when it loads."""
     return {name: _catalogue.configured_unit(code) for code, name in _catalogue.quantities()
             if _catalogue.configured_unit(code)}
+
+
+def use_units(**chosen):
+    """Chooses units for this process, over the installation's default.cfg
+    and the user's file, without changing either::
+
+        rudid32.use_units(pressure="psi", temperature="F", enthalpy="Btu/lbm")
+
+    Keys are quantity names (``specific_volume`` or ``volume``, any case),
+    values the library's unit names (``rudid32 units`` lists them). The
+    library reads its units once, when it loads: call this before the first
+    use of a property function; afterwards it raises RuntimeError. A wrong
+    name raises ValueError at the first use. Processes started later (dask
+    workers) choose theirs with the variable RUDID32_UNITS."""
+    if _library._loaded is not None:
+        raise RuntimeError("the library is loaded already; choose units before the first use "
+                           "(or with RUDID32_UNITS before the process starts)")
+    for quantity, unit in chosen.items():
+        if not isinstance(unit, str):
+            raise TypeError("the unit of %s must be a name, not %r" % (quantity, unit))
+        _units._chosen[quantity] = unit
 
 
 def library_path():

@@ -76,12 +76,18 @@ def functions():
 
 
 def function(name):
-    """The property function of that name, in any case ("aqpphT");
-    ValueError for an unknown one."""
+    """The property function of that name, the library's in any case
+    ("aqpphT") or the readable one ("temperature_ph"); ValueError for an
+    unknown one."""
     index = _library.function_index(name)
-    if index < 0:
-        raise ValueError("no property function %r" % (name,))
-    return functions()[index]
+    if index >= 0:
+        return functions()[index]
+    if isinstance(name, str):
+        for candidate in functions():
+            if candidate.readable_name.lower() == name.lower():
+                return candidate
+    raise ValueError("no property function %r: give the library's name (\"AQPPTH\") or the readable one "
+                     "(\"enthalpy_pt\"); rudid32.functions() lists them" % (name,))
 
 
 def quantities():

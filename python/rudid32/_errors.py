@@ -31,6 +31,18 @@ class RudidFailure(RudidError):
         super().__init__("%s failed: %s (code %d)" % (function, message, code))
 
 
+class RudidArgumentError(RudidFailure, ValueError):
+    """An argument the library cannot take: NaN or infinite. A ValueError
+    that names the argument (``argument``) as well as the library's failure
+    (``code``, ``message``)."""
+
+    def __init__(self, function, code, message, argument, value):
+        RudidFailure.__init__(self, function, code, message)
+        self.argument = argument
+        self.args = ("%s: %s is %r, not a finite number (the library failed: %s, code %d)"
+                     % (function, argument, value, message, code),)
+
+
 def is_error_code(value):
     """Whether a result of the library's property functions is one of its
     error codes (a state outside the tables)."""

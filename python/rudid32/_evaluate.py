@@ -55,6 +55,28 @@ def is_scalar(value):
     return isinstance(value, numbers.Real) or (isinstance(value, numpy.ndarray) and value.ndim == 0)
 
 
+def _pandas_index(arguments, shape):
+    """The index (and columns) of the first pandas argument of this shape."""
+    for argument in arguments:
+        if type(argument).__module__.split(".")[0] == "pandas" and getattr(argument, "shape", None) == shape:
+            return argument
+    return None
+
+
+def like_pandas(arguments, result, name):
+    """result as a pandas Series (or DataFrame) with the index (and columns)
+    of the pandas argument it was computed from; as it is otherwise."""
+    if not isinstance(result, numpy.ndarray):
+        return result
+    model = _pandas_index(arguments, result.shape)
+    if model is None:
+        return result
+    import pandas
+    if result.ndim == 1:
+        return pandas.Series(result, index=model.index, name=name)
+    return pandas.DataFrame(result, index=model.index, columns=model.columns)
+
+
 def _evaluate_rows(name, first, second, values, codes, start, stop, refined=False):
     """Rows start .. stop - 1; turns the error codes among the results into
     codes and NaN values."""
@@ -88,8 +110,7 @@ def _split(count, threads):
     return list(zip(bounds[:-1], bounds[1:]))
 
 
-def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
-             threads: Optional[int] = None, refined: bool = False) -> Tuple[numpy.ndarray, numpy.ndarray]:
+def evaluate_arrays(name, a, b=None, *, threads=None, refined=False):
     """Evaluates the property function ``name`` over arrays of arguments.
 
     ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,
@@ -102,6 +123,10 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
     failure code where the library failed (see ``failure_message``). Every
     value is exactly the double of the single call. Nothing is raised for a
     row; text or other non-numeric arguments raise ``TypeError``.
+
+    ``name`` is the library's ("AQPPTH", any case) or the readable one
+    ("enthalpy_pt"). A pandas Series (a DataFrame's column) or DataFrame
+    given as an argument gives Series (DataFrames) with its index back.
 
     Large arrays are split over ``threads`` threads (default: the number of
     cores); the results do not depend on the split.
@@ -136,3 +161,13 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
             for part in running:
                 part.result()
     return values.reshape(shape), codes.reshape(shape)
+
+
+def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
+             threads: Optional[int] = None, refined: bool = False) -> Tuple[numpy.ndarray, numpy.ndarray]:
+    values, codes = evaluate_arrays(name, a, b, threads=threads, refined=refined)
+    readable = _catalogue.function(name).readable_name
+    return like_pandas((a, b), values, readable), like_pandas((a, b), codes, readable + "_code")
+
+
+evaluate.__doc__ = evaluate_arrays.__doc__

@@ -5,9 +5,11 @@ The library is looked for at the first use, first hit wins:
 
 1. the file named by the environment variable ``RUDID32_LIBRARY``;
 2. the library installed beside the package: ``libRUDID32.so`` in the
-   package's directory or the one above it, else the file recorded when the
-   package was installed (``cmake --install`` records the installed library,
-   ``pip install`` from a checkout records that checkout's ``build/``);
+   package's directory (a wheel built from a checkout carries its own copy,
+   with the tables in the package's ``data/``, which it reads unless
+   ``ZAREVIRU_INI`` names another INI) or the one above it, else the file
+   recorded when the package was installed (``cmake --install`` records the
+   installed library);
 3. the build tree of a checkout, ``build/libRUDID32.so``, when the package
    is imported from the repository's ``python/`` directory;
 4. the system's library path (``ctypes.util.find_library``, then the
@@ -18,6 +20,10 @@ import ctypes
 import ctypes.util
 import os
 import threading
+import tempfile
+import warnings
+
+from . import _units
 
 _FILE = "libRUDID32.so"
 _SONAME = _FILE + ".1"
@@ -60,6 +66,21 @@ def _candidates():
     yield _FILE
 
 
+def _open(path):
+    """ctypes.CDLL(path). The package's own copy of the library reads the
+    package's own tables: an INI naming them is in effect while it loads
+    (the library reads it once, then), unless ZAREVIRU_INI names one."""
+    package = os.path.dirname(os.path.abspath(__file__))
+    data = os.path.join(package, "data")
+    own = os.path.dirname(os.path.abspath(path)) == package and os.path.isdir(data)
+    if not own or os.environ.get("ZAREVIRU_INI"):
+        return ctypes.CDLL(path)
+    with tempfile.TemporaryDirectory(prefix="rudid32-ini-") as directory:
+        with open(os.path.join(directory, "ZAREVIRU.INI"), "w", encoding="utf-8") as file:
+            file.write("[STARTUP]\nDIR=%s\n" % data)
+        return _units.with_view_environment(directory, lambda: ctypes.CDLL(path))
+
+
 def _declare(library):
     c_int, c_double, c_char_p, c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
     prototypes = {
@@ -83,6 +104,9 @@ def _declare(library):
         "RudidRangeCode": (c_int, [c_double]),
         "RudidRangeMessage": (c_char_p, [c_int, c_int]),
         "RudidFailureMessage": (c_char_p, [c_int]),
+        "RudidStateFlags": (c_int, [c_char_p, c_double, c_double]),
+        "RudidToConfiguredUnit": (c_double, [c_int, c_double]),
+        "RudidFromConfiguredUnit": (c_double, [c_int, c_double]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)
@@ -96,6 +120,26 @@ def _declare(library):
         function.argtypes = [c_double] * library.RudidFunctionArity(index)
 
 
+def _configured(library, path):
+    """The library with the units chosen for this process (see _units):
+    itself when none are chosen, else a private copy loaded under them.
+    Warns once when its default.cfg is missing or short."""
+    library.RudidStartupMessage.restype = ctypes.c_char_p
+    message = library.RudidStartupMessage()
+    if message:
+        library.RudidDataDirectory.restype = ctypes.c_char_p
+        warnings.warn("%s (%sdefault.cfg): quantities it does not cover use their first unit; "
+                      "rudid32.units() tells them" % (message.decode(errors="replace"),
+                                                       library.RudidDataDirectory().decode(errors="replace")),
+                      RuntimeWarning, stacklevel=4)
+    copy = _units.view(library, path)
+    if copy is None:
+        return library
+    chosen = _units.with_view_environment(os.path.dirname(copy), lambda: ctypes.CDLL(copy))
+    _declare(chosen)
+    return chosen
+
+
 def load():
     """The loaded library and the path it was loaded from."""
     global _loaded
@@ -105,7 +149,7 @@ def load():
                 errors = []
                 for path in _candidates():
                     try:
-                        library = ctypes.CDLL(path)
+                        library = _open(path)
                     except OSError as error:
                         errors.append(str(error))
                         continue
@@ -114,7 +158,7 @@ def load():
                     except AttributeError as error:
                         errors.append("%s: not this version of RUDID32 (%s)" % (path, error))
                         continue
-                    _loaded = (library, path)
+                    _loaded = (_configured(library, path), path)
                     break
                 else:
                     raise OSError("cannot load the RUDID32 library (set RUDID32_LIBRARY to its path): "

@@ -8,7 +8,9 @@ import numpy
 from numpy.typing import ArrayLike  # noqa: F401
 
 from . import _catalogue, _evaluate, _library
-from ._errors import RudidFailure, RudidRangeError
+import math
+
+from ._errors import RudidArgumentError, RudidFailure, RudidRangeError
 
 # Annotations are kept as text, resolved in this module by
 # typing.get_type_hints, so that help() shows them short.
@@ -23,8 +25,11 @@ def call_single(function, arguments):
     result = getattr(library, function.name)(*arguments)
     if not result:
         # The failure code is kept per thread; this is the thread that failed.
-        raise RudidFailure(function.name, library.RudidLastError(),
-                           _library.text(library.RudidLastErrorMessage()))
+        code, message = library.RudidLastError(), _library.text(library.RudidLastErrorMessage())
+        for parameter, value in zip(function.parameters, arguments):
+            if not math.isfinite(value):
+                raise RudidArgumentError(function.readable_name, code, message, parameter, value)
+        raise RudidFailure(function.name, code, message)
     value = result[0]
     code = library.RudidRangeCode(value)
     if code:
@@ -42,19 +47,23 @@ def _scalar(value, name):
 
 def call_refined(function, arguments):
     """One refined answer; the property as a float, or the error."""
-    values, codes = _evaluate.evaluate(function.name, *arguments, threads=1, refined=True)
+    values, codes = _evaluate.evaluate_arrays(function.name, *arguments, threads=1, refined=True)
     code = int(codes)
     if code < 0:
         raise RudidRangeError(function.name, code)
     if code > 0:
-        raise RudidFailure(function.name, code, _library.text(_library.library().RudidFailureMessage(code)))
+        message = _library.text(_library.library().RudidFailureMessage(code))
+        for parameter, value in zip(function.parameters, arguments):
+            if not math.isfinite(value):
+                raise RudidArgumentError(function.readable_name, code, message, parameter, value)
+        raise RudidFailure(function.name, code, message)
     return float(values)
 
 
 def call_arrays(function, arguments, threads, refined=False):
     """The values over arrays: NaN where the state is outside the tables
     or an argument is NaN or infinite; any other failure of a row raises."""
-    values, codes = _evaluate.evaluate(function.name, *arguments, threads=threads, refined=refined)
+    values, codes = _evaluate.evaluate_arrays(function.name, *arguments, threads=threads, refined=refined)
     failed = codes > 0
     if failed.any():
         finite = numpy.ones(codes.shape, bool)
@@ -85,6 +94,14 @@ def _docstring(function):
               "gives the code of each row. Large arrays are split over `threads` threads",
               "(default: the number of cores). refined=True gives the refined answer, from the",
               "same tables interpolated along the state's phase (RudidEvaluateRefined)."]
+    if function.result == -1 and function.arguments[0] == 3:  # a quality from a pressure
+        lines += ["",
+                  "Outside the two-phase region the library answers 0 for compressed liquid and",
+                  "1 for superheated vapour (above the critical pressure 0 or 1 as well), never",
+                  "an error: the value alone does not tell a saturated state from a single",
+                  "phase. State(p=..., %s=...).phase and .x tell them apart (x is None for a"
+                  % function.parameters[1],
+                  "single phase), as the command line's \"state\" does."]
     return "\n".join(lines)
 
 
@@ -107,7 +124,7 @@ def make(function):
         scalars = [_scalar(value, parameter) for value, parameter in zip(args, parameters)]
         if None not in scalars:
             return call_refined(function, scalars) if refined else call_single(function, scalars)
-        return call_arrays(function, args, threads, refined)
+        return _evaluate.like_pandas(args, call_arrays(function, args, threads, refined), function.readable_name)
 
     property_function.__name__ = property_function.__qualname__ = function.readable_name
     property_function.__signature__ = signature

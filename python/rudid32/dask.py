@@ -34,6 +34,18 @@ def _block(name, threads, refined, a, b=None):
     return rudid32.evaluate(name, a, b, threads=threads, refined=refined)
 
 
+def _checked_name(name, b):
+    """The library's name of the function, checked where the graph is
+    built: a wrong name fails here, not in a worker at compute time."""
+    import rudid32
+    if not isinstance(name, str):
+        raise TypeError("name must be the name of a property function")
+    function = rudid32._catalogue.function(name)
+    if (b is None) != (function.arity == 1):
+        raise TypeError("%s takes %d argument%s" % (function.name, function.arity, "" if function.arity == 1 else "s"))
+    return function.name
+
+
 def _as_dask(value):
     if isinstance(value, (dask.array.Array, numpy.ndarray, list, tuple)):
         return dask.array.asarray(value)
@@ -55,8 +67,7 @@ def evaluate(name, a, b=None, *, threads=1, refined=False):
     worker; the default, 1, leaves parallelism to dask. ``refined=True``
     gives the refined answers (``rudid32.evaluate(..., refined=True)``).
     """
-    if not isinstance(name, str):
-        raise TypeError("name must be the name of a property function")
+    name = _checked_name(name, b)
     arguments = [_as_dask(a)] + ([] if b is None else [_as_dask(b)])
     if not any(isinstance(argument, dask.array.Array) for argument in arguments):
         arguments[0] = dask.array.asarray(arguments[0])
@@ -99,6 +110,7 @@ def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, 
     import dask.dataframe
     import pandas
 
+    name = _checked_name(name, b)
     meta = pandas.DataFrame({value: numpy.empty(0, numpy.float64), code: numpy.empty(0, numpy.int32)})
     arguments = [a] + ([] if b is None else [b])
     return dask.dataframe.map_partitions(_frame_block, name, threads, bool(refined), value, code, *arguments,

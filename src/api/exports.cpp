@@ -8,6 +8,7 @@
 
 #include "api/call_frame.h"
 #include "api/last_failure.h"
+#include "api/property_call.h"
 #include "common/failure.h"
 #include "platform/platform.h"
 
@@ -30,25 +31,29 @@ double ArgumentAt(const double *argument) {
 }
 
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
+    const int failure = CallPropertyFunction(id, first, second, &tResultSlots[int(id)]);
+    if (failure != 0) return platform::FailExport(failure);
+    return &tResultSlots[int(id)];
+}
+
+}  // namespace
+
+int CallPropertyFunction(ExportId id, const double *first, const double *second, double *answer) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failure = 0;
     try {
         const StartupConfiguration &config = Startup();
         const ExportDescriptor &fn = Describe(id);
         const TableSource tables = FileTableSource(config.dataDirectory);
-        tResultSlots[int(id)] = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first),
-                                               ArgumentAt(second));
+        *answer = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first), ArgumentAt(second));
         RecordLastFailure(0);
     } catch (const LibraryFailure &f) {
         failure = f.code;
         RecordLastFailure(f.code, f.path);
     }
     platform::LeaveLibraryArithmetic(saved);
-    if (failure != 0) return platform::FailExport(failure);
-    return &tResultSlots[int(id)];
+    return failure;
 }
-
-}  // namespace
 
 }  // namespace rudid
 

@@ -14,15 +14,18 @@ constexpr int kMessageSize = 64;  // longer than every failure code's message
 
 thread_local int tCode = 0;
 thread_local char tMessage[kMessageSize + kMaxPathSize] = "";
+thread_local char tPath[kMaxPathSize] = "";
 
 }  // namespace
 
 void RecordLastFailure(int code, const char *path) {
     tCode = code;
+    tPath[0] = '\0';
     if (code == 0) {
         tMessage[0] = '\0';
         return;
     }
+    if (path) std::snprintf(tPath, sizeof tPath, "%s", path);
     FailureMessage(code, tMessage, kMessageSize);
     if (platform::kFailureMessageNamesFile && path && path[0] != '\0') {
         const std::size_t length = std::strlen(tMessage);
@@ -33,5 +36,7 @@ void RecordLastFailure(int code, const char *path) {
 int LastFailureCode() { return tCode; }
 
 const char *LastFailureMessage() { return tMessage; }
+
+const char *LastFailurePath() { return tPath; }
 
 }  // namespace rudid

@@ -10,5 +10,7 @@ int LastFailureCode();
 // "" when the code is 0; else the code's message, followed on platforms
 // whose messages name the file by ": " and the path of the failing file.
 const char *LastFailureMessage();
+// The file that the last failure concerned; "" when none.
+const char *LastFailurePath();
 
 }  // namespace rudid

@@ -20,7 +20,12 @@
 namespace rudid {
 
 using Extended = long double;
-static_assert(LDBL_MANT_DIG == 64, "the property arithmetic needs the x87 80-bit extended format");
+// The x87 80-bit extended format: a 64-bit significand and a 15-bit
+// exponent. GCC gives it as long double on i686 and x86-64, for Linux and
+// for both Windows targets of mingw-w64; a compiler whose long double is the
+// 64-bit double (MSVC) or a 128-bit format cannot build the library.
+static_assert(LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384 && LDBL_MIN_EXP == -16381,
+              "the property arithmetic needs the x87 80-bit extended format");
 
 struct Real48 {
     std::uint8_t bytes[6];

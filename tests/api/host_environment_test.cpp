@@ -177,6 +177,10 @@ void CallHelpers(const LibraryInstance &lib, std::vector<std::string> *changes) 
     const auto fromUnit = lib.Symbol<decltype(&::RudidFromConfiguredUnit)>("RudidFromConfiguredUnit");
     const auto rangeMessage = lib.Symbol<decltype(&::RudidRangeMessage)>("RudidRangeMessage");
     const auto refinedFlags = lib.Symbol<decltype(&::RudidRefinedFlags)>("RudidRefinedFlags");
+    const auto twin = lib.Symbol<decltype(&::RudidVbAQPPTH)>("RudidVbAQPPTH");
+    const auto vbMessage = lib.Symbol<decltype(&::RudidVbMessage)>("RudidVbMessage");
+    int code;
+    char message[200];
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double sNaN = std::numeric_limits<double>::signaling_NaN();
     const double rows[2] = {1, 300};
@@ -190,6 +194,9 @@ void CallHelpers(const LibraryInstance &lib, std::vector<std::string> *changes) 
         Guarded(flags, changes, "RudidToConfiguredUnit", [&] { return toUnit(RUDID_PRESSURE, 1.1); });
         Guarded(flags, changes, "RudidFromConfiguredUnit(sNaN)", [&] { return fromUnit(RUDID_PRESSURE, sNaN); });
         Guarded(flags, changes, "RudidRangeMessage", [&] { return rangeMessage(-1, RUDID_PRESSURE_OUT_OF_RANGE); });
+        Guarded(flags, changes, "RudidVbAQPPTH", [&] { return twin(10, 150, &code); });
+        Guarded(flags, changes, "RudidVbAQPPTH(sNaN)", [&] { return twin(sNaN, 150, &code); });
+        Guarded(flags, changes, "RudidVbMessage", [&] { return vbMessage("AQPPT", -1004, message, 200); });
         Guarded(flags, changes, "RudidEvaluate",
                 [&] { return lib.RudidEvaluate("AQPPT", 2, rows, nullptr, results, failures); });
         Guarded(flags, changes, "RudidRefinedFlags", [&] { return refinedFlags("AQPPVT", 1, 0.0010002); });

@@ -8,6 +8,10 @@
 #include <string>
 
 #include "api/library_instance.h"
+#include "rudid32.h"
+
+#define RUDID32_STRINGIFY_TEXT(...) #__VA_ARGS__
+#define RUDID32_STRINGIFY(...) RUDID32_STRINGIFY_TEXT(__VA_ARGS__)
 
 namespace rudid::testing {
 namespace {
@@ -166,6 +170,31 @@ TEST(SelfDescription, FailureMessagesCoverEveryCode) {
     EXPECT_STREQ(d.failureMessage(RUDID_READ_BEYOND_END_OF_FILE), "Read beyond end of file");
     EXPECT_STREQ(d.failureMessage(RUDID_FLOATING_POINT_OVERFLOW), "Floating point overflow");
     EXPECT_STREQ(d.failureMessage(RUDID_DEVICE_IO_ERROR), "I/O error 1117");
+}
+
+}  // namespace
+}  // namespace rudid::testing
+
+namespace rudid::testing {
+namespace {
+
+// A program compiled against the header can tell at compile time which
+// version it has; the library it runs with says the same.
+TEST(SelfDescription, HeaderVersionMacrosAreTheLibrarysVersion) {
+    const LibraryInstance &library = LibraryInstance::Standard();
+    const std::string header = std::to_string(RUDID32_VERSION_MAJOR) + "." + std::to_string(RUDID32_VERSION_MINOR) +
+                               "." + std::to_string(RUDID32_VERSION_PATCH);
+    EXPECT_EQ(header, library.Symbol<const char *(*)()>("RudidVersion")());
+    EXPECT_EQ(header, RUDID_LIBRARY_VERSION);  // the project's version, as CMake gives it
+    EXPECT_EQ(RUDID32_VERSION_NUMBER,
+              RUDID32_VERSION_MAJOR * 10000 + RUDID32_VERSION_MINOR * 100 + RUDID32_VERSION_PATCH);
+}
+
+// The prototypes name their parameters by quantity, as an IDE shows them.
+TEST(SelfDescription, PrototypesNameTheirParametersByQuantity) {
+    const std::string text = RUDID32_STRINGIFY(RUDID_PROPERTY_PROTOTYPE(AQPPHT, 12, 2, RUDID_PRESSURE,
+                                                                         RUDID_SPECIFIC_ENTHALPY, x));
+    EXPECT_NE(text.find("AQPPHT(double pressure, double specific_enthalpy)"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -196,8 +196,8 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
 
 
 @pytest.mark.parametrize("given, message", [
-    (("t=100", "x=1"), 'unknown key "t"'),
-    (("h=1", "s=2"), "no property function takes h and s"),
+    (("q=100", "x=1"), 'unknown key "q"'),
+    (("h=1", "H=2"), "do not fix a state"),
     (("p=10", "h=abc"), "not a number"),
     (("p10", "h=1"), "KEY=VALUE"),
 ])
@@ -276,7 +276,7 @@ def run_with_flags(data, flags, *arguments, input=None):
     env = dict(os.environ, ZAREVIRU_INI=str(data.ini), LD_PRELOAD=os.environ["RUDID32_FLAGS_STANDIN"],
                RUDID32_STANDIN_FLAGS=str(flags))
     return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, capture_output=True,
-                          text=True, env=env, timeout=60)
+                          text=True, env=env, timeout=300)
 
 
 REASONS = {1: "not all of the state's phase", 2: "uncertainty of the tables' saturation line", 4: "critical point",
@@ -309,10 +309,13 @@ def test_a_reason_the_tool_does_not_know_is_still_told(data):
 
 def test_batch_flags_column_names_the_reasons(data):
     rows = list(csv.reader(io.StringIO(run_with_flags(data, 5, "batch", "AQPPTH", input="10,300\n10,900\n").stdout)))
-    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "flags"]
+    assert rows[0][2:4] == ["specific enthalpy [kJ/kg]", "state_flags"]
     assert rows[1][3] == "mixed-phase-cell+critical-region" and rows[2][3] == ""
+    assert rows[1][4] == "caution" and "mixed-phase-cell (" in rows[1][6] and "; critical-region (" in rows[1][6]
+    assert rows[2][4] == "out-of-range"  # a refused state has no caution
     state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
-    assert state[1][state[0].index("flags")] == "coarse-grid"
+    assert state[1][state[0].index("state_flags")] == "coarse-grid"
+    assert state[1][state[0].index("status")] == "caution"
 
 
 def test_caution_figures_follow_the_configured_units(data):

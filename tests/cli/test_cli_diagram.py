@@ -60,8 +60,15 @@ def label_boxes(root):
     return boxes
 
 
-def isobar_labels(root):
-    return [text for text, _ in label_boxes(root) if text[0].isdigit()]
+def isobar_labels(root, unit=None):
+    """The isobars' labels ("10 bar"), in the order of the lines."""
+    units = ("bar", "psi", "MPa", "atm") if unit is None else (unit,)
+    return [text for text, _ in label_boxes(root) if text[0].isdigit() and text.split()[-1] in units]
+
+
+def round_steps(labels):
+    """Whether every label's number is 1, 2 or 5 times a power of ten."""
+    return all(("%.0e" % float(text.split()[0]))[0] in "125" for text in labels)
 
 
 def test_diagram_has_dome_quality_lines_and_round_isobars_over_the_whole_table(data):
@@ -69,20 +76,21 @@ def test_diagram_has_dome_quality_lines_and_round_isobars_over_the_whole_table(d
     assert root.tag == SVG + "svg"
     width, height = float(root.get("width")), float(root.get("height"))
     lines = polylines(root)
-    assert isobar_labels(root) == ["0.01 bar", "0.1 bar", "1 bar", "10 bar", "100 bar", "1000 bar"]
-    assert len(lines) == 1 + QUALITY_LINES + 6
+    steps = ["%g bar" % (m * 10.0 ** e) for e in range(-2, 3) for m in (1, 2, 5)] + ["1000 bar"]
+    assert sorted(isobar_labels(root), key=lambda t: float(t.split()[0])) == steps
+    isobars = lines[1 + QUALITY_LINES:1 + QUALITY_LINES + len(steps)]
     for line in lines:
         assert len(line) > 20
         assert all(0 <= x <= width and 0 <= y <= height for x, y in line)
     labels = texts(root)
-    assert ["x=0.%d" % k for k in range(1, 10)] == [t for t in labels if t.startswith("x=")]
+    assert ["x=0.%d" % k for k in range(1, 10)] == sorted(t for t in labels if t.startswith("x="))
     assert "specific entropy s [kJ/kg,K]" in labels and "temperature T [C]" in labels
     # The temperature axis is the tables' range, 0 to 800 C, and every isobar reaches its top.
     left, top, right, bottom = plot_frame(root)
     assert "0" in labels and "800" in labels
-    for isobar in lines[1 + QUALITY_LINES:]:
+    for isobar in isobars:
         assert min(y for _, y in isobar) == pytest.approx(top, abs=0.01)
-        assert max(y for _, y in isobar) == pytest.approx(bottom, abs=0.01) or isobar is lines[-1]
+        assert max(y for _, y in isobar) == pytest.approx(bottom, abs=0.01) or isobar is isobars[-1]
 
 
 def test_quality_lines_lie_inside_the_dome_in_order(data):
@@ -123,7 +131,8 @@ def test_isobar_crosses_the_dome_at_the_saturation_temperature(data):
 def test_labels_are_round_in_any_unit_and_never_collide_or_leave_the_frame(data, words, isobars, mollier):
     data.config.write_bytes(selection_bytes(words))
     root = draw(data, *(["--mollier"] if mollier else []))
-    assert isobar_labels(root) == isobars
+    labels = isobar_labels(root)
+    assert set(isobars) <= set(labels) and round_steps(labels), labels
     width, height = float(root.get("width")), float(root.get("height"))
     left, top, right, bottom = plot_frame(root)
     boxes = label_boxes(root)
@@ -157,6 +166,63 @@ def test_diagram_without_tables_fails_and_writes_nothing(data):
     result = data.run("diagram", data.path / "ts.svg", check=3)
     assert "File not found" in result.stderr
     assert not (data.path / "ts.svg").exists()
+
+
+def test_lines_of_constant_enthalpy_volume_and_temperature_at_round_steps(data):
+    ts = [text for text, _ in label_boxes(draw(data))]
+    enthalpies = [t for t in ts if t.startswith("h=")]
+    volumes = [t for t in ts if t.startswith("v=")]
+    assert {"h=1000 kJ/kg", "h=2000 kJ/kg", "h=3000 kJ/kg"} <= set(enthalpies)
+    assert {"v=0.01 m3/kg", "v=0.1 m3/kg", "v=1 m3/kg", "v=10 m3/kg"} <= set(volumes)
+    mollier = [text for text, _ in label_boxes(draw(data, "--mollier"))]
+    isotherms = sorted(float(t.split()[0]) for t in mollier if t.endswith(" C"))
+    assert isotherms == [100.0 * k for k in range(9)]
+    # In other units the steps are round in those units.
+    data.config.write_bytes(selection_bytes({3: 10, 6: 2, 5: 3, 12: 1}))  # psi, F, Btu/lbm
+    imperial = [text for text, _ in label_boxes(draw(data, "--mollier"))]
+    fahrenheit = sorted(float(t.split()[0]) for t in imperial if t.endswith(" F"))
+    steps = {b - a for a, b in zip(fahrenheit, fahrenheit[1:])}
+    assert len(fahrenheit) >= 5 and len(steps) == 1 and ("%.1e" % steps.pop())[:3] in ("1.0", "2.0", "2.5", "5.0")
+
+
+def test_range_size_and_the_user_s_states(data):
+    points = data.path / "process.csv"
+    points.write_text("p,T,label\n100,500,inlet\n10,300,bleed\n1,150,outlet\n")
+    root = draw(data, "--range", "s=5:8,T=100:600", "--size", "1200x800", "--points", points)
+    assert (root.get("width"), root.get("height")) == ("1200", "800")
+    labels = texts(root)
+    assert "100" in labels and "600" in labels and "5.0" in labels and "8.0" in labels
+    assert "0" not in labels and "800" not in labels
+    boxes = dict(label_boxes(root))
+    assert {"inlet", "bleed", "outlet"} <= set(boxes)
+    # The process line joins the three states, drawn last, through their markers.
+    process = polylines(root)[-1]
+    circles = [(float(c.get("cx")), float(c.get("cy"))) for c in root.iter(SVG + "circle")]
+    assert len(process) == 3 and all(point in circles for point in process)
+    # No label overlaps another, the states' included.
+    items = list(boxes.items())
+    for i, (a, (ax0, ay0, ax1, ay1)) in enumerate(items):
+        for b, (bx0, by0, bx1, by1) in items[i + 1:]:
+            assert not (ax0 < bx1 and bx0 < ax1 and ay0 < by1 and by0 < ay1), (a, b)
+
+
+@pytest.mark.parametrize("options, message", [
+    (("--range", "s=9:5"), "is not s=LOW:HIGH or T=LOW:HIGH"),
+    (("--range", "q=1:2"), "is not s=LOW:HIGH"),
+    (("--size", "huge"), "is not WIDTHxHEIGHT"),
+    (("--points", "/nonexistent.csv"), "cannot read"),
+])
+def test_wrong_diagram_options_are_usage_errors(data, options, message):
+    result = data.run("diagram", *options, data.path / "chart.svg", check=2)
+    assert message in result.stderr and not (data.path / "chart.svg").exists()
+
+
+def test_a_state_the_tables_do_not_have_is_told_and_the_rest_drawn(data):
+    points = data.path / "process.csv"
+    points.write_text("h,s,label\n3000,7,a\n99999,7,b\nten,7,c\n")
+    result = data.run("diagram", "--points", points, data.path / "chart.svg", check=1)
+    assert "line 3: no state in the tables" in result.stderr and 'line 4: h "ten" is not a number' in result.stderr
+    assert "a" in dict(label_boxes(ElementTree.parse(data.path / "chart.svg").getroot()))
 
 
 def test_diagram_that_does_not_fit_on_the_disk_leaves_the_old_file_whole(data):

@@ -2,6 +2,9 @@
 answers (RudidEvaluateRefined) and its refined flags; state shows the table
 answer beside a refined one that differs from it by more than 0.1 %."""
 
+import csv
+import io
+
 import rudid32
 from test_cli_call_and_state import value_and_unit
 
@@ -27,10 +30,14 @@ def test_state_shows_the_table_answer_beside_a_refined_one_far_from_it(data):
 
 def test_batch_gives_refined_answers_and_refined_flags(data):
     rows = "1.01325,100\n1,9.5\n250,390\n"
-    out = data.run("--refined", "--exact", "batch", "AQPPTV", input=rows, check=0).stdout.splitlines()[1:]
-    values = [float(line.split(",")[2]) for line in out]
-    assert values[0] == rudid32.volume_pt(1.01325, 100, refined=True)
-    assert [line.split(",")[3] for line in out] == ["", "", "critical-region"]
+    out = list(csv.reader(io.StringIO(data.run("--refined", "--exact", "batch", "AQPPTV", input=rows,
+                                               check=0).stdout)))[1:]
+    assert float(out[0][2]) == rudid32.volume_pt(1.01325, 100, refined=True)
+    assert [row[3:5] for row in out] == [["", "ok"], ["", "ok"], ["critical-region", "caution"]]
+    # The caution names the refined reason in words of its own, not the table's.
+    assert out[2][6].startswith("caution: critical-region (around the critical point or on the ridge")
     volume = rudid32.volume_pt(1, 9.5, refined=True)
-    out = data.run("--refined", "batch", "AQPPVT", input="1,%r\n" % volume, check=0).stdout.splitlines()[1:]
-    assert out[0].split(",")[3] == "ill-posed"
+    result = data.run("--refined", "--strict", "batch", "AQPPVT", input="1,%r\n" % volume)
+    assert result.returncode == 4
+    row = list(csv.reader(io.StringIO(result.stdout)))[1]
+    assert row[3:5] == ["ill-posed", "caution"] and row[6].startswith("caution: ill-posed (cold water by volume")

@@ -84,6 +84,21 @@ else
     fail "the find_package consumer did not build"
 fi
 
+# find_package in the case of the pkg-config name finds the same package.
+mkdir "$work/lower-consumer"
+cp "$work/consumer.c" "$work/lower-consumer/"
+sed -e 's/find_package(RUDID32 1 REQUIRED)/find_package(rudid32 1 REQUIRED)/' \
+    -e 's/RUDID32_DATA_DIR/rudid32_DATA_DIR/' "$work/cmake-consumer/CMakeLists.txt" \
+    > "$work/lower-consumer/CMakeLists.txt"
+if cmake -S "$work/lower-consumer" -B "$work/lower-build" -G "$generator" -DCMAKE_C_COMPILER="$cc" \
+        -DCMAKE_PREFIX_PATH="$prefix" > "$work/lower.log" 2>&1 &&
+   cmake --build "$work/lower-build" >> "$work/lower.log" 2>&1; then
+    check_consumer_output "the find_package(rudid32) consumer" "$("$work/lower-build/consumer")"
+else
+    cat "$work/lower.log" >&2
+    fail "find_package(rudid32) in lower case did not find the package"
+fi
+
 # pkg-config: the flags alone make a program that starts from the
 # installed prefix, with no LD_LIBRARY_PATH to find the library.
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"

@@ -46,4 +46,7 @@ def single_call(function, *arguments):
 
 
 _session = tempfile.mkdtemp(prefix="rudid32-python-")
+# No test reads the units of the user running it.
+os.environ["XDG_CONFIG_HOME"] = str(Path(_session) / "config")
+os.environ.pop("RUDID32_UNITS", None)
 os.environ["ZAREVIRU_INI"] = str(make_data_directory(Path(_session) / "data"))

@@ -90,12 +90,21 @@ def test_dataframe_columns_give_values_and_codes_on_the_frame_index(client):
     assert joined["T_code"].dtype == numpy.int32 and numpy.array_equal(joined["T_code"].to_numpy(), expected[1])
 
 
-def test_a_wrong_call_fails_when_computed_with_the_module_error(client):
-    values, codes = rudid32.dask.evaluate("AQPPXX", dask.array.ones(3, chunks=3))
-    with pytest.raises(ValueError, match="no property function"):
-        dask.compute(values, codes)
+def test_a_wrong_name_fails_when_the_graph_is_built_not_at_compute_time():
+    import dask.array
+
+    import rudid32.dask as rdask
+    array = dask.array.from_array(numpy.array([10.0, 20.0]), chunks=1)
+    with pytest.raises(ValueError, match="nonsense"):
+        rdask.evaluate("nonsense", array, array)
+    with pytest.raises(ValueError, match="AQPPXX"):
+        rdask.evaluate_columns("AQPPXX", dask.dataframe.from_pandas(pandas.Series([1.0]), npartitions=1))
     with pytest.raises(TypeError):
-        rudid32.dask.evaluate(7, dask.array.ones(3, chunks=3))
+        rdask.evaluate(7, array)
+    with pytest.raises(TypeError, match="takes 2 arguments"):
+        rdask.evaluate("AQPPTH", array)
+    values, codes = rdask.evaluate("enthalpy_pt", array, 300.0)  # readable names too
+    assert values.compute().tolist() == [rudid32.enthalpy_pt(10.0, 300.0), rudid32.enthalpy_pt(20.0, 300.0)]
 
 
 def test_refined_blocks_give_the_refined_answers(client):

@@ -29,27 +29,40 @@ def run(command, cwd, **environment):
 
 def checkout_with_build(directory):
     """A checkout of the package whose build tree holds the library under
-    test: python/ copied, build/ naming the built library."""
+    test: python/ and data/ copied, build/ naming the built library."""
     shutil.copytree(ROOT / "python", directory / "python",
                     ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
+    shutil.copytree(Path(os.environ.get("RUDID32_DATA", ROOT / "data")), directory / "data")
     (directory / "build").mkdir()
     (directory / "build" / "libRUDID32.so").symlink_to(LIBRARY.resolve())
     (directory / "build" / "ZAREVIRU.INI").symlink_to(LIBRARY.parent / "ZAREVIRU.INI")
     return directory
 
 
-def test_pip_installs_into_a_fresh_venv_without_an_index_and_works_anywhere(tmp_path):
+def test_a_wheel_from_a_checkout_carries_the_library_and_tables_and_outlives_the_checkout(tmp_path):
     checkout = checkout_with_build(tmp_path / "checkout")
+    before = sorted(p.relative_to(checkout) for p in (checkout / "python").rglob("*") if "__pycache__" not in str(p))
+    run([SYSTEM_PYTHON, "-m", "pip", "wheel", "--no-deps", "--no-build-isolation", "--no-index",
+         "--disable-pip-version-check", "-q", "-w", str(tmp_path / "dist"), "./python"], checkout)
+    # The build leaves nothing in the source tree (no build/, no egg-info).
+    after = sorted(p.relative_to(checkout) for p in (checkout / "python").rglob("*") if "__pycache__" not in str(p))
+    assert after == before
+    shutil.rmtree(checkout)
+
     venv = tmp_path / "venv"
     # Debian's numpy comes from the system's packages; pip may not reach an index.
     run([SYSTEM_PYTHON, "-m", "venv", "--system-site-packages", str(venv)], tmp_path)
-    run([str(venv / "bin" / "python"), "-m", "pip", "install", "--no-build-isolation", "--no-index",
-         "--disable-pip-version-check", "-q", "./python"], checkout)
+    wheel = next((tmp_path / "dist").glob("rudid32-*.whl"))
+    run([str(venv / "bin" / "python"), "-m", "pip", "install", "--no-index", "--disable-pip-version-check", "-q",
+         str(wheel)], tmp_path)
     elsewhere = tmp_path / "elsewhere"
     elsewhere.mkdir()
-
-    module, library, temperature = run([str(venv / "bin" / "python"), "-c", REPORT], elsewhere).split()
-    assert module.startswith(str(venv)) and library == str(checkout / "build" / "libRUDID32.so")
+    script = REPORT + "print(rudid32.data_directory())\nprint(repr(rudid32.startup_message()))\n"
+    module, library, temperature, data, message = run([str(venv / "bin" / "python"), "-c", script],
+                                                      elsewhere).split()
+    package = Path(module).parent
+    assert module.startswith(str(venv)) and Path(library) == package / "libRUDID32.so"
+    assert Path(data) == package / "data" and message == "''"
     assert float(temperature) == pytest.approx(275.98, abs=0.01)
 
     # RUDID32_LIBRARY comes first.
@@ -58,8 +71,7 @@ def test_pip_installs_into_a_fresh_venv_without_an_index_and_works_anywhere(tmp_
     other.symlink_to(LIBRARY.resolve())
     assert run([str(venv / "bin" / "python"), "-c", "import rudid32; print(rudid32.library_path())"], elsewhere,
                RUDID32_LIBRARY=str(other)).strip() == str(other)
-    # The source tree was built from a copy and stays clean.
-    assert not list((ROOT / "python").glob("*.egg-info"))
+    assert not list((ROOT / "python").glob("*.egg-info")) and not (ROOT / "python" / "build").exists()
 
 
 def test_cmake_install_puts_the_package_on_the_prefix_python_path(tmp_path):

@@ -1,16 +1,19 @@
 #!/bin/bash
-# Checks the PE headers of RUDID32.dll: a 32-bit x86 DLL whose export table
-# holds exactly the expected names at their ordinals, and which imports from
-# system DLLs only (the GCC, C++ and thread runtimes are linked in).
+# Checks the PE headers of RUDID32.dll: a DLL of the expected machine
+# (pei-i386 for the 32-bit DLL, pei-x86-64 for the 64-bit one) whose export
+# table holds exactly the expected names at their ordinals, the same in both,
+# and which imports from system DLLs only (the GCC, C++ and thread runtimes
+# are linked in).
 #
-#   check_exports.sh OBJDUMP RUDID32.dll
+#   check_exports.sh OBJDUMP RUDID32.dll [FORMAT]     (FORMAT default pei-i386)
 set -u
-if [ $# -ne 2 ]; then
-    echo "usage: $0 OBJDUMP RUDID32.dll" >&2
+if [ $# -ne 2 ] && [ $# -ne 3 ]; then
+    echo "usage: $0 OBJDUMP RUDID32.dll [pei-i386|pei-x86-64]" >&2
     exit 2
 fi
 objdump=$1
 dll=$2
+expected_format=${3:-pei-i386}
 
 expected="1 AQPPT
 2 AQPTP
@@ -61,7 +64,31 @@ expected="1 AQPPT
 47 RudidRangeMessage
 48 RudidFailureMessage
 49 RudidEvaluateRefined
-50 RudidRefinedFlags"
+50 RudidRefinedFlags
+100 RudidVbMessage
+101 RudidVbAQPPT
+102 RudidVbAQPTP
+103 RudidVbAQPTQH
+104 RudidVbAQPTQS
+105 RudidVbAQPTQV
+106 RudidVbAQPPQH
+107 RudidVbAQPPQS
+108 RudidVbAQPPQV
+109 RudidVbAQPPTH
+110 RudidVbAQPPTS
+111 RudidVbAQPPTV
+112 RudidVbAQPPHT
+113 RudidVbAQPPHS
+114 RudidVbAQPPHV
+115 RudidVbAQPPHQ
+116 RudidVbAQPPST
+117 RudidVbAQPPSH
+118 RudidVbAQPPSV
+119 RudidVbAQPPSQ
+120 RudidVbAQPPVT
+121 RudidVbAQPPVH
+122 RudidVbAQPPVS
+123 RudidVbAQPPVQ"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"
@@ -81,8 +108,8 @@ check() {  # check NAME CONDITION-STATUS DETAILS
 }
 
 format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
-[ "$format" = pei-i386 ]
-check "PE32 for x86 (file format $format)" $? ""
+[ "$format" = "$expected_format" ]
+check "$expected_format DLL (file format $format)" $? ""
 
 # objdump lists the characteristic flags one per line, indented by a tab.
 printf '%s\n' "$headers" | grep -qx "$(printf '\tDLL')"

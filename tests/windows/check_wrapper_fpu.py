@@ -49,16 +49,20 @@ def switches_control_word(functions, name):
     return any(m == "fldcw" for _, m, _ in functions.get(name, []))
 
 
+SWITCHED = "switched"
+
+
 def first_fpu_use(functions, name, depth=0, seen=None):
     """The first x87 value instruction before the control-word switch, as
-    (function, address, text), or None when the switch comes first."""
+    (function, address, text); SWITCHED when the switch comes first, here or
+    in a function called on the way; None when the code shows neither."""
     seen = seen if seen is not None else set()
     if name in seen or depth > 4:
         return None
     seen.add(name)
     for address, mnemonic, operands in functions.get(name, []):
         if mnemonic == "fldcw":
-            return None
+            return SWITCHED
         if is_x87_value_instruction(mnemonic):
             return (name, address, f"{mnemonic} {operands}".strip())
         if mnemonic in ("call", "calll", "jmp") and (target := TARGET.search(operands)):
@@ -66,7 +70,7 @@ def first_fpu_use(functions, name, depth=0, seen=None):
             if callee == name or callee not in functions:
                 continue
             if switches_control_word(functions, callee):
-                return None
+                return SWITCHED
             found = first_fpu_use(functions, callee, depth + 1, seen)
             if found:
                 return found
@@ -82,14 +86,16 @@ def main():
                                      text=True).stdout)
     failed = 0
     for name in names:
-        # i686 cdecl symbols carry a leading underscore.
-        symbol = next((s for s in ("_" + name, name) if s in functions), None)
+        # i686 symbols carry a leading underscore, __stdcall ones also the
+        # size of their arguments (_RudidVbAQPPTH@20).
+        pattern = re.compile(r"_?%s(@[0-9]+)?" % re.escape(name))
+        symbol = next((s for s in functions if pattern.fullmatch(s)), None)
         if symbol is None:
             print(f"not ok - {name}: no such function in the disassembly")
             failed += 1
             continue
         found = first_fpu_use(functions, symbol)
-        if found:
+        if found and found != SWITCHED:
             print(f"not ok - {name}: {found[2]} at {found[1]} in {found[0]} before the control word")
             failed += 1
         else:

@@ -1,4 +1,5 @@
-// Test host for RUDID32.dll, cross-built for Win32 and run under Wine.
+// Test host for RUDID32.dll, cross-built for Win32 and for Win64 and run
+// under Wine's 32- or 64-bit loader.
 //
 //   win_harness.exe RUDID32.dll [CORPUS]     (corpus from stdin without CORPUS)
 //   win_harness.exe RUDID32.dll --startup    (prints what start-up found: the
@@ -28,6 +29,9 @@
 //     word unmasks (the corpus runs under an MSVC-like word with 53-bit
 //     precision and again under a Delphi-like word with invalid operation,
 //     division by zero and overflow unmasked);
+//   - on x64, the host's SSE control and status register (MXCSR) is the same
+//     after every call too; each x87 host word goes with the MXCSR of the
+//     same host (the same exceptions masked, the same rounding);
 //   - the results do not depend on the host's control word;
 //   - a failure is raised as RUDID_EXCEPTION_CODE, non-continuable, with the
 //     failure code as its one parameter, and RudidLastError agrees with it;
@@ -62,11 +66,18 @@ using corpus::ReadStatusWord;
 using corpus::ReadTagWord;
 using corpus::WriteControlWord;
 
-// The exports take doubles by value (cdecl). They are called through a type
-// that passes the same eight bytes per argument as integers, so that the
-// call itself runs no x87 instruction under the host control word.
-using Export1 = double *(__cdecl *)(std::uint64_t);
-using Export2 = double *(__cdecl *)(std::uint64_t, std::uint64_t);
+// The exports take doubles by value (cdecl). On i686 they are called through
+// a type that passes the same eight bytes per argument on the stack as
+// integers, so that the call itself runs no x87 instruction under the host
+// control word. On x64 doubles travel in SSE registers, which copy a
+// signalling NaN unchanged.
+#if defined(__x86_64__)
+using Argument = double;
+#else
+using Argument = std::uint64_t;
+#endif
+using Export1 = double *(__cdecl *)(Argument);
+using Export2 = double *(__cdecl *)(Argument, Argument);
 using LastErrorFn = int(__cdecl *)();
 using MessageFn = const char *(__cdecl *)();
 
@@ -92,7 +103,7 @@ struct Library {
 // through a TLS slot.
 struct Guard {
     void *jump[5];           // __builtin_setjmp buffer
-    DWORD sehHead;           // fs:[0] when the call started
+    ULONG_PTR sehHead;       // i686: fs:[0] when the call started
     volatile LONG armed;
     DWORD exceptionCode;
     DWORD exceptionFlags;
@@ -125,9 +136,13 @@ bool IsCaughtException(DWORD code) {
 
 // Entered in place of the faulting code: puts the SEH chain back as it was
 // when the call started and jumps back into GuardedCall.
+// (x64 has no SEH chain in memory: its handlers are found through the
+// unwind tables, so only the stack and the jump matter.)
 __attribute__((noreturn, noinline)) void ResumeAfterException() {
     auto *guard = static_cast<Guard *>(TlsGetValue(gGuardSlot));
+#if !defined(__x86_64__)
     __asm__ __volatile__("movl %0, %%fs:0" : : "r"(guard->sehHead) : "memory");
+#endif
     __builtin_longjmp(guard->jump, 1);
 }
 
@@ -147,11 +162,21 @@ LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS *pointers) {
     // dispatcher continues. A vectored handler may redirect even a
     // non-continuable exception: the context is simply resumed.
     CONTEXT *context = pointers->ContextRecord;
+#if defined(__x86_64__)
+    // On entry to a function the stack is 16-byte aligned but for the
+    // return address.
+    DWORD64 rsp = (context->Rsp - 512) & ~DWORD64(15);
+    rsp -= sizeof(DWORD64);
+    *reinterpret_cast<DWORD64 *>(rsp) = 0;  // return address, never used
+    context->Rsp = rsp;
+    context->Rip = reinterpret_cast<DWORD64>(&ResumeAfterException);
+#else
     DWORD esp = (context->Esp - 512) & ~DWORD(15);
     esp -= sizeof(DWORD);
     *reinterpret_cast<DWORD *>(esp) = 0;  // return address, never used
     context->Esp = esp;
     context->Eip = reinterpret_cast<DWORD>(&ResumeAfterException);
+#endif
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
@@ -173,7 +198,27 @@ struct RawCall {
     std::uint16_t controlWordAfter;
     std::uint16_t statusWordAfter;
     std::uint16_t tagWordAfter;
+    std::uint32_t mxcsrBefore;  // x64: the host's MXCSR as set
+    std::uint32_t mxcsrAfter;
 };
+
+#if defined(__x86_64__)
+std::uint32_t ReadMxcsr() {
+    std::uint32_t value;
+    __asm__ __volatile__("stmxcsr %0" : "=m"(value));
+    return value;
+}
+
+void WriteMxcsr(std::uint32_t value) { __asm__ __volatile__("ldmxcsr %0" : : "m"(value) : "memory"); }
+
+// The MXCSR of the host whose x87 control word this is: the same exceptions
+// masked (x87 bits 0-5, MXCSR bits 7-12) and the same rounding (bits 10-11,
+// 13-14), no flag pending. 0x027F gives 0x1F80, the Windows default; the
+// Delphi word 0x1332 gives 0x1900, Delphi's default on Win64.
+std::uint32_t HostMxcsrFor(std::uint16_t hostWord) {
+    return (std::uint32_t(hostWord & 0x3F) << 7) | (std::uint32_t(hostWord & 0x0C00) << 3);
+}
+#endif
 
 __attribute__((noinline)) void GuardedCall(Guard *guard, FARPROC function, int arity,
                                            const double *args, std::uint16_t hostWord,
@@ -181,30 +226,48 @@ __attribute__((noinline)) void GuardedCall(Guard *guard, FARPROC function, int a
     const std::uint16_t ownWord = ReadControlWord();
     raw->raised = false;
     raw->result = nullptr;
-    std::uint64_t a0, a1;
+    Argument a0, a1;
     std::memcpy(&a0, &args[0], sizeof a0);
     std::memcpy(&a1, &args[1], sizeof a1);
+#if defined(__x86_64__)
+    const std::uint32_t ownMxcsr = ReadMxcsr();
+#endif
     if (__builtin_setjmp(guard->jump) == 0) {
+#if !defined(__x86_64__)
         DWORD head;
         __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
         guard->sehHead = head;
+#endif
         guard->armed = 1;
         ClearExceptionFlags();
         WriteControlWord(hostWord);
         raw->controlWordBefore = ReadControlWord();
+#if defined(__x86_64__)
+        WriteMxcsr(HostMxcsrFor(hostWord));
+        raw->mxcsrBefore = ReadMxcsr();
+#endif
         double *result = arity == 1 ? As<Export1>(function)(a0)
                                     : As<Export2>(function)(a0, a1);
+#if defined(__x86_64__)
+        raw->mxcsrAfter = ReadMxcsr();
+#endif
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
         raw->tagWordAfter = ReadTagWord();
         guard->armed = 0;
         raw->result = result;
     } else {
+#if defined(__x86_64__)
+        raw->mxcsrAfter = ReadMxcsr();
+#endif
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
         raw->tagWordAfter = ReadTagWord();
         raw->raised = true;
     }
+#if defined(__x86_64__)
+    WriteMxcsr(ownMxcsr);
+#endif
     ClearExceptionFlags();
     WriteControlWord(ownWord);
 }
@@ -228,6 +291,11 @@ Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWor
     if (raw.tagWordAfter != kEmptyStack)
         checks->Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", name,
                      call.line, unsigned(raw.tagWordAfter));
+#if defined(__x86_64__)
+    if (raw.mxcsrAfter != raw.mxcsrBefore)
+        checks->Fail("%s (line %d): MXCSR 0x%04x after the call, host had 0x%04x", name, call.line,
+                     unsigned(raw.mxcsrAfter), unsigned(raw.mxcsrBefore));
+#endif
 
     Outcome outcome;
     const int lastError = library.lastError();
@@ -351,14 +419,21 @@ struct HelperCall {
     int expected;
 };
 
-using RangeCodeFn = int(__cdecl *)(std::uint64_t);
-using StateFlagsFn = int(__cdecl *)(const char *, std::uint64_t, std::uint64_t);
-using ConvertFn = double(__cdecl *)(int, std::uint64_t);
+using RangeCodeFn = int(__cdecl *)(Argument);
+using StateFlagsFn = int(__cdecl *)(const char *, Argument, Argument);
+using ConvertFn = double(__cdecl *)(int, Argument);
 using RangeMessageFn = const char *(__cdecl *)(int, int);
 
 constexpr std::uint64_t kQuietNaNBits = 0x7FF8000000000000ull;
 constexpr std::uint64_t kInfinityBits = 0x7FF0000000000000ull;
 constexpr std::uint64_t kOneBits = 0x3FF0000000000000ull;
+
+// A double argument of the given bits, as the helper types pass it.
+Argument Arg(std::uint64_t bits) {
+    Argument argument;
+    std::memcpy(&argument, &bits, sizeof argument);
+    return argument;
+}
 
 FARPROC Helper(const Library &library, const char *name) { return GetProcAddress(library.module, name); }
 
@@ -368,21 +443,21 @@ FARPROC Helper(const Library &library, const char *name) { return GetProcAddress
 // message that converts its limits.
 const HelperCall kHelperCalls[] = {
     {"RudidRangeCode(quiet NaN)", [](const Library &l, volatile int *out) {
-         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(kQuietNaNBits); }, 0},
+         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(Arg(kQuietNaNBits)); }, 0},
     {"RudidRangeCode(signalling NaN)", [](const Library &l, volatile int *out) {
-         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(corpus::kSignallingNaNBits); }, 0},
+         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(Arg(corpus::kSignallingNaNBits)); }, 0},
     {"RudidStateFlags(AQPPT, signalling NaN)", [](const Library &l, volatile int *out) {
-         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPT", corpus::kSignallingNaNBits, 0); }, 0},
+         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPT", Arg(corpus::kSignallingNaNBits), Arg(0)); }, 0},
     {"RudidStateFlags(AQPPTH, 1, signalling NaN)", [](const Library &l, volatile int *out) {
-         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPTH", kOneBits, corpus::kSignallingNaNBits); }, 0},
+         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPTH", Arg(kOneBits), Arg(corpus::kSignallingNaNBits)); }, 0},
     {"RudidToConfiguredUnit(pressure, signalling NaN)", [](const Library &l, volatile int *out) {
-         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_PRESSURE, corpus::kSignallingNaNBits)); }, 1},
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_PRESSURE, Arg(corpus::kSignallingNaNBits))); }, 1},
     {"RudidFromConfiguredUnit(pressure, quiet NaN)", [](const Library &l, volatile int *out) {
-         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, kQuietNaNBits)); }, 1},
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, Arg(kQuietNaNBits))); }, 1},
     {"RudidToConfiguredUnit(enthalpy, infinity)", [](const Library &l, volatile int *out) {
-         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_SPECIFIC_ENTHALPY, kInfinityBits)); }, 1},
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_SPECIFIC_ENTHALPY, Arg(kInfinityBits))); }, 1},
     {"RudidFromConfiguredUnit(pressure, 1)", [](const Library &l, volatile int *out) {
-         *out = As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, kOneBits) == 1.0; }, 1},
+         *out = As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, Arg(kOneBits)) == 1.0; }, 1},
     {"RudidRangeMessage(-1, -1001)", [](const Library &l, volatile int *out) {
          *out = As<RangeMessageFn>(Helper(l, "RudidRangeMessage"))(-1, RUDID_PRESSURE_OUT_OF_RANGE) != nullptr; }, 1},
 };
@@ -391,24 +466,44 @@ __attribute__((noinline)) void GuardedHelper(Guard *guard, const Library &librar
                                              std::uint16_t hostWord, volatile RawCall *raw,
                                              volatile int *answer) {
     const std::uint16_t ownWord = ReadControlWord();
+#if defined(__x86_64__)
+    const std::uint32_t ownMxcsr = ReadMxcsr();
+#endif
     raw->raised = false;
     if (__builtin_setjmp(guard->jump) == 0) {
+#if defined(__x86_64__)
+        raw->mxcsrBefore = ReadMxcsr();
+#else
         DWORD head;
         __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
         guard->sehHead = head;
+#endif
         guard->armed = 1;
         ClearExceptionFlags();
         WriteControlWord(hostWord);
         raw->controlWordBefore = ReadControlWord();
+#if defined(__x86_64__)
+        WriteMxcsr(HostMxcsrFor(hostWord));
+        raw->mxcsrBefore = ReadMxcsr();
+#endif
         call.run(library, answer);
+#if defined(__x86_64__)
+        raw->mxcsrAfter = ReadMxcsr();
+#endif
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
         guard->armed = 0;
     } else {
+#if defined(__x86_64__)
+        raw->mxcsrAfter = ReadMxcsr();
+#endif
         raw->controlWordAfter = ReadControlWord();
         raw->statusWordAfter = ReadStatusWord();
         raw->raised = true;
     }
+#if defined(__x86_64__)
+    WriteMxcsr(ownMxcsr);
+#endif
     ClearExceptionFlags();
     WriteControlWord(ownWord);
 }
@@ -433,6 +528,11 @@ int CheckHelpers(const Library &library, std::uint16_t hostWord) {
         if (raw.statusWordAfter & kExceptionFlags)
             checks.Fail("%s: status word 0x%04x after the call: the host had no flag set", call.text,
                         unsigned(raw.statusWordAfter));
+#if defined(__x86_64__)
+        if (raw.mxcsrAfter != raw.mxcsrBefore)
+            checks.Fail("%s: MXCSR 0x%04x after the call, host had 0x%04x", call.text,
+                        unsigned(raw.mxcsrAfter), unsigned(raw.mxcsrBefore));
+#endif
     }
     std::fprintf(stderr, "helpers under 0x%04x: %d calls, %d problem(s)\n", unsigned(hostWord),
                 int(sizeof kHelperCalls / sizeof kHelperCalls[0]), checks.failures);

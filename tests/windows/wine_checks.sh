@@ -1,20 +1,22 @@
 #!/bin/bash
 # Windows-only behaviour of RUDID32.dll under Wine: where start-up finds
 # ZAREVIRU.INI and the data directory, and how a table that cannot be read
-# reaches the host as the library's exception.
+# reaches the host as the library's exception, or as a code and a message
+# naming the file through the Visual Basic twins (vba_harness.exe).
 #
-#   wine_checks.sh RUDID32.dll win_harness.exe DATA_DIR
+#   wine_checks.sh RUDID32.dll win_harness.exe DATA_DIR [vba_harness.exe]
 #
 # DATA_DIR holds the three tables and default.cfg. Every case rewrites
 # ZAREVIRU.INI in the Windows directory of the Wine prefix and starts a new
 # process, because start-up runs once, when the DLL is loaded.
 set -u
-if [ $# -ne 3 ]; then
-    echo "usage: $0 RUDID32.dll win_harness.exe DATA_DIR" >&2
+if [ $# -ne 3 ] && [ $# -ne 4 ]; then
+    echo "usage: $0 RUDID32.dll win_harness.exe DATA_DIR [vba_harness.exe]" >&2
     exit 2
 fi
 abs() { (cd "$(dirname "$1")" && printf '%s/%s' "$(pwd)" "$(basename "$1")"); }
 dll=$(abs "$1"); harness=$(abs "$2"); data=$(cd "$3" && pwd)
+vba=""; [ $# -eq 4 ] && vba=$(abs "$4")
 
 . "$(dirname "$0")/wine_env.sh"
 wine_begin
@@ -44,6 +46,9 @@ check() {  # check NAME EXPECTED-PATTERN ACTUAL
 
 # Runs corpus lines given on stdin; prints the harness's output.
 calls() { wine "$harness" "$(win_path "$dll")" "$@" 2>&1; }
+vba_calls() { wine "$vba" "$(win_path "$dll")" 2>&1; }
+# A Windows path as an extended regular expression.
+pattern() { printf '%s' "$1" | sed 's/[\\.]/\\&/g'; }
 startup() { wine "$harness" "$(win_path "$dll")" --startup 2>&1; }
 startup_message() { startup | grep '^startup-message:'; }
 data_directory() { startup | sed -n 's/^data-directory: //p'; }
@@ -105,6 +110,14 @@ write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$no_tables")"
 out=$(echo "$corpus" | calls)
 check "missing zarude.dat raises code 2" '^AQPPT 1 => FAIL 2 File not found$' "$out"
 check "missing didizar.dat raises code 2" '^AQPPTH 1 100 => FAIL 2 File not found$' "$out"
+if [ -n "$vba" ]; then
+    out=$(printf 'AQPPT 1\nAQPPTH 300 500\n' | vba_calls)
+    check "VBA twin: missing zarude.dat is code 2, the message names it" \
+        "^AQPPT 1 => FAIL 2 File not found: $(pattern "$(win_path "$no_tables")\zarude.dat")\$" "$out"
+    check "VBA twin: missing didizar.dat is code 2, the message names it" \
+        "^AQPPTH 300 500 => FAIL 2 File not found: $(pattern "$(win_path "$no_tables")\didizar.dat")\$" "$out"
+    check "VBA twins: no other problem with the tables missing" '^vba_harness: 2 calls, 0 problem\(s\)' "$out"
+fi
 
 # A data directory that does not exist: code 3, and default.cfg is missing.
 write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$work/nowhere")"

@@ -2,6 +2,9 @@
 # debug output and without the Mono/Gecko install prompts, in a prefix of its
 # own (RUDID_WINEPREFIX, default /tmp/rudid-wineprefix), created on first use
 # (wineboot -i, about 10 s; later runs start in well under a second).
+# RUDID_WINEARCH chooses the prefix's kind: win32 (the default) for the
+# 32-bit DLL, win64 for the 64-bit one (Wine's 64-bit loader); a prefix
+# keeps the kind it was created with.
 #
 # The prefix's Windows directory holds ZAREVIRU.INI, which every test
 # rewrites, so a test holds the prefix's lock from wine_begin to its exit;
@@ -9,7 +12,7 @@
 
 : "${RUDID_WINEPREFIX:=${TMPDIR:-/tmp}/rudid-wineprefix}"
 export WINEPREFIX="$RUDID_WINEPREFIX"
-export WINEARCH=win32
+export WINEARCH="${RUDID_WINEARCH:-win32}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY

@@ -1,0 +1,129 @@
+// The Visual Basic twins of the property functions (RudidVbAQPPT ...) and
+// RudidVbMessage in the Linux library: the same answers as the property
+// functions, bit for bit, with the outcome as a code; no failure leaves them
+// other than as a code and a NaN.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "api/expected_values.h"
+
+namespace rudid::testing {
+namespace {
+
+using Twin1 = double (*)(double, int *);
+using Twin2 = double (*)(double, double, int *);
+using Message = int (*)(const char *, int, char *, int);
+
+struct TwinOutcome {
+    double value;
+    int code;
+};
+
+TwinOutcome CallTwin(const LibraryInstance &lib, const std::string &name, double a, double b = 0,
+                     bool withCode = true) {
+    const std::string symbol = "RudidVb" + name;
+    int code = 12345;
+    int *codeAddress = withCode ? &code : nullptr;
+    const bool one = name == "AQPPT" || name == "AQPTP";
+    const double value = one ? lib.Symbol<Twin1>(symbol.c_str())(a, codeAddress)
+                             : lib.Symbol<Twin2>(symbol.c_str())(a, b, codeAddress);
+    return {value, withCode ? code : 0};
+}
+
+std::string MessageOf(const LibraryInstance &lib, const char *function, int code) {
+    char buffer[1200];
+    const int length = lib.Symbol<Message>("RudidVbMessage")(function, code, buffer, sizeof buffer);
+    EXPECT_EQ(length, int(std::strlen(buffer)));
+    return buffer;
+}
+
+// States that every property function answers with a property, and states
+// that each refuses with one error code or another.
+struct State {
+    double a, b;
+};
+constexpr State kStates[] = {
+    {1, 0.5},  {10, 150},  {100, 0.25}, {150, 2800}, {300, 500},  {0.5, 7.5},
+    {-5, 0.5}, {1e4, 100}, {10, -3},    {10, 1e5},   {250, 1.5},  {1, 0.001},
+};
+
+TEST(VbTwins, AnswerWithTheBitsOfThePropertyFunctionAndItsErrorCode) {
+    const LibraryInstance lib(ShippedSetup());
+    int properties = 0, codes = 0;
+    for (const std::string &name : ExportNames()) {
+        for (const State &state : kStates) {
+            const double *expected = lib.Call(name, state.a, state.b);
+            ASSERT_NE(expected, nullptr) << name << " " << state.a << " " << state.b;
+            const TwinOutcome twin = CallTwin(lib, name, state.a, state.b);
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(twin.value), std::bit_cast<std::uint64_t>(*expected))
+                << name << "(" << state.a << ", " << state.b << ")";
+            const double code = twin.code;
+            if (twin.code == 0) {
+                EXPECT_GT(*expected, -1000.0) << name << "(" << state.a << ", " << state.b << ")";
+                ++properties;
+            } else {
+                EXPECT_EQ(code, *expected) << name << "(" << state.a << ", " << state.b << ")";
+                ++codes;
+            }
+        }
+    }
+    // Both kinds of outcome were met often enough to mean something.
+    EXPECT_GT(properties, 100);
+    EXPECT_GT(codes, 50);
+}
+
+TEST(VbTwins, ArgumentsNoSixByteRealHoldsGiveFailureCodeAndNaN) {
+    const LibraryInstance &lib = LibraryInstance::Standard();
+    const double kInfinity = std::numeric_limits<double>::infinity();
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
+    for (const State &state : {State{kNaN, 100}, State{10, kInfinity}, State{1e39, 100}, State{-kInfinity, 1}}) {
+        const TwinOutcome twin = CallTwin(lib, "AQPPTH", state.a, state.b);
+        EXPECT_EQ(twin.code, RUDID_FLOATING_POINT_OVERFLOW) << state.a << " " << state.b;
+        EXPECT_TRUE(std::isnan(twin.value));
+        EXPECT_EQ(lib.RudidLastError(), RUDID_FLOATING_POINT_OVERFLOW);
+        EXPECT_EQ(MessageOf(lib, "AQPPTH", twin.code), "Floating point overflow");
+    }
+    // Without a place for the code, the call still returns.
+    EXPECT_TRUE(std::isnan(CallTwin(lib, "AQPPT", kNaN, 0, false).value));
+    EXPECT_EQ(lib.RudidLastError(), RUDID_FLOATING_POINT_OVERFLOW);
+}
+
+TEST(VbTwins, MissingTableIsACodeWithAMessageNamingTheFile) {
+    InstanceSetup setup = StandardSetup();
+    setup.saturationByPressure.reset();
+    const LibraryInstance lib(setup);
+    const TwinOutcome twin = CallTwin(lib, "AQPPT", 1);
+    EXPECT_EQ(twin.code, RUDID_FILE_NOT_FOUND);
+    EXPECT_TRUE(std::isnan(twin.value));
+    EXPECT_EQ(MessageOf(lib, "AQPPT", twin.code), "File not found: " + lib.dataPrefix() + "zarude.dat");
+    // Once another call has answered, the code alone is described.
+    EXPECT_EQ(CallTwin(lib, "AQPTP", 100).code, 0);
+    EXPECT_EQ(MessageOf(lib, "AQPPT", RUDID_FILE_NOT_FOUND), "File not found");
+}
+
+TEST(VbMessage, DescribesErrorCodesForTheFunctionAndFillsShortBuffers) {
+    const LibraryInstance &lib = LibraryInstance::Standard();
+    EXPECT_EQ(MessageOf(lib, "AQPPT", RUDID_PRESSURE_ABOVE_CRITICAL), "pressure above 221.2 bar, the critical pressure");
+    EXPECT_EQ(MessageOf(lib, "AQPPTH", RUDID_PRESSURE_OUT_OF_RANGE), "pressure below 0.01 bar or above 1000 bar");
+    EXPECT_EQ(MessageOf(lib, "AQPPT", RUDID_PRESSURE_OUT_OF_RANGE), "pressure below 0.01 bar");
+    EXPECT_EQ(MessageOf(lib, nullptr, 0), "");
+    EXPECT_EQ(MessageOf(lib, "AQPPT", -1007), "");  // not an error code
+
+    const Message message = lib.Symbol<Message>("RudidVbMessage");
+    char small[5] = "xxxx";
+    EXPECT_EQ(message("AQPPT", RUDID_READ_BEYOND_END_OF_FILE, small, sizeof small), 23);
+    EXPECT_STREQ(small, "Read");
+    EXPECT_EQ(message("AQPPT", RUDID_READ_BEYOND_END_OF_FILE, nullptr, 0), 23);
+    char untouched[2] = "x";
+    EXPECT_EQ(message("AQPPT", RUDID_READ_BEYOND_END_OF_FILE, untouched, 0), 23);
+    EXPECT_STREQ(untouched, "x");
+}
+
+}  // namespace
+}  // namespace rudid::testing

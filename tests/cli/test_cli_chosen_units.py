@@ -1,0 +1,93 @@
+"""Units chosen without root: for one run (--units, RUDID32_UNITS) and for
+one user (units set --user), never touching the installation's default.cfg,
+and answering exactly as a library configured with those units does."""
+
+import os
+
+import pytest
+
+from cli_support import DataDirectory, selection_bytes
+
+# psi (word 3 = 10), F (word 6 = 2), Btu/lbm (word 5 = 3), m3/kg (word 12 = 1)
+CHOSEN = "pressure=psi,temperature=F,enthalpy=Btu/lbm"
+CHOSEN_WORDS = {3: 10, 6: 2, 5: 3, 12: 1}
+CALLS = [("AQPPTH", "145", "572"), ("AQPPHT", "145", "1300"), ("AQPPT", "14.7"), ("state", "h=1300", "s=1.7")]
+
+
+def private_run(data, tmp_path, *arguments, input=None, **env):
+    """The tool with its own TMPDIR and config home; returns the result."""
+    environment = dict(os.environ, ZAREVIRU_INI=str(data.ini), TMPDIR=str(tmp_path / "tmp"),
+                       XDG_CONFIG_HOME=str(tmp_path / "config"))
+    environment.update(env)
+    (tmp_path / "tmp").mkdir(exist_ok=True)
+    import subprocess
+    return subprocess.run([os.environ["RUDID32_CLI"], *arguments], capture_output=True, text=True,
+                          env=environment, input=input, timeout=120)
+
+
+def test_units_for_one_run_answer_as_a_library_configured_with_them(data, tmp_path):
+    configured = DataDirectory(tmp_path / "configured", CHOSEN_WORDS)
+    installed = data.config.read_bytes()
+    for call in CALLS:
+        expected = configured.run("--exact", *call)
+        chosen = private_run(data, tmp_path, "--exact", "--units", CHOSEN, *call)
+        by_variable = private_run(data, tmp_path, "--exact", *call, RUDID32_UNITS=CHOSEN)
+        assert (chosen.stdout, chosen.returncode) == (expected.stdout, expected.returncode), call
+        assert by_variable.stdout == expected.stdout
+    batch = private_run(data, tmp_path, "--units=" + CHOSEN, "batch", "AQPPTH", input="145,572\n")
+    assert batch.stdout.splitlines()[0].startswith("pressure [psi],temperature [F],specific enthalpy [Btu/lbm]")
+    # The installation's file is as it was, and no private copy is left behind.
+    assert data.config.read_bytes() == installed
+    assert os.listdir(tmp_path / "tmp") == []
+
+
+def test_units_for_the_user_persist_without_touching_the_installation(data, tmp_path):
+    installed = data.config.read_bytes()
+    result = private_run(data, tmp_path, "units", "set", "--user", "pressure", "psi")
+    assert result.returncode == 0, result.stderr
+    assert data.config.read_bytes() == installed
+    assert "pressure = psi" in (tmp_path / "config" / "rudid32" / "units").read_text()
+    assert private_run(data, tmp_path, "--value-only", "AQPPT", "14.7").stdout == \
+        private_run(data, tmp_path, "--value-only", "--units", "pressure=psi", "AQPPT", "14.7").stdout
+    listing = private_run(data, tmp_path, "units").stdout
+    assert str(tmp_path / "config" / "rudid32" / "units") in listing.splitlines()[0]
+    assert "[psi]" in listing
+    # The run's choice goes over the user's; a second user choice keeps the first.
+    assert private_run(data, tmp_path, "--units", "pressure=bar", "AQPPT", "1").stdout.endswith(" C\n")
+    assert private_run(data, tmp_path, "--units", "pressure=bar", "state", "p=1", "x=0").returncode == 0
+    private_run(data, tmp_path, "units", "set", "--user", "temperature", "F")
+    text = (tmp_path / "config" / "rudid32" / "units").read_text()
+    assert "pressure = psi" in text and "temperature = F" in text
+    assert private_run(data, tmp_path, "AQPPT", "14.7").stdout.endswith(" F\n")
+
+
+@pytest.mark.parametrize("arguments, message", [
+    (("--units", "pressure=foo", "AQPPT", "1"), 'pressure has no unit "foo"; choose one of: bar'),
+    (("--units", "colour=red", "AQPPT", "1"), 'no quantity with units called "colour"'),
+    (("--units", "psi", "AQPPT", "1"), '"psi" is not QUANTITY=UNIT'),
+])
+def test_a_wrong_unit_choice_is_a_usage_error(data, tmp_path, arguments, message):
+    result = private_run(data, tmp_path, *arguments)
+    assert result.returncode == 2 and message in result.stderr and result.stdout == ""
+
+
+def test_a_user_file_that_cannot_be_written_is_a_clear_failure(data, tmp_path):
+    blocker = tmp_path / "not-a-directory"
+    blocker.write_text("")
+    result = private_run(data, tmp_path, "units", "set", "--user", "pressure", "psi",
+                         XDG_CONFIG_HOME=str(blocker))
+    assert result.returncode == 3
+    assert "cannot create the directory %s/rudid32" % blocker in result.stderr
+
+
+@pytest.mark.parametrize("content", [None, b"\x00\x00\x00"])
+def test_a_missing_or_short_unit_file_is_warned_of_once(data, tmp_path, content):
+    data.config.unlink()
+    if content is not None:
+        data.config.write_bytes(content)
+    for arguments in (("AQPPT", "1"), ("--units", "pressure=bar", "AQPPT", "1")):
+        warnings = [line for line in private_run(data, tmp_path, *arguments).stderr.splitlines()
+                    if "warning" in line]
+        assert len(warnings) == 1 and "default.cfg" in warnings[0] and "first unit" in warnings[0]
+    data.config.write_bytes(selection_bytes({12: 1}))
+    assert private_run(data, tmp_path, "AQPPT", "1").stderr == ""

@@ -1,0 +1,460 @@
+#!/usr/bin/python3
+"""Generates the bindings that repeat the public header's lists in another
+language, so that none of them is a second copy kept by hand:
+
+  examples/excel/RUDID32.bas   the VBA module for Excel: Declare lines of the
+                               Visual Basic twins for 32- and 64-bit Office,
+                               a worksheet function per property function,
+                               the named codes
+  pascal/rudid32.pas           the Pascal unit: external declarations of
+                               every exported function, the named codes
+
+Everything comes from include/rudid32.h: the rows of
+RUDID_PROPERTY_FUNCTIONS, the prototypes, and the #defines of the named
+codes. After a change of the header:
+
+    tools/generate_bindings.py            rewrites both files
+    tools/generate_bindings.py --check    fails if either is out of date
+"""
+import pathlib
+import re
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+HEADER = ROOT / "include" / "rudid32.h"
+VBA_MODULE = ROOT / "examples" / "excel" / "RUDID32.bas"
+PASCAL_UNIT = ROOT / "pascal" / "rudid32.pas"
+
+# Names of the quantities of arguments and results, as parameter names.
+ARGUMENT_NAMES = {
+    "RUDID_PRESSURE": "pressure",
+    "RUDID_TEMPERATURE": "temperature",
+    "RUDID_QUALITY": "quality",
+    "RUDID_SPECIFIC_ENTHALPY": "enthalpy",
+    "RUDID_SPECIFIC_ENTROPY": "entropy",
+    "RUDID_SPECIFIC_VOLUME": "volume",
+}
+
+
+class Function:
+    def __init__(self, name, ordinal, arity, arguments, description):
+        self.name = name
+        self.ordinal = ordinal
+        self.arity = arity
+        self.arguments = arguments  # parameter names, one per argument
+        self.description = description
+
+
+def property_functions(header):
+    rows = re.findall(
+        r'X\((AQP[A-Z]+),\s*(\d+),\s*([12]),\s*(RUDID_\w+),\s*(RUDID_\w+),\s*RUDID_\w+,\s*\w+,'
+        r'\s*\d+,\s*[-\w]+,\s*"([^"]*)"\)', header)
+    functions = []
+    for name, ordinal, arity, first, second, description in rows:
+        arity = int(arity)
+        arguments = [ARGUMENT_NAMES[first]] + ([ARGUMENT_NAMES[second]] if arity == 2 else [])
+        functions.append(Function(name, int(ordinal), arity, arguments, description))
+    if len(functions) != len(re.findall(r"^\s*X\(AQP", header, re.M)):
+        sys.exit("generate_bindings.py: a row of RUDID_PROPERTY_FUNCTIONS was not understood")
+    return functions
+
+
+def section(header, start, end):
+    return header[header.index(start):header.index(end)]
+
+
+def named_codes(header):
+    """(name, value, comment) of the error and failure codes."""
+    block = section(header, "/* Named codes", "/* Quantity codes")
+    codes = []
+    for name, value, comment in re.findall(
+            r"#define (RUDID_\w+)\s+\(?(-?\d+)\)?[ \t]*(?:/\* (.*?) \*/)?", block):
+        codes.append((name, int(value), comment))
+    return codes
+
+
+def quantity_codes(header):
+    block = section(header, "/* Quantity codes", "/* What the library is")
+    codes = [(n, int(v)) for n, v in re.findall(r"#define (RUDID_\w+)\s+\(?(-?\d+)\)?", block)]
+    codes += [(n, int(v)) for n, v in re.findall(r"#define (RUDID_NO_QUANTITY)\s+\((-?\d+)\)", header)]
+    return codes
+
+
+def prototypes(header):
+    """(return type, name, [(type, parameter)], convention) of the functions
+    the header declares one by one (all but the property functions and their
+    twins, which come from the list)."""
+    found = []
+    for result, convention, name, parameters in re.findall(
+            r"RUDID_API\s+([\w\s\*]+?)\s*(RUDID_CALL|RUDID_VB_CALL)\s+(Rudid\w+)\(([^)]*)\);", header):
+        params = []
+        for parameter in " ".join(parameters.split()).split(","):
+            parameter = parameter.strip()
+            if parameter in ("void", ""):
+                continue
+            match = re.fullmatch(r"(.*?)(\w+)", parameter)
+            params.append((" ".join(match.group(1).split()), match.group(2)))
+        found.append((" ".join(result.split()), name, params, convention))
+    return found
+
+
+# The VBA module ------------------------------------------------------------
+
+def vba_declares(functions, declare):
+    lines = []
+    for f in functions:
+        parameters = ", ".join(f"ByVal {a} As Double" for a in f.arguments)
+        lines.append(f'    Private {declare} RudidVb{f.name} Lib "RUDID32.dll" _\n'
+                     f"        ({parameters}, ByRef code As Long) As Double")
+    lines.append(f'    Private {declare} RudidVbMessage Lib "RUDID32.dll" _\n'
+                 "        (ByVal func As String, ByVal code As Long, ByVal buffer As String, "
+                 "ByVal size As Long) As Long")
+    return "\n".join(lines)
+
+
+def vba_module(header):
+    functions = property_functions(header)
+    codes = named_codes(header)
+    out = []
+    w = out.append
+    w('Attribute VB_Name = "RUDID32"')
+    w("' Water and steam properties from RUDID32.dll for Excel worksheets and macros.")
+    w("'")
+    w("' Generated by tools/generate_bindings.py from include/rudid32.h; change the")
+    w("' header and run the generator, not this file. Installing: docs/windows.md,")
+    w("' \"Calling from Excel\".")
+    w("'")
+    w("' Worksheet functions: one per property function, with the same name and")
+    w("' arguments (=AQPPTH(A2, B2)), in the units of the installation's default.cfg.")
+    w("' Each returns the property, or an Excel error value:")
+    w("'   #VALUE!  an argument is text, a logical value, empty or several cells;")
+    w("'   #NUM!    the state is outside the tables (error codes -1001 ...), or an")
+    w("'            argument is too large, infinite or not a number;")
+    w("'   #N/A     the library could not answer: RUDID32.dll or a table file is")
+    w("'            missing or unreadable;")
+    w("'   an error value in an argument's cell is passed on.")
+    w("' =RudidMessage(\"AQPPTH\", A2, B2) tells why in words (\"\" when there is an")
+    w("' answer), naming the missing DLL or table file.")
+    w("'")
+    w("' Macros: RudidCall(\"AQPPTH\", p, t, code) returns the property with its code")
+    w("' (0, an error code, or a failure code), RudidCodeMessage(\"AQPPTH\", code) the")
+    w("' message of a code.")
+    w("Option Explicit")
+    w("")
+    w("' The Visual Basic twins of the property functions: arguments by value, the")
+    w("' answer as a Double, the outcome in code. 64-bit Office loads the 64-bit")
+    w("' RUDID32.dll, 32-bit Office the 32-bit one (__stdcall); both have this name.")
+    w("#If VBA7 And Win64 Then")
+    w(vba_declares(functions, "Declare PtrSafe Function"))
+    w('    Private Declare PtrSafe Function LoadLibraryA Lib "kernel32" (ByVal path As String) As LongPtr')
+    w("    Private Const kDllFolder As String = \"win64\"")
+    w("#Else")
+    w(vba_declares(functions, "Declare Function"))
+    w('    Private Declare Function LoadLibraryA Lib "kernel32" (ByVal path As String) As Long')
+    w("    Private Const kDllFolder As String = \"win32\"")
+    w("#End If")
+    w("")
+    w("' Codes of include/rudid32.h: error codes (the state is outside the tables)")
+    w("' and failure codes (the library could not answer).")
+    for name, value, comment in codes:
+        note = f" ' {comment}" if comment else ""
+        w(f"Public Const {name} As Long = {value}{note}")
+    w("")
+    w("' Where RUDID32.dll is looked for before the first call: this folder if set,")
+    w("' else the folder of this workbook (or add-in) and its subfolder win64 or")
+    w("' win32 for the bitness of Office, else where Windows looks for DLLs.")
+    w("Public RudidDllFolder As String")
+    w("")
+    w("Private Sub LoadRudid()")
+    w("    Static tried As Boolean")
+    w("    If tried Then Exit Sub")
+    w("    tried = True")
+    w("    Dim folders(2) As String, i As Integer")
+    w("    folders(0) = RudidDllFolder")
+    w("    folders(1) = ThisWorkbook.Path")
+    w("    folders(2) = ThisWorkbook.Path & \"\\\" & kDllFolder")
+    w("    For i = 0 To 2")
+    w("        If Len(folders(i)) > 0 Then")
+    w("            If Len(Dir(folders(i) & \"\\RUDID32.dll\")) > 0 Then")
+    w("                ' Once loaded, the Declare lines find it by its name.")
+    w("                If LoadLibraryA(folders(i) & \"\\RUDID32.dll\") <> 0 Then Exit Sub")
+    w("            End If")
+    w("        End If")
+    w("    Next i")
+    w("End Sub")
+    w("")
+    w("' The property function of that name for arg1 (and arg2); code receives 0, an")
+    w("' error code or a failure code (the value is then the error code, or NaN).")
+    w("' Raises VBA's error 53 or 48 when RUDID32.dll cannot be loaded.")
+    w("Public Function RudidCall(ByVal func As String, ByVal arg1 As Double, ByVal arg2 As Double, _")
+    w("                          ByRef code As Long) As Double")
+    w("    LoadRudid")
+    w("    Select Case UCase$(func)")
+    for f in functions:
+        args = "arg1" if f.arity == 1 else "arg1, arg2"
+        w(f'        Case "{f.name}": RudidCall = RudidVb{f.name}({args}, code)')
+    w("        Case Else: Err.Raise 5, \"RUDID32\", \"not a property function: \" & func")
+    w("    End Select")
+    w("End Function")
+    w("")
+    w("' The message of a code that RudidCall gave for func.")
+    w("Public Function RudidCodeMessage(ByVal func As String, ByVal code As Long) As String")
+    w("    Dim buffer As String, length As Long")
+    w("    LoadRudid")
+    w("    buffer = String$(256, vbNullChar)")
+    w("    length = RudidVbMessage(func, code, buffer, Len(buffer))")
+    w("    If length >= Len(buffer) Then")
+    w("        buffer = String$(length + 1, vbNullChar)")
+    w("        length = RudidVbMessage(func, code, buffer, Len(buffer))")
+    w("    End If")
+    w("    RudidCodeMessage = Left$(buffer, length)")
+    w("End Function")
+    w("")
+    w("' A worksheet argument as a Double; False, with the Excel error value in")
+    w("' failed (and its reason in why), when it is not a number.")
+    w("Private Function CellNumber(ByVal v As Variant, ByRef x As Double, ByRef failed As Variant, _")
+    w("                            ByRef why As String) As Boolean")
+    w("    If TypeName(v) = \"Range\" Then")
+    w("        If v.Cells.Count <> 1 Then")
+    w("            failed = CVErr(xlErrValue): why = \"several cells where a number belongs\"")
+    w("            Exit Function")
+    w("        End If")
+    w("        v = v.Value")
+    w("    End If")
+    w("    If IsError(v) Then")
+    w("        failed = v: why = \"an error value in the arguments\"")
+    w("        Exit Function")
+    w("    End If")
+    w("    Select Case VarType(v)")
+    w("        Case vbDouble, vbSingle, vbInteger, vbLong, vbCurrency, vbDecimal, vbByte")
+    w("            x = CDbl(v)")
+    w("            CellNumber = True")
+    w("        Case Else")
+    w("            failed = CVErr(xlErrValue)")
+    w("            If VarType(v) = vbString Then why = \"not a number: \" & v Else why = \"not a number (\" & TypeName(v) & \")\"")
+    w("    End Select")
+    w("End Function")
+    w("")
+    w("' The Excel error value for a code of RudidCall.")
+    w("Private Function ErrorValueOf(ByVal code As Long) As Variant")
+    w("    Select Case code")
+    w("        Case Is < 0, RUDID_DIVISION_BY_ZERO, RUDID_FLOATING_POINT_OVERFLOW, _")
+    w("             RUDID_INVALID_FLOATING_POINT_OPERATION")
+    w("            ErrorValueOf = CVErr(xlErrNum)")
+    w("        Case Else")
+    w("            ErrorValueOf = CVErr(xlErrNA)")
+    w("    End Select")
+    w("End Function")
+    w("")
+    w("' One worksheet call: the value or an error value, and why in words.")
+    w("Private Function CellAnswer(ByVal func As String, ByVal arity As Integer, ByVal arg1 As Variant, _")
+    w("                          ByVal arg2 As Variant, ByRef why As String) As Variant")
+    w("    Dim a As Double, b As Double, code As Long, value As Double, failed As Variant")
+    w("    If Not CellNumber(arg1, a, failed, why) Then CellAnswer = failed: Exit Function")
+    w("    If arity = 2 Then")
+    w("        If Not CellNumber(arg2, b, failed, why) Then CellAnswer = failed: Exit Function")
+    w("    End If")
+    w("    On Error GoTo NoLibrary")
+    w("    value = RudidCall(func, a, b, code)")
+    w("    On Error GoTo 0")
+    w("    If code = 0 Then")
+    w("        CellAnswer = value")
+    w("        why = \"\"")
+    w("    Else")
+    w("        CellAnswer = ErrorValueOf(code)")
+    w("        why = RudidCodeMessage(func, code)")
+    w("    End If")
+    w("    Exit Function")
+    w("NoLibrary:")
+    w("    ' Error 53 \"File not found: RUDID32.dll\", 48 \"Error in loading DLL\", ...")
+    w("    CellAnswer = CVErr(xlErrNA)")
+    w("    why = Err.Description")
+    w("End Function")
+    w("")
+    w("' Why the property function func gives no value for these arguments, in")
+    w("' words; \"\" when it gives one.")
+    w("Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _")
+    w("                             Optional ByVal arg2 As Variant) As String")
+    w("    Dim why As String, arity As Integer")
+    w("    Select Case UCase$(func)")
+    one = [f.name for f in functions if f.arity == 1]
+    w("        Case " + ", ".join(f'"{n}"' for n in one) + ": arity = 1")
+    w("        Case Else: arity = 2")
+    w("    End Select")
+    w("    CellAnswer func, arity, arg1, arg2, why")
+    w("    RudidMessage = why")
+    w("End Function")
+    for f in functions:
+        params = ", ".join(f"ByVal {a} As Variant" for a in f.arguments)
+        passed = ", ".join(f.arguments) + (", Empty" if f.arity == 1 else "")
+        w("")
+        w(f"' {f.name}({', '.join(f.arguments)}): {f.description}")
+        w(f"Public Function {f.name}({params}) As Variant")
+        w("    Dim why As String")
+        w(f'    {f.name} = CellAnswer("{f.name}", {f.arity}, {passed}, why)')
+        w("End Function")
+    w("")
+    w("' Describes the worksheet functions in Excel's Insert Function dialog (category")
+    w("' RUDID32). Run once, for example from Workbook_Open.")
+    w("Public Sub RudidDescribeFunctions()")
+    for f in functions:
+        described = ", ".join(f'"{a} in the unit of default.cfg"' if a != "quality"
+                              else '"vapour fraction, 0 to 1"' for a in f.arguments)
+        w(f'    Application.MacroOptions Macro:="{f.name}", Description:="{f.description}", _')
+        w(f'        Category:="RUDID32", ArgumentDescriptions:=Array({described})')
+    w("End Sub")
+    # CRLF line ends: the VBA editor's import expects them.
+    return ("\n".join(out) + "\n").replace("\n", "\r\n")
+
+
+# The Pascal unit -----------------------------------------------------------
+
+PASCAL_TYPES = {
+    "int": "LongInt",
+    "double": "Double",
+    "size_t": "SizeUInt",
+    "const char *": "PAnsiChar",
+    "char *": "PAnsiChar",
+    "const double *": "PDouble",
+    "double *": "PDouble",
+    "int *": "PLongInt",
+}
+
+
+def pascal_parameter(c_type, name):
+    return f"A{name[0].upper()}{name[1:]}: {PASCAL_TYPES[c_type]}"
+
+
+def pascal_convention(convention):
+    if convention == "RUDID_VB_CALL":
+        return "{$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}"
+    return "cdecl"
+
+
+def pascal_unit(header):
+    functions = property_functions(header)
+    out = []
+    w = out.append
+    w("{ The Pascal unit of RUDID32: water and steam properties from tables.")
+    w("")
+    w("  Generated by tools/generate_bindings.py from include/rudid32.h; change the")
+    w("  header and run the generator, not this file. Calling from Pascal:")
+    w("  docs/pascal.md.")
+    w("")
+    w("  Each property function takes its arguments in the units of the")
+    w("  installation's default.cfg and returns a pointer to a Double that holds the")
+    w("  property or an error code (RUDID_PRESSURE_OUT_OF_RANGE ...); copy the value")
+    w("  before the next call of the same function. A failure (RUDID_FILE_NOT_FOUND,")
+    w("  RUDID_FLOATING_POINT_OVERFLOW, ...) gives nil on Linux, with the code in")
+    w("  RudidLastError; the Windows DLL raises its exception RUDID_EXCEPTION_CODE")
+    w("  instead. The twins RudidVb<name> never fail that way: they return the value")
+    w("  and put the outcome in ACode (0, an error code or a failure code). }")
+    w("unit rudid32;")
+    w("")
+    w("{$IFDEF FPC}{$mode objfpc}{$H+}{$ENDIF}")
+    w("")
+    w("interface")
+    w("")
+    w("const")
+    w("{$IFDEF MSWINDOWS}")
+    w("  RudidLibrary = 'RUDID32.dll';")
+    w("{$ELSE}")
+    w("  RudidLibrary = 'RUDID32';  { libRUDID32.so }")
+    w("{$ENDIF}")
+    w("")
+    w("  { Error codes: the value of a property function for a state outside the")
+    w("    tables. Failure codes: RudidLastError, ACode of the twins. }")
+    for name, value, comment in named_codes(header):
+        note = f"  {{ {comment} }}" if comment else ""
+        w(f"  {name} = {value};{note}")
+    w("")
+    w("  { Quantity codes of arguments and results. }")
+    for name, value in quantity_codes(header):
+        w(f"  {name} = {value};")
+    exception = re.search(r"#define RUDID_EXCEPTION_CODE 0x([0-9A-Fa-f]+)u", header).group(1)
+    w("")
+    w("  { The Windows exception of a failure; its first parameter is the code. }")
+    w(f"  RUDID_EXCEPTION_CODE = ${exception.upper()};")
+    w("")
+    w("{ The property functions }")
+    for f in functions:
+        params = "; ".join(f"A{a.capitalize()}: Double" for a in f.arguments)
+        w(f"function {f.name}({params}): PDouble; cdecl; external RudidLibrary name '{f.name}';")
+        w(f"  {{ {f.description} }}")
+    w("")
+    w("{ Their twins, as Visual Basic calls them }")
+    for f in functions:
+        params = "; ".join(f"A{a.capitalize()}: Double" for a in f.arguments)
+        w(f"function RudidVb{f.name}({params}; ACode: PLongInt): Double;")
+        w(f"  {pascal_convention('RUDID_VB_CALL')}; external RudidLibrary name 'RudidVb{f.name}';")
+    w("")
+    w("type")
+    w("{$IFNDEF FPC}")
+    w("  SizeUInt = NativeUInt;  { Delphi's name of size_t }")
+    w("{$ENDIF}")
+    w("  { The property functions and their twins by name, for a program that")
+    w("    chooses the function at run time. }")
+    w("  TRudidProperty1 = function(A: Double): PDouble; cdecl;")
+    w("  TRudidProperty2 = function(A, B: Double): PDouble; cdecl;")
+    w(f"  TRudidTwin1 = function(A: Double; ACode: PLongInt): Double; {pascal_convention('RUDID_VB_CALL')};")
+    w(f"  TRudidTwin2 = function(A, B: Double; ACode: PLongInt): Double; {pascal_convention('RUDID_VB_CALL')};")
+    w("  TRudidPropertyFunction = record")
+    w("    Name: string[8];")
+    w("    Arity: Integer;")
+    w("    One: TRudidProperty1;   { nil when Arity is 2 }")
+    w("    Two: TRudidProperty2;   { nil when Arity is 1 }")
+    w("    TwinOne: TRudidTwin1;")
+    w("    TwinTwo: TRudidTwin2;")
+    w("  end;")
+    w("")
+    w("const")
+    w(f"  RudidPropertyFunctions: array[0..{len(functions) - 1}] of TRudidPropertyFunction = (")
+    rows = []
+    for f in functions:
+        if f.arity == 1:
+            rows.append(f"    (Name: '{f.name}'; Arity: 1; One: @{f.name}; Two: nil; "
+                        f"TwinOne: @RudidVb{f.name}; TwinTwo: nil)")
+        else:
+            rows.append(f"    (Name: '{f.name}'; Arity: 2; One: nil; Two: @{f.name}; "
+                        f"TwinOne: nil; TwinTwo: @RudidVb{f.name})")
+    w(",\n".join(rows) + ");")
+    w("")
+    w("{ Batch evaluation, self-description and diagnostics (see include/rudid32.h) }")
+    for result, name, params, convention in prototypes(header):
+        parameters = "; ".join(pascal_parameter(t, n) for t, n in params)
+        signature = f"({parameters})" if parameters else ""
+        if result == "void":
+            w(f"procedure {name}{signature};")
+        else:
+            w(f"function {name}{signature}: {PASCAL_TYPES[result]};")
+        w(f"  {pascal_convention(convention)}; external RudidLibrary name '{name}';")
+    w("")
+    w("implementation")
+    w("")
+    w("end.")
+    return "\n".join(out) + "\n"
+
+
+def main():
+    header = HEADER.read_text()
+    outputs = {VBA_MODULE: vba_module(header), PASCAL_UNIT: pascal_unit(header)}
+    check = "--check" in sys.argv[1:]
+    stale = []
+    for path, text in outputs.items():
+        current = path.read_bytes().decode() if path.exists() else None
+        if current == text:
+            continue
+        if check:
+            stale.append(str(path.relative_to(ROOT)))
+        else:
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(text.encode())
+            print(f"wrote {path.relative_to(ROOT)}")
+    if stale:
+        print("out of date with include/rudid32.h (run tools/generate_bindings.py): " + ", ".join(stale))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
