@@ -94,8 +94,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
             if (!LookupPT<Decide>(tables, first, second, 1u << fn.output, &state, path)) return false;
-            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
-            *output = outputs[fn.output];
+            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
             return true;
         }
         case ExportFamily::PressureEnthalpy:
@@ -105,8 +104,10 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             // The quality output needs none of the others.
             const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
             if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, wanted, &state, path)) return false;
-            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
-            *output = outputs[fn.output];
+            *output = fn.output == 0   ? state.temperature
+                      : fn.output == 1 ? state.second
+                      : fn.output == 2 ? state.third
+                                       : state.quality;
             return true;
         }
     }

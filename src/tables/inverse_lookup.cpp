@@ -68,7 +68,7 @@ enum : std::uint8_t {
 // failing value raises as it would have.
 class WorkingIsobar {
 public:
-    WorkingIsobar(const TableSource &tables, Extended p) : p_(p) {
+    WorkingIsobar(const TableSource &tables, Extended p) : p_(double(p)) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         const int j = FirstSinglePhasePointAbove(p);
         upperIsobar_ = j;
@@ -188,7 +188,8 @@ private:
         return ((carried[0] | carried[1] | carried[2] | carried[3]) & 0x8000000080000000ull) == 0;
     }
 
-    Extended p_, p0_, p1_;
+    // A Real48 value and grid pressures (singles), exact in a double.
+    double p_, p0_, p1_;
     int upperIsobar_;
     const std::uint8_t *records_;  // the isobars below and above p, one after the other
     std::uint8_t facts_;
@@ -229,44 +230,44 @@ int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
 }
 
 // One end of an interpolation: key, temperature and the two other
-// properties.
+// properties. Table singles, grid temperatures and Real48 values, which a
+// double holds exactly and which cross memory faster in one.
 struct Anchor {
-    Extended key, temperature, second, third;
+    double key, temperature, second, third;
 };
 
 // Entry k of the working isobar; of the other two properties only those
 // wanted.
 Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
-    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(kEntryStep * k), 0, 0};
-    if (wanted & kWantSecond) anchor.second = SingleValue(isobar.value(k, kv.secondColumn));
-    if (wanted & kWantThird) anchor.third = SingleValue(isobar.value(k, kv.thirdColumn));
+    Anchor anchor{double(SingleValue(isobar.value(k, kv.keyColumn))), double(kEntryStep * k), 0, 0};
+    if (wanted & kWantSecond) anchor.second = double(SingleValue(isobar.value(k, kv.secondColumn)));
+    if (wanted & kWantThird) anchor.third = double(SingleValue(isobar.value(k, kv.thirdColumn)));
     return anchor;
 }
 
-InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted) {
-    InverseValues state{};
-    if (wanted & kWantTemperature) state.temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
-    if (wanted & kWantSecond) state.second = Interpolate(key, a.key, b.key, a.second, b.second);
-    if (wanted & kWantThird) state.third = Interpolate(key, a.key, b.key, a.third, b.third);
-    state.quality = quality;
-    return state;
+// Written straight into the caller's state: an extended value crosses
+// memory slowly.
+void Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted,
+             InverseValues *state) {
+    if (wanted & kWantTemperature) state->temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
+    if (wanted & kWantSecond) state->second = Interpolate(key, a.key, b.key, a.second, b.second);
+    if (wanted & kWantThird) state->third = Interpolate(key, a.key, b.key, a.third, b.third);
+    state->quality = quality;
 }
 
-InverseValues TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted) {
+void TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted, InverseValues *state) {
     const Extended kf = sat.field(kv.keyLiquid);
     const Extended kg = sat.field(kv.keyVapour);
-    InverseValues state{};
     // Where the liquid and vapour keys coincide (the critical point) the key
     // equals both: the state is the saturated liquid, without a 0/0 quality.
     const Extended x = kg == kf ? 0.0L : RoundToReal48((key - kf) / (kg - kf));
     auto mix = [&](int liquid, int vapour) {
         return RoundToReal48((1 - x) * sat.field(liquid) + x * sat.field(vapour));
     };
-    state.quality = x;
-    if (wanted & kWantSecond) state.second = mix(kv.secondLiquid, kv.secondVapour);
-    if (wanted & kWantThird) state.third = mix(kv.thirdLiquid, kv.thirdVapour);
-    state.temperature = sat.field(kSaturationLevel);
-    return state;
+    state->quality = x;
+    if (wanted & kWantSecond) state->second = mix(kv.secondLiquid, kv.secondVapour);
+    if (wanted & kWantThird) state->third = mix(kv.thirdLiquid, kv.thirdVapour);
+    state->temperature = sat.field(kSaturationLevel);
 }
 
 const KeyVariant &VariantOf(InverseKey key) {
@@ -351,24 +352,27 @@ bool Superheated(WorkingIsobar &isobar, SaturationPoint &sat, SaturatedKeys<Deci
     // for only here: with safe records no field can fail, and with unsafe
     // ones all were interpolated when the point was made.)
     auto saturated = [&](Extended key, int second, int third) {
-        return Anchor{key, sat.field(kSaturationLevel), wanted & kWantSecond ? sat.field(second) : 0,
-                      wanted & kWantThird ? sat.field(third) : 0};
+        return Anchor{double(key), double(sat.field(kSaturationLevel)),
+                      wanted & kWantSecond ? double(sat.field(second)) : 0,
+                      wanted & kWantThird ? double(sat.field(third)) : 0};
     };
     if (path->straddling && path->vapour) {
-        *state = Between(k, saturated(keys.vapour(), kv.secondVapour, kv.thirdVapour), above, 1, wanted);
+        Between(k, saturated(keys.vapour(), kv.secondVapour, kv.thirdVapour), above, 1, wanted, state);
     } else if (path->straddling) {
-        *state = Between(k, below, saturated(keys.liquid(), kv.secondLiquid, kv.thirdLiquid), 0, wanted);
+        Between(k, below, saturated(keys.liquid(), kv.secondLiquid, kv.thirdLiquid), 0, wanted, state);
     } else {
-        *state = Between(k, below, above, path->vapour ? 1 : 0, wanted);
+        Between(k, below, above, path->vapour ? 1 : 0, wanted, state);
     }
     return true;
 }
 
 }  // namespace
 
+// Flattened: the steps above pass extended values, which cross a call
+// through memory; inlined, they stay in the floating-point unit.
 template <class Decide>
-bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
-                   InverseValues *state, LookupPath *path) {
+__attribute__((flatten)) bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k,
+                                            unsigned wanted, InverseValues *state, LookupPath *path) {
     const KeyVariant &kv = VariantOf(variant);
     LookupPath unused;
     if (!path) path = &unused;
@@ -383,8 +387,8 @@ bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ex
         path->lowerEntry = i - 1;
         path->upperEntry = i;
         path->vapour = k > kv.criticalKey;
-        *state = Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted),
-                         path->vapour ? 1 : 0, wanted);
+        Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted), path->vapour ? 1 : 0,
+                wanted, state);
         return true;
     }
 
@@ -394,7 +398,7 @@ bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Ex
     SaturatedKeys<Decide> keys(sat, kv, path);
     if (keys.Wet(k)) {
         path->twoPhase = true;
-        *state = TwoPhase(sat, kv, k, wanted);
+        TwoPhase(sat, kv, k, wanted, state);
         return true;
     }
     WorkingIsobar isobar(tables, p);

@@ -24,7 +24,7 @@ namespace {
 // fails raises as it would have.
 class SinglePhaseCell {
 public:
-    SinglePhaseCell(const TableSource &tables, Extended p, Extended t) : p_(p) {
+    SinglePhaseCell(const TableSource &tables, Extended p, Extended t) : p_(double(p)) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         isobar_ = FirstSinglePhasePointAbove(p);
         // t is a Real48 value, which a double holds exactly: truncating the
@@ -57,20 +57,20 @@ public:
     bool safe() const { return safe_; }
     int isobar() const { return isobar_; }
     int entry() const { return entry_; }
-    Extended t0() const { return t0_; }
-    Extended t1() const { return t1_; }
+    double t0() const { return t0_; }
+    double t1() const { return t1_; }
 
     Extended Bilinear(Extended t, int q) const {
         return InterpolateCell(t, p_, t0_, p0_, t1_, p1_, Corner(0, q), Corner(1, q), Corner(2, q), Corner(3, q));
     }
 
     // Outputs in the order volume, entropy, enthalpy.
-    SinglePhaseValues BilinearState(Extended t, unsigned wanted) const {
-        SinglePhaseValues state{};
-        if (wanted & kWantVolume) state.volume = Bilinear(t, kVolumeColumn);
-        if (wanted & kWantEntropy) state.entropy = Bilinear(t, kEntropyColumn);
-        if (wanted & kWantEnthalpy) state.enthalpy = Bilinear(t, kEnthalpyColumn);
-        return state;
+    // Written straight into the caller's state: an extended value crosses
+    // memory slowly.
+    void BilinearState(Extended t, unsigned wanted, SinglePhaseValues *state) const {
+        if (wanted & kWantVolume) state->volume = Bilinear(t, kVolumeColumn);
+        if (wanted & kWantEntropy) state->entropy = Bilinear(t, kEntropyColumn);
+        if (wanted & kWantEnthalpy) state->enthalpy = Bilinear(t, kEnthalpyColumn);
     }
 
     // A property at the cell's lower (low = true) or upper temperature,
@@ -80,16 +80,24 @@ public:
         return Interpolate(p_, p0_, p1_, Corner(c, q), Corner(c + 2, q));
     }
     Rough RoughAlongPressure(bool low, int q) const {
-        const double w = (double(p_) - p0_) / (double(p1_) - p0_);
+        const double w = Weight();
         const int offset = low ? 0 : kEntrySize;
         return RoughInterpolate(w, atP0_ + offset, atP1_ + offset, q);
     }
 
 private:
+    // The weight of p between the isobars, once per cell.
+    double Weight() const {
+        if (!(weight_ >= 0)) weight_ = (p_ - p0_) / (p1_ - p0_);
+        return weight_;
+    }
     const std::uint8_t *Entry(int c) const { return (c < 2 ? atP0_ : atP1_) + (c % 2) * kEntrySize; }
     Extended Corner(int c, int q) const { return safe_ ? SafeValueAt(Entry(c), q) : ValueAt(Entry(c), q); }
 
-    Extended p_, p0_ = 0, p1_ = 0, t0_ = 0, t1_ = 0;
+    // A Real48 value, grid pressures (singles) and grid temperatures, which
+    // a double holds exactly and which enter the arithmetic faster from one.
+    double p_, p0_ = 0, p1_ = 0, t0_ = 0, t1_ = 0;
+    mutable double weight_ = -1;
     int isobar_, entry_;
     bool safe_;
     const std::uint8_t *atP0_, *atP1_;  // the entries at t0 and t1 on each isobar
@@ -136,7 +144,8 @@ bool LineCrossesCell(const SinglePhaseCell &cell, SaturationPoint &sat, LookupPa
 // The saturation line crosses the cell: interpolate between the grid
 // temperature on the state's side and the saturated state, never across
 // the line.
-SinglePhaseValues BesideTheLine(const SinglePhaseCell &cell, SaturationPoint &sat, Extended t, unsigned wanted) {
+void BesideTheLine(const SinglePhaseCell &cell, SaturationPoint &sat, Extended t, unsigned wanted,
+                   SinglePhaseValues *state) {
     const Extended ts = sat.field(kSaturationLevel);
     const bool liquid = t <= ts;
     auto along = [&](int column, int liquidField) {
@@ -145,11 +154,9 @@ SinglePhaseValues BesideTheLine(const SinglePhaseCell &cell, SaturationPoint &sa
         return liquid ? Interpolate(t, cell.t0(), ts, grid, saturated)
                       : Interpolate(t, ts, cell.t1(), saturated, grid);
     };
-    SinglePhaseValues result{};
-    if (wanted & kWantVolume) result.volume = along(kVolumeColumn, kLiquidVolume);
-    if (wanted & kWantEntropy) result.entropy = along(kEntropyColumn, kLiquidEntropy);
-    if (wanted & kWantEnthalpy) result.enthalpy = along(kEnthalpyColumn, kLiquidEnthalpy);
-    return result;
+    if (wanted & kWantVolume) state->volume = along(kVolumeColumn, kLiquidVolume);
+    if (wanted & kWantEntropy) state->entropy = along(kEntropyColumn, kLiquidEntropy);
+    if (wanted & kWantEnthalpy) state->enthalpy = along(kEnthalpyColumn, kLiquidEnthalpy);
 }
 
 void Report(const SinglePhaseCell &cell, LookupPath *path) {
@@ -160,9 +167,11 @@ void Report(const SinglePhaseCell &cell, LookupPath *path) {
 
 }  // namespace
 
+// Flattened: the steps above pass extended values, which cross a call
+// through memory; inlined, they stay in the floating-point unit.
 template <class Decide>
-bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state,
-              LookupPath *path) {
+__attribute__((flatten)) bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted,
+                                       SinglePhaseValues *state, LookupPath *path) {
     LookupPath unused;
     if (!path) path = &unused;
     MoveInsideTheGrid(&p, &t);
@@ -171,7 +180,7 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
         const SinglePhaseCell cell(tables, p, t);
         Report(cell, path);
         path->vapour = t >= kCriticalTemperature;
-        *state = cell.BilinearState(t, cell.safe() ? wanted : kWantAllProperties);
+        cell.BilinearState(t, cell.safe() ? wanted : kWantAllProperties, state);
         return true;
     }
 
@@ -183,7 +192,10 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     Report(cell, path);
     if (!cell.safe() || !sat.safe()) wanted = kWantAllProperties;
     path->straddling = LineCrossesCell<Decide>(cell, sat, path);
-    *state = path->straddling ? BesideTheLine(cell, sat, t, wanted) : cell.BilinearState(t, wanted);
+    if (path->straddling)
+        BesideTheLine(cell, sat, t, wanted, state);
+    else
+        cell.BilinearState(t, wanted, state);
     return true;
 }
 

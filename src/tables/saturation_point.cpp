@@ -4,15 +4,12 @@
 
 namespace rudid {
 
-SaturationPoint::SaturationPoint(const TableSource &tables, Table table, std::uint64_t offset, Extended x,
-                                 Extended x0, Extended x1)
-    : x_(double(x)), x0_(double(x0)), x1_(double(x1)) {
-    records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
-    if (!AllSafeSingles(records_, 2 * kSaturationFields)) {
-        safe_ = false;
-        for (int f = 0; f < kSaturationFields; ++f) value_[f] = Interpolated(f);
-        onDemand_ = false;
-    }
+// Records with a value that may fail: every field at once, in record order,
+// so that the first failing one raises.
+void SaturationPoint::InterpolateAll() {
+    safe_ = false;
+    for (int f = 0; f < kSaturationFields; ++f) value_[f] = Interpolated(f);
+    onDemand_ = false;
 }
 
 SaturationPoint::SaturationPoint(const SaturationState &state) : onDemand_(false) {

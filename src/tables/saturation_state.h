@@ -44,8 +44,13 @@ public:
     // The state at x between the two consecutive records of the table that
     // start at byte offset: the first at x0, the second at x1, with
     // x0 <= x <= x1. Raises the table's input/output failure.
+    // Inline: every row of a batch makes one.
     SaturationPoint(const TableSource &tables, Table table, std::uint64_t offset, Extended x, Extended x0,
-                    Extended x1);
+                    Extended x1)
+        : x_(double(x)), x0_(double(x0)), x1_(double(x1)) {
+        records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
+        if (!AllSafeSingles(records_, 2 * kSaturationFields)) InterpolateAll();
+    }
     // A state given outright.
     explicit SaturationPoint(const SaturationState &state);
     SaturationPoint(const SaturationPoint &) = delete;
@@ -60,11 +65,12 @@ public:
     // A field in double precision with a bound on its distance from
     // field(f).
     Rough rough(int f) const {
-        const double weight = (x_ - x0_) / (x1_ - x0_);
-        return RoughInterpolate(weight, records_, records_ + kSaturationRecordSize, f);
+        if (!(weight_ >= 0)) weight_ = (x_ - x0_) / (x1_ - x0_);
+        return RoughInterpolate(weight_, records_, records_ + kSaturationRecordSize, f);
     }
 
 private:
+    void InterpolateAll();
     Extended Interpolated(int f) const {
         const std::uint8_t *above = records_ + kSaturationRecordSize;
         return safe_ ? Interpolate(x_, x0_, x1_, SafeValueAt(records_, f), SafeValueAt(above, f))
@@ -74,6 +80,7 @@ private:
     // Real48 values and grid points, which a double holds exactly and which
     // enter the arithmetic faster from a double.
     double x_ = 0, x0_ = 0, x1_ = 0;
+    mutable double weight_ = -1;  // of x between x0 and x1, once worked out
     const std::uint8_t *records_ = nullptr;  // two records, one after the other
     Extended value_[kSaturationFields];  // unless onDemand_
     bool onDemand_ = true;  // safe records: fields are interpolated when asked for
