@@ -1,4 +1,5 @@
 #include "api/call_frame.h"
+#include "api/state_flags.h"
 
 #include <cmath>
 #include <type_traits>
@@ -136,9 +137,11 @@ namespace {
 // One row of an export of the given family. The family is fixed at compile
 // time, so that a batch runs the tests and the lookup of its family without
 // asking for it on every row.
+// flags, when given, receives the row's state flags (0 unless the lookup
+// answered).
 template <ExportFamily kFamily, class Decide>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, LookupStatistics *statistics) {
+                   double second, LookupStatistics *statistics, unsigned *flags) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -157,6 +160,7 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
         if (path.exactFallback) ++statistics->exactFallbacks;
     }
     if (!answered) return fn.lookupRefusal;
+    if (flags) *flags = RowFlags(fn, tables, a, b, path);
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
@@ -165,16 +169,20 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
 template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                    const double *first, const double *second, double *result, int *failure,
-                   LookupStatistics *statistics) {
+                   LookupStatistics *statistics, unsigned *flags) {
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
+        unsigned *rowFlags = flags ? &flags[i] : nullptr;
+        if (rowFlags) *rowFlags = 0;
         try {
-            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics);
+            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics,
+                                                     rowFlags);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
             failure[i] = f.code;
+            if (rowFlags) *rowFlags = 0;
             ++failed;
         }
     }
@@ -201,18 +209,18 @@ auto WithFamily(ExportFamily family, Body &&body) {
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second) {
     return WithFamily(fn.family, [&](auto family) {
-        return EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr);
+        return EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr, nullptr);
     });
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                 LookupStatistics *statistics) {
+                 LookupStatistics *statistics, unsigned *flags) {
     return WithFamily(fn.family, [&](auto family) {
         return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions>(fn, units, tables, n, first, second, result,
-                                                                       failure, statistics)
+                                                                       failure, statistics, flags)
                           : EvaluateRowsOf<family(), ExactDecisions>(fn, units, tables, n, first, second, result,
-                                                                     failure, statistics);
+                                                                     failure, statistics, flags);
     });
 }
 

@@ -395,30 +395,27 @@ Extended RowError(const AnchorRow &row, Extended t) {
 
 // --------------------------------------------------------------------------
 
-unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column) {
+unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
+                                  const LookupPath &path) {
     MoveInsideTheGrid(&p, &t);
     const IsobarsAround around = ReadIsobarsAround(tables, p);
-    const int lower = int(double(t)) / 10;
+    const int lower = path.lowerEntry;
     const Extended t0 = 10 * lower, t1 = t0 + 10;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
 
     unsigned flags = 0;
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
-    const bool belowCritical = p <= kCriticalPressure;
-    Phase phase = t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
-    bool straddling = false;
+    // The side of the line and the crossing of the cell, as the lookup
+    // found them.
+    const bool belowCritical = path.belowCritical;
+    const Phase phase = path.vapour ? Phase::Vapour : Phase::Liquid;
+    const bool straddling = path.straddling;
     Anchor saturated{};
     if (belowCritical) {
         const SaturationAt sat = SaturationLineAt(tables, p);
         const Extended ts = sat.temperature;
-        phase = t <= ts ? Phase::Liquid : Phase::Vapour;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
-        // The lookup's own test for the saturation line inside the cell.
-        const Extended hT0 = AlongPressure(around, p, lower, kEnthalpyColumn);
-        const Extended hT1 = AlongPressure(around, p, lower + 1, kEnthalpyColumn);
-        const Extended hf = sat.value[kLiquidEnthalpy];
-        straddling = !(hf <= hT0 || hf >= hT1);
         const int field = (column == kVolumeColumn    ? kLiquidVolume
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
                                                        : kLiquidEntropy) +
@@ -440,7 +437,8 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
     return flags;
 }
 
-unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output) {
+unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
+                      const LookupPath &path) {
     MoveInsideTheGrid(&p);
     const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
                           : key == InverseKey::Entropy ? kEntropyColumn
@@ -465,7 +463,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
         const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
         const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
         const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
-        if (kf <= k && k <= kg) {
+        if (path.twoPhase) {
             // Wet steam: the saturation line's own uncertainty decides.
             if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
             if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
@@ -489,21 +487,15 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     }
 
     const IsobarsAround around = ReadIsobarsAround(tables, p);
-    // The interval of the working isobar that the lookup finds: the first
-    // entry whose key exceeds k.
-    if (k < WorkingValue(around, p, 0, keyColumn) || k > WorkingValue(around, p, kIsobarEntries - 1, keyColumn))
-        return 0;
-    int upper = 1;
-    while (upper < kIsobarEntries - 1 && !(k < WorkingValue(around, p, upper, keyColumn))) ++upper;
-    const int lower = upper - 1;
+    // The interval of the working isobar, the side of the line and the
+    // interval's crossing of it, as the lookup found them.
+    const int upper = path.upperEntry, lower = path.lowerEntry;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
 
     Phase phase = Phase::Liquid;
-    bool straddling = false;
+    const bool straddling = path.straddling;
     if (belowCritical) {
-        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-        phase = k > kg ? Phase::Vapour : Phase::Liquid;
-        straddling = kg < WorkingValue(around, p, upper, keyColumn) && kf > WorkingValue(around, p, lower, keyColumn);
+        phase = path.vapour ? Phase::Vapour : Phase::Liquid;
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
         if ((useLower && !EntryOfPhase(tables, around, lower, phase)) ||
