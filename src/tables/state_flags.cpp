@@ -54,6 +54,10 @@ struct Isobar {
     float value[kIsobarValues];
 
     Extended at(int entry, int column) const { return value[3 * entry + column]; }
+
+    // The saturation temperature at the isobar's pressure, once asked for.
+    mutable bool saturationKnown = false;
+    mutable Extended saturationTemperature = 0;
 };
 
 // Grid point j of the single-phase table (1 .. kSinglePhaseGridPoints);
@@ -61,10 +65,10 @@ struct Isobar {
 Isobar ReadIsobar(const TableSource &tables, int j) {
     Isobar isobar;
     if (j < 1 || j > kSinglePhaseGridPoints) return isobar;
-    std::uint8_t bytes[kIsobarSize];
+    // The table's singles are little-endian, as the host's.
+    static_assert(sizeof isobar.value == kIsobarSize);
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
-    ReadSpans(tables, Table::SinglePhase, &span, 1, bytes);
-    for (int i = 0; i < kIsobarValues; ++i) isobar.value[i] = SingleAt(bytes, i);
+    ReadSpans(tables, Table::SinglePhase, &span, 1, reinterpret_cast<std::uint8_t *>(isobar.value));
     isobar.pressure = SinglePhasePressures().point[j];
     isobar.present = true;
     return isobar;
@@ -216,10 +220,10 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
             s.x[i] = records[i].pressure;
             s.y[i] = records[i].field[f];
         }
-        // The field exactly as the lookups have it, so that every decision
-        // of their path is taken here the same way.
-        at.value[f] = SaturationFieldAt(tables, p, f);
     }
+    // The fields exactly as the lookups have them.
+    const SaturationPoint point = SaturationAtPressure(tables, p);
+    for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
     return at;
@@ -237,6 +241,18 @@ Phase PhaseAt(const TableSource &tables, Extended pressure, Extended t) {
     const Extended lowest = SaturationPressures().value[1];
     const Extended ts = SaturationFieldAt(tables, std::max(pressure, lowest), kSaturationLevel);
     return t < ts ? Phase::Liquid : Phase::Vapour;
+}
+
+// PhaseAt for a table point on an isobar, which asks the saturation line
+// once for all the isobar's points.
+Phase PhaseOf(const TableSource &tables, const Isobar &isobar, Extended t) {
+    if (isobar.pressure > kCriticalPressure) return PhaseAt(tables, isobar.pressure, t);
+    if (!isobar.saturationKnown) {
+        const Extended lowest = SaturationPressures().value[1];
+        isobar.saturationTemperature = SaturationFieldAt(tables, std::max(isobar.pressure, lowest), kSaturationLevel);
+        isobar.saturationKnown = true;
+    }
+    return t < isobar.saturationTemperature ? Phase::Liquid : Phase::Vapour;
 }
 
 bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
@@ -272,11 +288,11 @@ IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
 Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, int entry, int column) {
     Stencil s;
     const Extended t = 10 * entry;
-    const Phase phase = PhaseAt(tables, around.isobar[1].pressure, t);
+    const Phase phase = PhaseOf(tables, around.isobar[1], t);
     for (int i = 0; i < 4; ++i) {
         const Isobar &isobar = around.isobar[i];
         if (!isobar.present) continue;
-        if ((i == 0 || i == 3) && PhaseAt(tables, isobar.pressure, t) != phase) continue;
+        if ((i == 0 || i == 3) && PhaseOf(tables, isobar, t) != phase) continue;
         s.present[i] = true;
         s.x[i] = isobar.pressure;
         s.y[i] = isobar.at(entry, column);
@@ -303,8 +319,8 @@ Extended WorkingValue(const IsobarsAround &around, Extended p, int entry, int co
 // the given phase.
 bool EntryOfPhase(const TableSource &tables, const IsobarsAround &around, int entry, Phase phase) {
     const Extended t = 10 * entry;
-    return PhaseAt(tables, around.isobar[1].pressure, t) == phase &&
-           PhaseAt(tables, around.isobar[2].pressure, t) == phase;
+    return PhaseOf(tables, around.isobar[1], t) == phase &&
+           PhaseOf(tables, around.isobar[2], t) == phase;
 }
 
 // One point of the working isobar used as an anchor: a table entry or the
@@ -353,7 +369,7 @@ AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extend
             // the state's phase on one isobar of the bracket: liquid on the
             // higher, vapour on the lower. Its bend there stands in.
             const Isobar &isobar = around.isobar[phase == Phase::Liquid ? 2 : 1];
-            if (!isobar.present || PhaseAt(tables, isobar.pressure, 10 * e) != phase) return;
+            if (!isobar.present || PhaseOf(tables, isobar, 10 * e) != phase) return;
             row.anchor[slot] = {Extended(10 * e), isobar.at(e, column), 0};
             row.present[slot] = true;
             return;
