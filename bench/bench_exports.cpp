@@ -6,6 +6,12 @@
 //                close of its table files included.
 // FileFloor/*    what the file rules alone cost a call: open, position, read
 //                and close of the same table file, with no arithmetic.
+// ArithmeticEnvironment/*
+//                entering and leaving the library's arithmetic environment,
+//                as every export does: under the library's own words, under
+//                an MSVC-like host word, and for a host that arrives with
+//                the precision flag set (the flag the call raises is then
+//                already the host's, and nothing is cleared).
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
 //                counter per_row is the time per row, bound_share the share
 //                of rows whose lookup took every decision on the double-
@@ -197,6 +203,22 @@ void FileFloor(benchmark::State &state, rudid::Table table, std::uint32_t offset
     }
 }
 
+// hostWord: the host's x87 control word; hostFlag: an x87 exception flag the
+// host has set when it calls (0 for none).
+void ArithmeticEnvironment(benchmark::State &state, std::uint16_t hostWord, bool hostFlag) {
+    namespace platform = rudid::platform;
+    const platform::ArithmeticState own = platform::EnterLibraryArithmetic();
+    platform::LeaveLibraryArithmetic({hostWord, std::uint16_t(hostFlag ? 0x20 : 0), own.sseControlStatus});
+    volatile long double one = 1;
+    for (auto _ : state) {
+        const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+        long double third = one / 3;  // raises the precision flag, as nearly every call does
+        benchmark::DoNotOptimize(third);
+        platform::LeaveLibraryArithmetic(saved);
+    }
+    platform::LeaveLibraryArithmetic(own);
+}
+
 void Register() {
     // The library's start-up, as loading the shared library would run it.
     setenv("ZAREVIRU_INI", RUDID_BENCH_INI, 0);
@@ -210,6 +232,10 @@ void Register() {
                                  rudid::Table::SaturationOnTemperatureGrid, 100 * 28, 56);
     benchmark::RegisterBenchmark("FileFloor/didizar.dat_2_isobars", FileFloor, rudid::Table::SinglePhase,
                                  100 * 972, 1944);
+    benchmark::RegisterBenchmark("ArithmeticEnvironment/library_words", ArithmeticEnvironment, 0x037F, false);
+    benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F", ArithmeticEnvironment, 0x027F, false);
+    benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F_flag_set", ArithmeticEnvironment, 0x027F,
+                                 true);
     Evaluate old = nullptr;
     if (const char *path = std::getenv("RUDID_BENCH_OLD")) {
         if (void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND))

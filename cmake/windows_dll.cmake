@@ -102,14 +102,17 @@ add_test(NAME windows_startup_and_failures
          COMMAND bash ${_rudid_windows_tests}/wine_checks.sh
                  ${RUDID_WIN32_DIR}/RUDID32.dll ${RUDID_WIN32_DIR}/win_harness.exe
                  ${PROJECT_SOURCE_DIR}/data)
-# The property functions' machine code: no x87 instruction before the
-# library's control word is in force.
+# The machine code of the property functions and of the helpers that take
+# or return doubles: no x87 instruction before the library's control word
+# is in force.
 include(cmake/property_functions.cmake)
 rudid_property_functions(_rudid_names _rudid_ordinals)
 find_program(RUDID_PYTHON_FOR_WINDOWS_TESTS NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 add_test(NAME windows_wrappers_touch_no_fpu_before_the_control_word
          COMMAND ${RUDID_PYTHON_FOR_WINDOWS_TESTS} ${_rudid_windows_tests}/check_wrapper_fpu.py
-                 ${RUDID_MINGW_OBJDUMP} ${RUDID_WIN32_DIR}/RUDID32.dll ${_rudid_names})
+                 ${RUDID_MINGW_OBJDUMP} ${RUDID_WIN32_DIR}/RUDID32.dll ${_rudid_names}
+                 RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
+                 RudidRangeMessage RudidEvaluate)
 set_tests_properties(windows_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
 # One Wine prefix for the build; the tests take turns with its ZAREVIRU.INI.
 set_tests_properties(windows_export_table windows_dll_matches_linux_library

@@ -204,7 +204,13 @@ RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double 
  * its lists: the property functions, the quantities and their units, the
  * meaning of every code. Strings are constant and live as long as the
  * library, except where said otherwise. None of these functions fails or
- * raises; an index or code outside its range gives the answer stated. */
+ * raises; an index or code outside its range gives the answer stated.
+ *
+ * Every function of this header leaves the caller's floating-point
+ * environment as it found it: the x87 control word, the SSE control
+ * register and the exception flags of both (the library computes under its
+ * own environment and drops the flags its arithmetic raises), whether the
+ * caller masks exceptions or not. */
 
 /* The library's version, "major.minor.patch". */
 RUDID_API const char *RUDID_CALL RudidVersion(void);
@@ -256,8 +262,10 @@ RUDID_API const char *RUDID_CALL RudidConfiguredUnit(int quantity);
 /* A value converted between the internal unit of a quantity and the unit
  * configured for it, with the library's own factors (in double precision:
  * for placing values, not a substitute for the property functions' exact
- * arithmetic). A quality is returned as it is; NaN for a quantity without
- * a conversion. */
+ * arithmetic). A quality is returned as it is (a NaN as a quiet NaN); NaN
+ * for a quantity without a conversion, and for a NaN, an infinity or any
+ * value whose magnitude, before or after the conversion, is 2^127 (about
+ * 1.7e38, the limit of the library's six-byte reals) or more. */
 RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalValue);
 RUDID_API double RUDID_CALL RudidFromConfiguredUnit(int quantity, double configuredValue);
 

@@ -4,8 +4,13 @@
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <optional>
 #include <strings.h>
 
@@ -37,20 +42,44 @@ const char *ConfiguredUnitName(int quantity) {
     return name ? name : "";
 }
 
+// The largest magnitude a six-byte real holds is just below 2^127.
+constexpr double kAboveReal48 = 0x1p127;
+
+double QuietNaN() { return std::numeric_limits<double>::quiet_NaN(); }
+
 // Converts between the internal and the configured unit with the factor the
-// property functions use; NaN for a quantity that has no factor.
-double ConvertConfigured(int quantity, double value, bool intoConfigured) {
-    if (quantity == RUDID_QUALITY) return value;
-    if (!IsQuantityCode(quantity)) return NAN;
+// property functions use, under the library's arithmetic. NaN for a
+// quantity that has no factor, and for a value that is not a number below
+// 2^127 in magnitude or whose conversion is not (the six-byte reals of the
+// conversion hold no more): never the overflow failure of a property
+// function. A quality comes back as it is, a signalling NaN quietened.
+double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigured) {
+    if (quantity == RUDID_QUALITY) return std::isnan(value) ? QuietNaN() : value;
+    if (!IsQuantityCode(quantity)) return QuietNaN();
     const std::optional<UnitFactor> factor =
         RecogniseUnit(QuantityCode(quantity), ConfiguredUnitName(quantity));
-    if (!factor || UnitListFor(QuantityCode(quantity)).names == nullptr) return NAN;
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    if (!factor || UnitListFor(QuantityCode(quantity)).names == nullptr) return QuietNaN();
+    if (!(std::fabs(value) < kAboveReal48)) return QuietNaN();
     const QuantityCode code = QuantityCode(quantity);
     const Extended widenedFactor = Real48ToExtended(*factor);
-    const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
-                                              : ToInternalUnit(code, Extended(value), widenedFactor);
-    const double result = double(converted);
+    try {
+        const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
+                                                  : ToInternalUnit(code, Extended(value), widenedFactor);
+        return double(converted);
+    } catch (const LibraryFailure &) {
+        return QuietNaN();
+    }
+}
+
+// The exported conversions: the argument is read only once the library's
+// arithmetic is in force (a signalling NaN would trap a host that unmasks
+// invalid operations), and the result is rounded to a double before the
+// host's environment comes back.
+__attribute__((noinline)) double ConvertConfigured(int quantity, const double *value, bool intoConfigured) {
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    double argument;
+    std::memcpy(&argument, value, sizeof argument);
+    volatile double result = ConvertInLibraryArithmetic(quantity, argument, intoConfigured);
     platform::LeaveLibraryArithmetic(saved);
     return result;
 }
@@ -62,11 +91,26 @@ struct Limit {
 };
 
 Limit InConfiguredUnit(int quantity, Extended internal) {
-    return {ConvertConfigured(quantity, double(internal), true), ConfiguredUnitName(quantity)};
+    return {ConvertInLibraryArithmetic(quantity, double(internal), true), ConfiguredUnitName(quantity)};
 }
 
 thread_local char tRangeMessage[160];
 thread_local char tFailureMessage[64];
+
+// The error codes, and the bits of each as the double a property function
+// answers with (-1006 to -1011 are not error codes).
+constexpr int kRangeCodes[] = {
+    RUDID_PRESSURE_OUT_OF_RANGE,   RUDID_TEMPERATURE_OUT_OF_RANGE, RUDID_QUALITY_OUT_OF_RANGE,
+    RUDID_PRESSURE_ABOVE_CRITICAL, RUDID_TEMPERATURE_ABOVE_CRITICAL, RUDID_ENTROPY_OUTSIDE_TABLE,
+    RUDID_VOLUME_OUTSIDE_TABLE,    RUDID_ENTHALPY_OUTSIDE_TABLE,   RUDID_ON_SATURATION_LINE,
+};
+constexpr auto kRangeCodeBits = [] {
+    std::array<std::uint64_t, std::size(kRangeCodes)> bits{};
+    for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = std::bit_cast<std::uint64_t>(double(kRangeCodes[i]));
+    return bits;
+}();
+
+const char *RangeMessage(int function, int code);
 
 }  // namespace
 
@@ -145,22 +189,44 @@ RUDID_API const char *RUDID_CALL RudidConfiguredUnit(int quantity) {
 }
 
 RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalValue) {
-    return ConvertConfigured(quantity, internalValue, true);
+    return ConvertConfigured(quantity, &internalValue, true);
 }
 
 RUDID_API double RUDID_CALL RudidFromConfiguredUnit(int quantity, double configuredValue) {
-    return ConvertConfigured(quantity, configuredValue, false);
+    return ConvertConfigured(quantity, &configuredValue, false);
 }
 
+// Compares bits only: a host calls this on every result, NaNs of failed
+// batch rows among them, and no floating-point instruction here can trap a
+// host that unmasks invalid operations or disturb its flags.
 RUDID_API int RUDID_CALL RudidRangeCode(double result) {
-    if (!(result >= RUDID_ON_SATURATION_LINE && result <= RUDID_PRESSURE_OUT_OF_RANGE)) return 0;
-    const int code = int(result);
-    if (double(code) != result) return 0;
-    // -1006 to -1011 are not error codes.
-    return code <= RUDID_ENTROPY_OUTSIDE_TABLE || code >= RUDID_TEMPERATURE_ABOVE_CRITICAL ? code : 0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &result, sizeof bits);
+    for (std::size_t i = 0; i < std::size(kRangeCodes); ++i)
+        if (bits == kRangeCodeBits[i]) return kRangeCodes[i];
+    return 0;
 }
 
 RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code) {
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    const char *message = RangeMessage(function, code);
+    platform::LeaveLibraryArithmetic(saved);
+    return message;
+}
+
+RUDID_API const char *RUDID_CALL RudidFailureMessage(int code) {
+    FailureMessage(code, tFailureMessage, sizeof tFailureMessage);
+    return tFailureMessage;
+}
+
+}  // extern "C"
+
+namespace rudid {
+namespace {
+
+// What RudidRangeMessage answers, under the library's arithmetic: the limits
+// are converted and formatted as doubles.
+const char *RangeMessage(int function, int code) {
     const ExportDescriptor *fn = DescriptorAt(function);
     const bool any = fn == nullptr;
     const bool saturation = fn && (fn->family == ExportFamily::SaturationByPressure ||
@@ -220,9 +286,5 @@ RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code) {
     }
 }
 
-RUDID_API const char *RUDID_CALL RudidFailureMessage(int code) {
-    FailureMessage(code, tFailureMessage, sizeof tFailureMessage);
-    return tFailureMessage;
-}
-
-}  // extern "C"
+}  // namespace
+}  // namespace rudid

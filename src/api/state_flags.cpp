@@ -7,7 +7,6 @@
 
 #include "api/state_flags.h"
 
-#include <cmath>
 #include <new>
 
 #include "api/batch.h"
@@ -58,21 +57,32 @@ unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extende
     }
 }
 
-}  // namespace rudid
+namespace {
 
-extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
-    using namespace rudid;
-    const std::optional<ExportId> id = FindExport(name);
-    if (!id) return RUDID_UNKNOWN_FUNCTION;
+// The arguments are read only once the library's arithmetic is in force: a
+// double copied by value may pass through the x87 unit on i686, where a
+// signalling NaN traps a host that unmasks invalid operations. The batch
+// reads them through their addresses.
+__attribute__((noinline)) int FlagsUnderLibraryArithmetic(ExportId id, const double *first, const double *second) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     double result;
     int failure;
     unsigned flags = 0;
     try {
-        EvaluateBatch(Describe(*id), Startup(), 1, &arg1, &arg2, &result, &failure, true, nullptr, &flags);
+        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, true, nullptr, &flags);
     } catch (const std::bad_alloc &) {
         flags = 0;
     }
     platform::LeaveLibraryArithmetic(saved);
     return int(flags);
+}
+
+}  // namespace
+
+}  // namespace rudid
+
+extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
+    const std::optional<rudid::ExportId> id = rudid::FindExport(name);
+    if (!id) return RUDID_UNKNOWN_FUNCTION;
+    return rudid::FlagsUnderLibraryArithmetic(*id, &arg1, &arg2);
 }

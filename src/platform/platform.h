@@ -38,15 +38,35 @@ int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t leng
 // Returns 0 or a failure code.
 int CloseFile(FileHandle file);
 
-// The arithmetic environment of a call: a 64-bit significand, rounding to
-// nearest, every exception masked (the library tests for its failures
-// itself). EnterLibraryArithmetic returns the caller's environment, which
-// LeaveLibraryArithmetic puts back.
+// The arithmetic environment of a call: on the x87 unit a 64-bit
+// significand, rounding to nearest, every exception masked (the library
+// tests for its failures itself); in the SSE control register the same
+// masks and rounding, denormals kept. EnterLibraryArithmetic sets it and
+// returns the caller's environment; LeaveLibraryArithmetic puts back the
+// caller's control words and exactly the exception flags the caller had,
+// dropping those the library raised. Nothing may touch a floating-point
+// value of the caller's before the one or after the other.
 struct ArithmeticState {
     std::uint16_t x87ControlWord;
+    std::uint16_t x87StatusFlags;    // the flag bits of the status word
+    std::uint32_t sseControlStatus;  // MXCSR; 0 where the build uses no SSE
 };
 ArithmeticState EnterLibraryArithmetic();
 void LeaveLibraryArithmetic(ArithmeticState saved);
+
+// EnterLibraryArithmetic for the lifetime of the object: for what is
+// computed once, at load or at first use, whose bits must not depend on the
+// environment the host happens to have at that moment.
+class LibraryArithmeticScope {
+public:
+    LibraryArithmeticScope() : saved_(EnterLibraryArithmetic()) {}
+    ~LibraryArithmeticScope() { LeaveLibraryArithmetic(saved_); }
+    LibraryArithmeticScope(const LibraryArithmeticScope &) = delete;
+    LibraryArithmeticScope &operator=(const LibraryArithmeticScope &) = delete;
+
+private:
+    ArithmeticState saved_;
+};
 
 // Whether RudidLastErrorMessage names the file that failed after the
 // code's message: on Linux it does ("File not found: /data/zarude.dat"); on

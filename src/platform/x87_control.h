@@ -29,4 +29,34 @@ inline void WriteControlWord(std::uint16_t word) {
 // if the caller runs with that exception unmasked.
 inline void ClearExceptionFlags() { __asm__ __volatile__("fnclex" : : : "memory"); }
 
+// The status word without waiting for a pending exception.
+inline std::uint16_t ReadStatusWord() {
+    std::uint16_t word;
+    __asm__ __volatile__("fnstsw %0" : "=m"(word));
+    return word;
+}
+
+// The six sticky exception flags of the status word (invalid, denormal, zero
+// divide, overflow, underflow, precision), with the stack-fault bit, the
+// summary bit and the busy bit that follow from them.
+constexpr std::uint16_t kExceptionFlags = 0x003F;
+constexpr std::uint16_t kFlagBits = 0x80FF;
+
+// Puts back the control word and exactly the given exception flags, keeping
+// the register stack and its condition codes as they are now. Loading a
+// whole environment is slow, so this is for a caller that arrived with flags
+// set; one without any gets ClearExceptionFlags instead.
+inline void RestoreControlAndFlags(std::uint16_t control, std::uint16_t status) {
+    // The 28-byte environment of 32-bit protected mode, as fnstenv stores it
+    // on both i686 and x86-64.
+    struct {
+        std::uint16_t control, unused0, status, unused1;
+        std::uint32_t rest[5];
+    } environment;
+    __asm__ __volatile__("fnstenv %0" : "=m"(environment));
+    environment.control = control;
+    environment.status = std::uint16_t((environment.status & ~kFlagBits) | (status & kFlagBits));
+    __asm__ __volatile__("fldenv %0" : : "m"(environment) : "memory");
+}
+
 }  // namespace rudid::platform::x87

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace rudid {
 
 namespace {
@@ -34,7 +36,11 @@ Extended SegmentPoint(const Segment &s, int k) { return Extended(k - s.k0) * s.s
 
 }  // namespace
 
+// The grids are built once, when the library is loaded or first asked, in
+// whatever floating-point environment the host has at that moment; the
+// library's own makes the points the same bits as on every call.
 SaturationPressureGrid BuildSaturationGrid() {
+    const platform::LibraryArithmeticScope arithmetic;
     SaturationPressureGrid grid{};
     for (const Segment &s : kSaturationSegments)
         for (int k = s.first; k <= s.last; ++k) {
@@ -45,6 +51,7 @@ SaturationPressureGrid BuildSaturationGrid() {
 }
 
 SinglePhasePressureGrid BuildSinglePhaseGrid() {
+    const platform::LibraryArithmeticScope arithmetic;
     SinglePhasePressureGrid grid{};
     for (const Segment &s : kSinglePhaseSegments)
         for (int k = s.first; k <= s.last; ++k) grid.point[k] = float(SegmentPoint(s, k));
@@ -87,6 +94,7 @@ struct BucketStarts {
     std::uint16_t start[kBuckets];
     // The first index whose point exceeds each bucket's lowest double.
     BucketStarts(const Point *points, int count) {
+        const platform::LibraryArithmeticScope arithmetic;
         int k = 1;
         for (int b = 0; b < kBuckets; ++b) {
             while (k <= count && !(Extended(BucketLow(b)) < Extended(points[k]))) ++k;

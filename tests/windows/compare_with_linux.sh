@@ -4,7 +4,9 @@
 # requires the two outputs to be identical byte for byte (every result as
 # the exact bits of its double, every failure with its code and message).
 # Each harness also checks the caller's x87 control word and runs the
-# corpus on two threads at once; a problem there fails the test too.
+# corpus on two threads at once; a problem there fails the test too. The DLL
+# is then loaded again under each host control word of RUDID_HOST_WORDS
+# (hex, default six typical ones) and must print the same output.
 #
 #   compare_with_linux.sh RUDID32.dll win_harness.exe linux_corpus libRUDID32.so CORPUS DATA_DIR
 set -u
@@ -42,6 +44,24 @@ if ! diff -u --label linux "$work/linux.out" --label windows "$work/windows.out"
     echo "the DLL and the shared library disagree" >&2
     failed=1
 fi
+
+# The DLL loaded by a host that runs with another x87 control word (set
+# before LoadLibraryA and kept for every call): 64-bit precision, the
+# Windows default of 53 bits, 24 bits, toward zero, upward, and a Delphi
+# host that unmasks invalid operation, zero divide and overflow. Whatever
+# the library computes once must not depend on it.
+for word in ${RUDID_HOST_WORDS:-037F 027F 007F 0E7F 0B7F 1332}; do
+    wine "$harness" "$(win_path "$dll")" --load-word "$word" "$(win_path "$corpus")" \
+        >"$work/windows-$word.out" 2>"$work/windows-$word.err"
+    status=$?
+    cat "$work/windows-$word.err" >&2
+    if [ $status -ne 0 ]; then echo "win_harness --load-word $word exited with $status" >&2; failed=1; fi
+    if ! diff -u --label linux "$work/linux.out" --label "windows-$word" "$work/windows-$word.out" \
+            | head -n 40 >&2 || ! cmp -s "$work/linux.out" "$work/windows-$word.out"; then
+        echo "the DLL loaded under host control word $word disagrees with the shared library" >&2
+        failed=1
+    fi
+done
 echo "compared $calls calls; win_harness took $(awk "BEGIN { printf \"%.1f\", $end - $start }") s" >&2
 if [ $failed -eq 0 ]; then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; fi
 exit $failed

@@ -6,6 +6,10 @@
 //   win_harness.exe RUDID32.dll --signalling-nan
 //       a signalling NaN in either argument of every property function under
 //       a host word that unmasks invalid operations: failure 205 each time
+//   win_harness.exe RUDID32.dll --load-word W [CORPUS]
+//       loads the DLL under host x87 control word W (hex), keeps W for every
+//       call, prints the corpus results and checks the helper functions
+//       under W (no hardware exception, no flag left)
 //   win_harness.exe RUDID32.dll --hold-open FILE [CORPUS]
 //       keeps FILE open for reading, as another reader of the tables would,
 //       while the corpus runs
@@ -33,7 +37,9 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -213,9 +219,11 @@ Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWor
     if (raw.controlWordAfter != raw.controlWordBefore)
         checks->Fail("%s (line %d): control word 0x%04x after the call, host had 0x%04x", name,
                      call.line, unsigned(raw.controlWordAfter), unsigned(raw.controlWordBefore));
-    if (raw.statusWordAfter & kExceptionFlags & ~hostWord)
-        checks->Fail("%s (line %d): status word 0x%04x leaves a flag that control word 0x%04x "
-                     "unmasks", name, call.line, unsigned(raw.statusWordAfter), unsigned(raw.controlWordBefore));
+    // The host calls with no exception flag set: the library must leave none.
+    if (raw.statusWordAfter & kExceptionFlags)
+        checks->Fail("%s (line %d): status word 0x%04x after the call under control word 0x%04x: the "
+                     "host had no flag set", name, call.line, unsigned(raw.statusWordAfter),
+                     unsigned(raw.controlWordBefore));
     if (raw.tagWordAfter != kEmptyStack)
         checks->Fail("%s (line %d): x87 stack not empty after the call (tag word 0x%04x)", name,
                      call.line, unsigned(raw.tagWordAfter));
@@ -332,6 +340,103 @@ int CheckSignallingNaNs(const Library &library) {
     return checks.failures;
 }
 
+// A helper function (not a property function) called under a host word:
+// through types that pass doubles as integers, so that only the library
+// touches them.
+struct HelperCall {
+    const char *text;
+    void (*run)(const Library &, volatile int *);
+    int expected;
+};
+
+using RangeCodeFn = int(__cdecl *)(std::uint64_t);
+using StateFlagsFn = int(__cdecl *)(const char *, std::uint64_t, std::uint64_t);
+using ConvertFn = double(__cdecl *)(int, std::uint64_t);
+using RangeMessageFn = const char *(__cdecl *)(int, int);
+
+constexpr std::uint64_t kQuietNaNBits = 0x7FF8000000000000ull;
+constexpr std::uint64_t kInfinityBits = 0x7FF0000000000000ull;
+constexpr std::uint64_t kOneBits = 0x3FF0000000000000ull;
+
+FARPROC Helper(const Library &library, const char *name) { return GetProcAddress(library.module, name); }
+
+// Each one a way a helper could run floating-point code on the host's word:
+// a NaN in RudidRangeCode (a failed batch row holds one), a signalling NaN
+// in RudidStateFlags, values the conversions cannot convert, a range
+// message that converts its limits.
+const HelperCall kHelperCalls[] = {
+    {"RudidRangeCode(quiet NaN)", [](const Library &l, volatile int *out) {
+         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(kQuietNaNBits); }, 0},
+    {"RudidRangeCode(signalling NaN)", [](const Library &l, volatile int *out) {
+         *out = As<RangeCodeFn>(Helper(l, "RudidRangeCode"))(corpus::kSignallingNaNBits); }, 0},
+    {"RudidStateFlags(AQPPT, signalling NaN)", [](const Library &l, volatile int *out) {
+         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPT", corpus::kSignallingNaNBits, 0); }, 0},
+    {"RudidStateFlags(AQPPTH, 1, signalling NaN)", [](const Library &l, volatile int *out) {
+         *out = As<StateFlagsFn>(Helper(l, "RudidStateFlags"))("AQPPTH", kOneBits, corpus::kSignallingNaNBits); }, 0},
+    {"RudidToConfiguredUnit(pressure, signalling NaN)", [](const Library &l, volatile int *out) {
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_PRESSURE, corpus::kSignallingNaNBits)); }, 1},
+    {"RudidFromConfiguredUnit(pressure, quiet NaN)", [](const Library &l, volatile int *out) {
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, kQuietNaNBits)); }, 1},
+    {"RudidToConfiguredUnit(enthalpy, infinity)", [](const Library &l, volatile int *out) {
+         *out = std::isnan(As<ConvertFn>(Helper(l, "RudidToConfiguredUnit"))(RUDID_SPECIFIC_ENTHALPY, kInfinityBits)); }, 1},
+    {"RudidFromConfiguredUnit(pressure, 1)", [](const Library &l, volatile int *out) {
+         *out = As<ConvertFn>(Helper(l, "RudidFromConfiguredUnit"))(RUDID_PRESSURE, kOneBits) == 1.0; }, 1},
+    {"RudidRangeMessage(-1, -1001)", [](const Library &l, volatile int *out) {
+         *out = As<RangeMessageFn>(Helper(l, "RudidRangeMessage"))(-1, RUDID_PRESSURE_OUT_OF_RANGE) != nullptr; }, 1},
+};
+
+__attribute__((noinline)) void GuardedHelper(Guard *guard, const Library &library, const HelperCall &call,
+                                             std::uint16_t hostWord, volatile RawCall *raw,
+                                             volatile int *answer) {
+    const std::uint16_t ownWord = ReadControlWord();
+    raw->raised = false;
+    if (__builtin_setjmp(guard->jump) == 0) {
+        DWORD head;
+        __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
+        guard->sehHead = head;
+        guard->armed = 1;
+        ClearExceptionFlags();
+        WriteControlWord(hostWord);
+        raw->controlWordBefore = ReadControlWord();
+        call.run(library, answer);
+        raw->controlWordAfter = ReadControlWord();
+        raw->statusWordAfter = ReadStatusWord();
+        guard->armed = 0;
+    } else {
+        raw->controlWordAfter = ReadControlWord();
+        raw->statusWordAfter = ReadStatusWord();
+        raw->raised = true;
+    }
+    ClearExceptionFlags();
+    WriteControlWord(ownWord);
+}
+
+// The helpers under a host word: none may raise an exception (hardware or
+// the library's), and each must leave the host's control word and no flag.
+// Returns the number of problems.
+int CheckHelpers(const Library &library, std::uint16_t hostWord) {
+    Checks checks;
+    for (const HelperCall &call : kHelperCalls) {
+        volatile RawCall raw{};
+        volatile int answer = -1;
+        GuardedHelper(ThreadGuard(), library, call, hostWord, &raw, &answer);
+        if (raw.raised)
+            checks.Fail("%s under 0x%04x raised exception 0x%08x", call.text, unsigned(hostWord),
+                        unsigned(ThreadGuard()->exceptionCode));
+        else if (answer != call.expected)
+            checks.Fail("%s under 0x%04x: wrong answer %d", call.text, unsigned(hostWord), int(answer));
+        if (raw.controlWordAfter != raw.controlWordBefore)
+            checks.Fail("%s: control word 0x%04x after the call, host had 0x%04x", call.text,
+                        unsigned(raw.controlWordAfter), unsigned(raw.controlWordBefore));
+        if (raw.statusWordAfter & kExceptionFlags)
+            checks.Fail("%s: status word 0x%04x after the call: the host had no flag set", call.text,
+                        unsigned(raw.statusWordAfter));
+    }
+    std::fprintf(stderr, "helpers under 0x%04x: %d calls, %d problem(s)\n", unsigned(hostWord),
+                int(sizeof kHelperCalls / sizeof kHelperCalls[0]), checks.failures);
+    return checks.failures;
+}
+
 struct ThreadWork {
     const Library *library;
     const std::vector<Call> *calls;
@@ -393,10 +498,29 @@ int main(int argc, char **argv) {
     gGuardSlot = TlsAlloc();
     AddVectoredExceptionHandler(1, &VectoredHandler);
 
+    // --load-word W: the host runs with x87 control word W when it loads
+    // the DLL and keeps it for every call; the corpus output must be the
+    // same as under any other word.
+    int next = 2;
+    bool loadUnderWord = false;
+    std::uint16_t loadWord = 0;
+    if (argc > next + 1 && std::strcmp(argv[next], "--load-word") == 0) {
+        loadUnderWord = true;
+        loadWord = std::uint16_t(std::strtoul(argv[next + 1], nullptr, 16));
+        next += 2;
+    }
+    const std::uint16_t ownWord = ReadControlWord();
+    if (loadUnderWord) {
+        ClearExceptionFlags();
+        WriteControlWord(loadWord);
+    }
     Library library;
     const bool exportsOk = LoadExports(argv[1], &library);
+    if (loadUnderWord) {
+        ClearExceptionFlags();
+        WriteControlWord(ownWord);
+    }
     if (!library.module) return 1;
-    int next = 2;
     if (argc > next && std::strcmp(argv[next], "--startup") == 0) {
         if (!library.startupMessage || !library.dataDirectory) return 1;
         std::printf("data-directory: %s\n", library.dataDirectory());
@@ -427,6 +551,15 @@ int main(int argc, char **argv) {
     if (in != stdin) std::fclose(in);
 
     Checks checks;
+    if (loadUnderWord) {
+        const std::vector<Outcome> outcomes = RunCorpus(library, calls, loadWord, &checks);
+        for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
+        std::fflush(stdout);
+        const int problems = checks.failures + CheckHelpers(library, loadWord);
+        std::fprintf(stderr, "win_harness: loaded under 0x%04x, %zu calls, %d problem(s)\n", unsigned(loadWord),
+                     calls.size(), problems);
+        return problems == 0 ? 0 : 1;
+    }
     const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
     std::fflush(stdout);
@@ -435,7 +568,8 @@ int main(int argc, char **argv) {
         "host control word 0x1332", calls, outcomes,
         RunCorpus(library, calls, kHostWordDelphi, &checks));
     const int problems = checks.failures + mismatches + RunThreads(library, calls, outcomes) +
-                         corpus::CheckBatch(library.evaluate, calls, outcomes);
+                         corpus::CheckBatch(library.evaluate, calls, outcomes) +
+                         CheckHelpers(library, kHostWordDelphi);
 
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     std::fprintf(stderr, "win_harness: %zu calls, %d problem(s)\n", calls.size(), problems);
