@@ -116,8 +116,8 @@ bool OnSaturationLine(SaturationPoint &sat, Extended t, LookupPath *path) {
             path->vapour = double(t) > ts.value;
             return false;
         }
-        path->exactFallback = true;
     }
+    path->exactFallback = true;
     const Extended ts = sat.field(kSaturationLevel);
     path->vapour = t > ts;
     return std::fabs(ts - t) < kSaturationBand;
@@ -133,8 +133,8 @@ bool LineCrossesCell(const SinglePhaseCell &cell, SaturationPoint &sat, LookupPa
         const Rough hf = sat.rough(kLiquidEnthalpy);
         if (hf.value + hf.error < hT0.value - hT0.error || hf.value - hf.error > hT1.value + hT1.error)
             return false;
-        path->exactFallback = true;
     }
+    path->exactFallback = true;
     const Extended hT0 = cell.AlongPressure(true, kEnthalpyColumn);
     const Extended hT1 = cell.AlongPressure(false, kEnthalpyColumn);
     const Extended hf = sat.field(kLiquidEnthalpy);
