@@ -1,4 +1,5 @@
 #include "api/call_frame.h"
+#include "api/family_description.h"
 #include "api/state_flags.h"
 
 #include <cmath>
@@ -6,7 +7,6 @@
 
 #include "common/failure.h"
 
-#include "tables/table_limits.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -32,34 +32,6 @@ Extended FactorFor(const StartupConfiguration &config, int quantity) {
 // already a Real48; the temperature scale 0 is Celsius, the internal scale.
 bool IsIdentity(int quantity, Extended factor) {
     return quantity == Temperature ? factor == 0 : factor == 1;
-}
-
-// Returns 0 when the arguments pass, else the error code of the first test
-// that fails.
-template <ExportFamily kFamily>
-int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
-    const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure:
-            if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::SaturationByTemperature:
-            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::PressureTemperature:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            break;
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            break;
-    }
-    if (quality && (second < 0 || second > 1)) return RUDID_QUALITY_OUT_OF_RANGE;
-    return 0;
 }
 
 // The saturated mixture by the lever rule, in extended precision: the

@@ -234,6 +234,22 @@ int main(int argc, char **argv) {
         const std::vector<Argument> args = MakeArguments(f, old, calls, random);
         Compare(f, old, fresh, args, flagCalls, c);
     }
+    // The range messages of every function and code, in the configured units.
+    using Message = const char *(*)(int, int);
+    const auto oldMessage = reinterpret_cast<Message>(dlsym(old.handle, "RudidRangeMessage"));
+    const auto newMessage = reinterpret_cast<Message>(dlsym(fresh.handle, "RudidRangeMessage"));
+    std::size_t messages = 0;
+    for (int function = -1; oldMessage && newMessage && function < int(std::size(kFunctions)); ++function)
+        for (int code = -1016; code <= -1000; ++code) {
+            const char *a = oldMessage(function, code);
+            const std::string first = a ? a : "(null)";
+            const char *b = newMessage(function, code);
+            const std::string second = b ? b : "(null)";
+            ++messages;
+            if (first != second && ++c.differences <= 20)
+                std::printf("message %d %d: old \"%s\" new \"%s\"\n", function, code, first.c_str(), second.c_str());
+        }
+    std::printf("range messages %zu\n", messages);
     std::printf("single calls %zu, batch rows %zu, flag calls %zu, differences %zu\n", c.single, c.batch, c.flags,
                 c.differences);
     return c.differences == 0 ? 0 : 1;
