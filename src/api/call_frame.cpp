@@ -178,7 +178,7 @@ auto WithFamily(ExportFamily family, Body &&body) {
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second) {
     return WithFamily(fn.family, [&](auto family) {
-        return EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr, nullptr);
+        return EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
     });
 }
 

@@ -29,8 +29,8 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
-// one-argument exports. The lookup decides exactly: a single call's cost is
-// its file reads.
+// one-argument exports. The lookup decides on the bound first, as a batch
+// row does.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
                       const TableSource &tables, double first, double second);
 
