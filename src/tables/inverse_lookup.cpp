@@ -179,13 +179,13 @@ private:
         constexpr int kPairs = kIsobarValues;  // 486 singles
         std::uint64_t pairs[kPairs];
         std::memcpy(pairs, records, sizeof pairs);
-        constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
-        constexpr std::uint64_t kCarry = 0x0180000001800000ull;
+        constexpr std::uint64_t kMagnitudes = kPairMagnitudes;
+        constexpr std::uint64_t kCarry = kPairUnsafeCarry;
         std::uint64_t carried[4] = {};
         for (int i = 0; i < kPairs - kPairs % 4; i += 4)
             for (int lane = 0; lane < 4; ++lane) carried[lane] |= (pairs[i + lane] & kMagnitudes) + kCarry;
         for (int i = kPairs - kPairs % 4; i < kPairs; ++i) carried[0] |= (pairs[i] & kMagnitudes) + kCarry;
-        return ((carried[0] | carried[1] | carried[2] | carried[3]) & 0x8000000080000000ull) == 0;
+        return ((carried[0] | carried[1] | carried[2] | carried[3]) & kPairSignBits) == 0;
     }
 
     // A Real48 value and grid pressures (singles), exact in a double.
