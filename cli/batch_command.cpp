@@ -207,6 +207,8 @@ private:
             results = EvaluateByBatch(*job_.function, first, second);
             flags = job_.flags ? StateFlagsOfRows(job_.function->name, first, second)
                                : std::vector<int>(results.size(), 0);
+            for (std::size_t i = 0; i < results.size(); ++i)
+                if (results[i].kind != OutcomeKind::Value) flags[i] = 0;
         } else {
             states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch, job_.flags);
         }
