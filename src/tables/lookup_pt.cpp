@@ -13,6 +13,8 @@ namespace rudid {
 
 namespace {
 
+constexpr int kCellBytes = 4 * kEntrySize;
+
 // The cell of didizar.dat that holds (p, t): the entries at its lower and
 // upper temperature (t0, t1) on the isobars below and above p (p0, p1).
 //
@@ -24,7 +26,11 @@ namespace {
 // fails raises as it would have.
 class SinglePhaseCell {
 public:
-    [[gnu::always_inline]] SinglePhaseCell(const TableSource &tables, Extended p, Extended t) : p_(double(p)) {
+    // scratch: room for the four entries where the source does not hold
+    // them; outside the cell, so that the cell's own values can stay in
+    // registers.
+    [[gnu::always_inline]] SinglePhaseCell(const TableSource &tables, Extended p, Extended t, std::uint8_t *scratch)
+        : p_(double(p)) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         isobar_ = FirstSinglePhasePointAbove(p);
         // t is a Real48 value, which a double holds exactly: truncating the
@@ -34,13 +40,13 @@ public:
         const ByteSpan spans[2] = {{record * kEntrySize, 2 * kEntrySize},
                                    {(record + kIsobarEntries) * kEntrySize, 2 * kEntrySize}};
         if (tables.view || tables.completeTables) {
-            atP0_ = SpanBytes(tables, Table::SinglePhase, spans[0], scratch_);
-            atP1_ = SpanBytes(tables, Table::SinglePhase, spans[1], scratch_ + 2 * kEntrySize);
+            atP0_ = SpanBytes(tables, Table::SinglePhase, spans[0], scratch);
+            atP1_ = SpanBytes(tables, Table::SinglePhase, spans[1], scratch + 2 * kEntrySize);
         } else {
             // One open of the file for both spans.
-            ReadSpans(tables, Table::SinglePhase, spans, 2, scratch_);
-            atP0_ = scratch_;
-            atP1_ = scratch_ + 2 * kEntrySize;
+            ReadSpans(tables, Table::SinglePhase, spans, 2, scratch);
+            atP0_ = scratch;
+            atP1_ = scratch + 2 * kEntrySize;
         }
         p0_ = grid.point[isobar_ - 1];
         p1_ = grid.point[isobar_];
@@ -101,7 +107,6 @@ private:
     int isobar_, entry_;
     bool safe_;
     const std::uint8_t *atP0_, *atP1_;  // the entries at t0 and t1 on each isobar
-    std::uint8_t scratch_[4 * kEntrySize];
 };
 
 // Whether t lies within the band around the saturation temperature, where
@@ -175,7 +180,8 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     MoveInsideTheGrid(&p, &t);
 
     if (p > kCriticalPressure) {
-        const SinglePhaseCell cell(tables, p, t);
+        std::uint8_t scratch[kCellBytes];
+        const SinglePhaseCell cell(tables, p, t, scratch);
         Report(cell, path);
         path->vapour = t >= kCriticalTemperature;
         cell.BilinearState(t, cell.safe() ? wanted : kWantAllProperties, state);
@@ -186,7 +192,8 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     SaturationPoint sat = SaturationAtPressure(tables, p);
     if (OnSaturationLine<Decide>(sat, t, path)) return false;
 
-    const SinglePhaseCell cell(tables, p, t);
+    std::uint8_t scratch[kCellBytes];
+    const SinglePhaseCell cell(tables, p, t, scratch);
     Report(cell, path);
     if (!cell.safe() || !sat.safe()) wanted = kWantAllProperties;
     path->straddling = LineCrossesCell<Decide>(cell, sat, path);
