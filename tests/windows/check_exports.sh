@@ -63,6 +63,7 @@ expected="1 AQPPT
 46 RudidRangeCode
 47 RudidRangeMessage
 48 RudidFailureMessage
+49 RudidEvaluateWithFlags
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
