@@ -19,6 +19,7 @@
 #include "library_call.h"
 #include "line_reader.h"
 #include "number_text.h"
+#include "standard_output.h"
 #include "state_solver.h"
 
 namespace rudid::cli {
@@ -116,15 +117,17 @@ public:
         answers[0] = Answer(slice(0));
         for (std::thread &helper : helpers) helper.join();
         for (const SliceAnswer &answer : answers) {
-            std::fwrite(answer.text.data(), 1, answer.text.size(), stdout);
+            if (!WriteStandardOutput(answer.text)) outputFailed_ = true;
             tally_.Add(answer.tally);
         }
-        std::fflush(stdout);
+        if (StandardOutputFailed()) outputFailed_ = true;
         lines_.clear();
         if (showProgress_) std::fprintf(stderr, "\rrudid32 batch: %zu rows", tally_.rows());
     }
 
     const Tally &tally() const { return tally_; }
+    // Whether writing the results failed: there is no point in reading on.
+    bool outputFailed() const { return outputFailed_; }
     bool showsProgress() const { return showProgress_; }
 
 private:
@@ -251,6 +254,7 @@ private:
     const bool showProgress_ = ::isatty(STDERR_FILENO) == 1;  // a running count of rows on a terminal
     std::vector<InputLine> lines_;
     Tally tally_;
+    bool outputFailed_ = false;
 };
 
 bool IsCommentOrBlank(std::string_view line) {
@@ -263,8 +267,9 @@ bool IsCommentOrBlank(std::string_view line) {
 int RunBatch(const BatchJob &job, const OutputOptions &output) {
     Batch batch(job, output);
     const std::string header = batch.Header();
-    std::fputs(header.c_str(), stdout);
-    std::fflush(stdout);
+    WriteStandardOutput(header);
+    // The caller reports a failed write of the output.
+    if (StandardOutputFailed()) return kExitFailure;
 
     LineReader reader(STDIN_FILENO, kLongestLine);
     std::string line;
@@ -273,13 +278,14 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     // Rows already read are answered before the reader waits for more, so
     // that a slow producer sees its answers as it goes.
     const auto flushBeforeWaiting = [&] { batch.Flush(); };
-    while (reader.Next(&line, &tooLong, flushBeforeWaiting)) {
+    while (!batch.outputFailed() && reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
         if (lineNumber == 1 && job.skipHeader) continue;
         if (IsCommentOrBlank(line)) continue;
         batch.Add(lineNumber, line, tooLong);
     }
     batch.Flush();
+    if (batch.outputFailed()) return kExitFailure;
 
     const Tally &tally = batch.tally();
     if (batch.showsProgress()) std::fputc('\n', stderr);

@@ -14,6 +14,8 @@
 #include "configured_units.h"
 #include "library_call.h"
 #include "number_text.h"
+#include "replace_file.h"
+#include "standard_output.h"
 #include "svg_chart.h"
 
 namespace rudid::cli {
@@ -219,19 +221,17 @@ private:
     bool mollier_;
 };
 
+// Standard output is checked, and reported, when the tool ends; a file is
+// replaced whole, so that a full disk never leaves half a diagram.
 bool WriteFile(const std::string &path, const std::string &text) {
-    std::FILE *out = path == "-" ? stdout : std::fopen(path.c_str(), "w");
-    if (!out) {
-        std::perror(("rudid32 diagram: " + path).c_str());
-        return false;
+    if (path == "-") {
+        WriteStandardOutput(text);
+        return true;
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    const bool closed = out == stdout ? std::fflush(out) == 0 : std::fclose(out) == 0;
-    if (!written || !closed) {
-        std::perror(("rudid32 diagram: " + path).c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    if (ReplaceFileAtomically(path, text, &error)) return true;
+    std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
+    return false;
 }
 
 }  // namespace

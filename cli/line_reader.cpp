@@ -33,17 +33,24 @@ bool LineReader::Next(std::string *line, bool *tooLong, const std::function<void
     bool any = false;
     for (;;) {
         if (start_ == end_ && !Refill(beforeWaiting)) return any;
+        // The LF of a CR LF whose CR ended the line before.
+        if (afterCr_ && buffer_[start_] == '\n') {
+            afterCr_ = false;
+            if (++start_ == end_) continue;
+        }
+        afterCr_ = false;
         any = true;
         const char *from = buffer_ + start_;
-        const void *newline = std::memchr(from, '\n', end_ - start_);
-        const std::size_t length = newline ? std::size_t(static_cast<const char *>(newline) - from) : end_ - start_;
+        const char *const last = buffer_ + end_;
+        const char *stop = std::find_if(from, last, [](char c) { return c == '\n' || c == '\r'; });
+        const std::size_t length = std::size_t(stop - from);
         const std::size_t room = longestLine_ - std::min(longestLine_, line->size());
         if (length > room) *tooLong = true;
         line->append(from, std::min(length, room));
         start_ += length;
-        if (newline) {
+        if (stop != last) {
+            afterCr_ = *stop == '\r';
             ++start_;
-            if (!line->empty() && line->back() == '\r') line->pop_back();
             return true;
         }
     }

@@ -12,7 +12,7 @@ class LineReader {
 public:
     LineReader(int fd, std::size_t longestLine) : fd_(fd), longestLine_(longestLine) {}
 
-    // The next line without its end-of-line characters; false at the end of
+    // The next line without its end: LF, CR or CR LF; false at the end of
     // the input. A line longer than the bound is cut there and *tooLong
     // set. beforeWaiting runs when no input is at hand and the reader is
     // about to wait for more, so that a caller holding finished work can
@@ -30,6 +30,7 @@ private:
     char buffer_[65536];
     std::size_t start_ = 0, end_ = 0;
     bool atEnd_ = false, failed_ = false;
+    bool afterCr_ = false;  // the last line ended in CR: an LF next belongs to it
 };
 
 }  // namespace rudid::cli

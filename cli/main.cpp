@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "export_table.h"
 #include "number_text.h"
+#include "standard_output.h"
 #include "state_solver.h"
 
 namespace {
@@ -55,6 +56,7 @@ std::vector<std::string> ArgumentsWithNumbersMarked(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     using namespace rudid::cli;
+    KeepStandardDescriptorsOpen();
 
     CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
     app.footer(kFooter);
@@ -118,9 +120,15 @@ int main(int argc, char **argv) {
             }
             job.stateKeys = std::string{a->key, b->key};
         } else {
-            job.function = batchWhat.size() == 1 ? FindExport(batchWhat[0]) : nullptr;
+            job.function = FindExport(batchWhat[0]);
             if (!job.function) {
                 std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", batchWhat[0].c_str());
+                status = kExitUsage;
+                return;
+            }
+            if (batchWhat.size() > 1) {
+                std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
+                                     "standard input)\n", job.function->name.c_str(), batchWhat[1].c_str());
                 status = kExitUsage;
                 return;
             }
@@ -146,10 +154,12 @@ int main(int argc, char **argv) {
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
     } catch (const CLI::Success &e) {
-        return app.exit(e);
+        status = app.exit(e);
     } catch (const CLI::ParseError &e) {
         app.exit(e);
         return kExitUsage;
     }
-    return status;
+    // Results that did not reach standard output are a failure, whatever
+    // the command made of them.
+    return FinishStandardOutput() ? status : kExitFailure;
 }

@@ -1,7 +1,11 @@
 #include "number_text.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <charconv>
 #include <cmath>
+#include <string>
 #include <system_error>
 
 namespace rudid::cli {
@@ -22,6 +26,19 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
+namespace {
+
+// A decimal number beyond the range of a double, rounded as every other one
+// is, to the nearest double: a tiny one to zero, a huge one to infinity,
+// each with its sign. strtod rounds so; it runs in the "C" locale, so that
+// the decimal point is always ".".
+double NearestDouble(std::string_view number) {
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return ::strtod_l(std::string(number).c_str(), nullptr, cLocale);
+}
+
+}  // namespace
+
 std::optional<double> ParseNumber(std::string_view text) {
     text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+') {
@@ -31,7 +48,9 @@ std::optional<double> ParseNumber(std::string_view text) {
     if (text.empty()) return std::nullopt;
     double value = 0;
     const std::from_chars_result read = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (read.ec != std::errc() || read.ptr != text.data() + text.size()) return std::nullopt;
+    if (read.ptr != text.data() + text.size()) return std::nullopt;
+    if (read.ec == std::errc::result_out_of_range) return NearestDouble(text);
+    if (read.ec != std::errc()) return std::nullopt;
     return value;
 }
 

@@ -18,8 +18,9 @@ std::string FormatNumber(double value, int significantDigits);
 
 // A decimal number with optional blanks around it and an optional leading
 // "+" ("10", "-5", "1e-3", "inf", "nan"); nothing else may follow it.
-// Locale-independent. No value for anything else, or for a number beyond
-// the range of a double.
+// Locale-independent. Every number reads as the nearest double: one too
+// small for a double as zero, one too large as infinity. No value for
+// anything else.
 std::optional<double> ParseNumber(std::string_view text);
 
 // An argument for the library: a finite number. On success the value is

@@ -24,35 +24,6 @@ std::string SystemError(const std::string &what, const std::string &path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-bool WriteAll(int fd, const std::uint8_t *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
-}
-
-// The file that a rename must replace: the target of a symbolic link, so
-// that the link keeps naming the configuration.
-std::string ResolvedTarget(const std::string &path) {
-    char resolved[PATH_MAX];
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved))
-        return resolved;
-    return path;
-}
-
-std::string DirectoryOf(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::string UnitFilePath() {
@@ -64,7 +35,9 @@ bool ReadUnitFile(const std::string &path, UnitFile *file, std::string *error) {
     file->path = path;
     file->exists = false;
     file->bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO with no writer would hold the open for ever;
+    // it is refused below, as anything but a regular file is.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return true;
         *error = SystemError("cannot open", path);
@@ -108,50 +81,6 @@ void StoreSelection(std::vector<std::uint8_t> *bytes, int word, std::int16_t val
     const std::uint16_t bits = std::uint16_t(value);
     (*bytes)[2 * word] = std::uint8_t(bits & 0xFF);
     (*bytes)[2 * word + 1] = std::uint8_t(bits >> 8);
-}
-
-bool ReplaceFileAtomically(const std::string &path, const std::vector<std::uint8_t> &bytes,
-                           std::string *error) {
-    const std::string target = ResolvedTarget(path);
-    const std::string directory = DirectoryOf(target);
-    std::string temporary = directory + "/.default.cfg.XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = SystemError("cannot create a file in", directory);
-        return false;
-    }
-    struct stat old {};
-    const bool hadFile = ::stat(target.c_str(), &old) == 0;
-    // mkstemp creates the file for its owner only; a unit file is for every
-    // user of the library to read.
-    const mode_t mode = hadFile ? (old.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0;
-    if (ok && hadFile) {
-        // Only the superuser may give the file away; failing that it stays
-        // ours, and the mode is what matters to the readers.
-        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    if (!ok) *error = SystemError("cannot write", temporary);
-    if (::close(fd) != 0 && ok) {
-        *error = SystemError("cannot write", temporary);
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        *error = SystemError("cannot replace", target);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the directory.
-    const int directoryFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directoryFd >= 0) {
-        ::fsync(directoryFd);
-        ::close(directoryFd);
-    }
-    return true;
 }
 
 }  // namespace rudid::cli

@@ -38,11 +38,4 @@ SelectionWords SelectionsOf(const std::vector<std::uint8_t> &bytes);
 // words is first extended with zero bytes; every other byte stays as it was.
 void StoreSelection(std::vector<std::uint8_t> *bytes, int word, std::int16_t value);
 
-// Replaces the file at path with bytes so that a reader sees either the old
-// or the new file, never a part: a temporary file in the same directory,
-// flushed to disk, then renamed over it. Keeps the mode of the file it
-// replaces; follows a symbolic link to the file it names.
-bool ReplaceFileAtomically(const std::string &path, const std::vector<std::uint8_t> &bytes,
-                           std::string *error);
-
 }  // namespace rudid::cli

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands.h"
+#include "replace_file.h"
 #include "rudid32.h"
 #include "unit_catalogue.h"
 #include "unit_file.h"
@@ -107,7 +108,8 @@ int RunUnitsSet(const std::string &quantityName, const std::string &unitName) {
         return kExitOk;
     }
     StoreSelection(&file.bytes, quantity->selectionWord, std::int16_t(*index));
-    if (!ReplaceFileAtomically(file.path, file.bytes, &error)) {
+    const std::string_view bytes(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size());
+    if (!ReplaceFileAtomically(file.path, bytes, &error)) {
         std::fprintf(stderr, "rudid32 units set: %s\n", error.c_str());
         return kExitFailure;
     }

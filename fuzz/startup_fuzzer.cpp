@@ -5,9 +5,12 @@
 // set exactly when the file is short; and every export must then answer or
 // fail by the properties of fuzz_checks.h under whatever units the bytes
 // select.
+#include <iconv.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +48,25 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// A file that begins with a UTF-16 byte-order mark as UTF-8, through
+// iconv; no text when it holds a surrogate without its pair (the reader
+// makes that "?").
+std::optional<std::string> Utf8Text(const std::string &file) {
+    if (file.rfind("\xFF\xFE", 0) != 0 && file.rfind("\xFE\xFF", 0) != 0) return file;
+    iconv_t converter = iconv_open("UTF-8", "UTF-16");  // takes the byte order from the mark
+    std::string in = file.substr(0, file.size() & ~std::size_t(1)), out(2 * in.size() + 8, '\0');
+    char *from = in.data(), *to = out.data();
+    std::size_t left = in.size(), room = out.size();
+    const bool converted = iconv(converter, &from, &left, &to, &room) != std::size_t(-1);
+    iconv_close(converter);
+    if (!converted) return std::nullopt;
+    out.resize(out.size() - room);
+    return out;
+}
+
 // The DIR value of a profile text by the rules, read the simple way: the
-// whole text split into lines first.
+// whole text split into lines first. Only the first STARTUP section counts,
+// and its first line naming DIR decides (without "=": the default).
 std::string ExpectedValue(std::string text) {
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     std::vector<std::string> lines(1);
@@ -57,17 +77,20 @@ std::string ExpectedValue(std::string text) {
         else
             lines.back() += text[i];
     }
-    bool inSection = false;
+    bool inSection = false, sectionSeen = false;
     for (const std::string &raw : lines) {
         const std::string line = Trimmed(raw);
         if (!line.empty() && line[0] == '[') {
             const std::size_t close = line.find(']');
-            if (close != std::string::npos) inSection = Upper(Trimmed(line.substr(1, close - 1))) == "STARTUP";
+            if (close == std::string::npos) continue;
+            inSection = !sectionSeen && Upper(Trimmed(line.substr(1, close - 1))) == "STARTUP";
+            sectionSeen = sectionSeen || inSection;
             continue;
         }
         if (!inSection || line.empty() || line[0] == ';') continue;
         const std::size_t equals = line.find('=');
-        if (equals == std::string::npos || Upper(Trimmed(line.substr(0, equals))) != "DIR") continue;
+        if (Upper(Trimmed(line.substr(0, equals))) != "DIR") continue;
+        if (equals == std::string::npos) break;
         std::string value = Trimmed(line.substr(equals + 1));
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
             value = value.substr(1, value.size() - 2);
@@ -104,8 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     std::memset(value, 'x', sizeof value);
     rudid::platform::ReadStartupDirectoryValue(value, sizeof value);
     FUZZ_CHECK(std::memchr(value, '\0', sizeof value) != nullptr, "the value is not terminated");
-    FUZZ_CHECK(value == ExpectedValue(iniText), "the INI text gave \"" + std::string(value) + "\", not \"" +
-                                                    ExpectedValue(iniText) + "\"");
+    if (const std::optional<std::string> text = Utf8Text(iniText))
+        FUZZ_CHECK(value == ExpectedValue(*text),
+                   "the INI text gave \"" + std::string(value) + "\", not \"" + ExpectedValue(*text) + "\"");
 
     // default.cfg through start-up, into the configuration the exports use.
     Scratch().write("default.cfg", unitFile);

@@ -78,7 +78,7 @@ def functions():
 def function(name):
     """The property function of that name, in any case ("aqpphT");
     ValueError for an unknown one."""
-    index = _library.library().RudidFunctionIndex(str(name).encode()) if isinstance(name, str) else -1
+    index = _library.function_index(name)
     if index < 0:
         raise ValueError("no property function %r" % (name,))
     return functions()[index]

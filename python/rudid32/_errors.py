@@ -41,7 +41,7 @@ def error_meaning(code, function=None):
     """The states that an error code refuses, in words and in the configured
     units; for the given export ("AQPPTH") if one is named."""
     library = _library.library()
-    index = -1 if function is None else library.RudidFunctionIndex(str(function).encode())
+    index = -1 if function is None else _library.function_index(str(function))
     meaning = _library.text(library.RudidRangeMessage(index, int(code)))
     return meaning if meaning is not None else "not an error code: %d" % code
 

@@ -125,6 +125,15 @@ def library():
     return load()[0]
 
 
+def function_index(name):
+    """The library's index of the property function named (in any case);
+    -1 for an unknown name. A name holding a NUL character is unknown: the
+    library would read it only up to that character."""
+    if not isinstance(name, str) or "\0" in name:
+        return -1
+    return library().RudidFunctionIndex(name.encode())
+
+
 def text(pointer):
     """A string the library returned (a c_char_p result), as str."""
     return None if pointer is None else pointer.decode(errors="replace")

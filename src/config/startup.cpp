@@ -13,7 +13,7 @@ StartupConfiguration gStartup;  // written once, by LoadStartupConfiguration
 
 constexpr char kUnitFileName[] = "default.cfg";
 constexpr char kUnitFileMessage[] =
-    "File is corrupt or missing! \"default.cfg\"is corrupt or missing!";
+    "File is corrupt or missing! \"default.cfg\" is corrupt or missing!";
 constexpr int kUnitFileSize = 2 * kUnitSelectionWordCount;  // 62 bytes; more is ignored
 
 // Reads the selection words in file order. A short file fills the words it

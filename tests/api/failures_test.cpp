@@ -2,7 +2,9 @@
 // unreadable, and arguments no six-byte real can hold. The property function
 // returns no result and RudidLastError tells why; calls that need no failing
 // file are still answered and clear the record.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +150,26 @@ TEST(UnreadableTable, DirectoryInPlaceOfATableIsAccessDenied) {
     std::filesystem::create_directory(lib.directory().file("zarude.dat"));
     EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 5, "File access denied", "zarude.dat"));
     EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 5, "File access denied", "zarude.dat"));
+}
+
+TEST(UnreadableTable, FifoOrDeviceInPlaceOfATableIsAccessDenied) {
+    const LibraryInstance lib(Without(&InstanceSetup::saturationByPressure));
+    const std::string table = lib.directory().file("zarude.dat");
+    // /dev/zero reads as a table of zeros.
+    ASSERT_EQ(::symlink("/dev/zero", table.c_str()), 0);
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 5, "File access denied", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 5, "File access denied", "zarude.dat"));
+    // A FIFO is refused before it is read: one without a writer would block
+    // the call, so this one has a writer with a record waiting.
+    ASSERT_EQ(::unlink(table.c_str()), 0);
+    ASSERT_EQ(::mkfifo(table.c_str(), 0600), 0);
+    const int writer = ::open(table.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const Bytes &record = StandardSaturationByPressure();
+    ASSERT_EQ(::write(writer, record.data(), 28), 28);
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPT(1), 5, "File access denied", "zarude.dat"));
+    EXPECT_TRUE(FailsWith(lib, lib.AQPPHT(1, 1500), 5, "File access denied", "zarude.dat"));
+    ::close(writer);
 }
 
 TEST(UnrepresentableArgument, HugeInfiniteOrNaNFirstArgumentFailsWithOverflow) {

@@ -14,7 +14,7 @@ const LibraryInstance &Lib() { return LibraryInstance::Standard(); }
 constexpr double kBarPerPsi = 4.4482 / 0.00064516 * 0.00001;
 constexpr double kPsiPerBar = 1 / kBarPerPsi;
 constexpr double kKilojoulePerBtu = 1055.06 / 453.592;
-constexpr char kStartupMessage[] = "File is corrupt or missing! \"default.cfg\"is corrupt or missing!";
+constexpr char kStartupMessage[] = "File is corrupt or missing! \"default.cfg\" is corrupt or missing!";
 
 TEST(UnitsIn, PressureInPsiGivesTheTemperatureOfTheEqualPressureInBar) {
     static const LibraryInstance psi(StandardSetup({.pressure = 10}));

@@ -100,6 +100,13 @@ def test_answers_come_before_the_input_ends(data):
 
 def test_unknown_function_is_a_usage_error(data):
     assert "no property function" in data.run("batch", "AQPPXX", input="1\n", check=2).stderr
+    result = data.run("batch", "AQPPT", "extra", input="1\n", check=2)
+    assert 'unexpected argument "extra"' in result.stderr and "no property function" not in result.stderr
+
+
+def test_lines_end_in_lf_cr_or_cr_lf(data):
+    rows = rows_of(data.run("batch", "AQPPHT", input="10,3000\r1,2700\r\n5,2800\n\r\r20,3000", check=0).stdout)
+    assert [row[:2] for row in rows] == [["10", "3000"], ["1", "2700"], ["5", "2800"], ["20", "3000"]]
 
 
 def test_any_number_of_threads_gives_the_same_output(data):

@@ -7,6 +7,8 @@ import csv
 import ctypes
 import io
 import os
+import resource
+import signal
 import subprocess
 
 import pytest
@@ -45,6 +47,14 @@ def test_digits_and_value_only_shape_the_output(data):
 def test_non_finite_arguments_are_refused_before_the_library_is_called(data, arguments):
     result = data.run(*arguments, check=2)
     assert "not a finite number" in result.stderr and result.stdout == ""
+
+
+def test_numbers_beyond_a_double_read_as_the_nearest_double(data):
+    # Too small: zero (a pressure out of range); too large: infinity, refused.
+    for tiny in ("1e-400", "-1e-400", "4.9e-324", "0.%s1" % ("0" * 400)):
+        assert "error -1001" in data.run("AQPPT", tiny, check=1).stderr
+    for huge in ("1e400", "-1e400"):
+        assert "is not a finite number" in data.run("AQPPT", huge, check=2).stderr
 
 
 def test_negative_numbers_are_values_not_options(data):
@@ -91,6 +101,42 @@ def test_missing_table_is_a_failure(data):
 @pytest.mark.parametrize("arguments", [("AQPPT", "ten"), ("AQPPT", 1, 2), ("AQPPHT", 10), ("AQPPXX", 1)])
 def test_wrong_command_line_exits_2(data, arguments):
     assert data.run(*arguments, check=2).stdout == ""
+
+
+def run_into(data, stdout, *arguments, input=None, limit=None):
+    """Runs the tool with its standard output on stdout (None: closed),
+    and files limited to limit bytes (a full disk)."""
+    def prepare():
+        if stdout is None:
+            os.close(1)
+        if limit is not None:
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails with EFBIG
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    env = dict(os.environ, ZAREVIRU_INI=str(data.ini))
+    return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, stdout=stdout,
+                          stderr=subprocess.PIPE, text=True, env=env, timeout=60, preexec_fn=prepare)
+
+
+@pytest.mark.parametrize("arguments", [("AQPPT", 10), ("state", "p=10", "T=300"), ("units",),
+                                       ("batch", "AQPPT"), ("batch", "state", "p", "T"), ("--help",)])
+def test_output_that_cannot_be_written_is_a_failure_with_exit_status_3(data, arguments):
+    rows = "".join("%d,300\n" % p for p in range(1, 200)) * 50
+    with open("/dev/full", "w") as full:
+        result = run_into(data, full, *arguments, input=rows)
+    assert result.returncode == 3, result.stderr
+    assert "cannot write to standard output: No space left on device" in result.stderr
+    result = run_into(data, None, *arguments, input=rows)
+    assert result.returncode == 3, result.stderr
+    assert "cannot write to standard output: Bad file descriptor" in result.stderr
+
+
+def test_batch_into_a_full_disk_stops_and_exits_3(data, tmp_path):
+    rows = "".join("%d\n" % (p % 200 + 1) for p in range(200000))
+    with open(tmp_path / "out.csv", "w") as out:
+        result = run_into(data, out, "batch", "AQPPT", input=rows, limit=65536)
+    assert result.returncode == 3, result.stderr
+    assert "cannot write to standard output: File too large" in result.stderr
+    assert os.path.getsize(tmp_path / "out.csv") == 65536
 
 
 def read_state(output):

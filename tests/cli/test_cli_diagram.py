@@ -4,6 +4,10 @@ at round values of the configured unit, drawn from the library over the
 whole range of its tables, with labels that neither collide nor leave the
 frame."""
 
+import os
+import resource
+import signal
+import subprocess
 import xml.etree.ElementTree as ElementTree
 
 import pytest
@@ -153,3 +157,21 @@ def test_diagram_without_tables_fails_and_writes_nothing(data):
     result = data.run("diagram", data.path / "ts.svg", check=3)
     assert "File not found" in result.stderr
     assert not (data.path / "ts.svg").exists()
+
+
+def test_diagram_that_does_not_fit_on_the_disk_leaves_the_old_file_whole(data):
+    target = data.path / "ts.svg"
+    target.write_text("<svg>the old diagram</svg>")
+    env = dict(os.environ, ZAREVIRU_INI=str(data.ini))
+
+    def full_disk():  # no file may grow past 4 KiB: writes beyond fail with EFBIG
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+    result = subprocess.run([os.environ["RUDID32_CLI"], "diagram", str(target)], capture_output=True, text=True,
+                            env=env, timeout=60, preexec_fn=full_disk)
+    assert result.returncode == 3, result.stderr
+    assert "File too large" in result.stderr
+    assert target.read_text() == "<svg>the old diagram</svg>"
+    assert [p.name for p in data.path.iterdir() if p.name.startswith(".")] == []  # no temporary left
+    data.run("diagram", target, check=0)
+    assert ElementTree.parse(target).getroot().tag.endswith("svg")

@@ -4,11 +4,13 @@ against the library: each selection it writes must make the library
 convert with the unit of that name."""
 
 import ctypes
+import fcntl
 import json
 import os
 import stat
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -109,6 +111,26 @@ def test_set_creates_a_missing_file_and_extends_a_short_one(data):
     assert data.config.read_bytes() == bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]) + bytes(1) + bytes([2, 0]) + bytes(48)
 
 
+def test_set_removes_only_the_temporaries_that_killed_writers_left(data):
+    old = time.time() - 3600
+    names = {".default.cfg.Ab12Cd": True,   # old and unlocked: its writer is gone
+             ".default.cfg.Fresh1": False,  # just made: its writer may not have locked it yet
+             ".default.cfg.Held12": False,  # locked: its writer is still at work
+             ".default.cfg.toolong": False, ".units.bin.Ab12Cd": False, "default.cfg.Ab12Cd": False}
+    for name in names:
+        (data.path / name).write_bytes(b"partial")
+        if name != ".default.cfg.Fresh1":
+            os.utime(data.path / name, (old, old))
+    (data.path / ".default.cfg.Dir123").mkdir()
+    os.utime(data.path / ".default.cfg.Dir123", (old, old))
+    with open(data.path / ".default.cfg.Held12", "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        data.run("units", "set", "pressure", "psi", check=0)
+    for name, removed in names.items():
+        assert (data.path / name).exists() != removed, name
+    assert (data.path / ".default.cfg.Dir123").is_dir()
+
+
 def test_set_writes_through_a_link_to_the_file(data):
     target = data.path / "units.bin"
     data.config.rename(target)
@@ -129,6 +151,17 @@ def test_set_refuses_and_leaves_the_file_alone(data, arguments, message):
     before = data.config.read_bytes()
     assert message in data.run("units", "set", *arguments, check=2).stderr
     assert data.config.read_bytes() == before
+
+
+def test_set_refuses_a_fifo_in_place_of_the_file_without_waiting_for_a_writer(data):
+    # Nobody writes to the FIFO: the library's start-up and the tool must
+    # both refuse it rather than block (the run's 60 s limit would fail).
+    data.config.unlink()
+    os.mkfifo(data.config)
+    result = data.run("units", "set", "pressure", "psi", check=3)
+    assert "not a unit configuration file" in result.stderr
+    assert stat.S_ISFIFO(os.lstat(data.config).st_mode)
+    assert "the library reported at start-up" in data.run("units", check=0).stdout
 
 
 LIBRARY_PROBE = """

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -43,6 +45,30 @@ protected:
         std::memset(buffer, 'x', sizeof buffer);
         platform::ReadStartupDirectoryValue(buffer, sizeof buffer);
         return buffer;
+    }
+
+    // The value read in a child process that is ended after a minute, so
+    // that a read which blocks fails the test instead of holding up the run.
+    static std::string ReadInChildProcess() {
+        int fds[2];
+        if (::pipe(fds) != 0) return "(no pipe)";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            ::alarm(60);
+            const std::string value = Read();
+            const bool written = ::write(fds[1], value.data(), value.size()) == ssize_t(value.size());
+            ::_exit(written ? 0 : 1);
+        }
+        ::close(fds[1]);
+        std::string value;
+        char block[512];
+        for (ssize_t got; (got = ::read(fds[0], block, sizeof block)) > 0;) value.append(block, std::size_t(got));
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "(the read did not finish)";
+        return value;
     }
 
     ScratchDirectory dir_;
@@ -127,7 +153,62 @@ TEST_F(StartupIniTest, LinesMayEndInLfCrOrCrLf) {
 TEST_F(StartupIniTest, FirstDirInTheSectionWins) {
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\ndir=/second\n"), "/first");
     EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=\nDIR=/second\n"), "");
-    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "/in/second/section");
+    // A line that names the key without "=" is the key without a value.
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR\nDIR=/later\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\n  dir  \r\nDIR=/later\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIRECTORY\nDIR=/later\n"), "/later");
+}
+
+TEST_F(StartupIniTest, OnlyTheFirstSectionOfTheNameIsSearched) {
+    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[STARTUP]\nDIR=/in/second/section\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nLANG=1\n[OTHER]\n[startup]\nDIR=/in/second/section\n"), "C:\\");
+    EXPECT_EQ(ValueFrom("[STARTUP]\nDIR=/first\n[STARTUP]\nDIR=/second\n"), "/first");
+}
+
+// text as UTF-16 with a byte-order mark.
+std::string Utf16(const std::u16string &text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char high = char(c >> 8), low = char(c & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST_F(StartupIniTest, UtfSixteenFileWithAByteOrderMarkIsReadAsUtfEight) {
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+        EXPECT_EQ(ValueFrom(Utf16(u"[STARTUP]\r\nDIR=/opt/water\r\n", bigEndian)), "/opt/water");
+        // U+00E9, U+20AC and U+1F4A7 (a surrogate pair); a lone surrogate is "?".
+        EXPECT_EQ(ValueFrom(Utf16(u"[startup]\nDIR=/caf\u00e9/\u20ac/\U0001F4A7/\xD800x\n", bigEndian)),
+                  "/caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x92\xA7/?x");
+    }
+    // Without the mark, the same bytes are not text of this file.
+    EXPECT_EQ(ValueFrom(Utf16(u"[STARTUP]\nDIR=/x\n", false).substr(2)), "C:\\");
+}
+
+TEST_F(StartupIniTest, FileTooLargeForAnIniFileGivesTheDefault) {
+    // Two MiB of comment after the value: the file is refused, not read.
+    const std::string text = "[STARTUP]\nDIR=/big\n;" + std::string(2 << 20, 'x') + "\n";
+    EXPECT_EQ(ValueFrom(text), "C:\\");
+    EXPECT_EQ(ValueFrom(text.substr(0, 1 << 20)), "/big");
+}
+
+TEST_F(StartupIniTest, WhatIsNotARegularFileCountsAsMissing) {
+    unsetenv("ZAREVIRU_INI");
+    const std::string withoutVariable = Read();
+    // A FIFO that nobody writes would block an ordinary open for ever; a
+    // device such as /dev/zero would never end (/dev/null stands for the
+    // devices here: it ends at once, whatever the reader).
+    const std::string fifo = dir_.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    setenv("ZAREVIRU_INI", fifo.c_str(), 1);
+    EXPECT_EQ(ReadInChildProcess(), withoutVariable);
+    setenv("ZAREVIRU_INI", "/dev/null", 1);
+    EXPECT_EQ(Read(), withoutVariable);
+    setenv("ZAREVIRU_INI", dir_.path().c_str(), 1);
+    EXPECT_EQ(Read(), withoutVariable);
 }
 
 bool ExistsBesideThisProgram() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 
 using testing::ScratchDirectory;
 
-const std::string kCorruptMessage = "File is corrupt or missing! \"default.cfg\"is corrupt or missing!";
+const std::string kCorruptMessage = "File is corrupt or missing! \"default.cfg\" is corrupt or missing!";
 
 std::vector<std::uint8_t> Words(std::initializer_list<int> values) {
     std::vector<std::uint8_t> bytes;
@@ -93,7 +94,7 @@ TEST_F(LoadConfigurationTest, ShortFileFillsTheWordsItHoldsAndStoresTheMessage) 
     const StartupConfiguration c = LoadWith(Words({3, 1, 2, 0, 5}));
     ExpectWords(c, {3, 1, 2, 0, 5});
     EXPECT_EQ(std::string(c.startupMessage), kCorruptMessage);
-    EXPECT_EQ(kCorruptMessage.size(), 63u);
+    EXPECT_EQ(kCorruptMessage.size(), 64u);
 }
 
 TEST_F(LoadConfigurationTest, OddTrailingByteLandsInTheLowByteOfItsWord) {
@@ -134,6 +135,18 @@ TEST_F(LoadConfigurationTest, ReadOnlyFileIsRead) {
     const StartupConfiguration c = Load(dir_.path());
     for (int k = 0; k < kUnitSelectionWordCount; ++k) EXPECT_EQ(c.unitSelections[k], WordAt(file, k)) << "word " << k;
     EXPECT_STREQ(c.startupMessage, "");
+}
+
+TEST_F(LoadConfigurationTest, WhatIsNotARegularFileIsNotReadAndStoresTheMessage) {
+    // /dev/zero would give 62 zero bytes, and a FIFO would hold the load
+    // until someone wrote to it.
+    ASSERT_EQ(::symlink("/dev/zero", dir_.file("default.cfg").c_str()), 0);
+    StartupConfiguration c = Load(dir_.path());
+    EXPECT_EQ(std::string(c.startupMessage), kCorruptMessage);
+    ASSERT_EQ(::unlink(dir_.file("default.cfg").c_str()), 0);
+    ASSERT_EQ(::mkdir(dir_.file("default.cfg").c_str(), 0700), 0);
+    c = Load(dir_.path());
+    EXPECT_EQ(std::string(c.startupMessage), kCorruptMessage);
 }
 
 TEST_F(LoadConfigurationTest, DataDirectoryIsTheValueWithOneSeparatorAppended) {

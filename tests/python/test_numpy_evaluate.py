@@ -81,6 +81,8 @@ def test_text_and_other_non_numbers_raise_type_error(a, b):
 
 @pytest.mark.parametrize("call, error", [
     (lambda: rudid32.evaluate("AQPPXX", [1.0]), ValueError),
+    (lambda: rudid32.evaluate("AQPPTH\x00junk", [1.0], [2.0]), ValueError),  # not AQPPTH to the library
+    (lambda: rudid32.evaluate("AQPPT\x00", [1.0]), ValueError),
     (lambda: rudid32.evaluate("AQPPHT", [1.0]), TypeError),
     (lambda: rudid32.evaluate("AQPPT", [1.0], [2.0]), TypeError),
     (lambda: rudid32.evaluate("AQPPHT", [1.0, 2.0], [3.0, 4.0, 5.0]), ValueError),

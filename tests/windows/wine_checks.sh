@@ -54,7 +54,7 @@ data_directory() { startup | sed -n 's/^data-directory: //p'; }
 answer='=> 0x[0-9a-f]{16} '
 corpus='AQPPT 1
 AQPPTH 1 100'
-message='startup-message: File is corrupt or missing! "default.cfg"is corrupt or missing!'
+message='startup-message: File is corrupt or missing! "default.cfg" is corrupt or missing!'
 
 complete="$work/complete"        # tables and default.cfg
 no_tables="$work/no tables"      # default.cfg only; the blank is part of the test
@@ -79,6 +79,20 @@ check "section and key match without case, quotes removed" "^AQPPTH 1 100 $answe
 # An empty value is a value: the data directory is a lone separator.
 write_ini '[STARTUP]\nDIR=\n'
 check "empty DIR gives a lone separator" '^\\$' "$(data_directory)"
+
+# Where a profile reader could choose: the first line naming the key decides,
+# even without "=" (no value: the default); only the first section of a name
+# is searched; a UTF-16 file with a byte-order mark is read. The Linux
+# library reads its INI file the same way.
+write_ini '[STARTUP]\nDIR\nDIR=D:\\later\n'
+check "DIR without = before DIR=: the default" '^C:\\\\$' "$(data_directory)"
+write_ini '[STARTUP]\nLANG=1\n[STARTUP]\nDIR=D:\\second\n'
+check "DIR in a second STARTUP section: the default" '^C:\\\\$' "$(data_directory)"
+for encoding in UTF-16LE UTF-16BE; do
+    printf '\xef\xbb\xbf[STARTUP]\r\nDIR=D:\\wide\r\n' | iconv -f UTF-8 -t "$encoding" \
+        >"$WINE_WINDOWS_DIR/ZAREVIRU.INI"
+    check "$encoding INI with a byte-order mark is read" '^D:\\wide\\$' "$(data_directory)"
+done
 
 # A value longer than 254 characters is cut to 254.
 long=$(printf 'D:\\%0300d' 0)

@@ -49,11 +49,20 @@ int CodeForErrno(int error, const char *path) {
 }  // namespace
 
 int OpenForReading(const char *path, FileHandle *file) {
+    // Only a regular file is a data file. Opened without blocking, so that a
+    // FIFO with no writer does not hold the caller at the open; a FIFO, a
+    // device such as /dev/zero or a directory is then refused as Windows
+    // refuses what is not a disk file: access denied.
     int fd;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return CodeForErrno(errno, path);
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return kFileAccessDenied;
+    }
     file->value = fd;
     return 0;
 }

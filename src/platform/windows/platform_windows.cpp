@@ -39,6 +39,12 @@ int OpenForReading(const char *path, FileHandle *file) {
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastErrorCode();
+    // Only a disk file is a data file: a pipe or a character device (CON,
+    // NUL, COM1) could block a read or never end one.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return kFileAccessDenied;
+    }
     file->value = reinterpret_cast<std::intptr_t>(handle);
     return 0;
 }
