@@ -13,7 +13,12 @@
 //                the precision flag set (the flag the call raises is then
 //                already the host's, and nothing is cleared).
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
-//                counter per_row is the time per row.
+//                counter per_row is the time per row, bound_share the share
+//                of rows whose lookup took every decision on the double-
+//                precision bound, without an exact fallback.
+// Old/Batch/*    the same rows through another build of the library (for
+//                the figures of old and new in one run), when the
+//                environment variable RUDID_BENCH_OLD names it.
 //
 // States: pressure log-uniform over 0.01..1000 bar (0.01..221.2 for the
 // saturation functions), temperature uniform over 0..800 degC (0..374.15),
@@ -25,14 +30,19 @@
 // ZAREVIRU_INI names).
 #include <benchmark/benchmark.h>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "api/batch.h"
+#include "api/export_table.h"
 #include "common/failure.h"
 #include "config/startup.h"
 #include "platform/platform.h"
@@ -125,16 +135,31 @@ void SingleCall(benchmark::State &state, const std::string &name) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void Batch(benchmark::State &state, const std::string &name) {
+using Evaluate = int (*)(const char *, size_t, const double *, const double *, double *, int *);
+
+// The share of rows whose lookup decided on the bound alone.
+double BoundShare(const Family &f, const std::vector<double> &a, const std::vector<double> &b) {
+    const std::size_t n = a.size();
+    std::vector<double> result(n);
+    std::vector<int> failure(n);
+    rudid::LookupStatistics statistics;
+    const rudid::ExportDescriptor &fn = rudid::Describe(*rudid::FindExport(f.name));
+    rudid::EvaluateBatch(fn, rudid::Startup(), n, a.data(), b.data(), result.data(), failure.data(), true,
+                         &statistics);
+    return 1 - double(statistics.exactFallbacks) / double(statistics.lookups);
+}
+
+void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) {
     const Family &f = FamilyNamed(name);
     const std::size_t n = std::size_t(state.range(0));
     std::vector<double> a, b, result(n);
     std::vector<int> failure(n);
     MakeStates(f, n, a, b);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(RudidEvaluate(f.name, n, a.data(), b.data(), result.data(), failure.data()));
+        benchmark::DoNotOptimize(evaluate(f.name, n, a.data(), b.data(), result.data(), failure.data()));
         benchmark::ClobberMemory();
     }
+    if (evaluate == &RudidEvaluate) state.counters["bound_share"] = BoundShare(f, a, b);
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
     // Seconds per row, shown as ns/row.
     state.counters["per_row"] =
@@ -193,9 +218,20 @@ void Register() {
     benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F", ArithmeticEnvironment, 0x027F, false);
     benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F_flag_set", ArithmeticEnvironment, 0x027F,
                                  true);
-    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"})
-        benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name)
+    Evaluate old = nullptr;
+    if (const char *path = std::getenv("RUDID_BENCH_OLD")) {
+        if (void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND))
+            old = reinterpret_cast<Evaluate>(dlsym(library, "RudidEvaluate"));
+        else
+            std::fprintf(stderr, "RUDID_BENCH_OLD: %s\n", dlerror());
+    }
+    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
+        benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+        if (old)
+            benchmark::RegisterBenchmark((std::string("Old/Batch/") + name).c_str(), Batch, name, old)
+                ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+    }
 }
 
 }  // namespace

@@ -16,11 +16,12 @@
 namespace rudid {
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
-                  const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                  LookupStatistics *statistics) {
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
     const TableSource tables = cache.source();
-    return EvaluateRows(fn, units, tables, n, first, second, result, failure, fastPaths);
+    return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics);
 }
 
 }  // namespace rudid

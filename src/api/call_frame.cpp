@@ -1,11 +1,11 @@
 #include "api/call_frame.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "common/failure.h"
 
-#include "api/range_limits.h"
-#include "tables/fast_rows.h"
+#include "tables/table_limits.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -77,36 +77,14 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
-// The straight-line lookups where they apply; Generic otherwise.
-template <ExportFamily kFamily>
-FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-                   Extended *output) {
+// Runs the family's lookup; returns false when it refused the state.
+template <ExportFamily kFamily, class Decide>
+bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+            Extended *output, LookupPath *path) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            Extended fields[2];
-            const int count = fn.arguments == 1 ? 1 : 2;
-            const FastRow row = kFamily == ExportFamily::SaturationByPressure
-                                    ? FastSaturationAtPressure(tables, first, fn.output, count, fields)
-                                    : FastSaturationAtTemperature(tables, first, fn.output, count, fields);
-            if (row == FastRow::Answered) *output = count == 1 ? fields[0] : Mix(fields[0], fields[1], second);
-            return row;
-        }
-        case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(kFamily), first, second, fn.output, output);
-    }
-    return FastRow::Generic;
-}
-
-// Runs the lookup; returns false when it refused the state.
-bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-            Extended *output) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-        case ExportFamily::SaturationByTemperature: {
-            SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
+            SaturationPoint sat = kFamily == ExportFamily::SaturationByPressure
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output)
@@ -115,9 +93,8 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (!LookupPT(tables, first, second, 1u << fn.output, &state)) return false;
-            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
-            *output = outputs[fn.output];
+            if (!LookupPT<Decide>(tables, first, second, 1u << fn.output, &state, path)) return false;
+            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
             return true;
         }
         case ExportFamily::PressureEnthalpy:
@@ -126,9 +103,11 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             InverseValues state;
             // The quality output needs none of the others.
             const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (!LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state)) return false;
-            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
-            *output = outputs[fn.output];
+            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, wanted, &state, path)) return false;
+            *output = fn.output == 0   ? state.temperature
+                      : fn.output == 1 ? state.second
+                      : fn.output == 2 ? state.third
+                                       : state.quality;
             return true;
         }
     }
@@ -157,9 +136,9 @@ namespace {
 // One row of an export of the given family. The family is fixed at compile
 // time, so that a batch runs the tests and the lookup of its family without
 // asking for it on every row.
-template <ExportFamily kFamily>
+template <ExportFamily kFamily, class Decide>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, bool fastPaths) {
+                   double second, LookupStatistics *statistics) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -170,23 +149,28 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
     const int refused = RangeTest<kFamily>(fn, a, b);
     if (refused != 0) return refused;
 
-    Extended result = 0;  // set by the lookup that answers
-    const FastRow row = fastPaths ? FastLookup<kFamily>(fn, tables, a, b, &result) : FastRow::Generic;
-    if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
-        return fn.lookupRefusal;
+    Extended result = 0;  // set by the lookup when it answers
+    LookupPath path;
+    const bool answered = Lookup<kFamily, Decide>(fn, tables, a, b, &result, &path);
+    if (statistics) {
+        ++statistics->lookups;
+        if (path.exactFallback) ++statistics->exactFallbacks;
+    }
+    if (!answered) return fn.lookupRefusal;
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }
 
-template <ExportFamily kFamily>
+template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                   const double *first, const double *second, double *result, int *failure, bool fastPaths) {
+                   const double *first, const double *second, double *result, int *failure,
+                   LookupStatistics *statistics) {
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
         try {
-            result[i] = EvaluateRow<kFamily>(fn, units, tables, first[i], two ? second[i] : 0.0, fastPaths);
+            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
@@ -197,50 +181,39 @@ int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const T
     return failed;
 }
 
+// Calls body(family) with the family as a compile-time constant.
+template <class Body>
+auto WithFamily(ExportFamily family, Body &&body) {
+    using F = ExportFamily;
+    switch (family) {
+        case F::SaturationByPressure: return body(std::integral_constant<F, F::SaturationByPressure>{});
+        case F::SaturationByTemperature: return body(std::integral_constant<F, F::SaturationByTemperature>{});
+        case F::PressureTemperature: return body(std::integral_constant<F, F::PressureTemperature>{});
+        case F::PressureEnthalpy: return body(std::integral_constant<F, F::PressureEnthalpy>{});
+        case F::PressureEntropy: return body(std::integral_constant<F, F::PressureEntropy>{});
+        case F::PressureVolume: break;
+    }
+    return body(std::integral_constant<F, F::PressureVolume>{});
+}
+
 }  // namespace
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second, bool fastPaths) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-            return EvaluateRow<ExportFamily::SaturationByPressure>(fn, units, tables, first, second, fastPaths);
-        case ExportFamily::SaturationByTemperature:
-            return EvaluateRow<ExportFamily::SaturationByTemperature>(fn, units, tables, first, second, fastPaths);
-        case ExportFamily::PressureTemperature:
-            return EvaluateRow<ExportFamily::PressureTemperature>(fn, units, tables, first, second, fastPaths);
-        case ExportFamily::PressureEnthalpy:
-            return EvaluateRow<ExportFamily::PressureEnthalpy>(fn, units, tables, first, second, fastPaths);
-        case ExportFamily::PressureEntropy:
-            return EvaluateRow<ExportFamily::PressureEntropy>(fn, units, tables, first, second, fastPaths);
-        case ExportFamily::PressureVolume:
-            return EvaluateRow<ExportFamily::PressureVolume>(fn, units, tables, first, second, fastPaths);
-    }
-    return fn.lookupRefusal;
+                      double first, double second) {
+    return WithFamily(fn.family, [&](auto family) {
+        return EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr);
+    });
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-            return EvaluateRowsOf<ExportFamily::SaturationByPressure>(fn, units, tables, n, first, second, result,
-                                                                      failure, fastPaths);
-        case ExportFamily::SaturationByTemperature:
-            return EvaluateRowsOf<ExportFamily::SaturationByTemperature>(fn, units, tables, n, first, second, result,
-                                                                         failure, fastPaths);
-        case ExportFamily::PressureTemperature:
-            return EvaluateRowsOf<ExportFamily::PressureTemperature>(fn, units, tables, n, first, second, result,
-                                                                     failure, fastPaths);
-        case ExportFamily::PressureEnthalpy:
-            return EvaluateRowsOf<ExportFamily::PressureEnthalpy>(fn, units, tables, n, first, second, result,
-                                                                  failure, fastPaths);
-        case ExportFamily::PressureEntropy:
-            return EvaluateRowsOf<ExportFamily::PressureEntropy>(fn, units, tables, n, first, second, result,
-                                                                 failure, fastPaths);
-        case ExportFamily::PressureVolume:
-            return EvaluateRowsOf<ExportFamily::PressureVolume>(fn, units, tables, n, first, second, result,
-                                                                failure, fastPaths);
-    }
-    return 0;
+                 const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                 LookupStatistics *statistics) {
+    return WithFamily(fn.family, [&](auto family) {
+        return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions>(fn, units, tables, n, first, second, result,
+                                                                       failure, statistics)
+                          : EvaluateRowsOf<family(), ExactDecisions>(fn, units, tables, n, first, second, result,
+                                                                     failure, statistics);
+    });
 }
 
 }  // namespace rudid

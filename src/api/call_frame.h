@@ -29,15 +29,27 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
-// one-argument exports. fastPaths lets the common rows take the straight-
-// line lookups, which give the same results on tables held in memory.
+// one-argument exports. The lookup decides exactly: a single call's cost is
+// its file reads.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second, bool fastPaths = false);
+                      const TableSource &tables, double first, double second);
+
+// How many rows of a batch reached their lookup, and how many of those took
+// a decision on exact values because the double-precision bound left it
+// open (or the records were not safe for the bound).
+struct LookupStatistics {
+    std::size_t lookups = 0;
+    std::size_t exactFallbacks = 0;
+};
 
 // EvaluateExport over n rows: result[i] is its answer for row i, or NaN with
 // failure[i] the code of the LibraryFailure it raised (else 0). second is
 // read only for a two-argument export. Returns how many rows failed.
+// boundFirst: the lookups decide on the double-precision bound first
+// (BoundedDecisions), which gives the same answers with fewer exact
+// interpolations. statistics, when given, counts the lookups.
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths);
+                 const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                 LookupStatistics *statistics = nullptr);
 
 }  // namespace rudid

@@ -15,7 +15,7 @@
 #include <strings.h>
 
 #include "api/export_table.h"
-#include "api/range_limits.h"
+#include "tables/table_limits.h"
 #include "common/failure.h"
 #include "config/startup.h"
 #include "platform/platform.h"

@@ -10,14 +10,11 @@
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
+#include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
-
-// The saturation line ends here in the tables (the critical pressure is
-// that of single_phase_table.h).
-constexpr Extended kCriticalTemperature = 374.15L;
 
 // Cells around the critical point: a cell that reaches into this box of
 // pressure and temperature holds states whose properties change faster than
@@ -50,8 +47,6 @@ enum class Phase { Liquid, Vapour };
 
 // --------------------------------------------------------------------------
 // Reading the tables
-
-constexpr int kIsobarValues = kIsobarEntries * 3;
 
 struct Isobar {
     Extended pressure;
@@ -401,8 +396,7 @@ Extended RowError(const AnchorRow &row, Extended t) {
 // --------------------------------------------------------------------------
 
 unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column) {
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
-    if (t == 800) t = Real48ToExtended(kJustBelow800);
+    MoveInsideTheGrid(&p, &t);
     const IsobarsAround around = ReadIsobarsAround(tables, p);
     const int lower = int(double(t)) / 10;
     const Extended t0 = 10 * lower, t1 = t0 + 10;
@@ -447,7 +441,7 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
 }
 
 unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output) {
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+    MoveInsideTheGrid(&p);
     const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
                           : key == InverseKey::Entropy ? kEntropyColumn
                                                        : kVolumeColumn;
