@@ -60,8 +60,6 @@ private:
     std::optional<std::string> previous_;
 };
 
-constexpr const char *kOneArgumentNames[] = {"AQPPT", "AQPTP"};
-
 }  // namespace
 
 Bytes UnitFile(const UnitChoice &units) {
@@ -113,12 +111,26 @@ InstanceSetup StandardSetup(const UnitChoice &units) {
     return setup;
 }
 
+const std::vector<ExportFunction> &ExportFunctions() {
+#define RUDID_TEST_ROW(name, ordinal, arity, ...) {#name, arity},
+    static const std::vector<ExportFunction> functions = {RUDID_PROPERTY_FUNCTIONS(RUDID_TEST_ROW)};
+#undef RUDID_TEST_ROW
+    return functions;
+}
+
 const std::vector<std::string> &ExportNames() {
-    static const std::vector<std::string> names = {
-        "AQPPT",  "AQPTP",  "AQPTQH", "AQPTQS", "AQPTQV", "AQPPQH", "AQPPQS", "AQPPQV",
-        "AQPPTH", "AQPPTS", "AQPPTV", "AQPPHT", "AQPPHS", "AQPPHV", "AQPPHQ", "AQPPST",
-        "AQPPSH", "AQPPSV", "AQPPSQ", "AQPPVT", "AQPPVH", "AQPPVS", "AQPPVQ"};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const ExportFunction &function : ExportFunctions()) list.push_back(function.name);
+        return list;
+    }();
     return names;
+}
+
+int ExportArity(std::string_view name) {
+    for (const ExportFunction &function : ExportFunctions())
+        if (function.name == name) return function.arity;
+    return 0;
 }
 
 LibraryInstance::LibraryInstance(const InstanceSetup &setup) {
@@ -137,29 +149,9 @@ LibraryInstance::LibraryInstance(const InstanceSetup &setup) {
     if (!handle_) throw std::runtime_error(std::string("cannot load the library: ") + ::dlerror());
 
 #define RUDID_RESOLVE(name) name = reinterpret_cast<decltype(name)>(Resolve(#name))
-    RUDID_RESOLVE(AQPPT);
-    RUDID_RESOLVE(AQPTP);
-    RUDID_RESOLVE(AQPTQH);
-    RUDID_RESOLVE(AQPTQS);
-    RUDID_RESOLVE(AQPTQV);
-    RUDID_RESOLVE(AQPPQH);
-    RUDID_RESOLVE(AQPPQS);
-    RUDID_RESOLVE(AQPPQV);
-    RUDID_RESOLVE(AQPPTH);
-    RUDID_RESOLVE(AQPPTS);
-    RUDID_RESOLVE(AQPPTV);
-    RUDID_RESOLVE(AQPPHT);
-    RUDID_RESOLVE(AQPPHS);
-    RUDID_RESOLVE(AQPPHV);
-    RUDID_RESOLVE(AQPPHQ);
-    RUDID_RESOLVE(AQPPST);
-    RUDID_RESOLVE(AQPPSH);
-    RUDID_RESOLVE(AQPPSV);
-    RUDID_RESOLVE(AQPPSQ);
-    RUDID_RESOLVE(AQPPVT);
-    RUDID_RESOLVE(AQPPVH);
-    RUDID_RESOLVE(AQPPVS);
-    RUDID_RESOLVE(AQPPVQ);
+#define RUDID_RESOLVE_PROPERTY_FUNCTION(name, ...) RUDID_RESOLVE(name);
+    RUDID_PROPERTY_FUNCTIONS(RUDID_RESOLVE_PROPERTY_FUNCTION)
+#undef RUDID_RESOLVE_PROPERTY_FUNCTION
     RUDID_RESOLVE(RudidLastError);
     RUDID_RESOLVE(RudidLastErrorMessage);
     RUDID_RESOLVE(RudidStartupMessage);
@@ -167,11 +159,8 @@ LibraryInstance::LibraryInstance(const InstanceSetup &setup) {
     RUDID_RESOLVE(RudidEvaluate);
 #undef RUDID_RESOLVE
 
-    for (const std::string &name : ExportNames()) {
-        bool single = false;
-        for (const char *one : kOneArgumentNames) single = single || name == one;
-        (single ? oneArgument_ : twoArguments_)[name] = Resolve(name.c_str());
-    }
+    for (const ExportFunction &function : ExportFunctions())
+        propertyFunctions_[function.name] = {Resolve(function.name.c_str()), function.arity};
 }
 
 LibraryInstance::~LibraryInstance() {
@@ -196,11 +185,11 @@ const LibraryInstance &LibraryInstance::Standard() {
 }
 
 double *LibraryInstance::Call(std::string_view name, double a, double b) const {
-    if (auto one = oneArgument_.find(name); one != oneArgument_.end())
-        return reinterpret_cast<double *(*)(double)>(one->second)(a);
-    if (auto two = twoArguments_.find(name); two != twoArguments_.end())
-        return reinterpret_cast<double *(*)(double, double)>(two->second)(a, b);
-    throw std::invalid_argument("no property function " + std::string(name));
+    const auto found = propertyFunctions_.find(name);
+    if (found == propertyFunctions_.end()) throw std::invalid_argument("no property function " + std::string(name));
+    const Resolved &function = found->second;
+    if (function.arity == 1) return reinterpret_cast<double *(*)(double)>(function.symbol)(a);
+    return reinterpret_cast<double *(*)(double, double)>(function.symbol)(a, b);
 }
 
 double LibraryInstance::Answer(const double *result) const {

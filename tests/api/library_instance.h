@@ -90,29 +90,10 @@ public:
     // failure naming this thread's last failure) when it returned no result.
     double Answer(const double *result) const;
 
-    decltype(&::AQPPT) AQPPT = nullptr;
-    decltype(&::AQPTP) AQPTP = nullptr;
-    decltype(&::AQPTQH) AQPTQH = nullptr;
-    decltype(&::AQPTQS) AQPTQS = nullptr;
-    decltype(&::AQPTQV) AQPTQV = nullptr;
-    decltype(&::AQPPQH) AQPPQH = nullptr;
-    decltype(&::AQPPQS) AQPPQS = nullptr;
-    decltype(&::AQPPQV) AQPPQV = nullptr;
-    decltype(&::AQPPTH) AQPPTH = nullptr;
-    decltype(&::AQPPTS) AQPPTS = nullptr;
-    decltype(&::AQPPTV) AQPPTV = nullptr;
-    decltype(&::AQPPHT) AQPPHT = nullptr;
-    decltype(&::AQPPHS) AQPPHS = nullptr;
-    decltype(&::AQPPHV) AQPPHV = nullptr;
-    decltype(&::AQPPHQ) AQPPHQ = nullptr;
-    decltype(&::AQPPST) AQPPST = nullptr;
-    decltype(&::AQPPSH) AQPPSH = nullptr;
-    decltype(&::AQPPSV) AQPPSV = nullptr;
-    decltype(&::AQPPSQ) AQPPSQ = nullptr;
-    decltype(&::AQPPVT) AQPPVT = nullptr;
-    decltype(&::AQPPVH) AQPPVH = nullptr;
-    decltype(&::AQPPVS) AQPPVS = nullptr;
-    decltype(&::AQPPVQ) AQPPVQ = nullptr;
+    // One member per property function of the header's list: AQPPT, ...
+#define RUDID_TEST_MEMBER(name, ...) decltype(&::name) name = nullptr;
+    RUDID_PROPERTY_FUNCTIONS(RUDID_TEST_MEMBER)
+#undef RUDID_TEST_MEMBER
     decltype(&::RudidLastError) RudidLastError = nullptr;
     decltype(&::RudidLastErrorMessage) RudidLastErrorMessage = nullptr;
     decltype(&::RudidStartupMessage) RudidStartupMessage = nullptr;
@@ -125,11 +106,22 @@ private:
 
     ScratchDirectory scratch_;
     void *handle_ = nullptr;
-    std::map<std::string, void *, std::less<>> oneArgument_;
-    std::map<std::string, void *, std::less<>> twoArguments_;
+    struct Resolved {
+        void *symbol;
+        int arity;
+    };
+    std::map<std::string, Resolved, std::less<>> propertyFunctions_;
 };
 
-// The names of the 23 property functions in ordinal order.
+// The property functions of the header's list, in ordinal order.
+struct ExportFunction {
+    std::string name;
+    int arity;  // 1 or 2
+};
+const std::vector<ExportFunction> &ExportFunctions();
 const std::vector<std::string> &ExportNames();
+
+// The number of arguments of a property function; 0 for an unknown name.
+int ExportArity(std::string_view name);
 
 }  // namespace rudid::testing

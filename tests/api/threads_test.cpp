@@ -52,8 +52,6 @@ std::uint64_t Bits(double x) {
     return bits;
 }
 
-bool TakesOneArgument(const char *name) { return std::strcmp(name, "AQPPT") == 0 || std::strcmp(name, "AQPTP") == 0; }
-
 Outcome Alone(const LibraryInstance &lib, const Call &call) {
     const double *r = lib.Call(call.name, call.a, call.b);
     return {call, r != nullptr, r ? Bits(*r) : 0, lib.RudidLastError()};
@@ -111,7 +109,7 @@ public:
         }
         const char *name = rows.front().call.name;
         const int failed = lib.RudidEvaluate(name, rows.size(), first.data(),
-                                             TakesOneArgument(name) ? nullptr : second.data(), result.data(),
+                                             ExportArity(name) == 1 ? nullptr : second.data(), result.data(),
                                              failure.data());
         int failedRows = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
