@@ -10,6 +10,7 @@
 #include "api/last_failure.h"
 #include "common/failure.h"
 #include "platform/platform.h"
+#include "tables/process_table_cache.h"
 
 namespace rudid {
 
@@ -29,13 +30,30 @@ double ArgumentAt(const double *argument) {
     return value;
 }
 
+// How often the kept tables are checked against the files.
+constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
+
+// The tables kept in memory for the process, made at the first single call
+// when start-up turned the cache on.
+ProcessTableCache &KeptTables(const StartupConfiguration &config) {
+    static ProcessTableCache cache(config.dataDirectory, kTableRecheckMilliseconds);
+    return cache;
+}
+
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failure = 0;
     try {
         const StartupConfiguration &config = Startup();
         const ExportDescriptor &fn = Describe(id);
-        const TableSource tables = FileTableSource(config.dataDirectory);
+        CachedCallTables kept;
+        TableSource tables;
+        if (config.cacheTables) {
+            KeptTables(config).Acquire(&kept);
+            tables = kept.source();
+        } else {
+            tables = FileTableSource(config.dataDirectory);
+        }
         tResultSlots[int(id)] = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first),
                                                ArgumentAt(second));
         RecordLastFailure(0);

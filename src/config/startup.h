@@ -16,6 +16,10 @@ struct StartupConfiguration {
     char dataDirectory[257];
     // Empty, or the message stored when default.cfg could not be read in full.
     char startupMessage[256];
+    // CACHE=1 in ZAREVIRU.INI: single calls read the tables from copies
+    // kept in memory and checked against the files once a second; any
+    // other value or none, they open and read the files on every call.
+    bool cacheTables;
 };
 
 // Reads ZAREVIRU.INI and default.cfg into the process-wide configuration.
