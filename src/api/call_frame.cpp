@@ -199,9 +199,10 @@ auto WithFamily(ExportFamily family, Body &&body) {
 }  // namespace
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second) {
+                      double first, double second, bool boundFirst) {
     return WithFamily(fn.family, [&](auto family) {
-        return EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr);
+        return boundFirst ? EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr)
+                          : EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr);
     });
 }
 

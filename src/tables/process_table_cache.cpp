@@ -4,6 +4,7 @@
 
 #include "common/failure.h"
 #include "platform/platform.h"
+#include "tables/pressure_grids.h"
 
 namespace rudid {
 
@@ -29,6 +30,9 @@ struct ThreadReferences {
     std::uint64_t cache = 0;
     std::uint64_t generation = 0;
     std::shared_ptr<const TableSnapshot> tables[kTableCount];
+    // Facts about pairs of isobars of tables[SinglePhase]; written by this
+    // thread's lookups only, cleared with every new set of snapshots.
+    std::uint8_t isobarPairFacts[kSinglePhaseGridPoints + 1] = {};
 };
 thread_local ThreadReferences tReferences;
 
@@ -88,7 +92,7 @@ void ReadFromSnapshot(const TableSource &self, Table table, const ByteSpan *span
 TableSource CachedCallTables::source() const {
     // No view: where a table is not complete, the lookups read their spans
     // one read at a time, exactly as from the file.
-    return TableSource{&ReadFromSnapshot, const_cast<CachedCallTables *>(this), nullptr, complete};
+    return TableSource{&ReadFromSnapshot, const_cast<CachedCallTables *>(this), nullptr, complete, isobarPairFacts};
 }
 
 ProcessTableCache::ProcessTableCache(const char *dataDirectory, std::uint64_t recheckMilliseconds)
@@ -128,7 +132,9 @@ void ProcessTableCache::Acquire(CachedCallTables *tables) {
         for (int t = 0; t < kTableCount; ++t) held.tables[t] = current_[t];
         held.generation = generation_.load(std::memory_order_relaxed);
         held.cache = id_;
+        std::memset(held.isobarPairFacts, 0, sizeof held.isobarPairFacts);
     }
+    tables->isobarPairFacts = held.isobarPairFacts;
     for (int t = 0; t < kTableCount; ++t) {
         const TableSnapshot &snapshot = *held.tables[t];
         tables->snapshots[t] = &snapshot;

@@ -12,7 +12,9 @@
 // No file stays open between checks. A call holds the snapshots it reads
 // through its thread's own references, so a check on another thread that
 // replaces them cannot free them under it; a replaced snapshot goes when
-// the last thread that held it makes its next call or ends.
+// the last thread that held it makes its next call or ends. Beside them
+// each thread keeps what its lookups learnt about pairs of isobars of the
+// snapshot it holds, so that a single call need not work it out again.
 #pragma once
 
 #include <atomic>
@@ -32,6 +34,9 @@ struct TableSnapshot;
 struct CachedCallTables {
     const TableSnapshot *snapshots[kTableCount] = {};
     const std::uint8_t *complete[kTableCount] = {};
+    // The facts about pairs of isobars that the thread's calls have worked
+    // out from these snapshots (TableSource::isobarPairFacts).
+    std::uint8_t *isobarPairFacts = nullptr;
     TableSource source() const;
 };
 
