@@ -24,6 +24,8 @@
 //                counter per_row is the time per row, bound_share the share
 //                of rows whose lookup took every decision on the double-
 //                precision bound, without an exact fallback.
+// BatchFlags/*   RudidEvaluateWithFlags over the same rows: the result and
+//                the state flags of every row.
 // Old/Batch/*    the same rows through another build of the library (for
 //                the figures of old and new in one run), when the
 //                environment variable RUDID_BENCH_OLD names it.
@@ -259,6 +261,22 @@ void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) 
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+void BatchFlags(benchmark::State &state, const std::string &name) {
+    const Family &f = FamilyNamed(name);
+    const std::size_t n = std::size_t(state.range(0));
+    std::vector<double> a, b, result(n);
+    std::vector<int> failure(n), flags(n);
+    MakeStates(f, n, a, b);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            RudidEvaluateWithFlags(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(n));
+    state.counters["per_row"] =
+        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // Open, position, read and close: the least a call that reads `bytes` bytes
 // from a table file can cost under the rule that nothing read survives it.
 void FileFloor(benchmark::State &state, rudid::Table table, std::uint32_t offset, std::uint32_t bytes) {
@@ -325,6 +343,8 @@ void Register() {
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+        benchmark::RegisterBenchmark((std::string("BatchFlags/") + name).c_str(), BatchFlags, name)
+            ->Arg(1000)->Arg(100000);
         if (old)
             benchmark::RegisterBenchmark((std::string("Old/Batch/") + name).c_str(), Batch, name, old)
                 ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);

@@ -11,11 +11,11 @@ namespace rudid {
 
 // Evaluates n rows of one export under a configuration and returns how many
 // failed; result[i] and failure[i] are what the single call gives for row i
-// (NaN and the failure code when it fails). boundFirst and statistics as
-// EvaluateRows takes them. second may be null for a one-argument export.
+// (NaN and the failure code when it fails). boundFirst, statistics and
+// flags as EvaluateRows takes them. second may be null for a one-argument export.
 // Runs under the caller's arithmetic environment; raises std::bad_alloc.
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
                   const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                  LookupStatistics *statistics = nullptr);
+                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr);
 
 }  // namespace rudid

@@ -1,11 +1,12 @@
 #include "api/call_frame.h"
+#include "api/family_description.h"
+#include "api/state_flags.h"
 
 #include <cmath>
 #include <type_traits>
 
 #include "common/failure.h"
 
-#include "tables/table_limits.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
@@ -31,34 +32,6 @@ Extended FactorFor(const StartupConfiguration &config, int quantity) {
 // already a Real48; the temperature scale 0 is Celsius, the internal scale.
 bool IsIdentity(int quantity, Extended factor) {
     return quantity == Temperature ? factor == 0 : factor == 1;
-}
-
-// Returns 0 when the arguments pass, else the error code of the first test
-// that fails.
-template <ExportFamily kFamily>
-int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
-    const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure:
-            if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::SaturationByTemperature:
-            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::PressureTemperature:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            break;
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            break;
-    }
-    if (quality && (second < 0 || second > 1)) return RUDID_QUALITY_OUT_OF_RANGE;
-    return 0;
 }
 
 // The saturated mixture by the lever rule, in extended precision: the
@@ -136,9 +109,11 @@ namespace {
 // One row of an export of the given family. The family is fixed at compile
 // time, so that a batch runs the tests and the lookup of its family without
 // asking for it on every row.
+// flags, when given, receives the row's state flags (0 unless the lookup
+// answered).
 template <ExportFamily kFamily, class Decide>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, LookupStatistics *statistics) {
+                   double second, LookupStatistics *statistics, unsigned *flags) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -157,6 +132,7 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
         if (path.exactFallback) ++statistics->exactFallbacks;
     }
     if (!answered) return fn.lookupRefusal;
+    if (flags) *flags = RowFlags(fn, tables, a, b, path);
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
@@ -165,16 +141,20 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
 template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                    const double *first, const double *second, double *result, int *failure,
-                   LookupStatistics *statistics) {
+                   LookupStatistics *statistics, unsigned *flags) {
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
+        unsigned *rowFlags = flags ? &flags[i] : nullptr;
+        if (rowFlags) *rowFlags = 0;
         try {
-            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics);
+            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics,
+                                                     rowFlags);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
             failure[i] = f.code;
+            if (rowFlags) *rowFlags = 0;
             ++failed;
         }
     }
@@ -201,19 +181,20 @@ auto WithFamily(ExportFamily family, Body &&body) {
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second, bool boundFirst) {
     return WithFamily(fn.family, [&](auto family) {
-        return boundFirst ? EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr)
-                          : EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr);
+        return boundFirst
+                   ? EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr)
+                   : EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr, nullptr);
     });
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                 LookupStatistics *statistics) {
+                 LookupStatistics *statistics, unsigned *flags) {
     return WithFamily(fn.family, [&](auto family) {
         return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions>(fn, units, tables, n, first, second, result,
-                                                                       failure, statistics)
+                                                                       failure, statistics, flags)
                           : EvaluateRowsOf<family(), ExactDecisions>(fn, units, tables, n, first, second, result,
-                                                                     failure, statistics);
+                                                                     failure, statistics, flags);
     });
 }
 

@@ -48,9 +48,10 @@ struct LookupStatistics {
 // read only for a two-argument export. Returns how many rows failed.
 // boundFirst: the lookups decide on the double-precision bound first
 // (BoundedDecisions), which gives the same answers with fewer exact
-// interpolations. statistics, when given, counts the lookups.
+// interpolations. statistics, when given, counts the lookups; flags, when
+// given, receives each row's state flags (0 for a row refused or failed).
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                 LookupStatistics *statistics = nullptr);
+                 LookupStatistics *statistics = nullptr, unsigned *flags = nullptr);
 
 }  // namespace rudid

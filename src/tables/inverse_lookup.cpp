@@ -320,9 +320,7 @@ public:
     }
 
 private:
-    void Open() {
-        if (bound_) path_->exactFallback = true;
-    }
+    void Open() { path_->exactFallback = true; }
 
     SaturationPoint &sat_;
     const KeyVariant &kv_;

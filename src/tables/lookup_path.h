@@ -39,7 +39,8 @@ struct LookupPath {
     bool twoPhase = false;       // inverse: the key lay between the saturated keys
     bool straddling = false;     // the saturation line crosses the cell or interval used
     bool vapour = false;         // the state lies on the vapour side of the line
-    // A comparison that the bound left open was made on exact values.
+    // A comparison was made on exact values: the policy decides exactly,
+    // the records were not safe for the bound, or the bound left it open.
     bool exactFallback = false;
 };
 

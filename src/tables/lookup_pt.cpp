@@ -24,7 +24,7 @@ namespace {
 // fails raises as it would have.
 class SinglePhaseCell {
 public:
-    SinglePhaseCell(const TableSource &tables, Extended p, Extended t) : p_(double(p)) {
+    [[gnu::always_inline]] SinglePhaseCell(const TableSource &tables, Extended p, Extended t) : p_(double(p)) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         isobar_ = FirstSinglePhasePointAbove(p);
         // t is a Real48 value, which a double holds exactly: truncating the
@@ -60,14 +60,14 @@ public:
     double t0() const { return t0_; }
     double t1() const { return t1_; }
 
-    Extended Bilinear(Extended t, int q) const {
+    [[gnu::always_inline]] Extended Bilinear(Extended t, int q) const {
         return InterpolateCell(t, p_, t0_, p0_, t1_, p1_, Corner(0, q), Corner(1, q), Corner(2, q), Corner(3, q));
     }
 
     // Outputs in the order volume, entropy, enthalpy.
     // Written straight into the caller's state: an extended value crosses
     // memory slowly.
-    void BilinearState(Extended t, unsigned wanted, SinglePhaseValues *state) const {
+    [[gnu::always_inline]] void BilinearState(Extended t, unsigned wanted, SinglePhaseValues *state) const {
         if (wanted & kWantVolume) state->volume = Bilinear(t, kVolumeColumn);
         if (wanted & kWantEntropy) state->entropy = Bilinear(t, kEntropyColumn);
         if (wanted & kWantEnthalpy) state->enthalpy = Bilinear(t, kEnthalpyColumn);
@@ -116,8 +116,8 @@ bool OnSaturationLine(SaturationPoint &sat, Extended t, LookupPath *path) {
             path->vapour = double(t) > ts.value;
             return false;
         }
-        path->exactFallback = true;
     }
+    path->exactFallback = true;
     const Extended ts = sat.field(kSaturationLevel);
     path->vapour = t > ts;
     return std::fabs(ts - t) < kSaturationBand;
@@ -133,8 +133,8 @@ bool LineCrossesCell(const SinglePhaseCell &cell, SaturationPoint &sat, LookupPa
         const Rough hf = sat.rough(kLiquidEnthalpy);
         if (hf.value + hf.error < hT0.value - hT0.error || hf.value - hf.error > hT1.value + hT1.error)
             return false;
-        path->exactFallback = true;
     }
+    path->exactFallback = true;
     const Extended hT0 = cell.AlongPressure(true, kEnthalpyColumn);
     const Extended hT1 = cell.AlongPressure(false, kEnthalpyColumn);
     const Extended hf = sat.field(kLiquidEnthalpy);
@@ -167,10 +167,8 @@ void Report(const SinglePhaseCell &cell, LookupPath *path) {
 
 }  // namespace
 
-// Flattened: the steps above pass extended values, which cross a call
-// through memory; inlined, they stay in the floating-point unit.
 template <class Decide>
-__attribute__((flatten)) bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted,
+bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted,
                                        SinglePhaseValues *state, LookupPath *path) {
     LookupPath unused;
     if (!path) path = &unused;

@@ -311,6 +311,35 @@ TEST_P(StoredCorpus, StateFlagsAreTheStoredOnes) {
         mismatches.Check(c, std::to_string(c.flags), std::to_string(flags(c.function.c_str(), c.a, c.b)));
 }
 
+// The batch with flags: each row's result as RudidEvaluate gives it, and its
+// flags those of the single call (none for a row that fails).
+TEST_P(StoredCorpus, BatchFlagsAreTheStoredOnes) {
+    const Configuration &stored = configuration();
+    const LibraryInstance lib(SetupOf(stored));
+    const auto evaluate = lib.Symbol<decltype(&::RudidEvaluateWithFlags)>("RudidEvaluateWithFlags");
+    ASSERT_NE(evaluate, nullptr) << "the library does not export RudidEvaluateWithFlags";
+    std::map<std::string, std::vector<const Case *>> byFunction;
+    for (const Case &c : stored.cases) byFunction[c.function].push_back(&c);
+    Mismatches mismatches("batch flags");
+    for (const auto &[function, rows] : byFunction) {
+        std::vector<double> first, second, result(rows.size());
+        std::vector<int> failure(rows.size(), -1), flags(rows.size(), -1);
+        for (const Case *c : rows) {
+            first.push_back(c->a);
+            second.push_back(c->b);
+        }
+        evaluate(function.c_str(), rows.size(), first.data(), second.data(), result.data(), failure.data(),
+                 flags.data());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Case &c = *rows[i];
+            const std::string actual = failure[i] == 0 ? Describe(Outcome{false, Bits(result[i]), 0})
+                                                       : Describe(Outcome{true, 0, failure[i]});
+            mismatches.Check(c, Describe(c.batch) + " flags " + std::to_string(c.batch.failed ? 0 : c.flags),
+                             actual + " flags " + std::to_string(flags[i]));
+        }
+    }
+}
+
 // A corpus cut short or a function dropped from it would let the checks
 // above pass on fewer answers.
 TEST(StoredCorpusCoverage, EveryPropertyFunctionInEveryConfiguration) {

@@ -59,7 +59,8 @@ expected="1 AQPPT
 45 RudidFromConfiguredUnit
 46 RudidRangeCode
 47 RudidRangeMessage
-48 RudidFailureMessage"
+48 RudidFailureMessage
+49 RudidEvaluateWithFlags"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"

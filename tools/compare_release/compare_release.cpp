@@ -34,6 +34,7 @@ using Single1 = double *(*)(double);
 using Single2 = double *(*)(double, double);
 using Evaluate = int (*)(const char *, size_t, const double *, const double *, double *, int *);
 using Flags = int (*)(const char *, double, double);
+using EvaluateWithFlags = int (*)(const char *, size_t, const double *, const double *, double *, int *, int *);
 using LastError = int (*)();
 using ToConfigured = double (*)(int, double);
 
@@ -53,6 +54,7 @@ struct Library {
     void *handle = nullptr;
     Evaluate evaluate = nullptr;
     Flags flags = nullptr;
+    EvaluateWithFlags evaluateWithFlags = nullptr;  // a newer build only
     LastError lastError = nullptr;
     ToConfigured toConfigured = nullptr;
 
@@ -64,6 +66,7 @@ struct Library {
         }
         evaluate = reinterpret_cast<Evaluate>(dlsym(handle, "RudidEvaluate"));
         flags = reinterpret_cast<Flags>(dlsym(handle, "RudidStateFlags"));
+        evaluateWithFlags = reinterpret_cast<EvaluateWithFlags>(dlsym(handle, "RudidEvaluateWithFlags"));
         lastError = reinterpret_cast<LastError>(dlsym(handle, "RudidLastError"));
         toConfigured = reinterpret_cast<ToConfigured>(dlsym(handle, "RudidToConfiguredUnit"));
         return evaluate && flags && lastError && toConfigured;
@@ -199,10 +202,17 @@ void Compare(const Function &f, const Library &old, const Library &fresh, const 
         }
         c.batch += chunk == n ? n : std::min(n, 65 * chunk);
     }
-    for (std::size_t i = 0; i < std::min(flagRows, n); ++i) {
+    // The new build's batch flags, row by row against the old single call.
+    const std::size_t m = std::min(flagRows, n);
+    std::vector<int> batchFlags(m, -1);
+    if (fresh.evaluateWithFlags)
+        fresh.evaluateWithFlags(f.name, m, first.data(), second.data(), r2.data(), f2.data(), batchFlags.data());
+    for (std::size_t i = 0; i < m; ++i) {
         const int a = old.flags(f.name, args[i].first, args[i].second);
         const int b = fresh.flags(f.name, args[i].first, args[i].second);
         if (a != b) Report("flags", f, args[i], std::uint64_t(a), std::uint64_t(b), c);
+        if (fresh.evaluateWithFlags && a != batchFlags[i])
+            Report("batch flags", f, args[i], std::uint64_t(a), std::uint64_t(batchFlags[i]), c);
         ++c.flags;
     }
 }
@@ -224,6 +234,22 @@ int main(int argc, char **argv) {
         const std::vector<Argument> args = MakeArguments(f, old, calls, random);
         Compare(f, old, fresh, args, flagCalls, c);
     }
+    // The range messages of every function and code, in the configured units.
+    using Message = const char *(*)(int, int);
+    const auto oldMessage = reinterpret_cast<Message>(dlsym(old.handle, "RudidRangeMessage"));
+    const auto newMessage = reinterpret_cast<Message>(dlsym(fresh.handle, "RudidRangeMessage"));
+    std::size_t messages = 0;
+    for (int function = -1; oldMessage && newMessage && function < int(std::size(kFunctions)); ++function)
+        for (int code = -1016; code <= -1000; ++code) {
+            const char *a = oldMessage(function, code);
+            const std::string first = a ? a : "(null)";
+            const char *b = newMessage(function, code);
+            const std::string second = b ? b : "(null)";
+            ++messages;
+            if (first != second && ++c.differences <= 20)
+                std::printf("message %d %d: old \"%s\" new \"%s\"\n", function, code, first.c_str(), second.c_str());
+        }
+    std::printf("range messages %zu\n", messages);
     std::printf("single calls %zu, batch rows %zu, flag calls %zu, differences %zu\n", c.single, c.batch, c.flags,
                 c.differences);
     return c.differences == 0 ? 0 : 1;
