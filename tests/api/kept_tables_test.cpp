@@ -123,6 +123,24 @@ TEST(KeptTables, AnyValueButOneReadsTheFilesOnEveryCall) {
     EXPECT_NE(Outcomes(lib), before);
 }
 
+// Through the exports: threads that start together share the first read of
+// the kept tables and then read them at once, with the answers of the
+// calls that read the files.
+TEST(Concurrency, EightThreadsOfCallsFromKeptTablesGiveTheAnswersOfTheFiles) {
+    InstanceSetup setup = ShippedSetup();
+    setup.moreStartupLines = "CACHE=1\n";
+    const LibraryInstance kept(setup), files(ShippedSetup());
+    const std::string expected = Outcomes(files);
+    std::atomic<int> differing{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round) differing += Outcomes(kept) != expected;
+        });
+    for (std::thread &thread : threads) thread.join();
+    EXPECT_EQ(differing.load(), 0);
+}
+
 // The two contents the writer puts in place, told apart by the last entry
 // of the single-phase table.
 struct Versions {
