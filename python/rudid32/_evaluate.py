@@ -12,7 +12,7 @@ import concurrent.futures
 import ctypes
 import numbers
 import os
-from typing import Optional, Tuple
+from typing import Optional, Tuple, Union
 
 import numpy
 from numpy.typing import ArrayLike
@@ -55,16 +55,21 @@ def is_scalar(value):
     return isinstance(value, numbers.Real) or (isinstance(value, numpy.ndarray) and value.ndim == 0)
 
 
-def _evaluate_rows(name, first, second, values, codes, start, stop):
+def _evaluate_rows(name, first, second, values, codes, flags, start, stop):
     """Rows start .. stop - 1; turns the error codes among the results into
-    codes and NaN values."""
+    codes and NaN values. flags: None, or the array for the rows' state
+    flags, which come from the same pass through the tables."""
     library = _library.library()
     count = stop - start
     if count == 0:
         return
     address = lambda array: array.ctypes.data + start * array.itemsize  # noqa: E731
-    status = library.RudidEvaluate(name, count, address(first), None if second is None else address(second),
-                                   address(values), address(codes))
+    second_address = None if second is None else address(second)
+    if flags is None:
+        status = library.RudidEvaluate(name, count, address(first), second_address, address(values), address(codes))
+    else:
+        status = library.RudidEvaluateWithFlags(name, count, address(first), second_address, address(values),
+                                                address(codes), address(flags))
     if status < 0:
         raise RudidError("RudidEvaluate refused the call (status %d)" % status)
     part = values[start:stop]
@@ -88,7 +93,9 @@ def _split(count, threads):
 
 
 def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
-             threads: Optional[int] = None) -> Tuple[numpy.ndarray, numpy.ndarray]:
+             threads: Optional[int] = None,
+             flags: bool = False) -> Union[Tuple[numpy.ndarray, numpy.ndarray],
+                                           Tuple[numpy.ndarray, numpy.ndarray, numpy.ndarray]]:
     """Evaluates the property function ``name`` over arrays of arguments.
 
     ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,
@@ -104,6 +111,11 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
 
     Large arrays are split over ``threads`` threads (default: the number of
     cores); the results do not depend on the split.
+
+    With ``flags=True`` it returns ``(values, codes, flags)``: ``flags``
+    (int32) holds each row's state flags (``RUDID_FLAG_*`` bits, as
+    ``RudidStateFlags`` gives them; 0 for a row without a value), from the
+    same pass through the tables.
     """
     function = _catalogue.function(name)
     if (b is None) != (function.arity == 1):
@@ -116,17 +128,20 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
         2 - len(arguments))
     values = numpy.empty(first.size, numpy.float64)
     codes = numpy.empty(first.size, numpy.int32)
+    row_flags = numpy.zeros(first.size, numpy.int32) if flags else None
     threads = default_threads() if threads is None else int(threads)
     if threads < 1:
         raise ValueError("threads must be at least 1")
     parts = _split(first.size, threads)
     encoded = function.name.encode()
     if len(parts) == 1:
-        _evaluate_rows(encoded, first, second, values, codes, 0, first.size)
+        _evaluate_rows(encoded, first, second, values, codes, row_flags, 0, first.size)
     else:
         with concurrent.futures.ThreadPoolExecutor(len(parts), thread_name_prefix="rudid32") as pool:
-            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, start, stop)
+            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, row_flags, start, stop)
                        for start, stop in parts]
             for part in running:
                 part.result()
+    if flags:
+        return values.reshape(shape), codes.reshape(shape), row_flags.reshape(shape)
     return values.reshape(shape), codes.reshape(shape)

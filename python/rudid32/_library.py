@@ -65,6 +65,8 @@ def _declare(library):
     prototypes = {
         # name: (result, arguments)
         "RudidEvaluate": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p]),
+        "RudidEvaluateWithFlags": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p,
+                                           c_void_p]),
         "RudidLastError": (c_int, []),
         "RudidLastErrorMessage": (c_char_p, []),
         "RudidStartupMessage": (c_char_p, []),

@@ -11,20 +11,17 @@
 #include "tables/lookup_pt.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
-#include "units/unit_recognition.h"
-#include "units/unit_selection.h"
 #include "units/value_conversion.h"
 
 namespace rudid {
 
 namespace {
 
-// Every name a selection can give for the quantities of the exports is
-// recognised (a test holds the lists and tables to that).
+// The factor that start-up resolved for the quantity. Every name a selection
+// can give for the quantities of the exports is recognised (a test holds the
+// lists and tables to that).
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
-    const QuantityCode code = QuantityCode(quantity);
-    const char *unit = UnitNameFor(code, config.unitSelections);
-    return Real48ToExtended(RecogniseUnit(code, unit).value_or(UnitFactor{}));
+    return Real48ToExtended(config.unitFactor[quantity]);
 }
 
 // Whether converting a Real48 value with this factor gives the value back:

@@ -37,10 +37,7 @@ const ExportDescriptor *DescriptorAt(int function) {
 
 bool IsQuantityCode(int quantity) { return quantity >= 0 && quantity < kQuantityCodeCount; }
 
-const char *ConfiguredUnitName(int quantity) {
-    const char *name = UnitNameFor(QuantityCode(quantity), Startup().unitSelections);
-    return name ? name : "";
-}
+const char *ConfiguredUnitName(int quantity) { return Startup().unitName[quantity]; }
 
 // The largest magnitude a six-byte real holds is just below 2^127.
 constexpr double kAboveReal48 = 0x1p127;
@@ -56,12 +53,11 @@ double QuietNaN() { return std::numeric_limits<double>::quiet_NaN(); }
 double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigured) {
     if (quantity == RUDID_QUALITY) return std::isnan(value) ? QuietNaN() : value;
     if (!IsQuantityCode(quantity)) return QuietNaN();
-    const std::optional<UnitFactor> factor =
-        RecogniseUnit(QuantityCode(quantity), ConfiguredUnitName(quantity));
-    if (!factor || UnitListFor(QuantityCode(quantity)).names == nullptr) return QuietNaN();
+    if (!Startup().unitRecognised[quantity] || UnitListFor(QuantityCode(quantity)).names == nullptr)
+        return QuietNaN();
     if (!(std::fabs(value) < kAboveReal48)) return QuietNaN();
     const QuantityCode code = QuantityCode(quantity);
-    const Extended widenedFactor = Real48ToExtended(*factor);
+    const Extended widenedFactor = Real48ToExtended(Startup().unitFactor[quantity]);
     try {
         const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
                                                   : ToInternalUnit(code, Extended(value), widenedFactor);

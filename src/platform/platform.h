@@ -108,4 +108,9 @@ extern const bool kFailureMessageNamesFile;
 // result; on Windows it raises the library's exception and does not return.
 double *FailExport(int code);
 
+// Called once by each platform's load hook, when the library is loaded into
+// a process. Defined above this layer, by the library's start-up: the hooks
+// need know nothing of what start-up does.
+void LibraryLoaded();
+
 }  // namespace rudid::platform
