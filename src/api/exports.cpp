@@ -33,23 +33,34 @@ double ArgumentAt(const double *argument) {
 // How often the kept tables are checked against the files.
 constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
 
-// The tables kept in memory for the process, made at the first single call
-// when start-up turned the cache on.
-ProcessTableCache &KeptTables(const StartupConfiguration &config) {
-    static ProcessTableCache tables(config.dataDirectory, kTableRecheckMilliseconds);
-    return tables;
+// What a single call needs besides its arguments when start-up turned the
+// cache on: the tables kept in memory for the process, and the units of
+// every export, resolved once (the configuration never changes after
+// start-up). Made at the first single call, under the library's arithmetic.
+struct KeptState {
+    ProcessTableCache tables;
+    ExportUnits units[kExportCount];
+    explicit KeptState(const StartupConfiguration &config)
+        : tables(config.dataDirectory, kTableRecheckMilliseconds) {
+        for (int id = 0; id < kExportCount; ++id) units[id] = ResolveUnits(Describe(ExportId(id)), config);
+    }
+};
+
+KeptState &Kept(const StartupConfiguration &config) {
+    static KeptState kept(config);
+    return kept;
 }
 
 // A call from the kept tables: decided on the bound first where every
 // table is complete in memory, exactly otherwise, so that a short or
 // missing table is read span by span and fails as the file would.
 double EvaluateFromKeptTables(ExportId id, const StartupConfiguration &config, double first, double second) {
+    KeptState &kept = Kept(config);
     CachedCallTables tables;
-    KeptTables(config).Acquire(&tables);
+    kept.tables.Acquire(&tables);
     bool complete = true;
     for (const std::uint8_t *table : tables.complete) complete = complete && table;
-    const ExportDescriptor &fn = Describe(id);
-    return EvaluateExport(fn, ResolveUnits(fn, config), tables.source(), first, second, complete);
+    return EvaluateExport(Describe(id), kept.units[int(id)], tables.source(), first, second, complete);
 }
 
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
