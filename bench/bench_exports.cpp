@@ -26,7 +26,8 @@
 //                precision bound, without an exact fallback.
 // BatchFlags/*   RudidEvaluateWithFlags over the same rows: the result and
 //                the state flags of every row.
-// Old/Batch/*    the same rows through another build of the library (for
+// Old/SingleCall/*, Old/Batch/*
+//                the same calls and rows through another build of the library (for
 //                the figures of old and new in one run), when the
 //                environment variable RUDID_BENCH_OLD names it.
 //
@@ -136,13 +137,21 @@ void MakeStates(const Family &f, std::size_t n, std::vector<double> &a, std::vec
     }
 }
 
-void SingleCall(benchmark::State &state, const std::string &name) {
+// library: null for the export linked in, else another build's handle.
+void SingleCall(benchmark::State &state, const std::string &name, void *library) {
     const Family &f = FamilyNamed(name);
     std::vector<double> a, b;
     MakeStates(f, 4096, a, b);
+    const bool two = f.second != Second::None;
+    void *symbol = library ? dlsym(library, f.name) : nullptr;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(f.fn(a[i], b[i]));
+        if (!symbol)
+            benchmark::DoNotOptimize(f.fn(a[i], b[i]));
+        else if (two)
+            benchmark::DoNotOptimize(reinterpret_cast<double *(*)(double, double)>(symbol)(a[i], b[i]));
+        else
+            benchmark::DoNotOptimize(reinterpret_cast<double *(*)(double)>(symbol)(a[i]));
         i = (i + 1) % a.size();
     }
     state.SetItemsProcessed(state.iterations());
@@ -172,24 +181,10 @@ void *LibraryWithKeptTables() {
 }
 
 void SingleCallCached(benchmark::State &state, const std::string &name) {
-    const Family &f = FamilyNamed(name);
-    void *library = LibraryWithKeptTables();
-    void *symbol = library ? dlsym(library, f.name) : nullptr;
-    if (!symbol) {
+    if (void *library = LibraryWithKeptTables())
+        SingleCall(state, name, library);
+    else
         state.SkipWithError("no library with CACHE=1");
-        return;
-    }
-    std::vector<double> a, b;
-    MakeStates(f, 4096, a, b);
-    std::size_t i = 0;
-    const bool one = f.second == Second::None;
-    const auto one_ = reinterpret_cast<double *(*)(double)>(symbol);
-    const auto two = reinterpret_cast<double *(*)(double, double)>(symbol);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(one ? one_(a[i]) : two(a[i], b[i]));
-        i = (i + 1) % a.size();
-    }
-    state.SetItemsProcessed(state.iterations());
 }
 
 // The states of AQPPTH in the formulation's units (MPa, K), with their
@@ -318,7 +313,7 @@ void Register() {
     rudid::LoadStartupConfiguration();
 
     for (const Family &f : kFamilies)
-        benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name);
+        benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name, nullptr);
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPT", "AQPPQH"})
         benchmark::RegisterBenchmark((std::string("SingleCallCached/") + name).c_str(), SingleCallCached, name);
     benchmark::RegisterBenchmark("IF97/h(p,T)", If97Enthalpy);
@@ -335,10 +330,14 @@ void Register() {
                                  true);
     Evaluate old = nullptr;
     if (const char *path = std::getenv("RUDID_BENCH_OLD")) {
-        if (void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND))
+        if (void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND)) {
             old = reinterpret_cast<Evaluate>(dlsym(library, "RudidEvaluate"));
-        else
+            for (const Family &f : kFamilies)
+                benchmark::RegisterBenchmark((std::string("Old/SingleCall/") + f.name).c_str(), SingleCall, f.name,
+                                             library);
+        } else {
             std::fprintf(stderr, "RUDID_BENCH_OLD: %s\n", dlerror());
+        }
     }
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)

@@ -176,11 +176,9 @@ auto WithFamily(ExportFamily family, Body &&body) {
 }  // namespace
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second, bool boundFirst) {
+                      double first, double second) {
     return WithFamily(fn.family, [&](auto family) {
-        return boundFirst
-                   ? EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr)
-                   : EvaluateRow<family(), ExactDecisions>(fn, units, tables, first, second, nullptr, nullptr);
+        return EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
     });
 }
 

@@ -29,11 +29,10 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
-// one-argument exports. The lookup decides exactly, where a single call's
-// cost is its file reads, or with boundFirst on the double-precision bound
-// first (BoundedDecisions), where the tables are in memory: the same answers.
+// one-argument exports. The lookup decides on the bound first, as a batch
+// row does.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second, bool boundFirst = false);
+                      const TableSource &tables, double first, double second);
 
 // How many rows of a batch reached their lookup, and how many of those took
 // a decision on exact values because the double-precision bound left it

@@ -51,16 +51,12 @@ KeptState &Kept(const StartupConfiguration &config) {
     return kept;
 }
 
-// A call from the kept tables: decided on the bound first where every
-// table is complete in memory, exactly otherwise, so that a short or
-// missing table is read span by span and fails as the file would.
+// A call from the kept tables.
 double EvaluateFromKeptTables(ExportId id, const StartupConfiguration &config, double first, double second) {
     KeptState &kept = Kept(config);
     CachedCallTables tables;
     kept.tables.Acquire(&tables);
-    bool complete = true;
-    for (const std::uint8_t *table : tables.complete) complete = complete && table;
-    return EvaluateExport(Describe(id), kept.units[int(id)], tables.source(), first, second, complete);
+    return EvaluateExport(Describe(id), kept.units[int(id)], tables.source(), first, second);
 }
 
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {

@@ -407,6 +407,38 @@ Extended RowError(const AnchorRow &row, Extended t) {
     return std::max(row.anchor[1].pressureError, row.anchor[2].pressureError) + TemperatureBendError(row, t);
 }
 
+// The saturation field of the liquid for a column of the single-phase table.
+int LiquidFieldOf(int column) {
+    return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
+}
+
+// The flags of a wet state, where the saturation line's own uncertainty
+// decides.
+unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyLiquid, int output, int outputColumn) {
+    unsigned flags = 0;
+    const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
+    const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
+    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
+    if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
+    if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
+        flags |= kNearSaturation;
+    // The quality inherits the uncertainty of both saturated keys; a
+    // property of the mixture, that of its own saturated values and the
+    // quality's times their difference.
+    const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
+    const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
+    if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
+    if (outputColumn >= 0) {
+        const int f = LiquidFieldOf(outputColumn);
+        const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
+                               x * BendError(sat.fields[f + 1], p, true) +
+                               std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
+        const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
+        if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
+    }
+    return flags;
+}
+
 }  // namespace
 
 // --------------------------------------------------------------------------
@@ -467,39 +499,13 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
         if (c != keyColumn) others[n++] = c;
     const int outputColumn = output == 1 || output == 2 ? others[output - 1] : -1;
-    auto liquidField = [](int column) {
-        return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
-    };
 
     unsigned flags = 0;
     const bool belowCritical = p <= kCriticalPressure;
     SaturationAt sat{};
     if (belowCritical) {
         sat = SaturationLineAt(tables, p);
-        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-        const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
-        const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
-        if (path.twoPhase) {
-            // Wet steam: the saturation line's own uncertainty decides.
-            if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
-            if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
-                flags |= kNearSaturation;
-            // The quality inherits the uncertainty of both saturated keys;
-            // a property of the mixture, that of its own saturated values
-            // and the quality's times their difference.
-            const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
-            const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
-            if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
-            if (outputColumn >= 0) {
-                const int f = liquidField(outputColumn);
-                const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
-                                       x * BendError(sat.fields[f + 1], p, true) +
-                                       std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
-                const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
-                if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
-            }
-            return flags;
-        }
+        if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
     const IsobarsAround around = ReadIsobarsAround(tables, p);
@@ -532,7 +538,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
     auto saturatedAnchor = [&](int column) {
-        const int f = liquidField(column) + (phase == Phase::Vapour ? 1 : 0);
+        const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
         return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {

@@ -278,18 +278,24 @@ Rows NearSaturation(const ExportDescriptor &fn, const char *dataDirectory, std::
     return rows;
 }
 
-// The lookups' two ways of deciding, bit for bit, where the bound is
-// tightest: states next to the saturation line, where many decisions fall
-// back to exact values. (Everywhere else the stored corpus holds the batch
-// to the release's answers.)
-TEST(BoundedDecisions, DecideAsExactOnesNextToTheSaturationLine) {
+// The configuration of the shipped tables, copied into dir.
+StartupConfiguration ShippedConfiguration(ScratchDirectory &dir) {
     const InstanceSetup setup = ShippedSetup();
-    ScratchDirectory dir;
     dir.write("zarude.dat", *setup.saturationByPressure);
     dir.write("vevuzu.dat", *setup.saturationByTemperature);
     dir.write("didizar.dat", *setup.singlePhase);
     StartupConfiguration config{};
     LoadConfiguration(dir.path().c_str(), &config);
+    return config;
+}
+
+// The lookups' two ways of deciding, bit for bit, where the bound is
+// tightest: states next to the saturation line, where many decisions fall
+// back to exact values. (Everywhere else the stored corpus holds the batch
+// to the release's answers.)
+TEST(BoundedDecisions, DecideAsExactOnesNextToTheSaturationLine) {
+    ScratchDirectory dir;
+    const StartupConfiguration config = ShippedConfiguration(dir);
     for (int id = 0; id < kExportCount; ++id) {
         const ExportDescriptor &fn = Describe(ExportId(id));
         Rows rows = NearSaturation(fn, config.dataDirectory, 3000, 100 + unsigned(id));
@@ -313,13 +319,8 @@ TEST(BoundedDecisions, DecideAsExactOnesNextToTheSaturationLine) {
 // AQPTP 1). A bound that stopped deciding, or a lookup that no longer asked
 // it, falls below.
 TEST(BoundedDecisions, DecideMostRowsOnTheBoundAlone) {
-    const InstanceSetup setup = ShippedSetup();
     ScratchDirectory dir;
-    dir.write("zarude.dat", *setup.saturationByPressure);
-    dir.write("vevuzu.dat", *setup.saturationByTemperature);
-    dir.write("didizar.dat", *setup.singlePhase);
-    StartupConfiguration config{};
-    LoadConfiguration(dir.path().c_str(), &config);
+    const StartupConfiguration config = ShippedConfiguration(dir);
     const std::size_t n = 100000;
     std::mt19937_64 random(12345);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
