@@ -12,6 +12,14 @@
 //                an MSVC-like host word, and for a host that arrives with
 //                the precision flag set (the flag the call raises is then
 //                already the host's, and nothing is cleared).
+// SingleCallCached/*
+//                the same calls through a copy of the library loaded with
+//                CACHE=1 in its ZAREVIRU.INI: the tables come from the copies
+//                it keeps in memory.
+// IF97/*         IAPWS-IF97 evaluated directly on the states of AQPPTH
+//                (regions 1 and 2; the states of region 3 are left out):
+//                h(p, T) from the Gibbs functions, T(p, h) from the backward
+//                equations (if97_reference.h), for the side-by-side figures.
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
 //                counter per_row is the time per row, bound_share the share
 //                of rows whose lookup took every decision on the double-
@@ -40,6 +48,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,6 +60,8 @@
 #include "platform/platform.h"
 #include "rudid32.h"
 #include "tables/table_source.h"
+
+#include "if97_reference.h"
 
 namespace {
 
@@ -148,6 +159,74 @@ void SingleCall(benchmark::State &state, const std::string &name, void *library)
 
 using Evaluate = int (*)(const char *, size_t, const double *, const double *, double *, int *);
 
+// A copy of the built library loaded with the tables kept in memory, as a
+// host whose installation has CACHE=1 loads it; null when it cannot be.
+void *LibraryWithKeptTables() {
+    static void *library = [] () -> void * {
+        const std::string ini = std::string(RUDID_BENCH_INI) + ".cached";
+        std::FILE *file = std::fopen(ini.c_str(), "w");
+        if (!file) return nullptr;
+        std::fprintf(file, "[STARTUP]\nDIR=%.*s\nCACHE=1\n", int(std::strlen(RudidDataDirectory()) - 1),
+                     RudidDataDirectory());
+        std::fclose(file);
+        const char *before = std::getenv("ZAREVIRU_INI");
+        const std::string saved = before ? before : "";
+        setenv("ZAREVIRU_INI", ini.c_str(), 1);
+        void *handle = dlopen(RUDID_BENCH_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        if (!handle) std::fprintf(stderr, "%s: %s\n", RUDID_BENCH_LIBRARY, dlerror());
+        if (before) setenv("ZAREVIRU_INI", saved.c_str(), 1); else unsetenv("ZAREVIRU_INI");
+        return handle;
+    }();
+    return library;
+}
+
+void SingleCallCached(benchmark::State &state, const std::string &name) {
+    if (void *library = LibraryWithKeptTables())
+        SingleCall(state, name, library);
+    else
+        state.SkipWithError("no library with CACHE=1");
+}
+
+// The states of AQPPTH in the formulation's units (MPa, K), with their
+// IF97 region and enthalpy; the states of region 3 are left out.
+struct If97State {
+    double p, t, h;
+    int region;
+};
+
+std::vector<If97State> If97States() {
+    std::vector<double> a, b;
+    MakeStates(FamilyNamed("AQPPTH"), 4096, a, b);
+    std::vector<If97State> states;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double p = a[i] / 10, t = b[i] + 273.15;
+        if (const int region = if97::RegionOf(p, t)) states.push_back({p, t, if97::Enthalpy(region, p, t), region});
+    }
+    return states;
+}
+
+void If97Enthalpy(benchmark::State &state) {
+    const std::vector<If97State> states = If97States();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const If97State &s = states[i];
+        benchmark::DoNotOptimize(if97::Enthalpy(s.region, s.p, s.t));
+        i = (i + 1) % states.size();
+    }
+    state.counters["states"] = double(states.size());
+}
+
+void If97Temperature(benchmark::State &state) {
+    const std::vector<If97State> states = If97States();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const If97State &s = states[i];
+        benchmark::DoNotOptimize(if97::Temperature(s.region, s.p, s.h));
+        i = (i + 1) % states.size();
+    }
+    state.counters["states"] = double(states.size());
+}
+
 // The share of rows whose lookup decided on the bound alone.
 double BoundShare(const Family &f, const std::vector<double> &a, const std::vector<double> &b) {
     const std::size_t n = a.size();
@@ -235,6 +314,10 @@ void Register() {
 
     for (const Family &f : kFamilies)
         benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name, nullptr);
+    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPT", "AQPPQH"})
+        benchmark::RegisterBenchmark((std::string("SingleCallCached/") + name).c_str(), SingleCallCached, name);
+    benchmark::RegisterBenchmark("IF97/h(p,T)", If97Enthalpy);
+    benchmark::RegisterBenchmark("IF97/T(p,h)", If97Temperature);
     benchmark::RegisterBenchmark("FileFloor/zarude.dat_2_records", FileFloor,
                                  rudid::Table::SaturationOnPressureGrid, 100 * 28, 56);
     benchmark::RegisterBenchmark("FileFloor/vevuzu.dat_2_records", FileFloor,

@@ -55,6 +55,7 @@ void LoadConfiguration(const char *directoryValue, StartupConfiguration *configu
     // A short file leaves the words it does not reach at zero.
     for (std::int16_t &word : configuration->unitSelections) word = 0;
     configuration->startupMessage[0] = '\0';
+    configuration->cacheTables = false;
     std::snprintf(configuration->dataDirectory, sizeof configuration->dataDirectory, "%s%c",
                   directoryValue, platform::kPathSeparator);
 
@@ -70,6 +71,7 @@ void LoadStartupConfiguration() {
     char value[256];
     platform::ReadStartupDirectoryValue(value, sizeof value);
     LoadConfiguration(value, &gStartup);
+    gStartup.cacheTables = platform::ReadStartupIntegerValue("CACHE", 0) == 1;
 }
 
 const StartupConfiguration &Startup() { return gStartup; }

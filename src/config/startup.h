@@ -24,6 +24,10 @@ struct StartupConfiguration {
     const char *unitName[kQuantityCodeCount];
     UnitFactor unitFactor[kQuantityCodeCount];
     bool unitRecognised[kQuantityCodeCount];
+    // CACHE=1 in ZAREVIRU.INI: single calls read the tables from copies
+    // kept in memory and checked against the files once a second; any
+    // other value or none, they open and read the files on every call.
+    bool cacheTables;
 };
 
 // Reads ZAREVIRU.INI and default.cfg into the process-wide configuration.

@@ -253,6 +253,22 @@ TEST_P(StoredCorpus, SingleCallsGiveTheStoredResults) {
     }
 }
 
+// With the tables kept in memory (CACHE=1), the same single calls give the
+// same answers and the same failures: a missing table fails with its code,
+// a span past the end of a cut table with "Read beyond end of file".
+TEST_P(StoredCorpus, SingleCallsFromKeptTablesGiveTheStoredResults) {
+    const Configuration &stored = configuration();
+    InstanceSetup setup = SetupOf(stored);
+    setup.moreStartupLines = "CACHE=1\n";
+    const LibraryInstance lib(setup);
+    Mismatches mismatches("single call, tables kept");
+    for (const Case &c : stored.cases) {
+        const double *r = lib.Call(c.function, c.a, c.b);
+        const Outcome actual = r ? Outcome{false, Bits(*r), 0} : Outcome{true, 0, lib.RudidLastError()};
+        mismatches.Check(c, Describe(c.single), Describe(actual));
+    }
+}
+
 TEST_P(StoredCorpus, BatchRowsGiveTheStoredResults) {
     const Configuration &stored = configuration();
     const LibraryInstance lib(SetupOf(stored));
