@@ -12,9 +12,25 @@
 //                an MSVC-like host word, and for a host that arrives with
 //                the precision flag set (the flag the call raises is then
 //                already the host's, and nothing is cleared).
+// SingleCallCached/*
+//                the same calls through a copy of the library loaded with
+//                CACHE=1 in its ZAREVIRU.INI: the tables come from the copies
+//                it keeps in memory.
+// IF97/*         IAPWS-IF97 evaluated directly on the states of AQPPTH
+//                (regions 1 and 2; the states of region 3 are left out):
+//                h(p, T) from the Gibbs functions, T(p, h) from the backward
+//                equations (if97_reference.h), for the side-by-side figures.
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
-//                counter per_row is the time per row.
-// RefinedBatch/* RudidEvaluateRefined over the same rows.
+//                counter per_row is the time per row, bound_share the share
+//                of rows whose lookup took every decision on the double-
+//                precision bound, without an exact fallback.
+// BatchFlags/*   RudidEvaluateWithFlags over the same rows: the result and
+//                the state flags of every row.
+// Old/SingleCall/*, Old/Batch/*
+//                the same calls and rows through another build of the library (for
+//                the figures of old and new in one run), when the
+//                environment variable RUDID_BENCH_OLD names it.
+// RefinedBatch/* RudidEvaluateRefined over the same rows as Batch/*.
 //
 // States: pressure log-uniform over 0.01..1000 bar (0.01..221.2 for the
 // saturation functions), temperature uniform over 0..800 degC (0..374.15),
@@ -26,19 +42,27 @@
 // ZAREVIRU_INI names).
 #include <benchmark/benchmark.h>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "api/batch.h"
+#include "api/export_table.h"
 #include "common/failure.h"
 #include "config/startup.h"
 #include "platform/platform.h"
 #include "rudid32.h"
 #include "tables/table_source.h"
+
+#include "if97_reference.h"
 
 namespace {
 
@@ -114,19 +138,107 @@ void MakeStates(const Family &f, std::size_t n, std::vector<double> &a, std::vec
     }
 }
 
-void SingleCall(benchmark::State &state, const std::string &name) {
+// library: null for the export linked in, else another build's handle.
+void SingleCall(benchmark::State &state, const std::string &name, void *library) {
     const Family &f = FamilyNamed(name);
     std::vector<double> a, b;
     MakeStates(f, 4096, a, b);
+    const bool two = f.second != Second::None;
+    void *symbol = library ? dlsym(library, f.name) : nullptr;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(f.fn(a[i], b[i]));
+        if (!symbol)
+            benchmark::DoNotOptimize(f.fn(a[i], b[i]));
+        else if (two)
+            benchmark::DoNotOptimize(reinterpret_cast<double *(*)(double, double)>(symbol)(a[i], b[i]));
+        else
+            benchmark::DoNotOptimize(reinterpret_cast<double *(*)(double)>(symbol)(a[i]));
         i = (i + 1) % a.size();
     }
     state.SetItemsProcessed(state.iterations());
 }
 
-using Evaluate = decltype(&RudidEvaluate);
+using Evaluate = int (*)(const char *, size_t, const double *, const double *, double *, int *);
+
+// A copy of the built library loaded with the tables kept in memory, as a
+// host whose installation has CACHE=1 loads it; null when it cannot be.
+void *LibraryWithKeptTables() {
+    static void *library = [] () -> void * {
+        const std::string ini = std::string(RUDID_BENCH_INI) + ".cached";
+        std::FILE *file = std::fopen(ini.c_str(), "w");
+        if (!file) return nullptr;
+        std::fprintf(file, "[STARTUP]\nDIR=%.*s\nCACHE=1\n", int(std::strlen(RudidDataDirectory()) - 1),
+                     RudidDataDirectory());
+        std::fclose(file);
+        const char *before = std::getenv("ZAREVIRU_INI");
+        const std::string saved = before ? before : "";
+        setenv("ZAREVIRU_INI", ini.c_str(), 1);
+        void *handle = dlopen(RUDID_BENCH_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        if (!handle) std::fprintf(stderr, "%s: %s\n", RUDID_BENCH_LIBRARY, dlerror());
+        if (before) setenv("ZAREVIRU_INI", saved.c_str(), 1); else unsetenv("ZAREVIRU_INI");
+        return handle;
+    }();
+    return library;
+}
+
+void SingleCallCached(benchmark::State &state, const std::string &name) {
+    if (void *library = LibraryWithKeptTables())
+        SingleCall(state, name, library);
+    else
+        state.SkipWithError("no library with CACHE=1");
+}
+
+// The states of AQPPTH in the formulation's units (MPa, K), with their
+// IF97 region and enthalpy; the states of region 3 are left out.
+struct If97State {
+    double p, t, h;
+    int region;
+};
+
+std::vector<If97State> If97States() {
+    std::vector<double> a, b;
+    MakeStates(FamilyNamed("AQPPTH"), 4096, a, b);
+    std::vector<If97State> states;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double p = a[i] / 10, t = b[i] + 273.15;
+        if (const int region = if97::RegionOf(p, t)) states.push_back({p, t, if97::Enthalpy(region, p, t), region});
+    }
+    return states;
+}
+
+void If97Enthalpy(benchmark::State &state) {
+    const std::vector<If97State> states = If97States();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const If97State &s = states[i];
+        benchmark::DoNotOptimize(if97::Enthalpy(s.region, s.p, s.t));
+        i = (i + 1) % states.size();
+    }
+    state.counters["states"] = double(states.size());
+}
+
+void If97Temperature(benchmark::State &state) {
+    const std::vector<If97State> states = If97States();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const If97State &s = states[i];
+        benchmark::DoNotOptimize(if97::Temperature(s.region, s.p, s.h));
+        i = (i + 1) % states.size();
+    }
+    state.counters["states"] = double(states.size());
+}
+
+// The share of rows whose lookup decided on the bound alone.
+double BoundShare(const Family &f, const std::vector<double> &a, const std::vector<double> &b) {
+    const std::size_t n = a.size();
+    std::vector<double> result(n);
+    std::vector<int> failure(n);
+    rudid::LookupStatistics statistics;
+    const rudid::ExportDescriptor &fn = rudid::Describe(*rudid::FindExport(f.name));
+    rudid::EvaluateBatch(fn, rudid::Startup(), n, a.data(), b.data(), result.data(), failure.data(), true,
+                         &statistics);
+    return 1 - double(statistics.exactFallbacks) / double(statistics.lookups);
+}
 
 void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) {
     const Family &f = FamilyNamed(name);
@@ -138,8 +250,25 @@ void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) 
         benchmark::DoNotOptimize(evaluate(f.name, n, a.data(), b.data(), result.data(), failure.data()));
         benchmark::ClobberMemory();
     }
+    if (evaluate == &RudidEvaluate) state.counters["bound_share"] = BoundShare(f, a, b);
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
     // Seconds per row, shown as ns/row.
+    state.counters["per_row"] =
+        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BatchFlags(benchmark::State &state, const std::string &name) {
+    const Family &f = FamilyNamed(name);
+    const std::size_t n = std::size_t(state.range(0));
+    std::vector<double> a, b, result(n);
+    std::vector<int> failure(n), flags(n);
+    MakeStates(f, n, a, b);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            RudidEvaluateWithFlags(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(n));
     state.counters["per_row"] =
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -185,7 +314,11 @@ void Register() {
     rudid::LoadStartupConfiguration();
 
     for (const Family &f : kFamilies)
-        benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name);
+        benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name, nullptr);
+    for (const char *name : {"AQPPTH", "AQPPHT", "AQPPT", "AQPPQH"})
+        benchmark::RegisterBenchmark((std::string("SingleCallCached/") + name).c_str(), SingleCallCached, name);
+    benchmark::RegisterBenchmark("IF97/h(p,T)", If97Enthalpy);
+    benchmark::RegisterBenchmark("IF97/T(p,h)", If97Temperature);
     benchmark::RegisterBenchmark("FileFloor/zarude.dat_2_records", FileFloor,
                                  rudid::Table::SaturationOnPressureGrid, 100 * 28, 56);
     benchmark::RegisterBenchmark("FileFloor/vevuzu.dat_2_records", FileFloor,
@@ -196,12 +329,28 @@ void Register() {
     benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F", ArithmeticEnvironment, 0x027F, false);
     benchmark::RegisterBenchmark("ArithmeticEnvironment/host_0x027F_flag_set", ArithmeticEnvironment, 0x027F,
                                  true);
+    Evaluate old = nullptr;
+    if (const char *path = std::getenv("RUDID_BENCH_OLD")) {
+        if (void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND)) {
+            old = reinterpret_cast<Evaluate>(dlsym(library, "RudidEvaluate"));
+            for (const Family &f : kFamilies)
+                benchmark::RegisterBenchmark((std::string("Old/SingleCall/") + f.name).c_str(), SingleCall, f.name,
+                                             library);
+        } else {
+            std::fprintf(stderr, "RUDID_BENCH_OLD: %s\n", dlerror());
+        }
+    }
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+        benchmark::RegisterBenchmark((std::string("BatchFlags/") + name).c_str(), BatchFlags, name)
+            ->Arg(1000)->Arg(100000);
         benchmark::RegisterBenchmark((std::string("RefinedBatch/") + name).c_str(), Batch, name,
                                      &RudidEvaluateRefined)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
+        if (old)
+            benchmark::RegisterBenchmark((std::string("Old/Batch/") + name).c_str(), Batch, name, old)
+                ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
     }
 }
 

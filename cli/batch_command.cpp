@@ -262,10 +262,10 @@ private:
         std::vector<int> flags;
         if (job_.function) {
             results = EvaluateByBatch(*job_.function, first, second);
-            flags.resize(results.size());
+            flags = job_.flags ? StateFlagsOfRows(job_.function->name, first, second)
+                               : std::vector<int>(results.size(), 0);
             for (std::size_t i = 0; i < results.size(); ++i)
-                if (job_.flags && results[i].kind == OutcomeKind::Value)
-                    flags[i] = StateFlags(job_.function->name, first[i], second[i]);
+                if (results[i].kind != OutcomeKind::Value) flags[i] = 0;
         } else {
             states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch, job_.flags);
         }

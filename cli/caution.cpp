@@ -12,6 +12,7 @@
 // flags: it then reports none.
 #pragma weak RudidStateFlags
 #pragma weak RudidRefinedFlags
+#pragma weak RudidEvaluateWithFlags
 
 namespace rudid::cli {
 
@@ -114,6 +115,24 @@ int StateFlags(const std::string &function, double first, double second) {
     if (!flagsOf) return 0;
     const int flags = flagsOf(function.c_str(), first, second);
     return flags > 0 ? flags : 0;
+}
+
+std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const double> first,
+                                  std::span<const double> second) {
+    const std::size_t n = first.size();
+    std::vector<int> flags(n, 0);
+    // RudidEvaluateWithFlags gives the table flags only; the refined ones are
+    // asked row by row.
+    if (!RefinedAnswers() && &RudidEvaluateWithFlags) {
+        std::vector<double> result(n);
+        std::vector<int> failure(n);
+        if (RudidEvaluateWithFlags(function.c_str(), n, first.data(), second.data(), result.data(), failure.data(),
+                                   flags.data()) < 0)
+            flags.assign(n, 0);
+        return flags;
+    }
+    for (std::size_t i = 0; i < n; ++i) flags[i] = StateFlags(function, first[i], second[i]);
+    return flags;
 }
 
 std::vector<std::string> CautionLines(int flags) {

@@ -2,6 +2,7 @@
 // per reason, with how large the error can be there.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@ namespace rudid::cli {
 // The library's flags for the answer of the named function at these
 // arguments (RudidStateFlags); 0 when it reports nothing.
 int StateFlags(const std::string &function, double first, double second);
+
+// The same for many rows, in one pass through the tables where the library
+// has RudidEvaluateWithFlags; second as long as first.
+std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const double> first,
+                                  std::span<const double> second);
 
 // One "caution: ..." line per reason set in flags, in the order of the bits.
 std::vector<std::string> CautionLines(int flags);

@@ -132,6 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         FUZZ_CHECK(value == ExpectedValue(*text),
                    "the INI text gave \"" + std::string(value) + "\", not \"" + ExpectedValue(*text) + "\"");
 
+    // CACHE read from the same text as a whole number: any text, no crash.
+    (void)rudid::platform::ReadStartupIntegerValue("CACHE", 0);
+
     // default.cfg through start-up, into the configuration the exports use.
     Scratch().write("default.cfg", unitFile);
     Write("data.ini", "[STARTUP]\nDIR=" + Scratch().path() + "\n");

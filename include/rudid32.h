@@ -317,6 +317,16 @@ RUDID_API const char *RUDID_CALL RudidFailureMessage(int code);
 #define RUDID_FLAG_COARSE_GRID      0x8 /* the grid is coarse for this property */
 RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2);
 
+/* RudidEvaluate with the state flags of every row: result[i] and failure[i]
+ * exactly as RudidEvaluate gives them, and flags[i] exactly what
+ * RudidStateFlags gives for row i (0 for a row that is refused or fails).
+ * Returns what RudidEvaluate returns, and RUDID_BAD_ARGUMENTS also for a
+ * NULL flags array (n > 0). The flags come from the same pass through the
+ * tables as the result: each table file is opened at most once per call.
+ * It never raises and does not change RudidLastError(). */
+RUDID_API int RUDID_CALL RudidEvaluateWithFlags(const char *name, size_t n, const double *arg1,
+                                                const double *arg2, double *result, int *failure, int *flags);
+
 /* Refined answers
  *
  * The same property functions answered from the same three tables,

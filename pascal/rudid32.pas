@@ -245,6 +245,8 @@ function RudidFailureMessage(ACode: LongInt): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidFailureMessage';
 function RudidStateFlags(AName: PAnsiChar; AArg1: Double; AArg2: Double): LongInt;
   cdecl; external RudidLibrary name 'RudidStateFlags';
+function RudidEvaluateWithFlags(AName: PAnsiChar; AN: SizeUInt; AArg1: PDouble; AArg2: PDouble; AResult: PDouble; AFailure: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidEvaluateWithFlags';
 function RudidEvaluateRefined(AName: PAnsiChar; AN: SizeUInt; AArg1: PDouble; AArg2: PDouble; AResult: PDouble; AFailure: PLongInt): LongInt;
   cdecl; external RudidLibrary name 'RudidEvaluateRefined';
 function RudidRefinedFlags(AName: PAnsiChar; AArg1: Double; AArg2: Double): LongInt;

@@ -12,7 +12,7 @@ import concurrent.futures
 import ctypes
 import numbers
 import os
-from typing import Optional, Tuple
+from typing import Optional, Tuple, Union
 
 import numpy
 from numpy.typing import ArrayLike
@@ -77,17 +77,27 @@ def like_pandas(arguments, result, name):
     return pandas.DataFrame(result, index=model.index, columns=model.columns)
 
 
-def _evaluate_rows(name, first, second, values, codes, start, stop, refined=False):
+def _evaluate_rows(name, first, second, values, codes, flags, start, stop, refined=False):
     """Rows start .. stop - 1; turns the error codes among the results into
-    codes and NaN values."""
+    codes and NaN values. flags: None, or the array for the rows' state
+    flags, which come from the same pass through the tables."""
     library = _library.library()
     count = stop - start
     if count == 0:
         return
     address = lambda array: array.ctypes.data + start * array.itemsize  # noqa: E731
-    entry = "RudidEvaluateRefined" if refined else "RudidEvaluate"
-    status = getattr(library, entry)(name, count, address(first), None if second is None else address(second),
-                                     address(values), address(codes))
+    second_address = None if second is None else address(second)
+    if refined:
+        entry = "RudidEvaluateRefined"
+        status = library.RudidEvaluateRefined(name, count, address(first), second_address, address(values),
+                                              address(codes))
+    elif flags is None:
+        entry = "RudidEvaluate"
+        status = library.RudidEvaluate(name, count, address(first), second_address, address(values), address(codes))
+    else:
+        entry = "RudidEvaluateWithFlags"
+        status = library.RudidEvaluateWithFlags(name, count, address(first), second_address, address(values),
+                                                address(codes), address(flags))
     if status < 0:
         raise RudidError("%s refused the call (status %d)" % (entry, status))
     part = values[start:stop]
@@ -102,6 +112,12 @@ def _evaluate_rows(name, first, second, values, codes, start, stop, refined=Fals
                 rows = candidates[part[candidates] == value]
                 part_codes[rows] = code
                 part[rows] = numpy.nan
+    if refined and flags is not None:
+        # No batch entry gives the refined flags: one call per row with a value.
+        for row in range(start, stop):
+            if codes[row] == 0 and not numpy.isnan(values[row]):
+                flags[row] = library.RudidRefinedFlags(name, float(first[row]),
+                                                       0.0 if second is None else float(second[row]))
 
 
 def _split(count, threads):
@@ -110,7 +126,7 @@ def _split(count, threads):
     return list(zip(bounds[:-1], bounds[1:]))
 
 
-def evaluate_arrays(name, a, b=None, *, threads=None, refined=False):
+def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False):
     """Evaluates the property function ``name`` over arrays of arguments.
 
     ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,
@@ -135,6 +151,14 @@ def evaluate_arrays(name, a, b=None, *, threads=None, refined=False):
     same tables, interpolated along the phase of each state and the way the
     properties bend, closer to IAPWS-IF97 where the table answers are poor;
     the same codes.
+
+    With ``flags=True`` it returns ``(values, codes, flags)``: ``flags``
+    (int32) holds each row's state flags (``RUDID_FLAG_*`` bits, as
+    ``RudidStateFlags`` gives them; 0 for a row without a value), from the
+    same pass through the tables. With ``refined=True`` as well, ``flags``
+    holds the flags that still apply to each refined answer, as
+    ``RudidRefinedFlags`` gives them; these are asked row by row (one call
+    per row with a value), so they cost far more than the table flags.
     """
     function = _catalogue.function(name)
     if (b is None) != (function.arity == 1):
@@ -152,22 +176,29 @@ def evaluate_arrays(name, a, b=None, *, threads=None, refined=False):
         raise ValueError("threads must be at least 1")
     parts = _split(first.size, threads)
     encoded = function.name.encode()
+    row_flags = numpy.zeros(first.size, numpy.int32) if flags else None
     if len(parts) == 1:
-        _evaluate_rows(encoded, first, second, values, codes, 0, first.size, refined)
+        _evaluate_rows(encoded, first, second, values, codes, row_flags, 0, first.size, refined)
     else:
         with concurrent.futures.ThreadPoolExecutor(len(parts), thread_name_prefix="rudid32") as pool:
-            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, start, stop, refined)
+            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, row_flags, start, stop,
+                                   refined)
                        for start, stop in parts]
             for part in running:
                 part.result()
+    if flags:
+        return values.reshape(shape), codes.reshape(shape), row_flags.reshape(shape)
     return values.reshape(shape), codes.reshape(shape)
 
 
 def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
-             threads: Optional[int] = None, refined: bool = False) -> Tuple[numpy.ndarray, numpy.ndarray]:
-    values, codes = evaluate_arrays(name, a, b, threads=threads, refined=refined)
+             threads: Optional[int] = None, flags: bool = False,
+             refined: bool = False) -> Union[Tuple[numpy.ndarray, numpy.ndarray],
+                                             Tuple[numpy.ndarray, numpy.ndarray, numpy.ndarray]]:
+    answers = evaluate_arrays(name, a, b, threads=threads, flags=flags, refined=refined)
     readable = _catalogue.function(name).readable_name
-    return like_pandas((a, b), values, readable), like_pandas((a, b), codes, readable + "_code")
+    suffixes = ("", "_code", "_flags")
+    return tuple(like_pandas((a, b), part, readable + suffix) for part, suffix in zip(answers, suffixes))
 
 
 evaluate.__doc__ = evaluate_arrays.__doc__

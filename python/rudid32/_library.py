@@ -87,6 +87,8 @@ def _declare(library):
         # name: (result, arguments)
         "RudidEvaluate": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p]),
         "RudidEvaluateRefined": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p]),
+        "RudidEvaluateWithFlags": (c_int, [c_char_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p,
+                                           c_void_p]),
         "RudidLastError": (c_int, []),
         "RudidLastErrorMessage": (c_char_p, []),
         "RudidStartupMessage": (c_char_p, []),
@@ -105,6 +107,7 @@ def _declare(library):
         "RudidRangeMessage": (c_char_p, [c_int, c_int]),
         "RudidFailureMessage": (c_char_p, [c_int]),
         "RudidStateFlags": (c_int, [c_char_p, c_double, c_double]),
+        "RudidRefinedFlags": (c_int, [c_char_p, c_double, c_double]),
         "RudidToConfiguredUnit": (c_double, [c_int, c_double]),
         "RudidFromConfiguredUnit": (c_double, [c_int, c_double]),
     }

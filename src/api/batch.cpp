@@ -16,32 +16,51 @@
 namespace rudid {
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
-                  const double *first, const double *second, double *result, int *failure, bool fastPaths,
-                  Answer answer) {
+                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                  LookupStatistics *statistics, unsigned *flags, Answer answer) {
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
     const TableSource tables = cache.source();
-    return EvaluateRows(fn, units, tables, n, first, second, result, failure, fastPaths, answer);
+    return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags,
+                        answer);
 }
 
 }  // namespace rudid
 
-extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
-                                                  const double *arg2, double *result, int *failure) {
+namespace {
+
+int Evaluate(const char *name, size_t n, const double *arg1, const double *arg2, double *result, int *failure,
+             int *flags, bool flagsWanted) {
     using namespace rudid;
     const std::optional<ExportId> id = FindExport(name);
     if (!id) return RUDID_UNKNOWN_FUNCTION;
     const ExportDescriptor &fn = Describe(*id);
     if (n == 0) return 0;
-    if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2)) return RUDID_BAD_ARGUMENTS;
+    if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2) || (flagsWanted && !flags))
+        return RUDID_BAD_ARGUMENTS;
 
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failed;
     try {
-        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, true);
+        // int and unsigned int may name the same object.
+        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, true, nullptr,
+                               reinterpret_cast<unsigned *>(flags));
     } catch (const std::bad_alloc &) {
         failed = RUDID_OUT_OF_MEMORY;
     }
     platform::LeaveLibraryArithmetic(saved);
     return failed;
+}
+
+}  // namespace
+
+extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
+                                                  const double *arg2, double *result, int *failure) {
+    return Evaluate(name, n, arg1, arg2, result, failure, nullptr, false);
+}
+
+extern "C" RUDID_API int RUDID_CALL RudidEvaluateWithFlags(const char *name, size_t n, const double *arg1,
+                                                           const double *arg2, double *result, int *failure,
+                                                           int *flags) {
+    return Evaluate(name, n, arg1, arg2, result, failure, flags, true);
 }

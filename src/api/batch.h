@@ -1,5 +1,4 @@
-// The rows of a batch call, for RudidEvaluate and for the tests that compare
-// the straight-line lookups with the generic ones.
+// The rows of a batch call, for RudidEvaluate.
 #pragma once
 
 #include <cstddef>
@@ -12,11 +11,12 @@ namespace rudid {
 
 // Evaluates n rows of one export under a configuration and returns how many
 // failed; result[i] and failure[i] are what the single call gives for row i
-// (NaN and the failure code when it fails). With fastPaths false every row
-// takes the generic lookups. second may be null for a one-argument export.
+// (NaN and the failure code when it fails). boundFirst, statistics, flags
+// and answer as EvaluateRows takes them. second may be null for a
+// one-argument export.
 // Runs under the caller's arithmetic environment; raises std::bad_alloc.
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
-                  const double *first, const double *second, double *result, int *failure, bool fastPaths,
-                  Answer answer = Answer::Table);
+                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table);
 
 }  // namespace rudid

@@ -1,31 +1,30 @@
 #include "api/call_frame.h"
+#include "api/family_description.h"
+#include "api/state_flags.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "common/failure.h"
 
-#include "api/range_limits.h"
-#include "tables/fast_rows.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
+#include "tables/refined_flags.h"
 #include "tables/refined_lookup.h"
 #include "tables/refined_saturation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
-#include "units/unit_recognition.h"
-#include "units/unit_selection.h"
 #include "units/value_conversion.h"
 
 namespace rudid {
 
 namespace {
 
-// Every name a selection can give for the quantities of the exports is
-// recognised (a test holds the lists and tables to that).
+// The factor that start-up resolved for the quantity. Every name a selection
+// can give for the quantities of the exports is recognised (a test holds the
+// lists and tables to that).
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
-    const QuantityCode code = QuantityCode(quantity);
-    const char *unit = UnitNameFor(code, config.unitSelections);
-    return Real48ToExtended(RecogniseUnit(code, unit).value_or(UnitFactor{}));
+    return Real48ToExtended(config.unitFactor[quantity]);
 }
 
 // Whether converting a Real48 value with this factor gives the value back:
@@ -33,34 +32,6 @@ Extended FactorFor(const StartupConfiguration &config, int quantity) {
 // already a Real48; the temperature scale 0 is Celsius, the internal scale.
 bool IsIdentity(int quantity, Extended factor) {
     return quantity == Temperature ? factor == 0 : factor == 1;
-}
-
-// Returns 0 when the arguments pass, else the error code of the first test
-// that fails.
-template <ExportFamily kFamily>
-int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
-    const bool quality = fn.arguments == 2 && fn.secondArgument == kQuality;
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure:
-            if (first < kLowestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (first > kCriticalPressure) return RUDID_PRESSURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::SaturationByTemperature:
-            if (first < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            if (first > kCriticalTemperature) return RUDID_TEMPERATURE_ABOVE_CRITICAL;
-            break;
-        case ExportFamily::PressureTemperature:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            if (second > kHighestTemperature || second < kLowestTemperature) return RUDID_TEMPERATURE_OUT_OF_RANGE;
-            break;
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume:
-            if (first < kLowestPressure || first > kHighestPressure) return RUDID_PRESSURE_OUT_OF_RANGE;
-            break;
-    }
-    if (quality && (second < 0 || second > 1)) return RUDID_QUALITY_OUT_OF_RANGE;
-    return 0;
 }
 
 // The saturated mixture by the lever rule, in extended precision: the
@@ -79,36 +50,14 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
-// The straight-line lookups where they apply; Generic otherwise.
-template <ExportFamily kFamily>
-FastRow FastLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-                   Extended *output) {
+// Runs the family's lookup; returns false when it refused the state.
+template <ExportFamily kFamily, class Decide>
+bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+            Extended *output, LookupPath *path) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            Extended fields[2];
-            const int count = fn.arguments == 1 ? 1 : 2;
-            const FastRow row = kFamily == ExportFamily::SaturationByPressure
-                                    ? FastSaturationAtPressure(tables, first, fn.output, count, fields)
-                                    : FastSaturationAtTemperature(tables, first, fn.output, count, fields);
-            if (row == FastRow::Answered) *output = count == 1 ? fields[0] : Mix(fields[0], fields[1], second);
-            return row;
-        }
-        case ExportFamily::PressureTemperature: return FastSinglePhase(tables, first, second, fn.output, output);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return FastInverse(tables, KeyOf(kFamily), first, second, fn.output, output);
-    }
-    return FastRow::Generic;
-}
-
-// Runs the lookup; returns false when it refused the state.
-bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-            Extended *output) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-        case ExportFamily::SaturationByTemperature: {
-            SaturationPoint sat = fn.family == ExportFamily::SaturationByPressure
+            SaturationPoint sat = kFamily == ExportFamily::SaturationByPressure
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output)
@@ -117,9 +66,8 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (!LookupPT(tables, first, second, 1u << fn.output, &state)) return false;
-            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
-            *output = outputs[fn.output];
+            if (!LookupPT<Decide>(tables, first, second, 1u << fn.output, &state, path)) return false;
+            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
             return true;
         }
         case ExportFamily::PressureEnthalpy:
@@ -128,23 +76,31 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             InverseValues state;
             // The quality output needs none of the others.
             const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (!LookupInverse(tables, KeyOf(fn.family), first, second, wanted, &state)) return false;
-            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
-            *output = outputs[fn.output];
+            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, wanted, &state, path)) return false;
+            *output = fn.output == 0   ? state.temperature
+                      : fn.output == 1 ? state.second
+                      : fn.output == 2 ? state.third
+                                       : state.quality;
             return true;
         }
     }
     return false;
 }
 
-// The refined answer of the export's lookup (refined_lookup.h); returns
-// false when it refused the state.
+// The refined answer is another policy of the same call: in place of the
+// table lookup (and its decision policy), the refined lookups of
+// tables/refined_lookup.h over the same records.
+struct RefinedAnswers {};
+
+// The refined answer of the export's lookup; returns false when it refused
+// the state.
+template <ExportFamily kFamily>
 bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
                    Extended *output) {
-    switch (fn.family) {
+    switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            RefinedSaturation sat = fn.family == ExportFamily::SaturationByPressure
+            RefinedSaturation sat = kFamily == ExportFamily::SaturationByPressure
                                         ? RefinedSaturationAtPressure(tables, first)
                                         : RefinedSaturationAtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output)
@@ -154,21 +110,58 @@ bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
             if (!RefinedLookupPT(tables, first, second, 1u << fn.output, &state)) return false;
-            const Extended outputs[3] = {state.volume, state.enthalpy, state.entropy};
-            *output = outputs[fn.output];
+            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
             return true;
         }
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            if (!RefinedLookupInverse(tables, KeyOf(fn.family), first, second, &state)) return false;
-            const Extended outputs[4] = {state.temperature, state.second, state.third, state.quality};
-            *output = outputs[fn.output];
+            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, &state)) return false;
+            *output = fn.output == 0   ? state.temperature
+                      : fn.output == 1 ? state.second
+                      : fn.output == 2 ? state.third
+                                       : state.quality;
             return true;
         }
     }
     return false;
+}
+
+// The flags that still apply to a refined answer of the state (arguments in
+// internal units).
+template <ExportFamily kFamily>
+unsigned RefinedRowFlags(const TableSource &tables, Extended first, Extended second) {
+    switch (kFamily) {
+        case ExportFamily::SaturationByPressure: return RefinedSaturationFlags(true, first);
+        case ExportFamily::SaturationByTemperature: return RefinedSaturationFlags(false, first);
+        case ExportFamily::PressureTemperature: return RefinedStateFlags(first, second);
+        case ExportFamily::PressureEnthalpy:
+        case ExportFamily::PressureEntropy:
+        case ExportFamily::PressureVolume: return RefinedInverseFlags(tables, KeyOf(kFamily), first, second);
+    }
+    return 0;
+}
+
+// Runs the answer's lookup and writes the row's flags when asked; returns
+// false when the lookup refused the state.
+template <ExportFamily kFamily, class Decide>
+bool Answered(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b, Extended *result,
+              LookupStatistics *statistics, unsigned *flags) {
+    if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
+        if (!RefinedLookup<kFamily>(fn, tables, a, b, result)) return false;
+        if (flags) *flags = RefinedRowFlags<kFamily>(tables, a, b);
+        return true;
+    } else {
+        LookupPath path;
+        const bool answered = Lookup<kFamily, Decide>(fn, tables, a, b, result, &path);
+        if (statistics) {
+            ++statistics->lookups;
+            if (path.exactFallback) ++statistics->exactFallbacks;
+        }
+        if (answered && flags) *flags = RowFlags(fn, tables, a, b, path);
+        return answered;
+    }
 }
 
 }  // namespace
@@ -193,9 +186,11 @@ namespace {
 // One row of an export of the given family. The family is fixed at compile
 // time, so that a batch runs the tests and the lookup of its family without
 // asking for it on every row.
-template <ExportFamily kFamily>
+// flags, when given, receives the row's state flags (0 unless the lookup
+// answered).
+template <ExportFamily kFamily, class Decide>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, bool fastPaths, Answer answer) {
+                   double second, LookupStatistics *statistics, unsigned *flags) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -206,83 +201,74 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
     const int refused = RangeTest<kFamily>(fn, a, b);
     if (refused != 0) return refused;
 
-    Extended result = 0;  // set by the lookup that answers
-    if (answer == Answer::Refined) {
-        if (!RefinedLookup(fn, tables, a, b, &result)) return fn.lookupRefusal;
-    } else {
-        const FastRow row = fastPaths ? FastLookup<kFamily>(fn, tables, a, b, &result) : FastRow::Generic;
-        if (row == FastRow::Refused || (row == FastRow::Generic && !Lookup(fn, tables, a, b, &result)))
-            return fn.lookupRefusal;
-    }
+    Extended result = 0;  // set by the lookup when it answers
+    if (!Answered<kFamily, Decide>(fn, tables, a, b, &result, statistics, flags)) return fn.lookupRefusal;
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
 }
 
-template <ExportFamily kFamily>
+template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                   const double *first, const double *second, double *result, int *failure, bool fastPaths,
-                   Answer answer) {
+                   const double *first, const double *second, double *result, int *failure,
+                   LookupStatistics *statistics, unsigned *flags) {
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
+        unsigned *rowFlags = flags ? &flags[i] : nullptr;
+        if (rowFlags) *rowFlags = 0;
         try {
-            result[i] = EvaluateRow<kFamily>(fn, units, tables, first[i], two ? second[i] : 0.0, fastPaths, answer);
+            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics,
+                                                     rowFlags);
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
             failure[i] = f.code;
+            if (rowFlags) *rowFlags = 0;
             ++failed;
         }
     }
     return failed;
 }
 
+// Calls body(family) with the family as a compile-time constant.
+template <class Body>
+auto WithFamily(ExportFamily family, Body &&body) {
+    using F = ExportFamily;
+    switch (family) {
+        case F::SaturationByPressure: return body(std::integral_constant<F, F::SaturationByPressure>{});
+        case F::SaturationByTemperature: return body(std::integral_constant<F, F::SaturationByTemperature>{});
+        case F::PressureTemperature: return body(std::integral_constant<F, F::PressureTemperature>{});
+        case F::PressureEnthalpy: return body(std::integral_constant<F, F::PressureEnthalpy>{});
+        case F::PressureEntropy: return body(std::integral_constant<F, F::PressureEntropy>{});
+        case F::PressureVolume: break;
+    }
+    return body(std::integral_constant<F, F::PressureVolume>{});
+}
+
 }  // namespace
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
-                      double first, double second, bool fastPaths, Answer answer) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-            return EvaluateRow<ExportFamily::SaturationByPressure>(fn, units, tables, first, second, fastPaths, answer);
-        case ExportFamily::SaturationByTemperature:
-            return EvaluateRow<ExportFamily::SaturationByTemperature>(fn, units, tables, first, second, fastPaths, answer);
-        case ExportFamily::PressureTemperature:
-            return EvaluateRow<ExportFamily::PressureTemperature>(fn, units, tables, first, second, fastPaths, answer);
-        case ExportFamily::PressureEnthalpy:
-            return EvaluateRow<ExportFamily::PressureEnthalpy>(fn, units, tables, first, second, fastPaths, answer);
-        case ExportFamily::PressureEntropy:
-            return EvaluateRow<ExportFamily::PressureEntropy>(fn, units, tables, first, second, fastPaths, answer);
-        case ExportFamily::PressureVolume:
-            return EvaluateRow<ExportFamily::PressureVolume>(fn, units, tables, first, second, fastPaths, answer);
-    }
-    return fn.lookupRefusal;
+                      double first, double second, Answer answer) {
+    return WithFamily(fn.family, [&](auto family) {
+        return answer == Answer::Refined
+                   ? EvaluateRow<family(), RefinedAnswers>(fn, units, tables, first, second, nullptr, nullptr)
+                   : EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
+    });
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths,
-                 Answer answer) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-            return EvaluateRowsOf<ExportFamily::SaturationByPressure>(fn, units, tables, n, first, second, result,
-                                                                      failure, fastPaths, answer);
-        case ExportFamily::SaturationByTemperature:
-            return EvaluateRowsOf<ExportFamily::SaturationByTemperature>(fn, units, tables, n, first, second, result,
-                                                                         failure, fastPaths, answer);
-        case ExportFamily::PressureTemperature:
-            return EvaluateRowsOf<ExportFamily::PressureTemperature>(fn, units, tables, n, first, second, result,
-                                                                     failure, fastPaths, answer);
-        case ExportFamily::PressureEnthalpy:
-            return EvaluateRowsOf<ExportFamily::PressureEnthalpy>(fn, units, tables, n, first, second, result,
-                                                                  failure, fastPaths, answer);
-        case ExportFamily::PressureEntropy:
-            return EvaluateRowsOf<ExportFamily::PressureEntropy>(fn, units, tables, n, first, second, result,
-                                                                 failure, fastPaths, answer);
-        case ExportFamily::PressureVolume:
-            return EvaluateRowsOf<ExportFamily::PressureVolume>(fn, units, tables, n, first, second, result,
-                                                                failure, fastPaths, answer);
-    }
-    return 0;
+                 const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                 LookupStatistics *statistics, unsigned *flags, Answer answer) {
+    return WithFamily(fn.family, [&](auto family) {
+        if (answer == Answer::Refined)
+            return EvaluateRowsOf<family(), RefinedAnswers>(fn, units, tables, n, first, second, result, failure,
+                                                            statistics, flags);
+        return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions>(fn, units, tables, n, first, second, result,
+                                                                       failure, statistics, flags)
+                          : EvaluateRowsOf<family(), ExactDecisions>(fn, units, tables, n, first, second, result,
+                                                                     failure, statistics, flags);
+    });
 }
 
 }  // namespace rudid

@@ -26,25 +26,38 @@ struct ExportUnits {
 ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration &config);
 
 // Which answer a call gives: the tables' linear interpolation, or the
-// refined one (tables/refined_lookup.h) from the same tables.
+// refined one (tables/refined_lookup.h) from the same tables. Both run the
+// same skeleton: argument rounding, units, range tests and error codes.
 enum class Answer { Table, Refined };
 
 // Rounds the arguments to Real48, converts them into internal units, runs the
 // range tests in order, asks the lookup, and converts the chosen output back
 // into the user's unit. Returns the property or a negative error code; raises
 // LibraryFailure for a failure that has no error code. `second` is ignored by
-// one-argument exports. fastPaths lets the common rows take the straight-
-// line lookups, which give the same results on tables held in memory.
-// The refined answer runs the same arguments, tests and conversions.
+// one-argument exports. The table lookup decides on the bound first, as a
+// batch row does.
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
-                      const TableSource &tables, double first, double second, bool fastPaths = false,
-                      Answer answer = Answer::Table);
+                      const TableSource &tables, double first, double second, Answer answer = Answer::Table);
+
+// How many rows of a batch reached their lookup, and how many of those took
+// a decision on exact values because the double-precision bound left it
+// open (or the records were not safe for the bound).
+struct LookupStatistics {
+    std::size_t lookups = 0;
+    std::size_t exactFallbacks = 0;
+};
 
 // EvaluateExport over n rows: result[i] is its answer for row i, or NaN with
 // failure[i] the code of the LibraryFailure it raised (else 0). second is
 // read only for a two-argument export. Returns how many rows failed.
+// boundFirst: the lookups decide on the double-precision bound first
+// (BoundedDecisions), which gives the same answers with fewer exact
+// interpolations. statistics, when given, counts the lookups; flags, when
+// given, receives each row's state flags (0 for a row refused or failed):
+// for a refined answer the flags that still apply to it (tables/refined_flags.h).
+// A refined answer ignores boundFirst and counts no lookups.
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                 const double *first, const double *second, double *result, int *failure, bool fastPaths,
-                 Answer answer = Answer::Table);
+                 const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                 LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table);
 
 }  // namespace rudid

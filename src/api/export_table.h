@@ -20,12 +20,13 @@ enum class ExportId : int {
 constexpr int kExportCount = 0 RUDID_PROPERTY_FUNCTIONS(RUDID_EXPORT_ONE);
 #undef RUDID_EXPORT_ONE
 
-// How an export tests its arguments and which lookup it asks.
+// How an export tests its arguments (family_description.h) and which
+// lookup it asks.
 enum class ExportFamily : int {
-    SaturationByPressure,     // pressure 0.01..221.2 (-1001 / -1004), quality 0..1
-    SaturationByTemperature,  // temperature 0..374.15 (-1002 / -1005), quality 0..1
-    PressureTemperature,      // pressure 0.01..1000 (-1001), temperature 0..800 (-1002)
-    PressureEnthalpy,         // pressure 0.01..1000 (-1001); the lookup refuses the rest
+    SaturationByPressure,
+    SaturationByTemperature,
+    PressureTemperature,
+    PressureEnthalpy,
     PressureEntropy,
     PressureVolume,
 };

@@ -11,6 +11,7 @@
 #include "api/property_call.h"
 #include "common/failure.h"
 #include "platform/platform.h"
+#include "tables/process_table_cache.h"
 
 namespace rudid {
 
@@ -30,6 +31,35 @@ double ArgumentAt(const double *argument) {
     return value;
 }
 
+// How often the kept tables are checked against the files.
+constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
+
+// What a single call needs besides its arguments when start-up turned the
+// cache on: the tables kept in memory for the process, and the units of
+// every export, resolved once (the configuration never changes after
+// start-up). Made at the first single call, under the library's arithmetic.
+struct KeptState {
+    ProcessTableCache tables;
+    ExportUnits units[kExportCount];
+    explicit KeptState(const StartupConfiguration &config)
+        : tables(config.dataDirectory, kTableRecheckMilliseconds) {
+        for (int id = 0; id < kExportCount; ++id) units[id] = ResolveUnits(Describe(ExportId(id)), config);
+    }
+};
+
+KeptState &Kept(const StartupConfiguration &config) {
+    static KeptState kept(config);
+    return kept;
+}
+
+// A call from the kept tables.
+double EvaluateFromKeptTables(ExportId id, const StartupConfiguration &config, double first, double second) {
+    KeptState &kept = Kept(config);
+    CachedCallTables tables;
+    kept.tables.Acquire(&tables);
+    return EvaluateExport(Describe(id), kept.units[int(id)], tables.source(), first, second);
+}
+
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
     const int failure = CallPropertyFunction(id, first, second, &tResultSlots[int(id)]);
     if (failure != 0) return platform::FailExport(failure);
@@ -43,9 +73,13 @@ int CallPropertyFunction(ExportId id, const double *first, const double *second,
     int failure = 0;
     try {
         const StartupConfiguration &config = Startup();
-        const ExportDescriptor &fn = Describe(id);
-        const TableSource tables = FileTableSource(config.dataDirectory);
-        *answer = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first), ArgumentAt(second));
+        if (config.cacheTables) {
+            *answer = EvaluateFromKeptTables(id, config, ArgumentAt(first), ArgumentAt(second));
+        } else {
+            const ExportDescriptor &fn = Describe(id);
+            const TableSource tables = FileTableSource(config.dataDirectory);
+            *answer = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first), ArgumentAt(second));
+        }
         RecordLastFailure(0);
     } catch (const LibraryFailure &f) {
         failure = f.code;

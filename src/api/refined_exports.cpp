@@ -11,9 +11,7 @@
 #include "api/call_frame.h"
 #include "api/export_table.h"
 #include "platform/platform.h"
-#include "tables/call_table_cache.h"
 #include "tables/refined_flags.h"
-#include "units/value_conversion.h"
 
 namespace rudid {
 
@@ -22,36 +20,23 @@ namespace {
 static_assert(kRefinedCriticalRegion == RUDID_FLAG_CRITICAL_REGION && kRefinedIllPosed == RUDID_FLAG_ILL_POSED,
               "the refined flag bits of the tables are those of the public header");
 
-InverseKey KeyOf(ExportFamily family) {
-    switch (family) {
-        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
-        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
-        default: return InverseKey::Volume;
+// As RudidStateFlags: the arguments are read through their addresses once
+// the library's arithmetic is in force, so that a signalling NaN copied by
+// value through the x87 unit cannot trap the host.
+__attribute__((noinline)) int RefinedFlagsUnderLibraryArithmetic(ExportId id, const double *first,
+                                                                  const double *second) {
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    double result;
+    int failure;
+    unsigned flags = 0;
+    try {
+        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, false, nullptr, &flags,
+                      Answer::Refined);
+    } catch (const std::bad_alloc &) {
+        flags = 0;
     }
-}
-
-unsigned RefinedFlags(const ExportDescriptor &fn, double first, double second) {
-    const StartupConfiguration &config = Startup();
-    const ExportUnits units = ResolveUnits(fn, config);
-    CallTableCache cache(config.dataDirectory, 1);
-    const TableSource tables = cache.source();
-    if (RudidRangeCode(EvaluateExport(fn, units, tables, first, second, false, Answer::Refined)) != 0) return 0;
-
-    // The arguments in internal units, exactly as the call took them.
-    const Extended a = ToInternalUnit(QuantityCode(fn.firstArgument), RoundToReal48(first), units.first);
-    Extended b = fn.arguments == 2 ? RoundToReal48(second) : 0.0L;
-    if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
-
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure: return RefinedSaturationFlags(true, a);
-        case ExportFamily::SaturationByTemperature: return RefinedSaturationFlags(false, a);
-        case ExportFamily::PressureTemperature: return RefinedStateFlags(a, b);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return RefinedInverseFlags(tables, KeyOf(fn.family), a, b);
-    }
-    return 0;
+    platform::LeaveLibraryArithmetic(saved);
+    return int(flags);
 }
 
 }  // namespace
@@ -70,7 +55,8 @@ extern "C" RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int failed;
     try {
-        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, false, Answer::Refined);
+        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, false, nullptr, nullptr,
+                               Answer::Refined);
     } catch (const std::bad_alloc &) {
         failed = RUDID_OUT_OF_MEMORY;
     }
@@ -79,17 +65,7 @@ extern "C" RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_
 }
 
 extern "C" RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2) {
-    using namespace rudid;
-    const std::optional<ExportId> id = FindExport(name);
+    const std::optional<rudid::ExportId> id = rudid::FindExport(name);
     if (!id) return RUDID_UNKNOWN_FUNCTION;
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    unsigned flags = 0;
-    try {
-        flags = RefinedFlags(Describe(*id), arg1, arg2);
-    } catch (...) {
-        // A failure of the call itself: no answer, and so no flags.
-        flags = 0;
-    }
-    platform::LeaveLibraryArithmetic(saved);
-    return int(flags);
+    return rudid::RefinedFlagsUnderLibraryArithmetic(*id, &arg1, &arg2);
 }

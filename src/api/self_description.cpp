@@ -15,7 +15,7 @@
 #include <strings.h>
 
 #include "api/export_table.h"
-#include "api/range_limits.h"
+#include "api/family_description.h"
 #include "common/failure.h"
 #include "config/startup.h"
 #include "platform/platform.h"
@@ -37,10 +37,7 @@ const ExportDescriptor *DescriptorAt(int function) {
 
 bool IsQuantityCode(int quantity) { return quantity >= 0 && quantity < kQuantityCodeCount; }
 
-const char *ConfiguredUnitName(int quantity) {
-    const char *name = UnitNameFor(QuantityCode(quantity), Startup().unitSelections);
-    return name ? name : "";
-}
+const char *ConfiguredUnitName(int quantity) { return Startup().unitName[quantity]; }
 
 // The largest magnitude a six-byte real holds is just below 2^127.
 constexpr double kAboveReal48 = 0x1p127;
@@ -56,12 +53,11 @@ double QuietNaN() { return std::numeric_limits<double>::quiet_NaN(); }
 double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigured) {
     if (quantity == RUDID_QUALITY) return std::isnan(value) ? QuietNaN() : value;
     if (!IsQuantityCode(quantity)) return QuietNaN();
-    const std::optional<UnitFactor> factor =
-        RecogniseUnit(QuantityCode(quantity), ConfiguredUnitName(quantity));
-    if (!factor || UnitListFor(QuantityCode(quantity)).names == nullptr) return QuietNaN();
+    if (!Startup().unitRecognised[quantity] || UnitListFor(QuantityCode(quantity)).names == nullptr)
+        return QuietNaN();
     if (!(std::fabs(value) < kAboveReal48)) return QuietNaN();
     const QuantityCode code = QuantityCode(quantity);
-    const Extended widenedFactor = Real48ToExtended(*factor);
+    const Extended widenedFactor = Real48ToExtended(Startup().unitFactor[quantity]);
     try {
         const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
                                                   : ToInternalUnit(code, Extended(value), widenedFactor);
@@ -224,59 +220,50 @@ RUDID_API const char *RUDID_CALL RudidFailureMessage(int code) {
 namespace rudid {
 namespace {
 
+// The words of a range test's failure with code, for one family's test:
+// "pressure below 0.01 bar", "... or above 1000 bar", "pressure above
+// 221.2 bar, the critical pressure". Only the limits named are converted.
+void WordCheck(const RangeCheck &check, int code, char *out, int size) {
+    const char *quantity = RudidQuantityName(check.quantity);
+    if (check.quantity == RUDID_QUALITY) {
+        std::snprintf(out, size, "%s below %.6g or above %.6g", quantity, double(check.low), double(check.high));
+    } else if (code != check.belowCode) {
+        const Limit critical = InConfiguredUnit(check.quantity, check.high);
+        std::snprintf(out, size, "%s above %.6g %s, the critical %s", quantity, critical.value, critical.unit,
+                      quantity);
+    } else if (code != check.aboveCode) {
+        const Limit low = InConfiguredUnit(check.quantity, check.low);
+        std::snprintf(out, size, "%s below %.6g %s", quantity, low.value, low.unit);
+    } else {
+        const Limit low = InConfiguredUnit(check.quantity, check.low);
+        const Limit high = InConfiguredUnit(check.quantity, check.high);
+        std::snprintf(out, size, "%s below %.6g %s or above %.6g %s", quantity, low.value, low.unit, high.value,
+                      high.unit);
+    }
+}
+
 // What RudidRangeMessage answers, under the library's arithmetic: the limits
 // are converted and formatted as doubles.
 const char *RangeMessage(int function, int code) {
     const ExportDescriptor *fn = DescriptorAt(function);
-    const bool any = fn == nullptr;
-    const bool saturation = fn && (fn->family == ExportFamily::SaturationByPressure ||
-                                   fn->family == ExportFamily::SaturationByTemperature);
-    const bool pressureTemperature = fn && fn->family == ExportFamily::PressureTemperature;
     char *out = tRangeMessage;
     const int size = sizeof tRangeMessage;
-    // Only the limits a message names are converted.
+    if (fn == nullptr && (code == RUDID_PRESSURE_OUT_OF_RANGE || code == RUDID_TEMPERATURE_OUT_OF_RANGE)) {
+        // Any function: the lower limit holds for all, the upper for some.
+        const bool pressure = code == RUDID_PRESSURE_OUT_OF_RANGE;
+        const RangeCheck &check = pressure ? kPressureInTable : kTemperatureInTable;
+        const Limit low = InConfiguredUnit(check.quantity, check.low);
+        const Limit high = InConfiguredUnit(check.quantity, check.high);
+        std::snprintf(out, size, "%s below %.6g %s (or above %.6g %s %s)", RudidQuantityName(check.quantity),
+                      low.value, low.unit, high.value, high.unit,
+                      pressure ? "outside the saturation functions" : "at pressure and temperature");
+        return out;
+    }
+    if (const RangeCheck *check = CheckWithCode(fn, code)) {
+        WordCheck(*check, code, out, size);
+        return out;
+    }
     switch (code) {
-        case RUDID_PRESSURE_OUT_OF_RANGE: {
-            const Limit low = InConfiguredUnit(RUDID_PRESSURE, kLowestPressure);
-            const Limit high = InConfiguredUnit(RUDID_PRESSURE, kHighestPressure);
-            if (any)
-                std::snprintf(out, size,
-                              "pressure below %.6g %s (or above %.6g %s outside the saturation functions)",
-                              low.value, low.unit, high.value, high.unit);
-            else if (saturation)
-                std::snprintf(out, size, "pressure below %.6g %s", low.value, low.unit);
-            else
-                std::snprintf(out, size, "pressure below %.6g %s or above %.6g %s", low.value, low.unit,
-                              high.value, high.unit);
-            return out;
-        }
-        case RUDID_TEMPERATURE_OUT_OF_RANGE: {
-            const Limit low = InConfiguredUnit(RUDID_TEMPERATURE, kLowestTemperature);
-            const Limit high = InConfiguredUnit(RUDID_TEMPERATURE, kHighestTemperature);
-            if (any)
-                std::snprintf(out, size,
-                              "temperature below %.6g %s (or above %.6g %s at pressure and temperature)",
-                              low.value, low.unit, high.value, high.unit);
-            else if (pressureTemperature)
-                std::snprintf(out, size, "temperature below %.6g %s or above %.6g %s", low.value, low.unit,
-                              high.value, high.unit);
-            else
-                std::snprintf(out, size, "temperature below %.6g %s", low.value, low.unit);
-            return out;
-        }
-        case RUDID_QUALITY_OUT_OF_RANGE: return "quality below 0 or above 1";
-        case RUDID_PRESSURE_ABOVE_CRITICAL: {
-            const Limit critical = InConfiguredUnit(RUDID_PRESSURE, kCriticalPressure);
-            std::snprintf(out, size, "pressure above %.6g %s, the critical pressure", critical.value,
-                          critical.unit);
-            return out;
-        }
-        case RUDID_TEMPERATURE_ABOVE_CRITICAL: {
-            const Limit critical = InConfiguredUnit(RUDID_TEMPERATURE, kCriticalTemperature);
-            std::snprintf(out, size, "temperature above %.6g %s, the critical temperature", critical.value,
-                          critical.unit);
-            return out;
-        }
         case RUDID_ENTROPY_OUTSIDE_TABLE: return "entropy outside the table at this pressure";
         case RUDID_VOLUME_OUTSIDE_TABLE: return "specific volume outside the table at this pressure";
         case RUDID_ENTHALPY_OUTSIDE_TABLE: return "enthalpy outside the table at this pressure";

@@ -1,18 +1,18 @@
 // RudidStateFlags: where the answer of a property function is poor. The
-// export is first evaluated as a single call would be (same rounding, unit
-// conversion and range tests); a state it refuses or fails on has no flags.
-// The reasons then come from the tables along the lookup's own path.
+// row is evaluated as a batch row is, and its flags are read from the path
+// its lookup took and from the records around it; a state that the export
+// refuses or fails on has no flags.
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
-#include <cstring>
+#include "api/state_flags.h"
 
-#include "api/call_frame.h"
-#include "api/export_table.h"
+#include <new>
+
+#include "api/batch.h"
+#include "common/failure.h"
 #include "platform/platform.h"
-#include "tables/call_table_cache.h"
 #include "tables/state_flags.h"
-#include "units/value_conversion.h"
 
 namespace rudid {
 
@@ -30,48 +30,47 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
-unsigned Flags(const ExportDescriptor &fn, double first, double second) {
-    const StartupConfiguration &config = Startup();
-    const ExportUnits units = ResolveUnits(fn, config);
-    // The flags read the same records several times over: one cache for the
-    // call opens each table once.
-    CallTableCache cache(config.dataDirectory, 1);
-    const TableSource tables = cache.source();
-    if (RudidRangeCode(EvaluateExport(fn, units, tables, first, second)) != 0) return 0;
-
-    // The arguments in internal units, exactly as the call took them.
-    const bool byTemperature = fn.family == ExportFamily::SaturationByTemperature;
-    const Extended a = ToInternalUnit(QuantityCode(fn.firstArgument), RoundToReal48(first), units.first);
-    Extended b = fn.arguments == 2 ? RoundToReal48(second) : -1.0L;
-    if (fn.arguments == 2 && fn.secondArgument != kQuality)
-        b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
-
+unsigned FlagsOf(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b,
+                 const LookupPath &path) {
     switch (fn.family) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature:
-            return SaturationFlags(tables, !byTemperature, a, fn.output, b);
-        case ExportFamily::PressureTemperature: return PressureTemperatureFlags(tables, a, b, fn.output);
+            // A one-argument export gives the field alone (quality < 0).
+            return SaturationFlags(tables, fn.family == ExportFamily::SaturationByPressure, a, fn.output,
+                                   fn.arguments == 2 ? b : -1.0L);
+        case ExportFamily::PressureTemperature: return PressureTemperatureFlags(tables, a, b, fn.output, path);
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return InverseFlags(tables, KeyOf(fn.family), a, b, fn.output);
+        case ExportFamily::PressureVolume: return InverseFlags(tables, KeyOf(fn.family), a, b, fn.output, path);
     }
     return 0;
 }
 
+}  // namespace
+
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                  const LookupPath &path) {
+    try {
+        return FlagsOf(fn, tables, first, second, path);
+    } catch (const LibraryFailure &) {
+        return 0;
+    }
+}
+
+namespace {
+
 // The arguments are read only once the library's arithmetic is in force: a
 // double copied by value may pass through the x87 unit on i686, where a
-// signalling NaN traps a host that unmasks invalid operations.
+// signalling NaN traps a host that unmasks invalid operations. The batch
+// reads them through their addresses.
 __attribute__((noinline)) int FlagsUnderLibraryArithmetic(ExportId id, const double *first, const double *second) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    double result;
+    int failure;
     unsigned flags = 0;
     try {
-        double a, b;
-        std::memcpy(&a, first, sizeof a);
-        std::memcpy(&b, second, sizeof b);
-        flags = Flags(Describe(id), a, b);
-    } catch (...) {
-        // A failure of the call itself, or of a table read on the way: the
-        // state has no answer, and so no flags.
+        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, true, nullptr, &flags);
+    } catch (const std::bad_alloc &) {
         flags = 0;
     }
     platform::LeaveLibraryArithmetic(saved);

@@ -14,7 +14,7 @@ namespace rudid {
 // to Real48 (the widened result). A point outside [x0, x1] is extrapolated.
 // Equal abscissae raise "Division by zero" (or "Invalid floating point
 // operation" when the numerator is zero too).
-inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
+[[gnu::always_inline]] inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
     const Extended d = x - x0;
     const Extended n = (y1 - y0) * d;
     const Extended width = x1 - x0;
@@ -28,8 +28,9 @@ inline Extended Interpolate(Extended x, Extended x0, Extended x1, Extended y0, E
 // Bilinear interpolation on the cell (x0, y0)-(x1, y1) with corner values
 // z00 at (x0, y0), z10 at (x1, y0), z01 at (x0, y1) and z11 at (x1, y1):
 // along x at y0, along x at y1, then along y, each step rounded to Real48.
-// The lookups pass temperature as x and pressure as y.
-inline Extended InterpolateCell(Extended x, Extended y, Extended x0, Extended y0, Extended x1, Extended y1,
+// The lookups pass temperature as x and pressure as y. Always inline: ten
+// extended arguments would cross a call through memory.
+[[gnu::always_inline]] inline Extended InterpolateCell(Extended x, Extended y, Extended x0, Extended y0, Extended x1, Extended y1,
                                 Extended z00, Extended z10, Extended z01, Extended z11) {
     const Extended a = Interpolate(x, x0, x1, z00, z10);
     const Extended b = Interpolate(x, x0, x1, z01, z11);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "units/unit_recognition.h"
 
 namespace rudid {
 
@@ -35,12 +36,26 @@ bool ReadUnitSelections(const char *path, std::int16_t *words) {
     return readCode == 0 && closeCode == 0 && got == sizeof bytes;
 }
 
+// The unit names and factors of the selections. Recognition compares names
+// and copies six-byte factors from constant tables: no arithmetic, so the
+// result cannot depend on the host's floating-point environment.
+void ResolveUnits(StartupConfiguration *configuration) {
+    for (int q = 0; q < kQuantityCodeCount; ++q) {
+        const char *name = UnitNameFor(QuantityCode(q), configuration->unitSelections);
+        const std::optional<UnitFactor> factor = name ? RecogniseUnit(QuantityCode(q), name) : std::nullopt;
+        configuration->unitName[q] = name ? name : "";
+        configuration->unitFactor[q] = factor.value_or(UnitFactor{});
+        configuration->unitRecognised[q] = factor.has_value();
+    }
+}
+
 }  // namespace
 
 void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration) {
     // A short file leaves the words it does not reach at zero.
     for (std::int16_t &word : configuration->unitSelections) word = 0;
     configuration->startupMessage[0] = '\0';
+    configuration->cacheTables = false;
     std::snprintf(configuration->dataDirectory, sizeof configuration->dataDirectory, "%s%c",
                   directoryValue, platform::kPathSeparator);
 
@@ -49,14 +64,19 @@ void LoadConfiguration(const char *directoryValue, StartupConfiguration *configu
     if (!ReadUnitSelections(path, configuration->unitSelections))
         std::snprintf(configuration->startupMessage, sizeof configuration->startupMessage, "%s",
                       kUnitFileMessage);
+    ResolveUnits(configuration);
 }
 
 void LoadStartupConfiguration() {
     char value[256];
     platform::ReadStartupDirectoryValue(value, sizeof value);
     LoadConfiguration(value, &gStartup);
+    gStartup.cacheTables = platform::ReadStartupIntegerValue("CACHE", 0) == 1;
 }
 
 const StartupConfiguration &Startup() { return gStartup; }
+
+// The platform's load hook lands here.
+void platform::LibraryLoaded() { LoadStartupConfiguration(); }
 
 }  // namespace rudid

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "units/unit_factor_tables.h"
 #include "units/unit_selection.h"
 
 namespace rudid {
@@ -16,6 +17,17 @@ struct StartupConfiguration {
     char dataDirectory[257];
     // Empty, or the message stored when default.cfg could not be read in full.
     char startupMessage[256];
+    // Resolved from the selections once, when the configuration is loaded:
+    // the unit name each quantity code's selection gives ("" for none), and
+    // the factor (or temperature scale) that name stands for, as recognition
+    // finds it; unitRecognised is false where it finds none.
+    const char *unitName[kQuantityCodeCount];
+    UnitFactor unitFactor[kQuantityCodeCount];
+    bool unitRecognised[kQuantityCodeCount];
+    // CACHE=1 in ZAREVIRU.INI: single calls read the tables from copies
+    // kept in memory and checked against the files once a second; any
+    // other value or none, they open and read the files on every call.
+    bool cacheTables;
 };
 
 // Reads ZAREVIRU.INI and default.cfg into the process-wide configuration.

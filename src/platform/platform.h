@@ -22,6 +22,14 @@ extern const char kPathSeparator;
 // into buffer, which holds at least 256 characters.
 void ReadStartupDirectoryValue(char *buffer, std::size_t size);
 
+// The value of key in section "STARTUP" of ZAREVIRU.INI read as a whole
+// number, or defaultValue when there is no such file, section or key, or
+// the value is empty. The INI file is found and read as for "DIR"; the
+// number is read as the profile services read one: blanks, an optional
+// sign, an optional base prefix (0x, 0o, 0b), then digits up to the first
+// character that is not one ("1x" reads as 1, "on" as 0).
+int ReadStartupIntegerValue(const char *key, int defaultValue);
+
 struct FileHandle {
     std::intptr_t value;
 };
@@ -37,6 +45,28 @@ int ReadAt(FileHandle file, std::uint64_t offset, void *buffer, std::size_t leng
 
 // Returns 0 or a failure code.
 int CloseFile(FileHandle file);
+
+// What tells one state of a file from another without reading it: the file
+// itself (device and inode, or volume and file index), its size, and the
+// times of its last change. A file replaced, truncated or rewritten has
+// another identity.
+struct FileIdentity {
+    std::uint64_t volume;
+    std::uint64_t index;
+    std::uint64_t size;
+    std::int64_t modified;  // last write of the contents
+    std::int64_t changed;   // last change of the file's status (Linux), creation (Windows)
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// The identity of the file at path, without opening it for reading; of an
+// open file. Return 0 or a failure code.
+int IdentifyFile(const char *path, FileIdentity *identity);
+int IdentifyOpenFile(FileHandle file, FileIdentity *identity);
+
+// Milliseconds on a clock that only moves forward, whatever is done to the
+// time of day; its resolution may be coarse (a few milliseconds).
+std::uint64_t MonotonicMilliseconds();
 
 // The arithmetic environment of a call: on the x87 unit a 64-bit
 // significand, rounding to nearest, every exception masked (the library
@@ -77,5 +107,10 @@ extern const bool kFailureMessageNamesFile;
 // arithmetic environment has been restored. On Linux it returns a null
 // result; on Windows it raises the library's exception and does not return.
 double *FailExport(int code);
+
+// Called once by each platform's load hook, when the library is loaded into
+// a process. Defined above this layer, by the library's start-up: the hooks
+// need know nothing of what start-up does.
+void LibraryLoaded();
 
 }  // namespace rudid::platform

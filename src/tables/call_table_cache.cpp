@@ -29,20 +29,14 @@ constexpr std::size_t kRowsForWholeFiles = 32;
 // in turn for every row; from two rows on, reading it whole once costs less.
 constexpr std::size_t kRowsForWholeSaturationFiles = 2;
 
-constexpr std::uint32_t kSaturationOnPressureGridBytes = kSaturationGridPoints * kSaturationRecordSize;
-constexpr std::uint32_t kSaturationOnTemperatureGridBytes = kSaturationTemperatureRecords * kSaturationRecordSize;
-constexpr std::uint32_t kSinglePhaseBytes = kSinglePhaseGridPoints * kIsobarSize;
-
 TableShape ShapeOf(Table table, std::size_t rows) {
+    const std::uint32_t reach = TableBytes(table);
     const bool wholeSaturationFiles = rows >= kRowsForWholeSaturationFiles;
     switch (table) {
         case Table::SaturationOnPressureGrid:
-            return {kSaturationOnPressureGridBytes,
-                    wholeSaturationFiles ? kSaturationOnPressureGridBytes : kSaturationRecordSize};
         case Table::SaturationOnTemperatureGrid:
-            return {kSaturationOnTemperatureGridBytes,
-                    wholeSaturationFiles ? kSaturationOnTemperatureGridBytes : kSaturationRecordSize};
-        case Table::SinglePhase: return {kSinglePhaseBytes, rows >= kRowsForWholeFiles ? kSinglePhaseBytes : kIsobarSize};
+            return {reach, wholeSaturationFiles ? reach : std::uint32_t(kSaturationRecordSize)};
+        case Table::SinglePhase: return {reach, rows >= kRowsForWholeFiles ? reach : std::uint32_t(kIsobarSize)};
     }
     return {0, 1};
 }

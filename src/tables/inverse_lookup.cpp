@@ -6,11 +6,11 @@
 #include <initializer_list>
 
 #include "common/interpolation.h"
-#include "tables/fast_rows.h"
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/single_phase_table.h"
+#include "tables/table_limits.h"
 
 namespace rudid {
 
@@ -47,7 +47,6 @@ constexpr KeyVariant kByVolume = {
 
 // The last entry of an isobar, at 800 degC.
 constexpr int kLastEntry = kIsobarEntries - 1;
-constexpr int kIsobarValues = kIsobarEntries * kEntryValues;
 
 // Facts about a pair of neighbouring isobars that depend on their bytes
 // only; a source that lives for many rows remembers them.
@@ -69,9 +68,10 @@ enum : std::uint8_t {
 // failing value raises as it would have.
 class WorkingIsobar {
 public:
-    WorkingIsobar(const TableSource &tables, Extended p) : p_(p) {
+    WorkingIsobar(const TableSource &tables, Extended p) : p_(double(p)) {
         const SinglePhasePressureGrid &grid = SinglePhasePressures();
         const int j = FirstSinglePhasePointAbove(p);
+        upperIsobar_ = j;
         records_ = SpanBytes(tables, Table::SinglePhase,
                              ByteSpan{std::uint64_t(j - 2) * kIsobarSize, 2 * kIsobarSize}, scratch_);
         p0_ = grid.point[j - 1];
@@ -85,6 +85,8 @@ public:
 
     // Whether every value of both records is finite and below 2^126.
     bool safe() const { return facts_ & kPairSafe; }
+    // The grid index of the upper isobar.
+    int upperIsobar() const { return upperIsobar_; }
 
     // Whether a column rises strictly from entry to entry in both records,
     // and the two records are of comparable size at each step (within a
@@ -96,7 +98,9 @@ public:
     float value(int entry, int column) {
         const int i = kEntryValues * entry + column;
         if (!(known_[i / 64] >> (i % 64) & 1)) {
-            values_[i] = float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(records_ + kIsobarSize, i)));
+            const std::uint8_t *above = records_ + kIsobarSize;
+            values_[i] = safe() ? float(Interpolate(p_, p0_, p1_, SafeValueAt(records_, i), SafeValueAt(above, i)))
+                                : float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(above, i)));
             known_[i / 64] |= std::uint64_t(1) << (i % 64);
         }
         return values_[i];
@@ -175,16 +179,18 @@ private:
         constexpr int kPairs = kIsobarValues;  // 486 singles
         std::uint64_t pairs[kPairs];
         std::memcpy(pairs, records, sizeof pairs);
-        constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
-        constexpr std::uint64_t kCarry = 0x0180000001800000ull;
+        constexpr std::uint64_t kMagnitudes = kPairMagnitudes;
+        constexpr std::uint64_t kCarry = kPairUnsafeCarry;
         std::uint64_t carried[4] = {};
         for (int i = 0; i < kPairs - kPairs % 4; i += 4)
             for (int lane = 0; lane < 4; ++lane) carried[lane] |= (pairs[i + lane] & kMagnitudes) + kCarry;
         for (int i = kPairs - kPairs % 4; i < kPairs; ++i) carried[0] |= (pairs[i] & kMagnitudes) + kCarry;
-        return ((carried[0] | carried[1] | carried[2] | carried[3]) & 0x8000000080000000ull) == 0;
+        return ((carried[0] | carried[1] | carried[2] | carried[3]) & kPairSignBits) == 0;
     }
 
-    Extended p_, p0_, p1_;
+    // A Real48 value and grid pressures (singles), exact in a double.
+    double p_, p0_, p1_;
+    int upperIsobar_;
     const std::uint8_t *records_;  // the isobars below and above p, one after the other
     std::uint8_t facts_;
     float values_[kIsobarValues];
@@ -224,44 +230,44 @@ int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
 }
 
 // One end of an interpolation: key, temperature and the two other
-// properties.
+// properties. Table singles, grid temperatures and Real48 values, which a
+// double holds exactly and which cross memory faster in one.
 struct Anchor {
-    Extended key, temperature, second, third;
+    double key, temperature, second, third;
 };
 
 // Entry k of the working isobar; of the other two properties only those
 // wanted.
 Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
-    Anchor anchor{SingleValue(isobar.value(k, kv.keyColumn)), Extended(kEntryStep * k), 0, 0};
-    if (wanted & kWantSecond) anchor.second = SingleValue(isobar.value(k, kv.secondColumn));
-    if (wanted & kWantThird) anchor.third = SingleValue(isobar.value(k, kv.thirdColumn));
+    Anchor anchor{double(SingleValue(isobar.value(k, kv.keyColumn))), double(kEntryStep * k), 0, 0};
+    if (wanted & kWantSecond) anchor.second = double(SingleValue(isobar.value(k, kv.secondColumn)));
+    if (wanted & kWantThird) anchor.third = double(SingleValue(isobar.value(k, kv.thirdColumn)));
     return anchor;
 }
 
-InverseValues Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted) {
-    InverseValues state{};
-    if (wanted & kWantTemperature) state.temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
-    if (wanted & kWantSecond) state.second = Interpolate(key, a.key, b.key, a.second, b.second);
-    if (wanted & kWantThird) state.third = Interpolate(key, a.key, b.key, a.third, b.third);
-    state.quality = quality;
-    return state;
+// Written straight into the caller's state: an extended value crosses
+// memory slowly.
+void Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted,
+             InverseValues *state) {
+    if (wanted & kWantTemperature) state->temperature = Interpolate(key, a.key, b.key, a.temperature, b.temperature);
+    if (wanted & kWantSecond) state->second = Interpolate(key, a.key, b.key, a.second, b.second);
+    if (wanted & kWantThird) state->third = Interpolate(key, a.key, b.key, a.third, b.third);
+    state->quality = quality;
 }
 
-InverseValues TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted) {
+void TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted, InverseValues *state) {
     const Extended kf = sat.field(kv.keyLiquid);
     const Extended kg = sat.field(kv.keyVapour);
-    InverseValues state{};
     // Where the liquid and vapour keys coincide (the critical point) the key
     // equals both: the state is the saturated liquid, without a 0/0 quality.
     const Extended x = kg == kf ? 0.0L : RoundToReal48((key - kf) / (kg - kf));
     auto mix = [&](int liquid, int vapour) {
         return RoundToReal48((1 - x) * sat.field(liquid) + x * sat.field(vapour));
     };
-    state.quality = x;
-    if (wanted & kWantSecond) state.second = mix(kv.secondLiquid, kv.secondVapour);
-    if (wanted & kWantThird) state.third = mix(kv.thirdLiquid, kv.thirdVapour);
-    state.temperature = sat.field(kSaturationLevel);
-    return state;
+    state->quality = x;
+    if (wanted & kWantSecond) state->second = mix(kv.secondLiquid, kv.secondVapour);
+    if (wanted & kWantThird) state->third = mix(kv.thirdLiquid, kv.thirdVapour);
+    state->temperature = sat.field(kSaturationLevel);
 }
 
 const KeyVariant &VariantOf(InverseKey key) {
@@ -273,189 +279,134 @@ const KeyVariant &VariantOf(InverseKey key) {
     return kByVolume;
 }
 
-}  // namespace
-
-bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, unsigned wanted,
-                   InverseValues *state) {
-    const KeyVariant &kv = VariantOf(variant);
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
-
-    if (p > kCriticalPressure) {
-        WorkingIsobar isobar(tables, p);
-        const int i = TemperatureInterval(isobar, kv.keyColumn, k);
-        if (i < 0) return false;
-        if (!isobar.safe()) wanted = kWantAllOutputs;
-        const bool vapourLike = k > kv.criticalKey;
-        *state = Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted),
-                         vapourLike ? 1 : 0, wanted);
-        return true;
+// The saturated liquid's and vapour's keys, kf and kg, as the comparisons
+// of the lookup ask for them: on their rough values first where the policy
+// and the records allow, exactly where those leave the answer open.
+template <class Decide>
+class SaturatedKeys {
+public:
+    SaturatedKeys(SaturationPoint &sat, const KeyVariant &kv, LookupPath *path)
+        : sat_(sat), kv_(kv), path_(path), bound_(Decide::kBoundFirst && sat.bounded()) {
+        if (bound_) {
+            kf_ = sat.rough(kv.keyLiquid);
+            kg_ = sat.rough(kv.keyVapour);
+        }
     }
 
-    SaturationPoint sat = SaturationAtPressure(tables, p);
-    if (!sat.safe()) wanted = kWantAllOutputs;
-    const Extended kf = sat.field(kv.keyLiquid);
-    const Extended kg = sat.field(kv.keyVapour);
-    if (kf <= k && k <= kg) {
-        *state = TwoPhase(sat, kv, k, wanted);
-        return true;
+    Extended liquid() { return sat_.field(kv_.keyLiquid); }
+    Extended vapour() { return sat_.field(kv_.keyVapour); }
+
+    // kf <= k <= kg: the state is wet.
+    bool Wet(Extended k) {
+        if (bound_ && (k < kf_.value - kf_.error || k > kg_.value + kg_.error)) return false;
+        Open();
+        return liquid() <= k && k <= vapour();
     }
 
-    WorkingIsobar isobar(tables, p);
+    // kg < above and kf > below: the interval of the working isobar between
+    // the keys below and above holds the whole two-phase region.
+    bool Straddled(float below, float above) {
+        if (bound_ && (kg_.value - kg_.error >= above || kf_.value + kf_.error <= below)) return false;
+        Open();
+        return vapour() < above && liquid() > below;
+    }
+
+    // k > kg: a state outside the two-phase region is vapour.
+    bool Vapour(Extended k) {
+        if (bound_ && k > kg_.value + kg_.error) return true;
+        if (bound_ && k < kg_.value - kg_.error) return false;
+        Open();
+        return k > vapour();
+    }
+
+private:
+    void Open() { path_->exactFallback = true; }
+
+    SaturationPoint &sat_;
+    const KeyVariant &kv_;
+    LookupPath *path_;
+    bool bound_;
+    Rough kf_{}, kg_{};
+};
+
+// The state outside the two-phase region, below the critical pressure: in
+// the interval of the working isobar that holds the key, or between the
+// saturated state and the table entry where that interval straddles the
+// two-phase region.
+template <class Decide>
+bool Superheated(WorkingIsobar &isobar, SaturationPoint &sat, SaturatedKeys<Decide> &keys, const KeyVariant &kv,
+                 Extended k, unsigned wanted, InverseValues *state, LookupPath *path) {
     const int i = TemperatureInterval(isobar, kv.keyColumn, k);
     if (i < 0) return false;
     if (!isobar.safe()) wanted = kWantAllOutputs;
+    path->lowerEntry = i - 1;
+    path->upperEntry = i;
     const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
     const Anchor above = EntryAnchor(isobar, kv, i, wanted);
-    const bool straddling = kg < isobar.value(i, kv.keyColumn) && kf > isobar.value(i - 1, kv.keyColumn);
+    path->straddling = keys.Straddled(isobar.value(i - 1, kv.keyColumn), isobar.value(i, kv.keyColumn));
+    path->vapour = keys.Vapour(k);
     // The saturated end of a straddling interval; of the other two
     // properties only those wanted. (The saturation temperature is asked
     // for only here: with safe records no field can fail, and with unsafe
     // ones all were interpolated when the point was made.)
     auto saturated = [&](Extended key, int second, int third) {
-        return Anchor{key, sat.field(kSaturationLevel), wanted & kWantSecond ? sat.field(second) : 0,
-                      wanted & kWantThird ? sat.field(third) : 0};
+        return Anchor{double(key), double(sat.field(kSaturationLevel)),
+                      wanted & kWantSecond ? double(sat.field(second)) : 0,
+                      wanted & kWantThird ? double(sat.field(third)) : 0};
     };
-    if (straddling && k > kg) {
-        *state = Between(k, saturated(kg, kv.secondVapour, kv.thirdVapour), above, 1, wanted);
-    } else if (straddling) {
-        *state = Between(k, below, saturated(kf, kv.secondLiquid, kv.thirdLiquid), 0, wanted);
+    if (path->straddling && path->vapour) {
+        Between(k, saturated(keys.vapour(), kv.secondVapour, kv.thirdVapour), above, 1, wanted, state);
+    } else if (path->straddling) {
+        Between(k, below, saturated(keys.liquid(), kv.secondLiquid, kv.thirdLiquid), 0, wanted, state);
     } else {
-        *state = Between(k, below, above, k > kg ? 1 : 0, wanted);
+        Between(k, below, above, path->vapour ? 1 : 0, wanted, state);
     }
     return true;
 }
 
-FastRow FastInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k, int output,
-                    Extended *result) {
+}  // namespace
+
+// Flattened: the steps above pass extended values, which cross a call
+// through memory; inlined, they stay in the floating-point unit.
+template <class Decide>
+__attribute__((flatten)) bool LookupInverse(const TableSource &tables, InverseKey variant, Extended p, Extended k,
+                                            unsigned wanted, InverseValues *state, LookupPath *path) {
     const KeyVariant &kv = VariantOf(variant);
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
-    const bool subcritical = !(p > kCriticalPressure);
+    LookupPath unused;
+    if (!path) path = &unused;
+    MoveInsideTheGrid(&p);
 
-    // The saturation state, as far as it is needed. The liquid's and the
-    // vapour's keys serve comparisons only, unless the state is wet: they
-    // are interpolated exactly only where rough values leave a comparison
-    // open.
-    const std::uint8_t *saturation = nullptr;
-    Extended ps0 = 0, ps1 = 0, kf = 0, kg = 0;
-    Rough roughKf{}, roughKg{};
-    bool keysExact = false;
-    auto saturated = [&](int field) {
-        return Interpolate(p, ps0, ps1, SafeValueAt(saturation, field),
-                           SafeValueAt(saturation + kSaturationRecordSize, field));
-    };
-    auto exactKeys = [&] {
-        if (keysExact) return;
-        kf = saturated(kv.keyLiquid);
-        kg = saturated(kv.keyVapour);
-        keysExact = true;
-    };
-    if (subcritical) {
-        const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
-        if (!table) return FastRow::Generic;
-        const SaturationPressureGrid &grid = SaturationPressures();
-        const int n = FirstSaturationPointAbove(p);
-        saturation = table + std::size_t(n - 2) * kSaturationRecordSize;
-        if (!AllSafeSingles(saturation, 2 * kSaturationFields)) return FastRow::Generic;
-        ps0 = grid.value[n - 1];
-        ps1 = grid.value[n];
-        const double ws = (double(p) - grid.value[n - 1]) / (grid.value[n] - grid.value[n - 1]);
-        roughKf = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyLiquid);
-        roughKg = RoughInterpolate(ws, saturation, saturation + kSaturationRecordSize, kv.keyVapour);
-        const bool clearlyNotWet = k < roughKf.value - roughKf.error || k > roughKg.value + roughKg.error;
-        if (!clearlyNotWet) exactKeys();
-        if (!clearlyNotWet && kf <= k && k <= kg) {
-            const Extended x = kg == kf ? 0.0L : RoundToReal48((k - kf) / (kg - kf));
-            switch (output) {
-                case 0: *result = saturated(kSaturationLevel); break;
-                case 1:
-                    *result = RoundToReal48((1 - x) * saturated(kv.secondLiquid) + x * saturated(kv.secondVapour));
-                    break;
-                case 2:
-                    *result = RoundToReal48((1 - x) * saturated(kv.thirdLiquid) + x * saturated(kv.thirdVapour));
-                    break;
-                default: *result = x; break;
-            }
-            return FastRow::Answered;
-        }
+    if (p > kCriticalPressure) {
+        WorkingIsobar isobar(tables, p);
+        path->isobar = isobar.upperIsobar();
+        const int i = TemperatureInterval(isobar, kv.keyColumn, k);
+        if (i < 0) return false;
+        if (!isobar.safe()) wanted = kWantAllOutputs;
+        path->lowerEntry = i - 1;
+        path->upperEntry = i;
+        path->vapour = k > kv.criticalKey;
+        Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted), path->vapour ? 1 : 0,
+                wanted, state);
+        return true;
     }
 
-    // The working isobar, entry by entry as needed.
-    const std::uint8_t *singlePhase = CompleteTable(tables, Table::SinglePhase);
-    if (!singlePhase) return FastRow::Generic;
-    const SinglePhasePressureGrid &grid = SinglePhasePressures();
-    const int j = FirstSinglePhasePointAbove(p);
-    const std::uint8_t *records = singlePhase + std::size_t(j - 2) * kIsobarSize;
-    const std::uint8_t facts = WorkingIsobar::Facts(tables, j, records);
-    if (!(facts & kPairSafe) || !(facts & (kColumnRises << kv.keyColumn))) return FastRow::Generic;
-    const Extended p0 = grid.point[j - 1], p1 = grid.point[j];
-    auto value = [&](int entry, int column) {
-        const int i = kEntryValues * entry + column;
-        return float(Interpolate(p, p0, p1, SafeValueAt(records, i), SafeValueAt(records + kIsobarSize, i)));
-    };
-
-    // TemperatureInterval on a column that never falls, keeping the key
-    // values at both ends of the interval.
-    int i = WorkingIsobar::Estimate(records, p, p0, p1, kv.keyColumn, k);
-    float below = value(i - 1, kv.keyColumn), above = 0;
-    bool haveAbove = false;
-    for (;;) {
-        if (k < below) {
-            if (i == 1) return FastRow::Refused;
-            --i;
-            above = below;
-            haveAbove = true;
-            below = value(i - 1, kv.keyColumn);
-            continue;
-        }
-        if (i < kLastEntry) {
-            if (!haveAbove) above = value(i, kv.keyColumn), haveAbove = true;
-            if (!(k < above)) {
-                ++i;
-                below = above;
-                haveAbove = false;
-                continue;
-            }
-        }
-        break;
+    path->belowCritical = true;
+    SaturationPoint sat = SaturationAtPressure(tables, p);
+    if (!sat.safe()) wanted = kWantAllOutputs;
+    SaturatedKeys<Decide> keys(sat, kv, path);
+    if (keys.Wet(k)) {
+        path->twoPhase = true;
+        TwoPhase(sat, kv, k, wanted, state);
+        return true;
     }
-    if (!haveAbove) above = value(i, kv.keyColumn);
-    if (i == kLastEntry && k > above) return FastRow::Refused;
-
-    Extended quality;
-    if (subcritical) {
-        // A straddling interval (kg < above and kf > below) ends at the
-        // saturated state: the generic lookup's.
-        const bool clearlyNotStraddling =
-            roughKg.value - roughKg.error >= above || roughKf.value + roughKf.error <= below;
-        if (!clearlyNotStraddling) {
-            exactKeys();
-            if (kg < above && kf > below) return FastRow::Generic;
-        }
-        if (k > roughKg.value + roughKg.error) {
-            quality = 1;
-        } else if (k < roughKg.value - roughKg.error) {
-            quality = 0;
-        } else {
-            exactKeys();
-            quality = k > kg ? 1 : 0;
-        }
-    } else {
-        quality = k > kv.criticalKey ? 1 : 0;
-    }
-    const Extended keyBelow = SingleValue(below), keyAbove = SingleValue(above);
-    switch (output) {
-        case 0: *result = Interpolate(k, keyBelow, keyAbove, Extended(kEntryStep * (i - 1)), Extended(kEntryStep * i)); break;
-        case 1:
-            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.secondColumn)),
-                                  SingleValue(value(i, kv.secondColumn)));
-            break;
-        case 2:
-            *result = Interpolate(k, keyBelow, keyAbove, SingleValue(value(i - 1, kv.thirdColumn)),
-                                  SingleValue(value(i, kv.thirdColumn)));
-            break;
-        default: *result = quality; break;
-    }
-    return FastRow::Answered;
+    WorkingIsobar isobar(tables, p);
+    path->isobar = isobar.upperIsobar();
+    return Superheated<Decide>(isobar, sat, keys, kv, k, wanted, state, path);
 }
+
+template bool LookupInverse<ExactDecisions>(const TableSource &, InverseKey, Extended, Extended, unsigned,
+                                            InverseValues *, LookupPath *);
+template bool LookupInverse<BoundedDecisions>(const TableSource &, InverseKey, Extended, Extended, unsigned,
+                                              InverseValues *, LookupPath *);
 
 }  // namespace rudid

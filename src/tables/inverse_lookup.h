@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/real48.h"
+#include "tables/lookup_path.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -32,7 +33,12 @@ enum : unsigned { kWantTemperature = 1, kWantSecond = 2, kWantThird = 4, kWantAl
 // Outputs not asked for are left unset when computing them could not change
 // the outcome, that is when no value involved can make an interpolation
 // fail; otherwise all are computed in the order temperature, second, third.
+//
+// Decide is ExactDecisions or BoundedDecisions (lookup_path.h); path, when
+// given, receives the isobars and entries used and where the state lies
+// relative to the saturation line.
+template <class Decide = ExactDecisions>
 bool LookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
-                   InverseValues *state);
+                   InverseValues *state, LookupPath *path = nullptr);
 
 }  // namespace rudid

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/real48.h"
+#include "tables/lookup_path.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -17,12 +18,17 @@ namespace rudid {
 // the outcome, that is when no value involved can make an interpolation
 // fail; otherwise all three are computed, in the order volume, entropy,
 // enthalpy, and the first that fails raises.
+//
+// Decide is ExactDecisions or BoundedDecisions (lookup_path.h); path, when
+// given, receives the cell used and the side of the saturation line.
 struct SinglePhaseValues {
     Extended volume;
     Extended enthalpy;
     Extended entropy;
 };
 enum : unsigned { kWantVolume = 1, kWantEnthalpy = 2, kWantEntropy = 4, kWantAllProperties = 7 };
-bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state);
+template <class Decide = ExactDecisions>
+bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state,
+              LookupPath *path = nullptr);
 
 }  // namespace rudid

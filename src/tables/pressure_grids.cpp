@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "tables/table_limits.h"
 
 namespace rudid {
 
@@ -22,7 +23,7 @@ constexpr Segment kSaturationSegments[] = {
     {1, 19, 0, 0.005L, 0.005L},   {20, 39, 19, 0.1L, 0.01L},  {40, 44, 39, 0.3L, 0.02L},
     {45, 56, 44, 0.4L, 0.05L},    {57, 96, 56, 1.0L, 0.1L},   {97, 121, 96, 5.0L, 0.2L},
     {122, 161, 121, 10.0L, 0.5L}, {162, 231, 161, 30.0L, 1.0L}, {232, 291, 231, 100.0L, 2.0L},
-    {292, 292, 291, 221.2L, 0.0L},
+    {292, 292, 291, kCriticalPressure, 0.0L},  // the last point ends the saturation line
 };
 
 constexpr Segment kSinglePhaseSegments[] = {

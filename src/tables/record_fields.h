@@ -39,9 +39,15 @@ inline bool IsSafeSingle(float f) {
 // A magnitude's bits of 2^126 or more carry into the sign bit when 2^31
 // less 2^126's bits are added, so one test covers all of them; two singles
 // at a time, the lower one's sum never reaching the upper one.
+// The magnitudes of two singles side by side, and what carries a magnitude
+// of 2^126 or more into the sign bit: 2^31 less 2^126's bits, in both halves.
+constexpr std::uint64_t kPairMagnitudes = 0x7FFFFFFF7FFFFFFFull;
+constexpr std::uint64_t kPairUnsafeCarry = 0x0180000001800000ull;
+constexpr std::uint64_t kPairSignBits = 0x8000000080000000ull;
+
 inline bool AllSafeSingles(const std::uint8_t *record, int count) {
-    constexpr std::uint64_t kMagnitudes = 0x7FFFFFFF7FFFFFFFull;
-    constexpr std::uint64_t kCarry = 0x0180000001800000ull;  // 2^31 less 2^126's bits, in both halves
+    constexpr std::uint64_t kMagnitudes = kPairMagnitudes;
+    constexpr std::uint64_t kCarry = kPairUnsafeCarry;
     std::uint64_t carried = 0;
     int i = 0;
 #pragma GCC unroll 8
@@ -55,7 +61,7 @@ inline bool AllSafeSingles(const std::uint8_t *record, int count) {
         std::memcpy(&bits, record + 4 * i, 4);
         carried |= (bits & 0x7FFFFFFFu) + std::uint32_t(kCarry);
     }
-    return (carried & 0x8000000080000000ull) == 0;
+    return (carried & kPairSignBits) == 0;
 }
 
 // A linear interpolation between two table singles that passed

@@ -7,6 +7,7 @@
 #include "tables/refined_logarithms.h"
 #include "tables/refined_shape.h"
 #include "tables/saturation_by_temperature.h"
+#include "tables/table_limits.h"
 
 namespace rudid {
 

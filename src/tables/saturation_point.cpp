@@ -4,28 +4,19 @@
 
 namespace rudid {
 
-SaturationPoint::SaturationPoint(const TableSource &tables, Table table, std::uint64_t offset, Extended x,
-                                 Extended x0, Extended x1)
-    : x_(x), x0_(x0), x1_(x1) {
-    records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
-    bool safe = true;
-    for (int i = 0; i < 2 * kSaturationFields; ++i) safe &= IsSafeSingle(SingleAt(records_, i));
-    if (!safe) {
-        safe_ = false;
-        for (int f = 0; f < kSaturationFields; ++f) field(f);
-    }
+// Records with a value that may fail: every field at once, in record order,
+// so that the first failing one raises.
+void SaturationPoint::InterpolateAll() {
+    safe_ = false;
+    for (int f = 0; f < kSaturationFields; ++f) value_[f] = Interpolated(f);
+    onDemand_ = false;
 }
 
-SaturationPoint::SaturationPoint(const SaturationState &state) : known_((1u << kSaturationFields) - 1) {
+SaturationPoint::SaturationPoint(const SaturationState &state) : onDemand_(false) {
     for (int f = 0; f < kSaturationFields; ++f) {
         value_[f] = Real48ToExtended(state.field[f]);
         if (!(std::fabs(value_[f]) < 0x1p126L)) safe_ = false;
     }
-}
-
-void SaturationPoint::Interpolate(int f) {
-    value_[f] = rudid::Interpolate(x_, x0_, x1_, ValueAt(records_, f), ValueAt(records_ + kSaturationRecordSize, f));
-    known_ |= 1u << f;
 }
 
 }  // namespace rudid

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
+#include "common/interpolation.h"
 #include "common/real48.h"
+#include "tables/record_fields.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -26,7 +28,7 @@ struct SaturationState {
 };
 
 // The same state as the lookups use it inside: widened, and interpolated
-// field by field when a field is first asked for.
+// field by field whenever a field is asked for.
 //
 // Asking for fewer fields gives the same numbers, and the same failures, as
 // interpolating all seven at once, provided none can fail: every value of
@@ -42,27 +44,46 @@ public:
     // The state at x between the two consecutive records of the table that
     // start at byte offset: the first at x0, the second at x1, with
     // x0 <= x <= x1. Raises the table's input/output failure.
+    // Inline: every row of a batch makes one.
     SaturationPoint(const TableSource &tables, Table table, std::uint64_t offset, Extended x, Extended x0,
-                    Extended x1);
+                    Extended x1)
+        : x_(double(x)), x0_(double(x0)), x1_(double(x1)) {
+        records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
+        if (!AllSafeSingles(records_, 2 * kSaturationFields)) InterpolateAll();
+    }
     // A state given outright.
     explicit SaturationPoint(const SaturationState &state);
     SaturationPoint(const SaturationPoint &) = delete;
     SaturationPoint &operator=(const SaturationPoint &) = delete;
 
-    Extended field(int f) {
-        if (!(known_ >> f & 1)) Interpolate(f);
-        return value_[f];
-    }
+    Extended field(int f) const { return onDemand_ ? Interpolated(f) : value_[f]; }
     // Whether every value of the records is finite and below 2^126.
     bool safe() const { return safe_; }
 
-private:
-    void Interpolate(int f);
+    // Whether rough() may be asked: safe values read from records.
+    bool bounded() const { return onDemand_; }
+    // A field in double precision with a bound on its distance from
+    // field(f).
+    Rough rough(int f) const {
+        if (!(weight_ >= 0)) weight_ = (x_ - x0_) / (x1_ - x0_);
+        return RoughInterpolate(weight_, records_, records_ + kSaturationRecordSize, f);
+    }
 
-    Extended x_ = 0, x0_ = 0, x1_ = 0;
+private:
+    void InterpolateAll();
+    Extended Interpolated(int f) const {
+        const std::uint8_t *above = records_ + kSaturationRecordSize;
+        return safe_ ? Interpolate(x_, x0_, x1_, SafeValueAt(records_, f), SafeValueAt(above, f))
+                     : Interpolate(x_, x0_, x1_, ValueAt(records_, f), ValueAt(above, f));
+    }
+
+    // Real48 values and grid points, which a double holds exactly and which
+    // enter the arithmetic faster from a double.
+    double x_ = 0, x0_ = 0, x1_ = 0;
+    mutable double weight_ = -1;  // of x between x0 and x1, once worked out
     const std::uint8_t *records_ = nullptr;  // two records, one after the other
-    Extended value_[kSaturationFields];  // those in known_ only
-    unsigned known_ = 0;
+    Extended value_[kSaturationFields];  // unless onDemand_
+    bool onDemand_ = true;  // safe records: fields are interpolated when asked for
     bool safe_ = true;
     std::uint8_t scratch_[2 * kSaturationRecordSize];
 };

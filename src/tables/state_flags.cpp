@@ -10,14 +10,11 @@
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
+#include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
-
-// The saturation line ends here in the tables (the critical pressure is
-// that of single_phase_table.h).
-constexpr Extended kCriticalTemperature = 374.15L;
 
 // Cells around the critical point: a cell that reaches into this box of
 // pressure and temperature holds states whose properties change faster than
@@ -51,14 +48,16 @@ enum class Phase { Liquid, Vapour };
 // --------------------------------------------------------------------------
 // Reading the tables
 
-constexpr int kIsobarValues = kIsobarEntries * 3;
-
 struct Isobar {
     Extended pressure;
     bool present = false;
     float value[kIsobarValues];
 
     Extended at(int entry, int column) const { return value[3 * entry + column]; }
+
+    // The saturation temperature at the isobar's pressure, once asked for.
+    mutable bool saturationKnown = false;
+    mutable Extended saturationTemperature = 0;
 };
 
 // Grid point j of the single-phase table (1 .. kSinglePhaseGridPoints);
@@ -66,10 +65,10 @@ struct Isobar {
 Isobar ReadIsobar(const TableSource &tables, int j) {
     Isobar isobar;
     if (j < 1 || j > kSinglePhaseGridPoints) return isobar;
-    std::uint8_t bytes[kIsobarSize];
+    // The table's singles are little-endian, as the host's.
+    static_assert(sizeof isobar.value == kIsobarSize);
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
-    ReadSpans(tables, Table::SinglePhase, &span, 1, bytes);
-    for (int i = 0; i < kIsobarValues; ++i) isobar.value[i] = SingleAt(bytes, i);
+    ReadSpans(tables, Table::SinglePhase, &span, 1, reinterpret_cast<std::uint8_t *>(isobar.value));
     isobar.pressure = SinglePhasePressures().point[j];
     isobar.present = true;
     return isobar;
@@ -221,10 +220,10 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
             s.x[i] = records[i].pressure;
             s.y[i] = records[i].field[f];
         }
-        // The field exactly as the lookups have it, so that every decision
-        // of their path is taken here the same way.
-        at.value[f] = SaturationFieldAt(tables, p, f);
     }
+    // The fields exactly as the lookups have them.
+    const SaturationPoint point = SaturationAtPressure(tables, p);
+    for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
     return at;
@@ -242,6 +241,18 @@ Phase PhaseAt(const TableSource &tables, Extended pressure, Extended t) {
     const Extended lowest = SaturationPressures().value[1];
     const Extended ts = SaturationFieldAt(tables, std::max(pressure, lowest), kSaturationLevel);
     return t < ts ? Phase::Liquid : Phase::Vapour;
+}
+
+// PhaseAt for a table point on an isobar, which asks the saturation line
+// once for all the isobar's points.
+Phase PhaseOf(const TableSource &tables, const Isobar &isobar, Extended t) {
+    if (isobar.pressure > kCriticalPressure) return PhaseAt(tables, isobar.pressure, t);
+    if (!isobar.saturationKnown) {
+        const Extended lowest = SaturationPressures().value[1];
+        isobar.saturationTemperature = SaturationFieldAt(tables, std::max(isobar.pressure, lowest), kSaturationLevel);
+        isobar.saturationKnown = true;
+    }
+    return t < isobar.saturationTemperature ? Phase::Liquid : Phase::Vapour;
 }
 
 bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
@@ -277,11 +288,11 @@ IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
 Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, int entry, int column) {
     Stencil s;
     const Extended t = 10 * entry;
-    const Phase phase = PhaseAt(tables, around.isobar[1].pressure, t);
+    const Phase phase = PhaseOf(tables, around.isobar[1], t);
     for (int i = 0; i < 4; ++i) {
         const Isobar &isobar = around.isobar[i];
         if (!isobar.present) continue;
-        if ((i == 0 || i == 3) && PhaseAt(tables, isobar.pressure, t) != phase) continue;
+        if ((i == 0 || i == 3) && PhaseOf(tables, isobar, t) != phase) continue;
         s.present[i] = true;
         s.x[i] = isobar.pressure;
         s.y[i] = isobar.at(entry, column);
@@ -308,8 +319,8 @@ Extended WorkingValue(const IsobarsAround &around, Extended p, int entry, int co
 // the given phase.
 bool EntryOfPhase(const TableSource &tables, const IsobarsAround &around, int entry, Phase phase) {
     const Extended t = 10 * entry;
-    return PhaseAt(tables, around.isobar[1].pressure, t) == phase &&
-           PhaseAt(tables, around.isobar[2].pressure, t) == phase;
+    return PhaseOf(tables, around.isobar[1], t) == phase &&
+           PhaseOf(tables, around.isobar[2], t) == phase;
 }
 
 // One point of the working isobar used as an anchor: a table entry or the
@@ -358,7 +369,7 @@ AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extend
             // the state's phase on one isobar of the bracket: liquid on the
             // higher, vapour on the lower. Its bend there stands in.
             const Isobar &isobar = around.isobar[phase == Phase::Liquid ? 2 : 1];
-            if (!isobar.present || PhaseAt(tables, isobar.pressure, 10 * e) != phase) return;
+            if (!isobar.present || PhaseOf(tables, isobar, 10 * e) != phase) return;
             row.anchor[slot] = {Extended(10 * e), isobar.at(e, column), 0};
             row.present[slot] = true;
             return;
@@ -396,35 +407,63 @@ Extended RowError(const AnchorRow &row, Extended t) {
     return std::max(row.anchor[1].pressureError, row.anchor[2].pressureError) + TemperatureBendError(row, t);
 }
 
+// The saturation field of the liquid for a column of the single-phase table.
+int LiquidFieldOf(int column) {
+    return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
+}
+
+// The flags of a wet state, where the saturation line's own uncertainty
+// decides.
+unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyLiquid, int output, int outputColumn) {
+    unsigned flags = 0;
+    const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
+    const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
+    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
+    if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
+    if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
+        flags |= kNearSaturation;
+    // The quality inherits the uncertainty of both saturated keys; a
+    // property of the mixture, that of its own saturated values and the
+    // quality's times their difference.
+    const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
+    const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
+    if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
+    if (outputColumn >= 0) {
+        const int f = LiquidFieldOf(outputColumn);
+        const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
+                               x * BendError(sat.fields[f + 1], p, true) +
+                               std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
+        const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
+        if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
+    }
+    return flags;
+}
+
 }  // namespace
 
 // --------------------------------------------------------------------------
 
-unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column) {
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
-    if (t == 800) t = Real48ToExtended(kJustBelow800);
+unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
+                                  const LookupPath &path) {
+    MoveInsideTheGrid(&p, &t);
     const IsobarsAround around = ReadIsobarsAround(tables, p);
-    const int lower = int(double(t)) / 10;
+    const int lower = path.lowerEntry;
     const Extended t0 = 10 * lower, t1 = t0 + 10;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
 
     unsigned flags = 0;
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
-    const bool belowCritical = p <= kCriticalPressure;
-    Phase phase = t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
-    bool straddling = false;
+    // The side of the line and the crossing of the cell, as the lookup
+    // found them.
+    const bool belowCritical = path.belowCritical;
+    const Phase phase = path.vapour ? Phase::Vapour : Phase::Liquid;
+    const bool straddling = path.straddling;
     Anchor saturated{};
     if (belowCritical) {
         const SaturationAt sat = SaturationLineAt(tables, p);
         const Extended ts = sat.temperature;
-        phase = t <= ts ? Phase::Liquid : Phase::Vapour;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
-        // The lookup's own test for the saturation line inside the cell.
-        const Extended hT0 = AlongPressure(around, p, lower, kEnthalpyColumn);
-        const Extended hT1 = AlongPressure(around, p, lower + 1, kEnthalpyColumn);
-        const Extended hf = sat.value[kLiquidEnthalpy];
-        straddling = !(hf <= hT0 || hf >= hT1);
         const int field = (column == kVolumeColumn    ? kLiquidVolume
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
                                                        : kLiquidEntropy) +
@@ -446,8 +485,9 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
     return flags;
 }
 
-unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output) {
-    if (p == 1000) p = Real48ToExtended(kJustBelow1000);
+unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
+                      const LookupPath &path) {
+    MoveInsideTheGrid(&p);
     const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
                           : key == InverseKey::Entropy ? kEntropyColumn
                                                        : kVolumeColumn;
@@ -459,57 +499,25 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
         if (c != keyColumn) others[n++] = c;
     const int outputColumn = output == 1 || output == 2 ? others[output - 1] : -1;
-    auto liquidField = [](int column) {
-        return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
-    };
 
     unsigned flags = 0;
     const bool belowCritical = p <= kCriticalPressure;
     SaturationAt sat{};
     if (belowCritical) {
         sat = SaturationLineAt(tables, p);
-        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-        const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
-        const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
-        if (kf <= k && k <= kg) {
-            // Wet steam: the saturation line's own uncertainty decides.
-            if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
-            if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
-                flags |= kNearSaturation;
-            // The quality inherits the uncertainty of both saturated keys;
-            // a property of the mixture, that of its own saturated values
-            // and the quality's times their difference.
-            const Extended x = kg == kf ? 0 : (k - kf) / (kg - kf);
-            const Extended qualityError = kg == kf ? 0 : ((1 - x) * kfError + x * kgError) / (kg - kf);
-            if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
-            if (outputColumn >= 0) {
-                const int f = liquidField(outputColumn);
-                const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
-                                       x * BendError(sat.fields[f + 1], p, true) +
-                                       std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
-                const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
-                if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
-            }
-            return flags;
-        }
+        if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
     const IsobarsAround around = ReadIsobarsAround(tables, p);
-    // The interval of the working isobar that the lookup finds: the first
-    // entry whose key exceeds k.
-    if (k < WorkingValue(around, p, 0, keyColumn) || k > WorkingValue(around, p, kIsobarEntries - 1, keyColumn))
-        return 0;
-    int upper = 1;
-    while (upper < kIsobarEntries - 1 && !(k < WorkingValue(around, p, upper, keyColumn))) ++upper;
-    const int lower = upper - 1;
+    // The interval of the working isobar, the side of the line and the
+    // interval's crossing of it, as the lookup found them.
+    const int upper = path.upperEntry, lower = path.lowerEntry;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
 
     Phase phase = Phase::Liquid;
-    bool straddling = false;
+    const bool straddling = path.straddling;
     if (belowCritical) {
-        const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-        phase = k > kg ? Phase::Vapour : Phase::Liquid;
-        straddling = kg < WorkingValue(around, p, upper, keyColumn) && kf > WorkingValue(around, p, lower, keyColumn);
+        phase = path.vapour ? Phase::Vapour : Phase::Liquid;
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
         if ((useLower && !EntryOfPhase(tables, around, lower, phase)) ||
@@ -530,7 +538,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
     auto saturatedAnchor = [&](int column) {
-        const int f = liquidField(column) + (phase == Phase::Vapour ? 1 : 0);
+        const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
         return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {

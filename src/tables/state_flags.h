@@ -6,12 +6,14 @@
 // reads the same records as the lookup, and a few neighbours.
 //
 // Every function takes a state that the export answers (range tests passed,
-// values in internal units) and raises the tables' input/output failures as
-// the lookups do.
+// values in internal units) with the path that its lookup took through the
+// tables (which cell or interval, which side of the saturation line), and
+// raises the tables' input/output failures as the lookups do.
 #pragma once
 
 #include "common/real48.h"
 #include "tables/inverse_lookup.h"
+#include "tables/lookup_path.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -25,11 +27,13 @@ enum StateFlag : unsigned {
 
 // The answer of a pressure-temperature lookup for one property, the column
 // of the single-phase table (volume, enthalpy or entropy).
-unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column);
+unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
+                                  const LookupPath &path);
 
 // The answer of an inverse lookup: output 0 temperature, 1 and 2 the second
 // and third property of the key (InverseValues order), 3 the quality.
-unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output);
+unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
+                      const LookupPath &path);
 
 // The answer of a saturation export at a pressure (byPressure) or a
 // temperature: the saturation field `field` alone (quality < 0), or the

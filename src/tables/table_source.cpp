@@ -4,6 +4,10 @@
 
 #include "platform/platform.h"
 #include "common/failure.h"
+#include "tables/pressure_grids.h"
+#include "tables/saturation_by_temperature.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
 
 namespace rudid {
 
@@ -38,6 +42,15 @@ const char *TableFileName(Table table) {
         case Table::SinglePhase: return "didizar.dat";
     }
     return "";
+}
+
+std::uint32_t TableBytes(Table table) {
+    switch (table) {
+        case Table::SaturationOnPressureGrid: return kSaturationGridPoints * kSaturationRecordSize;
+        case Table::SaturationOnTemperatureGrid: return kSaturationTemperatureRecords * kSaturationRecordSize;
+        case Table::SinglePhase: return kSinglePhaseGridPoints * kIsobarSize;
+    }
+    return 0;
 }
 
 bool TablePath(const char *dataDirectory, Table table, char *path, std::size_t size) {

@@ -3,9 +3,12 @@
 // into one buffer or raises the input/output failure of the first step that
 // went wrong.
 //
-// Two sources exist: the one of a single call, which opens the file, reads
-// the spans and closes it again, and the one of a batch call, which reads each
-// file once for the whole call and serves the rows from memory. Both live for
+// Three sources exist: the one of a single call, which opens the file, reads
+// the spans and closes it again; the one of a batch call, which reads each
+// file once for the whole call and serves the rows from memory; and, where
+// the installation asks for it (CACHE=1), the one of a single call that
+// serves the spans from process-wide copies of the files, checked against
+// the files once a second (process_table_cache.h). The first two live for
 // one call only: nothing read from a table survives the call that read it.
 #pragma once
 
@@ -22,6 +25,9 @@ enum class Table : int {
 constexpr int kTableCount = 3;
 
 const char *TableFileName(Table table);
+
+// The size of a complete table: the bytes a lookup can ever reach.
+std::uint32_t TableBytes(Table table);
 
 struct ByteSpan {
     std::uint64_t offset;

@@ -9,21 +9,23 @@
 
 #include <cstdint>
 
+#include "rudid32.h"
+
 namespace rudid {
 
 enum QuantityCode : std::uint8_t {
     Length = 0,                    // metre
     Area = 1,                      // square metre
     Density = 2,                   // kg per cubic metre
-    Pressure = 3,                  // bar
+    Pressure = RUDID_PRESSURE,     // bar (3)
     Force = 4,                     // newton
-    SpecificEnthalpy = 5,          // kJ per kg
-    Temperature = 6,               // degree Celsius
+    SpecificEnthalpy = RUDID_SPECIFIC_ENTHALPY,  // kJ per kg (5)
+    Temperature = RUDID_TEMPERATURE,             // degree Celsius (6)
     Velocity = 7,                  // metre per second
     Torque = 8,                    // newton metre
     Power = 9,                     // kilowatt
-    SpecificEntropy = 10,          // kJ per kg and kelvin
-    SpecificVolume = 12,           // cubic metre per kg
+    SpecificEntropy = RUDID_SPECIFIC_ENTROPY,    // kJ per kg and kelvin (10)
+    SpecificVolume = RUDID_SPECIFIC_VOLUME,      // cubic metre per kg (12)
     VolumeFlow = 13,               // cubic metre per second
     MassFlow = 14,                 // kg per second
     EnergyPerVolume = 19,          // kJ per cubic metre
@@ -35,6 +37,9 @@ enum QuantityCode : std::uint8_t {
     Dimensionless = 25,            // no unit
 };
 
-constexpr int kQuantityCodeCount = 26;
+// The public header names the codes that cross the library boundary, and
+// their count; the other codes follow from them.
+constexpr int kQuantityCodeCount = RUDID_QUANTITY_COUNT;
+static_assert(Dimensionless == kQuantityCodeCount - 1, "codes run from 0 to the count less one");
 
 }  // namespace rudid

@@ -139,7 +139,7 @@ LibraryInstance::LibraryInstance(const InstanceSetup &setup) {
     if (setup.singlePhase) scratch_.write("didizar.dat", *setup.singlePhase);
     if (setup.unitFile) scratch_.write("default.cfg", *setup.unitFile);
     const std::string directory = setup.directory.value_or(scratch_.path());
-    scratch_.write("ZAREVIRU.INI", "[STARTUP]\nDIR=" + directory + "\n");
+    scratch_.write("ZAREVIRU.INI", "[STARTUP]\nDIR=" + directory + "\n" + setup.moreStartupLines);
 
     const std::string copy = FreshCopyOfLibrary();
     {

@@ -47,6 +47,8 @@ struct InstanceSetup {
     // The "DIR" value written to the INI file; the scratch directory when
     // empty.
     std::optional<std::string> directory;
+    // Further lines of the [STARTUP] section, such as "CACHE=1\n".
+    std::string moreStartupLines;
 };
 
 // The synthetic tables of StandardSetup(), built once.

@@ -253,6 +253,22 @@ TEST_P(StoredCorpus, SingleCallsGiveTheStoredResults) {
     }
 }
 
+// With the tables kept in memory (CACHE=1), the same single calls give the
+// same answers and the same failures: a missing table fails with its code,
+// a span past the end of a cut table with "Read beyond end of file".
+TEST_P(StoredCorpus, SingleCallsFromKeptTablesGiveTheStoredResults) {
+    const Configuration &stored = configuration();
+    InstanceSetup setup = SetupOf(stored);
+    setup.moreStartupLines = "CACHE=1\n";
+    const LibraryInstance lib(setup);
+    Mismatches mismatches("single call, tables kept");
+    for (const Case &c : stored.cases) {
+        const double *r = lib.Call(c.function, c.a, c.b);
+        const Outcome actual = r ? Outcome{false, Bits(*r), 0} : Outcome{true, 0, lib.RudidLastError()};
+        mismatches.Check(c, Describe(c.single), Describe(actual));
+    }
+}
+
 TEST_P(StoredCorpus, BatchRowsGiveTheStoredResults) {
     const Configuration &stored = configuration();
     const LibraryInstance lib(SetupOf(stored));
@@ -293,6 +309,35 @@ TEST_P(StoredCorpus, StateFlagsAreTheStoredOnes) {
     Mismatches mismatches("state flags");
     for (const Case &c : stored.cases)
         mismatches.Check(c, std::to_string(c.flags), std::to_string(flags(c.function.c_str(), c.a, c.b)));
+}
+
+// The batch with flags: each row's result as RudidEvaluate gives it, and its
+// flags those of the single call (none for a row that fails).
+TEST_P(StoredCorpus, BatchFlagsAreTheStoredOnes) {
+    const Configuration &stored = configuration();
+    const LibraryInstance lib(SetupOf(stored));
+    const auto evaluate = lib.Symbol<decltype(&::RudidEvaluateWithFlags)>("RudidEvaluateWithFlags");
+    ASSERT_NE(evaluate, nullptr) << "the library does not export RudidEvaluateWithFlags";
+    std::map<std::string, std::vector<const Case *>> byFunction;
+    for (const Case &c : stored.cases) byFunction[c.function].push_back(&c);
+    Mismatches mismatches("batch flags");
+    for (const auto &[function, rows] : byFunction) {
+        std::vector<double> first, second, result(rows.size());
+        std::vector<int> failure(rows.size(), -1), flags(rows.size(), -1);
+        for (const Case *c : rows) {
+            first.push_back(c->a);
+            second.push_back(c->b);
+        }
+        evaluate(function.c_str(), rows.size(), first.data(), second.data(), result.data(), failure.data(),
+                 flags.data());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Case &c = *rows[i];
+            const std::string actual = failure[i] == 0 ? Describe(Outcome{false, Bits(result[i]), 0})
+                                                       : Describe(Outcome{true, 0, failure[i]});
+            mismatches.Check(c, Describe(c.batch) + " flags " + std::to_string(c.batch.failed ? 0 : c.flags),
+                             actual + " flags " + std::to_string(flags[i]));
+        }
+    }
 }
 
 // A corpus cut short or a function dropped from it would let the checks

@@ -1,11 +1,24 @@
-/* A stand-in for the library's RudidStateFlags, preloaded into the tool by
+/* A stand-in for the library's RudidStateFlags (and its batch form), preloaded into the tool by
  * the tests of its caution lines: every call answers the flags named by the
  * environment variable RUDID32_STANDIN_FLAGS, so that each reason and each
  * combination can be shown whatever the tables say. */
+#include <stddef.h>
 #include <stdlib.h>
 
 int RudidStateFlags(const char *name, double arg1, double arg2) {
     (void)name, (void)arg1, (void)arg2;
     const char *flags = getenv("RUDID32_STANDIN_FLAGS");
     return flags ? atoi(flags) : 0;
+}
+
+/* The batch form, as the tool's batch asks it for the flags column: the
+ * same flags on every row (the tool reads nothing else of this call). */
+int RudidEvaluateWithFlags(const char *name, size_t n, const double *arg1, const double *arg2, double *result,
+                           int *failure, int *flags) {
+    for (size_t i = 0; i < n; ++i) {
+        result[i] = 0;
+        failure[i] = 0;
+        flags[i] = RudidStateFlags(name, arg1[i], arg2 ? arg2[i] : 0);
+    }
+    return 0;
 }

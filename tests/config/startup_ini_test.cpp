@@ -219,6 +219,26 @@ bool ExistsBesideThisProgram() {
     return std::filesystem::exists(std::filesystem::path(self).parent_path() / "ZAREVIRU.INI");
 }
 
+// CACHE is read from the same file by the same rules as DIR, and as a
+// number the way the profile services read one; only 1 turns it on.
+TEST_F(StartupIniTest, CacheValueIsReadAsAProfileInteger) {
+    const struct {
+        const char *lines;
+        int expected;
+    } cases[] = {
+        {"CACHE=1", 1},       {"cache = 1 ", 1},  {"CACHE=\"1\"", 1}, {"CACHE=1x", 1},  {"CACHE=0x1", 1},
+        {"CACHE=+01", 1},     {"CACHE=0", 0},     {"CACHE=on", 0},     {"CACHE=2", 2},   {"CACHE=-1", -1},
+        {"CACHE=", 7},        {"CACHE", 7},       {"DIR=/x", 7},       {"CACHE=1\nCACHE=0", 1},
+    };
+    for (const auto &c : cases) {
+        dir_.write("ZAREVIRU.INI", std::string("[STARTUP]\n") + c.lines + "\n[OTHER]\nCACHE=5\n");
+        setenv("ZAREVIRU_INI", dir_.file("ZAREVIRU.INI").c_str(), 1);
+        EXPECT_EQ(platform::ReadStartupIntegerValue("CACHE", 7), c.expected) << c.lines;
+    }
+    dir_.write("ZAREVIRU.INI", "[OTHER]\nCACHE=1\n");
+    EXPECT_EQ(platform::ReadStartupIntegerValue("CACHE", 0), 0) << "a key of another section";
+}
+
 TEST_F(StartupIniTest, MissingFileNamedByTheVariableFallsThroughToTheNextPlace) {
     unsetenv("ZAREVIRU_INI");
     const std::string withoutVariable = Read();

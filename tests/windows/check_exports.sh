@@ -63,8 +63,9 @@ expected="1 AQPPT
 46 RudidRangeCode
 47 RudidRangeMessage
 48 RudidFailureMessage
-49 RudidEvaluateRefined
-50 RudidRefinedFlags
+49 RudidEvaluateWithFlags
+50 RudidEvaluateRefined
+51 RudidRefinedFlags
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP

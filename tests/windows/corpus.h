@@ -58,7 +58,7 @@ constexpr ExportInfo kDiagnostics[] = {
     {"RudidDataDirectory", 28, 0},
 };
 constexpr ExportInfo kBatch = {"RudidEvaluate", 27, 6};
-constexpr ExportInfo kRefinedBatch = {"RudidEvaluateRefined", 49, 6};
+constexpr ExportInfo kRefinedBatch = {"RudidEvaluateRefined", 50, 6};
 
 struct Call {
     int line;           // line number in the corpus file

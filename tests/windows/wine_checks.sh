@@ -135,6 +135,30 @@ write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
 check "a table held open by another reader is still read" "^AQPPT 1 $answer" \
     "$(echo "$corpus" | calls --hold-open "$(win_path "$complete/zarude.dat")")"
 
+# CACHE=1: single calls from the tables kept in memory give the same output
+# on the whole Windows corpus (answers, codes, failures, the harness's own
+# checks under two host words and from many threads), and a missing or
+# short table fails as when the files are read on every call.
+corpus_file=$(win_path "$(cd "$(dirname "$0")" && pwd)/corpus.txt")
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
+plain=$(calls "$corpus_file")
+write_ini '[STARTUP]\nDIR=%s\nCACHE=1\n' "$(win_path "$complete")"
+cached=$(calls "$corpus_file")
+check "the corpus answers with the files read on every call" "$answer" "$plain"
+if [ "$cached" = "$plain" ]; then
+    passed=$((passed + 1))
+    echo "ok - CACHE=1: the corpus gives the same output"
+else
+    failed=$((failed + 1))
+    echo "not ok - CACHE=1: the corpus gives another output:"
+    diff <(printf '%s\n' "$plain") <(printf '%s\n' "$cached") | head -20 | sed 's/^/    /'
+fi
+write_ini '[STARTUP]\nDIR=%s\nCACHE=1\n' "$(win_path "$no_tables")"
+check "CACHE=1: missing zarude.dat raises code 2" '^AQPPT 1 => FAIL 2 File not found$' "$(echo "$corpus" | calls)"
+write_ini '[STARTUP]\nDIR=%s\nCACHE=1\n' "$(win_path "$truncated")"
+check "CACHE=1: truncated table raises code 100" '^AQPPT 100 => FAIL 100 Read beyond end of file$' \
+    "$(echo 'AQPPT 100' | calls)"
+
 # A signalling NaN in either argument of every property function, under a
 # host control word with invalid operation unmasked (0x1332): the library's
 # exception with failure 205, the host's word back and an empty x87 stack.

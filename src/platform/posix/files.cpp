@@ -2,6 +2,7 @@
 // failure codes.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -90,6 +91,39 @@ int CloseFile(FileHandle file) {
     // could close a descriptor that another thread has opened since.
     if (::close(int(file.value)) != 0 && errno != EINTR) return CodeForErrno(errno, nullptr);
     return 0;
+}
+
+namespace {
+
+std::int64_t Nanoseconds(const struct timespec &t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+FileIdentity IdentityOf(const struct stat &info) {
+    return {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::uint64_t(info.st_size),
+            Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
+}
+
+}  // namespace
+
+int IdentifyFile(const char *path, FileIdentity *identity) {
+    struct stat info;
+    if (::stat(path, &info) != 0) return CodeForErrno(errno, path);
+    *identity = IdentityOf(info);
+    return 0;
+}
+
+int IdentifyOpenFile(FileHandle file, FileIdentity *identity) {
+    struct stat info;
+    if (::fstat(int(file.value), &info) != 0) return CodeForErrno(errno, nullptr);
+    *identity = IdentityOf(info);
+    return 0;
+}
+
+std::uint64_t MonotonicMilliseconds() {
+    // The coarse clock is read without a system call and is precise enough
+    // for a recheck once a second.
+    struct timespec now;
+    if (::clock_gettime(CLOCK_MONOTONIC_COARSE, &now) != 0) ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint64_t(now.tv_sec) * 1000 + std::uint64_t(now.tv_nsec) / 1000000;
 }
 
 }  // namespace rudid::platform

@@ -1,8 +1,9 @@
-// Start-up runs once, when the shared library is loaded into a process.
-#include "config/startup.h"
+// The load hook: runs once, when the shared library is loaded into a
+// process.
+#include "platform/platform.h"
 
 namespace {
 
-__attribute__((constructor)) void LoadLibraryConfiguration() { rudid::LoadStartupConfiguration(); }
+__attribute__((constructor)) void OnLoad() { rudid::platform::LibraryLoaded(); }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Where the library finds ZAREVIRU.INI on a system without private-profile
-// services, and how it reads the one value it needs. First hit wins:
+// services, and how it reads the values it needs (the data directory, and
+// whether the tables are kept in memory). First hit wins:
 //   1. the file named by the environment variable ZAREVIRU_INI;
 //   2. ZAREVIRU.INI in the directory that holds the loaded library;
 //   3. /etc/ZAREVIRU.INI.
@@ -188,24 +189,24 @@ IniFile ReadWholeFile(const char *path, std::string &text) {
     return result;
 }
 
-// Reads the value from the INI file at path. Returns false when there is
+// Reads key's value from the INI file at path. Returns false when there is
 // no INI file there (the next place is then tried); a file without the key,
-// or too large to be one, gives the default.
-bool ReadFrom(const char *path, char *out, std::size_t size) {
+// or too large to be one, gives fallback.
+bool ReadFrom(const char *path, const char *key, const char *fallback, char *out, std::size_t size) {
     bool found = false;
     try {
         std::string text;
         const IniFile file = ReadWholeFile(path, text);
         if (file == IniFile::Missing) return false;
-        found = file == IniFile::Read && FindValue(TextOfFile(std::move(text)), "STARTUP", "DIR", out, size);
+        found = file == IniFile::Read && FindValue(TextOfFile(std::move(text)), "STARTUP", key, out, size);
     } catch (const std::bad_alloc &) {
         // No memory for the file's text: start-up goes on with the default.
     }
-    if (!found) std::snprintf(out, size, "%s", kDefaultDirectory);
+    if (!found) std::snprintf(out, size, "%s", fallback);
     return true;
 }
 
-bool ReadBesideLibrary(char *out, std::size_t size) {
+bool ReadBesideLibrary(const char *key, const char *fallback, char *out, std::size_t size) {
     Dl_info info;
     if (!dladdr(reinterpret_cast<void *>(&ReadStartupDirectoryValue), &info) || !info.dli_fname)
         return false;
@@ -215,18 +216,52 @@ bool ReadBesideLibrary(char *out, std::size_t size) {
     const int written = std::snprintf(path, sizeof path, "%.*s/%s", int(slash - info.dli_fname),
                                       info.dli_fname, kIniName);
     if (written < 0 || std::size_t(written) >= sizeof path) return false;
-    return ReadFrom(path, out, size);
+    return ReadFrom(path, key, fallback, out, size);
+}
+
+// The value of key in the first INI file found, or fallback.
+void ReadStartupValue(const char *key, const char *fallback, char *buffer, std::size_t size) {
+    const char *named = std::getenv("ZAREVIRU_INI");
+    if (named && *named && ReadFrom(named, key, fallback, buffer, size)) return;
+    if (ReadBesideLibrary(key, fallback, buffer, size)) return;
+    char etc[] = "/etc/ZAREVIRU.INI";
+    if (ReadFrom(etc, key, fallback, buffer, size)) return;
+    std::snprintf(buffer, size, "%s", fallback);
+}
+
+// A whole number as the profile services read one: leading blanks and
+// control characters skipped, one sign, a base prefix 0b, 0o or 0x, then
+// the digits of that base up to the first character that is not one, in
+// 32-bit unsigned arithmetic.
+int ProfileInteger(const char *text) {
+    while (*text && static_cast<unsigned char>(*text) <= ' ') ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    unsigned base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'o' || text[1] == 'b')) {
+        base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : 2;
+        text += 2;
+    }
+    std::uint32_t value = 0;
+    for (;; ++text) {
+        const int c = std::tolower(static_cast<unsigned char>(*text));
+        const unsigned digit = std::isdigit(c) ? unsigned(c - '0') : c >= 'a' && c <= 'z' ? unsigned(c - 'a' + 10) : 99u;
+        if (digit >= base) break;
+        value = value * base + digit;
+    }
+    return int(negative ? 0u - value : value);
 }
 
 }  // namespace
 
 void ReadStartupDirectoryValue(char *buffer, std::size_t size) {
-    const char *named = std::getenv("ZAREVIRU_INI");
-    if (named && *named && ReadFrom(named, buffer, size)) return;
-    if (ReadBesideLibrary(buffer, size)) return;
-    char etc[] = "/etc/ZAREVIRU.INI";
-    if (ReadFrom(etc, buffer, size)) return;
-    std::snprintf(buffer, size, "%s", kDefaultDirectory);
+    ReadStartupValue("DIR", kDefaultDirectory, buffer, size);
+}
+
+int ReadStartupIntegerValue(const char *key, int defaultValue) {
+    char text[kMaxValue + 2];
+    ReadStartupValue(key, "", text, sizeof text);
+    return text[0] ? ProfileInteger(text) : defaultValue;
 }
 
 }  // namespace rudid::platform

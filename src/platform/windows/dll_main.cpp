@@ -2,9 +2,9 @@
 // every other notification does nothing.
 #include <windows.h>
 
-#include "config/startup.h"
+#include "platform/platform.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) rudid::LoadStartupConfiguration();
+    if (reason == DLL_PROCESS_ATTACH) rudid::platform::LibraryLoaded();
     return TRUE;
 }

@@ -22,6 +22,10 @@ void ReadStartupDirectoryValue(char *buffer, std::size_t size) {
     buffer[passed - 1] = '\0';
 }
 
+int ReadStartupIntegerValue(const char *key, int defaultValue) {
+    return static_cast<int>(GetPrivateProfileIntA("STARTUP", key, defaultValue, "ZAREVIRU.INI"));
+}
+
 namespace {
 
 HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
@@ -72,6 +76,39 @@ int CloseFile(FileHandle file) {
     if (!CloseHandle(ToHandle(file))) return LastErrorCode();
     return 0;
 }
+
+namespace {
+
+std::int64_t Ticks(const FILETIME &t) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+int IdentityOfHandle(HANDLE handle, FileIdentity *identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return LastErrorCode();
+    *identity = {info.dwVolumeSerialNumber,
+                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                 (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                 Ticks(info.ftLastWriteTime), Ticks(info.ftCreationTime)};
+    return 0;
+}
+
+}  // namespace
+
+int IdentifyFile(const char *path, FileIdentity *identity) {
+    // Opened for no access at all and sharing everything: asking for the
+    // identity never stands in the way of a writer or another reader.
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastErrorCode();
+    const int code = IdentityOfHandle(handle, identity);
+    CloseHandle(handle);
+    return code;
+}
+
+int IdentifyOpenFile(FileHandle file, FileIdentity *identity) { return IdentityOfHandle(ToHandle(file), identity); }
+
+std::uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
 
 const bool kFailureMessageNamesFile = false;
 

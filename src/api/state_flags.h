@@ -1,0 +1,18 @@
+// The state flags of a row that its export answered, read from the path
+// that the row's lookup took.
+#pragma once
+
+#include "api/export_table.h"
+#include "common/real48.h"
+#include "tables/lookup_path.h"
+#include "tables/table_source.h"
+
+namespace rudid {
+
+// first and second: the arguments in internal units, as the row took them
+// (second unused by a one-argument export). Never raises: a table that
+// cannot be read on the way gives no flags.
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                  const LookupPath &path);
+
+}  // namespace rudid
