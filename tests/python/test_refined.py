@@ -35,3 +35,18 @@ def test_refined_states_outside_the_tables_keep_their_codes():
     assert list(codes) == [-1001, -1002] and numpy.isnan(values).all()
     with pytest.raises(rudid32.RudidRangeError):
         rudid32.enthalpy_pt(0.001, 100, refined=True)
+
+
+def test_refined_flags_are_the_refined_ones_row_by_row():
+    # Steam at 1 atm and 100 C is flagged by the tables (a mixed cell) but not
+    # in the refined answer; 250 bar, 390 C lies on the ridge above the
+    # critical point; a state outside the tables has no value and no flags.
+    p, t = [1.01325, 250.0, 0.001], [100.0, 390.0, 100.0]
+    values, codes, flags = rudid32.evaluate("AQPPTV", p, t, refined=True, flags=True)
+    library = rudid32._library.library()
+    expected = [library.RudidRefinedFlags(b"AQPPTV", a, b) for a, b in zip(p, t)]
+    assert list(flags[:2]) == expected[:2] == [0, 0x4]  # critical region
+    assert flags[2] == 0 and codes[2] != 0
+    assert numpy.array_equal(values, rudid32.evaluate("AQPPTV", p, t, refined=True)[0], equal_nan=True)
+    table_flags = rudid32.evaluate("AQPPTV", p, t, flags=True)[2]
+    assert table_flags[0] != 0
