@@ -13,7 +13,7 @@
 #
 # On by default when the mingw-w64 cross compilers for i686 and x86-64
 # (-posix variant), their objdump and Wine are installed (tools/install_wine.sh), except in the
-# sanitizer build.
+# sanitizer builds (AddressSanitizer and ThreadSanitizer).
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   include(cmake/property_functions.cmake)
@@ -86,7 +86,7 @@ find_program(RUDID_MINGW64_OBJDUMP x86_64-w64-mingw32-objdump)
 find_program(RUDID_WINE_PROGRAM wine)
 set(_rudid_windows_default OFF)
 if(RUDID_MINGW_CXX AND RUDID_MINGW_OBJDUMP AND RUDID_MINGW64_CXX AND RUDID_MINGW64_OBJDUMP
-   AND RUDID_WINE_PROGRAM AND NOT RUDID_SANITIZE)
+   AND RUDID_WINE_PROGRAM AND NOT RUDID_SANITIZE AND NOT RUDID_SANITIZE_THREAD)
   set(_rudid_windows_default ON)
 endif()
 option(RUDID_WINDOWS "Cross-build the 32- and 64-bit RUDID32.dll with mingw-w64 and test them under Wine"
