@@ -50,6 +50,7 @@ enum class Phase { Liquid, Vapour };
 
 struct Isobar {
     Extended pressure;
+    Extended logPressure = 0;
     bool present = false;
     float value[kIsobarValues];
 
@@ -70,6 +71,7 @@ Isobar ReadIsobar(const TableSource &tables, int j) {
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
     ReadSpans(tables, Table::SinglePhase, &span, 1, reinterpret_cast<std::uint8_t *>(isobar.value));
     isobar.pressure = SinglePhasePressures().point[j];
+    isobar.logPressure = SinglePhasePressures().logPoint[j];
     isobar.present = true;
     return isobar;
 }
@@ -77,6 +79,7 @@ Isobar ReadIsobar(const TableSource &tables, int j) {
 // Records r of zarude.dat (grid point r + 1), absent outside the table.
 struct SaturationRecord {
     Extended pressure;
+    Extended logPressure = 0;
     bool present = false;
     float field[kSaturationFields];
 };
@@ -89,6 +92,7 @@ SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
     ReadSpans(tables, Table::SaturationOnPressureGrid, &span, 1, bytes);
     for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(bytes, f);
     record.pressure = SaturationPressures().value[r + 1];
+    record.logPressure = SaturationPressures().logValue[r + 1];
     record.present = true;
     return record;
 }
@@ -114,6 +118,9 @@ struct Stencil {
     Extended x[4] = {};
     Extended y[4] = {};
     bool present[4] = {};
+    // Along pressure: the logarithms of the x, which are grid pressures,
+    // from the grids' own tables of them.
+    Extended logX[4] = {};
 };
 
 Extended Linear(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
@@ -136,14 +143,18 @@ Extended Parabola(Extended x, Extended xa, Extended ya, Extended xb, Extended yb
 // lowest isobars. Zero with no neighbour.
 Extended BendError(const Stencil &s, Extended x, bool logarithmic) {
     if (!s.present[1] || !s.present[2] || !(s.x[2] > s.x[1])) return 0;
-    auto scale = [&](Extended v) { return logarithmic ? std::log(v) : v; };
     const Extended w = std::clamp(x, s.x[1], s.x[2]);
     const Extended linear = Linear(w, s.x[1], s.x[2], s.y[1], s.y[2]);
+    // The logarithm of w only where it is not a grid point already known.
+    const Extended sw = !logarithmic   ? w
+                        : w == s.x[1] ? s.logX[1]
+                        : w == s.x[2] ? s.logX[2]
+                                      : std::log(w);
+    auto scale = [&](int i) { return logarithmic ? s.logX[i] : s.x[i]; };
     Extended error = 0;
     for (int n : {0, 3}) {
         if (!s.present[n] || s.x[n] == s.x[1] || s.x[n] == s.x[2]) continue;
-        const Extended bent =
-            Parabola(scale(w), scale(s.x[1]), s.y[1], scale(s.x[2]), s.y[2], scale(s.x[n]), s.y[n]);
+        const Extended bent = Parabola(sw, scale(1), s.y[1], scale(2), s.y[2], scale(n), s.y[n]);
         error = std::max(error, std::fabs(bent - linear));
     }
     return error;
@@ -218,6 +229,7 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
         for (int i = 0; i < 4; ++i) {
             s.present[i] = records[i].present;
             s.x[i] = records[i].pressure;
+            s.logX[i] = records[i].logPressure;
             s.y[i] = records[i].field[f];
         }
     }
@@ -295,6 +307,7 @@ Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, 
         if ((i == 0 || i == 3) && PhaseOf(tables, isobar, t) != phase) continue;
         s.present[i] = true;
         s.x[i] = isobar.pressure;
+        s.logX[i] = isobar.logPressure;
         s.y[i] = isobar.at(entry, column);
     }
     return s;
