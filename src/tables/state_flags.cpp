@@ -141,7 +141,13 @@ Extended Parabola(Extended x, Extended xa, Extended ya, Extended xb, Extended yb
 // logarithmic is set: along pressure, where vapour volume and entropy
 // follow 1/p and ln p, a parabola in p would underrate the bend next to the
 // lowest isobars. Zero with no neighbour.
-Extended BendError(const Stencil &s, Extended x, bool logarithmic) {
+// logOfX, when given, is the logarithm of the x it was worked out for
+// (the state's pressure, once per row).
+struct KnownLog {
+    Extended x, log;
+};
+
+Extended BendError(const Stencil &s, Extended x, bool logarithmic, const KnownLog *logOfX = nullptr) {
     if (!s.present[1] || !s.present[2] || !(s.x[2] > s.x[1])) return 0;
     const Extended w = std::clamp(x, s.x[1], s.x[2]);
     const Extended linear = Linear(w, s.x[1], s.x[2], s.y[1], s.y[2]);
@@ -149,7 +155,8 @@ Extended BendError(const Stencil &s, Extended x, bool logarithmic) {
     const Extended sw = !logarithmic   ? w
                         : w == s.x[1] ? s.logX[1]
                         : w == s.x[2] ? s.logX[2]
-                                      : std::log(w);
+                        : logOfX && w == logOfX->x ? logOfX->log
+                                                   : std::log(w);
     auto scale = [&](int i) { return logarithmic ? s.logX[i] : s.x[i]; };
     Extended error = 0;
     for (int n : {0, 3}) {
@@ -215,6 +222,7 @@ struct SaturationAt {
     Extended temperatureError;
     Extended value[kSaturationFields];  // the fields, as the lookups interpolate them
     Stencil fields[kSaturationFields];
+    KnownLog logPressure;  // of the pressure it is taken at
 };
 
 SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
@@ -237,7 +245,8 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     const SaturationPoint point = SaturationAtPressure(tables, p);
     for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
-    at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
+    at.logPressure = {p, std::log(p)};
+    at.temperatureError = BendError(at.fields[kSaturationLevel], p, true, &at.logPressure);
     return at;
 }
 
@@ -280,11 +289,13 @@ bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
 struct IsobarsAround {
     Isobar isobar[4];
     int k;  // grid index of the upper isobar of the bracket
+    KnownLog logPressure;  // of the pressure they are around
 };
 
 IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
     IsobarsAround around;
     around.k = FirstSinglePhasePointAbove(p);
+    around.logPressure = {p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
         if (i == 1 || i == 2)
             around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
@@ -346,7 +357,7 @@ struct Anchor {
 
 Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column) {
     const Stencil s = PressureStencil(tables, around, entry, column);
-    return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true)};
+    return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true, &around.logPressure)};
 }
 
 // The anchors of an interpolation in temperature along the working isobar:
@@ -430,8 +441,8 @@ int LiquidFieldOf(int column) {
 unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyLiquid, int output, int outputColumn) {
     unsigned flags = 0;
     const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-    const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
-    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
+    const Extended kfError = BendError(sat.fields[keyLiquid], p, true, &sat.logPressure);
+    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true, &sat.logPressure);
     if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
     if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
         flags |= kNearSaturation;
@@ -443,8 +454,8 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
     if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
     if (outputColumn >= 0) {
         const int f = LiquidFieldOf(outputColumn);
-        const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
-                               x * BendError(sat.fields[f + 1], p, true) +
+        const Extended error = (1 - x) * BendError(sat.fields[f], p, true, &sat.logPressure) +
+                               x * BendError(sat.fields[f + 1], p, true, &sat.logPressure) +
                                std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
         const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
         if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
@@ -481,7 +492,7 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
                                                        : kLiquidEntropy) +
                           (phase == Phase::Vapour ? 1 : 0);
-        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true)};
+        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
         // The table points interpolated must be of the state's phase.
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
@@ -552,7 +563,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
 
     auto saturatedAnchor = [&](int column) {
         const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
-        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
+        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true, &sat.logPressure)};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {
         return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
@@ -605,10 +616,10 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     const SaturationAt sat = SaturationLineAt(tables, level);
     Extended error, value;
     if (quality < 0) {
-        error = BendError(sat.fields[field], level, true);
+        error = BendError(sat.fields[field], level, true, &sat.logPressure);
         value = sat.value[field];
     } else {
-        error = (1 - quality) * BendError(sat.fields[field], level, true) + quality * BendError(sat.fields[field + 1], level, true);
+        error = (1 - quality) * BendError(sat.fields[field], level, true, &sat.logPressure) + quality * BendError(sat.fields[field + 1], level, true, &sat.logPressure);
         value = (1 - quality) * sat.value[field] + quality * sat.value[field + 1];
     }
     if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;
