@@ -619,7 +619,8 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
         error = BendError(sat.fields[field], level, true, &sat.logPressure);
         value = sat.value[field];
     } else {
-        error = (1 - quality) * BendError(sat.fields[field], level, true, &sat.logPressure) + quality * BendError(sat.fields[field + 1], level, true, &sat.logPressure);
+        error = (1 - quality) * BendError(sat.fields[field], level, true, &sat.logPressure) +
+                quality * BendError(sat.fields[field + 1], level, true, &sat.logPressure);
         value = (1 - quality) * sat.value[field] + quality * sat.value[field + 1];
     }
     if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;
