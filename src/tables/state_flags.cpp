@@ -49,31 +49,36 @@ enum class Phase { Liquid, Vapour };
 // Reading the tables
 
 struct Isobar {
-    Extended pressure;
+    Extended pressure = 0;
     Extended logPressure = 0;
     bool present = false;
-    float value[kIsobarValues];
+    // The isobar's record, where the source holds it or in scratch.
+    const std::uint8_t *bytes = nullptr;
 
-    Extended at(int entry, int column) const { return value[3 * entry + column]; }
+    Extended at(int entry, int column) const { return SingleAt(bytes, 3 * entry + column); }
 
     // The saturation temperature at the isobar's pressure, once asked for.
     mutable bool saturationKnown = false;
     mutable Extended saturationTemperature = 0;
+
+    std::uint8_t scratch[kIsobarSize];
+
+    Isobar() = default;
+    // bytes may point into scratch.
+    Isobar(const Isobar &) = delete;
+    Isobar &operator=(const Isobar &) = delete;
 };
 
-// Grid point j of the single-phase table (1 .. kSinglePhaseGridPoints);
-// absent outside the grid.
-Isobar ReadIsobar(const TableSource &tables, int j) {
-    Isobar isobar;
-    if (j < 1 || j > kSinglePhaseGridPoints) return isobar;
+// Reads grid point j of the single-phase table (1 .. kSinglePhaseGridPoints)
+// into an absent isobar; leaves it absent outside the grid.
+void ReadIsobar(const TableSource &tables, int j, Isobar *isobar) {
+    if (j < 1 || j > kSinglePhaseGridPoints) return;
     // The table's singles are little-endian, as the host's.
-    static_assert(sizeof isobar.value == kIsobarSize);
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
-    ReadSpans(tables, Table::SinglePhase, &span, 1, reinterpret_cast<std::uint8_t *>(isobar.value));
-    isobar.pressure = SinglePhasePressures().point[j];
-    isobar.logPressure = SinglePhasePressures().logPoint[j];
-    isobar.present = true;
-    return isobar;
+    isobar->bytes = SpanBytes(tables, Table::SinglePhase, span, isobar->scratch);
+    isobar->pressure = SinglePhasePressures().point[j];
+    isobar->logPressure = SinglePhasePressures().logPoint[j];
+    isobar->present = true;
 }
 
 // Records r of zarude.dat (grid point r + 1), absent outside the table.
@@ -292,17 +297,23 @@ struct IsobarsAround {
     KnownLog logPressure;  // of the pressure they are around
 };
 
-IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
-    IsobarsAround around;
-    around.k = FirstSinglePhasePointAbove(p);
-    around.logPressure = {p, std::log(p)};
+// Fills an IsobarsAround made for it (its isobars absent).
+void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around) {
+    around->k = FirstSinglePhasePointAbove(p);
+    around->logPressure = {p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
-        if (i == 1 || i == 2)
-            around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
-        else
-            around.isobar[i] = ReadNeighbour(tables, around.k - 2 + i, ReadIsobar);
+        Isobar *isobar = &around->isobar[i];
+        if (i == 1 || i == 2) {
+            ReadIsobar(tables, around->k - 2 + i, isobar);
+            continue;
+        }
+        // A neighbour that the table cannot give is left out (ReadNeighbour).
+        try {
+            ReadIsobar(tables, around->k - 2 + i, isobar);
+        } catch (const LibraryFailure &) {
+            isobar->present = false;
+        }
     }
-    return around;
 }
 
 // A column's values at one entry across the four isobars; a neighbour of a
@@ -329,8 +340,8 @@ Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, 
 Extended AlongPressure(const IsobarsAround &around, Extended p, int entry, int column) {
     const Isobar &a = around.isobar[1];
     const Isobar &b = around.isobar[2];
-    return Interpolate(p, a.pressure, b.pressure, SingleValue(a.value[3 * entry + column]),
-                       SingleValue(b.value[3 * entry + column]));
+    return Interpolate(p, a.pressure, b.pressure, SingleValue(SingleAt(a.bytes, 3 * entry + column)),
+                       SingleValue(SingleAt(b.bytes, 3 * entry + column)));
 }
 
 // The same as the working isobar of the inverse lookup holds it, in single
@@ -470,7 +481,8 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
 unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
                                   const LookupPath &path) {
     MoveInsideTheGrid(&p, &t);
-    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    IsobarsAround around;
+    ReadIsobarsAround(tables, p, &around);
     const int lower = path.lowerEntry;
     const Extended t0 = 10 * lower, t1 = t0 + 10;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
@@ -532,7 +544,8 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
         if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
-    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    IsobarsAround around;
+    ReadIsobarsAround(tables, p, &around);
     // The interval of the working isobar, the side of the line and the
     // interval's crossing of it, as the lookup found them.
     const int upper = path.upperEntry, lower = path.lowerEntry;
