@@ -94,8 +94,8 @@ SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
     if (r < 0 || r >= kSaturationGridPoints) return record;
     std::uint8_t bytes[kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(r) * kSaturationRecordSize, kSaturationRecordSize};
-    ReadSpans(tables, Table::SaturationOnPressureGrid, &span, 1, bytes);
-    for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(bytes, f);
+    const std::uint8_t *at = SpanBytes(tables, Table::SaturationOnPressureGrid, span, bytes);
+    for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(at, f);
     record.pressure = SaturationPressures().value[r + 1];
     record.logPressure = SaturationPressures().logValue[r + 1];
     record.present = true;
