@@ -60,8 +60,10 @@ inline int Check(const RangeCheck &check, Extended value) {
 
 // Returns 0 when the arguments pass every test of the family in order,
 // else the code of the first that fails.
+// Inline: every row runs it, and its arguments are extended values, which
+// a call would pass through memory.
 template <ExportFamily kFamily>
-int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
+[[gnu::always_inline]] inline int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
     constexpr FamilyDescription kDescription = DescriptionOf(kFamily);
     for (int i = 0; i < kDescription.count; ++i) {
         const RangeCheck &check = kDescription.checks[i];

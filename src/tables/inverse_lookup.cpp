@@ -59,13 +59,14 @@ enum : std::uint8_t {
 // The isobar at pressure p, interpolated between the two isobars of the
 // table around it and held in single precision, as the table itself.
 //
-// An entry is interpolated when it is first needed. That gives the same
+// An entry is interpolated each time it is asked for. That gives the same
 // numbers as interpolating all 243 values up front, and the same failures
 // too, provided no value can fail: every value of both records finite and
 // well inside the Real48 range, so that no conversion or interpolation with
-// a weight in [0, 1] can overflow. When a record holds anything else, the
-// whole isobar is interpolated at once, in record order, and the first
-// failing value raises as it would have.
+// a weight in [0, 1] can overflow. A lookup asks for two or three entries,
+// which costs less than remembering which ones it has. When a record holds
+// anything else, the whole isobar is interpolated at once, in record order,
+// the first failing value raising as it would have, and kept.
 class WorkingIsobar {
 public:
     WorkingIsobar(const TableSource &tables, Extended p) : p_(double(p)) {
@@ -77,8 +78,11 @@ public:
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
         facts_ = Facts(tables, j, records_);
-        if (!safe())
-            for (int i = 0; i < kIsobarValues; ++i) (void)value(i / kEntryValues, i % kEntryValues);
+        if (!safe()) {
+            const std::uint8_t *above = records_ + kIsobarSize;
+            for (int i = 0; i < kIsobarValues; ++i)
+                values_[i] = float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(above, i)));
+        }
     }
     WorkingIsobar(const WorkingIsobar &) = delete;
     WorkingIsobar &operator=(const WorkingIsobar &) = delete;
@@ -95,15 +99,10 @@ public:
     // 2^-62 of the values), so the interpolated column never falls.
     bool ColumnRisesClearly(int column) const { return facts_ & (kColumnRises << column); }
 
-    float value(int entry, int column) {
+    float value(int entry, int column) const {
         const int i = kEntryValues * entry + column;
-        if (!(known_[i / 64] >> (i % 64) & 1)) {
-            const std::uint8_t *above = records_ + kIsobarSize;
-            values_[i] = safe() ? float(Interpolate(p_, p0_, p1_, SafeValueAt(records_, i), SafeValueAt(above, i)))
-                                : float(Interpolate(p_, p0_, p1_, ValueAt(records_, i), ValueAt(above, i)));
-            known_[i / 64] |= std::uint64_t(1) << (i % 64);
-        }
-        return values_[i];
+        if (!safe()) return values_[i];
+        return float(Interpolate(p_, p0_, p1_, SafeValueAt(records_, i), SafeValueAt(records_ + kIsobarSize, i)));
     }
 
     // A guess at the first entry (1..kLastEntry) whose interpolated value
@@ -193,15 +192,20 @@ private:
     int upperIsobar_;
     const std::uint8_t *records_;  // the isobars below and above p, one after the other
     std::uint8_t facts_;
-    float values_[kIsobarValues];
-    std::uint64_t known_[4] = {};
+    float values_[kIsobarValues];  // the whole isobar, for unsafe records only
     std::uint8_t scratch_[2 * kIsobarSize];
 };
 
-// The first entry k (1..kLastEntry) whose key exceeds the given key,
-// kLastEntry when none does; -1 when the key lies below the first entry or
-// above the last.
-int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
+// The interval of the working isobar that holds a key: its upper entry k
+// (1..kLastEntry), the first whose value exceeds the key, kLastEntry when
+// none does; and the column's values at its two ends, which the lookup
+// reads again for its anchors and its test against the saturated keys.
+struct KeyInterval {
+    int upper;  // -1 when the key lies below the first entry or above the last
+    float below, above;
+};
+
+KeyInterval TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
     if (isobar.ColumnRisesClearly(column)) {
         // On a column that never falls the answer is the i with
         // value(i - 1) <= key < value(i) (or i = kLastEntry when the key
@@ -211,22 +215,25 @@ int TemperatureInterval(WorkingIsobar &isobar, int column, Extended key) {
         // next anyway.
         int i = isobar.EstimatedInterval(column, key);
         for (;;) {
-            if (key < isobar.value(i - 1, column)) {
-                if (i == 1) return -1;
+            const float below = isobar.value(i - 1, column);
+            if (key < below) {
+                if (i == 1) return {-1, 0, 0};
                 --i;
-            } else if (i < kLastEntry && !(key < isobar.value(i, column))) {
-                ++i;
-            } else {
-                break;
+                continue;
             }
+            const float above = isobar.value(i, column);
+            if (i < kLastEntry && !(key < above)) {
+                ++i;
+                continue;
+            }
+            if (i == kLastEntry && key > above) return {-1, 0, 0};
+            return {i, below, above};
         }
-        if (i == kLastEntry && key > isobar.value(kLastEntry, column)) return -1;
-        return i;
     }
-    if (key < isobar.value(0, column) || key > isobar.value(kLastEntry, column)) return -1;
+    if (key < isobar.value(0, column) || key > isobar.value(kLastEntry, column)) return {-1, 0, 0};
     int k = 1;
     while (k < kLastEntry && !(key < isobar.value(k, column))) ++k;
-    return k;
+    return {k, isobar.value(k - 1, column), isobar.value(k, column)};
 }
 
 // One end of an interpolation: key, temperature and the two other
@@ -236,10 +243,10 @@ struct Anchor {
     double key, temperature, second, third;
 };
 
-// Entry k of the working isobar; of the other two properties only those
-// wanted.
-Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, unsigned wanted) {
-    Anchor anchor{double(SingleValue(isobar.value(k, kv.keyColumn))), double(kEntryStep * k), 0, 0};
+// Entry k of the working isobar, whose key is keyValue; of the other two
+// properties only those wanted.
+Anchor EntryAnchor(WorkingIsobar &isobar, const KeyVariant &kv, int k, float keyValue, unsigned wanted) {
+    Anchor anchor{double(SingleValue(keyValue)), double(kEntryStep * k), 0, 0};
     if (wanted & kWantSecond) anchor.second = double(SingleValue(isobar.value(k, kv.secondColumn)));
     if (wanted & kWantThird) anchor.third = double(SingleValue(isobar.value(k, kv.thirdColumn)));
     return anchor;
@@ -336,14 +343,15 @@ private:
 template <class Decide>
 bool Superheated(WorkingIsobar &isobar, SaturationPoint &sat, SaturatedKeys<Decide> &keys, const KeyVariant &kv,
                  Extended k, unsigned wanted, InverseValues *state, LookupPath *path) {
-    const int i = TemperatureInterval(isobar, kv.keyColumn, k);
+    const KeyInterval interval = TemperatureInterval(isobar, kv.keyColumn, k);
+    const int i = interval.upper;
     if (i < 0) return false;
     if (!isobar.safe()) wanted = kWantAllOutputs;
     path->lowerEntry = i - 1;
     path->upperEntry = i;
-    const Anchor below = EntryAnchor(isobar, kv, i - 1, wanted);
-    const Anchor above = EntryAnchor(isobar, kv, i, wanted);
-    path->straddling = keys.Straddled(isobar.value(i - 1, kv.keyColumn), isobar.value(i, kv.keyColumn));
+    const Anchor below = EntryAnchor(isobar, kv, i - 1, interval.below, wanted);
+    const Anchor above = EntryAnchor(isobar, kv, i, interval.above, wanted);
+    path->straddling = keys.Straddled(interval.below, interval.above);
     path->vapour = keys.Vapour(k);
     // The saturated end of a straddling interval; of the other two
     // properties only those wanted. (The saturation temperature is asked
@@ -379,14 +387,15 @@ __attribute__((flatten)) bool LookupInverse(const TableSource &tables, InverseKe
     if (p > kCriticalPressure) {
         WorkingIsobar isobar(tables, p);
         path->isobar = isobar.upperIsobar();
-        const int i = TemperatureInterval(isobar, kv.keyColumn, k);
+        const KeyInterval interval = TemperatureInterval(isobar, kv.keyColumn, k);
+        const int i = interval.upper;
         if (i < 0) return false;
         if (!isobar.safe()) wanted = kWantAllOutputs;
         path->lowerEntry = i - 1;
         path->upperEntry = i;
         path->vapour = k > kv.criticalKey;
-        Between(k, EntryAnchor(isobar, kv, i - 1, wanted), EntryAnchor(isobar, kv, i, wanted), path->vapour ? 1 : 0,
-                wanted, state);
+        Between(k, EntryAnchor(isobar, kv, i - 1, interval.below, wanted),
+                EntryAnchor(isobar, kv, i, interval.above, wanted), path->vapour ? 1 : 0, wanted, state);
         return true;
     }
 

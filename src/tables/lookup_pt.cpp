@@ -39,7 +39,10 @@ public:
         const std::uint64_t record = std::uint64_t(isobar_ - 2) * kIsobarEntries + entry_;
         const ByteSpan spans[2] = {{record * kEntrySize, 2 * kEntrySize},
                                    {(record + kIsobarEntries) * kEntrySize, 2 * kEntrySize}};
-        if (tables.view || tables.completeTables) {
+        if (const std::uint8_t *whole = CompleteTable(tables, Table::SinglePhase)) {
+            atP0_ = whole + spans[0].offset;
+            atP1_ = whole + spans[1].offset;
+        } else if (tables.view) {
             atP0_ = SpanBytes(tables, Table::SinglePhase, spans[0], scratch);
             atP1_ = SpanBytes(tables, Table::SinglePhase, spans[1], scratch + 2 * kEntrySize);
         } else {
@@ -52,6 +55,8 @@ public:
         p1_ = grid.point[isobar_];
         t0_ = kEntryStep * entry_;
         t1_ = kEntryStep * entry_ + kEntryStep;
+        // The weight of p between the isobars, which rise strictly.
+        weight_ = (p_ - p0_) / (p1_ - p0_);
         safe_ = AllSafeSingles(atP0_, 2 * kEntryValues) && AllSafeSingles(atP1_, 2 * kEntryValues);
         if (!safe_)
             for (int c = 0; c < 4; ++c)
@@ -86,24 +91,18 @@ public:
         return Interpolate(p_, p0_, p1_, Corner(c, q), Corner(c + 2, q));
     }
     Rough RoughAlongPressure(bool low, int q) const {
-        const double w = Weight();
         const int offset = low ? 0 : kEntrySize;
-        return RoughInterpolate(w, atP0_ + offset, atP1_ + offset, q);
+        return RoughInterpolate(weight_, atP0_ + offset, atP1_ + offset, q);
     }
 
 private:
-    // The weight of p between the isobars, once per cell.
-    double Weight() const {
-        if (!(weight_ >= 0)) weight_ = (p_ - p0_) / (p1_ - p0_);
-        return weight_;
-    }
     const std::uint8_t *Entry(int c) const { return (c < 2 ? atP0_ : atP1_) + (c % 2) * kEntrySize; }
     Extended Corner(int c, int q) const { return safe_ ? SafeValueAt(Entry(c), q) : ValueAt(Entry(c), q); }
 
     // A Real48 value, grid pressures (singles) and grid temperatures, which
     // a double holds exactly and which enter the arithmetic faster from one.
     double p_, p0_ = 0, p1_ = 0, t0_ = 0, t1_ = 0;
-    mutable double weight_ = -1;
+    double weight_;
     int isobar_, entry_;
     bool safe_;
     const std::uint8_t *atP0_, *atP1_;  // the entries at t0 and t1 on each isobar

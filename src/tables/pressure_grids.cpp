@@ -1,6 +1,7 @@
 #include "tables/pressure_grids.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -47,6 +48,7 @@ SaturationPressureGrid BuildSaturationGrid() {
         for (int k = s.first; k <= s.last; ++k) {
             grid.point[k] = ExtendedToReal48(SegmentPoint(s, k));
             grid.value[k] = double(Real48ToExtended(grid.point[k]));
+            grid.logValue[k] = std::log(Extended(grid.value[k]));
         }
     return grid;
 }
@@ -55,7 +57,10 @@ SinglePhasePressureGrid BuildSinglePhaseGrid() {
     const platform::LibraryArithmeticScope arithmetic;
     SinglePhasePressureGrid grid{};
     for (const Segment &s : kSinglePhaseSegments)
-        for (int k = s.first; k <= s.last; ++k) grid.point[k] = float(SegmentPoint(s, k));
+        for (int k = s.first; k <= s.last; ++k) {
+            grid.point[k] = float(SegmentPoint(s, k));
+            grid.logPoint[k] = std::log(Extended(grid.point[k]));  // -inf at the grid's 0 bar
+        }
     return grid;
 }
 

@@ -16,6 +16,9 @@ struct SaturationPressureGrid {
     // The same points widened; a double holds every Real48 exactly and
     // enters the arithmetic faster than an extended value.
     double value[kSaturationGridPoints + 1];
+    // Their natural logarithms in extended precision, for the state flags'
+    // estimates of the bend along pressure.
+    Extended logValue[kSaturationGridPoints + 1];
 };
 // The grid as built from its segments; SaturationPressures() holds it,
 // inline, as the lookups ask for it on every row.
@@ -30,6 +33,7 @@ inline const SaturationPressureGrid &SaturationPressures() {
 constexpr int kSinglePhaseGridPoints = 224;
 struct SinglePhasePressureGrid {
     float point[kSinglePhaseGridPoints + 1];
+    Extended logPoint[kSinglePhaseGridPoints + 1];  // as logValue above
 };
 SinglePhasePressureGrid BuildSinglePhaseGrid();
 inline const SinglePhasePressureGrid &SinglePhasePressures() {

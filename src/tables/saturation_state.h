@@ -50,6 +50,8 @@ public:
         : x_(double(x)), x0_(double(x0)), x1_(double(x1)) {
         records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
         if (!AllSafeSingles(records_, 2 * kSaturationFields)) InterpolateAll();
+        // The grid points rise strictly: x1 > x0.
+        weight_ = (x_ - x0_) / (x1_ - x0_);
     }
     // A state given outright.
     explicit SaturationPoint(const SaturationState &state);
@@ -65,7 +67,6 @@ public:
     // A field in double precision with a bound on its distance from
     // field(f).
     Rough rough(int f) const {
-        if (!(weight_ >= 0)) weight_ = (x_ - x0_) / (x1_ - x0_);
         return RoughInterpolate(weight_, records_, records_ + kSaturationRecordSize, f);
     }
 
@@ -80,7 +81,7 @@ private:
     // Real48 values and grid points, which a double holds exactly and which
     // enter the arithmetic faster from a double.
     double x_ = 0, x0_ = 0, x1_ = 0;
-    mutable double weight_ = -1;  // of x between x0 and x1, once worked out
+    double weight_ = 0;  // of x between x0 and x1
     const std::uint8_t *records_ = nullptr;  // two records, one after the other
     Extended value_[kSaturationFields];  // unless onDemand_
     bool onDemand_ = true;  // safe records: fields are interpolated when asked for

@@ -49,34 +49,42 @@ enum class Phase { Liquid, Vapour };
 // Reading the tables
 
 struct Isobar {
-    Extended pressure;
+    Extended pressure = 0;
+    Extended logPressure = 0;
     bool present = false;
-    float value[kIsobarValues];
+    // The isobar's record, where the source holds it or in scratch.
+    const std::uint8_t *bytes = nullptr;
 
-    Extended at(int entry, int column) const { return value[3 * entry + column]; }
+    Extended at(int entry, int column) const { return SingleAt(bytes, 3 * entry + column); }
 
     // The saturation temperature at the isobar's pressure, once asked for.
     mutable bool saturationKnown = false;
     mutable Extended saturationTemperature = 0;
+
+    std::uint8_t scratch[kIsobarSize];
+
+    Isobar() = default;
+    // bytes may point into scratch.
+    Isobar(const Isobar &) = delete;
+    Isobar &operator=(const Isobar &) = delete;
 };
 
-// Grid point j of the single-phase table (1 .. kSinglePhaseGridPoints);
-// absent outside the grid.
-Isobar ReadIsobar(const TableSource &tables, int j) {
-    Isobar isobar;
-    if (j < 1 || j > kSinglePhaseGridPoints) return isobar;
+// Reads grid point j of the single-phase table (1 .. kSinglePhaseGridPoints)
+// into an absent isobar; leaves it absent outside the grid.
+void ReadIsobar(const TableSource &tables, int j, Isobar *isobar) {
+    if (j < 1 || j > kSinglePhaseGridPoints) return;
     // The table's singles are little-endian, as the host's.
-    static_assert(sizeof isobar.value == kIsobarSize);
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
-    ReadSpans(tables, Table::SinglePhase, &span, 1, reinterpret_cast<std::uint8_t *>(isobar.value));
-    isobar.pressure = SinglePhasePressures().point[j];
-    isobar.present = true;
-    return isobar;
+    isobar->bytes = SpanBytes(tables, Table::SinglePhase, span, isobar->scratch);
+    isobar->pressure = SinglePhasePressures().point[j];
+    isobar->logPressure = SinglePhasePressures().logPoint[j];
+    isobar->present = true;
 }
 
 // Records r of zarude.dat (grid point r + 1), absent outside the table.
 struct SaturationRecord {
     Extended pressure;
+    Extended logPressure = 0;
     bool present = false;
     float field[kSaturationFields];
 };
@@ -86,9 +94,10 @@ SaturationRecord ReadSaturationRecord(const TableSource &tables, int r) {
     if (r < 0 || r >= kSaturationGridPoints) return record;
     std::uint8_t bytes[kSaturationRecordSize];
     const ByteSpan span{std::uint64_t(r) * kSaturationRecordSize, kSaturationRecordSize};
-    ReadSpans(tables, Table::SaturationOnPressureGrid, &span, 1, bytes);
-    for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(bytes, f);
+    const std::uint8_t *at = SpanBytes(tables, Table::SaturationOnPressureGrid, span, bytes);
+    for (int f = 0; f < kSaturationFields; ++f) record.field[f] = SingleAt(at, f);
     record.pressure = SaturationPressures().value[r + 1];
+    record.logPressure = SaturationPressures().logValue[r + 1];
     record.present = true;
     return record;
 }
@@ -114,6 +123,9 @@ struct Stencil {
     Extended x[4] = {};
     Extended y[4] = {};
     bool present[4] = {};
+    // Along pressure: the logarithms of the x, which are grid pressures,
+    // from the grids' own tables of them.
+    Extended logX[4] = {};
 };
 
 Extended Linear(Extended x, Extended x0, Extended x1, Extended y0, Extended y1) {
@@ -134,16 +146,27 @@ Extended Parabola(Extended x, Extended xa, Extended ya, Extended xb, Extended yb
 // logarithmic is set: along pressure, where vapour volume and entropy
 // follow 1/p and ln p, a parabola in p would underrate the bend next to the
 // lowest isobars. Zero with no neighbour.
-Extended BendError(const Stencil &s, Extended x, bool logarithmic) {
+// logOfX, when given, is the logarithm of the x it was worked out for
+// (the state's pressure, once per row).
+struct KnownLog {
+    Extended x, log;
+};
+
+Extended BendError(const Stencil &s, Extended x, bool logarithmic, const KnownLog *logOfX = nullptr) {
     if (!s.present[1] || !s.present[2] || !(s.x[2] > s.x[1])) return 0;
-    auto scale = [&](Extended v) { return logarithmic ? std::log(v) : v; };
     const Extended w = std::clamp(x, s.x[1], s.x[2]);
     const Extended linear = Linear(w, s.x[1], s.x[2], s.y[1], s.y[2]);
+    // The logarithm of w only where it is not a grid point already known.
+    const Extended sw = !logarithmic   ? w
+                        : w == s.x[1] ? s.logX[1]
+                        : w == s.x[2] ? s.logX[2]
+                        : logOfX && w == logOfX->x ? logOfX->log
+                                                   : std::log(w);
+    auto scale = [&](int i) { return logarithmic ? s.logX[i] : s.x[i]; };
     Extended error = 0;
     for (int n : {0, 3}) {
         if (!s.present[n] || s.x[n] == s.x[1] || s.x[n] == s.x[2]) continue;
-        const Extended bent =
-            Parabola(scale(w), scale(s.x[1]), s.y[1], scale(s.x[2]), s.y[2], scale(s.x[n]), s.y[n]);
+        const Extended bent = Parabola(sw, scale(1), s.y[1], scale(2), s.y[2], scale(n), s.y[n]);
         error = std::max(error, std::fabs(bent - linear));
     }
     return error;
@@ -204,6 +227,7 @@ struct SaturationAt {
     Extended temperatureError;
     Extended value[kSaturationFields];  // the fields, as the lookups interpolate them
     Stencil fields[kSaturationFields];
+    KnownLog logPressure;  // of the pressure it is taken at
 };
 
 SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
@@ -218,6 +242,7 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
         for (int i = 0; i < 4; ++i) {
             s.present[i] = records[i].present;
             s.x[i] = records[i].pressure;
+            s.logX[i] = records[i].logPressure;
             s.y[i] = records[i].field[f];
         }
     }
@@ -225,7 +250,8 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     const SaturationPoint point = SaturationAtPressure(tables, p);
     for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
-    at.temperatureError = BendError(at.fields[kSaturationLevel], p, true);
+    at.logPressure = {p, std::log(p)};
+    at.temperatureError = BendError(at.fields[kSaturationLevel], p, true, &at.logPressure);
     return at;
 }
 
@@ -268,18 +294,26 @@ bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
 struct IsobarsAround {
     Isobar isobar[4];
     int k;  // grid index of the upper isobar of the bracket
+    KnownLog logPressure;  // of the pressure they are around
 };
 
-IsobarsAround ReadIsobarsAround(const TableSource &tables, Extended p) {
-    IsobarsAround around;
-    around.k = FirstSinglePhasePointAbove(p);
+// Fills an IsobarsAround made for it (its isobars absent).
+void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around) {
+    around->k = FirstSinglePhasePointAbove(p);
+    around->logPressure = {p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
-        if (i == 1 || i == 2)
-            around.isobar[i] = ReadIsobar(tables, around.k - 2 + i);
-        else
-            around.isobar[i] = ReadNeighbour(tables, around.k - 2 + i, ReadIsobar);
+        Isobar *isobar = &around->isobar[i];
+        if (i == 1 || i == 2) {
+            ReadIsobar(tables, around->k - 2 + i, isobar);
+            continue;
+        }
+        // A neighbour that the table cannot give is left out (ReadNeighbour).
+        try {
+            ReadIsobar(tables, around->k - 2 + i, isobar);
+        } catch (const LibraryFailure &) {
+            isobar->present = false;
+        }
     }
-    return around;
 }
 
 // A column's values at one entry across the four isobars; a neighbour of a
@@ -295,6 +329,7 @@ Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, 
         if ((i == 0 || i == 3) && PhaseOf(tables, isobar, t) != phase) continue;
         s.present[i] = true;
         s.x[i] = isobar.pressure;
+        s.logX[i] = isobar.logPressure;
         s.y[i] = isobar.at(entry, column);
     }
     return s;
@@ -305,8 +340,8 @@ Stencil PressureStencil(const TableSource &tables, const IsobarsAround &around, 
 Extended AlongPressure(const IsobarsAround &around, Extended p, int entry, int column) {
     const Isobar &a = around.isobar[1];
     const Isobar &b = around.isobar[2];
-    return Interpolate(p, a.pressure, b.pressure, SingleValue(a.value[3 * entry + column]),
-                       SingleValue(b.value[3 * entry + column]));
+    return Interpolate(p, a.pressure, b.pressure, SingleValue(SingleAt(a.bytes, 3 * entry + column)),
+                       SingleValue(SingleAt(b.bytes, 3 * entry + column)));
 }
 
 // The same as the working isobar of the inverse lookup holds it, in single
@@ -333,7 +368,7 @@ struct Anchor {
 
 Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column) {
     const Stencil s = PressureStencil(tables, around, entry, column);
-    return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true)};
+    return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true, &around.logPressure)};
 }
 
 // The anchors of an interpolation in temperature along the working isobar:
@@ -417,8 +452,8 @@ int LiquidFieldOf(int column) {
 unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyLiquid, int output, int outputColumn) {
     unsigned flags = 0;
     const Extended kf = sat.value[keyLiquid], kg = sat.value[keyLiquid + 1];
-    const Extended kfError = BendError(sat.fields[keyLiquid], p, true);
-    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true);
+    const Extended kfError = BendError(sat.fields[keyLiquid], p, true, &sat.logPressure);
+    const Extended kgError = BendError(sat.fields[keyLiquid + 1], p, true, &sat.logPressure);
     if (p >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
     if (k - kf <= kSaturationMarginFactor * kfError || kg - k <= kSaturationMarginFactor * kgError)
         flags |= kNearSaturation;
@@ -430,8 +465,8 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
     if (output == 3 && qualityError > kCoarseShare) flags |= kCoarseGrid;
     if (outputColumn >= 0) {
         const int f = LiquidFieldOf(outputColumn);
-        const Extended error = (1 - x) * BendError(sat.fields[f], p, true) +
-                               x * BendError(sat.fields[f + 1], p, true) +
+        const Extended error = (1 - x) * BendError(sat.fields[f], p, true, &sat.logPressure) +
+                               x * BendError(sat.fields[f + 1], p, true, &sat.logPressure) +
                                std::fabs(sat.value[f + 1] - sat.value[f]) * qualityError;
         const Extended value = (1 - x) * sat.value[f] + x * sat.value[f + 1];
         if (Coarse(error, ColumnScale(outputColumn, value))) flags |= kCoarseGrid;
@@ -446,7 +481,8 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
 unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
                                   const LookupPath &path) {
     MoveInsideTheGrid(&p, &t);
-    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    IsobarsAround around;
+    ReadIsobarsAround(tables, p, &around);
     const int lower = path.lowerEntry;
     const Extended t0 = 10 * lower, t1 = t0 + 10;
     const Extended p0 = around.isobar[1].pressure, p1 = around.isobar[2].pressure;
@@ -468,7 +504,7 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
                            : column == kEnthalpyColumn ? kLiquidEnthalpy
                                                        : kLiquidEntropy) +
                           (phase == Phase::Vapour ? 1 : 0);
-        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true)};
+        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
         // The table points interpolated must be of the state's phase.
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
@@ -508,7 +544,8 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
         if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
-    const IsobarsAround around = ReadIsobarsAround(tables, p);
+    IsobarsAround around;
+    ReadIsobarsAround(tables, p, &around);
     // The interval of the working isobar, the side of the line and the
     // interval's crossing of it, as the lookup found them.
     const int upper = path.upperEntry, lower = path.lowerEntry;
@@ -539,7 +576,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
 
     auto saturatedAnchor = [&](int column) {
         const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
-        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true)};
+        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true, &sat.logPressure)};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {
         return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
@@ -592,10 +629,11 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     const SaturationAt sat = SaturationLineAt(tables, level);
     Extended error, value;
     if (quality < 0) {
-        error = BendError(sat.fields[field], level, true);
+        error = BendError(sat.fields[field], level, true, &sat.logPressure);
         value = sat.value[field];
     } else {
-        error = (1 - quality) * BendError(sat.fields[field], level, true) + quality * BendError(sat.fields[field + 1], level, true);
+        error = (1 - quality) * BendError(sat.fields[field], level, true, &sat.logPressure) +
+                quality * BendError(sat.fields[field + 1], level, true, &sat.logPressure);
         value = (1 - quality) * sat.value[field] + quality * sat.value[field + 1];
     }
     if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;
