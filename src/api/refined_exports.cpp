@@ -10,6 +10,7 @@
 #include "api/batch.h"
 #include "api/call_frame.h"
 #include "api/export_table.h"
+#include "api/state_flags.h"
 #include "platform/platform.h"
 #include "tables/refined_flags.h"
 
@@ -19,25 +20,6 @@ namespace {
 
 static_assert(kRefinedCriticalRegion == RUDID_FLAG_CRITICAL_REGION && kRefinedIllPosed == RUDID_FLAG_ILL_POSED,
               "the refined flag bits of the tables are those of the public header");
-
-// As RudidStateFlags: the arguments are read through their addresses once
-// the library's arithmetic is in force, so that a signalling NaN copied by
-// value through the x87 unit cannot trap the host.
-__attribute__((noinline)) int RefinedFlagsUnderLibraryArithmetic(ExportId id, const double *first,
-                                                                  const double *second) {
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    double result;
-    int failure;
-    unsigned flags = 0;
-    try {
-        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, false, nullptr, &flags,
-                      Answer::Refined);
-    } catch (const std::bad_alloc &) {
-        flags = 0;
-    }
-    platform::LeaveLibraryArithmetic(saved);
-    return int(flags);
-}
 
 }  // namespace
 
@@ -67,5 +49,5 @@ extern "C" RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_
 extern "C" RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2) {
     const std::optional<rudid::ExportId> id = rudid::FindExport(name);
     if (!id) return RUDID_UNKNOWN_FUNCTION;
-    return rudid::RefinedFlagsUnderLibraryArithmetic(*id, &arg1, &arg2);
+    return rudid::FlagsOfOneState(*id, &arg1, &arg2, rudid::Answer::Refined);
 }

@@ -57,19 +57,14 @@ unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extende
     }
 }
 
-namespace {
-
-// The arguments are read only once the library's arithmetic is in force: a
-// double copied by value may pass through the x87 unit on i686, where a
-// signalling NaN traps a host that unmasks invalid operations. The batch
-// reads them through their addresses.
-__attribute__((noinline)) int FlagsUnderLibraryArithmetic(ExportId id, const double *first, const double *second) {
+__attribute__((noinline)) int FlagsOfOneState(ExportId id, const double *first, const double *second, Answer answer) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     double result;
     int failure;
     unsigned flags = 0;
     try {
-        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, true, nullptr, &flags);
+        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, answer == Answer::Table,
+                      nullptr, &flags, answer);
     } catch (const std::bad_alloc &) {
         flags = 0;
     }
@@ -77,12 +72,10 @@ __attribute__((noinline)) int FlagsUnderLibraryArithmetic(ExportId id, const dou
     return int(flags);
 }
 
-}  // namespace
-
 }  // namespace rudid
 
 extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
     const std::optional<rudid::ExportId> id = rudid::FindExport(name);
     if (!id) return RUDID_UNKNOWN_FUNCTION;
-    return rudid::FlagsUnderLibraryArithmetic(*id, &arg1, &arg2);
+    return rudid::FlagsOfOneState(*id, &arg1, &arg2, rudid::Answer::Table);
 }

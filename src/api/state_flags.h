@@ -2,6 +2,7 @@
 // that the row's lookup took.
 #pragma once
 
+#include "api/call_frame.h"
 #include "api/export_table.h"
 #include "common/real48.h"
 #include "tables/lookup_path.h"
@@ -14,5 +15,14 @@ namespace rudid {
 // cannot be read on the way gives no flags.
 unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
                   const LookupPath &path);
+
+// The flags of one state, evaluated as a batch of one row under the
+// library's arithmetic: the table answer's (RudidStateFlags) or the refined
+// answer's (RudidRefinedFlags). 0 for a state the export refuses or fails
+// on. The arguments are read through their addresses only once the
+// library's arithmetic is in force: a double copied by value may pass
+// through the x87 unit on i686, where a signalling NaN traps a host that
+// unmasks invalid operations.
+int FlagsOfOneState(ExportId id, const double *first, const double *second, Answer answer);
 
 }  // namespace rudid
