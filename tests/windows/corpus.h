@@ -217,6 +217,23 @@ inline int CompareOutcomes(const char *what, const std::vector<Call> &calls,
     return mismatches;
 }
 
+// The corpus rows of one export, in corpus order, with their arguments as
+// the two arrays of a batch call.
+struct ExportRows {
+    std::vector<std::size_t> rows;
+    std::vector<double> first, second;
+};
+inline ExportRows RowsOfExport(const std::vector<Call> &calls, int exportIndex) {
+    ExportRows batch;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].exportIndex != exportIndex) continue;
+        batch.rows.push_back(i);
+        batch.first.push_back(calls[i].args[0]);
+        batch.second.push_back(calls[i].args[1]);
+    }
+    return batch;
+}
+
 // RudidEvaluate over the corpus rows of each export, one batch per export,
 // under the MSVC-like host control word: every row must give exactly the
 // single call's result, or its failure code with a NaN. Returns the number
@@ -227,15 +244,10 @@ inline int CheckBatch(EvaluateFn evaluate, const std::vector<Call> &calls,
                       const std::vector<Outcome> &single) {
     int problems = 0;
     for (int e = 0; e < kExportCount; ++e) {
-        std::vector<std::size_t> rows;
-        std::vector<double> first, second;
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            if (calls[i].exportIndex != e) continue;
-            rows.push_back(i);
-            first.push_back(calls[i].args[0]);
-            second.push_back(calls[i].args[1]);
-        }
+        const ExportRows batch = RowsOfExport(calls, e);
+        const std::vector<std::size_t> &rows = batch.rows;
         if (rows.empty()) continue;
+        const std::vector<double> &first = batch.first, &second = batch.second;
         std::vector<double> result(rows.size());
         std::vector<int> failure(rows.size(), -1);
         const std::uint16_t ownWord = ReadControlWord();
@@ -279,15 +291,10 @@ inline int CheckBatch(EvaluateFn evaluate, const std::vector<Call> &calls,
 inline void PrintRefined(std::FILE *out, EvaluateFn refined, const std::vector<Call> &calls) {
     std::vector<Outcome> outcomes(calls.size());
     for (int e = 0; e < kExportCount; ++e) {
-        std::vector<std::size_t> rows;
-        std::vector<double> first, second;
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            if (calls[i].exportIndex != e) continue;
-            rows.push_back(i);
-            first.push_back(calls[i].args[0]);
-            second.push_back(calls[i].args[1]);
-        }
+        const ExportRows batch = RowsOfExport(calls, e);
+        const std::vector<std::size_t> &rows = batch.rows;
         if (rows.empty()) continue;
+        const std::vector<double> &first = batch.first, &second = batch.second;
         std::vector<double> result(rows.size());
         std::vector<int> failure(rows.size(), -1);
         refined(kExports[e].name, rows.size(), first.data(), second.data(), result.data(), failure.data());
