@@ -3,6 +3,7 @@
 #include "api/state_flags.h"
 
 #include <cmath>
+#include <memory>
 #include <type_traits>
 
 #include "common/failure.h"
@@ -11,6 +12,7 @@
 #include "tables/lookup_pt.h"
 #include "tables/refined_flags.h"
 #include "tables/refined_lookup.h"
+#include "tables/refined_memory.h"
 #include "tables/refined_saturation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
@@ -89,20 +91,23 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 
 // The refined answer is another policy of the same call: in place of the
 // table lookup (and its decision policy), the refined lookups of
-// tables/refined_lookup.h over the same records.
+// tables/refined_lookup.h over the same records, with the call's memory of
+// what they worked out from the records (tables/refined_memory.h).
 struct RefinedAnswers {};
 
 // The refined answer of the export's lookup; returns false when it refused
 // the state.
 template <ExportFamily kFamily>
-bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Extended first, Extended second,
                    Extended *output) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
-            RefinedSaturation sat = kFamily == ExportFamily::SaturationByPressure
-                                        ? RefinedSaturationAtPressure(tables, first)
-                                        : RefinedSaturationAtTemperature(tables, first);
+            RefinedSaturation sat;
+            if (kFamily == ExportFamily::SaturationByPressure)
+                sat.AtPressure(tables, first, std::log(double(first)));  // a Real48: exact in a double
+            else
+                sat.AtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output)
                                         : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
@@ -117,7 +122,9 @@ bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, &state)) return false;
+            // The quality output needs none of the others.
+            const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
+            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, wanted, &state)) return false;
             *output = fn.output == 0   ? state.temperature
                       : fn.output == 1 ? state.second
                       : fn.output == 2 ? state.third
@@ -131,7 +138,7 @@ bool RefinedLookup(const ExportDescriptor &fn, const TableSource &tables, Extend
 // The flags that still apply to a refined answer of the state (arguments in
 // internal units).
 template <ExportFamily kFamily>
-unsigned RefinedRowFlags(const TableSource &tables, Extended first, Extended second) {
+unsigned RefinedRowFlags(const RefinedTables &tables, Extended first, Extended second) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure: return RefinedSaturationFlags(true, first);
         case ExportFamily::SaturationByTemperature: return RefinedSaturationFlags(false, first);
@@ -144,13 +151,15 @@ unsigned RefinedRowFlags(const TableSource &tables, Extended first, Extended sec
 }
 
 // Runs the answer's lookup and writes the row's flags when asked; returns
-// false when the lookup refused the state.
+// false when the lookup refused the state. memory: the call's, for a
+// refined answer (else unused).
 template <ExportFamily kFamily, class Decide>
 bool Answered(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b, Extended *result,
-              LookupStatistics *statistics, unsigned *flags) {
+              LookupStatistics *statistics, unsigned *flags, RefinedMemory *memory) {
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
-        if (!RefinedLookup<kFamily>(fn, tables, a, b, result)) return false;
-        if (flags) *flags = RefinedRowFlags<kFamily>(tables, a, b);
+        const RefinedTables refined{tables, *memory};
+        if (!RefinedLookup<kFamily>(fn, refined, a, b, result)) return false;
+        if (flags) *flags = RefinedRowFlags<kFamily>(refined, a, b);
         return true;
     } else {
         LookupPath path;
@@ -187,10 +196,10 @@ namespace {
 // time, so that a batch runs the tests and the lookup of its family without
 // asking for it on every row.
 // flags, when given, receives the row's state flags (0 unless the lookup
-// answered).
+// answered); memory is the call's for a refined answer.
 template <ExportFamily kFamily, class Decide>
 double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, LookupStatistics *statistics, unsigned *flags) {
+                   double second, LookupStatistics *statistics, unsigned *flags, RefinedMemory *memory = nullptr) {
     // Both arguments are rounded to Real48 before either is converted, and
     // both are converted before the first range test.
     Extended a = RoundDoubleToReal48(first);
@@ -202,7 +211,7 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
     if (refused != 0) return refused;
 
     Extended result = 0;  // set by the lookup when it answers
-    if (!Answered<kFamily, Decide>(fn, tables, a, b, &result, statistics, flags)) return fn.lookupRefusal;
+    if (!Answered<kFamily, Decide>(fn, tables, a, b, &result, statistics, flags, memory)) return fn.lookupRefusal;
     if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
     // A Real48 widens exactly to a double.
     return double(result);
@@ -212,6 +221,10 @@ template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                    const double *first, const double *second, double *result, int *failure,
                    LookupStatistics *statistics, unsigned *flags) {
+    // A refined answer keeps what it works out from the records for the
+    // call's later rows.
+    std::unique_ptr<RefinedMemory> memory;
+    if constexpr (std::is_same_v<Decide, RefinedAnswers>) memory = std::make_unique<RefinedMemory>();
     int failed = 0;
     const bool two = fn.arguments == 2;
     for (std::size_t i = 0; i < n; ++i) {
@@ -219,7 +232,7 @@ int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const T
         if (rowFlags) *rowFlags = 0;
         try {
             result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics,
-                                                     rowFlags);
+                                                     rowFlags, memory.get());
             failure[i] = 0;
         } catch (const LibraryFailure &f) {
             result[i] = NAN;
@@ -251,9 +264,11 @@ auto WithFamily(ExportFamily family, Body &&body) {
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second, Answer answer) {
     return WithFamily(fn.family, [&](auto family) {
-        return answer == Answer::Refined
-                   ? EvaluateRow<family(), RefinedAnswers>(fn, units, tables, first, second, nullptr, nullptr)
-                   : EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
+        if (answer == Answer::Refined) {
+            RefinedMemory memory;
+            return EvaluateRow<family(), RefinedAnswers>(fn, units, tables, first, second, nullptr, nullptr, &memory);
+        }
+        return EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
     });
 }
 

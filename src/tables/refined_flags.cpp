@@ -1,7 +1,6 @@
 #include "tables/refined_flags.h"
 
 #include "tables/refined_lookup.h"
-#include "tables/refined_saturation.h"
 #include "tables/single_phase_table.h"
 
 namespace rudid {
@@ -32,9 +31,9 @@ unsigned RefinedSaturationFlags(bool byPressure, Extended level) {
     return critical ? unsigned(kRefinedCriticalRegion) : 0u;
 }
 
-unsigned RefinedInverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k) {
+unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k) {
     InverseValues state;
-    if (!RefinedLookupInverse(tables, key, p, k, &state)) return 0;
+    if (!RefinedLookupInverse(tables, key, p, k, 0, &state)) return 0;
     unsigned flags = RefinedStateFlags(p, state.temperature);
     const bool twoPhase = state.quality > 0 && state.quality < 1;
     if (twoPhase) flags |= RefinedSaturationFlags(true, p);

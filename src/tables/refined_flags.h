@@ -5,7 +5,7 @@
 
 #include "common/real48.h"
 #include "tables/inverse_lookup.h"
-#include "tables/table_source.h"
+#include "tables/refined_memory.h"
 
 namespace rudid {
 
@@ -29,6 +29,6 @@ unsigned RefinedSaturationFlags(bool byPressure, Extended level);
 
 // The answer of a refined inverse export: its own state, and for a liquid
 // entered by volume the ill-posed reason. Raises the tables' failures.
-unsigned RefinedInverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k);
+unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k);
 
 }  // namespace rudid

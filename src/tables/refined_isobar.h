@@ -8,69 +8,76 @@
 #include <cstdint>
 
 #include "common/real48.h"
+#include "tables/refined_memory.h"
 #include "tables/refined_saturation.h"
 #include "tables/single_phase_table.h"
-#include "tables/table_source.h"
 
 namespace rudid {
 
 enum class Phase { Liquid, Vapour, Supercritical };
 
-// The pressure as the refined answers place it among the tables: p, and
-// below the critical pressure the saturated state there.
+// The pressure as the refined answers place it among the tables: p, its
+// natural logarithm, and below the critical pressure the saturated state
+// there. Holds a RefinedSaturation, so it is neither copied nor moved.
 struct RefinedPressure {
     Extended p;
+    double logP;
     bool subcritical;
     RefinedSaturation saturation;  // when subcritical
 };
-RefinedPressure PlacePressure(const TableSource &tables, Extended p);
+// Raises the tables' input/output failures.
+void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressure *place);
 
 // A table temperature closer than this to the saturation temperature is
 // left out of its phase: the saturated state stands there instead, and two
 // nodes so close would turn the tables' rounding into wiggles.
 constexpr Extended kSaturationClearance = 3;
 
-// Where a node's values come from: the saturated state at the pressure;
-// both isobars at a table temperature; or, where the other isobar has
-// crossed the saturation line at that temperature, the isobar of the phase
-// and the saturated state of the temperature's own isotherm.
-enum class NodeSource : std::uint8_t { Saturation, Isobars, Isotherm };
+// The nodes of a phase at the placed pressure (Supercritical above the
+// critical pressure), rising in temperature: every table temperature that
+// holds the phase, and below the critical pressure the saturated state of
+// the phase, first for the vapour and last for the liquid. A node's values
+// are worked out when asked for, from the two isobars around the pressure
+// (and the saturated state of the node's own isotherm where the other
+// isobar has crossed the saturation line there). Refers to the placed
+// pressure, which must outlive it.
+class PhaseLine {
+public:
+    // Raises the tables' input/output failures.
+    PhaseLine(const RefinedTables &tables, RefinedPressure &place, Phase phase);
+    PhaseLine(const PhaseLine &) = delete;
+    PhaseLine &operator=(const PhaseLine &) = delete;
 
-// Up to the 81 table temperatures and the saturated state, rising in
-// temperature; value[column][i] with the columns of the table (v, h, s),
-// for the columns filled.
-constexpr int kMaxPhaseNodes = kIsobarEntries + 1;
-struct PhaseNodes {
-    int count = 0;
-    Extended t[kMaxPhaseNodes];
-    Extended value[kEntryValues][kMaxPhaseNodes];
-    // How to fill further columns of a node.
-    NodeSource source[kMaxPhaseNodes];
-    std::uint8_t entry[kMaxPhaseNodes];
-    Extended isothermPressure[kMaxPhaseNodes];            // Isotherm nodes
-    Extended isothermValue[kMaxPhaseNodes][kEntryValues];  // Isotherm nodes
-    Extended saturated[kEntryValues];                      // of the phase, at p
-    Extended p, p0, p1, w, logShift;
-    bool vapour;
-    const std::uint8_t *low, *high;  // the two isobars, 81 entries each
-    std::uint8_t scratch[2 * kIsobarSize];
+    int count() const { return count_; }
+    Extended temperature(int i) const { return i == saturationNode_ ? ts_ : Extended(kEntryStep * EntryOf(i)); }
+    // The value of the column (EntryColumn) at node i. Raises the tables'
+    // failures.
+    Extended value(int i, int column);
+
+    // The index of the interval of the nodes that holds t: the last
+    // i <= count - 2 with temperature(i) <= t, or 0 below the first node.
+    int IntervalAt(Extended t) const;
+
+    // The weights of the cubic (or lower, with fewer nodes) that
+    // interpolates interval i, at t, for the nodes first .. first + n - 1;
+    // returns n.
+    int Weights(int interval, Extended t, int *first, Extended *weight) const;
+
+private:
+    int EntryOf(int i) const { return firstEntry_ + i - (saturationNode_ == 0 ? 1 : 0); }
+    Extended IsothermValue(int j, int column);
+
+    const RefinedTables &tables_;
+    RefinedPressure &place_;
+    Phase phase_;
+    int count_ = 0;
+    int firstEntry_ = 0;       // the entry of the first table node
+    int saturationNode_ = -1;  // the index of the saturated state, or -1
+    Extended ts_ = 0, criticalVolume_ = 0;
+    Extended logShift_ = 0;  // steam: R (ln p0 + (ln p1 - ln p0) w - ln p)
+    Extended p0_, p1_, w_;  // the isobars' pressures and the weight of p between them
+    const std::uint8_t *low_, *high_;  // the two isobars, 81 entries each
+    std::uint8_t scratch_[2 * kIsobarSize];
 };
-
-// The nodes of `phase` at the placed pressure (Supercritical above the
-// critical pressure), of the table temperatures from tMin to tMax only,
-// with the columns of the mask (1 << column) filled. A cubic takes its
-// nodes from within 30 degC of its interval, so nodes from 50 degC around
-// a temperature give it the same cubic as all of them. Raises the tables'
-// input/output failures.
-constexpr Extended kStencilReach = 50;
-void BuildPhaseNodes(const TableSource &tables, RefinedPressure &place, Phase phase, Extended tMin, Extended tMax,
-                     unsigned columns, PhaseNodes *nodes);
-
-// Fills a column for nodes first .. first + count - 1.
-void FillColumn(PhaseNodes *nodes, int column, int first, int count);
-
-// The value of a filled column at temperature t, from the cubic through
-// the nodes around the interval of t (or `interval` when given).
-Extended NodeValue(const PhaseNodes &nodes, int column, Extended t, int interval = -1);
 
 }  // namespace rudid

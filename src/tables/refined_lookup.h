@@ -11,7 +11,7 @@
 #include "common/real48.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_pt.h"
-#include "tables/table_source.h"
+#include "tables/refined_memory.h"
 
 namespace rudid {
 
@@ -19,13 +19,14 @@ namespace rudid {
 // 0..800), those of the mask `wanted` (kWantVolume, kWantEnthalpy,
 // kWantEntropy). False, state untouched, when p is at most 221.2 bar and t
 // lies within 0.001 degC of the refined saturation temperature.
-bool RefinedLookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted, SinglePhaseValues *state);
+bool RefinedLookupPT(const RefinedTables &tables, Extended p, Extended t, unsigned wanted,
+                     SinglePhaseValues *state);
 
-// Temperature, the two other properties and the quality at p (bar,
-// 0.01..1000) and the key. False, state untouched, when the key lies
+// Temperature and quality at p (bar, 0.01..1000) and the key, and the two
+// other properties of the mask `wanted` (kWantSecond, kWantThird). False, state untouched, when the key lies
 // outside the phase's range at that pressure (below its 0 degC value or
 // above its 800 degC value).
-bool RefinedLookupInverse(const TableSource &tables, InverseKey key, Extended p, Extended k,
+bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
                           InverseValues *state);
 
 }  // namespace rudid

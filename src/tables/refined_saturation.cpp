@@ -1,95 +1,62 @@
 #include "tables/refined_saturation.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
-#include "tables/refined_logarithms.h"
+#include "tables/refined_stencils.h"
 #include "tables/saturation_by_temperature.h"
 
 namespace rudid {
 
-namespace {
-
-// The fields whose logarithm bends less than themselves: the vapour volume
-// on either table, the level (pressure) on the table by temperature.
-bool ByLogarithm(int field, bool byTemperature) {
-    return field == kVapourVolume || (byTemperature && field == kSaturationLevel);
-}
-
-Extended Shape(int field, bool byTemperature, Extended y) {
-    if (ByLogarithm(field, byTemperature)) return std::log(y);
-    if (field == kSaturationLevel) return 1 / (y + kCelsiusZero);  // the temperature, by pressure
-    return y;
-}
-
-Extended Unshape(int field, bool byTemperature, Extended y) {
-    if (ByLogarithm(field, byTemperature)) return std::exp(y);
-    if (field == kSaturationLevel) return 1 / y - kCelsiusZero;
-    return y;
-}
-
-// Reads four records from `first` and sets the weights of the cubic through
-// abscissae xs at x.
-void ReadStencil(const TableSource &tables, Table table, int first, const Extended *xs, Extended x,
-                 RefinedSaturation *sat) {
-    const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
-    const std::uint8_t *records = SpanBytes(tables, table, span, sat->records);
-    if (records != sat->records) std::memcpy(sat->records, records, sizeof sat->records);
-    LagrangeWeights(xs, kStencilNodes, x, sat->weight);
-}
-
-}  // namespace
-
 void RefinedSaturation::Interpolate(int f) {
     Extended y = 0;
-    for (int i = 0; i < kStencilNodes; ++i)
-        y += weight[i] * Shape(f, byTemperature, ValueAt(records + i * kSaturationRecordSize, f));
-    value[f] = RoundToReal48(Unshape(f, byTemperature, y));
-    known |= 1u << f;
+    if (f == kSaturationLevel) {
+        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * scaled_[i].level;
+        // ln p by temperature; 1 / T by pressure.
+        y = byTemperature_ ? Extended(std::exp(double(y))) : 1 / y - kCelsiusZero;
+    } else if (f == kVapourVolume) {
+        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * scaled_[i].logVapourVolume;
+        y = std::exp(double(y));
+    } else {
+        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * ValueAt(records_ + i * kSaturationRecordSize, f);
+    }
+    value_[f] = RoundToReal48(y);
+    known_ |= 1u << f;
 }
 
-RefinedSaturation RefinedSaturationAtPressure(const TableSource &tables, Extended p) {
-    const GridLogarithms &logs = PressureGridLogarithms();
+void RefinedSaturation::AtPressure(const RefinedTables &tables, Extended p, double logP) {
     int k = FirstSaturationPointAbove(p);
     if (k < 2) k = 2;
     const int first = StencilStart(k - 2, kSaturationGridPoints);  // record r holds point r + 1
-    RefinedSaturation sat;
-    ReadStencil(tables, Table::SaturationOnPressureGrid, first, logs.saturation + first + 1, std::log(p), &sat);
-    return sat;
+    constexpr Table table = Table::SaturationOnPressureGrid;
+    const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
+    records_ = SpanBytes(tables.source, table, span, scratch_);
+    scaled_ = tables.memory.Scaled(table, first, kStencilNodes, records_);
+    ScaledWeights(SaturationPressures().logValue + first + 1, RefinedStencils().pressureScale[first], logP,
+                  weight_);
 }
 
-RefinedSaturation RefinedSaturationAtTemperature(const TableSource &tables, Extended t) {
-    RefinedSaturation sat;
-    sat.byTemperature = true;
+void RefinedSaturation::AtTemperature(const RefinedTables &tables, Extended t) {
+    byTemperature_ = true;
     if (t < 0.01L) {
         // The fixed values at and just above 0 degC: the table lookup's own.
-        SaturationPoint fixed = SaturationAtTemperature(tables, t);
-        for (int f = 0; f < kSaturationFields; ++f) sat.value[f] = fixed.field(f);
-        sat.known = (1u << kSaturationFields) - 1;
-        return sat;
+        SaturationPoint fixed = SaturationAtTemperature(tables.source, t);
+        for (int f = 0; f < kSaturationFields; ++f) value_[f] = fixed.field(f);
+        known_ = (1u << kSaturationFields) - 1;
+        return;
     }
     // Record n + 1 holds n degC, the last record (376) the critical point.
     constexpr int kFirstRecord = 1, kLastRecord = kSaturationTemperatureRecords - 1;
     const int n = int(double(t));
     const int first = StencilStart(n, kLastRecord - kFirstRecord + 1) + kFirstRecord;
-    Extended xs[kStencilNodes];
-    for (int i = 0; i < kStencilNodes; ++i) {
-        const int record = first + i;
-        const Extended celsius = record == kLastRecord ? Real48ToExtended(kLastRecordTemperature)
-                                                       : Extended(record - 1);
-        xs[i] = 1 / (celsius + kCelsiusZero);
-    }
-    ReadStencil(tables, Table::SaturationOnTemperatureGrid, first, xs, 1 / (t + kCelsiusZero), &sat);
-    return sat;
-}
-
-CriticalPoint TableCriticalPoint(const TableSource &tables) {
-    std::uint8_t scratch[kSaturationRecordSize];
-    const ByteSpan span{std::uint64_t(kSaturationGridPoints - 1) * kSaturationRecordSize, kSaturationRecordSize};
-    const std::uint8_t *record = SpanBytes(tables, Table::SaturationOnPressureGrid, span, scratch);
-    return {ValueAt(record, kLiquidVolume), ValueAt(record, kLiquidEnthalpy), ValueAt(record, kLiquidEntropy)};
+    constexpr Table table = Table::SaturationOnTemperatureGrid;
+    const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
+    records_ = SpanBytes(tables.source, table, span, scratch_);
+    scaled_ = tables.memory.Scaled(table, first, kStencilNodes, records_);
+    const SaturationStencils &stencils = RefinedStencils();
+    ScaledWeights(stencils.inverseTemperature + first, stencils.temperatureScale[first], 1 / (t + kCelsiusZero),
+                  weight_);
 }
 
 }  // namespace rudid

@@ -8,44 +8,45 @@
 #include <cstdint>
 
 #include "common/real48.h"
+#include "tables/refined_memory.h"
 #include "tables/refined_shape.h"
 #include "tables/saturation_state.h"
-#include "tables/table_source.h"
 
 namespace rudid {
 
 // The four records around a pressure or temperature and the weights of the
 // cubic there; the seven fields (SaturationField order) are interpolated as
-// they are asked for, each rounded to Real48.
-struct RefinedSaturation {
-    Extended weight[kStencilNodes];
-    // The four records as read, converted field by field as asked for.
-    std::uint8_t records[kStencilNodes * kSaturationRecordSize];
-    bool byTemperature = false;
-    Extended value[kSaturationFields];  // those in known only
-    unsigned known = 0;
+// they are asked for, each rounded to Real48. The records are read where
+// the source holds them, or into the object itself, which is therefore
+// neither copied nor moved.
+class RefinedSaturation {
+public:
+    RefinedSaturation() = default;
+    RefinedSaturation(const RefinedSaturation &) = delete;
+    RefinedSaturation &operator=(const RefinedSaturation &) = delete;
+
+    // At pressure p (bar, 0.01..221.2), whose natural logarithm is logP.
+    // Raises the table's input/output failure.
+    void AtPressure(const RefinedTables &tables, Extended p, double logP);
+    // At temperature t (degC, 0..374.15). Below 0.01 degC the fixed values
+    // of the table lookup, which do not come from the file.
+    void AtTemperature(const RefinedTables &tables, Extended t);
 
     Extended field(int f) {
-        if (!(known >> f & 1)) Interpolate(f);
-        return value[f];
+        if (!(known_ >> f & 1)) Interpolate(f);
+        return value_[f];
     }
 
 private:
     void Interpolate(int f);
+
+    Extended weight_[kStencilNodes];
+    const std::uint8_t *records_ = nullptr;
+    const ScaledRecord *scaled_ = nullptr;  // of the four records
+    bool byTemperature_ = false;
+    Extended value_[kSaturationFields];  // those in known_ only
+    unsigned known_ = 0;
+    std::uint8_t scratch_[kStencilNodes * kSaturationRecordSize];
 };
-
-// At pressure p (bar, 0.01..221.2). Raises the table's input/output failure.
-RefinedSaturation RefinedSaturationAtPressure(const TableSource &tables, Extended p);
-
-// At temperature t (degC, 0..374.15). Below 0.01 degC the fixed values of
-// the table lookup, which do not come from the file.
-RefinedSaturation RefinedSaturationAtTemperature(const TableSource &tables, Extended t);
-
-// The critical point as the table by pressure holds it: the liquid fields
-// of its last record (221.2 bar), where liquid and vapour are equal.
-struct CriticalPoint {
-    Extended volume, enthalpy, entropy;
-};
-CriticalPoint TableCriticalPoint(const TableSource &tables);
 
 }  // namespace rudid

@@ -34,6 +34,30 @@ inline void LagrangeWeights(const Extended *xs, int count, Extended x, Extended 
     }
 }
 
+// LagrangeWeights for four nodes whose denominators are known: scale[i] is
+// 1 / prod over j != i of (xs[i] - xs[j]). Multiplications only.
+inline void ScaledWeights(const Extended *xs, const Extended *scale, Extended x, Extended *weight) {
+    const Extended d0 = x - xs[0], d1 = x - xs[1], d2 = x - xs[2], d3 = x - xs[3];
+    const Extended low = d0 * d1, high = d2 * d3;
+    weight[0] = d1 * high * scale[0];
+    weight[1] = d0 * high * scale[1];
+    weight[2] = low * d3 * scale[2];
+    weight[3] = low * d2 * scale[3];
+}
+
+// LagrangeWeights for four nodes `step` apart from x0 on: with u = (x - x0)
+// / step the weights are -(u-1)(u-2)(u-3)/6, u(u-2)(u-3)/2, -u(u-1)(u-3)/2
+// and u(u-1)(u-2)/6. Exact 0 and 1 at a node, as the general form.
+inline void EvenWeights(Extended x0, Extended step, Extended x, Extended *weight) {
+    const Extended u = (x - x0) / step;
+    const Extended u1 = u - 1, u2 = u - 2, u3 = u - 3;
+    const Extended a = u * u1, b = u2 * u3;
+    weight[0] = -(u1 * b) / 6;
+    weight[1] = u * b / 2;
+    weight[2] = -(a * u3) / 2;
+    weight[3] = a * u2 / 6;
+}
+
 // The value at x of the polynomial through (xs[i], ys[i]), i < count.
 inline Extended LagrangeValue(const Extended *xs, const Extended *ys, int count, Extended x) {
     Extended weight[kStencilNodes];

@@ -1,0 +1,45 @@
+#include "tables/refined_memory.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "tables/record_fields.h"
+#include "tables/refined_shape.h"
+#include "tables/saturation_state.h"
+
+namespace rudid {
+
+RefinedMemory::RefinedMemory() {
+    std::memset(knownByPressure_, 0, sizeof knownByPressure_);
+    std::memset(knownByTemperature_, 0, sizeof knownByTemperature_);
+}
+
+const ScaledRecord *RefinedMemory::Scaled(Table table, int first, int count, const std::uint8_t *records) {
+    const bool byPressure = table == Table::SaturationOnPressureGrid;
+    ScaledRecord *scaled = (byPressure ? byPressure_ : byTemperature_) + first;
+    std::uint8_t *known = (byPressure ? knownByPressure_ : knownByTemperature_) + first;
+    for (int i = 0; i < count; ++i) {
+        if (known[i]) continue;
+        const std::uint8_t *record = records + i * kSaturationRecordSize;
+        const double level = SingleAt(record, kSaturationLevel);
+        scaled[i].level = byPressure ? double(1 / (Extended(level) + kCelsiusZero)) : std::log(level);
+        scaled[i].logVapourVolume = std::log(double(SingleAt(record, kVapourVolume)));
+        known[i] = 1;
+    }
+    return scaled;
+}
+
+const CriticalPoint &RefinedMemory::Critical(const TableSource &tables) {
+    if (!criticalKnown_) {
+        std::uint8_t scratch[kSaturationRecordSize];
+        const ByteSpan span{std::uint64_t(kSaturationGridPoints - 1) * kSaturationRecordSize,
+                            kSaturationRecordSize};
+        const std::uint8_t *record = SpanBytes(tables, Table::SaturationOnPressureGrid, span, scratch);
+        critical_ = {ValueAt(record, kLiquidVolume), ValueAt(record, kLiquidEnthalpy),
+                     ValueAt(record, kLiquidEntropy)};
+        criticalKnown_ = true;
+    }
+    return critical_;
+}
+
+}  // namespace rudid
