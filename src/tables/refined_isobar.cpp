@@ -1,22 +1,18 @@
 #include "tables/refined_isobar.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tables/pressure_grids.h"
 #include "tables/record_fields.h"
 #include "tables/refined_shape.h"
+#include "tables/refined_stencils.h"
 #include "tables/saturation_by_temperature.h"
 #include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
-
-// Only table temperatures within this distance of the saturation
-// temperature can have an isobar on the other side of the line: between two
-// neighbouring isobars of the grid the saturation temperature rises by at
-// most 10.5 C (from 0.01 to 0.02 bar).
-constexpr Extended kIsothermReach = 15;
 
 // Above the critical temperature (374.15 degC) there is no isotherm to
 // cross: the last entry with one.
@@ -40,10 +36,11 @@ PhaseLine::PhaseLine(const RefinedTables &tables, RefinedPressure &place, Phase 
     const int k = FirstSinglePhasePointAbove(place.p);
     p0_ = grid.point[k - 1];
     p1_ = grid.point[k];
-    w_ = (place.p - p0_) / (p1_ - p0_);
+    w_ = (place.p - p0_) * RefinedStencils().inverseIsobarSpacing[k];
     const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
     low_ = SpanBytes(tables.source, Table::SinglePhase, span, scratch_);
     high_ = low_ + kIsobarSize;
+    plain_ = tables.memory.PlainIsobars(k, low_);
     if (phase == Phase::Vapour) {
         const Extended l0 = grid.logPoint[k - 1], l1 = grid.logPoint[k];
         logShift_ = kWaterGasConstant * (l0 + (l1 - l0) * w_ - place.logP);
@@ -54,6 +51,14 @@ PhaseLine::PhaseLine(const RefinedTables &tables, RefinedPressure &place, Phase 
     }
     ts_ = place.saturation.field(kSaturationLevel);
     criticalVolume_ = tables.memory.Critical(tables.source).volume;
+    // The entries j with |10 j - ts| <= kIsothermReach: from an estimate,
+    // settled on the exact distances.
+    const auto near = [&](int j) { return std::fabs(Extended(kEntryStep * j) - ts_) <= kIsothermReach; };
+    nearFirst_ = std::max(0, int(double(ts_ - kIsothermReach)) / kEntryStep);
+    while (nearFirst_ > 0 && near(nearFirst_ - 1)) --nearFirst_;
+    while (nearFirst_ < kIsobarEntries && !near(nearFirst_)) ++nearFirst_;
+    nearLast_ = nearFirst_;
+    while (nearLast_ + 1 < kIsobarEntries && near(nearLast_ + 1)) ++nearLast_;
     if (phase == Phase::Liquid) {
         // The entries at or below ts - kSaturationClearance, then the
         // saturated liquid.
@@ -106,26 +111,41 @@ Extended PhaseLine::IsothermValue(int j, int column) {
 }
 
 // A table node is liquid when its volume lies below the critical volume and
-// vapour otherwise: the table holds the stable phase at every node.
-Extended PhaseLine::value(int i, int column) {
-    const bool vapour = phase_ == Phase::Vapour;
-    if (i == saturationNode_) return place_.saturation.field((vapour ? kVapourVolume : kLiquidVolume) + 2 * column);
-    const int j = EntryOf(i);
-    const Extended t = Extended(kEntryStep * j);
-    if (phase_ == Phase::Liquid && t >= ts_ - kIsothermReach &&
-        !(ValueAt(low_ + j * kEntrySize, kVolumeColumn) < criticalVolume_))
+// vapour otherwise: the table holds the stable phase at every node. Where
+// the other isobar holds the other phase at entry j, the node's value comes
+// from the isotherm instead.
+Extended PhaseLine::NearLineValue(int j, int column) {
+    if (phase_ == Phase::Liquid && !(ValueAt(low_ + j * kEntrySize, kVolumeColumn) < criticalVolume_))
         return IsothermValue(j, column);
-    if (vapour && t <= ts_ + kIsothermReach && j <= kLastEntryBelowCritical &&
+    if (phase_ == Phase::Vapour && j <= kLastEntryBelowCritical &&
         !(ValueAt(high_ + j * kEntrySize, kVolumeColumn) >= criticalVolume_))
         return IsothermValue(j, column);
-    const Extended y0 = ValueAt(low_ + j * kEntrySize, column);
-    const Extended y1 = ValueAt(high_ + j * kEntrySize, column);
-    if (vapour && column == kVolumeColumn) {
-        const Extended a = p0_ * y0, b = p1_ * y1;
-        return (a + (b - a) * w_) / place_.p;
-    }
-    const Extended y = y0 + (y1 - y0) * w_;
-    return vapour && column == kEntropyColumn ? y + logShift_ : y;
+    return IsobarsValue(j, column);
+}
+
+// The entries at or below k are counted in the table values carried to p in
+// double precision, first among every tenth entry, then among the nine
+// between the two tenths that hold k: the loads of each round do not depend
+// on each other, and no branch depends on the data.
+int PhaseLine::GuessInterval(int column, Extended k) const {
+    const double w = double(w_);
+    const double key = double(k) - (column == kEntropyColumn ? double(logShift_) : 0);
+    const std::uint8_t *a = low_ + 4 * column, *b = high_ + 4 * column;
+    const auto atOrBelow = [&](int entry) {
+        const double y0 = SingleAt(a, kEntryValues * entry), y1 = SingleAt(b, kEntryValues * entry);
+        return int(!(key < y0 + w * (y1 - y0)));
+    };
+    constexpr int kStride = 10, kLastEntry = kIsobarEntries - 1;
+    int tenths = 0;
+#pragma GCC unroll 8
+    for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
+    const int base = tenths * kStride;
+    int below = base;  // the last entry at or below k
+#pragma GCC unroll 9
+    for (int j = 1; j < kStride; ++j) below += atOrBelow(std::min(base + j, kLastEntry));
+    below = std::min(below, kLastEntry);
+    const int i = below - firstEntry_ + (saturationNode_ == 0 ? 1 : 0);
+    return std::max(0, std::min(i, count_ - 2));
 }
 
 int PhaseLine::IntervalAt(Extended t) const {
@@ -142,9 +162,10 @@ int PhaseLine::IntervalAt(Extended t) const {
 int PhaseLine::Weights(int interval, Extended t, int *first, Extended *weight) const {
     const int n = StencilCount(count_);
     *first = StencilStart(interval, count_);
-    if (n == kStencilNodes && (saturationNode_ < *first || saturationNode_ >= *first + n)) {
+    if (Even(*first, n)) {
         // Four table temperatures, kEntryStep apart.
-        EvenWeights(temperature(*first), kEntryStep, t, weight);
+        constexpr Extended kInverseEntryStep = 1.0L / kEntryStep;
+        EvenWeights(temperature(*first), kInverseEntryStep, t, weight);
         return n;
     }
     Extended xs[kStencilNodes];

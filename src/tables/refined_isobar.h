@@ -5,9 +5,11 @@
 // Nodes of different phases never meet in one interpolation.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "common/real48.h"
+#include "tables/record_fields.h"
 #include "tables/refined_memory.h"
 #include "tables/refined_saturation.h"
 #include "tables/single_phase_table.h"
@@ -52,20 +54,61 @@ public:
     Extended temperature(int i) const { return i == saturationNode_ ? ts_ : Extended(kEntryStep * EntryOf(i)); }
     // The value of the column (EntryColumn) at node i. Raises the tables'
     // failures.
-    Extended value(int i, int column);
+    [[gnu::always_inline]] Extended value(int i, int column) {
+        if (i == saturationNode_) return SaturatedValue(column);
+        const int j = EntryOf(i);
+        if (j >= nearFirst_ && j <= nearLast_) return NearLineValue(j, column);
+        return IsobarsValue(j, column);
+    }
 
     // The index of the interval of the nodes that holds t: the last
     // i <= count - 2 with temperature(i) <= t, or 0 below the first node.
     int IntervalAt(Extended t) const;
+
+    // An estimate of the interval of the nodes whose values of a rising
+    // column bracket k, from the table values carried to the pressure in
+    // double precision (0..count - 2), to be confirmed on the exact values.
+    int GuessInterval(int column, Extended k) const;
 
     // The weights of the cubic (or lower, with fewer nodes) that
     // interpolates interval i, at t, for the nodes first .. first + n - 1;
     // returns n.
     int Weights(int interval, Extended t, int *first, Extended *weight) const;
 
+    // Whether the n nodes from first are table temperatures, kEntryStep
+    // apart.
+    bool Even(int first, int n) const {
+        return n == kStencilNodes && (saturationNode_ < first || saturationNode_ >= first + n);
+    }
+
+    // Only table temperatures within this distance of the saturation
+    // temperature can have an isobar on the other side of the line: between
+    // two neighbouring isobars of the grid the saturation temperature rises
+    // by at most 10.5 C (from 0.01 to 0.02 bar).
+    static constexpr Extended kIsothermReach = 15;
+
 private:
     int EntryOf(int i) const { return firstEntry_ + i - (saturationNode_ == 0 ? 1 : 0); }
+    Extended SaturatedValue(int column) {
+        return place_.saturation.field((phase_ == Phase::Vapour ? kVapourVolume : kLiquidVolume) + 2 * column);
+    }
+    Extended NearLineValue(int j, int column);
     Extended IsothermValue(int j, int column);
+    // A value of an isobar.
+    Extended Entry(const std::uint8_t *isobar, int j, int column) const {
+        return plain_ ? Extended(SingleAt(isobar + j * kEntrySize, column)) : ValueAt(isobar + j * kEntrySize, column);
+    }
+    // Entry j carried to p between the two isobars.
+    [[gnu::always_inline]] Extended IsobarsValue(int j, int column) const {
+        const Extended y0 = Entry(low_, j, column);
+        const Extended y1 = Entry(high_, j, column);
+        if (phase_ == Phase::Vapour && column == kVolumeColumn) {
+            const Extended a = p0_ * y0, b = p1_ * y1;
+            return (a + (b - a) * w_) / place_.p;
+        }
+        const Extended y = y0 + (y1 - y0) * w_;
+        return phase_ == Phase::Vapour && column == kEntropyColumn ? y + logShift_ : y;
+    }
 
     const RefinedTables &tables_;
     RefinedPressure &place_;
@@ -73,6 +116,10 @@ private:
     int count_ = 0;
     int firstEntry_ = 0;       // the entry of the first table node
     int saturationNode_ = -1;  // the index of the saturated state, or -1
+    // The entries within kIsothermReach of the saturation temperature
+    // (none above the critical pressure).
+    int nearFirst_ = kIsobarEntries, nearLast_ = -1;
+    bool plain_ = false;  // the isobars hold plain singles only (PlainSingles)
     Extended ts_ = 0, criticalVolume_ = 0;
     Extended logShift_ = 0;  // steam: R (ln p0 + (ln p1 - ln p0) w - ln p)
     Extended p0_, p1_, w_;  // the isobars' pressures and the weight of p between them

@@ -30,59 +30,82 @@ KeyColumns ColumnsOf(InverseKey key) {
     return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn};
 }
 
-// The temperature in interval m of the n nodes (xs, ys) at which their
-// cubic takes the value k; ys[m] and ys[m + 1] bracket k. Newton's method
-// on the cubic, kept inside the bracket by halving where a step would leave
-// it.
-Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, Extended k) {
-    Extended a = xs[m], b = xs[m + 1];
-    const Extended fa = ys[m] - k, fb = ys[m + 1] - k;
-    if (fa == 0) return a;
-    if (fb == 0) return b;
-    const NewtonPolynomial cubic = NewtonForm(xs, ys, n);
+// The root in [a, b] of the polynomial less k, which takes the values fa
+// at a and fb at b, of opposite signs. Newton's method from the secant's
+// root, kept inside the bracket by halving where a step would leave it,
+// until the root is known to within `tolerance`: a step that small, or a
+// Newton step d after which the error, about d^2 times half the second
+// derivative over the slope, is four times smaller still.
+Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extended b, Extended fa, Extended fb,
+                    Extended tolerance) {
     const bool rising = fb > fa;  // the sign of f at b
     Extended t = a + (b - a) * (fa / (fa - fb));
     for (int step = 0; step < 60; ++step) {
-        Extended f, slope;
-        NewtonValue(cubic, t, &f, &slope);
+        Extended f, slope, halfBend;
+        NewtonValue(poly, t, &f, &slope, &halfBend);
         f -= k;
         if (f == 0) return t;
         if ((f > 0) == rising)
             b = t;
         else
             a = t;
-        Extended next = t - f / slope;
-        if (!(next > a && next < b)) next = a + (b - a) / 2;
-        const bool settled = std::fabs(next - t) <= 1e-13L * (1 + std::fabs(t));
+        const Extended d = f / slope;
+        Extended next = t - d;
+        bool settled = std::fabs(d) <= tolerance || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tolerance;
+        if (!(next > a && next < b)) {
+            next = a + (b - a) / 2;
+            settled = std::fabs(next - t) <= tolerance;
+        }
         t = next;
-        if (settled || b - a <= 1e-13L * (1 + std::fabs(a))) break;
+        if (settled || b - a <= tolerance) break;
     }
     return t;
 }
 
+// The temperature in interval m of the n nodes (xs, ys) at which their
+// cubic takes the value k; ys[m] and ys[m + 1] bracket k. To within
+// 1e-13 of the temperature (in kelvin-sized steps: 1 + |t|).
+Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, bool even, Extended k) {
+    const Extended fa = ys[m] - k, fb = ys[m + 1] - k;
+    if (fa == 0) return xs[m];
+    if (fb == 0) return xs[m + 1];
+    const Extended tolerance = 1e-13L * (1 + std::fabs(xs[m + 1]));
+    if (!even) return NewtonRoot(NewtonForm(xs, ys, n), k, xs[m], xs[m + 1], fa, fb, tolerance);
+    // Four nodes kEntryStep apart: in u = (t - xs[0]) / kEntryStep the nodes
+    // are 0, 1, 2, 3, and the divided differences are the forward ones over
+    // 1, 2 and 6.
+    const Extended d1 = ys[1] - ys[0], d2 = ys[2] - ys[1], d3 = ys[3] - ys[2];
+    const Extended e1 = d2 - d1, e2 = d3 - d2;
+    constexpr Extended kSixth = 1.0L / 6;
+    const NewtonPolynomial poly{kStencilNodes, {0, 1, 2, 3}, {ys[0], d1, e1 / 2, (e2 - e1) * kSixth}};
+    const Extended u = NewtonRoot(poly, k, m, m + 1, fa, fb, tolerance / kEntryStep);
+    return xs[0] + kEntryStep * u;
+}
+
 // The interval of the nodes whose key values bracket k: the first node
-// above k ends it, as in the table lookup. -1 when k lies outside.
+// above k ends it, as in the table lookup. -1 when k lies outside. The key
+// at the interval's two ends goes to ends[0] and ends[1].
 //
-// Enthalpy and entropy rise with temperature along an isobar, so halving
-// finds the same interval as the search from the start; a volume is
-// searched from the start, since liquid water's does not rise below 4 C.
-int KeyInterval(PhaseLine &line, int column, Extended k) {
+// Enthalpy and entropy rise with temperature along an isobar, so the
+// interval is found from an estimate and confirmed on the exact values; a
+// volume is searched from the start, since liquid water's does not rise
+// below 4 C.
+int KeyInterval(PhaseLine &line, int column, Extended k, Extended *ends) {
     const int last = line.count() - 1;
     if (last < 1 || k < line.value(0, column) || k > line.value(last, column)) return -1;
-    if (column == kVolumeColumn) {
-        for (int i = 1; i <= last; ++i)
-            if (k < line.value(i, column)) return i - 1;
-        return last - 1;
+    int i = column == kVolumeColumn ? 0 : line.GuessInterval(column, k);
+    Extended low = line.value(i, column), high = line.value(i + 1, column);
+    while (i > 0 && k < low) {
+        high = low;
+        low = line.value(--i, column);
     }
-    int low = 0, high = last;  // key(low) <= k; k < key(high) or high is the last node
-    while (high - low > 1) {
-        const int middle = (low + high) / 2;
-        if (k < line.value(middle, column))
-            high = middle;
-        else
-            low = middle;
+    while (i + 1 < last && !(k < high)) {
+        low = high;
+        high = line.value(++i + 1, column);
     }
-    return low;
+    ends[0] = low;
+    ends[1] = high;
+    return i;
 }
 
 // The cubic of interval i at t, for a column, with its weights.
@@ -95,16 +118,18 @@ Extended ValueOnLine(PhaseLine &line, int first, int n, const Extended *weight, 
 bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
                         Extended k, Extended quality, unsigned wanted, InverseValues *state) {
     PhaseLine line(tables, place, phase);
-    const int i = KeyInterval(line, c.key, k);
+    Extended ends[2];
+    const int i = KeyInterval(line, c.key, k, ends);
     if (i < 0) return false;
     // The key at the nodes of the interval's cubic.
     const int first = StencilStart(i, line.count()), n = StencilCount(line.count());
     Extended xs[kStencilNodes], keys[kStencilNodes];
     for (int m = 0; m < n; ++m) {
-        xs[m] = line.temperature(first + m);
-        keys[m] = line.value(first + m, c.key);
+        const int node = first + m;
+        xs[m] = line.temperature(node);
+        keys[m] = node == i ? ends[0] : node == i + 1 ? ends[1] : line.value(node, c.key);
     }
-    const Extended t = SolveInInterval(xs, keys, n, i - first, k);
+    const Extended t = SolveInInterval(xs, keys, n, i - first, line.Even(first, n), k);
     state->temperature = RoundToReal48(t);
     if (wanted & (kWantSecond | kWantThird)) {
         Extended weight[kStencilNodes];
@@ -155,8 +180,9 @@ bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended 
         return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, vapourLike ? 1 : 0, wanted, state);
     }
     RefinedSaturation &sat = place.saturation;
-    const Extended kf = sat.field(LiquidField(c.key)), kg = sat.field(VapourField(c.key));
+    const Extended kf = sat.field(LiquidField(c.key));
     if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, 0, wanted, state);
+    const Extended kg = sat.field(VapourField(c.key));
     if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, 1, wanted, state);
 
     // Two phases: the lever rule between the saturated states.

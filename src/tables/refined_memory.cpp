@@ -9,16 +9,29 @@
 
 namespace rudid {
 
+bool PlainSingles(const std::uint8_t *values, int count) {
+    if (!AllSafeSingles(values, count)) return false;
+    for (int i = 0; i < count; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, values + 4 * i, 4);
+        if (bits != 0 && (bits & 0x7FFFFFFFu) < 0x00200000u) return false;  // 2^-128's bits
+    }
+    return true;
+}
+
 RefinedMemory::RefinedMemory() {
     std::memset(knownByPressure_, 0, sizeof knownByPressure_);
     std::memset(knownByTemperature_, 0, sizeof knownByTemperature_);
+    std::memset(stencilByPressure_, 0, sizeof stencilByPressure_);
+    std::memset(stencilByTemperature_, 0, sizeof stencilByTemperature_);
+    std::memset(isobarPairs_, 0, sizeof isobarPairs_);
 }
 
-const ScaledRecord *RefinedMemory::Scaled(Table table, int first, int count, const std::uint8_t *records) {
+RefinedMemory::Stencil RefinedMemory::LearnStencil(Table table, int first, const std::uint8_t *records) {
     const bool byPressure = table == Table::SaturationOnPressureGrid;
     ScaledRecord *scaled = (byPressure ? byPressure_ : byTemperature_) + first;
     std::uint8_t *known = (byPressure ? knownByPressure_ : knownByTemperature_) + first;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < kStencilNodes; ++i) {
         if (known[i]) continue;
         const std::uint8_t *record = records + i * kSaturationRecordSize;
         const double level = SingleAt(record, kSaturationLevel);
@@ -26,7 +39,9 @@ const ScaledRecord *RefinedMemory::Scaled(Table table, int first, int count, con
         scaled[i].logVapourVolume = std::log(double(SingleAt(record, kVapourVolume)));
         known[i] = 1;
     }
-    return scaled;
+    const bool plain = PlainSingles(records, kStencilNodes * kSaturationFields);
+    (byPressure ? stencilByPressure_ : stencilByTemperature_)[first] = plain ? kPlain : kNotPlain;
+    return {scaled, plain};
 }
 
 const CriticalPoint &RefinedMemory::Critical(const TableSource &tables) {

@@ -12,6 +12,7 @@
 #include "common/real48.h"
 #include "tables/pressure_grids.h"
 #include "tables/saturation_by_temperature.h"
+#include "tables/single_phase_table.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -33,24 +34,56 @@ struct ScaledRecord {
     double logVapourVolume;
 };
 
+// Whether count singles from `values` on all enter the arithmetic as they
+// are (ValueAt gives the single itself): finite, below 2^126 in magnitude,
+// and none of them a negative zero or a magnitude below 2^-128 but zero,
+// which ValueAt turns into zero.
+bool PlainSingles(const std::uint8_t *values, int count);
+
 class RefinedMemory {
 public:
     RefinedMemory();
     RefinedMemory(const RefinedMemory &) = delete;
     RefinedMemory &operator=(const RefinedMemory &) = delete;
 
-    // The scaled fields of `count` consecutive records of a saturation table
-    // from record `first`, whose bytes are at `records`.
-    const ScaledRecord *Scaled(Table table, int first, int count, const std::uint8_t *records);
+    // The four records of a saturation table from record `first`, whose
+    // bytes are at `records`: their scaled fields, and whether all their
+    // singles are plain (PlainSingles).
+    struct Stencil {
+        const ScaledRecord *scaled;
+        bool plain;
+    };
+    Stencil SaturationStencil(Table table, int first, const std::uint8_t *records) {
+        const bool byPressure = table == Table::SaturationOnPressureGrid;
+        const std::uint8_t known = (byPressure ? stencilByPressure_ : stencilByTemperature_)[first];
+        if (!known) return LearnStencil(table, first, records);
+        return {(byPressure ? byPressure_ : byTemperature_) + first, known == kPlain};
+    }
+
+    // Whether the two isobars of the single-phase table that end at grid
+    // index k (k - 1 and k), whose bytes are at `isobars`, hold plain
+    // singles only.
+    bool PlainIsobars(int k, const std::uint8_t *isobars) {
+        if (!isobarPairs_[k]) isobarPairs_[k] = PlainSingles(isobars, 2 * kIsobarValues) ? kPlain : kNotPlain;
+        return isobarPairs_[k] == kPlain;
+    }
 
     // Raises the table's input/output failure.
     const CriticalPoint &Critical(const TableSource &tables);
 
 private:
+    enum : std::uint8_t { kUnknown = 0, kPlain = 1, kNotPlain = 2 };
+    Stencil LearnStencil(Table table, int first, const std::uint8_t *records);
+
     ScaledRecord byPressure_[kSaturationGridPoints];
     ScaledRecord byTemperature_[kSaturationTemperatureRecords];
     std::uint8_t knownByPressure_[kSaturationGridPoints];
     std::uint8_t knownByTemperature_[kSaturationTemperatureRecords];
+    // Per first record of a stencil, and per isobar pair: kUnknown until
+    // a row has read them.
+    std::uint8_t stencilByPressure_[kSaturationGridPoints];
+    std::uint8_t stencilByTemperature_[kSaturationTemperatureRecords];
+    std::uint8_t isobarPairs_[kSinglePhaseGridPoints + 1];
     CriticalPoint critical_;
     bool criticalKnown_ = false;
 };

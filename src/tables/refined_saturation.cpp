@@ -18,6 +18,8 @@ void RefinedSaturation::Interpolate(int f) {
     } else if (f == kVapourVolume) {
         for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * scaled_[i].logVapourVolume;
         y = std::exp(double(y));
+    } else if (plain_) {
+        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * SingleAt(records_ + i * kSaturationRecordSize, f);
     } else {
         for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * ValueAt(records_ + i * kSaturationRecordSize, f);
     }
@@ -32,7 +34,9 @@ void RefinedSaturation::AtPressure(const RefinedTables &tables, Extended p, doub
     constexpr Table table = Table::SaturationOnPressureGrid;
     const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
     records_ = SpanBytes(tables.source, table, span, scratch_);
-    scaled_ = tables.memory.Scaled(table, first, kStencilNodes, records_);
+    const RefinedMemory::Stencil stencil = tables.memory.SaturationStencil(table, first, records_);
+    scaled_ = stencil.scaled;
+    plain_ = stencil.plain;
     ScaledWeights(SaturationPressures().logValue + first + 1, RefinedStencils().pressureScale[first], logP,
                   weight_);
 }
@@ -53,7 +57,9 @@ void RefinedSaturation::AtTemperature(const RefinedTables &tables, Extended t) {
     constexpr Table table = Table::SaturationOnTemperatureGrid;
     const ByteSpan span{std::uint64_t(first) * kSaturationRecordSize, kStencilNodes * kSaturationRecordSize};
     records_ = SpanBytes(tables.source, table, span, scratch_);
-    scaled_ = tables.memory.Scaled(table, first, kStencilNodes, records_);
+    const RefinedMemory::Stencil stencil = tables.memory.SaturationStencil(table, first, records_);
+    scaled_ = stencil.scaled;
+    plain_ = stencil.plain;
     const SaturationStencils &stencils = RefinedStencils();
     ScaledWeights(stencils.inverseTemperature + first, stencils.temperatureScale[first], 1 / (t + kCelsiusZero),
                   weight_);

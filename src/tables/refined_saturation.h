@@ -43,6 +43,7 @@ private:
     Extended weight_[kStencilNodes];
     const std::uint8_t *records_ = nullptr;
     const ScaledRecord *scaled_ = nullptr;  // of the four records
+    bool plain_ = false;                    // their singles are all plain
     bool byTemperature_ = false;
     Extended value_[kSaturationFields];  // those in known_ only
     unsigned known_ = 0;

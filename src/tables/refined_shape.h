@@ -48,8 +48,9 @@ inline void ScaledWeights(const Extended *xs, const Extended *scale, Extended x,
 // LagrangeWeights for four nodes `step` apart from x0 on: with u = (x - x0)
 // / step the weights are -(u-1)(u-2)(u-3)/6, u(u-2)(u-3)/2, -u(u-1)(u-3)/2
 // and u(u-1)(u-2)/6. Exact 0 and 1 at a node, as the general form.
-inline void EvenWeights(Extended x0, Extended step, Extended x, Extended *weight) {
-    const Extended u = (x - x0) / step;
+// inverseStep is 1 / step.
+inline void EvenWeights(Extended x0, Extended inverseStep, Extended x, Extended *weight) {
+    const Extended u = (x - x0) * inverseStep;
     const Extended u1 = u - 1, u2 = u - 2, u3 = u - 3;
     const Extended a = u * u1, b = u2 * u3;
     weight[0] = -(u1 * b) / 6;
@@ -115,15 +116,20 @@ inline NewtonPolynomial NewtonForm(const Extended *xs, const Extended *ys, int c
     return poly;
 }
 
-// The value and the slope of the polynomial at x.
-inline void NewtonValue(const NewtonPolynomial &poly, Extended x, Extended *value, Extended *slope) {
-    Extended v = poly.c[poly.count - 1], s = 0;
+// The value, the slope and half the second derivative of the polynomial at
+// x (Horner's scheme carried to the derivatives).
+inline void NewtonValue(const NewtonPolynomial &poly, Extended x, Extended *value, Extended *slope,
+                        Extended *halfBend) {
+    Extended v = poly.c[poly.count - 1], s = 0, b = 0;
     for (int i = poly.count - 2; i >= 0; --i) {
-        s = s * (x - poly.x[i]) + v;
-        v = v * (x - poly.x[i]) + poly.c[i];
+        const Extended d = x - poly.x[i];
+        b = b * d + s;
+        s = s * d + v;
+        v = v * d + poly.c[i];
     }
     *value = v;
     *slope = s;
+    *halfBend = b;
 }
 
 }  // namespace rudid

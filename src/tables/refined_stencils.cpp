@@ -16,7 +16,9 @@ void Scales(const Extended *xs, Extended *scale) {
     }
 }
 
-SaturationStencils BuildStencils() {
+}  // namespace
+
+SaturationStencils BuildSaturationStencils() {
     const platform::LibraryArithmeticScope arithmetic;
     SaturationStencils stencils{};
     const Extended *logs = SaturationPressures().logValue + 1;  // of record 0
@@ -25,8 +27,13 @@ SaturationStencils BuildStencils() {
         stencils.inverseTemperature[r] = 1 / (TemperatureOfRecord(r) + kCelsiusZero);
     for (int first = 1; first < kTemperatureStencils; ++first)
         Scales(stencils.inverseTemperature + first, stencils.temperatureScale[first]);
+    const SinglePhasePressureGrid &isobars = SinglePhasePressures();
+    for (int k = 2; k <= kSinglePhaseGridPoints; ++k)
+        stencils.inverseIsobarSpacing[k] = 1 / (Extended(isobars.point[k]) - Extended(isobars.point[k - 1]));
     return stencils;
 }
+
+namespace {
 
 // Built when the library is loaded, like the grids, and only read after.
 const SaturationStencils &gStencils = RefinedStencils();
@@ -35,11 +42,6 @@ const SaturationStencils &gStencils = RefinedStencils();
 
 Extended TemperatureOfRecord(int r) {
     return r == kSaturationTemperatureRecords - 1 ? Real48ToExtended(kLastRecordTemperature) : Extended(r - 1);
-}
-
-const SaturationStencils &RefinedStencils() {
-    static const SaturationStencils stencils = BuildStencils();
-    return stencils;
 }
 
 }  // namespace rudid

@@ -12,6 +12,9 @@
 
 namespace rudid {
 
+// The weight of a pressure between two isobars of the single-phase table
+// multiplies by the reciprocal of their distance.
+//
 // Record r of the table by pressure lies at ln p of grid point r + 1
 // (SaturationPressures().logValue[r + 1]); record r of the table by
 // temperature at 1 / T, T in kelvin (inverseTemperature[r]).
@@ -24,9 +27,15 @@ struct SaturationStencils {
     Extended inverseTemperature[kSaturationTemperatureRecords];
     Extended pressureScale[kPressureStencils][kStencilNodes];
     Extended temperatureScale[kTemperatureStencils][kStencilNodes];
+    // 1 / (point[k] - point[k - 1]) of the single-phase grid, k >= 2.
+    Extended inverseIsobarSpacing[kSinglePhaseGridPoints + 1];
 };
 
-const SaturationStencils &RefinedStencils();
+SaturationStencils BuildSaturationStencils();
+inline const SaturationStencils &RefinedStencils() {
+    static const SaturationStencils stencils = BuildSaturationStencils();
+    return stencils;
+}
 
 // The temperature (degC) of record r of the table by temperature, r >= 1:
 // whole degrees, the last record the critical point.
