@@ -20,64 +20,106 @@ constexpr int kLastEntryBelowCritical = int(kCriticalTemperature) / kEntryStep;
 
 }  // namespace
 
-void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressure *place) {
+void PlaceIsobars(const RefinedTables &tables, Extended p, RefinedPressure *place) {
     place->p = p;
     place->logP = std::log(double(p));  // a Real48, held exactly by a double
     place->subcritical = p <= kCriticalPressure;
-    if (place->subcritical) place->saturation.AtPressure(tables, p, place->logP);
+    IsobarPair &pair = place->isobars;
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const int k = FirstSinglePhasePointAbove(p);
+    pair.p0 = grid.point[k - 1];
+    pair.p1 = grid.point[k];
+    pair.w = (p - pair.p0) * RefinedStencils().inverseIsobarSpacing[k];
+    const Extended l0 = grid.logPoint[k - 1], l1 = grid.logPoint[k];
+    pair.vapourShift = kWaterGasConstant * (l0 + (l1 - l0) * pair.w - place->logP);
+    const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
+    pair.low = SpanBytes(tables.source, Table::SinglePhase, span, pair.scratch);
+    pair.high = pair.low + kIsobarSize;
+    pair.plain = tables.memory.PlainIsobars(k, pair.low);
 }
 
-// Reads the two isobars around p and the weight that carries their values
-// to p: linear in pressure, steam's volume as p v and its entropy as
-// s + R ln p.
+void PlaceSaturation(const RefinedTables &tables, RefinedPressure *place) {
+    if (!place->subcritical) return;
+    place->saturation.AtPressure(tables, place->p, place->logP);
+    // Every lookup below the critical pressure needs the saturation
+    // temperature; asked for now, it is worked out beside the other
+    // saturated values the lookup asks for next.
+    place->saturation.field(kSaturationLevel);
+}
+
+// The entries at or below k are counted in the table values carried to p in
+// double precision, first among every tenth entry, then among the nine
+// between the two tenths that hold k: the loads of each round do not depend
+// on each other, and no branch depends on the data.
+int EstimatedEntryAtOrBelow(const IsobarPair &isobars, int column, Extended k) {
+    const double w = double(isobars.w);
+    const double key = double(k) - (column == kEntropyColumn ? double(isobars.vapourShift) : 0);
+    const std::uint8_t *a = isobars.low + 4 * column, *b = isobars.high + 4 * column;
+    const auto atOrBelow = [&](int entry) {
+        const double y0 = SingleAt(a, kEntryValues * entry), y1 = SingleAt(b, kEntryValues * entry);
+        return int(!(key < y0 + w * (y1 - y0)));
+    };
+    constexpr int kStride = 10, kLastEntry = kIsobarEntries - 1;
+    int tenths = 0;
+#pragma GCC unroll 8
+    for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
+    const int base = tenths * kStride;
+    int below = base;
+#pragma GCC unroll 9
+    for (int j = 1; j < kStride; ++j) below += atOrBelow(std::min(base + j, kLastEntry));
+    return std::min(below, kLastEntry);
+}
+
 PhaseLine::PhaseLine(const RefinedTables &tables, RefinedPressure &place, Phase phase)
-    : tables_(tables), place_(place), phase_(phase) {
-    const SinglePhasePressureGrid &grid = SinglePhasePressures();
-    const int k = FirstSinglePhasePointAbove(place.p);
-    p0_ = grid.point[k - 1];
-    p1_ = grid.point[k];
-    w_ = (place.p - p0_) * RefinedStencils().inverseIsobarSpacing[k];
-    const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
-    low_ = SpanBytes(tables.source, Table::SinglePhase, span, scratch_);
-    high_ = low_ + kIsobarSize;
-    plain_ = tables.memory.PlainIsobars(k, low_);
-    if (phase == Phase::Vapour) {
-        const Extended l0 = grid.logPoint[k - 1], l1 = grid.logPoint[k];
-        logShift_ = kWaterGasConstant * (l0 + (l1 - l0) * w_ - place.logP);
-    }
+    : tables_(tables), place_(place), isobars_(place.isobars), phase_(phase) {
     if (phase == Phase::Supercritical) {
         count_ = kIsobarEntries;
         return;
     }
     ts_ = place.saturation.field(kSaturationLevel);
     criticalVolume_ = tables.memory.Critical(tables.source).volume;
-    // The entries j with |10 j - ts| <= kIsothermReach: from an estimate,
-    // settled on the exact distances.
-    const auto near = [&](int j) { return std::fabs(Extended(kEntryStep * j) - ts_) <= kIsothermReach; };
-    nearFirst_ = std::max(0, int(double(ts_ - kIsothermReach)) / kEntryStep);
-    while (nearFirst_ > 0 && near(nearFirst_ - 1)) --nearFirst_;
-    while (nearFirst_ < kIsobarEntries && !near(nearFirst_)) ++nearFirst_;
-    nearLast_ = nearFirst_;
-    while (nearLast_ + 1 < kIsobarEntries && near(nearLast_ + 1)) ++nearLast_;
-    if (phase == Phase::Liquid) {
+    PlaceEntries();
+}
+
+namespace {
+
+// The first entry at or above x degC (kIsobarEntries when none is), and the
+// last at or below (-1 when none is).
+int FirstEntryAtOrAbove(double x) {
+    // x lies within -kIsothermReach .. 800 + kIsothermReach: the truncated
+    // quotient is the entry at or below x, or one above it below zero.
+    int j = std::max(0, std::min(kIsobarEntries, int(x / kEntryStep)));
+    while (j > 0 && kEntryStep * (j - 1) >= x) --j;
+    while (j < kIsobarEntries && kEntryStep * j < x) ++j;
+    return j;
+}
+
+int LastEntryAtOrBelow(double x) {
+    const int j = FirstEntryAtOrAbove(x);
+    return j < kIsobarEntries && kEntryStep * j == x ? j : j - 1;
+}
+
+}  // namespace
+
+// The entries of the phase and those near the saturation line, in double
+// precision, which holds the saturation temperature (a Real48) and its
+// distances to the table temperatures exactly.
+void PhaseLine::PlaceEntries() {
+    const double ts = double(ts_);
+    nearFirst_ = FirstEntryAtOrAbove(ts - double(kIsothermReach));
+    nearLast_ = LastEntryAtOrBelow(ts + double(kIsothermReach));
+    if (phase_ == Phase::Liquid) {
         // The entries at or below ts - kSaturationClearance, then the
         // saturated liquid.
-        const Extended highest = ts_ - kSaturationClearance;
-        int last = highest < 0 ? -1 : int(double(highest)) / kEntryStep;
-        while (last + 1 < kIsobarEntries && kEntryStep * (last + 1) <= highest) ++last;
-        while (last >= 0 && kEntryStep * last > highest) --last;
+        const int last = LastEntryAtOrBelow(ts - double(kSaturationClearance));
         saturationNode_ = last + 1;
         count_ = last + 2;
     } else {
         // The saturated vapour, then the entries at or above
         // ts + kSaturationClearance.
-        const Extended lowest = ts_ + kSaturationClearance;
-        int first = int(double(lowest)) / kEntryStep;
-        while (first > 0 && kEntryStep * (first - 1) >= lowest) --first;
-        while (first < kIsobarEntries && kEntryStep * first < lowest) ++first;
-        firstEntry_ = first;
+        firstEntry_ = FirstEntryAtOrAbove(ts + double(kSaturationClearance));
         saturationNode_ = 0;
-        count_ = 1 + kIsobarEntries - first;
+        count_ = 1 + kIsobarEntries - firstEntry_;
     }
 }
 
@@ -95,16 +137,17 @@ Extended PhaseLine::IsothermValue(int j, int column) {
     const Extended ys = ValueAt(saturated, vapour ? kVapourVolume + 2 * column : kLiquidVolume + 2 * column);
     const Extended p = place_.p;
     if (!vapour) {
-        const Extended w = (p - ps) / (p1_ - ps);
-        const Extended y1 = ValueAt(high_ + j * kEntrySize, column);
+        const Extended w = (p - ps) / (isobars_.p1 - ps);
+        const Extended y1 = ValueAt(isobars_.high + j * kEntrySize, column);
         return ys + (y1 - ys) * w;
     }
-    const Extended y0 = ValueAt(low_ + j * kEntrySize, column);
-    const Extended w = (p - p0_) / (ps - p0_);
-    if (column == kVolumeColumn) return (p0_ * y0 + (ps * ys - p0_ * y0) * w) / p;
+    const Extended p0 = isobars_.p0;
+    const Extended y0 = ValueAt(isobars_.low + j * kEntrySize, column);
+    const Extended w = (p - p0) / (ps - p0);
+    if (column == kVolumeColumn) return (p0 * y0 + (ps * ys - p0 * y0) * w) / p;
     Extended y = y0 + (ys - y0) * w;
     if (column == kEntropyColumn) {
-        const Extended l0 = std::log(double(p0_)), ls = std::log(double(ps));
+        const Extended l0 = std::log(double(p0)), ls = std::log(double(ps));
         y += kWaterGasConstant * (l0 + (ls - l0) * w - place_.logP);
     }
     return y;
@@ -115,37 +158,12 @@ Extended PhaseLine::IsothermValue(int j, int column) {
 // the other isobar holds the other phase at entry j, the node's value comes
 // from the isotherm instead.
 Extended PhaseLine::NearLineValue(int j, int column) {
-    if (phase_ == Phase::Liquid && !(ValueAt(low_ + j * kEntrySize, kVolumeColumn) < criticalVolume_))
+    if (phase_ == Phase::Liquid && !(ValueAt(isobars_.low + j * kEntrySize, kVolumeColumn) < criticalVolume_))
         return IsothermValue(j, column);
     if (phase_ == Phase::Vapour && j <= kLastEntryBelowCritical &&
-        !(ValueAt(high_ + j * kEntrySize, kVolumeColumn) >= criticalVolume_))
+        !(ValueAt(isobars_.high + j * kEntrySize, kVolumeColumn) >= criticalVolume_))
         return IsothermValue(j, column);
     return IsobarsValue(j, column);
-}
-
-// The entries at or below k are counted in the table values carried to p in
-// double precision, first among every tenth entry, then among the nine
-// between the two tenths that hold k: the loads of each round do not depend
-// on each other, and no branch depends on the data.
-int PhaseLine::GuessInterval(int column, Extended k) const {
-    const double w = double(w_);
-    const double key = double(k) - (column == kEntropyColumn ? double(logShift_) : 0);
-    const std::uint8_t *a = low_ + 4 * column, *b = high_ + 4 * column;
-    const auto atOrBelow = [&](int entry) {
-        const double y0 = SingleAt(a, kEntryValues * entry), y1 = SingleAt(b, kEntryValues * entry);
-        return int(!(key < y0 + w * (y1 - y0)));
-    };
-    constexpr int kStride = 10, kLastEntry = kIsobarEntries - 1;
-    int tenths = 0;
-#pragma GCC unroll 8
-    for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
-    const int base = tenths * kStride;
-    int below = base;  // the last entry at or below k
-#pragma GCC unroll 9
-    for (int j = 1; j < kStride; ++j) below += atOrBelow(std::min(base + j, kLastEntry));
-    below = std::min(below, kLastEntry);
-    const int i = below - firstEntry_ + (saturationNode_ == 0 ? 1 : 0);
-    return std::max(0, std::min(i, count_ - 2));
 }
 
 int PhaseLine::IntervalAt(Extended t) const {

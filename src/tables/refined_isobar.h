@@ -18,17 +18,46 @@ namespace rudid {
 
 enum class Phase { Liquid, Vapour, Supercritical };
 
+// The two isobars of the single-phase table around a pressure p and how
+// their values are carried to p: linear in pressure, steam's volume as p v
+// and its entropy as s + R ln p.
+struct IsobarPair {
+    Extended p0, p1;  // their pressures
+    Extended w;       // the weight of p between them
+    Extended vapourShift;  // R (ln p0 + (ln p1 - ln p0) w - ln p), added to steam's entropy
+    const std::uint8_t *low, *high;  // 81 entries each
+    bool plain;  // they hold plain singles only (PlainSingles)
+    std::uint8_t scratch[2 * kIsobarSize];
+};
+
 // The pressure as the refined answers place it among the tables: p, its
-// natural logarithm, and below the critical pressure the saturated state
-// there. Holds a RefinedSaturation, so it is neither copied nor moved.
+// natural logarithm, the isobars around it, and below the critical pressure
+// the saturated state there. Holds the records it reads, so it is neither
+// copied nor moved.
 struct RefinedPressure {
     Extended p;
     double logP;
     bool subcritical;
+    IsobarPair isobars;
     RefinedSaturation saturation;  // when subcritical
 };
-// Raises the tables' input/output failures.
-void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressure *place);
+// p, its logarithm and its isobars. Raises the tables' input/output
+// failures.
+void PlaceIsobars(const RefinedTables &tables, Extended p, RefinedPressure *place);
+// Below the critical pressure, the saturated state at the placed pressure,
+// its temperature worked out. Raises the tables' input/output failures.
+void PlaceSaturation(const RefinedTables &tables, RefinedPressure *place);
+inline void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressure *place) {
+    PlaceIsobars(tables, p, place);
+    PlaceSaturation(tables, place);
+}
+
+// An estimate of the last table entry at or below k in a column that rises
+// with temperature, from the values of the isobars carried to p in double
+// precision (0 when k lies below them all), to be confirmed on the exact
+// node values. Needs the isobars only, so that it can be worked out beside
+// the saturated state.
+int EstimatedEntryAtOrBelow(const IsobarPair &isobars, int column, Extended k);
 
 // A table temperature closer than this to the saturation temperature is
 // left out of its phase: the saturated state stands there instead, and two
@@ -65,10 +94,12 @@ public:
     // i <= count - 2 with temperature(i) <= t, or 0 below the first node.
     int IntervalAt(Extended t) const;
 
-    // An estimate of the interval of the nodes whose values of a rising
-    // column bracket k, from the table values carried to the pressure in
-    // double precision (0..count - 2), to be confirmed on the exact values.
-    int GuessInterval(int column, Extended k) const;
+    // The interval of the nodes (0..count - 2) that starts at a table
+    // entry, or the nearest one.
+    int IntervalOfEntry(int entry) const {
+        const int i = entry - firstEntry_ + (saturationNode_ == 0 ? 1 : 0);
+        return i < 0 ? 0 : i > count_ - 2 ? count_ - 2 : i;
+    }
 
     // The weights of the cubic (or lower, with fewer nodes) that
     // interpolates interval i, at t, for the nodes first .. first + n - 1;
@@ -88,6 +119,7 @@ public:
     static constexpr Extended kIsothermReach = 15;
 
 private:
+    void PlaceEntries();
     int EntryOf(int i) const { return firstEntry_ + i - (saturationNode_ == 0 ? 1 : 0); }
     Extended SaturatedValue(int column) {
         return place_.saturation.field((phase_ == Phase::Vapour ? kVapourVolume : kLiquidVolume) + 2 * column);
@@ -96,22 +128,24 @@ private:
     Extended IsothermValue(int j, int column);
     // A value of an isobar.
     Extended Entry(const std::uint8_t *isobar, int j, int column) const {
-        return plain_ ? Extended(SingleAt(isobar + j * kEntrySize, column)) : ValueAt(isobar + j * kEntrySize, column);
+        return isobars_.plain ? Extended(SingleAt(isobar + j * kEntrySize, column))
+                              : ValueAt(isobar + j * kEntrySize, column);
     }
     // Entry j carried to p between the two isobars.
     [[gnu::always_inline]] Extended IsobarsValue(int j, int column) const {
-        const Extended y0 = Entry(low_, j, column);
-        const Extended y1 = Entry(high_, j, column);
+        const Extended y0 = Entry(isobars_.low, j, column);
+        const Extended y1 = Entry(isobars_.high, j, column);
         if (phase_ == Phase::Vapour && column == kVolumeColumn) {
-            const Extended a = p0_ * y0, b = p1_ * y1;
-            return (a + (b - a) * w_) / place_.p;
+            const Extended a = isobars_.p0 * y0, b = isobars_.p1 * y1;
+            return (a + (b - a) * isobars_.w) / place_.p;
         }
-        const Extended y = y0 + (y1 - y0) * w_;
-        return phase_ == Phase::Vapour && column == kEntropyColumn ? y + logShift_ : y;
+        const Extended y = y0 + (y1 - y0) * isobars_.w;
+        return phase_ == Phase::Vapour && column == kEntropyColumn ? y + isobars_.vapourShift : y;
     }
 
     const RefinedTables &tables_;
     RefinedPressure &place_;
+    const IsobarPair &isobars_;
     Phase phase_;
     int count_ = 0;
     int firstEntry_ = 0;       // the entry of the first table node
@@ -119,12 +153,7 @@ private:
     // The entries within kIsothermReach of the saturation temperature
     // (none above the critical pressure).
     int nearFirst_ = kIsobarEntries, nearLast_ = -1;
-    bool plain_ = false;  // the isobars hold plain singles only (PlainSingles)
     Extended ts_ = 0, criticalVolume_ = 0;
-    Extended logShift_ = 0;  // steam: R (ln p0 + (ln p1 - ln p0) w - ln p)
-    Extended p0_, p1_, w_;  // the isobars' pressures and the weight of p between them
-    const std::uint8_t *low_, *high_;  // the two isobars, 81 entries each
-    std::uint8_t scratch_[2 * kIsobarSize];
 };
 
 }  // namespace rudid

@@ -30,36 +30,71 @@ KeyColumns ColumnsOf(InverseKey key) {
     return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn};
 }
 
+// A polynomial in Newton's form (NewtonPolynomial) in double precision.
+struct RoughPolynomial {
+    int count;
+    double x[kStencilNodes];
+    double c[kStencilNodes];
+};
+
+// The value, the slope and half the second derivative at x (NewtonValue).
+void RoughValue(const RoughPolynomial &poly, double x, double *value, double *slope, double *halfBend) {
+    double v = poly.c[poly.count - 1], s = 0, b = 0;
+    for (int i = poly.count - 2; i >= 0; --i) {
+        const double d = x - poly.x[i];
+        b = b * d + s;
+        s = s * d + v;
+        v = v * d + poly.c[i];
+    }
+    *value = v;
+    *slope = s;
+    *halfBend = b;
+}
+
 // The root in [a, b] of the polynomial less k, which takes the values fa
 // at a and fb at b, of opposite signs. Newton's method from the secant's
 // root, kept inside the bracket by halving where a step would leave it,
 // until the root is known to within `tolerance`: a step that small, or a
 // Newton step d after which the error, about d^2 times half the second
 // derivative over the slope, is four times smaller still.
+//
+// The steps are taken in double precision, on the polynomial less k (its
+// constant term less k in extended precision, so that the difference
+// carries no cancellation), which finds the root to a few units of the
+// double's last place; one last step in extended precision settles it.
 Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extended b, Extended fa, Extended fb,
                     Extended tolerance) {
+    RoughPolynomial rough{poly.count, {}, {}};
+    for (int i = 0; i < poly.count; ++i) rough.x[i] = double(poly.x[i]), rough.c[i] = double(poly.c[i]);
+    rough.c[0] = double(poly.c[0] - k);
     const bool rising = fb > fa;  // the sign of f at b
-    Extended t = a + (b - a) * (fa / (fa - fb));
+    const double tol = double(tolerance);
+    double low = double(a), high = double(b);
+    double t = low + (high - low) * double(fa / (fa - fb));
     for (int step = 0; step < 60; ++step) {
-        Extended f, slope, halfBend;
-        NewtonValue(poly, t, &f, &slope, &halfBend);
-        f -= k;
-        if (f == 0) return t;
+        double f, slope, halfBend;
+        RoughValue(rough, t, &f, &slope, &halfBend);
+        if (f == 0) break;
         if ((f > 0) == rising)
-            b = t;
+            high = t;
         else
-            a = t;
-        const Extended d = f / slope;
-        Extended next = t - d;
-        bool settled = std::fabs(d) <= tolerance || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tolerance;
-        if (!(next > a && next < b)) {
-            next = a + (b - a) / 2;
-            settled = std::fabs(next - t) <= tolerance;
+            low = t;
+        const double d = f / slope;
+        double next = t - d;
+        bool settled = std::fabs(d) <= tol || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tol;
+        if (!(next > low && next < high)) {
+            next = low + (high - low) / 2;
+            settled = std::fabs(next - t) <= tol;
         }
         t = next;
-        if (settled || b - a <= tolerance) break;
+        if (settled || high - low <= tol) break;
     }
-    return t;
+    Extended f, slope, halfBend;
+    NewtonValue(poly, t, &f, &slope, &halfBend);
+    f -= k;
+    if (f == 0 || slope == 0) return t;
+    const Extended next = t - f / slope;
+    return next > a && next < b ? next : Extended(t);
 }
 
 // The temperature in interval m of the n nodes (xs, ys) at which their
@@ -87,13 +122,17 @@ Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, b
 // at the interval's two ends goes to ends[0] and ends[1].
 //
 // Enthalpy and entropy rise with temperature along an isobar, so the
-// interval is found from an estimate and confirmed on the exact values; a
-// volume is searched from the start, since liquid water's does not rise
-// below 4 C.
-int KeyInterval(PhaseLine &line, int column, Extended k, Extended *ends) {
+// interval is found from an estimate (the last table entry at or below k,
+// EstimatedEntryAtOrBelow) and confirmed on the exact values,
+// and k lies outside only where it lies outside the first or the last
+// interval; a volume is searched from the start, since liquid water's does
+// not rise below 4 C.
+int KeyInterval(PhaseLine &line, int column, Extended k, int entryBelow, Extended *ends) {
     const int last = line.count() - 1;
-    if (last < 1 || k < line.value(0, column) || k > line.value(last, column)) return -1;
-    int i = column == kVolumeColumn ? 0 : line.GuessInterval(column, k);
+    if (last < 1) return -1;
+    const bool rising = column != kVolumeColumn;
+    if (!rising && (k < line.value(0, column) || k > line.value(last, column))) return -1;
+    int i = rising ? line.IntervalOfEntry(entryBelow) : 0;
     Extended low = line.value(i, column), high = line.value(i + 1, column);
     while (i > 0 && k < low) {
         high = low;
@@ -103,6 +142,7 @@ int KeyInterval(PhaseLine &line, int column, Extended k, Extended *ends) {
         low = high;
         high = line.value(++i + 1, column);
     }
+    if (k < low || k > high) return -1;
     ends[0] = low;
     ends[1] = high;
     return i;
@@ -116,10 +156,10 @@ Extended ValueOnLine(PhaseLine &line, int first, int n, const Extended *weight, 
 }
 
 bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
-                        Extended k, Extended quality, unsigned wanted, InverseValues *state) {
+                        Extended k, int entryBelow, Extended quality, unsigned wanted, InverseValues *state) {
     PhaseLine line(tables, place, phase);
     Extended ends[2];
-    const int i = KeyInterval(line, c.key, k, ends);
+    const int i = KeyInterval(line, c.key, k, entryBelow, ends);
     if (i < 0) return false;
     // The key at the nodes of the interval's cubic.
     const int first = StencilStart(i, line.count()), n = StencilCount(line.count());
@@ -168,7 +208,9 @@ bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended 
                           InverseValues *state) {
     const KeyColumns c = ColumnsOf(key);
     RefinedPressure place;
-    PlacePressure(tables, p, &place);
+    PlaceIsobars(tables, p, &place);
+    const int below = c.key == kVolumeColumn ? 0 : EstimatedEntryAtOrBelow(place.isobars, c.key, k);
+    PlaceSaturation(tables, &place);
     if (!place.subcritical) {
         // Vapour-like beyond the key of the critical point that the tables
         // hold (the table lookup compares with fixed decimals instead).
@@ -177,13 +219,13 @@ bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended 
                                   : c.key == kEnthalpyColumn ? point.enthalpy
                                                              : point.entropy;
         const bool vapourLike = key == InverseKey::Volume ? k >= critical : k > critical;
-        return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, vapourLike ? 1 : 0, wanted, state);
+        return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, below, vapourLike ? 1 : 0, wanted,
+                                  state);
     }
     RefinedSaturation &sat = place.saturation;
-    const Extended kf = sat.field(LiquidField(c.key));
-    if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, 0, wanted, state);
-    const Extended kg = sat.field(VapourField(c.key));
-    if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, 1, wanted, state);
+    const Extended kf = sat.field(LiquidField(c.key)), kg = sat.field(VapourField(c.key));
+    if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, below, 0, wanted, state);
+    if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, below, 1, wanted, state);
 
     // Two phases: the lever rule between the saturated states.
     const Extended x = kg > kf ? RoundToReal48((k - kf) / (kg - kf)) : 0;
