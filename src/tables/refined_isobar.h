@@ -52,6 +52,24 @@ inline void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressu
     PlaceSaturation(tables, place);
 }
 
+// Entry j of the isobars carried to p (the pressure they were placed
+// around), in the forms of the phase: for steam, its volume as p v and its
+// entropy as s + R ln p.
+[[gnu::always_inline]] inline Extended CarriedEntry(const IsobarPair &isobars, bool vapour, Extended p, int j,
+                                                    int column) {
+    const auto entry = [&](const std::uint8_t *isobar) {
+        return isobars.plain ? Extended(SingleAt(isobar + j * kEntrySize, column))
+                             : ValueAt(isobar + j * kEntrySize, column);
+    };
+    const Extended y0 = entry(isobars.low), y1 = entry(isobars.high);
+    if (vapour && column == kVolumeColumn) {
+        const Extended a = isobars.p0 * y0, b = isobars.p1 * y1;
+        return (a + (b - a) * isobars.w) / p;
+    }
+    const Extended y = y0 + (y1 - y0) * isobars.w;
+    return vapour && column == kEntropyColumn ? y + isobars.vapourShift : y;
+}
+
 // An estimate of the last table entry at or below k in a column that rises
 // with temperature, from the values of the isobars carried to p in double
 // precision (0 when k lies below them all), to be confirmed on the exact
@@ -106,6 +124,16 @@ public:
     // returns n.
     int Weights(int interval, Extended t, int *first, Extended *weight) const;
 
+    // Whether the table entries first .. last are all nodes of the line
+    // whose values come from the isobars (CarriedEntry), none of them near
+    // the saturation line.
+    bool FromIsobars(int first, int last) const {
+        if (first < 0 || last >= kIsobarEntries) return false;
+        if (phase_ == Phase::Liquid && last >= saturationNode_) return false;
+        if (phase_ == Phase::Vapour && first < firstEntry_) return false;
+        return last < nearFirst_ || first > nearLast_;
+    }
+
     // Whether the n nodes from first are table temperatures, kEntryStep
     // apart.
     bool Even(int first, int n) const {
@@ -126,21 +154,8 @@ private:
     }
     Extended NearLineValue(int j, int column);
     Extended IsothermValue(int j, int column);
-    // A value of an isobar.
-    Extended Entry(const std::uint8_t *isobar, int j, int column) const {
-        return isobars_.plain ? Extended(SingleAt(isobar + j * kEntrySize, column))
-                              : ValueAt(isobar + j * kEntrySize, column);
-    }
-    // Entry j carried to p between the two isobars.
     [[gnu::always_inline]] Extended IsobarsValue(int j, int column) const {
-        const Extended y0 = Entry(isobars_.low, j, column);
-        const Extended y1 = Entry(isobars_.high, j, column);
-        if (phase_ == Phase::Vapour && column == kVolumeColumn) {
-            const Extended a = isobars_.p0 * y0, b = isobars_.p1 * y1;
-            return (a + (b - a) * isobars_.w) / place_.p;
-        }
-        const Extended y = y0 + (y1 - y0) * isobars_.w;
-        return phase_ == Phase::Vapour && column == kEntropyColumn ? y + isobars_.vapourShift : y;
+        return CarriedEntry(isobars_, phase_ == Phase::Vapour, place_.p, j, column);
     }
 
     const RefinedTables &tables_;

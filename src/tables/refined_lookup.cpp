@@ -1,5 +1,6 @@
 #include "tables/refined_lookup.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tables/refined_isobar.h"
@@ -52,16 +53,19 @@ void RoughValue(const RoughPolynomial &poly, double x, double *value, double *sl
 }
 
 // The root in [a, b] of the polynomial less k, which takes the values fa
-// at a and fb at b, of opposite signs. Newton's method from the secant's
-// root, kept inside the bracket by halving where a step would leave it,
-// until the root is known to within `tolerance`: a step that small, or a
-// Newton step d after which the error, about d^2 times half the second
-// derivative over the slope, is four times smaller still.
+// at a and fb at b, of opposite signs, to within `tolerance`.
 //
-// The steps are taken in double precision, on the polynomial less k (its
+// The steps are taken in double precision on the polynomial less k, its
 // constant term less k in extended precision, so that the difference
-// carries no cancellation), which finds the root to a few units of the
-// double's last place; one last step in extended precision settles it.
+// carries no cancellation: near the root a double then holds the value to
+// a few units of its last place, and the root to about 1e-15 of the
+// interval, far below the tolerance. From the secant's root one step of
+// Halley's method (whose error goes with the cube of the one before), then
+// Newton's steps until one leaves an error below the tolerance: a step
+// that small, or a step d after which the error, about d^2 times half the
+// second derivative over the slope, is four times smaller still. Every step
+// is kept inside the bracket, by halving where it would leave it. Mostly
+// one Newton step settles it.
 Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extended b, Extended fa, Extended fb,
                     Extended tolerance) {
     RoughPolynomial rough{poly.count, {}, {}};
@@ -79,9 +83,13 @@ Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extend
             high = t;
         else
             low = t;
-        const double d = f / slope;
-        double next = t - d;
+        double d = f / slope;
         bool settled = std::fabs(d) <= tol || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tol;
+        if (step == 0 && !settled) {
+            const double denominator = slope * slope - f * halfBend;  // Halley's
+            if (denominator != 0) d = f * slope / denominator;
+        }
+        double next = t - d;
         if (!(next > low && next < high)) {
             next = low + (high - low) / 2;
             settled = std::fabs(next - t) <= tol;
@@ -89,12 +97,7 @@ Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extend
         t = next;
         if (settled || high - low <= tol) break;
     }
-    Extended f, slope, halfBend;
-    NewtonValue(poly, t, &f, &slope, &halfBend);
-    f -= k;
-    if (f == 0 || slope == 0) return t;
-    const Extended next = t - f / slope;
-    return next > a && next < b ? next : Extended(t);
+    return t;
 }
 
 // The temperature in interval m of the n nodes (xs, ys) at which their
@@ -155,29 +158,78 @@ Extended ValueOnLine(PhaseLine &line, int first, int n, const Extended *weight, 
     return RoundToReal48(total);
 }
 
+// The key's interval among the table entries j, j + 1 (1 <= j <= 78, so
+// that entries j - 1 .. j + 2 exist), carried to p in the forms of the
+// phase, before the nodes of the phase are known: from the estimate
+// entryBelow, moved until the key values at its ends, keys[1] and keys[2],
+// bracket k; keys[0] and keys[3] are those of the entries beside them. -1
+// where no such interval is found.
+int EntryInterval(const RefinedPressure &place, bool vapour, int column, Extended k, int entryBelow,
+                  Extended *keys) {
+    const auto key = [&](int j) { return CarriedEntry(place.isobars, vapour, place.p, j, column); };
+    constexpr int kLast = kIsobarEntries - 1;
+    int j = std::max(1, std::min(entryBelow, kLast - 2));
+    Extended low = key(j), high = key(j + 1);
+    while (j > 1 && k < low) {
+        high = low;
+        low = key(--j);
+    }
+    while (j < kLast - 2 && !(k < high)) {
+        low = high;
+        high = key(++j + 1);
+    }
+    if (k < low || !(k < high)) return -1;
+    keys[0] = key(j - 1);
+    keys[1] = low;
+    keys[2] = high;
+    keys[3] = key(j + 2);
+    return j;
+}
+
+// The temperature and the other properties wanted from the key's stencil:
+// n nodes from node `first` at temperatures xs, with key values keys, k in
+// interval m of them; the weights of the other properties from the line.
+void SolveStencil(PhaseLine &line, const KeyColumns &c, Extended k, int first, int n, int m, const Extended *xs,
+                  const Extended *keys, unsigned wanted, InverseValues *state) {
+    const Extended t = SolveInInterval(xs, keys, n, m, line.Even(first, n), k);
+    state->temperature = RoundToReal48(t);
+    if (wanted & (kWantSecond | kWantThird)) {
+        Extended weight[kStencilNodes];
+        int start;
+        line.Weights(first + m, t, &start, weight);
+        if (wanted & kWantSecond) state->second = ValueOnLine(line, first, n, weight, c.second);
+        if (wanted & kWantThird) state->third = ValueOnLine(line, first, n, weight, c.third);
+    }
+}
+
+// Where the key's interval and its cubic's four nodes are table entries
+// carried between the isobars, the nodes of the phase give the same
+// interval and the same cubic, so the search among the entries, which needs
+// the isobars only, runs while the saturated state is still being worked
+// out; elsewhere the search runs over the nodes of the phase.
 bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
                         Extended k, int entryBelow, Extended quality, unsigned wanted, InverseValues *state) {
+    Extended xs[kStencilNodes], keys[kStencilNodes];
+    const int j = c.key == kVolumeColumn ? -1
+                                         : EntryInterval(place, phase == Phase::Vapour, c.key, k, entryBelow, keys);
     PhaseLine line(tables, place, phase);
+    if (j >= 0 && line.FromIsobars(j - 1, j + 2)) {
+        for (int m = 0; m < kStencilNodes; ++m) xs[m] = Extended(kEntryStep * (j - 1 + m));
+        SolveStencil(line, c, k, line.IntervalOfEntry(j) - 1, kStencilNodes, 1, xs, keys, wanted, state);
+        state->quality = quality;
+        return true;
+    }
     Extended ends[2];
     const int i = KeyInterval(line, c.key, k, entryBelow, ends);
     if (i < 0) return false;
     // The key at the nodes of the interval's cubic.
     const int first = StencilStart(i, line.count()), n = StencilCount(line.count());
-    Extended xs[kStencilNodes], keys[kStencilNodes];
     for (int m = 0; m < n; ++m) {
         const int node = first + m;
         xs[m] = line.temperature(node);
         keys[m] = node == i ? ends[0] : node == i + 1 ? ends[1] : line.value(node, c.key);
     }
-    const Extended t = SolveInInterval(xs, keys, n, i - first, line.Even(first, n), k);
-    state->temperature = RoundToReal48(t);
-    if (wanted & (kWantSecond | kWantThird)) {
-        Extended weight[kStencilNodes];
-        int start;
-        line.Weights(i, t, &start, weight);
-        if (wanted & kWantSecond) state->second = ValueOnLine(line, first, n, weight, c.second);
-        if (wanted & kWantThird) state->third = ValueOnLine(line, first, n, weight, c.third);
-    }
+    SolveStencil(line, c, k, first, n, i - first, xs, keys, wanted, state);
     state->quality = quality;
     return true;
 }

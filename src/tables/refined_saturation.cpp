@@ -12,16 +12,16 @@ namespace rudid {
 void RefinedSaturation::Interpolate(int f) {
     Extended y = 0;
     if (f == kSaturationLevel) {
-        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * scaled_[i].level;
+        for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * scaled_[i].level;
         // ln p by temperature; 1 / T by pressure.
         y = byTemperature_ ? Extended(std::exp(double(y))) : 1 / y - kCelsiusZero;
     } else if (f == kVapourVolume) {
-        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * scaled_[i].logVapourVolume;
+        for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * scaled_[i].logVapourVolume;
         y = std::exp(double(y));
     } else if (plain_) {
-        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * SingleAt(records_ + i * kSaturationRecordSize, f);
+        for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * SingleAt(records_ + i * kSaturationRecordSize, f);
     } else {
-        for (int i = 0; i < kStencilNodes; ++i) y += weight_[i] * ValueAt(records_ + i * kSaturationRecordSize, f);
+        for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * ValueAt(records_ + i * kSaturationRecordSize, f);
     }
     value_[f] = RoundToReal48(y);
     known_ |= 1u << f;
@@ -37,8 +37,9 @@ void RefinedSaturation::AtPressure(const RefinedTables &tables, Extended p, doub
     const RefinedMemory::Stencil stencil = tables.memory.SaturationStencil(table, first, records_);
     scaled_ = stencil.scaled;
     plain_ = stencil.plain;
-    ScaledWeights(SaturationPressures().logValue + first + 1, RefinedStencils().pressureScale[first], logP,
-                  weight_);
+    Extended weight[kStencilNodes];
+    ScaledWeights(SaturationPressures().logValue + first + 1, RefinedStencils().pressureScale[first], logP, weight);
+    KeepWeights(weight);
 }
 
 void RefinedSaturation::AtTemperature(const RefinedTables &tables, Extended t) {
@@ -61,8 +62,10 @@ void RefinedSaturation::AtTemperature(const RefinedTables &tables, Extended t) {
     scaled_ = stencil.scaled;
     plain_ = stencil.plain;
     const SaturationStencils &stencils = RefinedStencils();
+    Extended weight[kStencilNodes];
     ScaledWeights(stencils.inverseTemperature + first, stencils.temperatureScale[first], 1 / (t + kCelsiusZero),
-                  weight_);
+                  weight);
+    KeepWeights(weight);
 }
 
 }  // namespace rudid

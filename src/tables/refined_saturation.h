@@ -39,8 +39,14 @@ public:
 
 private:
     void Interpolate(int f);
+    void KeepWeights(const Extended *weight) {
+        for (int i = 0; i < kStencilNodes; ++i) weight_[i] = double(weight[i]);
+    }
 
-    Extended weight_[kStencilNodes];
+    // The weights of the cubic, in double precision: they carry a field
+    // to within a few parts in 1e16, far below the six-byte rounding of
+    // every field, and enter the extended arithmetic faster from a double.
+    double weight_[kStencilNodes];
     const std::uint8_t *records_ = nullptr;
     const ScaledRecord *scaled_ = nullptr;  // of the four records
     bool plain_ = false;                    // their singles are all plain
