@@ -52,28 +52,23 @@ void RoughValue(const RoughPolynomial &poly, double x, double *value, double *sl
     *halfBend = b;
 }
 
-// The root in [a, b] of the polynomial less k, which takes the values fa
-// at a and fb at b, of opposite signs, to within `tolerance`.
+// The root in [a, b] of a polynomial less k (`rough`: its constant term
+// less k in extended precision, so that the difference carries no
+// cancellation), which takes the values fa at a and fb at b, of opposite
+// signs, to within `tolerance`.
 //
-// The steps are taken in double precision on the polynomial less k, its
-// constant term less k in extended precision, so that the difference
-// carries no cancellation: near the root a double then holds the value to
-// a few units of its last place, and the root to about 1e-15 of the
-// interval, far below the tolerance. From the secant's root one step of
-// Halley's method (whose error goes with the cube of the one before), then
-// Newton's steps until one leaves an error below the tolerance: a step
-// that small, or a step d after which the error, about d^2 times half the
-// second derivative over the slope, is four times smaller still. Every step
-// is kept inside the bracket, by halving where it would leave it. Mostly
-// one Newton step settles it.
-Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extended b, Extended fa, Extended fb,
-                    Extended tolerance) {
-    RoughPolynomial rough{poly.count, {}, {}};
-    for (int i = 0; i < poly.count; ++i) rough.x[i] = double(poly.x[i]), rough.c[i] = double(poly.c[i]);
-    rough.c[0] = double(poly.c[0] - k);
+// The steps are taken in double precision: near the root a double holds
+// the polynomial less k to a few units of its last place, and the root to
+// about 1e-15 of the interval, far below the tolerance. From the secant's
+// root one step of Halley's method (whose error goes with the cube of the
+// one before), then Newton's steps until one leaves an error below the
+// tolerance: a step that small, or a step d after which the error, about
+// d^2 times half the second derivative over the slope, is four times
+// smaller still. Every step is kept inside the bracket, by halving where it
+// would leave it. Mostly one Newton step settles it.
+double NewtonRoot(const RoughPolynomial &rough, double a, double b, Extended fa, Extended fb, double tolerance) {
     const bool rising = fb > fa;  // the sign of f at b
-    const double tol = double(tolerance);
-    double low = double(a), high = double(b);
+    double low = a, high = b;
     double t = low + (high - low) * double(fa / (fa - fb));
     for (int step = 0; step < 60; ++step) {
         double f, slope, halfBend;
@@ -84,7 +79,7 @@ Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extend
         else
             low = t;
         double d = f / slope;
-        bool settled = std::fabs(d) <= tol || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tol;
+        bool settled = std::fabs(d) <= tolerance || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tolerance;
         if (step == 0 && !settled) {
             const double denominator = slope * slope - f * halfBend;  // Halley's
             if (denominator != 0) d = f * slope / denominator;
@@ -92,10 +87,10 @@ Extended NewtonRoot(const NewtonPolynomial &poly, Extended k, Extended a, Extend
         double next = t - d;
         if (!(next > low && next < high)) {
             next = low + (high - low) / 2;
-            settled = std::fabs(next - t) <= tol;
+            settled = std::fabs(next - t) <= tolerance;
         }
         t = next;
-        if (settled || high - low <= tol) break;
+        if (settled || high - low <= tolerance) break;
     }
     return t;
 }
@@ -107,17 +102,23 @@ Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, b
     const Extended fa = ys[m] - k, fb = ys[m + 1] - k;
     if (fa == 0) return xs[m];
     if (fb == 0) return xs[m + 1];
-    const Extended tolerance = 1e-13L * (1 + std::fabs(xs[m + 1]));
-    if (!even) return NewtonRoot(NewtonForm(xs, ys, n), k, xs[m], xs[m + 1], fa, fb, tolerance);
+    const double tolerance = double(1e-13L * (1 + std::fabs(xs[m + 1])));
+    RoughPolynomial rough{n, {}, {}};
+    if (!even) {
+        const NewtonPolynomial poly = NewtonForm(xs, ys, n);
+        for (int i = 0; i < n; ++i) rough.x[i] = double(poly.x[i]), rough.c[i] = double(poly.c[i]);
+        rough.c[0] = double(poly.c[0] - k);
+        return NewtonRoot(rough, double(xs[m]), double(xs[m + 1]), fa, fb, tolerance);
+    }
     // Four nodes kEntryStep apart: in u = (t - xs[0]) / kEntryStep the nodes
     // are 0, 1, 2, 3, and the divided differences are the forward ones over
     // 1, 2 and 6.
     const Extended d1 = ys[1] - ys[0], d2 = ys[2] - ys[1], d3 = ys[3] - ys[2];
     const Extended e1 = d2 - d1, e2 = d3 - d2;
     constexpr Extended kSixth = 1.0L / 6;
-    const NewtonPolynomial poly{kStencilNodes, {0, 1, 2, 3}, {ys[0], d1, e1 / 2, (e2 - e1) * kSixth}};
-    const Extended u = NewtonRoot(poly, k, m, m + 1, fa, fb, tolerance / kEntryStep);
-    return xs[0] + kEntryStep * u;
+    rough = {kStencilNodes, {0, 1, 2, 3}, {double(ys[0] - k), double(d1), double(e1 / 2), double((e2 - e1) * kSixth)}};
+    const double u = NewtonRoot(rough, m, m + 1, fa, fb, tolerance / kEntryStep);
+    return xs[0] + kEntryStep * Extended(u);
 }
 
 // The interval of the nodes whose key values bracket k: the first node
@@ -275,9 +276,11 @@ bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended 
                                   state);
     }
     RefinedSaturation &sat = place.saturation;
+    if (sat.Beyond(LiquidField(c.key), 1, k))  // k < kf
+        return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, below, 0, wanted, state);
+    if (sat.Beyond(VapourField(c.key), -1, k))  // k > kg
+        return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, below, 1, wanted, state);
     const Extended kf = sat.field(LiquidField(c.key)), kg = sat.field(VapourField(c.key));
-    if (k < kf) return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, below, 0, wanted, state);
-    if (k > kg) return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, below, 1, wanted, state);
 
     // Two phases: the lever rule between the saturated states.
     const Extended x = kg > kf ? RoundToReal48((k - kf) / (kg - kf)) : 0;

@@ -37,6 +37,12 @@ public:
         return value_[f];
     }
 
+    // Whether field(f) exceeds k (sign 1) or falls below it (sign -1),
+    // decided on a double-precision estimate of the field where its bound
+    // settles it, so that the field itself is worked out only when it is
+    // needed or the estimate leaves the answer open.
+    bool Beyond(int f, int sign, Extended k);
+
 private:
     void Interpolate(int f);
     void KeepWeights(const Extended *weight) {
