@@ -29,9 +29,10 @@ void PlaceIsobars(const RefinedTables &tables, Extended p, RefinedPressure *plac
     const int k = FirstSinglePhasePointAbove(p);
     pair.p0 = grid.point[k - 1];
     pair.p1 = grid.point[k];
-    pair.w = (p - pair.p0) * RefinedStencils().inverseIsobarSpacing[k];
+    const Extended w = (p - pair.p0) * RefinedStencils().inverseIsobarSpacing[k];
     const Extended l0 = grid.logPoint[k - 1], l1 = grid.logPoint[k];
-    pair.vapourShift = kWaterGasConstant * (l0 + (l1 - l0) * pair.w - place->logP);
+    pair.w = double(w);
+    pair.vapourShift = double(kWaterGasConstant * (l0 + (l1 - l0) * w - place->logP));
     const ByteSpan span{std::uint64_t(k - 2) * kIsobarSize, 2 * kIsobarSize};
     pair.low = SpanBytes(tables.source, Table::SinglePhase, span, pair.scratch);
     pair.high = pair.low + kIsobarSize;
@@ -137,11 +138,11 @@ Extended PhaseLine::IsothermValue(int j, int column) {
     const Extended ys = ValueAt(saturated, vapour ? kVapourVolume + 2 * column : kLiquidVolume + 2 * column);
     const Extended p = place_.p;
     if (!vapour) {
-        const Extended w = (p - ps) / (isobars_.p1 - ps);
+        const Extended w = (p - ps) / (Extended(isobars_.p1) - ps);
         const Extended y1 = ValueAt(isobars_.high + j * kEntrySize, column);
         return ys + (y1 - ys) * w;
     }
-    const Extended p0 = isobars_.p0;
+    const Extended p0 = isobars_.p0;  // a single
     const Extended y0 = ValueAt(isobars_.low + j * kEntrySize, column);
     const Extended w = (p - p0) / (ps - p0);
     if (column == kVolumeColumn) return (p0 * y0 + (ps * ys - p0 * y0) * w) / p;
@@ -177,7 +178,14 @@ int PhaseLine::IntervalAt(Extended t) const {
     return i;
 }
 
-int PhaseLine::Weights(int interval, Extended t, int *first, Extended *weight) const {
+int PhaseLine::Weights(int interval, Extended t, int *first, double *result) const {
+    Extended weight[kStencilNodes];
+    const int n = ExtendedWeights(interval, t, first, weight);
+    for (int m = 0; m < n; ++m) result[m] = double(weight[m]);
+    return n;
+}
+
+int PhaseLine::ExtendedWeights(int interval, Extended t, int *first, Extended *weight) const {
     const int n = StencilCount(count_);
     *first = StencilStart(interval, count_);
     if (Even(*first, n)) {

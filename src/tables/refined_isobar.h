@@ -21,10 +21,15 @@ enum class Phase { Liquid, Vapour, Supercritical };
 // The two isobars of the single-phase table around a pressure p and how
 // their values are carried to p: linear in pressure, steam's volume as p v
 // and its entropy as s + R ln p.
+//
+// The pressures are singles and held exactly; the weight and the shift are
+// kept in double precision, which carries a value to a few parts in 1e16,
+// far below the six-byte rounding, and enters the x87 arithmetic in one
+// load where an 80-bit value takes several.
 struct IsobarPair {
-    Extended p0, p1;  // their pressures
-    Extended w;       // the weight of p between them
-    Extended vapourShift;  // R (ln p0 + (ln p1 - ln p0) w - ln p), added to steam's entropy
+    double p0, p1;  // their pressures
+    double w;       // the weight of p between them
+    double vapourShift;  // R (ln p0 + (ln p1 - ln p0) w - ln p), added to steam's entropy
     const std::uint8_t *low, *high;  // 81 entries each
     bool plain;  // they hold plain singles only (PlainSingles)
     std::uint8_t scratch[2 * kIsobarSize];
@@ -63,11 +68,11 @@ inline void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressu
     };
     const Extended y0 = entry(isobars.low), y1 = entry(isobars.high);
     if (vapour && column == kVolumeColumn) {
-        const Extended a = isobars.p0 * y0, b = isobars.p1 * y1;
-        return (a + (b - a) * isobars.w) / p;
+        const Extended a = Extended(isobars.p0) * y0, b = Extended(isobars.p1) * y1;
+        return (a + (b - a) * Extended(isobars.w)) / p;
     }
-    const Extended y = y0 + (y1 - y0) * isobars.w;
-    return vapour && column == kEntropyColumn ? y + isobars.vapourShift : y;
+    const Extended y = y0 + (y1 - y0) * Extended(isobars.w);
+    return vapour && column == kEntropyColumn ? y + Extended(isobars.vapourShift) : y;
 }
 
 // An estimate of the last table entry at or below k in a column that rises
@@ -121,8 +126,8 @@ public:
 
     // The weights of the cubic (or lower, with fewer nodes) that
     // interpolates interval i, at t, for the nodes first .. first + n - 1;
-    // returns n.
-    int Weights(int interval, Extended t, int *first, Extended *weight) const;
+    // returns n. In double precision, as those of the isobars.
+    int Weights(int interval, Extended t, int *first, double *weight) const;
 
     // Whether the table entries first .. last are all nodes of the line
     // whose values come from the isobars (CarriedEntry), none of them near
@@ -148,6 +153,7 @@ public:
 
 private:
     void PlaceEntries();
+    int ExtendedWeights(int interval, Extended t, int *first, Extended *weight) const;
     int EntryOf(int i) const { return firstEntry_ + i - (saturationNode_ == 0 ? 1 : 0); }
     Extended SaturatedValue(int column) {
         return place_.saturation.field((phase_ == Phase::Vapour ? kVapourVolume : kLiquidVolume) + 2 * column);

@@ -153,9 +153,9 @@ int KeyInterval(PhaseLine &line, int column, Extended k, int entryBelow, Extende
 }
 
 // The cubic of interval i at t, for a column, with its weights.
-Extended ValueOnLine(PhaseLine &line, int first, int n, const Extended *weight, int column) {
+Extended ValueOnLine(PhaseLine &line, int first, int n, const double *weight, int column) {
     Extended total = 0;
-    for (int m = 0; m < n; ++m) total += weight[m] * line.value(first + m, column);
+    for (int m = 0; m < n; ++m) total += Extended(weight[m]) * line.value(first + m, column);
     return RoundToReal48(total);
 }
 
@@ -195,7 +195,7 @@ void SolveStencil(PhaseLine &line, const KeyColumns &c, Extended k, int first, i
     const Extended t = SolveInInterval(xs, keys, n, m, line.Even(first, n), k);
     state->temperature = RoundToReal48(t);
     if (wanted & (kWantSecond | kWantThird)) {
-        Extended weight[kStencilNodes];
+        double weight[kStencilNodes];
         int start;
         line.Weights(first + m, t, &start, weight);
         if (wanted & kWantSecond) state->second = ValueOnLine(line, first, n, weight, c.second);
@@ -248,7 +248,7 @@ bool RefinedLookupPT(const RefinedTables &tables, Extended p, Extended t, unsign
         phase = t < ts ? Phase::Liquid : Phase::Vapour;
     }
     PhaseLine line(tables, place, phase);
-    Extended weight[kStencilNodes];
+    double weight[kStencilNodes];
     int first;
     const int n = line.Weights(line.IntervalAt(t), t, &first, weight);
     if (wanted & kWantVolume) state->volume = ValueOnLine(line, first, n, weight, kVolumeColumn);
