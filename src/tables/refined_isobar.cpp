@@ -87,17 +87,15 @@ namespace {
 // The first entry at or above x degC (kIsobarEntries when none is), and the
 // last at or below (-1 when none is).
 int FirstEntryAtOrAbove(double x) {
-    // x lies within -kIsothermReach .. 800 + kIsothermReach: the truncated
-    // quotient is the entry at or below x, or one above it below zero.
-    int j = std::max(0, std::min(kIsobarEntries, int(x / kEntryStep)));
-    while (j > 0 && kEntryStep * (j - 1) >= x) --j;
-    while (j < kIsobarEntries && kEntryStep * j < x) ++j;
-    return j;
+    if (x <= 0) return 0;
+    const int n = int(x);  // x <= 800 + kIsothermReach: its whole part
+    const int j = n == x ? (n + kEntryStep - 1) / kEntryStep : n / kEntryStep + 1;
+    return std::min(j, kIsobarEntries);
 }
 
 int LastEntryAtOrBelow(double x) {
-    const int j = FirstEntryAtOrAbove(x);
-    return j < kIsobarEntries && kEntryStep * j == x ? j : j - 1;
+    if (x < 0) return -1;
+    return std::min(int(x) / kEntryStep, kIsobarEntries - 1);
 }
 
 }  // namespace
@@ -169,34 +167,31 @@ Extended PhaseLine::NearLineValue(int j, int column) {
 
 int PhaseLine::IntervalAt(Extended t) const {
     if (count_ < 2) return 0;
-    // From the entry of t, then at most a step or two either way.
-    int i = int(double(t)) / kEntryStep - firstEntry_ + (saturationNode_ == 0 ? 1 : 0);
+    // From the entry of t, then at most a step or two either way; in double
+    // precision, which holds t and ts (Real48 values) exactly.
+    const double x = double(t), ts = double(ts_);
+    const auto at = [&](int i) { return i == saturationNode_ ? ts : double(kEntryStep * EntryOf(i)); };
+    int i = int(x) / kEntryStep - firstEntry_ + (saturationNode_ == 0 ? 1 : 0);
     if (i < 0) i = 0;
     if (i > count_ - 2) i = count_ - 2;
-    while (i > 0 && temperature(i) > t) --i;
-    while (i + 2 < count_ && temperature(i + 1) <= t) ++i;
+    while (i > 0 && at(i) > x) --i;
+    while (i + 2 < count_ && at(i + 1) <= x) ++i;
     return i;
 }
 
-int PhaseLine::Weights(int interval, Extended t, int *first, double *result) const {
-    Extended weight[kStencilNodes];
-    const int n = ExtendedWeights(interval, t, first, weight);
-    for (int m = 0; m < n; ++m) result[m] = double(weight[m]);
-    return n;
-}
-
-int PhaseLine::ExtendedWeights(int interval, Extended t, int *first, Extended *weight) const {
+int PhaseLine::Weights(int interval, Extended t, int *first, double *weight) const {
     const int n = StencilCount(count_);
     *first = StencilStart(interval, count_);
     if (Even(*first, n)) {
-        // Four table temperatures, kEntryStep apart.
-        constexpr Extended kInverseEntryStep = 1.0L / kEntryStep;
-        EvenWeights(temperature(*first), kInverseEntryStep, t, weight);
+        // Four table temperatures, kEntryStep apart; t - t0 is exact in a
+        // double, and so is u at every node.
+        EvenWeights(double(t) - kEntryStep * EntryOf(*first), kEntryStep, weight);
         return n;
     }
-    Extended xs[kStencilNodes];
+    Extended xs[kStencilNodes], exact[kStencilNodes];
     for (int m = 0; m < n; ++m) xs[m] = temperature(*first + m);
-    LagrangeWeights(xs, n, t, weight);
+    LagrangeWeights(xs, n, t, exact);
+    for (int m = 0; m < n; ++m) weight[m] = double(exact[m]);
     return n;
 }
 

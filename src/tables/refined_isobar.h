@@ -153,7 +153,6 @@ public:
 
 private:
     void PlaceEntries();
-    int ExtendedWeights(int interval, Extended t, int *first, Extended *weight) const;
     int EntryOf(int i) const { return firstEntry_ + i - (saturationNode_ == 0 ? 1 : 0); }
     Extended SaturatedValue(int column) {
         return place_.saturation.field((phase_ == Phase::Vapour ? kVapourVolume : kLiquidVolume) + 2 * column);
