@@ -156,13 +156,28 @@ Extended PhaseLine::IsothermValue(int j, int column) {
 // vapour otherwise: the table holds the stable phase at every node. Where
 // the other isobar holds the other phase at entry j, the node's value comes
 // from the isotherm instead.
+bool PhaseLine::CrossesToIsotherm(int j) const {
+    switch (phase_) {
+        case Phase::Liquid: return !(ValueAt(isobars_.low + j * kEntrySize, kVolumeColumn) < criticalVolume_);
+        case Phase::Vapour:
+            return j <= kLastEntryBelowCritical &&
+                   !(ValueAt(isobars_.high + j * kEntrySize, kVolumeColumn) >= criticalVolume_);
+        case Phase::Supercritical: break;
+    }
+    return false;
+}
+
 Extended PhaseLine::NearLineValue(int j, int column) {
-    if (phase_ == Phase::Liquid && !(ValueAt(isobars_.low + j * kEntrySize, kVolumeColumn) < criticalVolume_))
-        return IsothermValue(j, column);
-    if (phase_ == Phase::Vapour && j <= kLastEntryBelowCritical &&
-        !(ValueAt(isobars_.high + j * kEntrySize, kVolumeColumn) >= criticalVolume_))
-        return IsothermValue(j, column);
-    return IsobarsValue(j, column);
+    return CrossesToIsotherm(j) ? IsothermValue(j, column) : IsobarsValue(j, column);
+}
+
+bool PhaseLine::FromIsobars(int first, int last) const {
+    if (first < 0 || last >= kIsobarEntries) return false;
+    if (phase_ == Phase::Liquid && last >= saturationNode_) return false;
+    if (phase_ == Phase::Vapour && first < firstEntry_) return false;
+    for (int j = std::max(first, nearFirst_); j <= std::min(last, nearLast_); ++j)
+        if (CrossesToIsotherm(j)) return false;
+    return true;
 }
 
 int PhaseLine::IntervalAt(Extended t) const {

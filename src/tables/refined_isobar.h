@@ -130,14 +130,9 @@ public:
     int Weights(int interval, Extended t, int *first, double *weight) const;
 
     // Whether the table entries first .. last are all nodes of the line
-    // whose values come from the isobars (CarriedEntry), none of them near
-    // the saturation line.
-    bool FromIsobars(int first, int last) const {
-        if (first < 0 || last >= kIsobarEntries) return false;
-        if (phase_ == Phase::Liquid && last >= saturationNode_) return false;
-        if (phase_ == Phase::Vapour && first < firstEntry_) return false;
-        return last < nearFirst_ || first > nearLast_;
-    }
+    // whose values come from the isobars (CarriedEntry). Raises the
+    // tables' failures.
+    bool FromIsobars(int first, int last) const;
 
     // Whether the n nodes from first are table temperatures, kEntryStep
     // apart.
@@ -158,6 +153,7 @@ private:
         return place_.saturation.field((phase_ == Phase::Vapour ? kVapourVolume : kLiquidVolume) + 2 * column);
     }
     Extended NearLineValue(int j, int column);
+    bool CrossesToIsotherm(int j) const;
     Extended IsothermValue(int j, int column);
     [[gnu::always_inline]] Extended IsobarsValue(int j, int column) const {
         return CarriedEntry(isobars_, phase_ == Phase::Vapour, place_.p, j, column);
