@@ -69,7 +69,8 @@ void RoughValue(const RoughPolynomial &poly, double x, double *value, double *sl
 double NewtonRoot(const RoughPolynomial &rough, double a, double b, Extended fa, Extended fb, double tolerance) {
     const bool rising = fb > fa;  // the sign of f at b
     double low = a, high = b;
-    double t = low + (high - low) * double(fa / (fa - fb));
+    const double da = double(fa), db = double(fb);  // near the root: exact enough for a start
+    double t = low + (high - low) * (da / (da - db));
     for (int step = 0; step < 60; ++step) {
         double f, slope, halfBend;
         RoughValue(rough, t, &f, &slope, &halfBend);
