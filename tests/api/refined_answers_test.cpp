@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "api/library_instance.h"
@@ -110,6 +112,77 @@ TEST(RefinedAnswers, AtATableNodeTheAnswerIsTheTablesOwnValue) {
         for (double t : {20.0, 200.0, 600.0})
             for (const char *name : {"AQPPTH", "AQPPTS", "AQPPTV"})
                 EXPECT_EQ(Refined(name, p, t), lib.Answer(lib.Call(name, p, t))) << name << p << ", " << t;
+}
+
+// A batch keeps what its rows work out from the records (the scaled fields
+// of the saturation records, which singles are plain) for its later rows;
+// every row must still give what a call of its own gives.
+TEST(RefinedAnswers, ABatchGivesEachRowTheAnswerOfItsOwnCall) {
+    const auto evaluate = Shipped().Symbol<decltype(&::RudidEvaluateRefined)>("RudidEvaluateRefined");
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    constexpr int kRows = 1500;
+    for (const char *name : {"AQPPTH", "AQPPTV", "AQPPHT", "AQPPSH", "AQPPVT", "AQPPQV", "AQPTP", "AQPTQV"}) {
+        const std::string function = name;
+        std::vector<double> a(kRows), b(kRows), batch(kRows);
+        std::vector<int> failure(kRows);
+        for (int i = 0; i < kRows; ++i) {
+            const double p = 0.01 * std::pow(1e5, unit(random)), t = 800 * unit(random);
+            if (function.rfind("AQPT", 0) == 0) {
+                a[i] = 374 * unit(random);
+                b[i] = unit(random);
+            } else if (function.rfind("AQPPQ", 0) == 0) {
+                a[i] = 0.01 * std::pow(22120.0, unit(random));
+                b[i] = unit(random);
+            } else if (function == "AQPPTH" || function == "AQPPTV") {
+                a[i] = p, b[i] = t;
+            } else {
+                const char *forward = function[4] == 'H' ? "AQPPTH" : function[4] == 'S' ? "AQPPTS" : "AQPPTV";
+                a[i] = p, b[i] = Refined(forward, p, t);
+            }
+        }
+        ASSERT_EQ(evaluate(name, kRows, a.data(), b.data(), batch.data(), failure.data()), 0) << name;
+        int answered = 0;
+        for (int i = 0; i < kRows; ++i) {
+            const double single = Refined(name, a[i], b[i]);
+            EXPECT_EQ(std::memcmp(&batch[i], &single, sizeof single), 0)
+                << name << "(" << a[i] << ", " << b[i] << "): batch " << batch[i] << ", single " << single;
+            answered += single > -1000;
+        }
+        EXPECT_GT(answered, kRows / 2) << name;
+    }
+}
+
+// The phase of a key is decided against the saturated key values (first on
+// an estimate with a bound): a key equal to one lies on the saturation line,
+// one a part in 1e9 beyond it in the phase on that side.
+TEST(RefinedAnswers, AKeyAtASaturatedValueLiesOnTheLineAndJustBeyondItInThePhase) {
+    for (double p : {0.0123, 0.7, 1.01325, 15.0, 98.0, 190.0}) {
+        const double ts = Refined("AQPPT", p);
+        for (const char *key : {"H", "S", "V"}) {
+            const std::string sat = std::string("AQPPQ") + key, inverse = std::string("AQPP") + key + "T";
+            const std::string quality = std::string("AQPP") + key + "Q";
+            const double liquid = Refined(sat.c_str(), p, 0), vapour = Refined(sat.c_str(), p, 1);
+            EXPECT_EQ(Refined(inverse.c_str(), p, liquid), ts) << inverse << " at " << p;
+            EXPECT_EQ(Refined(inverse.c_str(), p, vapour), ts) << inverse << " at " << p;
+            EXPECT_EQ(Refined(quality.c_str(), p, liquid), 0) << quality << " at " << p;
+            EXPECT_EQ(Refined(quality.c_str(), p, vapour), 1) << quality << " at " << p;
+            const double below = Refined(inverse.c_str(), p, liquid - 1e-9 * std::fabs(liquid));
+            const double above = Refined(inverse.c_str(), p, vapour + 1e-9 * vapour);
+            if (key != std::string("V") || p > 1) {  // cold water by volume: two temperatures, below
+                EXPECT_LT(below, ts) << inverse << " below the liquid's at " << p;
+                EXPECT_GT(below, ts - 0.01) << inverse << " below the liquid's at " << p;
+            }
+            EXPECT_GT(above, ts) << inverse << " above the vapour's at " << p;
+            EXPECT_LT(above, ts + 0.01) << inverse << " above the vapour's at " << p;
+            // Just inside the two phases: the mixture at the saturation temperature.
+            const double wet = liquid + 1e-9 * std::fabs(liquid), dry = vapour - 1e-9 * vapour;
+            EXPECT_EQ(Refined(inverse.c_str(), p, wet), ts) << inverse << " just above the liquid's at " << p;
+            EXPECT_EQ(Refined(inverse.c_str(), p, dry), ts) << inverse << " just below the vapour's at " << p;
+            EXPECT_LT(Refined(quality.c_str(), p, wet), 1e-6) << quality << " at " << p;
+            EXPECT_GT(Refined(quality.c_str(), p, dry), 1 - 1e-6) << quality << " at " << p;
+        }
+    }
 }
 
 TEST(RefinedAnswers, FirstStatesANewUserTriesAreRight) {
