@@ -22,7 +22,7 @@ constexpr int kLastEntryBelowCritical = int(kCriticalTemperature) / kEntryStep;
 
 void PlaceIsobars(const RefinedTables &tables, Extended p, RefinedPressure *place) {
     place->p = p;
-    place->logP = std::log(double(p));  // a Real48, held exactly by a double
+    place->logP = StoredDouble(std::log(double(p)));  // p: a Real48, held exactly by a double
     place->subcritical = p <= kCriticalPressure;
     IsobarPair &pair = place->isobars;
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
@@ -146,7 +146,7 @@ Extended PhaseLine::IsothermValue(int j, int column) {
     if (column == kVolumeColumn) return (p0 * y0 + (ps * ys - p0 * y0) * w) / p;
     Extended y = y0 + (ys - y0) * w;
     if (column == kEntropyColumn) {
-        const Extended l0 = std::log(double(p0)), ls = std::log(double(ps));
+        const Extended l0 = StoredDouble(std::log(double(p0))), ls = StoredDouble(std::log(double(ps)));
         y += kWaterGasConstant * (l0 + (ls - l0) * w - place_.logP);
     }
     return y;
@@ -197,15 +197,15 @@ int PhaseLine::IntervalAt(Extended t) const {
 int PhaseLine::Weights(int interval, Extended t, int *first, double *weight) const {
     const int n = StencilCount(count_);
     *first = StencilStart(interval, count_);
+    Extended exact[kStencilNodes];
     if (Even(*first, n)) {
-        // Four table temperatures, kEntryStep apart; t - t0 is exact in a
-        // double, and so is u at every node.
-        EvenWeights(double(t) - kEntryStep * EntryOf(*first), kEntryStep, weight);
-        return n;
+        // Four table temperatures, kEntryStep apart.
+        EvenWeights(t - kEntryStep * EntryOf(*first), kEntryStep, exact);
+    } else {
+        Extended xs[kStencilNodes];
+        for (int m = 0; m < n; ++m) xs[m] = temperature(*first + m);
+        LagrangeWeights(xs, n, t, exact);
     }
-    Extended xs[kStencilNodes], exact[kStencilNodes];
-    for (int m = 0; m < n; ++m) xs[m] = temperature(*first + m);
-    LagrangeWeights(xs, n, t, exact);
     for (int m = 0; m < n; ++m) weight[m] = double(exact[m]);
     return n;
 }

@@ -31,69 +31,76 @@ KeyColumns ColumnsOf(InverseKey key) {
     return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn};
 }
 
-// A polynomial in Newton's form (NewtonPolynomial) in double precision.
-struct RoughPolynomial {
-    int count;
-    double x[kStencilNodes];
-    double c[kStencilNodes];
-};
-
-// The value, the slope and half the second derivative at x (NewtonValue).
-void RoughValue(const RoughPolynomial &poly, double x, double *value, double *slope, double *halfBend) {
-    double v = poly.c[poly.count - 1], s = 0, b = 0;
-    for (int i = poly.count - 2; i >= 0; --i) {
-        const double d = x - poly.x[i];
-        b = b * d + s;
-        s = s * d + v;
-        v = v * d + poly.c[i];
-    }
-    *value = v;
-    *slope = s;
-    *halfBend = b;
-}
-
-// The root in [a, b] of a polynomial less k (`rough`: its constant term
-// less k in extended precision, so that the difference carries no
-// cancellation), which takes the values fa at a and fb at b, of opposite
-// signs, to within `tolerance`.
+// The root in [a, b] of a polynomial less k (`shifted`: its constant term
+// less k, so that no step subtracts two large values), which takes the
+// values fa at a and fb at b, of opposite signs, to within `tolerance`.
 //
-// The steps are taken in double precision: near the root a double holds
-// the polynomial less k to a few units of its last place, and the root to
-// about 1e-15 of the interval, far below the tolerance. From the secant's
-// root one step of Halley's method (whose error goes with the cube of the
-// one before), then Newton's steps until one leaves an error below the
-// tolerance: a step that small, or a step d after which the error, about
-// d^2 times half the second derivative over the slope, is four times
-// smaller still. Every step is kept inside the bracket, by halving where it
-// would leave it. Mostly one Newton step settles it.
-double NewtonRoot(const RoughPolynomial &rough, double a, double b, Extended fa, Extended fb, double tolerance) {
+// From the secant's root one step of Halley's method (whose error goes with
+// the cube of the one before), then Newton's steps until one leaves an error
+// below the tolerance: a step that small, or a step d after which the
+// error, about d^2 times half the second derivative over the slope, is four
+// times smaller still. Every step is kept inside the bracket, by halving
+// where it would leave it. Mostly one Newton step settles it. In extended
+// precision, so that the root is the same wherever the library runs.
+Extended NewtonRoot(const NewtonPolynomial &shifted, Extended a, Extended b, Extended fa, Extended fb,
+                    Extended tolerance) {
     const bool rising = fb > fa;  // the sign of f at b
-    double low = a, high = b;
-    const double da = double(fa), db = double(fb);  // near the root: exact enough for a start
-    double t = low + (high - low) * (da / (da - db));
+    Extended t = a + (b - a) * (fa / (fa - fb));
     for (int step = 0; step < 60; ++step) {
-        double f, slope, halfBend;
-        RoughValue(rough, t, &f, &slope, &halfBend);
+        Extended f, slope, halfBend;
+        NewtonValue(shifted, t, &f, &slope, &halfBend);
         if (f == 0) break;
         if ((f > 0) == rising)
-            high = t;
+            b = t;
         else
-            low = t;
-        double d = f / slope;
+            a = t;
+        Extended d = f / slope;
         bool settled = std::fabs(d) <= tolerance || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tolerance;
         if (step == 0 && !settled) {
-            const double denominator = slope * slope - f * halfBend;  // Halley's
+            const Extended denominator = slope * slope - f * halfBend;  // Halley's
             if (denominator != 0) d = f * slope / denominator;
         }
-        double next = t - d;
-        if (!(next > low && next < high)) {
-            next = low + (high - low) / 2;
+        Extended next = t - d;
+        if (!(next > a && next < b)) {
+            next = a + (b - a) / 2;
             settled = std::fabs(next - t) <= tolerance;
         }
         t = next;
-        if (settled || high - low <= tolerance) break;
+        if (settled || b - a <= tolerance) break;
     }
     return t;
+}
+
+// NewtonRoot for the cubic c0 + u (c1 + (u - 1)(c2 + (u - 2) c3)) in
+// [m, m + 1], written out: the secant's root, one step of Halley's method
+// and one of Newton's, which mostly settle it; NewtonRoot goes on from
+// there where they do not. The coefficients stay out of memory.
+Extended EvenRoot(Extended c0, Extended c1, Extended c2, Extended c3, int m, Extended fa, Extended fb,
+                  Extended tolerance) {
+    // Horner's scheme carried to the derivatives, nodes 2, 1, 0.
+    const auto cubic = [&](Extended u, Extended *slope, Extended *halfBend) {
+        const Extended d1 = u - 1, d2 = u - 2;
+        const Extended v1 = c3 * d2 + c2;
+        const Extended s1 = c3 * d1 + v1, v2 = v1 * d1 + c1;
+        *halfBend = c3 * u + s1;
+        *slope = s1 * u + v2;
+        return v2 * u + c0;
+    };
+    const Extended a = m, b = m + 1;
+    Extended t = a + fa / (fa - fb);
+    Extended slope, halfBend;
+    Extended f = cubic(t, &slope, &halfBend);
+    const Extended halley = t - f * slope / (slope * slope - f * halfBend);
+    if (f != 0 && halley > a && halley < b) {
+        t = halley;
+        f = cubic(t, &slope, &halfBend);
+        const Extended d = f / slope, next = t - d;
+        const bool settled =
+            std::fabs(d) <= tolerance || 4 * std::fabs(halfBend) * d * d <= std::fabs(slope) * tolerance;
+        if (f == 0 || (settled && next > a && next < b)) return f == 0 ? t : next;
+    }
+    const NewtonPolynomial shifted{kStencilNodes, {0, 1, 2, 3}, {c0, c1, c2, c3}};
+    return NewtonRoot(shifted, a, b, fa, fb, tolerance);
 }
 
 // The temperature in interval m of the n nodes (xs, ys) at which their
@@ -103,13 +110,11 @@ Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, b
     const Extended fa = ys[m] - k, fb = ys[m + 1] - k;
     if (fa == 0) return xs[m];
     if (fb == 0) return xs[m + 1];
-    const double tolerance = double(1e-13L * (1 + std::fabs(xs[m + 1])));
-    RoughPolynomial rough{n, {}, {}};
+    const Extended tolerance = 1e-13L * (1 + std::fabs(xs[m + 1]));
     if (!even) {
-        const NewtonPolynomial poly = NewtonForm(xs, ys, n);
-        for (int i = 0; i < n; ++i) rough.x[i] = double(poly.x[i]), rough.c[i] = double(poly.c[i]);
-        rough.c[0] = double(poly.c[0] - k);
-        return NewtonRoot(rough, double(xs[m]), double(xs[m + 1]), fa, fb, tolerance);
+        NewtonPolynomial shifted = NewtonForm(xs, ys, n);
+        shifted.c[0] -= k;
+        return NewtonRoot(shifted, xs[m], xs[m + 1], fa, fb, tolerance);
     }
     // Four nodes kEntryStep apart: in u = (t - xs[0]) / kEntryStep the nodes
     // are 0, 1, 2, 3, and the divided differences are the forward ones over
@@ -117,9 +122,8 @@ Extended SolveInInterval(const Extended *xs, const Extended *ys, int n, int m, b
     const Extended d1 = ys[1] - ys[0], d2 = ys[2] - ys[1], d3 = ys[3] - ys[2];
     const Extended e1 = d2 - d1, e2 = d3 - d2;
     constexpr Extended kSixth = 1.0L / 6;
-    rough = {kStencilNodes, {0, 1, 2, 3}, {double(ys[0] - k), double(d1), double(e1 / 2), double((e2 - e1) * kSixth)}};
-    const double u = NewtonRoot(rough, m, m + 1, fa, fb, tolerance / kEntryStep);
-    return xs[0] + kEntryStep * Extended(u);
+    const Extended u = EvenRoot(ys[0] - k, d1, e1 / 2, (e2 - e1) * kSixth, m, fa, fb, tolerance / kEntryStep);
+    return xs[0] + kEntryStep * u;
 }
 
 // The interval of the nodes whose key values bracket k: the first node

@@ -35,8 +35,8 @@ RefinedMemory::Stencil RefinedMemory::LearnStencil(Table table, int first, const
         if (known[i]) continue;
         const std::uint8_t *record = records + i * kSaturationRecordSize;
         const double level = SingleAt(record, kSaturationLevel);
-        scaled[i].level = byPressure ? double(1 / (Extended(level) + kCelsiusZero)) : std::log(level);
-        scaled[i].logVapourVolume = std::log(double(SingleAt(record, kVapourVolume)));
+        scaled[i].level = StoredDouble(byPressure ? double(1 / (Extended(level) + kCelsiusZero)) : std::log(level));
+        scaled[i].logVapourVolume = StoredDouble(std::log(double(SingleAt(record, kVapourVolume))));
         known[i] = 1;
     }
     const bool plain = PlainSingles(records, kStencilNodes * kSaturationFields);

@@ -14,10 +14,10 @@ void RefinedSaturation::Interpolate(int f) {
     if (f == kSaturationLevel) {
         for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * scaled_[i].level;
         // ln p by temperature; 1 / T by pressure.
-        y = byTemperature_ ? Extended(std::exp(double(y))) : 1 / y - kCelsiusZero;
+        y = byTemperature_ ? Extended(StoredDouble(std::exp(double(y)))) : 1 / y - kCelsiusZero;
     } else if (f == kVapourVolume) {
         for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * scaled_[i].logVapourVolume;
-        y = std::exp(double(y));
+        y = StoredDouble(std::exp(double(y)));
     } else if (plain_) {
         for (int i = 0; i < kStencilNodes; ++i) y += Extended(weight_[i]) * SingleAt(records_ + i * kSaturationRecordSize, f);
     } else {

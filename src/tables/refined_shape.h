@@ -45,18 +45,27 @@ inline void ScaledWeights(const Extended *xs, const Extended *scale, Extended x,
     weight[3] = low * d2 * scale[3];
 }
 
-// LagrangeWeights for four nodes `step` apart, in double precision, at
-// the distance dx from the first: with u = dx / step the weights are
-// -(u-1)(u-2)(u-3)/6, u(u-2)(u-3)/2, -u(u-1)(u-3)/2 and u(u-1)(u-2)/6.
-// Exact 0 and 1 at a node, as the general form.
-inline void EvenWeights(double dx, double step, double *weight) {
-    const double u = dx / step;
-    const double u1 = u - 1, u2 = u - 2, u3 = u - 3;
-    const double a = u * u1, b = u2 * u3;
+// LagrangeWeights for four nodes `step` apart, at the distance dx from the
+// first: with u = dx / step the weights are -(u-1)(u-2)(u-3)/6,
+// u(u-2)(u-3)/2, -u(u-1)(u-3)/2 and u(u-1)(u-2)/6. Exact 0 and 1 at a node,
+// as the general form.
+inline void EvenWeights(Extended dx, Extended step, Extended *weight) {
+    const Extended u = dx / step;
+    const Extended u1 = u - 1, u2 = u - 2, u3 = u - 3;
+    const Extended a = u * u1, b = u2 * u3;
     weight[0] = -(u1 * b) / 6;
     weight[1] = u * b / 2;
     weight[2] = -(a * u3) / 2;
     weight[3] = a * u2 / 6;
+}
+
+// A double as it is kept in memory. On an x87 unit (the 32-bit builds) a
+// double result can carry extended precision until it is stored; storing it
+// gives the bits the same result has where doubles are computed in their
+// own format.
+inline double StoredDouble(double x) {
+    volatile double stored = x;
+    return stored;
 }
 
 // The value at x of the polynomial through (xs[i], ys[i]), i < count.

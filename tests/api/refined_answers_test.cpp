@@ -185,6 +185,45 @@ TEST(RefinedAnswers, AKeyAtASaturatedValueLiesOnTheLineAndJustBeyondItInThePhase
     }
 }
 
+// Rewrites each record's level (its first single) in a saturation table.
+template <class Change>
+Bytes WithLevels(Bytes table, Change change) {
+    constexpr std::size_t kRecordSize = 28;
+    for (std::size_t at = 0; at + kRecordSize <= table.size(); at += kRecordSize) {
+        float level;
+        std::memcpy(&level, &table[at], 4);
+        level = change(level);
+        std::memcpy(&table[at], &level, 4);
+    }
+    return table;
+}
+
+// What a refined call works out from the records (logarithms of the
+// pressures, reciprocals of the temperatures) lives as long as the call:
+// the next call reads the tables again, as they are then.
+TEST(RefinedAnswers, ACallReadsTheTablesAsTheyAreThen) {
+    const InstanceSetup shipped = ShippedSetup();
+    const LibraryInstance lib(shipped);
+    const auto evaluate = lib.Symbol<decltype(&::RudidEvaluateRefined)>("RudidEvaluateRefined");
+    const std::vector<double> temperatures = {0.5, 20, 99.6, 250, 370};
+    const std::vector<double> pressures = {0.0123, 1, 40, 150, 220};
+    const auto batch = [&](const char *name, const std::vector<double> &arguments) {
+        std::vector<double> result(arguments.size());
+        std::vector<int> failure(arguments.size());
+        EXPECT_EQ(evaluate(name, arguments.size(), arguments.data(), nullptr, result.data(), failure.data()), 0);
+        return result;
+    };
+    const std::vector<double> p = batch("AQPTP", temperatures), t = batch("AQPPT", pressures);
+    // Every saturation pressure doubled, every saturation temperature 10 C up.
+    lib.directory().write("vevuzu.dat", WithLevels(*shipped.saturationByTemperature, [](float v) { return 2 * v; }));
+    lib.directory().write("zarude.dat", WithLevels(*shipped.saturationByPressure, [](float v) { return v + 10; }));
+    const std::vector<double> doubled = batch("AQPTP", temperatures), raised = batch("AQPPT", pressures);
+    for (std::size_t i = 0; i < temperatures.size(); ++i) {
+        EXPECT_NEAR(doubled[i] / p[i], 2, 1e-9) << "AQPTP " << temperatures[i];
+        EXPECT_NEAR(raised[i] - t[i], 10, 1e-3) << "AQPPT " << pressures[i];
+    }
+}
+
 TEST(RefinedAnswers, FirstStatesANewUserTriesAreRight) {
     // IAPWS-IF97: steam at 1 atm and 100 C, 2675.6 kJ/kg; saturation at
     // 0.01 bar, 6.9696 C.
