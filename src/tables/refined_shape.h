@@ -68,23 +68,6 @@ inline double StoredDouble(double x) {
     return stored;
 }
 
-// The value at x of the polynomial through (xs[i], ys[i]), i < count.
-inline Extended LagrangeValue(const Extended *xs, const Extended *ys, int count, Extended x) {
-    Extended weight[kStencilNodes];
-    LagrangeWeights(xs, count, x, weight);
-    Extended total = 0;
-    for (int i = 0; i < count; ++i) total += weight[i] * ys[i];
-    return total;
-}
-
-// The index of the interval of xs[0..count-1] (rising) that holds x: the
-// last i <= count - 2 with xs[i] <= x, or 0 below xs[0].
-inline int IntervalOf(const Extended *xs, int count, Extended x) {
-    int i = 0;
-    while (i + 2 < count && xs[i + 1] <= x) ++i;
-    return i;
-}
-
 // The first of the nodes that interpolate in interval i of count nodes:
 // one below the interval and two above where there are, so that the
 // interval lies in the middle of the cubic; clamped to the nodes there are.
@@ -97,15 +80,9 @@ inline int StencilStart(int interval, int count) {
 
 inline int StencilCount(int count) { return count < kStencilNodes ? count : kStencilNodes; }
 
-// The cubic (or lower, with fewer nodes) through the nodes around interval
-// i, at x.
-inline Extended StencilValue(const Extended *xs, const Extended *ys, int count, int interval, Extended x) {
-    const int first = StencilStart(interval, count);
-    return LagrangeValue(xs + first, ys + first, StencilCount(count), x);
-}
-
-// The same polynomial in Newton's form, for evaluating it with its slope
-// many times over: p(x) = c0 + (x - x0) (c1 + (x - x1) (c2 + (x - x2) c3)).
+// A polynomial through up to four nodes in Newton's form, for evaluating
+// it with its slope many times over:
+// p(x) = c0 + (x - x0) (c1 + (x - x1) (c2 + (x - x2) c3)).
 struct NewtonPolynomial {
     int count;
     Extended x[kStencilNodes];

@@ -6,6 +6,12 @@ namespace rudid {
 
 namespace {
 
+// The temperature (degC) of record r of the table by temperature, r >= 1:
+// whole degrees, the last record the critical point.
+Extended TemperatureOfRecord(int r) {
+    return r == kSaturationTemperatureRecords - 1 ? Real48ToExtended(kLastRecordTemperature) : Extended(r - 1);
+}
+
 // 1 / prod over j != i of (xs[i] - xs[j]) for the four nodes from xs.
 void Scales(const Extended *xs, Extended *scale) {
     for (int i = 0; i < kStencilNodes; ++i) {
@@ -39,9 +45,5 @@ namespace {
 const SaturationStencils &gStencils = RefinedStencils();
 
 }  // namespace
-
-Extended TemperatureOfRecord(int r) {
-    return r == kSaturationTemperatureRecords - 1 ? Real48ToExtended(kLastRecordTemperature) : Extended(r - 1);
-}
 
 }  // namespace rudid

@@ -37,8 +37,4 @@ inline const SaturationStencils &RefinedStencils() {
     return stencils;
 }
 
-// The temperature (degC) of record r of the table by temperature, r >= 1:
-// whole degrees, the last record the critical point.
-Extended TemperatureOfRecord(int r);
-
 }  // namespace rudid
