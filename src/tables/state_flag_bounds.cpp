@@ -1,0 +1,580 @@
+#include "tables/state_flag_bounds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "common/failure.h"
+#include "tables/pressure_grids.h"
+#include "tables/record_fields.h"
+#include "tables/saturation_by_pressure.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
+#include "tables/state_flag_rules.h"
+#include "tables/state_flags.h"
+#include "tables/table_limits.h"
+
+namespace rudid {
+
+namespace {
+
+using namespace flag_rules;
+
+// Every bound is widened by this share of itself, and by kSlack of the
+// largest value it was worked out from: far beyond the rounding of the
+// extended arithmetic on either side (a few 2^-64 of those values).
+constexpr Extended kWiden = 1e-6L;
+constexpr Extended kSlack = 1e-9L;
+// A value of the working isobar is the line between two singles at p,
+// rounded to a Real48 and then to a single: within 2^-24 + 2^-40 of its
+// size of the line itself.
+constexpr Extended kWorkingRounding = 0x1p-22L;
+// How far outside its cell's interval a row's temperature may lie: by
+// rounding only (an inverse row's temperature is interpolated inside the
+// interval that holds its key).
+constexpr Extended kTemperatureSlack = 1e-3L;
+
+constexpr int kLastEntry = kIsobarEntries - 1;
+
+// What is known of a cell for the batch's question.
+enum : std::uint8_t {
+    kCellKnown = 1,
+    kCellSettled = 2,   // no flag but the critical one can be raised in the cell
+    kCellVapour = 4,    // every table point the estimate reads is vapour
+    kCellCritical = 8,  // the cell reaches into the critical box
+    kCellRowBound = 16, // settled but for the coarse grid, which a row's own bound may settle
+};
+// Whether an isobar or a saturation interval can be bounded.
+enum : std::uint8_t { kNotYet = 0, kUsable = 1, kUnusable = 2 };
+
+// How far the estimate's bend along pressure can reach between the
+// bracket's pressures. The estimate takes the distance between the line in
+// p and a parabola in ln p through the bracket and a neighbour. That
+// parabola less the line in ln p is c (s - s1)(s - s2) in s = ln p, which is
+// |c| (s2 - s1)^2 w (1 - w) in size, w = (s - s1)/(s2 - s1); the line in ln p
+// lies above the line in p by (y2 - y1) g, g = w - (p - p1)/(p2 - p1),
+// which is largest at p = (p2 - p1)/(s2 - s1).
+struct PressureBend {
+    Extended chord = 0;  // |y2 - y1|
+    Extended curve = 0;  // the largest |c| (s2 - s1)^2 of the neighbours
+    Extended gap = 0;    // the largest g
+    Extended size = 0;   // the largest magnitude of the values
+};
+
+// The four pressures of such a stencil ([1] and [2] the bracket, [0] and
+// [3] the neighbours where the grid has them), worked out once for all the
+// values taken at them.
+struct Geometry {
+    bool bracket = false;  // a bracket that rises: otherwise the estimate finds no bend
+    Extended gap = 0, perStep = 0, step2 = 0;  // g at its largest, 1/(s2 - s1), (s2 - s1)^2
+    bool neighbour[2] = {};  // [0] and [3]: present, and apart from the bracket
+    Extended toUpper[2] = {}, toLower[2] = {};  // 1/(s_n - s2), 1/(s_n - s1)
+};
+
+Geometry GeometryOf(const Extended x[4], const Extended logX[4], const bool present[4]) {
+    Geometry g;
+    if (!present[1] || !present[2] || !(x[2] > x[1])) return g;
+    g.bracket = true;
+    const Extended ds = logX[2] - logX[1], dx = x[2] - x[1];
+    const Extended at = dx / ds;
+    g.gap = std::fabs((std::log(at) - logX[1]) / ds - (at - x[1]) / dx);
+    g.perStep = 1 / ds;
+    g.step2 = ds * ds;
+    for (int side = 0; side < 2; ++side) {
+        const int n = side * 3;
+        if (!present[n] || x[n] == x[1] || x[n] == x[2]) continue;
+        g.neighbour[side] = true;
+        g.toUpper[side] = 1 / (logX[n] - logX[2]);
+        g.toLower[side] = 1 / (logX[n] - logX[1]);
+    }
+    return g;
+}
+
+// The values y at the geometry's pressures; use[side] leaves a neighbour
+// out as the estimate leaves it out. The reciprocals differ from the
+// estimate's quotients by a few 2^-64, far within the widening.
+PressureBend BendAlongPressure(const Geometry &g, const Extended y[4], const bool use[2]) {
+    PressureBend b;
+    if (!g.bracket) return b;
+    b.gap = g.gap;
+    b.chord = std::fabs(y[2] - y[1]);
+    b.size = std::max(std::fabs(y[1]), std::fabs(y[2]));
+    const Extended slope = (y[2] - y[1]) * g.perStep;
+    for (int side = 0; side < 2; ++side) {
+        if (!g.neighbour[side] || !use[side]) continue;
+        const int n = side * 3;
+        const Extended c = ((y[n] - y[2]) * g.toUpper[side] - slope) * g.toLower[side];
+        b.curve = std::max(b.curve, std::fabs(c) * g.step2);
+        b.size = std::max(b.size, std::fabs(y[n]));
+    }
+    return b;
+}
+
+// The bend where the gap is g and w (1 - w) is spread (at most 1/4),
+// widened.
+Extended BendAt(const PressureBend &b, Extended g, Extended spread) {
+    return (b.chord * (g + kSlack) + b.curve * (spread + kSlack)) * (1 + kWiden) + kSlack * b.size;
+}
+Extended LargestBend(const PressureBend &b) { return BendAt(b, b.gap, 0.25L); }
+
+// The distance from zero of the values between low and high.
+Extended Distance(Extended low, Extended high) { return low > 0 ? low : high < 0 ? -high : 0; }
+
+// The bounds of one saturation interval (between records k - 2 and k - 1
+// of zarude.dat, for pressures whose first grid point above is k).
+struct IntervalBounds {
+    Extended bend[kSaturationFields];  // largest bend along pressure
+    double low[kSaturationFields], high[kSaturationFields];  // the fields' values at the bracket's ends
+};
+
+// The bounds of a column over a cell: the values at the cell's corners and
+// their neighbours along temperature, on both isobars of the bracket.
+struct ColumnBounds {
+    Extended error;    // the largest error of the estimate in the cell
+    Extended rise[2];  // value(upper entry) - value(lower entry) on the lower and upper isobar
+    Extended second;   // the largest second difference along temperature, rounding included
+    Extended low, high;  // the corners' values
+    Extended size;       // the largest magnitude read
+};
+
+// What a row of a pressure-temperature export needs to bound its own error
+// where the cell's bound is not enough: the bend along pressure at each
+// entry of the bracket (PressureBend, widened) and along temperature.
+struct RowBound {
+    double chord[2], curve[2], constant[2];
+    double second;  // the largest bend along temperature, at mid-interval
+    double size;    // the largest magnitude read
+};
+
+}  // namespace
+
+// A pair of isobars (PairOf).
+struct PairBounds {
+    bool usable;     // the isobars of its stencil can be bounded
+    Geometry geometry;
+    bool lineKnown;  // below the critical pressure, nearLow and nearHigh hold
+    Extended nearLow, nearHigh;  // the temperatures within the estimate's margin of the line, and rounding
+};
+
+struct StateFlagMemo::Facts {
+    int question;
+    std::uint8_t pairState[kSinglePhaseGridPoints + 1];
+    std::uint8_t isobarState[kSinglePhaseGridPoints + 1];
+    std::uint8_t intervalState[kSaturationGridPoints + 1];
+    std::uint8_t cell[(kSinglePhaseGridPoints + 1) * kIsobarEntries];
+    // Filled as their states become kUsable.
+    Extended saturationTemperature[kSinglePhaseGridPoints + 1];  // of isobars below the critical pressure
+    IntervalBounds interval[kSaturationGridPoints + 1];
+    PairBounds pair[kSinglePhaseGridPoints + 1];
+    RowBound row[(kSinglePhaseGridPoints + 1) * kIsobarEntries];  // of cells marked kCellRowBound
+};
+
+StateFlagMemo::StateFlagMemo() : facts(new Facts) {
+    facts->question = -1;
+    std::memset(facts->pairState, 0, sizeof facts->pairState);
+    std::memset(facts->isobarState, 0, sizeof facts->isobarState);
+    std::memset(facts->intervalState, 0, sizeof facts->intervalState);
+    std::memset(facts->cell, 0, sizeof facts->cell);
+}
+
+StateFlagMemo::~StateFlagMemo() = default;
+
+namespace {
+
+using Facts = StateFlagMemo::Facts;
+
+// The question a batch asks of every cell: the column of a pressure-
+// temperature export, or the key and output of an inverse one.
+struct Question {
+    bool inverse;
+    int keyColumn;  // the column of the pressure-temperature export
+    int output;     // inverse: 0 temperature, 1 and 2 the other columns, 3 the quality
+    int outputColumn;  // inverse outputs 1 and 2, else -1
+    int code() const { return (inverse ? 256 : 0) | keyColumn << 4 | output; }
+};
+
+Extended IsobarValue(const std::uint8_t *table, int j, int entry, int column) {
+    return SingleAt(table + std::size_t(j - 1) * kIsobarSize, kEntryValues * entry + column);
+}
+
+// Isobar j: its values safe, and below the critical pressure the
+// saturation temperature that the exact estimate compares its points with.
+bool IsobarUsable(Facts &f, const TableSource &tables, const std::uint8_t *table, int j) {
+    std::uint8_t &state = f.isobarState[j];
+    if (state != kNotYet) return state == kUsable;
+    state = kUnusable;
+    if (!AllSafeSingles(table + std::size_t(j - 1) * kIsobarSize, kIsobarValues)) return false;
+    const Extended pressure = SinglePhasePressures().point[j];
+    if (pressure <= kCriticalPressure) {
+        const Extended lowest = SaturationPressures().value[1];
+        f.saturationTemperature[j] = SaturationAtPressure(tables, std::max(pressure, lowest)).field(kSaturationLevel);
+    }
+    state = kUsable;
+    return true;
+}
+
+// The phase of the table point at entry on isobar j (usable), exactly as
+// the estimate finds it.
+Phase PhaseAt(const Facts &f, int j, int entry) {
+    const Extended t = kEntryStep * entry;
+    if (Extended(SinglePhasePressures().point[j]) > kCriticalPressure)
+        return t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
+    return t < f.saturationTemperature[j] ? Phase::Liquid : Phase::Vapour;
+}
+
+// Saturation interval k (2..292): its four records safe, and its bounds.
+bool IntervalUsable(Facts &f, const TableSource &tables, int k) {
+    std::uint8_t &state = f.intervalState[k];
+    if (state != kNotYet) return state == kUsable;
+    state = kUnusable;
+    const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
+    const SaturationPressureGrid &grid = SaturationPressures();
+    IntervalBounds &bounds = f.interval[k];
+    Extended x[4] = {}, logX[4] = {}, y[kSaturationFields][4] = {};
+    bool present[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const int r = k - 3 + i;
+        if (r < 0 || r >= kSaturationGridPoints) continue;
+        const std::uint8_t *record = table + std::size_t(r) * kSaturationRecordSize;
+        if (!AllSafeSingles(record, kSaturationFields)) return false;
+        present[i] = true;
+        x[i] = grid.value[r + 1];
+        logX[i] = grid.logValue[r + 1];
+        for (int field = 0; field < kSaturationFields; ++field) y[field][i] = SingleAt(record, field);
+    }
+    const Geometry geometry = GeometryOf(x, logX, present);
+    const bool both[2] = {true, true};
+    for (int field = 0; field < kSaturationFields; ++field) {
+        bounds.bend[field] = LargestBend(BendAlongPressure(geometry, y[field], both));
+        bounds.low[field] = double(std::min(y[field][1], y[field][2]));
+        bounds.high[field] = double(std::max(y[field][1], y[field][2]));
+    }
+    state = kUsable;
+    return true;
+}
+
+// A pair of isobars, upper isobar k: whether the four isobars of its
+// stencil can be bounded, the stencil's geometry, and the temperatures
+// near the saturation line over its pressures below the critical one.
+const PairBounds &PairOf(Facts &f, const TableSource &tables, int k) {
+    PairBounds &pair = f.pair[k];
+    if (f.pairState[k] != kNotYet) return pair;
+    f.pairState[k] = kUnusable;
+    const std::uint8_t *table = CompleteTable(tables, Table::SinglePhase);
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    pair.usable = false;
+    Extended x[4] = {}, logX[4] = {};
+    bool present[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const int j = k - 2 + i;
+        if (j < 1 || j > kSinglePhaseGridPoints) continue;
+        if (!IsobarUsable(f, tables, table, j)) return pair;
+        present[i] = true;
+        x[i] = grid.point[j];
+        logX[i] = grid.logPoint[j];
+    }
+    pair.geometry = GeometryOf(x, logX, present);
+    pair.usable = true;
+    // The margin around the line at each pressure is at most twice the
+    // interval's largest bend of the temperature, and the line lies between
+    // the interval's two records.
+    pair.lineKnown = false;
+    pair.nearLow = std::numeric_limits<Extended>::infinity();
+    pair.nearHigh = -pair.nearLow;
+    if (x[1] <= kCriticalPressure) {
+        const int first = std::max(FirstSaturationPointAbove(x[1]), 2);
+        const int last = FirstSaturationPointAbove(std::min(x[2], kCriticalPressure));
+        for (int j = first; j <= last; ++j) {
+            if (!IntervalUsable(f, tables, j)) {
+                f.pairState[k] = kUsable;
+                return pair;
+            }
+            const IntervalBounds &b = f.interval[j];
+            const Extended margin = kSaturationMarginFactor * b.bend[kSaturationLevel] + kSaturationMarginFloor;
+            pair.nearLow = std::min(pair.nearLow, b.low[kSaturationLevel] - margin - kTemperatureSlack);
+            pair.nearHigh = std::max(pair.nearHigh, b.high[kSaturationLevel] + margin + kTemperatureSlack);
+        }
+        pair.lineKnown = true;
+    }
+    f.pairState[k] = kUsable;
+    return pair;
+}
+
+// Whether every state of the pair's cell with a temperature between t0 and
+// t1 lies farther from the interpolated saturation line than the
+// estimate's margin, at every pressure of the cell below the critical one.
+bool FarFromSaturationLine(const PairBounds &pair, Extended t0, Extended t1) {
+    return pair.lineKnown && (t1 < pair.nearLow || t0 > pair.nearHigh);
+}
+
+// The bend along pressure of a column at an entry, over the bracket of the
+// cell whose upper isobar is k; the neighbour isobars of another phase at
+// that temperature are left out, as the estimate leaves them out.
+PressureBend EntryPressureBend(const Facts &f, const std::uint8_t *table, int k, int entry, int column) {
+    const Phase phase = PhaseAt(f, k - 1, entry);
+    Extended y[4] = {};
+    bool use[2] = {};
+    for (int i = 0; i < 4; ++i) {
+        const int j = k - 2 + i;
+        if (j < 1 || j > kSinglePhaseGridPoints) continue;
+        if ((i == 0 || i == 3) && PhaseAt(f, j, entry) != phase) continue;
+        if (i == 0 || i == 3) use[i / 3] = true;
+        y[i] = IsobarValue(table, j, entry, column);
+    }
+    return BendAlongPressure(f.pair[k].geometry, y, use);
+}
+
+// Where the estimate takes the anchors beside the cell's interval (the
+// entries lower - 1 and lower + 2) from: the entry interpolated between the
+// isobars, nowhere, or one isobar's own value at the entry.
+constexpr int kOnBothIsobars = 0, kNoAnchor = -1;
+struct Neighbours {
+    int isobar[2];
+};
+
+// A column over the cell between entries lower and lower + 1 and below
+// isobar k, where the bracket's table points are of one phase and the
+// state lies beside no saturated anchor. Along temperature the anchors are
+// then ten degrees apart: the parabola through the bracket and a neighbour
+// departs from the chord by at most an eighth of their second difference,
+// which is linear in the pressure before rounding and so largest on an
+// isobar.
+ColumnBounds CellColumn(const Facts &f, const std::uint8_t *table, int k, int lower, int column,
+                        const Neighbours &beside, PressureBend bend[2]) {
+    ColumnBounds b{};
+    b.low = std::numeric_limits<Extended>::infinity();
+    b.high = -b.low;
+    Extended second = 0;
+    for (int side = 0; side < 2; ++side) {
+        const int j = k - 1 + side;
+        auto at = [&](int slot, int e) { return IsobarValue(table, beside.isobar[slot] ? beside.isobar[slot] : j, e, column); };
+        const Extended y1 = IsobarValue(table, j, lower, column), y2 = IsobarValue(table, j, lower + 1, column);
+        b.rise[side] = y2 - y1;
+        b.low = std::min({b.low, y1, y2});
+        b.high = std::max({b.high, y1, y2});
+        b.size = std::max({b.size, std::fabs(y1), std::fabs(y2)});
+        if (beside.isobar[0] != kNoAnchor) {
+            const Extended y0 = at(0, lower - 1);
+            second = std::max(second, std::fabs(y0 - 2 * y1 + y2));
+            b.size = std::max(b.size, std::fabs(y0));
+        }
+        if (beside.isobar[1] != kNoAnchor) {
+            const Extended y3 = at(1, lower + 2);
+            second = std::max(second, std::fabs(y1 - 2 * y2 + y3));
+            b.size = std::max(b.size, std::fabs(y3));
+        }
+    }
+    b.second = second + 4 * kWorkingRounding * b.size;
+    bend[0] = EntryPressureBend(f, table, k, lower, column);
+    bend[1] = EntryPressureBend(f, table, k, lower + 1, column);
+    b.error = (std::max(LargestBend(bend[0]), LargestBend(bend[1])) + b.second / 8) * (1 + kWiden) + kSlack * b.size;
+    return b;
+}
+
+// Whether the estimate can find the grid coarse nowhere in the cell. For a
+// pressure-temperature export, row receives what a row of the cell needs
+// to be bounded on its own where the whole cell cannot be.
+bool NeverCoarse(const Facts &f, const std::uint8_t *table, const Question &q, int k, int lower,
+                 const Neighbours &beside, RowBound *row) {
+    PressureBend bend[2];
+    const ColumnBounds key = CellColumn(f, table, k, lower, q.keyColumn, beside, bend);
+    if (!q.inverse) {
+        for (int i = 0; i < 2; ++i) {
+            row->chord[i] = double(bend[i].chord * (1 + kWiden));
+            row->curve[i] = double(bend[i].curve * (1 + kWiden));
+            row->constant[i] = double(kSlack * (bend[i].chord + bend[i].curve) * (1 + kWiden) + kSlack * bend[i].size);
+        }
+        row->second = double(key.second / 8 * (1 + kWiden));
+        row->size = double(key.size);
+        return key.error < kCoarseShare * ColumnScale(q.keyColumn, Distance(key.low, key.high)) * (1 - kWiden);
+    }
+    // The key must rise or fall clearly across the interval (a flat one is
+    // coarse even for the quality), and but for the quality faster than a
+    // parabola through a neighbour could turn it.
+    if (!(key.rise[0] * key.rise[1] > 0)) return false;
+    const Extended rounding = 2 * kWorkingRounding * key.size;
+    const Extended leastRise = std::min(std::fabs(key.rise[0]), std::fabs(key.rise[1])) - rounding;
+    if (!(leastRise > 0)) return false;
+    if (q.output == 3) return true;  // otherwise the quality is never flagged coarse
+    if (!(key.second * (1 + kWiden) < 2 * leastRise * (1 - kWiden))) return false;
+    const Extended temperatureError = kEntryStep / leastRise * key.error * (1 + kWiden);
+    const Extended t0 = kEntryStep * lower;
+    if (q.outputColumn < 0)
+        return temperatureError < kCoarseShare * (t0 - kTemperatureSlack + kKelvinOffset) * (1 - kWiden);
+    const ColumnBounds out = CellColumn(f, table, k, lower, q.outputColumn, beside, bend);
+    const Extended largestRise = std::max(std::fabs(out.rise[0]), std::fabs(out.rise[1])) + 2 * kWorkingRounding * out.size;
+    const Extended error = (out.error + largestRise / kEntryStep * temperatureError) * (1 + kWiden);
+    return error < kCoarseShare * ColumnScale(q.outputColumn, Distance(out.low, out.high)) * (1 - kWiden);
+}
+
+// For a row below the critical pressure the estimate reads the bracket's
+// entries, which must be of one phase, and takes the neighbours of that
+// phase; fills beside and returns the phase, or false where the row would
+// not see the same anchors as a row above the critical pressure in the
+// same cell.
+bool PhasesOfCell(const Facts &f, int k, int lower, bool rowsAboveCritical, Phase *phase, Neighbours *beside) {
+    *phase = PhaseAt(f, k - 1, lower);
+    for (int e : {lower, lower + 1})
+        if (PhaseAt(f, k - 1, e) != *phase || PhaseAt(f, k, e) != *phase) return false;
+    const int entries[2] = {lower - 1, lower + 2};
+    for (int slot = 0; slot < 2; ++slot) {
+        const int e = entries[slot];
+        if (e < 0 || e > kLastEntry) {
+            beside->isobar[slot] = kNoAnchor;
+        } else if (PhaseAt(f, k - 1, e) == *phase && PhaseAt(f, k, e) == *phase) {
+            beside->isobar[slot] = kOnBothIsobars;
+        } else {
+            if (rowsAboveCritical) return false;
+            // Liquid on the upper isobar, vapour on the lower, where the
+            // entry may still be of the state's phase.
+            const int j = *phase == Phase::Liquid ? k : k - 1;
+            beside->isobar[slot] = PhaseAt(f, j, e) == *phase ? j : kNoAnchor;
+        }
+    }
+    return true;
+}
+
+// What the bounds say of the cell below isobar k between entries lower and
+// lower + 1.
+std::uint8_t WorkOutCell(Facts &f, const TableSource &tables, const Question &q, int k, int lower) {
+    const std::uint8_t *table = CompleteTable(tables, Table::SinglePhase);
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const Extended p0 = grid.point[k - 1], p1 = grid.point[k];
+    const Extended t0 = kEntryStep * lower, t1 = t0 + kEntryStep;
+    std::uint8_t code = kCellKnown;
+    if (NearCriticalPoint(p0, p1, t0, t1)) code |= kCellCritical;
+    const PairBounds &pair = PairOf(f, tables, k);
+    if (!pair.usable) return code;
+    Neighbours beside{{kOnBothIsobars, kOnBothIsobars}};
+    if (lower == 0) beside.isobar[0] = kNoAnchor;
+    if (lower + 2 > kLastEntry) beside.isobar[1] = kNoAnchor;
+    if (p0 <= kCriticalPressure) {
+        // A row below the critical pressure: the estimate looks at the
+        // phases of the points it reads and at the saturation line.
+        Phase phase;
+        if (!PhasesOfCell(f, k, lower, p1 > kCriticalPressure, &phase, &beside)) return code;
+        if (phase == Phase::Vapour) code |= kCellVapour;
+        if (!FarFromSaturationLine(pair, t0, t1)) return code;
+    }
+    const int cell = k * kIsobarEntries + lower;
+    if (!NeverCoarse(f, table, q, k, lower, beside, &f.row[cell])) return q.inverse ? code : code | kCellRowBound;
+    return code | kCellSettled;
+}
+
+std::uint8_t CellCode(StateFlagMemo &memo, const TableSource &tables, const Question &q, int k, int lower) {
+    if (k < 2 || k > kSinglePhaseGridPoints || lower < 0 || lower >= kLastEntry) return 0;
+    if (!CompleteTable(tables, Table::SinglePhase) || !CompleteTable(tables, Table::SaturationOnPressureGrid))
+        return 0;
+    Facts &f = *memo.facts;
+    if (f.question != q.code()) {
+        std::memset(f.cell, 0, sizeof f.cell);
+        f.question = q.code();
+    }
+    std::uint8_t &code = f.cell[k * kIsobarEntries + lower];
+    if (code == 0) {
+        try {
+            code = WorkOutCell(f, tables, q, k, lower);
+        } catch (const LibraryFailure &) {
+            code = kCellKnown;  // left to the exact estimate
+        }
+    }
+    return code;
+}
+
+// The flags of a row in a settled cell: the cell's critical bit. A row
+// below the critical pressure must lie on the side of the line that the
+// cell's points are on (and not beside a line crossing the cell).
+bool FlagsOfCell(std::uint8_t code, const LookupPath &path, unsigned *flags) {
+    if (!(code & kCellSettled)) return false;
+    if (path.belowCritical && (path.straddling || path.vapour != bool(code & kCellVapour))) return false;
+    *flags = code & kCellCritical ? unsigned(kCriticalRegion) : 0u;
+    return true;
+}
+
+// Whether the estimate finds the grid fine for the row of a pressure-
+// temperature export at (p, t) (moved inside the grid) in a cell marked
+// kCellRowBound: the cell's bounds taken at the row's own weights, in
+// double precision, which the widening of the bounds covers many times.
+bool RowNeverCoarse(const Facts &f, const std::uint8_t *table, int column, int k, int lower, Extended p,
+                    Extended t) {
+    const RowBound &r = f.row[k * kIsobarEntries + lower];
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const double p0 = grid.point[k - 1], p1 = grid.point[k];
+    const double s1 = double(grid.logPoint[k - 1]), s2 = double(grid.logPoint[k]);
+    const double pd = double(p), v = (pd - p0) / (p1 - p0), w = (std::log(pd) - s1) / (s2 - s1);
+    const double gap = std::max(w - v, 0.0), spread = std::max(w * (1 - w), 0.0);
+    const double along = std::max(r.chord[0] * gap + r.curve[0] * spread + r.constant[0],
+                                  r.chord[1] * gap + r.curve[1] * spread + r.constant[1]);
+    const double u = (double(t) - kEntryStep * lower) / kEntryStep;
+    const double error = (along + r.second * (4 * std::max(u * (1 - u), 0.0) + double(kSlack))) * (1 + double(kWiden));
+    // The row's value, within a few 2^-24 of the largest value read.
+    const double y00 = IsobarValue(table, k - 1, lower, column), y01 = IsobarValue(table, k - 1, lower + 1, column);
+    const double y10 = IsobarValue(table, k, lower, column), y11 = IsobarValue(table, k, lower + 1, column);
+    const double below = y00 + v * (y10 - y00), above = y01 + v * (y11 - y01);
+    const double value = below + u * (above - below);
+    const double distance = std::max(std::fabs(value) - 0x1p-20 * r.size, 0.0);
+    return error < double(kCoarseShare * ColumnScale(column, distance) * (1 - kWiden));
+}
+
+}  // namespace
+
+bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column, Extended p,
+                                     Extended t, const LookupPath &path, unsigned *flags) {
+    const Question q{false, column, 0, -1};
+    std::uint8_t code = CellCode(memo, tables, q, path.isobar, path.lowerEntry);
+    if (code & kCellRowBound) {
+        MoveInsideTheGrid(&p, &t);
+        if (!FlagsOfCell(code | kCellSettled, path, flags) ||
+            !RowNeverCoarse(*memo.facts, CompleteTable(tables, Table::SinglePhase), column, path.isobar,
+                            path.lowerEntry, p, t))
+            return false;
+        code |= kCellSettled;
+    }
+    return FlagsOfCell(code, path, flags);
+}
+
+bool SettledInverseFlags(StateFlagMemo &memo, const TableSource &tables, InverseKey key, int output,
+                         const LookupPath &path, unsigned *flags) {
+    // Wet states, and the quality's critical key above the critical
+    // pressure, are left to the exact estimate.
+    if (path.twoPhase || (output == 3 && !path.belowCritical)) return false;
+    if (path.upperEntry != path.lowerEntry + 1) return false;
+    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
+                          : key == InverseKey::Entropy ? kEntropyColumn
+                                                       : kVolumeColumn;
+    int others[2], n = 0;
+    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
+        if (c != keyColumn) others[n++] = c;
+    const Question q{true, keyColumn, output, output == 1 || output == 2 ? others[output - 1] : -1};
+    return FlagsOfCell(CellCode(memo, tables, q, path.isobar, path.lowerEntry), path, flags);
+}
+
+bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Extended level, int field,
+                            Extended quality, unsigned *flags) {
+    if (!CompleteTable(tables, Table::SaturationOnPressureGrid)) return false;
+    const bool mixture = quality >= 0;
+    if (mixture && !(quality <= 1 && field + 1 < kSaturationFields)) return false;
+    const int k = FirstSaturationPointAbove(level);
+    if (k < 2) return false;
+    Facts &f = *memo.facts;
+    try {
+        if (!IntervalUsable(f, tables, k)) return false;
+    } catch (const LibraryFailure &) {
+        return false;
+    }
+    const IntervalBounds &b = f.interval[k];
+    Extended error = b.bend[field], low = b.low[field], high = b.high[field];
+    if (mixture) {
+        error = (1 - quality) * b.bend[field] + quality * b.bend[field + 1];
+        low = (1 - quality) * b.low[field] + quality * b.low[field + 1];
+        high = (1 - quality) * b.high[field] + quality * b.high[field + 1];
+    }
+    const Extended scale = field == kSaturationLevel ? low + kKelvinOffset : FieldScale(field, Distance(low, high));
+    if (!(error * (1 + kWiden) < kCoarseShare * scale * (1 - kWiden))) return false;
+    *flags = level >= kCriticalBoxLowPressure ? unsigned(kCriticalRegion) : 0u;
+    return true;
+}
+
+}  // namespace rudid
