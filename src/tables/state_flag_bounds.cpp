@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <vector>
 
 #include "common/failure.h"
 #include "tables/pressure_grids.h"
@@ -24,17 +26,19 @@ using namespace flag_rules;
 
 // Every bound is widened by this share of itself, and by kSlack of the
 // largest value it was worked out from: far beyond the rounding of the
-// extended arithmetic on either side (a few 2^-64 of those values).
-constexpr Extended kWiden = 1e-6L;
-constexpr Extended kSlack = 1e-9L;
+// arithmetic on either side (a few 2^-64 of those values in the exact
+// estimate, a few 2^-53 in the bounds, which are worked out in double
+// precision from singles).
+constexpr double kWiden = 1e-6;
+constexpr double kSlack = 1e-9;
 // A value of the working isobar is the line between two singles at p,
 // rounded to a Real48 and then to a single: within 2^-24 + 2^-40 of its
 // size of the line itself.
-constexpr Extended kWorkingRounding = 0x1p-22L;
+constexpr double kWorkingRounding = 0x1p-22;
 // How far outside its cell's interval a row's temperature may lie: by
 // rounding only (an inverse row's temperature is interpolated inside the
 // interval that holds its key).
-constexpr Extended kTemperatureSlack = 1e-3L;
+constexpr double kTemperatureSlack = 1e-3;
 
 constexpr int kLastEntry = kIsobarEntries - 1;
 
@@ -45,6 +49,10 @@ enum : std::uint8_t {
     kCellVapour = 4,    // every table point the estimate reads is vapour
     kCellCritical = 8,  // the cell reaches into the critical box
     kCellRowBound = 16, // settled but for the coarse grid, which a row's own bound may settle
+    // Below the critical pressure, the bracket's points are not of one
+    // phase: every row beside no saturated anchor is a mixed-phase cell,
+    // whose grid is never judged; only the saturation margin is left.
+    kCellMixedBracket = 32,
 };
 // Whether an isobar or a saturation interval can be bounded.
 enum : std::uint8_t { kNotYet = 0, kUsable = 1, kUnusable = 2 };
@@ -57,10 +65,10 @@ enum : std::uint8_t { kNotYet = 0, kUsable = 1, kUnusable = 2 };
 // lies above the line in p by (y2 - y1) g, g = w - (p - p1)/(p2 - p1),
 // which is largest at p = (p2 - p1)/(s2 - s1).
 struct PressureBend {
-    Extended chord = 0;  // |y2 - y1|
-    Extended curve = 0;  // the largest |c| (s2 - s1)^2 of the neighbours
-    Extended gap = 0;    // the largest g
-    Extended size = 0;   // the largest magnitude of the values
+    double chord = 0;  // |y2 - y1|
+    double curve = 0;  // the largest |c| (s2 - s1)^2 of the neighbours
+    double gap = 0;    // the largest g
+    double size = 0;   // the largest magnitude of the values
 };
 
 // The four pressures of such a stencil ([1] and [2] the bracket, [0] and
@@ -68,9 +76,9 @@ struct PressureBend {
 // values taken at them.
 struct Geometry {
     bool bracket = false;  // a bracket that rises: otherwise the estimate finds no bend
-    Extended gap = 0, perStep = 0, step2 = 0;  // g at its largest, 1/(s2 - s1), (s2 - s1)^2
+    double gap = 0, perStep = 0, step2 = 0;  // g at its largest, 1/(s2 - s1), (s2 - s1)^2
     bool neighbour[2] = {};  // [0] and [3]: present, and apart from the bracket
-    Extended toUpper[2] = {}, toLower[2] = {};  // 1/(s_n - s2), 1/(s_n - s1)
+    double toUpper[2] = {}, toLower[2] = {};  // 1/(s_n - s2), 1/(s_n - s1)
 };
 
 Geometry GeometryOf(const Extended x[4], const Extended logX[4], const bool present[4]) {
@@ -79,15 +87,15 @@ Geometry GeometryOf(const Extended x[4], const Extended logX[4], const bool pres
     g.bracket = true;
     const Extended ds = logX[2] - logX[1], dx = x[2] - x[1];
     const Extended at = dx / ds;
-    g.gap = std::fabs((std::log(at) - logX[1]) / ds - (at - x[1]) / dx);
-    g.perStep = 1 / ds;
-    g.step2 = ds * ds;
+    g.gap = double(std::fabs((std::log(at) - logX[1]) / ds - (at - x[1]) / dx));
+    g.perStep = double(1 / ds);
+    g.step2 = double(ds * ds);
     for (int side = 0; side < 2; ++side) {
         const int n = side * 3;
         if (!present[n] || x[n] == x[1] || x[n] == x[2]) continue;
         g.neighbour[side] = true;
-        g.toUpper[side] = 1 / (logX[n] - logX[2]);
-        g.toLower[side] = 1 / (logX[n] - logX[1]);
+        g.toUpper[side] = double(1 / (logX[n] - logX[2]));
+        g.toLower[side] = double(1 / (logX[n] - logX[1]));
     }
     return g;
 }
@@ -95,17 +103,17 @@ Geometry GeometryOf(const Extended x[4], const Extended logX[4], const bool pres
 // The values y at the geometry's pressures; use[side] leaves a neighbour
 // out as the estimate leaves it out. The reciprocals differ from the
 // estimate's quotients by a few 2^-64, far within the widening.
-PressureBend BendAlongPressure(const Geometry &g, const Extended y[4], const bool use[2]) {
+PressureBend BendAlongPressure(const Geometry &g, const double y[4], const bool use[2]) {
     PressureBend b;
     if (!g.bracket) return b;
     b.gap = g.gap;
     b.chord = std::fabs(y[2] - y[1]);
     b.size = std::max(std::fabs(y[1]), std::fabs(y[2]));
-    const Extended slope = (y[2] - y[1]) * g.perStep;
+    const double slope = (y[2] - y[1]) * g.perStep;
     for (int side = 0; side < 2; ++side) {
         if (!g.neighbour[side] || !use[side]) continue;
         const int n = side * 3;
-        const Extended c = ((y[n] - y[2]) * g.toUpper[side] - slope) * g.toLower[side];
+        const double c = ((y[n] - y[2]) * g.toUpper[side] - slope) * g.toLower[side];
         b.curve = std::max(b.curve, std::fabs(c) * g.step2);
         b.size = std::max(b.size, std::fabs(y[n]));
     }
@@ -114,29 +122,29 @@ PressureBend BendAlongPressure(const Geometry &g, const Extended y[4], const boo
 
 // The bend where the gap is g and w (1 - w) is spread (at most 1/4),
 // widened.
-Extended BendAt(const PressureBend &b, Extended g, Extended spread) {
+double BendAt(const PressureBend &b, double g, double spread) {
     return (b.chord * (g + kSlack) + b.curve * (spread + kSlack)) * (1 + kWiden) + kSlack * b.size;
 }
-Extended LargestBend(const PressureBend &b) { return BendAt(b, b.gap, 0.25L); }
+double LargestBend(const PressureBend &b) { return BendAt(b, b.gap, 0.25L); }
 
 // The distance from zero of the values between low and high.
-Extended Distance(Extended low, Extended high) { return low > 0 ? low : high < 0 ? -high : 0; }
+double Distance(double low, double high) { return low > 0 ? low : high < 0 ? -high : 0; }
 
 // The bounds of one saturation interval (between records k - 2 and k - 1
 // of zarude.dat, for pressures whose first grid point above is k).
 struct IntervalBounds {
-    Extended bend[kSaturationFields];  // largest bend along pressure
-    double low[kSaturationFields], high[kSaturationFields];  // the fields' values at the bracket's ends
+    double bend[kSaturationFields];  // largest bend along pressure
+    float low[kSaturationFields], high[kSaturationFields];  // the fields' values at the bracket's ends
 };
 
 // The bounds of a column over a cell: the values at the cell's corners and
 // their neighbours along temperature, on both isobars of the bracket.
 struct ColumnBounds {
-    Extended error;    // the largest error of the estimate in the cell
-    Extended rise[2];  // value(upper entry) - value(lower entry) on the lower and upper isobar
-    Extended second;   // the largest second difference along temperature, rounding included
-    Extended low, high;  // the corners' values
-    Extended size;       // the largest magnitude read
+    double error;    // the largest error of the estimate in the cell
+    double rise[2];  // value(upper entry) - value(lower entry) on the lower and upper isobar
+    double second;   // the largest second difference along temperature, rounding included
+    double low, high;  // the corners' values
+    double size;       // the largest magnitude read
 };
 
 // What a row of a pressure-temperature export needs to bound its own error
@@ -155,24 +163,38 @@ struct PairBounds {
     bool usable;     // the isobars of its stencil can be bounded
     Geometry geometry;
     bool lineKnown;  // below the critical pressure, nearLow and nearHigh hold
-    Extended nearLow, nearHigh;  // the temperatures within the estimate's margin of the line, and rounding
+    double nearLow, nearHigh;  // the temperatures within the estimate's margin of the line, and rounding
 };
+
+// Groups of pressures for the saturation exports (GroupOf).
+constexpr int kPressureGroups = 15 << 6;
 
 struct StateFlagMemo::Facts {
     int question;
+    int groupQuestion;
+    std::uint8_t group[kPressureGroups];
     std::uint8_t pairState[kSinglePhaseGridPoints + 1];
     std::uint8_t isobarState[kSinglePhaseGridPoints + 1];
     std::uint8_t intervalState[kSaturationGridPoints + 1];
     std::uint8_t cell[(kSinglePhaseGridPoints + 1) * kIsobarEntries];
     // Filled as their states become kUsable.
-    Extended saturationTemperature[kSinglePhaseGridPoints + 1];  // of isobars below the critical pressure
+    // The first entry of each isobar that the estimate takes for vapour:
+    // below the critical pressure the first not below the isobar's
+    // saturation temperature, above it the first not below the critical
+    // temperature.
+    int firstVapour[kSinglePhaseGridPoints + 1];
+    Extended saturationTemperature[kSinglePhaseGridPoints + 1];  // below the critical pressure
     IntervalBounds interval[kSaturationGridPoints + 1];
     PairBounds pair[kSinglePhaseGridPoints + 1];
-    RowBound row[(kSinglePhaseGridPoints + 1) * kIsobarEntries];  // of cells marked kCellRowBound
+    // The row bounds of the cells marked kCellRowBound, where rowBound
+    // says; few cells need them.
+    std::uint16_t rowBound[(kSinglePhaseGridPoints + 1) * kIsobarEntries];
+    std::vector<RowBound> rowBounds;
 };
 
 StateFlagMemo::StateFlagMemo() : facts(new Facts) {
     facts->question = -1;
+    facts->groupQuestion = -1;
     std::memset(facts->pairState, 0, sizeof facts->pairState);
     std::memset(facts->isobarState, 0, sizeof facts->isobarState);
     std::memset(facts->intervalState, 0, sizeof facts->intervalState);
@@ -195,7 +217,7 @@ struct Question {
     int code() const { return (inverse ? 256 : 0) | keyColumn << 4 | output; }
 };
 
-Extended IsobarValue(const std::uint8_t *table, int j, int entry, int column) {
+double IsobarValue(const std::uint8_t *table, int j, int entry, int column) {
     return SingleAt(table + std::size_t(j - 1) * kIsobarSize, kEntryValues * entry + column);
 }
 
@@ -207,10 +229,15 @@ bool IsobarUsable(Facts &f, const TableSource &tables, const std::uint8_t *table
     state = kUnusable;
     if (!AllSafeSingles(table + std::size_t(j - 1) * kIsobarSize, kIsobarValues)) return false;
     const Extended pressure = SinglePhasePressures().point[j];
+    Extended boundary = kCriticalTemperature;
     if (pressure <= kCriticalPressure) {
         const Extended lowest = SaturationPressures().value[1];
-        f.saturationTemperature[j] = SaturationAtPressure(tables, std::max(pressure, lowest)).field(kSaturationLevel);
+        boundary = SaturationAtPressure(tables, std::max(pressure, lowest)).field(kSaturationLevel);
+        f.saturationTemperature[j] = boundary;
     }
+    int e = 0;
+    while (e < kIsobarEntries && Extended(kEntryStep * e) < boundary) ++e;
+    f.firstVapour[j] = e;
     state = kUsable;
     return true;
 }
@@ -218,10 +245,7 @@ bool IsobarUsable(Facts &f, const TableSource &tables, const std::uint8_t *table
 // The phase of the table point at entry on isobar j (usable), exactly as
 // the estimate finds it.
 Phase PhaseAt(const Facts &f, int j, int entry) {
-    const Extended t = kEntryStep * entry;
-    if (Extended(SinglePhasePressures().point[j]) > kCriticalPressure)
-        return t < kCriticalTemperature ? Phase::Liquid : Phase::Vapour;
-    return t < f.saturationTemperature[j] ? Phase::Liquid : Phase::Vapour;
+    return entry < f.firstVapour[j] ? Phase::Liquid : Phase::Vapour;
 }
 
 // Saturation interval k (2..292): its four records safe, and its bounds.
@@ -232,7 +256,8 @@ bool IntervalUsable(Facts &f, const TableSource &tables, int k) {
     const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
     const SaturationPressureGrid &grid = SaturationPressures();
     IntervalBounds &bounds = f.interval[k];
-    Extended x[4] = {}, logX[4] = {}, y[kSaturationFields][4] = {};
+    Extended x[4] = {}, logX[4] = {};
+    double y[kSaturationFields][4] = {};
     bool present[4] = {};
     for (int i = 0; i < 4; ++i) {
         const int r = k - 3 + i;
@@ -248,8 +273,9 @@ bool IntervalUsable(Facts &f, const TableSource &tables, int k) {
     const bool both[2] = {true, true};
     for (int field = 0; field < kSaturationFields; ++field) {
         bounds.bend[field] = LargestBend(BendAlongPressure(geometry, y[field], both));
-        bounds.low[field] = double(std::min(y[field][1], y[field][2]));
-        bounds.high[field] = double(std::max(y[field][1], y[field][2]));
+        // Singles of the table.
+        bounds.low[field] = float(std::min(y[field][1], y[field][2]));
+        bounds.high[field] = float(std::max(y[field][1], y[field][2]));
     }
     state = kUsable;
     return true;
@@ -281,7 +307,7 @@ const PairBounds &PairOf(Facts &f, const TableSource &tables, int k) {
     // interval's largest bend of the temperature, and the line lies between
     // the interval's two records.
     pair.lineKnown = false;
-    pair.nearLow = std::numeric_limits<Extended>::infinity();
+    pair.nearLow = std::numeric_limits<double>::infinity();
     pair.nearHigh = -pair.nearLow;
     if (x[1] <= kCriticalPressure) {
         const int first = std::max(FirstSaturationPointAbove(x[1]), 2);
@@ -292,9 +318,10 @@ const PairBounds &PairOf(Facts &f, const TableSource &tables, int k) {
                 return pair;
             }
             const IntervalBounds &b = f.interval[j];
-            const Extended margin = kSaturationMarginFactor * b.bend[kSaturationLevel] + kSaturationMarginFloor;
-            pair.nearLow = std::min(pair.nearLow, b.low[kSaturationLevel] - margin - kTemperatureSlack);
-            pair.nearHigh = std::max(pair.nearHigh, b.high[kSaturationLevel] + margin + kTemperatureSlack);
+            const double margin = double(kSaturationMarginFactor) * b.bend[kSaturationLevel] +
+                                  double(kSaturationMarginFloor);
+            pair.nearLow = std::min(pair.nearLow, double(b.low[kSaturationLevel]) - margin - kTemperatureSlack);
+            pair.nearHigh = std::max(pair.nearHigh, double(b.high[kSaturationLevel]) + margin + kTemperatureSlack);
         }
         pair.lineKnown = true;
     }
@@ -314,7 +341,7 @@ bool FarFromSaturationLine(const PairBounds &pair, Extended t0, Extended t1) {
 // that temperature are left out, as the estimate leaves them out.
 PressureBend EntryPressureBend(const Facts &f, const std::uint8_t *table, int k, int entry, int column) {
     const Phase phase = PhaseAt(f, k - 1, entry);
-    Extended y[4] = {};
+    double y[4] = {};
     bool use[2] = {};
     for (int i = 0; i < 4; ++i) {
         const int j = k - 2 + i;
@@ -344,24 +371,24 @@ struct Neighbours {
 ColumnBounds CellColumn(const Facts &f, const std::uint8_t *table, int k, int lower, int column,
                         const Neighbours &beside, PressureBend bend[2]) {
     ColumnBounds b{};
-    b.low = std::numeric_limits<Extended>::infinity();
+    b.low = std::numeric_limits<double>::infinity();
     b.high = -b.low;
-    Extended second = 0;
+    double second = 0;
     for (int side = 0; side < 2; ++side) {
         const int j = k - 1 + side;
         auto at = [&](int slot, int e) { return IsobarValue(table, beside.isobar[slot] ? beside.isobar[slot] : j, e, column); };
-        const Extended y1 = IsobarValue(table, j, lower, column), y2 = IsobarValue(table, j, lower + 1, column);
+        const double y1 = IsobarValue(table, j, lower, column), y2 = IsobarValue(table, j, lower + 1, column);
         b.rise[side] = y2 - y1;
         b.low = std::min({b.low, y1, y2});
         b.high = std::max({b.high, y1, y2});
         b.size = std::max({b.size, std::fabs(y1), std::fabs(y2)});
         if (beside.isobar[0] != kNoAnchor) {
-            const Extended y0 = at(0, lower - 1);
+            const double y0 = at(0, lower - 1);
             second = std::max(second, std::fabs(y0 - 2 * y1 + y2));
             b.size = std::max(b.size, std::fabs(y0));
         }
         if (beside.isobar[1] != kNoAnchor) {
-            const Extended y3 = at(1, lower + 2);
+            const double y3 = at(1, lower + 2);
             second = std::max(second, std::fabs(y1 - 2 * y2 + y3));
             b.size = std::max(b.size, std::fabs(y3));
         }
@@ -382,30 +409,30 @@ bool NeverCoarse(const Facts &f, const std::uint8_t *table, const Question &q, i
     const ColumnBounds key = CellColumn(f, table, k, lower, q.keyColumn, beside, bend);
     if (!q.inverse) {
         for (int i = 0; i < 2; ++i) {
-            row->chord[i] = double(bend[i].chord * (1 + kWiden));
-            row->curve[i] = double(bend[i].curve * (1 + kWiden));
-            row->constant[i] = double(kSlack * (bend[i].chord + bend[i].curve) * (1 + kWiden) + kSlack * bend[i].size);
+            row->chord[i] = bend[i].chord * (1 + kWiden);
+            row->curve[i] = bend[i].curve * (1 + kWiden);
+            row->constant[i] = kSlack * (bend[i].chord + bend[i].curve) * (1 + kWiden) + kSlack * bend[i].size;
         }
-        row->second = double(key.second / 8 * (1 + kWiden));
-        row->size = double(key.size);
+        row->second = key.second / 8 * (1 + kWiden);
+        row->size = key.size;
         return key.error < kCoarseShare * ColumnScale(q.keyColumn, Distance(key.low, key.high)) * (1 - kWiden);
     }
     // The key must rise or fall clearly across the interval (a flat one is
     // coarse even for the quality), and but for the quality faster than a
     // parabola through a neighbour could turn it.
     if (!(key.rise[0] * key.rise[1] > 0)) return false;
-    const Extended rounding = 2 * kWorkingRounding * key.size;
-    const Extended leastRise = std::min(std::fabs(key.rise[0]), std::fabs(key.rise[1])) - rounding;
+    const double rounding = 2 * kWorkingRounding * key.size;
+    const double leastRise = std::min(std::fabs(key.rise[0]), std::fabs(key.rise[1])) - rounding;
     if (!(leastRise > 0)) return false;
     if (q.output == 3) return true;  // otherwise the quality is never flagged coarse
     if (!(key.second * (1 + kWiden) < 2 * leastRise * (1 - kWiden))) return false;
-    const Extended temperatureError = kEntryStep / leastRise * key.error * (1 + kWiden);
-    const Extended t0 = kEntryStep * lower;
+    const double temperatureError = kEntryStep / leastRise * key.error * (1 + kWiden);
+    const double t0 = kEntryStep * lower;
     if (q.outputColumn < 0)
         return temperatureError < kCoarseShare * (t0 - kTemperatureSlack + kKelvinOffset) * (1 - kWiden);
     const ColumnBounds out = CellColumn(f, table, k, lower, q.outputColumn, beside, bend);
-    const Extended largestRise = std::max(std::fabs(out.rise[0]), std::fabs(out.rise[1])) + 2 * kWorkingRounding * out.size;
-    const Extended error = (out.error + largestRise / kEntryStep * temperatureError) * (1 + kWiden);
+    const double largestRise = std::max(std::fabs(out.rise[0]), std::fabs(out.rise[1])) + 2 * kWorkingRounding * out.size;
+    const double error = (out.error + largestRise / kEntryStep * temperatureError) * (1 + kWiden);
     return error < kCoarseShare * ColumnScale(q.outputColumn, Distance(out.low, out.high)) * (1 - kWiden);
 }
 
@@ -414,6 +441,11 @@ bool NeverCoarse(const Facts &f, const std::uint8_t *table, const Question &q, i
 // phase; fills beside and returns the phase, or false where the row would
 // not see the same anchors as a row above the critical pressure in the
 // same cell.
+bool BracketOfOnePhase(const Facts &f, int k, int lower) {
+    const Phase phase = PhaseAt(f, k - 1, lower);
+    return PhaseAt(f, k - 1, lower + 1) == phase && PhaseAt(f, k, lower) == phase && PhaseAt(f, k, lower + 1) == phase;
+}
+
 bool PhasesOfCell(const Facts &f, int k, int lower, bool rowsAboveCritical, Phase *phase, Neighbours *beside) {
     *phase = PhaseAt(f, k - 1, lower);
     for (int e : {lower, lower + 1})
@@ -453,14 +485,24 @@ std::uint8_t WorkOutCell(Facts &f, const TableSource &tables, const Question &q,
     if (p0 <= kCriticalPressure) {
         // A row below the critical pressure: the estimate looks at the
         // phases of the points it reads and at the saturation line.
+        if (!BracketOfOnePhase(f, k, lower))
+            return p1 <= kCriticalPressure ? code | kCellMixedBracket : code;
         Phase phase;
         if (!PhasesOfCell(f, k, lower, p1 > kCriticalPressure, &phase, &beside)) return code;
         if (phase == Phase::Vapour) code |= kCellVapour;
         if (!FarFromSaturationLine(pair, t0, t1)) return code;
     }
     const int cell = k * kIsobarEntries + lower;
-    if (!NeverCoarse(f, table, q, k, lower, beside, &f.row[cell])) return q.inverse ? code : code | kCellRowBound;
-    return code | kCellSettled;
+    RowBound row;
+    if (NeverCoarse(f, table, q, k, lower, beside, &row)) return code | kCellSettled;
+    if (q.inverse) return code;
+    try {
+        f.rowBound[cell] = std::uint16_t(f.rowBounds.size());
+        f.rowBounds.push_back(row);
+    } catch (const std::bad_alloc &) {
+        return code;  // left to the exact estimate
+    }
+    return code | kCellRowBound;
 }
 
 std::uint8_t CellCode(StateFlagMemo &memo, const TableSource &tables, const Question &q, int k, int lower) {
@@ -493,13 +535,37 @@ bool FlagsOfCell(std::uint8_t code, const LookupPath &path, unsigned *flags) {
     return true;
 }
 
+// The saturation flag of a row below the critical pressure at (p, t),
+// where the estimate compares the distance from the interpolated
+// saturation temperature with twice the bend of the line, and at least
+// 0.01 degC; false where the interval's bound leaves it open.
+bool NearSaturationOfRow(Facts &f, const TableSource &tables, Extended p, Extended t, unsigned *near) {
+    const int k = FirstSaturationPointAbove(p);
+    if (k < 2 || !IntervalUsable(f, tables, k)) return false;
+    const std::uint8_t *records =
+        CompleteTable(tables, Table::SaturationOnPressureGrid) + std::size_t(k - 2) * kSaturationRecordSize;
+    const double x0 = SaturationPressures().value[k - 1], x1 = SaturationPressures().value[k];
+    const double t0 = SingleAt(records, kSaturationLevel), t1 = SingleAt(records + kSaturationRecordSize, kSaturationLevel);
+    // Within a few 2^-40 of the interpolated temperature.
+    const double ts = t0 + (t1 - t0) * ((double(p) - x0) / (x1 - x0));
+    const double distance = std::fabs(double(t) - ts);
+    const double floor = double(kSaturationMarginFloor);
+    constexpr double kRounding = 1e-6;
+    if (distance < floor - kRounding) {
+        *near = kNearSaturation;
+        return true;
+    }
+    *near = 0;
+    return distance > double(kSaturationMarginFactor) * f.interval[k].bend[kSaturationLevel] + floor + kRounding;
+}
+
 // Whether the estimate finds the grid fine for the row of a pressure-
 // temperature export at (p, t) (moved inside the grid) in a cell marked
 // kCellRowBound: the cell's bounds taken at the row's own weights, in
 // double precision, which the widening of the bounds covers many times.
 bool RowNeverCoarse(const Facts &f, const std::uint8_t *table, int column, int k, int lower, Extended p,
                     Extended t) {
-    const RowBound &r = f.row[k * kIsobarEntries + lower];
+    const RowBound &r = f.rowBounds[f.rowBound[k * kIsobarEntries + lower]];
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
     const double p0 = grid.point[k - 1], p1 = grid.point[k];
     const double s1 = double(grid.logPoint[k - 1]), s2 = double(grid.logPoint[k]);
@@ -518,12 +584,83 @@ bool RowNeverCoarse(const Facts &f, const std::uint8_t *table, int column, int k
     return error < double(kCoarseShare * ColumnScale(column, distance) * (1 - kWiden));
 }
 
+// The least scale of a saturation field whose values lie between low and
+// high.
+Extended ScaleAtLeast(int field, Extended low, Extended high) {
+    return field == kSaturationLevel ? low + kKelvinOffset : FieldScale(field, Distance(double(low), double(high)));
+}
+
+// Pressures by the bits of their doubles: 64 groups to an octave, from
+// 2^-7 (below 0.01 bar) up to 2^8 (above 221.2 bar). The critical box's
+// 200 bar starts a group.
+constexpr int kGroupFractionBits = 6;
+constexpr int kGroupShift = 52 - kGroupFractionBits;
+constexpr std::uint64_t kFirstGroupKey = std::uint64_t(1023 - 7) << kGroupFractionBits;
+
+double GroupLow(int group) {
+    const std::uint64_t bits = (kFirstGroupKey + std::uint64_t(group)) << kGroupShift;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+int GroupOf(double p) {
+    if (!(p >= 0x1p-7 && p < 0x1p8)) return -1;
+    std::uint64_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    return int((bits >> kGroupShift) - kFirstGroupKey);
+}
+
+// Whether the estimate of a saturation export finds the grid fine at every
+// pressure of interval k and every quality (mixture) or for the field
+// alone.
+bool IntervalNeverCoarse(const IntervalBounds &b, int field, bool mixture) {
+    double error = b.bend[field], low = b.low[field], high = b.high[field];
+    if (mixture) {
+        error = std::max(error, b.bend[field + 1]);
+        low = std::min(low, double(b.low[field + 1]));
+        high = std::max(high, double(b.high[field + 1]));
+    }
+    return error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden);
+}
+
+// What the bounds say of every pressure of a group.
+std::uint8_t WorkOutGroup(Facts &f, const TableSource &tables, int group, int field, bool mixture) {
+    const double low = GroupLow(group), high = GroupLow(group + 1);
+    std::uint8_t code = kCellKnown;
+    if (low >= double(kCriticalBoxLowPressure))
+        code |= kCellCritical;
+    else if (high > double(kCriticalBoxLowPressure))
+        return code;
+    const int last = FirstSaturationPointAbove(high);
+    for (int k = std::max(FirstSaturationPointAbove(low), 2); k <= last; ++k)
+        if (!IntervalUsable(f, tables, k) || !IntervalNeverCoarse(f.interval[k], field, mixture)) return code;
+    return code | kCellSettled;
+}
+
 }  // namespace
+
+bool KnownIsobarSaturation(const StateFlagMemo &memo, int j, Extended *temperature) {
+    const Facts &f = *memo.facts;
+    if (j < 1 || j > kSinglePhaseGridPoints || f.isobarState[j] != kUsable ||
+        !(Extended(SinglePhasePressures().point[j]) <= kCriticalPressure))
+        return false;
+    *temperature = f.saturationTemperature[j];
+    return true;
+}
 
 bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column, Extended p,
                                      Extended t, const LookupPath &path, unsigned *flags) {
     const Question q{false, column, 0, -1};
     std::uint8_t code = CellCode(memo, tables, q, path.isobar, path.lowerEntry);
+    if (code & kCellMixedBracket) {
+        if (!path.belowCritical || path.straddling) return false;
+        MoveInsideTheGrid(&p, &t);
+        unsigned near;
+        if (!NearSaturationOfRow(*memo.facts, tables, p, t, &near)) return false;
+        *flags = kMixedPhaseCell | near | (code & kCellCritical ? unsigned(kCriticalRegion) : 0u);
+        return true;
+    }
     if (code & kCellRowBound) {
         MoveInsideTheGrid(&p, &t);
         if (!FlagsOfCell(code | kCellSettled, path, flags) ||
@@ -556,14 +693,24 @@ bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Exte
     if (!CompleteTable(tables, Table::SaturationOnPressureGrid)) return false;
     const bool mixture = quality >= 0;
     if (mixture && !(quality <= 1 && field + 1 < kSaturationFields)) return false;
-    const int k = FirstSaturationPointAbove(level);
-    if (k < 2) return false;
     Facts &f = *memo.facts;
-    try {
-        if (!IntervalUsable(f, tables, k)) return false;
-    } catch (const LibraryFailure &) {
-        return false;
+    const int question = field << 1 | int(mixture);
+    if (f.groupQuestion != question) {
+        std::memset(f.group, 0, sizeof f.group);
+        f.groupQuestion = question;
     }
+    // A Real48 pressure is a double exactly.
+    const int group = GroupOf(double(level));
+    if (group < 0) return false;
+    std::uint8_t &code = f.group[group];
+    if (code == 0) code = WorkOutGroup(f, tables, group, field, mixture);
+    if (code & kCellSettled) {
+        *flags = code & kCellCritical ? unsigned(kCriticalRegion) : 0u;
+        return true;
+    }
+    // The row's own quality, in its interval.
+    const int k = FirstSaturationPointAbove(level);
+    if (k < 2 || !IntervalUsable(f, tables, k)) return false;
     const IntervalBounds &b = f.interval[k];
     Extended error = b.bend[field], low = b.low[field], high = b.high[field];
     if (mixture) {
@@ -571,8 +718,7 @@ bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Exte
         low = (1 - quality) * b.low[field] + quality * b.low[field + 1];
         high = (1 - quality) * b.high[field] + quality * b.high[field + 1];
     }
-    const Extended scale = field == kSaturationLevel ? low + kKelvinOffset : FieldScale(field, Distance(low, high));
-    if (!(error * (1 + kWiden) < kCoarseShare * scale * (1 - kWiden))) return false;
+    if (!(error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden))) return false;
     *flags = level >= kCriticalBoxLowPressure ? unsigned(kCriticalRegion) : 0u;
     return true;
 }

@@ -49,6 +49,11 @@ public:
     std::unique_ptr<Facts> facts;
 };
 
+// The saturation temperature at the pressure of isobar j (below the
+// critical pressure), where the memo has worked it out, exactly as the
+// estimate works it out; false where it has not.
+bool KnownIsobarSaturation(const StateFlagMemo &memo, int j, Extended *temperature);
+
 // Each returns true with the row's flags where the bounds settle all of
 // them, false where the exact estimate (with the same arguments) must run.
 // The arguments are those of the exact estimates; none raises.

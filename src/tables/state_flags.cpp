@@ -10,6 +10,7 @@
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
+#include "tables/state_flag_bounds.h"
 #include "tables/state_flag_rules.h"
 #include "tables/table_limits.h"
 
@@ -53,6 +54,10 @@ void ReadIsobar(const TableSource &tables, int j, Isobar *isobar) {
     isobar->pressure = SinglePhasePressures().point[j];
     isobar->logPressure = SinglePhasePressures().logPoint[j];
     isobar->present = true;
+    // A batch may know its saturation temperature already, worked out the
+    // same way (PhaseOf).
+    if (tables.stateFlagMemo)
+        isobar->saturationKnown = KnownIsobarSaturation(*tables.stateFlagMemo, j, &isobar->saturationTemperature);
 }
 
 // Records r of zarude.dat (grid point r + 1), absent outside the table.
@@ -182,7 +187,12 @@ struct SaturationAt {
     KnownLog logPressure;  // of the pressure it is taken at
 };
 
-SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
+// The fields of the saturation state that a caller reads from value[]
+// (the temperature always); the others are left unset. Interpolating fewer
+// fields gives the same numbers and the same failures (SaturationPoint).
+// known, when given, is the logarithm of p worked out already.
+SaturationAt SaturationLineAt(const TableSource &tables, Extended p, unsigned wanted,
+                              const KnownLog *known = nullptr) {
     const int k = FirstSaturationPointAbove(p);
     SaturationAt at{};
     SaturationRecord records[4];
@@ -200,9 +210,10 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     }
     // The fields exactly as the lookups have them.
     const SaturationPoint point = SaturationAtPressure(tables, p);
-    for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
+    for (int f = 0; f < kSaturationFields; ++f)
+        if (f == kSaturationLevel || (wanted & 1u << f)) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
-    at.logPressure = {p, std::log(p)};
+    at.logPressure = known && known->x == p ? *known : KnownLog{p, std::log(p)};
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true, &at.logPressure);
     return at;
 }
@@ -245,9 +256,11 @@ struct IsobarsAround {
 };
 
 // Fills an IsobarsAround made for it (its isobars absent).
-void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around) {
+// known, when given, is the logarithm of p worked out already.
+void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around,
+                       const KnownLog *known = nullptr) {
     around->k = FirstSinglePhasePointAbove(p);
-    around->logPressure = {p, std::log(p)};
+    around->logPressure = known && known->x == p ? *known : KnownLog{p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
         Isobar *isobar = &around->isobar[i];
         if (i == 1 || i == 2) {
@@ -313,7 +326,13 @@ struct Anchor {
     Extended pressureError;  // of the value, from the bend across isobars
 };
 
-Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column) {
+// A neighbour's error in pressure is never asked for (RowError reads the
+// bracket's): it is left at zero. Its stencil would ask the phases of the
+// same isobars as the bracket's stencil does, which every row builds, so
+// leaving it out changes no outcome, failures included.
+Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column,
+                   bool neighbour) {
+    if (neighbour) return {Extended(10 * entry), WorkingValue(around, p, entry, column), 0};
     const Stencil s = PressureStencil(tables, around, entry, column);
     return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true, &around.logPressure)};
 }
@@ -356,7 +375,7 @@ AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extend
             row.present[slot] = true;
             return;
         }
-        row.anchor[slot] = EntryAnchor(tables, around, p, e, column);
+        row.anchor[slot] = EntryAnchor(tables, around, p, e, column, neighbour);
         row.present[slot] = true;
     };
     if (saturated && saturatedIsUpper) {
@@ -439,14 +458,12 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
     const bool straddling = path.straddling;
     Anchor saturated{};
     if (belowCritical) {
-        const SaturationAt sat = SaturationLineAt(tables, p);
+        const int field = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
+        const SaturationAt sat = SaturationLineAt(tables, p, 1u << field, &around.logPressure);
         const Extended ts = sat.temperature;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
-        const int field = (column == kVolumeColumn    ? kLiquidVolume
-                           : column == kEnthalpyColumn ? kLiquidEnthalpy
-                                                       : kLiquidEntropy) +
-                          (phase == Phase::Vapour ? 1 : 0);
-        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
+        // Only a cell that the line crosses reads the saturated anchor.
+        if (straddling) saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
         // The table points interpolated must be of the state's phase.
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
@@ -482,12 +499,13 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     const bool belowCritical = p <= kCriticalPressure;
     SaturationAt sat{};
     if (belowCritical) {
-        sat = SaturationLineAt(tables, p);
+        const unsigned wanted = 3u << keyLiquid | (outputColumn >= 0 ? 3u << LiquidFieldOf(outputColumn) : 0u);
+        sat = SaturationLineAt(tables, p, wanted);
         if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
     IsobarsAround around;
-    ReadIsobarsAround(tables, p, &around);
+    ReadIsobarsAround(tables, p, &around, belowCritical ? &sat.logPressure : nullptr);
     // The interval of the working isobar, the side of the line and the
     // interval's crossing of it, as the lookup found them.
     const int upper = path.upperEntry, lower = path.lowerEntry;
@@ -516,9 +534,11 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     const Extended t0 = 10 * lower, t1 = 10 * upper;
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
+    // Only an interval that the line crosses reads the saturated anchor.
     auto saturatedAnchor = [&](int column) {
         const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
-        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true, &sat.logPressure)};
+        return Anchor{sat.temperature, sat.value[f],
+                      straddling ? BendError(sat.fields[f], p, true, &sat.logPressure) : 0};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {
         return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
@@ -568,7 +588,7 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
         return flags;
     }
     if (level >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
-    const SaturationAt sat = SaturationLineAt(tables, level);
+    const SaturationAt sat = SaturationLineAt(tables, level, quality < 0 ? 1u << field : 3u << field);
     Extended error, value;
     if (quality < 0) {
         error = BendError(sat.fields[field], level, true, &sat.logPressure);
