@@ -559,6 +559,96 @@ bool NearSaturationOfRow(Facts &f, const TableSource &tables, Extended p, Extend
     return distance > double(kSaturationMarginFactor) * f.interval[k].bend[kSaturationLevel] + floor + kRounding;
 }
 
+// The flags of a row beside the saturated anchor of a cell that the line
+// crosses (a pressure-temperature export below the critical pressure),
+// but for the cell's critical bit; false where the bounds leave one open.
+// The estimate interpolates along temperature between the entry on the
+// row's side and the saturated state, with a neighbour of the row's phase:
+// the anchors are approximated here in double precision, and the bend
+// they give is widened by its sensitivity to that approximation.
+bool StraddlingRowFlags(Facts &f, const TableSource &tables, int column, int k, int lower, Extended p, Extended t,
+                        bool vapour, unsigned *flags) {
+    unsigned near;
+    if (!NearSaturationOfRow(f, tables, p, t, &near)) return false;
+    const Phase phase = vapour ? Phase::Vapour : Phase::Liquid;
+    const int entry = vapour ? lower + 1 : lower;  // the entry on the row's side
+    if (PhaseAt(f, k - 1, entry) != phase || PhaseAt(f, k, entry) != phase) {
+        *flags = kMixedPhaseCell | near;
+        return true;
+    }
+    const std::uint8_t *table = CompleteTable(tables, Table::SinglePhase);
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const double pd = double(p), p0 = grid.point[k - 1], p1 = grid.point[k];
+    const double v = (pd - p0) / (p1 - p0);
+    auto working = [&](int e) {
+        const double low = IsobarValue(table, k - 1, e, column), high = IsobarValue(table, k, e, column);
+        return low + v * (high - low);
+    };
+    // The saturated state at p (NearSaturationOfRow found its interval usable).
+    const int j = FirstSaturationPointAbove(p);
+    const std::uint8_t *records =
+        CompleteTable(tables, Table::SaturationOnPressureGrid) + std::size_t(j - 2) * kSaturationRecordSize;
+    const double x0 = SaturationPressures().value[j - 1], x1 = SaturationPressures().value[j];
+    const double w = (pd - x0) / (x1 - x0);
+    auto saturated = [&](int field) {
+        const double low = SingleAt(records, field), high = SingleAt(records + kSaturationRecordSize, field);
+        return low + w * (high - low);
+    };
+    const int field = LiquidFieldOf(column) + (vapour ? 1 : 0);
+    struct Point {
+        double x = 0, y = 0;
+        bool present = false;
+    } at[4];
+    auto neighbour = [&](int slot, int e) {
+        if (e < 0 || e > kLastEntry) return;
+        if (PhaseAt(f, k - 1, e) == phase && PhaseAt(f, k, e) == phase) {
+            at[slot] = {double(kEntryStep * e), working(e), true};
+            return;
+        }
+        const int one = vapour ? k - 1 : k;  // the isobar where the entry may still be of the row's phase
+        if (PhaseAt(f, one, e) == phase) at[slot] = {double(kEntryStep * e), IsobarValue(table, one, e, column), true};
+    };
+    const Point line{saturated(kSaturationLevel), saturated(field), true};
+    if (vapour) {
+        neighbour(0, lower);
+        at[1] = line;
+        at[2] = {double(kEntryStep * entry), working(entry), true};
+        neighbour(3, lower + 2);
+    } else {
+        neighbour(0, lower - 1);
+        at[1] = {double(kEntryStep * entry), working(entry), true};
+        at[2] = line;
+        if (!at[0].present) neighbour(3, lower + 1);
+    }
+    const double width = at[2].x - at[1].x;
+    if (!(width > 0.01)) return false;
+    double size = 0;
+    for (const Point &a : at) size = std::max(size, std::fabs(a.y));
+    // The approximated values lie within delta of the estimate's anchors;
+    // slack covers the rounding of the saturation temperature and of the
+    // arithmetic here, far below a thousandth of the share.
+    const double delta = 0x1p-21 * size, slack = 1e-6 * size;
+    const double tw = std::clamp(double(t), at[1].x, at[2].x);
+    const double spread = (tw - at[1].x) * (at[2].x - tw);
+    double bend = 0;
+    for (int n : {0, 3}) {
+        if (!at[n].present) continue;
+        const double toUpper = at[n].x - at[2].x, toLower = at[n].x - at[1].x;
+        if (!(std::fabs(toUpper) > 0.5 && std::fabs(toLower) > 0.5)) return false;
+        const double c = ((at[n].y - at[2].y) / toUpper - (at[2].y - at[1].y) / width) / toLower;
+        const double sensitivity = spread * 2 / std::fabs(toLower) * (1 / std::fabs(toUpper) + 1 / width);
+        bend = std::max(bend, std::fabs(c) * spread + sensitivity * delta);
+    }
+    const double alongPressure =
+        std::max(LargestBend(EntryPressureBend(f, table, k, entry, column)), f.interval[j].bend[field]);
+    const double value = at[1].y + (at[2].y - at[1].y) * ((tw - at[1].x) / width);
+    const double distance = std::max(std::fabs(value) - 2 * delta - slack, 0.0);
+    if (!((alongPressure + bend + slack) * (1 + kWiden) < kCoarseShare * ColumnScale(column, distance) * (1 - kWiden)))
+        return false;
+    *flags = near;
+    return true;
+}
+
 // Whether the estimate finds the grid fine for the row of a pressure-
 // temperature export at (p, t) (moved inside the grid) in a cell marked
 // kCellRowBound: the cell's bounds taken at the row's own weights, in
@@ -654,11 +744,18 @@ bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tab
     const Question q{false, column, 0, -1};
     std::uint8_t code = CellCode(memo, tables, q, path.isobar, path.lowerEntry);
     if (code & kCellMixedBracket) {
-        if (!path.belowCritical || path.straddling) return false;
+        if (!path.belowCritical) return false;
         MoveInsideTheGrid(&p, &t);
-        unsigned near;
-        if (!NearSaturationOfRow(*memo.facts, tables, p, t, &near)) return false;
-        *flags = kMixedPhaseCell | near | (code & kCellCritical ? unsigned(kCriticalRegion) : 0u);
+        unsigned rowFlags;
+        if (path.straddling) {
+            if (!StraddlingRowFlags(*memo.facts, tables, column, path.isobar, path.lowerEntry, p, t, path.vapour,
+                                    &rowFlags))
+                return false;
+        } else {
+            if (!NearSaturationOfRow(*memo.facts, tables, p, t, &rowFlags)) return false;
+            rowFlags |= kMixedPhaseCell;
+        }
+        *flags = rowFlags | (code & kCellCritical ? unsigned(kCriticalRegion) : 0u);
         return true;
     }
     if (code & kCellRowBound) {

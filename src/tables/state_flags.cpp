@@ -187,8 +187,8 @@ struct SaturationAt {
     KnownLog logPressure;  // of the pressure it is taken at
 };
 
-// The fields of the saturation state that a caller reads from value[]
-// (the temperature always); the others are left unset. Interpolating fewer
+// The fields of the saturation state that a caller reads from value[] and
+// fields[] (the temperature always); the others are left unset. Interpolating fewer
 // fields gives the same numbers and the same failures (SaturationPoint).
 // known, when given, is the logarithm of p worked out already.
 SaturationAt SaturationLineAt(const TableSource &tables, Extended p, unsigned wanted,
@@ -200,6 +200,7 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p, unsigned wa
         records[i] = i == 1 || i == 2 ? ReadSaturationRecord(tables, k - 3 + i)
                                       : ReadNeighbour(tables, k - 3 + i, ReadSaturationRecord);
     for (int f = 0; f < kSaturationFields; ++f) {
+        if (f != kSaturationLevel && !(wanted & 1u << f)) continue;
         Stencil &s = at.fields[f];
         for (int i = 0; i < 4; ++i) {
             s.present[i] = records[i].present;
@@ -259,7 +260,7 @@ struct IsobarsAround {
 // known, when given, is the logarithm of p worked out already.
 void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around,
                        const KnownLog *known = nullptr) {
-    around->k = FirstSinglePhasePointAbove(p);
+    around->k = FirstSinglePhasePointAbove(p);  // as the lookup found it
     around->logPressure = known && known->x == p ? *known : KnownLog{p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
         Isobar *isobar = &around->isobar[i];
