@@ -705,13 +705,86 @@ int GroupOf(double p) {
 // pressure of interval k and every quality (mixture) or for the field
 // alone.
 bool IntervalNeverCoarse(const IntervalBounds &b, int field, bool mixture) {
-    double error = b.bend[field], low = b.low[field], high = b.high[field];
-    if (mixture) {
-        error = std::max(error, b.bend[field + 1]);
-        low = std::min(low, double(b.low[field + 1]));
-        high = std::max(high, double(b.high[field + 1]));
+    auto fine = [&](double error, double low, double high) {
+        return error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden);
+    };
+    if (!mixture) return fine(b.bend[field], b.low[field], b.high[field]);
+    // Both the error and a positive value are linear in the quality (the
+    // scale is never below the value): fine against the liquid's and the
+    // vapour's least values is fine for every mixture.
+    auto below = [&](int f) { return b.low[f] > 0 && b.bend[f] * (1 + kWiden) < kCoarseShare * b.low[f] * (1 - kWiden); };
+    if (field != kSaturationLevel && below(field) && below(field + 1)) return true;
+    return fine(std::max(b.bend[field], b.bend[field + 1]), std::min(b.low[field], b.low[field + 1]),
+                std::max(b.high[field], b.high[field + 1]));
+}
+
+// The estimate's bend along pressure of a saturation field at p (within
+// the bracket of interval k), recomputed in double precision: the larger
+// distance between the line in p and a parabola in ln p through the bracket
+// and either neighbour. size receives the largest magnitude read.
+double SaturationBendAt(const std::uint8_t *table, int k, double p, double logP, int field, double *size) {
+    const SaturationPressureGrid &grid = SaturationPressures();
+    double x[4], s[4], y[4];
+    bool present[4];
+    for (int i = 0; i < 4; ++i) {
+        const int r = k - 3 + i;
+        present[i] = r >= 0 && r < kSaturationGridPoints;
+        if (!present[i]) continue;
+        x[i] = grid.value[r + 1];
+        s[i] = double(grid.logValue[r + 1]);
+        y[i] = SingleAt(table + std::size_t(r) * kSaturationRecordSize, field);
+        *size = std::max(*size, std::fabs(y[i]));
     }
-    return error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden);
+    const double w = std::clamp(p, x[1], x[2]);
+    const double sw = w == x[1] ? s[1] : w == x[2] ? s[2] : logP;
+    const double linear = y[1] + (y[2] - y[1]) * (w - x[1]) / (x[2] - x[1]);
+    const double ab = (y[2] - y[1]) / (s[2] - s[1]);
+    double bend = 0;
+    for (int n : {0, 3}) {
+        if (!present[n]) continue;
+        const double bc = (y[n] - y[2]) / (s[n] - s[2]);
+        const double bent = y[1] + ab * (sw - s[1]) + (bc - ab) / (s[n] - s[1]) * (sw - s[1]) * (sw - s[2]);
+        bend = std::max(bend, std::fabs(bent - linear));
+    }
+    return bend;
+}
+
+// Whether the estimate of a saturation export finds the grid coarse at
+// pressure p with quality q (q < 0: the field alone), from the estimate
+// recomputed in double precision where it lies clearly on one side of the
+// share; false where it lies too close to tell. Interval k is usable.
+bool SaturationRowCoarse(const TableSource &tables, int k, double p, int field, double q, bool *coarse) {
+    const std::uint8_t *table = CompleteTable(tables, Table::SaturationOnPressureGrid);
+    const double logP = std::log(p);
+    double size = 0;
+    double error = SaturationBendAt(table, k, p, logP, field, &size);
+    const double x0 = SaturationPressures().value[k - 1], x1 = SaturationPressures().value[k];
+    const std::uint8_t *below = table + std::size_t(k - 2) * kSaturationRecordSize;
+    auto at = [&](int f) {
+        const double low = SingleAt(below, f), high = SingleAt(below + kSaturationRecordSize, f);
+        return low + (high - low) * ((p - x0) / (x1 - x0));
+    };
+    double value = at(field);
+    if (q >= 0) {
+        error = (1 - q) * error + q * SaturationBendAt(table, k, p, logP, field + 1, &size);
+        value = (1 - q) * value + q * at(field + 1);
+    }
+    // Far beyond the rounding of both computations, and of the
+    // interpolated fields (a few 2^-40 of the values).
+    const double allowance = 1e-9 * size;
+    const double least = field == kSaturationLevel ? value - allowance : std::max(std::fabs(value) - allowance, 0.0);
+    const double most = field == kSaturationLevel ? value + allowance : std::fabs(value) + allowance;
+    const double lowScale = double(field == kSaturationLevel ? least + kKelvinOffset : FieldScale(field, least));
+    const double highScale = double(field == kSaturationLevel ? most + kKelvinOffset : FieldScale(field, most));
+    if ((error + allowance) * (1 + kWiden) < kCoarseShare * lowScale * (1 - kWiden)) {
+        *coarse = false;
+        return true;
+    }
+    if ((error - allowance) * (1 - kWiden) > kCoarseShare * highScale * (1 + kWiden)) {
+        *coarse = true;
+        return true;
+    }
+    return false;
 }
 
 // What the bounds say of every pressure of a group.
@@ -815,8 +888,14 @@ bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Exte
         low = (1 - quality) * b.low[field] + quality * b.low[field + 1];
         high = (1 - quality) * b.high[field] + quality * b.high[field + 1];
     }
-    if (!(error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden))) return false;
-    *flags = level >= kCriticalBoxLowPressure ? unsigned(kCriticalRegion) : 0u;
+    const unsigned critical = level >= kCriticalBoxLowPressure ? unsigned(kCriticalRegion) : 0u;
+    if (error * (1 + kWiden) < kCoarseShare * ScaleAtLeast(field, low, high) * (1 - kWiden)) {
+        *flags = critical;
+        return true;
+    }
+    bool coarse;
+    if (!SaturationRowCoarse(tables, k, double(level), field, mixture ? double(quality) : -1, &coarse)) return false;
+    *flags = critical | (coarse ? unsigned(kCoarseGrid) : 0u);
     return true;
 }
 
