@@ -243,7 +243,7 @@ double BoundShare(const Family &f, const std::vector<double> &a, const std::vect
 }
 
 // The share of rows whose flags the batch's bounds settled, without the
-// exact estimate.
+// exact estimate; -1 where the batch takes no bounds.
 double SettledFlagShare(const Family &f, const std::vector<double> &a, const std::vector<double> &b) {
     const std::size_t n = a.size();
     std::vector<double> result(n);
@@ -256,7 +256,7 @@ double SettledFlagShare(const Family &f, const std::vector<double> &a, const std
                          &statistics, flags.data());
     rudid::platform::LeaveLibraryArithmetic(saved);
     const std::size_t rows = statistics.settledFlags + statistics.exactFlags;
-    return rows ? double(statistics.settledFlags) / double(rows) : 0;
+    return rows ? double(statistics.settledFlags) / double(rows) : -1;
 }
 
 void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) {
@@ -287,7 +287,7 @@ void BatchFlags(benchmark::State &state, const std::string &name) {
             RudidEvaluateWithFlags(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
         benchmark::ClobberMemory();
     }
-    state.counters["settled_share"] = SettledFlagShare(f, a, b);
+    if (const double share = SettledFlagShare(f, a, b); share >= 0) state.counters["settled_share"] = share;
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
     state.counters["per_row"] =
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

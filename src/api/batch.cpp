@@ -30,9 +30,11 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
     TableSource tables = cache.source();
-    // The flags' bounds pay for themselves over many rows of one call.
+    // The flags' bounds pay for themselves over many rows of one call; the
+    // saturation line by temperature flags a row with one comparison.
     std::unique_ptr<StateFlagMemo> memo;
-    if (flags && answer == Answer::Table && n >= kRowsForFlagBounds) {
+    if (flags && answer == Answer::Table && n >= kRowsForFlagBounds &&
+        fn.family != ExportFamily::SaturationByTemperature) {
         memo = std::make_unique<StateFlagMemo>();
         tables.stateFlagMemo = memo.get();
     }
