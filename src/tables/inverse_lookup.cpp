@@ -50,10 +50,13 @@ constexpr int kLastEntry = kIsobarEntries - 1;
 
 // Facts about a pair of neighbouring isobars that depend on their bytes
 // only; a source that lives for many rows remembers them.
+// Each fact is worked out when first asked for: a single call, which
+// remembers nothing, then checks only the column of its key.
 enum : std::uint8_t {
-    kFactsKnown = 1,
+    kSafetyKnown = 1,
     kPairSafe = 2,
-    kColumnRises = 4,  // shifted left by the column
+    kColumnRises = 4,     // shifted left by the column
+    kColumnKnown = 0x20,  // shifted left by the column
 };
 
 // The isobar at pressure p, interpolated between the two isobars of the
@@ -77,7 +80,13 @@ public:
                              ByteSpan{std::uint64_t(j - 2) * kIsobarSize, 2 * kIsobarSize}, scratch_);
         p0_ = grid.point[j - 1];
         p1_ = grid.point[j];
-        facts_ = Facts(tables, j, records_);
+        memo_ = tables.isobarPairFacts ? &tables.isobarPairFacts[j] : nullptr;
+        facts_ = memo_ ? *memo_ : 0;
+        if (!(facts_ & kSafetyKnown)) {
+            facts_ |= kSafetyKnown;
+            if (AllValuesSafe(records_)) facts_ |= kPairSafe;
+            Remember();
+        }
         if (!safe()) {
             const std::uint8_t *above = records_ + kIsobarSize;
             for (int i = 0; i < kIsobarValues; ++i)
@@ -97,7 +106,15 @@ public:
     // factor 2^30). Neighbouring singles then differ by at least 2^-24 of
     // the larger, far above the rounding errors of the interpolation (about
     // 2^-62 of the values), so the interpolated column never falls.
-    bool ColumnRisesClearly(int column) const { return facts_ & (kColumnRises << column); }
+    bool ColumnRisesClearly(int column) {
+        const auto known = std::uint8_t(kColumnKnown << column);
+        if (!(facts_ & known)) {
+            facts_ |= known;
+            if (RisesClearly(records_, column)) facts_ |= std::uint8_t(kColumnRises << column);
+            Remember();
+        }
+        return facts_ & (kColumnRises << column);
+    }
 
     float value(int entry, int column) const {
         const int i = kEntryValues * entry + column;
@@ -139,51 +156,46 @@ public:
         return std::min(count + 1, kLastEntry);
     }
 
-    // The facts of the pair of isobars at records: remembered by the
-    // source under index j where it keeps them, else worked out.
-    static std::uint8_t Facts(const TableSource &tables, int j, const std::uint8_t *records) {
-        if (!tables.isobarPairFacts) return PairFacts(records);
-        std::uint8_t &facts = tables.isobarPairFacts[j];
-        if (!(facts & kFactsKnown)) facts = PairFacts(records);
-        return facts;
-    }
-
 private:
-    static std::uint8_t PairFacts(const std::uint8_t *records) {
-        std::uint8_t facts = kFactsKnown;
-        if (AllValuesSafe(records)) facts |= kPairSafe;
-        for (int column = 0; column < kEntryValues; ++column)
-            if (RisesClearly(records, column)) facts |= std::uint8_t(kColumnRises << column);
-        return facts;
+    // The facts go back to the source that keeps them for the pair, if any.
+    void Remember() {
+        if (memo_) *memo_ = facts_;
     }
 
     static bool RisesClearly(const std::uint8_t *records, int column) {
         const std::uint8_t *a = records;
         const std::uint8_t *b = records + kIsobarSize;
+        // Every step is tested, without a branch on the data: a column that
+        // passes (the common case) is tested whole either way.
+        bool rises = true;
         for (int k = 0; k < kLastEntry; ++k) {
             const float a0 = SingleAt(a, kEntryValues * k + column), a1 = SingleAt(a, kEntryValues * (k + 1) + column);
             const float b0 = SingleAt(b, kEntryValues * k + column), b1 = SingleAt(b, kEntryValues * (k + 1) + column);
-            if (!(a0 < a1 && b0 < b1)) return false;
             const float sizeA = std::max(std::fabs(a0), std::fabs(a1));
             const float sizeB = std::max(std::fabs(b0), std::fabs(b1));
-            if (!(sizeA <= sizeB * 0x1p30f && sizeB <= sizeA * 0x1p30f)) return false;
+            rises &= (a0 < a1) & (b0 < b1) & (sizeA <= sizeB * 0x1p30f) & (sizeB <= sizeA * 0x1p30f);
         }
-        return true;
+        return rises;
     }
 
     static bool AllValuesSafe(const std::uint8_t *records) {
         // A magnitude's bits of 2^126 or more carry into a single's sign bit
         // when 2^31 less 2^126's bits are added; two singles at a time, four
         // running results, so that the pass costs little.
-        constexpr int kPairs = kIsobarValues;  // 486 singles
-        std::uint64_t pairs[kPairs];
-        std::memcpy(pairs, records, sizeof pairs);
+        // The pairs are read in place: copying both records first cost more
+        // than the test.
+        constexpr int kPairs = kIsobarValues;  // 486 pairs, 972 singles
         constexpr std::uint64_t kMagnitudes = kPairMagnitudes;
         constexpr std::uint64_t kCarry = kPairUnsafeCarry;
+        auto pair = [records](int i) {
+            std::uint64_t bits;
+            std::memcpy(&bits, records + 8 * i, sizeof bits);
+            return bits;
+        };
         std::uint64_t carried[4] = {};
         for (int i = 0; i < kPairs - kPairs % 4; i += 4)
-            for (int lane = 0; lane < 4; ++lane) carried[lane] |= (pairs[i + lane] & kMagnitudes) + kCarry;
-        for (int i = kPairs - kPairs % 4; i < kPairs; ++i) carried[0] |= (pairs[i] & kMagnitudes) + kCarry;
+            for (int lane = 0; lane < 4; ++lane) carried[lane] |= (pair(i + lane) & kMagnitudes) + kCarry;
+        for (int i = kPairs - kPairs % 4; i < kPairs; ++i) carried[0] |= (pair(i) & kMagnitudes) + kCarry;
         return ((carried[0] | carried[1] | carried[2] | carried[3]) & kPairSignBits) == 0;
     }
 
@@ -192,6 +204,7 @@ private:
     int upperIsobar_;
     const std::uint8_t *records_;  // the isobars below and above p, one after the other
     std::uint8_t facts_;
+    std::uint8_t *memo_;  // the source's byte for this pair, or null
     float values_[kIsobarValues];  // the whole isobar, for unsafe records only
     std::uint8_t scratch_[2 * kIsobarSize];
 };

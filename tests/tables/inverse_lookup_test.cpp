@@ -16,6 +16,7 @@
 #include "common/interpolation.h"
 #include "support/real48_interpolation.h"
 #include "tables/saturation_state.h"
+#include "tables/pressure_grids.h"
 
 namespace rudid {
 namespace {
@@ -402,6 +403,27 @@ TEST_F(InverseLookupEditedIsobar, WhereTheKeyColumnFallsTheFirstEntryAboveTheKey
     EXPECT_EQ(BytesOf(state.temperature), BytesOf(R(7.5L)));
     EXPECT_EQ(BytesOf(state.second), BytesOf(InterpolateLinear(h, h0, h1, Stored(0, 0), Stored(1, 0))));
     EXPECT_EQ(BytesOf(state.third), BytesOf(InterpolateLinear(h, h0, h1, Stored(0, 2), Stored(1, 2))));
+}
+
+// A source that remembers facts about isobar pairs (a batch, the kept
+// tables) keeps them per column: that the entropy column rises says nothing
+// about the enthalpy column of the same pair.
+TEST_F(InverseLookupEditedIsobar, WhatASourceRemembersOfOneKeyColumnDoesNotDecideForAnother) {
+    Edit(2, 1, 780.0f);
+    std::uint8_t facts[kSinglePhaseGridPoints + 1] = {};
+    TableSource tables = FileTableSource(prefix_.c_str());
+    tables.isobarPairFacts = facts;
+    InverseState state;
+    ASSERT_EQ(LookupPS(tables, W(300), R((X(Stored(30, 2)) + X(Stored(31, 2))) / 2), &state), 0);
+    ASSERT_EQ(LookupPH(tables, W(300), W(785), &state), 0);
+    EXPECT_EQ(BytesOf(state.temperature), BytesOf(R(7.5L)));
+    // And the other way round, on a fresh memory.
+    std::uint8_t fresh[kSinglePhaseGridPoints + 1] = {};
+    tables.isobarPairFacts = fresh;
+    ASSERT_EQ(LookupPH(tables, W(300), W(785), &state), 0);
+    const Real48 s = R((X(Stored(30, 2)) + X(Stored(31, 2))) / 2);
+    ASSERT_EQ(LookupPS(tables, W(300), s, &state), 0);
+    EXPECT_EQ(BytesOf(state.temperature), BytesOf(InterpolateLinear(s, Stored(30, 2), Stored(31, 2), W(300), W(310))));
 }
 
 TEST_F(InverseLookupEditedIsobar, ValueOutsideTheReal48RangeFailsEvenWhereTheKeyDoesNotNeedIt) {
