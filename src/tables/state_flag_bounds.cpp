@@ -559,6 +559,46 @@ bool NearSaturationOfRow(Facts &f, const TableSource &tables, Extended p, Extend
     return distance > double(kSaturationMarginFactor) * f.interval[k].bend[kSaturationLevel] + floor + kRounding;
 }
 
+// A point along temperature of the working isobar, as the estimate anchors
+// its interpolation.
+struct TemperaturePoint {
+    double x = 0, y = 0;
+    bool present = false;
+};
+
+// The anchors of a row beside the saturated state (line) in the cell below
+// isobar k, at weight v between the isobars, in double precision: the
+// entry on the row's side, the saturated state, and the neighbours that
+// the estimate takes.
+void StraddlingAnchors(const Facts &f, const std::uint8_t *table, int column, int k, int lower, double v,
+                       bool vapour, const TemperaturePoint &line, TemperaturePoint at[4]) {
+    const Phase phase = vapour ? Phase::Vapour : Phase::Liquid;
+    auto working = [&](int e) {
+        const double low = IsobarValue(table, k - 1, e, column), high = IsobarValue(table, k, e, column);
+        return low + v * (high - low);
+    };
+    auto neighbour = [&](int slot, int e) {
+        if (e < 0 || e > kLastEntry) return;
+        if (PhaseAt(f, k - 1, e) == phase && PhaseAt(f, k, e) == phase) {
+            at[slot] = {double(kEntryStep * e), working(e), true};
+            return;
+        }
+        const int one = vapour ? k - 1 : k;  // the isobar where the entry may still be of the row's phase
+        if (PhaseAt(f, one, e) == phase) at[slot] = {double(kEntryStep * e), IsobarValue(table, one, e, column), true};
+    };
+    if (vapour) {
+        neighbour(0, lower);
+        at[1] = line;
+        at[2] = {double(kEntryStep * (lower + 1)), working(lower + 1), true};
+        neighbour(3, lower + 2);
+    } else {
+        neighbour(0, lower - 1);
+        at[1] = {double(kEntryStep * lower), working(lower), true};
+        at[2] = line;
+        if (!at[0].present) neighbour(3, lower + 1);
+    }
+}
+
 // The flags of a row beside the saturated anchor of a cell that the line
 // crosses (a pressure-temperature export below the critical pressure),
 // but for the cell's critical bit; false where the bounds leave one open.
@@ -579,51 +619,23 @@ bool StraddlingRowFlags(Facts &f, const TableSource &tables, int column, int k, 
     const std::uint8_t *table = CompleteTable(tables, Table::SinglePhase);
     const SinglePhasePressureGrid &grid = SinglePhasePressures();
     const double pd = double(p), p0 = grid.point[k - 1], p1 = grid.point[k];
-    const double v = (pd - p0) / (p1 - p0);
-    auto working = [&](int e) {
-        const double low = IsobarValue(table, k - 1, e, column), high = IsobarValue(table, k, e, column);
-        return low + v * (high - low);
-    };
     // The saturated state at p (NearSaturationOfRow found its interval usable).
     const int j = FirstSaturationPointAbove(p);
     const std::uint8_t *records =
         CompleteTable(tables, Table::SaturationOnPressureGrid) + std::size_t(j - 2) * kSaturationRecordSize;
     const double x0 = SaturationPressures().value[j - 1], x1 = SaturationPressures().value[j];
-    const double w = (pd - x0) / (x1 - x0);
     auto saturated = [&](int field) {
         const double low = SingleAt(records, field), high = SingleAt(records + kSaturationRecordSize, field);
-        return low + w * (high - low);
+        return low + (pd - x0) / (x1 - x0) * (high - low);
     };
     const int field = LiquidFieldOf(column) + (vapour ? 1 : 0);
-    struct Point {
-        double x = 0, y = 0;
-        bool present = false;
-    } at[4];
-    auto neighbour = [&](int slot, int e) {
-        if (e < 0 || e > kLastEntry) return;
-        if (PhaseAt(f, k - 1, e) == phase && PhaseAt(f, k, e) == phase) {
-            at[slot] = {double(kEntryStep * e), working(e), true};
-            return;
-        }
-        const int one = vapour ? k - 1 : k;  // the isobar where the entry may still be of the row's phase
-        if (PhaseAt(f, one, e) == phase) at[slot] = {double(kEntryStep * e), IsobarValue(table, one, e, column), true};
-    };
-    const Point line{saturated(kSaturationLevel), saturated(field), true};
-    if (vapour) {
-        neighbour(0, lower);
-        at[1] = line;
-        at[2] = {double(kEntryStep * entry), working(entry), true};
-        neighbour(3, lower + 2);
-    } else {
-        neighbour(0, lower - 1);
-        at[1] = {double(kEntryStep * entry), working(entry), true};
-        at[2] = line;
-        if (!at[0].present) neighbour(3, lower + 1);
-    }
+    TemperaturePoint at[4];
+    StraddlingAnchors(f, table, column, k, lower, (pd - p0) / (p1 - p0), vapour,
+                      {saturated(kSaturationLevel), saturated(field), true}, at);
     const double width = at[2].x - at[1].x;
     if (!(width > 0.01)) return false;
     double size = 0;
-    for (const Point &a : at) size = std::max(size, std::fabs(a.y));
+    for (const TemperaturePoint &a : at) size = std::max(size, std::fabs(a.y));
     // The approximated values lie within delta of the estimate's anchors;
     // slack covers the rounding of the saturation temperature and of the
     // arithmetic here, far below a thousandth of the share.
