@@ -53,6 +53,9 @@ enum : std::uint8_t {
     // phase: every row beside no saturated anchor is a mixed-phase cell,
     // whose grid is never judged; only the saturation margin is left.
     kCellMixedBracket = 32,
+    // Settled (or row-bound) but for the saturation margin, which each row
+    // below the critical pressure decides from its own distance.
+    kCellNearLine = 64,
 };
 // Whether an isobar or a saturation interval can be bounded.
 enum : std::uint8_t { kNotYet = 0, kUsable = 1, kUnusable = 2 };
@@ -490,7 +493,13 @@ std::uint8_t WorkOutCell(Facts &f, const TableSource &tables, const Question &q,
         Phase phase;
         if (!PhasesOfCell(f, k, lower, p1 > kCriticalPressure, &phase, &beside)) return code;
         if (phase == Phase::Vapour) code |= kCellVapour;
-        if (!FarFromSaturationLine(pair, t0, t1)) return code;
+        // A pressure-temperature row decides its own distance from the
+        // line (NearSaturationOfRow); an inverse row's temperature comes
+        // from its key.
+        if (!FarFromSaturationLine(pair, t0, t1)) {
+            if (q.inverse) return code;
+            code |= kCellNearLine;
+        }
     }
     const int cell = k * kIsobarEntries + lower;
     RowBound row;
@@ -828,9 +837,11 @@ bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tab
                                      Extended t, const LookupPath &path, unsigned *flags) {
     const Question q{false, column, 0, -1};
     std::uint8_t code = CellCode(memo, tables, q, path.isobar, path.lowerEntry);
+    if (code == (kCellKnown | kCellSettled) || code == (kCellKnown | kCellSettled | kCellVapour))
+        return FlagsOfCell(code, path, flags);  // most rows: nothing of their own to decide
+    MoveInsideTheGrid(&p, &t);
     if (code & kCellMixedBracket) {
         if (!path.belowCritical) return false;
-        MoveInsideTheGrid(&p, &t);
         unsigned rowFlags;
         if (path.straddling) {
             if (!StraddlingRowFlags(*memo.facts, tables, column, path.isobar, path.lowerEntry, p, t, path.vapour,
@@ -844,14 +855,19 @@ bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tab
         return true;
     }
     if (code & kCellRowBound) {
-        MoveInsideTheGrid(&p, &t);
         if (!FlagsOfCell(code | kCellSettled, path, flags) ||
             !RowNeverCoarse(*memo.facts, CompleteTable(tables, Table::SinglePhase), column, path.isobar,
                             path.lowerEntry, p, t))
             return false;
         code |= kCellSettled;
     }
-    return FlagsOfCell(code, path, flags);
+    if (!FlagsOfCell(code, path, flags)) return false;
+    if ((code & kCellNearLine) && path.belowCritical) {
+        unsigned near;
+        if (!NearSaturationOfRow(*memo.facts, tables, p, t, &near)) return false;
+        *flags |= near;
+    }
+    return true;
 }
 
 bool SettledInverseFlags(StateFlagMemo &memo, const TableSource &tables, InverseKey key, int output,
