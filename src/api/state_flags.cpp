@@ -48,7 +48,7 @@ unsigned FlagsOf(const ExportDescriptor &fn, const TableSource &tables, Extended
 }
 
 // The flags of a row where the batch's bounds settle them (state_flag_bounds.h).
-bool SettledFlags(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b,
+bool SettledFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &a, const Extended &b,
                   const LookupPath &path, unsigned *flags) {
     StateFlagMemo &memo = *tables.stateFlagMemo;
     switch (fn.family) {
@@ -66,8 +66,8 @@ bool SettledFlags(const ExportDescriptor &fn, const TableSource &tables, Extende
 
 }  // namespace
 
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-                  const LookupPath &path) {
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &first,
+                  const Extended &second, const LookupPath &path) {
     if (tables.stateFlagMemo) {
         unsigned flags;
         if (SettledFlags(fn, tables, first, second, path, &flags)) {

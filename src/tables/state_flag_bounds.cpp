@@ -833,12 +833,14 @@ bool KnownIsobarSaturation(const StateFlagMemo &memo, int j, Extended *temperatu
     return true;
 }
 
-bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column, Extended p,
-                                     Extended t, const LookupPath &path, unsigned *flags) {
+bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column,
+                                     const Extended &pressure, const Extended &temperature, const LookupPath &path,
+                                     unsigned *flags) {
     const Question q{false, column, 0, -1};
     std::uint8_t code = CellCode(memo, tables, q, path.isobar, path.lowerEntry);
     if (code == (kCellKnown | kCellSettled) || code == (kCellKnown | kCellSettled | kCellVapour))
         return FlagsOfCell(code, path, flags);  // most rows: nothing of their own to decide
+    Extended p = pressure, t = temperature;
     MoveInsideTheGrid(&p, &t);
     if (code & kCellMixedBracket) {
         if (!path.belowCritical) return false;
@@ -886,8 +888,8 @@ bool SettledInverseFlags(StateFlagMemo &memo, const TableSource &tables, Inverse
     return FlagsOfCell(CellCode(memo, tables, q, path.isobar, path.lowerEntry), path, flags);
 }
 
-bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Extended level, int field,
-                            Extended quality, unsigned *flags) {
+bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, const Extended &level, int field,
+                            const Extended &quality, unsigned *flags) {
     if (!CompleteTable(tables, Table::SaturationOnPressureGrid)) return false;
     const bool mixture = quality >= 0;
     if (mixture && !(quality <= 1 && field + 1 < kSaturationFields)) return false;

@@ -56,12 +56,13 @@ bool KnownIsobarSaturation(const StateFlagMemo &memo, int j, Extended *temperatu
 
 // Each returns true with the row's flags where the bounds settle all of
 // them, false where the exact estimate (with the same arguments) must run.
-// The arguments are those of the exact estimates; none raises.
-bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column, Extended p,
-                                     Extended t, const LookupPath &path, unsigned *flags);
+// The arguments are those of the exact estimates (taken by reference: most
+// rows never read them); none raises.
+bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tables, int column, const Extended &p,
+                                     const Extended &t, const LookupPath &path, unsigned *flags);
 bool SettledInverseFlags(StateFlagMemo &memo, const TableSource &tables, InverseKey key, int output,
                          const LookupPath &path, unsigned *flags);
-bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, Extended level, int field,
-                            Extended quality, unsigned *flags);
+bool SettledSaturationFlags(StateFlagMemo &memo, const TableSource &tables, const Extended &level, int field,
+                            const Extended &quality, unsigned *flags);
 
 }  // namespace rudid
