@@ -157,6 +157,7 @@ struct RowBound {
     double chord[2], curve[2], constant[2];
     double second;  // the largest bend along temperature, at mid-interval
     double size;    // the largest magnitude read
+    int beside[2];  // where the anchors beside the interval come from (Neighbours)
 };
 
 }  // namespace
@@ -418,6 +419,8 @@ bool NeverCoarse(const Facts &f, const std::uint8_t *table, const Question &q, i
         }
         row->second = key.second / 8 * (1 + kWiden);
         row->size = key.size;
+        row->beside[0] = beside.isobar[0];
+        row->beside[1] = beside.isobar[1];
         return key.error < kCoarseShare * ColumnScale(q.keyColumn, Distance(key.low, key.high)) * (1 - kWiden);
     }
     // The key must rise or fall clearly across the interval (a flat one is
@@ -695,6 +698,75 @@ bool RowNeverCoarse(const Facts &f, const std::uint8_t *table, int column, int k
     return error < double(kCoarseShare * ColumnScale(column, distance) * (1 - kWiden));
 }
 
+// The estimate's bend along pressure at p (within the bracket below isobar
+// k, log of p logP) of a column at an entry, recomputed in double
+// precision from the same stencil; size receives the largest magnitude.
+double EntryBendAt(const Facts &f, const std::uint8_t *table, int k, int entry, int column, double p, double logP,
+                   double *size) {
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const Phase phase = PhaseAt(f, k - 1, entry);
+    double x[4], s[4], y[4];
+    bool present[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const int j = k - 2 + i;
+        if (j < 1 || j > kSinglePhaseGridPoints || ((i == 0 || i == 3) && PhaseAt(f, j, entry) != phase)) continue;
+        present[i] = true;
+        x[i] = grid.point[j];
+        s[i] = double(grid.logPoint[j]);
+        y[i] = IsobarValue(table, j, entry, column);
+        *size = std::max(*size, std::fabs(y[i]));
+    }
+    const double w = std::clamp(p, x[1], x[2]);
+    const double sw = w == x[1] ? s[1] : w == x[2] ? s[2] : logP;
+    const double linear = y[1] + (y[2] - y[1]) * (w - x[1]) / (x[2] - x[1]);
+    const double ab = (y[2] - y[1]) / (s[2] - s[1]);
+    double bend = 0;
+    for (int n : {0, 3}) {
+        if (!present[n]) continue;
+        const double bc = (y[n] - y[2]) / (s[n] - s[2]);
+        bend = std::max(bend, std::fabs(y[1] + ab * (sw - s[1]) + (bc - ab) / (s[n] - s[1]) * (sw - s[1]) * (sw - s[2]) - linear));
+    }
+    return bend;
+}
+
+// Whether the estimate certainly finds the grid coarse for the row at
+// (p, t) (moved inside the grid) of a cell marked kCellRowBound: the
+// estimate recomputed in double precision lies clearly above the share.
+bool RowCertainlyCoarse(const Facts &f, const std::uint8_t *table, int column, int k, int lower, Extended p,
+                        Extended t) {
+    const RowBound &r = f.rowBounds[f.rowBound[k * kIsobarEntries + lower]];
+    const SinglePhasePressureGrid &grid = SinglePhasePressures();
+    const double pd = double(p), p0 = grid.point[k - 1], p1 = grid.point[k];
+    const double v = (pd - p0) / (p1 - p0), logP = std::log(pd);
+    auto working = [&](int j, int e) {
+        if (j != kOnBothIsobars) return IsobarValue(table, j, e, column);
+        const double low = IsobarValue(table, k - 1, e, column), high = IsobarValue(table, k, e, column);
+        return low + v * (high - low);
+    };
+    // Along temperature the anchors are ten degrees apart (RowBound cells).
+    const double y1 = working(kOnBothIsobars, lower), y2 = working(kOnBothIsobars, lower + 1);
+    const double u = std::clamp((double(t) - kEntryStep * lower) / kEntryStep, 0.0, 1.0);
+    double size = std::max(std::fabs(y1), std::fabs(y2)), alongTemperature = 0;
+    if (r.beside[0] != kNoAnchor) {
+        const double y0 = working(r.beside[0], lower - 1);
+        size = std::max(size, std::fabs(y0));
+        alongTemperature = std::fabs(y0 - 2 * y1 + y2) / 2 * u * (1 - u);
+    }
+    if (r.beside[1] != kNoAnchor) {
+        const double y3 = working(r.beside[1], lower + 2);
+        size = std::max(size, std::fabs(y3));
+        alongTemperature = std::max(alongTemperature, std::fabs(y1 - 2 * y2 + y3) / 2 * u * (1 - u));
+    }
+    const double alongPressure = std::max(EntryBendAt(f, table, k, lower, column, pd, logP, &size),
+                                          EntryBendAt(f, table, k, lower + 1, column, pd, logP, &size));
+    // The anchors lie within a few 2^-24 of the estimate's; the bend along
+    // temperature moves by at most half their error, the rest by rounding.
+    const double allowance = 0x1p-19 * size + 1e-9 * size;
+    const double value = y1 + u * (y2 - y1);
+    const double scale = double(ColumnScale(column, std::fabs(value) + allowance));
+    return (alongPressure + alongTemperature - allowance) * (1 - kWiden) > kCoarseShare * scale * (1 + kWiden);
+}
+
 // The least scale of a saturation field whose values lie between low and
 // high.
 Extended ScaleAtLeast(int field, Extended low, Extended high) {
@@ -856,14 +928,18 @@ bool SettledPressureTemperatureFlags(StateFlagMemo &memo, const TableSource &tab
         *flags = rowFlags | (code & kCellCritical ? unsigned(kCriticalRegion) : 0u);
         return true;
     }
+    unsigned coarse = 0;
     if (code & kCellRowBound) {
-        if (!FlagsOfCell(code | kCellSettled, path, flags) ||
-            !RowNeverCoarse(*memo.facts, CompleteTable(tables, Table::SinglePhase), column, path.isobar,
-                            path.lowerEntry, p, t))
-            return false;
+        if (!FlagsOfCell(code | kCellSettled, path, flags)) return false;
+        const std::uint8_t *table = CompleteTable(tables, Table::SinglePhase);
+        if (!RowNeverCoarse(*memo.facts, table, column, path.isobar, path.lowerEntry, p, t)) {
+            if (!RowCertainlyCoarse(*memo.facts, table, column, path.isobar, path.lowerEntry, p, t)) return false;
+            coarse = kCoarseGrid;
+        }
         code |= kCellSettled;
     }
     if (!FlagsOfCell(code, path, flags)) return false;
+    *flags |= coarse;
     if ((code & kCellNearLine) && path.belowCritical) {
         unsigned near;
         if (!NearSaturationOfRow(*memo.facts, tables, p, t, &near)) return false;
