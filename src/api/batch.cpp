@@ -5,24 +5,46 @@
 #include "rudid32.h"
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "api/batch.h"
 #include "api/call_frame.h"
 #include "platform/platform.h"
 #include "tables/call_table_cache.h"
+#include "tables/state_flag_bounds.h"
 #include "common/failure.h"
 
 namespace rudid {
+
+namespace {
+
+// Below this many rows a call gives its flags by the exact estimates alone.
+constexpr std::size_t kRowsForFlagBounds = 32;
+
+}  // namespace
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
                   const double *first, const double *second, double *result, int *failure, bool boundFirst,
                   LookupStatistics *statistics, unsigned *flags, Answer answer) {
     const ExportUnits units = ResolveUnits(fn, config);
     CallTableCache cache(config.dataDirectory, n);
-    const TableSource tables = cache.source();
-    return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags,
-                        answer);
+    TableSource tables = cache.source();
+    // The flags' bounds pay for themselves over many rows of one call; the
+    // saturation line by temperature flags a row with one comparison.
+    std::unique_ptr<StateFlagMemo> memo;
+    if (flags && answer == Answer::Table && n >= kRowsForFlagBounds &&
+        fn.family != ExportFamily::SaturationByTemperature) {
+        memo = std::make_unique<StateFlagMemo>();
+        tables.stateFlagMemo = memo.get();
+    }
+    const int failed = EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics,
+                                    flags, answer);
+    if (memo && statistics) {
+        statistics->settledFlags += memo->settledRows;
+        statistics->exactFlags += memo->exactRows;
+    }
+    return failed;
 }
 
 }  // namespace rudid

@@ -12,6 +12,7 @@
 #include "api/batch.h"
 #include "common/failure.h"
 #include "platform/platform.h"
+#include "tables/state_flag_bounds.h"
 #include "tables/state_flags.h"
 
 namespace rudid {
@@ -46,10 +47,35 @@ unsigned FlagsOf(const ExportDescriptor &fn, const TableSource &tables, Extended
     return 0;
 }
 
+// The flags of a row where the batch's bounds settle them (state_flag_bounds.h).
+bool SettledFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &a, const Extended &b,
+                  const LookupPath &path, unsigned *flags) {
+    StateFlagMemo &memo = *tables.stateFlagMemo;
+    switch (fn.family) {
+        case ExportFamily::SaturationByPressure:
+            return SettledSaturationFlags(memo, tables, a, fn.output, fn.arguments == 2 ? b : -1.0L, flags);
+        case ExportFamily::SaturationByTemperature: return false;  // cheap as it is
+        case ExportFamily::PressureTemperature:
+            return SettledPressureTemperatureFlags(memo, tables, fn.output, a, b, path, flags);
+        case ExportFamily::PressureEnthalpy:
+        case ExportFamily::PressureEntropy:
+        case ExportFamily::PressureVolume: return SettledInverseFlags(memo, tables, KeyOf(fn.family), fn.output, path, flags);
+    }
+    return false;
+}
+
 }  // namespace
 
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-                  const LookupPath &path) {
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &first,
+                  const Extended &second, const LookupPath &path) {
+    if (tables.stateFlagMemo) {
+        unsigned flags;
+        if (SettledFlags(fn, tables, first, second, path, &flags)) {
+            ++tables.stateFlagMemo->settledRows;
+            return flags;
+        }
+        ++tables.stateFlagMemo->exactRows;
+    }
     try {
         return FlagsOf(fn, tables, first, second, path);
     } catch (const LibraryFailure &) {

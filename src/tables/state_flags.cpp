@@ -10,40 +10,15 @@
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
+#include "tables/state_flag_bounds.h"
+#include "tables/state_flag_rules.h"
 #include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
 
-// Cells around the critical point: a cell that reaches into this box of
-// pressure and temperature holds states whose properties change faster than
-// any grid of the tables can follow.
-constexpr Extended kCriticalBoxLowPressure = 200;
-constexpr Extended kCriticalBoxHighPressure = 260;
-constexpr Extended kCriticalBoxLowTemperature = 360;
-constexpr Extended kCriticalBoxHighTemperature = 400;
-
-// The interpolated saturation temperature is uncertain by about the bend of
-// the table's temperatures between neighbouring records. States closer to
-// it than this many times that bend, or than the floor, may be answered for
-// the other phase.
-constexpr Extended kSaturationMarginFactor = 2;
-constexpr Extended kSaturationMarginFloor = 0.01L;  // degC
-
-// The grid counts as coarse where the bend of the table's own values says
-// that linear interpolation may be off by more than this share of the
-// answer.
-constexpr Extended kCoarseShare = 0.004L;
-
-// How relative errors are measured: against the absolute temperature, and
-// against at least 1 kJ/kg and 0.01 kJ/(kg K), where enthalpy and entropy
-// pass through zero.
-constexpr Extended kKelvinOffset = 273.15L;
-constexpr Extended kEnthalpyScale = 1;
-constexpr Extended kEntropyScale = 0.01L;
-
-enum class Phase { Liquid, Vapour };
+using namespace flag_rules;
 
 // --------------------------------------------------------------------------
 // Reading the tables
@@ -79,6 +54,10 @@ void ReadIsobar(const TableSource &tables, int j, Isobar *isobar) {
     isobar->pressure = SinglePhasePressures().point[j];
     isobar->logPressure = SinglePhasePressures().logPoint[j];
     isobar->present = true;
+    // A batch may know its saturation temperature already, worked out the
+    // same way (PhaseOf).
+    if (tables.stateFlagMemo)
+        isobar->saturationKnown = KnownIsobarSaturation(*tables.stateFlagMemo, j, &isobar->saturationTemperature);
 }
 
 // Records r of zarude.dat (grid point r + 1), absent outside the table.
@@ -187,28 +166,6 @@ bool Turns(const Stencil &s) {
     return false;
 }
 
-
-// The scale against which an error of a property of that column counts.
-Extended ColumnScale(int column, Extended value) {
-    switch (column) {
-        case kEnthalpyColumn: return std::max(std::fabs(value), kEnthalpyScale);
-        case kEntropyColumn: return std::max(std::fabs(value), kEntropyScale);
-        default: return std::fabs(value);
-    }
-}
-
-// The same for a saturation field.
-Extended FieldScale(int field, Extended value) {
-    switch (field) {
-        case kSaturationLevel: return value + kKelvinOffset;
-        case kLiquidEnthalpy:
-        case kVapourEnthalpy: return std::max(std::fabs(value), kEnthalpyScale);
-        case kLiquidEntropy:
-        case kVapourEntropy: return std::max(std::fabs(value), kEntropyScale);
-        default: return std::fabs(value);
-    }
-}
-
 bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scale; }
 
 // --------------------------------------------------------------------------
@@ -230,7 +187,12 @@ struct SaturationAt {
     KnownLog logPressure;  // of the pressure it is taken at
 };
 
-SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
+// The fields of the saturation state that a caller reads from value[] and
+// fields[] (the temperature always); the others are left unset. Interpolating fewer
+// fields gives the same numbers and the same failures (SaturationPoint).
+// known, when given, is the logarithm of p worked out already.
+SaturationAt SaturationLineAt(const TableSource &tables, Extended p, unsigned wanted,
+                              const KnownLog *known = nullptr) {
     const int k = FirstSaturationPointAbove(p);
     SaturationAt at{};
     SaturationRecord records[4];
@@ -238,6 +200,7 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
         records[i] = i == 1 || i == 2 ? ReadSaturationRecord(tables, k - 3 + i)
                                       : ReadNeighbour(tables, k - 3 + i, ReadSaturationRecord);
     for (int f = 0; f < kSaturationFields; ++f) {
+        if (f != kSaturationLevel && !(wanted & 1u << f)) continue;
         Stencil &s = at.fields[f];
         for (int i = 0; i < 4; ++i) {
             s.present[i] = records[i].present;
@@ -248,9 +211,10 @@ SaturationAt SaturationLineAt(const TableSource &tables, Extended p) {
     }
     // The fields exactly as the lookups have them.
     const SaturationPoint point = SaturationAtPressure(tables, p);
-    for (int f = 0; f < kSaturationFields; ++f) at.value[f] = point.field(f);
+    for (int f = 0; f < kSaturationFields; ++f)
+        if (f == kSaturationLevel || (wanted & 1u << f)) at.value[f] = point.field(f);
     at.temperature = at.value[kSaturationLevel];
-    at.logPressure = {p, std::log(p)};
+    at.logPressure = known && known->x == p ? *known : KnownLog{p, std::log(p)};
     at.temperatureError = BendError(at.fields[kSaturationLevel], p, true, &at.logPressure);
     return at;
 }
@@ -281,11 +245,6 @@ Phase PhaseOf(const TableSource &tables, const Isobar &isobar, Extended t) {
     return t < isobar.saturationTemperature ? Phase::Liquid : Phase::Vapour;
 }
 
-bool NearCriticalPoint(Extended p0, Extended p1, Extended t0, Extended t1) {
-    return p1 >= kCriticalBoxLowPressure && p0 <= kCriticalBoxHighPressure &&
-           t1 >= kCriticalBoxLowTemperature && t0 <= kCriticalBoxHighTemperature;
-}
-
 // --------------------------------------------------------------------------
 // The isobars around a pressure
 
@@ -298,9 +257,11 @@ struct IsobarsAround {
 };
 
 // Fills an IsobarsAround made for it (its isobars absent).
-void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around) {
-    around->k = FirstSinglePhasePointAbove(p);
-    around->logPressure = {p, std::log(p)};
+// known, when given, is the logarithm of p worked out already.
+void ReadIsobarsAround(const TableSource &tables, Extended p, IsobarsAround *around,
+                       const KnownLog *known = nullptr) {
+    around->k = FirstSinglePhasePointAbove(p);  // as the lookup found it
+    around->logPressure = known && known->x == p ? *known : KnownLog{p, std::log(p)};
     for (int i = 0; i < 4; ++i) {
         Isobar *isobar = &around->isobar[i];
         if (i == 1 || i == 2) {
@@ -366,7 +327,13 @@ struct Anchor {
     Extended pressureError;  // of the value, from the bend across isobars
 };
 
-Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column) {
+// A neighbour's error in pressure is never asked for (RowError reads the
+// bracket's): it is left at zero. Its stencil would ask the phases of the
+// same isobars as the bracket's stencil does, which every row builds, so
+// leaving it out changes no outcome, failures included.
+Anchor EntryAnchor(const TableSource &tables, const IsobarsAround &around, Extended p, int entry, int column,
+                   bool neighbour) {
+    if (neighbour) return {Extended(10 * entry), WorkingValue(around, p, entry, column), 0};
     const Stencil s = PressureStencil(tables, around, entry, column);
     return {Extended(10 * entry), WorkingValue(around, p, entry, column), BendError(s, p, true, &around.logPressure)};
 }
@@ -409,7 +376,7 @@ AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extend
             row.present[slot] = true;
             return;
         }
-        row.anchor[slot] = EntryAnchor(tables, around, p, e, column);
+        row.anchor[slot] = EntryAnchor(tables, around, p, e, column, neighbour);
         row.present[slot] = true;
     };
     if (saturated && saturatedIsUpper) {
@@ -440,11 +407,6 @@ AnchorRow Anchors(const TableSource &tables, const IsobarsAround &around, Extend
 // temperature.
 Extended RowError(const AnchorRow &row, Extended t) {
     return std::max(row.anchor[1].pressureError, row.anchor[2].pressureError) + TemperatureBendError(row, t);
-}
-
-// The saturation field of the liquid for a column of the single-phase table.
-int LiquidFieldOf(int column) {
-    return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
 }
 
 // The flags of a wet state, where the saturation line's own uncertainty
@@ -497,14 +459,12 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
     const bool straddling = path.straddling;
     Anchor saturated{};
     if (belowCritical) {
-        const SaturationAt sat = SaturationLineAt(tables, p);
+        const int field = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
+        const SaturationAt sat = SaturationLineAt(tables, p, 1u << field, &around.logPressure);
         const Extended ts = sat.temperature;
         if (std::fabs(t - ts) < SaturationMargin(sat)) flags |= kNearSaturation;
-        const int field = (column == kVolumeColumn    ? kLiquidVolume
-                           : column == kEnthalpyColumn ? kLiquidEnthalpy
-                                                       : kLiquidEntropy) +
-                          (phase == Phase::Vapour ? 1 : 0);
-        saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
+        // Only a cell that the line crosses reads the saturated anchor.
+        if (straddling) saturated = {ts, sat.value[field], BendError(sat.fields[field], p, true, &sat.logPressure)};
         // The table points interpolated must be of the state's phase.
         const bool useLower = !straddling || phase == Phase::Liquid;
         const bool useUpper = !straddling || phase == Phase::Vapour;
@@ -540,12 +500,13 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     const bool belowCritical = p <= kCriticalPressure;
     SaturationAt sat{};
     if (belowCritical) {
-        sat = SaturationLineAt(tables, p);
+        const unsigned wanted = 3u << keyLiquid | (outputColumn >= 0 ? 3u << LiquidFieldOf(outputColumn) : 0u);
+        sat = SaturationLineAt(tables, p, wanted);
         if (path.twoPhase) return WetSteamFlags(sat, p, k, keyLiquid, output, outputColumn);
     }
 
     IsobarsAround around;
-    ReadIsobarsAround(tables, p, &around);
+    ReadIsobarsAround(tables, p, &around, belowCritical ? &sat.logPressure : nullptr);
     // The interval of the working isobar, the side of the line and the
     // interval's crossing of it, as the lookup found them.
     const int upper = path.upperEntry, lower = path.lowerEntry;
@@ -574,9 +535,11 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     const Extended t0 = 10 * lower, t1 = 10 * upper;
     if (NearCriticalPoint(p0, p1, t0, t1)) flags |= kCriticalRegion;
 
+    // Only an interval that the line crosses reads the saturated anchor.
     auto saturatedAnchor = [&](int column) {
         const int f = LiquidFieldOf(column) + (phase == Phase::Vapour ? 1 : 0);
-        return Anchor{sat.temperature, sat.value[f], BendError(sat.fields[f], p, true, &sat.logPressure)};
+        return Anchor{sat.temperature, sat.value[f],
+                      straddling ? BendError(sat.fields[f], p, true, &sat.logPressure) : 0};
     };
     auto rowFor = [&](int column, const Anchor *saturated) {
         return Anchors(tables, around, p, lower, column, phase, belowCritical, saturated, phase == Phase::Liquid);
@@ -626,7 +589,7 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
         return flags;
     }
     if (level >= kCriticalBoxLowPressure) flags |= kCriticalRegion;
-    const SaturationAt sat = SaturationLineAt(tables, level);
+    const SaturationAt sat = SaturationLineAt(tables, level, quality < 0 ? 1u << field : 3u << field);
     Extended error, value;
     if (quality < 0) {
         error = BendError(sat.fields[field], level, true, &sat.logPressure);

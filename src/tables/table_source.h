@@ -17,6 +17,8 @@
 
 namespace rudid {
 
+class StateFlagMemo;
+
 enum class Table : int {
     SaturationOnPressureGrid = 0,     // zarude.dat, 28-byte records
     SaturationOnTemperatureGrid = 1,  // vevuzu.dat, 28-byte records
@@ -51,6 +53,9 @@ struct TableSource {
     // there (0: nothing known yet). The facts depend on the table's bytes
     // only, which cannot change while the source lives.
     std::uint8_t *isobarPairFacts = nullptr;
+    // Null, or what a batch call that gives state flags has worked out
+    // about the tables for them (state_flag_bounds.h).
+    StateFlagMemo *stateFlagMemo = nullptr;
 };
 
 inline void ReadSpans(const TableSource &source, Table table, const ByteSpan *spans, int count,
