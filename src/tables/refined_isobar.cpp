@@ -86,16 +86,22 @@ namespace {
 
 // The first entry at or above x degC (kIsobarEntries when none is), and the
 // last at or below (-1 when none is).
+// x comes from the tables (a saturation temperature and the reach around
+// it), so it may be anything a corrupted table holds, NaN included: only a
+// value within the isobar's temperatures is converted to an int.
+constexpr double kLastEntryTemperature = kEntryStep * (kIsobarEntries - 1);
+
 int FirstEntryAtOrAbove(double x) {
     if (x <= 0) return 0;
-    const int n = int(x);  // x <= 800 + kIsothermReach: its whole part
-    const int j = n == x ? (n + kEntryStep - 1) / kEntryStep : n / kEntryStep + 1;
-    return std::min(j, kIsobarEntries);
+    if (!(x <= kLastEntryTemperature)) return kIsobarEntries;
+    const int n = int(x);
+    return n == x ? (n + kEntryStep - 1) / kEntryStep : n / kEntryStep + 1;
 }
 
 int LastEntryAtOrBelow(double x) {
-    if (x < 0) return -1;
-    return std::min(int(x) / kEntryStep, kIsobarEntries - 1);
+    if (!(x >= 0)) return -1;
+    if (x >= kLastEntryTemperature) return kIsobarEntries - 1;
+    return int(x) / kEntryStep;
 }
 
 }  // namespace
