@@ -436,6 +436,57 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
     return flags;
 }
 
+// The columns of an inverse lookup's key and of its output (-1 for the
+// temperature and the quality), and the saturation field of the key's
+// liquid.
+struct InverseColumns {
+    int key, keyLiquid, output;
+};
+
+InverseColumns ColumnsOf(InverseKey key, int output) {
+    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
+                          : key == InverseKey::Entropy ? kEntropyColumn
+                                                       : kVolumeColumn;
+    // The other two properties in the order volume, enthalpy, entropy.
+    int others[2], n = 0;
+    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
+        if (c != keyColumn) others[n++] = c;
+    return {keyColumn, LiquidFieldOf(keyColumn), output == 1 || output == 2 ? others[output - 1] : -1};
+}
+
+// The coarse-grid flag of an inverse answer at temperature t, interpolated
+// on keyRow: the error of the key at the state becomes an error of the
+// temperature through the slope of the interval, and of an output property
+// through its own row's slope as well. outputRow() gives that row; it is
+// read only where the key's row leaves the flag open.
+template <class OutputRow>
+unsigned InverseCoarseGrid(const AnchorRow &keyRow, Extended t, int output, int outputColumn, OutputRow outputRow) {
+    const Anchor &a = keyRow.anchor[1];
+    const Anchor &b = keyRow.anchor[2];
+    const Extended keyError = RowError(keyRow, t);
+    Stencil keyStencil;
+    for (int i = 0; i < 4; ++i) {
+        keyStencil.present[i] = keyRow.present[i];
+        keyStencil.x[i] = keyRow.anchor[i].temperature;
+        keyStencil.y[i] = keyRow.anchor[i].value;
+    }
+    if (output != 3 && Turns(keyStencil)) return kCoarseGrid;
+    const Extended slope = b.value == a.value ? 0 : (b.temperature - a.temperature) / (b.value - a.value);
+    const Extended temperatureError = std::fabs(slope) * keyError;
+    if (b.value == a.value && keyError > 0) return kCoarseGrid;
+    Extended error = temperatureError, scale = t + kKelvinOffset;
+    if (outputColumn >= 0) {
+        const AnchorRow row = outputRow();
+        const Anchor &oa = row.anchor[1];
+        const Anchor &ob = row.anchor[2];
+        const Extended value = Linear(t, oa.temperature, ob.temperature, oa.value, ob.value);
+        const Extended outSlope = (ob.value - oa.value) / (ob.temperature - oa.temperature);
+        error = RowError(row, t) + std::fabs(outSlope) * temperatureError;
+        scale = ColumnScale(outputColumn, value);
+    }
+    return output != 3 && Coarse(error, scale) ? kCoarseGrid : 0u;
+}
+
 }  // namespace
 
 // --------------------------------------------------------------------------
@@ -484,17 +535,8 @@ unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extende
 unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
                       const LookupPath &path) {
     MoveInsideTheGrid(&p);
-    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
-                          : key == InverseKey::Entropy ? kEntropyColumn
-                                                       : kVolumeColumn;
-    const int keyLiquid = keyColumn == kVolumeColumn     ? kLiquidVolume
-                          : keyColumn == kEnthalpyColumn ? kLiquidEnthalpy
-                                                         : kLiquidEntropy;
-    // The other two properties in the order volume, enthalpy, entropy.
-    int others[2], n = 0;
-    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
-        if (c != keyColumn) others[n++] = c;
-    const int outputColumn = output == 1 || output == 2 ? others[output - 1] : -1;
+    const InverseColumns columns = ColumnsOf(key, output);
+    const int keyColumn = columns.key, keyLiquid = columns.keyLiquid, outputColumn = columns.output;
 
     unsigned flags = 0;
     const bool belowCritical = p <= kCriticalPressure;
@@ -552,32 +594,10 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Ext
     if (belowCritical && std::fabs(t - sat.temperature) < SaturationMargin(sat)) flags |= kNearSaturation;
     if (flags & kMixedPhaseCell) return flags;
 
-    // The error of the key at the state becomes an error of the temperature
-    // through the slope of the interval.
-    const Extended keyError = RowError(keyRow, t);
-    Stencil keyStencil;
-    for (int i = 0; i < 4; ++i) {
-        keyStencil.present[i] = keyRow.present[i];
-        keyStencil.x[i] = keyRow.anchor[i].temperature;
-        keyStencil.y[i] = keyRow.anchor[i].value;
-    }
-    if (output != 3 && Turns(keyStencil)) return flags | kCoarseGrid;
-    const Extended slope = b.value == a.value ? 0 : (b.temperature - a.temperature) / (b.value - a.value);
-    const Extended temperatureError = std::fabs(slope) * keyError;
-    if (b.value == a.value && keyError > 0) return flags | kCoarseGrid;
-    Extended error = temperatureError, scale = t + kKelvinOffset;
-    if (outputColumn >= 0) {
-        Anchor outSaturated = saturatedAnchor(outputColumn);
-        const AnchorRow row = rowFor(outputColumn, straddling ? &outSaturated : nullptr);
-        const Anchor &oa = row.anchor[1];
-        const Anchor &ob = row.anchor[2];
-        const Extended value = Linear(t, oa.temperature, ob.temperature, oa.value, ob.value);
-        const Extended outSlope = (ob.value - oa.value) / (ob.temperature - oa.temperature);
-        error = RowError(row, t) + std::fabs(outSlope) * temperatureError;
-        scale = ColumnScale(outputColumn, value);
-    }
-    if (output != 3 && Coarse(error, scale)) flags |= kCoarseGrid;
-    return flags;
+    return flags | InverseCoarseGrid(keyRow, t, output, outputColumn, [&] {
+               Anchor outSaturated = saturatedAnchor(outputColumn);
+               return rowFor(outputColumn, straddling ? &outSaturated : nullptr);
+           });
 }
 
 unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality) {
