@@ -166,14 +166,18 @@ private:
         const std::uint8_t *a = records;
         const std::uint8_t *b = records + kIsobarSize;
         // Every step is tested, without a branch on the data: a column that
-        // passes (the common case) is tested whole either way.
+        // passes (the common case) is tested whole either way. Each value
+        // is read once and carried to the next step.
         bool rises = true;
-        for (int k = 0; k < kLastEntry; ++k) {
-            const float a0 = SingleAt(a, kEntryValues * k + column), a1 = SingleAt(a, kEntryValues * (k + 1) + column);
-            const float b0 = SingleAt(b, kEntryValues * k + column), b1 = SingleAt(b, kEntryValues * (k + 1) + column);
-            const float sizeA = std::max(std::fabs(a0), std::fabs(a1));
-            const float sizeB = std::max(std::fabs(b0), std::fabs(b1));
+        float a0 = SingleAt(a, column), b0 = SingleAt(b, column);
+        float absA0 = std::fabs(a0), absB0 = std::fabs(b0);
+        for (int k = 1; k <= kLastEntry; ++k) {
+            const float a1 = SingleAt(a, kEntryValues * k + column), b1 = SingleAt(b, kEntryValues * k + column);
+            const float absA1 = std::fabs(a1), absB1 = std::fabs(b1);
+            const float sizeA = std::max(absA0, absA1);
+            const float sizeB = std::max(absB0, absB1);
             rises &= (a0 < a1) & (b0 < b1) & (sizeA <= sizeB * 0x1p30f) & (sizeB <= sizeA * 0x1p30f);
+            a0 = a1, b0 = b1, absA0 = absA1, absB0 = absB1;
         }
         return rises;
     }
