@@ -39,7 +39,7 @@ struct BatchJob {
     bool skipHeader = false;
     char delimiter = 0;              // of the input: ',', ';', '\t'; 0 to tell from the first line
     std::vector<std::string> keep;   // columns passed through: header names, or numbers from 1
-    bool flags = true;  // the flags column: asked of the library row by row, it costs more than the rows
+    bool flags = true;  // the flags column and the caution status it gives
     unsigned threads = 1;
 };
 

@@ -279,7 +279,7 @@ int main(int argc, char **argv) {
                       "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
         ->delimiter(',');
     bool noFlags = false;
-    batch->add_flag("--no-flags", noFlags, "Leave out the flags column (asking for it costs more than the rows)");
+    batch->add_flag("--no-flags", noFlags, "Leave out the flags column and the caution status");
     batch->add_option("--threads", job.threads, "Threads to evaluate on (default: the number of cores)")
         ->check(CLI::Range(1, 256));
     batch->callback([&] {
