@@ -34,30 +34,17 @@ double ArgumentAt(const double *argument) {
 // How often the kept tables are checked against the files.
 constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
 
-// The units of every export, resolved once: the configuration never changes
-// after start-up. Made at the first single call, under the library's
-// arithmetic, and only read after.
-struct ResolvedUnits {
-    ExportUnits units[kExportCount];
-    explicit ResolvedUnits(const StartupConfiguration &config) {
-        for (int id = 0; id < kExportCount; ++id) units[id] = ResolveUnits(Describe(ExportId(id)), config);
-    }
-};
-
-const ExportUnits &UnitsOf(ExportId id, const StartupConfiguration &config) {
-    static const ResolvedUnits resolved(config);
-    return resolved.units[int(id)];
-}
-
-// What a call from kept tables needs besides its arguments, when start-up
-// turned the cache on: the tables kept in memory for the process, and the
-// units. One object, made at the first single call, so that such a call
-// passes one guard of a first use.
+// What a single call needs besides its arguments when start-up turned the
+// cache on: the tables kept in memory for the process, and the units of
+// every export, resolved once (the configuration never changes after
+// start-up). Made at the first single call, under the library's arithmetic.
 struct KeptState {
     ProcessTableCache tables;
-    ResolvedUnits units;
+    ExportUnits units[kExportCount];
     explicit KeptState(const StartupConfiguration &config)
-        : tables(config.dataDirectory, kTableRecheckMilliseconds), units(config) {}
+        : tables(config.dataDirectory, kTableRecheckMilliseconds) {
+        for (int id = 0; id < kExportCount; ++id) units[id] = ResolveUnits(Describe(ExportId(id)), config);
+    }
 };
 
 KeptState &Kept(const StartupConfiguration &config) {
@@ -70,7 +57,7 @@ double EvaluateFromKeptTables(ExportId id, const StartupConfiguration &config, d
     KeptState &kept = Kept(config);
     CachedCallTables tables;
     kept.tables.Acquire(&tables);
-    return EvaluateExport(Describe(id), kept.units.units[int(id)], tables.source(), first, second);
+    return EvaluateExport(Describe(id), kept.units[int(id)], tables.source(), first, second);
 }
 
 __attribute__((noinline)) double *RunExport(ExportId id, const double *first, const double *second) {
@@ -89,8 +76,9 @@ int CallPropertyFunction(ExportId id, const double *first, const double *second,
         if (config.cacheTables) {
             *answer = EvaluateFromKeptTables(id, config, ArgumentAt(first), ArgumentAt(second));
         } else {
+            const ExportDescriptor &fn = Describe(id);
             const TableSource tables = FileTableSource(config.dataDirectory);
-            *answer = EvaluateExport(Describe(id), UnitsOf(id, config), tables, ArgumentAt(first), ArgumentAt(second));
+            *answer = EvaluateExport(fn, ResolveUnits(fn, config), tables, ArgumentAt(first), ArgumentAt(second));
         }
         RecordLastFailure(0);
     } catch (const LibraryFailure &f) {
