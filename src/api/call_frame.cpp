@@ -26,7 +26,7 @@ namespace {
 // can give for the quantities of the exports is recognised (a test holds the
 // lists and tables to that).
 Extended FactorFor(const StartupConfiguration &config, int quantity) {
-    return Real48ToExtended(config.unitFactor[quantity]);
+    return config.unitFactorValue[quantity];
 }
 
 // Whether converting a Real48 value with this factor gives the value back:

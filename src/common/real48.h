@@ -98,8 +98,8 @@ inline Extended SingleValue(float f) {
 
 // Exact. A Real48 fits a double exactly, which is the cheap way into the
 // floating-point unit.
-inline Extended Real48ToExtended(Real48 r) {
-    if (r.bytes[0] == 0) return 0.0L;
+inline double Real48ToDouble(Real48 r) {
+    if (r.bytes[0] == 0) return 0.0;
     std::uint64_t top = 0;  // fraction bits 0..38, then the sign
     std::memcpy(&top, r.bytes + 1, 5);
     const std::uint64_t bits = ((top >> 39) << 63) | (std::uint64_t(r.bytes[0] - 129 + 1023) << 52) |
@@ -108,6 +108,8 @@ inline Extended Real48ToExtended(Real48 r) {
     std::memcpy(&d, &bits, 8);
     return d;
 }
+
+inline Extended Real48ToExtended(Real48 r) { return Real48ToDouble(r); }
 
 // Rounds as RoundToReal48 and stores the result in the six-byte format.
 inline Real48 ExtendedToReal48(Extended x) {

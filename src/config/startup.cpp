@@ -37,14 +37,16 @@ bool ReadUnitSelections(const char *path, std::int16_t *words) {
 }
 
 // The unit names and factors of the selections. Recognition compares names
-// and copies six-byte factors from constant tables: no arithmetic, so the
-// result cannot depend on the host's floating-point environment.
+// and copies six-byte factors from constant tables, and a factor becomes a
+// double by moving its bits: no arithmetic, so the result cannot depend on
+// the host's floating-point environment.
 void ResolveUnits(StartupConfiguration *configuration) {
     for (int q = 0; q < kQuantityCodeCount; ++q) {
         const char *name = UnitNameFor(QuantityCode(q), configuration->unitSelections);
         const std::optional<UnitFactor> factor = name ? RecogniseUnit(QuantityCode(q), name) : std::nullopt;
         configuration->unitName[q] = name ? name : "";
         configuration->unitFactor[q] = factor.value_or(UnitFactor{});
+        configuration->unitFactorValue[q] = Real48ToDouble(configuration->unitFactor[q]);
         configuration->unitRecognised[q] = factor.has_value();
     }
 }

@@ -23,6 +23,8 @@ struct StartupConfiguration {
     // finds it; unitRecognised is false where it finds none.
     const char *unitName[kQuantityCodeCount];
     UnitFactor unitFactor[kQuantityCodeCount];
+    // The same factors as doubles (exact), which the calls widen.
+    double unitFactorValue[kQuantityCodeCount];
     bool unitRecognised[kQuantityCodeCount];
     // CACHE=1 in ZAREVIRU.INI: single calls read the tables from copies
     // kept in memory and checked against the files once a second; any
