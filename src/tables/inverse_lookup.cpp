@@ -124,36 +124,12 @@ public:
 
     // A guess at the first entry (1..kLastEntry) whose interpolated value
     // in the column exceeds the key, from a cheap approximation of the
-    // interpolated column in double precision: the entries at or below the
-    // key are counted, first among every tenth entry, then among the nine
-    // between the two tenths that hold the key. The loads of each round do
-    // not depend on each other, and no branch depends on the data. Only a
-    // guess: the caller tests it exactly.
+    // interpolated column in double precision (CountEntriesAtOrBelow). Only
+    // a guess: the caller tests it exactly.
     int EstimatedInterval(int column, Extended key) const {
-        return Estimate(records_, p_, p0_, p1_, column, key);
-    }
-
-    // The same for the two isobars at records, around pressure p.
-    static int Estimate(const std::uint8_t *records, Extended pressure, Extended pressure0, Extended pressure1,
-                        int column, Extended key) {
-        const double p = double(pressure), p0 = double(pressure0), p1 = double(pressure1);
-        const double w = (p - p0) / (p1 - p0);
-        const double k = double(key);
-        const std::uint8_t *a = records + 4 * column;
-        const std::uint8_t *b = a + kIsobarSize;
-        auto atOrBelow = [&](int entry) {
-            const double low = SingleAt(a, kEntryValues * entry), high = SingleAt(b, kEntryValues * entry);
-            return int(!(k < low + w * (high - low)));
-        };
-        constexpr int kStride = 10;
-        int tenths = 0;
-#pragma GCC unroll 8
-        for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
-        const int base = tenths * kStride;
-        int count = base;
-#pragma GCC unroll 9
-        for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
-        return std::min(count + 1, kLastEntry);
+        const double w = (p_ - p0_) / (p1_ - p0_);
+        const std::uint8_t *a = records_ + 4 * column;
+        return std::min(CountEntriesAtOrBelow(a, a + kIsobarSize, w, double(key)) + 1, kLastEntry);
     }
 
 private:

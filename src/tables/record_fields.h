@@ -1,11 +1,13 @@
 // Table records hold little-endian IEEE singles.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cmath>
 #include <cstring>
 
 #include "common/real48.h"
+#include "tables/single_phase_table.h"
 
 namespace rudid {
 
@@ -80,6 +82,29 @@ struct Rough {
 inline Rough RoughInterpolate(double w, const std::uint8_t *a, const std::uint8_t *b, int index) {
     const double y0 = SingleAt(a, index), y1 = SingleAt(b, index);
     return {y0 + (y1 - y0) * w, 0x1p-30 * (std::fabs(y0) + std::fabs(y1)) + 0x1p-100};
+}
+
+// How many entries of a column hold a value at or below key, in the column
+// carried between two isobars by weight w in double precision: low and high
+// point at the column's first value in each isobar. Counted first among
+// every tenth entry, then among the nine between the two tenths that hold
+// the key: the loads of each round do not depend on each other, and no
+// branch depends on the data. Where the key reaches the last tenth, the
+// last entry is counted for each of the nine; callers cap the count.
+inline int CountEntriesAtOrBelow(const std::uint8_t *low, const std::uint8_t *high, double w, double key) {
+    const auto atOrBelow = [&](int entry) {
+        const double y0 = SingleAt(low, kEntryValues * entry), y1 = SingleAt(high, kEntryValues * entry);
+        return int(!(key < y0 + w * (y1 - y0)));
+    };
+    constexpr int kStride = 10, kLastEntry = kIsobarEntries - 1;
+    int tenths = 0;
+#pragma GCC unroll 8
+    for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
+    const int base = tenths * kStride;
+    int count = base;
+#pragma GCC unroll 9
+    for (int j = 1; j < kStride; ++j) count += atOrBelow(std::min(base + j, kLastEntry));
+    return count;
 }
 
 }  // namespace rudid

@@ -48,27 +48,13 @@ void PlaceSaturation(const RefinedTables &tables, RefinedPressure *place) {
     place->saturation.field(kSaturationLevel);
 }
 
-// The entries at or below k are counted in the table values carried to p in
-// double precision, first among every tenth entry, then among the nine
-// between the two tenths that hold k: the loads of each round do not depend
-// on each other, and no branch depends on the data.
+// The entries at or below k in the table values carried to p in double
+// precision (CountEntriesAtOrBelow).
 int EstimatedEntryAtOrBelow(const IsobarPair &isobars, int column, Extended k) {
-    const double w = double(isobars.w);
     const double key = double(k) - (column == kEntropyColumn ? double(isobars.vapourShift) : 0);
-    const std::uint8_t *a = isobars.low + 4 * column, *b = isobars.high + 4 * column;
-    const auto atOrBelow = [&](int entry) {
-        const double y0 = SingleAt(a, kEntryValues * entry), y1 = SingleAt(b, kEntryValues * entry);
-        return int(!(key < y0 + w * (y1 - y0)));
-    };
-    constexpr int kStride = 10, kLastEntry = kIsobarEntries - 1;
-    int tenths = 0;
-#pragma GCC unroll 8
-    for (int entry = kStride; entry <= kLastEntry; entry += kStride) tenths += atOrBelow(entry);
-    const int base = tenths * kStride;
-    int below = base;
-#pragma GCC unroll 9
-    for (int j = 1; j < kStride; ++j) below += atOrBelow(std::min(base + j, kLastEntry));
-    return std::min(below, kLastEntry);
+    const int below = CountEntriesAtOrBelow(isobars.low + 4 * column, isobars.high + 4 * column,
+                                            double(isobars.w), key);
+    return std::min(below, kIsobarEntries - 1);
 }
 
 PhaseLine::PhaseLine(const RefinedTables &tables, RefinedPressure &place, Phase phase)

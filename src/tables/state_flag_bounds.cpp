@@ -698,6 +698,27 @@ bool RowNeverCoarse(const Facts &f, const std::uint8_t *table, int column, int k
     return error < double(kCoarseShare * ColumnScale(column, distance) * (1 - kWiden));
 }
 
+// The estimate's bend at p (log logP) from a stencil of four points in
+// double precision: x the pressures, s their logarithms, y the values, [1]
+// and [2] the bracket (always present). The larger distance between the
+// line in p and a parabola in ln p through the bracket and either present
+// neighbour.
+double BendInDouble(const double x[4], const double s[4], const double y[4], const bool present[4], double p,
+                    double logP) {
+    const double w = std::clamp(p, x[1], x[2]);
+    const double sw = w == x[1] ? s[1] : w == x[2] ? s[2] : logP;
+    const double linear = y[1] + (y[2] - y[1]) * (w - x[1]) / (x[2] - x[1]);
+    const double ab = (y[2] - y[1]) / (s[2] - s[1]);
+    double bend = 0;
+    for (int n : {0, 3}) {
+        if (!present[n]) continue;
+        const double bc = (y[n] - y[2]) / (s[n] - s[2]);
+        const double bent = y[1] + ab * (sw - s[1]) + (bc - ab) / (s[n] - s[1]) * (sw - s[1]) * (sw - s[2]);
+        bend = std::max(bend, std::fabs(bent - linear));
+    }
+    return bend;
+}
+
 // The estimate's bend along pressure at p (within the bracket below isobar
 // k, log of p logP) of a column at an entry, recomputed in double
 // precision from the same stencil; size receives the largest magnitude.
@@ -716,17 +737,7 @@ double EntryBendAt(const Facts &f, const std::uint8_t *table, int k, int entry, 
         y[i] = IsobarValue(table, j, entry, column);
         *size = std::max(*size, std::fabs(y[i]));
     }
-    const double w = std::clamp(p, x[1], x[2]);
-    const double sw = w == x[1] ? s[1] : w == x[2] ? s[2] : logP;
-    const double linear = y[1] + (y[2] - y[1]) * (w - x[1]) / (x[2] - x[1]);
-    const double ab = (y[2] - y[1]) / (s[2] - s[1]);
-    double bend = 0;
-    for (int n : {0, 3}) {
-        if (!present[n]) continue;
-        const double bc = (y[n] - y[2]) / (s[n] - s[2]);
-        bend = std::max(bend, std::fabs(y[1] + ab * (sw - s[1]) + (bc - ab) / (s[n] - s[1]) * (sw - s[1]) * (sw - s[2]) - linear));
-    }
-    return bend;
+    return BendInDouble(x, s, y, present, p, logP);
 }
 
 // Whether the estimate certainly finds the grid coarse for the row at
@@ -828,18 +839,7 @@ double SaturationBendAt(const std::uint8_t *table, int k, double p, double logP,
         y[i] = SingleAt(table + std::size_t(r) * kSaturationRecordSize, field);
         *size = std::max(*size, std::fabs(y[i]));
     }
-    const double w = std::clamp(p, x[1], x[2]);
-    const double sw = w == x[1] ? s[1] : w == x[2] ? s[2] : logP;
-    const double linear = y[1] + (y[2] - y[1]) * (w - x[1]) / (x[2] - x[1]);
-    const double ab = (y[2] - y[1]) / (s[2] - s[1]);
-    double bend = 0;
-    for (int n : {0, 3}) {
-        if (!present[n]) continue;
-        const double bc = (y[n] - y[2]) / (s[n] - s[2]);
-        const double bent = y[1] + ab * (sw - s[1]) + (bc - ab) / (s[n] - s[1]) * (sw - s[1]) * (sw - s[2]);
-        bend = std::max(bend, std::fabs(bent - linear));
-    }
-    return bend;
+    return BendInDouble(x, s, y, present, p, logP);
 }
 
 // Whether the estimate of a saturation export finds the grid coarse at
