@@ -15,6 +15,7 @@
 
 #include "api/batch.h"
 #include "api/library_instance.h"
+#include "api/tables_configuration.h"
 #include "platform/platform.h"
 #include "tables/pressure_grids.h"
 #include "common/failure.h"
@@ -278,24 +279,13 @@ Rows NearSaturation(const ExportDescriptor &fn, const char *dataDirectory, std::
     return rows;
 }
 
-// The configuration of the shipped tables, copied into dir.
-StartupConfiguration ShippedConfiguration(ScratchDirectory &dir) {
-    const InstanceSetup setup = ShippedSetup();
-    dir.write("zarude.dat", *setup.saturationByPressure);
-    dir.write("vevuzu.dat", *setup.saturationByTemperature);
-    dir.write("didizar.dat", *setup.singlePhase);
-    StartupConfiguration config{};
-    LoadConfiguration(dir.path().c_str(), &config);
-    return config;
-}
-
 // The lookups' two ways of deciding, bit for bit, where the bound is
 // tightest: states next to the saturation line, where many decisions fall
 // back to exact values. (Everywhere else the stored corpus holds the batch
 // to the release's answers.)
 TEST(BoundedDecisions, DecideAsExactOnesNextToTheSaturationLine) {
     ScratchDirectory dir;
-    const StartupConfiguration config = ShippedConfiguration(dir);
+    const StartupConfiguration config = ConfigurationOfTables(dir);
     for (int id = 0; id < kExportCount; ++id) {
         const ExportDescriptor &fn = Describe(ExportId(id));
         Rows rows = NearSaturation(fn, config.dataDirectory, 3000, 100 + unsigned(id));
@@ -320,7 +310,7 @@ TEST(BoundedDecisions, DecideAsExactOnesNextToTheSaturationLine) {
 // it, falls below.
 TEST(BoundedDecisions, DecideMostRowsOnTheBoundAlone) {
     ScratchDirectory dir;
-    const StartupConfiguration config = ShippedConfiguration(dir);
+    const StartupConfiguration config = ConfigurationOfTables(dir);
     const std::size_t n = 100000;
     std::mt19937_64 random(12345);
     std::uniform_real_distribution<double> unit(0.0, 1.0);

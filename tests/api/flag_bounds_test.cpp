@@ -17,22 +17,12 @@
 
 #include "api/batch.h"
 #include "api/library_instance.h"
+#include "api/tables_configuration.h"
 #include "platform/platform.h"
 #include "support/test_files.h"
 
 namespace rudid::testing {
 namespace {
-
-// The shipped tables, without a default.cfg, copied into dir.
-StartupConfiguration ShippedTables(ScratchDirectory &dir) {
-    const InstanceSetup setup = ShippedSetup();
-    dir.write("zarude.dat", *setup.saturationByPressure);
-    dir.write("vevuzu.dat", *setup.saturationByTemperature);
-    dir.write("didizar.dat", *setup.singlePhase);
-    StartupConfiguration config{};
-    LoadConfiguration(dir.path().c_str(), &config);
-    return config;
-}
 
 struct Rows {
     std::vector<double> a, b;
@@ -65,7 +55,7 @@ std::map<std::string, Rows> HardStates() {
 // would give the other side's flags.
 TEST(FlagBounds, GiveTheReleasesFlagsOnBothSidesOfEveryFlagBoundary) {
     ScratchDirectory dir;
-    const StartupConfiguration config = ShippedTables(dir);
+    const StartupConfiguration config = ConfigurationOfTables(dir);
     const std::map<std::string, Rows> states = HardStates();
     ASSERT_GE(states.size(), 12u) << "cannot read " RUDID_HARD_FLAG_STATES;
     LookupStatistics statistics;
@@ -93,7 +83,7 @@ TEST(FlagBounds, GiveTheReleasesFlagsOnBothSidesOfEveryFlagBoundary) {
 // batch that no longer asked them, fall below.
 TEST(FlagBounds, SettleMostBenchmarkRowsWithoutTheExactEstimate) {
     ScratchDirectory dir;
-    const StartupConfiguration config = ShippedTables(dir);
+    const StartupConfiguration config = ConfigurationOfTables(dir);
     const std::size_t n = 100000;
     std::mt19937_64 random(12345);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -187,11 +177,7 @@ TEST(FlagBounds, AgreeWithTheEstimateOnTablesThatBendEverywhere) {
         }
     }
     ScratchDirectory dir;
-    dir.write("zarude.dat", *setup.saturationByPressure);
-    dir.write("vevuzu.dat", *setup.saturationByTemperature);
-    dir.write("didizar.dat", *setup.singlePhase);
-    StartupConfiguration config{};
-    LoadConfiguration(dir.path().c_str(), &config);
+    const StartupConfiguration config = ConfigurationOfTables(dir, setup);
     std::vector<double> p, t, h, v;
     DrawStates(config, 20000, 7, &p, &t, &h, &v);
     std::vector<double> pSaturation(p), quality(t);
@@ -215,7 +201,7 @@ TEST(FlagBounds, AgreeWithTheEstimateOnTablesThatBendEverywhere) {
 // have the flags of the exact estimate.
 TEST(FlagBounds, AgreeWithTheEstimateForEveryFunction) {
     ScratchDirectory dir;
-    const StartupConfiguration config = ShippedTables(dir);
+    const StartupConfiguration config = ConfigurationOfTables(dir);
     constexpr std::size_t n = 3000;
     std::vector<double> p, t, h, v;
     DrawStates(config, n, 11, &p, &t, &h, &v);
@@ -271,11 +257,7 @@ TEST(FlagBounds, LeaveRowsThatReadUnusableRecordsToTheEstimate) {
     poke(*setup.singlePhase, 60 * 243 + 3 * 12 + 0, 3e38f);          // isobar 61 (3 bar), 120 degC, v
     poke(*setup.saturationByPressure, 70 * 7 + 2, 1e37f);            // record 70 (2.4 bar), vapour volume
     ScratchDirectory dir;
-    dir.write("zarude.dat", *setup.saturationByPressure);
-    dir.write("vevuzu.dat", *setup.saturationByTemperature);
-    dir.write("didizar.dat", *setup.singlePhase);
-    StartupConfiguration config{};
-    LoadConfiguration(dir.path().c_str(), &config);
+    const StartupConfiguration config = ConfigurationOfTables(dir, setup);
     std::vector<double> p, t, h, v;
     std::mt19937_64 random(5);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
