@@ -17,9 +17,13 @@
 //                CACHE=1 in its ZAREVIRU.INI: the tables come from the copies
 //                it keeps in memory.
 // IF97/*         IAPWS-IF97 evaluated directly on the states of AQPPTH
-//                (regions 1 and 2; the states of region 3 are left out):
-//                h(p, T) from the Gibbs functions, T(p, h) from the backward
-//                equations (if97_reference.h), for the side-by-side figures.
+//                (regions 1 and 2; the states of region 3 are left out),
+//                for the side-by-side figures (if97_reference.h):
+//                h(p, T) from the Gibbs functions and T(p, h) from the
+//                backward equations, each finding its region from its two
+//                arguments first, as a host that evaluates the formulation
+//                must; the rows ending in _region_given skip that step,
+//                their region being handed in.
 // Batch/*        RudidEvaluate over n rows (n = 1, 10, 1000, 100000); the
 //                counter per_row is the time per row, bound_share the share
 //                of rows whose lookup took every decision on the double-
@@ -208,23 +212,13 @@ std::vector<If97State> If97States() {
     return states;
 }
 
-void If97Enthalpy(benchmark::State &state) {
+// Times fn(state) over the states of AQPPTH outside region 3.
+template <class Fn>
+void If97Row(benchmark::State &state, Fn fn) {
     const std::vector<If97State> states = If97States();
     std::size_t i = 0;
     for (auto _ : state) {
-        const If97State &s = states[i];
-        benchmark::DoNotOptimize(if97::Enthalpy(s.region, s.p, s.t));
-        i = (i + 1) % states.size();
-    }
-    state.counters["states"] = double(states.size());
-}
-
-void If97Temperature(benchmark::State &state) {
-    const std::vector<If97State> states = If97States();
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const If97State &s = states[i];
-        benchmark::DoNotOptimize(if97::Temperature(s.region, s.p, s.h));
+        benchmark::DoNotOptimize(fn(states[i]));
         i = (i + 1) % states.size();
     }
     state.counters["states"] = double(states.size());
@@ -337,8 +331,14 @@ void Register() {
         benchmark::RegisterBenchmark((std::string("SingleCall/") + f.name).c_str(), SingleCall, f.name, nullptr);
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPT", "AQPPQH"})
         benchmark::RegisterBenchmark((std::string("SingleCallCached/") + name).c_str(), SingleCallCached, name);
-    benchmark::RegisterBenchmark("IF97/h(p,T)", If97Enthalpy);
-    benchmark::RegisterBenchmark("IF97/T(p,h)", If97Temperature);
+    benchmark::RegisterBenchmark("IF97/h(p,T)", If97Row<double (*)(const If97State &)>,
+                                 [](const If97State &s) { return if97::EnthalpyAt(s.p, s.t); });
+    benchmark::RegisterBenchmark("IF97/T(p,h)", If97Row<double (*)(const If97State &)>,
+                                 [](const If97State &s) { return if97::TemperatureAt(s.p, s.h); });
+    benchmark::RegisterBenchmark("IF97/h(p,T)_region_given", If97Row<double (*)(const If97State &)>,
+                                 [](const If97State &s) { return if97::Enthalpy(s.region, s.p, s.t); });
+    benchmark::RegisterBenchmark("IF97/T(p,h)_region_given", If97Row<double (*)(const If97State &)>,
+                                 [](const If97State &s) { return if97::Temperature(s.region, s.p, s.h); });
     benchmark::RegisterBenchmark("FileFloor/zarude.dat_2_records", FileFloor,
                                  rudid::Table::SaturationOnPressureGrid, 100 * 28, 56);
     benchmark::RegisterBenchmark("FileFloor/vevuzu.dat_2_records", FileFloor,

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes bench/if97_coefficients.h: the coefficients of the IAPWS-IF97
 equations that the side-by-side benchmark evaluates (regions 1 and 2, their
-backward equations T(p, h), the saturation pressure and the region 2-3
-boundary), taken from the IF97 module of python3-iapws (Debian), so that
-the benchmark's formulation is the one the accuracy report compares with.
+backward equations T(p, h), the saturation line, the region 2-3 boundary
+and its inverse), taken from the IF97 module of python3-iapws (Debian), so
+that the benchmark's formulation is the one the accuracy report compares
+with.
 
     /usr/bin/python3 bench/generate_if97_coefficients.py > bench/if97_coefficients.h
 """
@@ -23,6 +24,7 @@ WANTED = [
     ("_Backward2c_T_Ph", ["I", "J", "n"], "kBackward2c"),
     ("_PSat_T", ["n"], "kSaturation"),
     ("_P23_T", ["n"], "kBoundary23"),
+    ("_t_P", ["n"], "kBoundary23Inverse"),
 ]
 
 

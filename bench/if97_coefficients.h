@@ -34,4 +34,6 @@ constexpr double kSaturationN[] = {0.0, 1167.0521452767, -724213.16703206, -17.0
 
 constexpr double kBoundary23N[] = {348.05185628969, -1.1671859879975, 0.0010192970039326};
 
+constexpr double kBoundary23InverseN[] = {0.0010192970039326, 572.54459862746, 13.9188397787};
+
 }  // namespace if97

@@ -3,6 +3,10 @@
 // Gibbs functions, and the backward equations T(p, h) of regions 1 and 2
 // (2a, 2b, 2c). Terms are summed with std::pow, as the common IF97 codes
 // sum them. p in MPa, T in K, h in kJ/kg.
+//
+// EnthalpyAt and TemperatureAt are what a host computes when it evaluates
+// the formulation itself: it knows only the state's two properties, so it
+// finds the region from them first.
 #pragma once
 
 #include <cmath>
@@ -26,6 +30,28 @@ inline double SaturationPressure(double t) {
     return std::pow(2 * c / (-b + std::sqrt(b * b - 4 * a * c)), 4);
 }
 inline double Boundary23Pressure(double t) { return kBoundary23N[0] + kBoundary23N[1] * t + kBoundary23N[2] * t * t; }
+
+// The saturation temperature, from the saturation equation solved for T.
+inline double SaturationTemperature(double p) {
+    const double *n = kSaturationN;
+    const double beta = std::pow(p, 0.25);
+    const double e = beta * beta + n[3] * beta + n[6];
+    const double f = n[1] * beta * beta + n[4] * beta + n[7];
+    const double g = n[2] * beta * beta + n[5] * beta + n[8];
+    const double d = 2 * g / (-f - std::sqrt(f * f - 4 * e * g));
+    return (n[10] + d - std::sqrt((n[10] + d) * (n[10] + d) - 4 * (n[9] + n[10] * d))) / 2;
+}
+
+// The temperature of the region 2-3 boundary at pressure p (above
+// kSaturationPressureAt623).
+inline double Boundary23Temperature(double p) {
+    const double *n = kBoundary23InverseN;
+    return n[1] + std::sqrt((p - n[2]) / n[0]);
+}
+
+// The saturation pressure at 623.15 K, where regions 1, 2 and 3 meet the
+// saturation line; SaturationPressure(623.15) rounded.
+constexpr double kSaturationPressureAt623 = 16.5291642526;
 
 // 1 or 2, or 0 for a state of region 3 (not evaluated here).
 inline int RegionOf(double p, double t) {
@@ -79,6 +105,30 @@ inline double Region2Temperature(double p, double h) {
 
 inline double Temperature(int region, double p, double h) {
     return region == 1 ? Region1Temperature(p, h) : Region2Temperature(p, h);
+}
+
+// h(p, T) from p and T alone; NaN in region 3.
+inline double EnthalpyAt(double p, double t) {
+    const int region = RegionOf(p, t);
+    return region == 0 ? NAN : Enthalpy(region, p, t);
+}
+
+// T(p, h) from p and h alone. Below the saturation pressure at 623.15 K the
+// region follows from the saturated liquid's and vapour's enthalpies at the
+// saturation temperature (regions 1 and 2 evaluated there), above it from
+// region 1's enthalpy at 623.15 K and region 2's on the 2-3 boundary. Each
+// enthalpy is computed only when the one before left the region open. A
+// two-phase state gives the saturation temperature; region 3 gives NaN.
+inline double TemperatureAt(double p, double h) {
+    if (p <= kSaturationPressureAt623) {
+        const double ts = SaturationTemperature(p);
+        if (h <= Region1Enthalpy(p, ts)) return Region1Temperature(p, h);
+        if (h >= Region2Enthalpy(p, ts)) return Region2Temperature(p, h);
+        return ts;
+    }
+    if (h <= Region1Enthalpy(p, 623.15)) return Region1Temperature(p, h);
+    if (h >= Region2Enthalpy(p, Boundary23Temperature(p))) return Region2Temperature(p, h);
+    return NAN;
 }
 
 }  // namespace if97
