@@ -954,13 +954,8 @@ bool SettledInverseFlags(StateFlagMemo &memo, const TableSource &tables, Inverse
     // pressure, are left to the exact estimate.
     if (path.twoPhase || (output == 3 && !path.belowCritical)) return false;
     if (path.upperEntry != path.lowerEntry + 1) return false;
-    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
-                          : key == InverseKey::Entropy ? kEntropyColumn
-                                                       : kVolumeColumn;
-    int others[2], n = 0;
-    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
-        if (c != keyColumn) others[n++] = c;
-    const Question q{true, keyColumn, output, output == 1 || output == 2 ? others[output - 1] : -1};
+    const InverseColumns columns = ColumnsOf(key, output);
+    const Question q{true, columns.key, output, columns.output};
     return FlagsOfCell(CellCode(memo, tables, q, path.isobar, path.lowerEntry), path, flags);
 }
 

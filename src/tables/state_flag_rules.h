@@ -1,12 +1,14 @@
-// The thresholds of the state flags and the scales their estimates are
-// measured against, shared by the exact estimates (state_flags.cpp) and the
-// bounds that settle a batch's rows without them (state_flag_bounds.cpp).
+// The thresholds of the state flags, the scales their estimates are
+// measured against and the columns an inverse answer is read from, shared
+// by the exact estimates (state_flags.cpp) and the bounds that settle a
+// batch's rows without them (state_flag_bounds.cpp).
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 
 #include "common/real48.h"
+#include "tables/inverse_lookup.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
 
@@ -70,6 +72,24 @@ inline Extended FieldScale(int field, Extended value) {
 // The saturation field of the liquid for a column of the single-phase table.
 inline int LiquidFieldOf(int column) {
     return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
+}
+
+// The columns of an inverse lookup's key and of its output (-1 for the
+// temperature and the quality), and the saturation field of the key's
+// liquid.
+struct InverseColumns {
+    int key, keyLiquid, output;
+};
+
+inline InverseColumns ColumnsOf(InverseKey key, int output) {
+    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
+                          : key == InverseKey::Entropy ? kEntropyColumn
+                                                       : kVolumeColumn;
+    // The other two properties in the order volume, enthalpy, entropy.
+    int others[2], n = 0;
+    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
+        if (c != keyColumn) others[n++] = c;
+    return {keyColumn, LiquidFieldOf(keyColumn), output == 1 || output == 2 ? others[output - 1] : -1};
 }
 
 }  // namespace rudid::flag_rules

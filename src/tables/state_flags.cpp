@@ -436,24 +436,6 @@ unsigned WetSteamFlags(const SaturationAt &sat, Extended p, Extended k, int keyL
     return flags;
 }
 
-// The columns of an inverse lookup's key and of its output (-1 for the
-// temperature and the quality), and the saturation field of the key's
-// liquid.
-struct InverseColumns {
-    int key, keyLiquid, output;
-};
-
-InverseColumns ColumnsOf(InverseKey key, int output) {
-    const int keyColumn = key == InverseKey::Enthalpy  ? kEnthalpyColumn
-                          : key == InverseKey::Entropy ? kEntropyColumn
-                                                       : kVolumeColumn;
-    // The other two properties in the order volume, enthalpy, entropy.
-    int others[2], n = 0;
-    for (int c : {kVolumeColumn, kEnthalpyColumn, kEntropyColumn})
-        if (c != keyColumn) others[n++] = c;
-    return {keyColumn, LiquidFieldOf(keyColumn), output == 1 || output == 2 ? others[output - 1] : -1};
-}
-
 // The coarse-grid flag of an inverse answer at temperature t, interpolated
 // on keyRow: the error of the key at the state becomes an error of the
 // temperature through the slope of the interval, and of an output property
