@@ -66,34 +66,16 @@ SinglePhasePressureGrid BuildSinglePhaseGrid() {
 
 namespace {
 
-// Both searches start from a bucket of pressures instead of searching the
-// whole grid. A bucket holds the doubles that share an exponent and the top
-// kBucketFractionBits bits of the fraction, and remembers the first point
-// above its lowest double; from there a short scan up finds the first point
-// above p, compared exactly. A
-// pressure outside the buckets, or a NaN, takes the binary search. Both
-// grids rise strictly, so either way gives the same index as a scan from 1.
-constexpr int kBucketFractionBits = 6;
-constexpr int kBucketShift = 52 - kBucketFractionBits;
+// Both searches start from a group of pressures (PressureGroupOf) instead
+// of searching the whole grid. Each group remembers the first point above
+// its lowest double; from there a short scan up finds the first point above
+// p, compared exactly. A pressure outside the groups kept, or a NaN, takes
+// the binary search. Both grids rise strictly, so either way gives the same
+// index as a scan from 1.
 // Doubles from 2^-7 (below 0.01) up to 2^10 (above 1000).
-constexpr std::uint64_t kFirstBucketKey = std::uint64_t(1023 - 7) << kBucketFractionBits;
-constexpr std::uint64_t kLastBucketKey = std::uint64_t(1023 + 10) << kBucketFractionBits;
-constexpr int kBuckets = int(kLastBucketKey - kFirstBucketKey);
+constexpr int kBuckets = 17 * kPressureGroupsPerOctave;
 constexpr double kLowestBucketed = 0x1p-7;
 constexpr double kAboveBuckets = 0x1p10;
-
-double BucketLow(int bucket) {
-    const std::uint64_t bits = (kFirstBucketKey + std::uint64_t(bucket)) << kBucketShift;
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
-
-int BucketOf(double p) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    return int((bits >> kBucketShift) - kFirstBucketKey);
-}
 
 template <typename Point>
 struct BucketStarts {
@@ -103,7 +85,7 @@ struct BucketStarts {
         const platform::LibraryArithmeticScope arithmetic;
         int k = 1;
         for (int b = 0; b < kBuckets; ++b) {
-            while (k <= count && !(Extended(BucketLow(b)) < Extended(points[k]))) ++k;
+            while (k <= count && !(Extended(PressureGroupLow(b)) < Extended(points[k]))) ++k;
             start[b] = std::uint16_t(k);
         }
     }
@@ -121,7 +103,7 @@ int FirstPointAbove(const Point *points, int count, const BucketStarts<Point> &b
                                               [](Extended value, Point point) { return value < point; });
         return found == points + count + 1 ? count : int(found - points);
     }
-    int k = buckets.start[BucketOf(d)];
+    int k = buckets.start[PressureGroupOf(d)];
     // The double may have rounded p up into the next bucket.
     while (k > 1 && p < points[k - 1]) --k;
     while (k <= count && !(p < points[k])) ++k;

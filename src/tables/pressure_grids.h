@@ -4,6 +4,9 @@
 // the decimal grid point in every case.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "common/real48.h"
 
 namespace rudid {
@@ -45,5 +48,32 @@ inline const SinglePhasePressureGrid &SinglePhasePressures() {
 // index when no point does.
 int FirstSaturationPointAbove(Extended p);
 int FirstSinglePhasePointAbove(Extended p);
+
+// Pressures grouped by the bits of their doubles, for tables kept per group
+// of pressures: a group holds the doubles that share an exponent and the top
+// six bits of the fraction (64 groups to an octave), numbered from 0 at
+// 2^-7, below 0.01 bar.
+constexpr int kPressureGroupsPerOctave = 64;
+namespace pressure_group_detail {
+constexpr int kShift = 52 - 6;
+constexpr std::uint64_t kFirstKey = std::uint64_t(1023 - 7) << 6;
+}  // namespace pressure_group_detail
+
+// The lowest double of a group.
+inline double PressureGroupLow(int group) {
+    using namespace pressure_group_detail;
+    const std::uint64_t bits = (kFirstKey + std::uint64_t(group)) << kShift;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+// The group of a double of 2^-7 or more (finite).
+inline int PressureGroupOf(double p) {
+    using namespace pressure_group_detail;
+    std::uint64_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    return int((bits >> kShift) - kFirstKey);
+}
 
 }  // namespace rudid

@@ -171,7 +171,7 @@ struct PairBounds {
 };
 
 // Groups of pressures for the saturation exports (GroupOf).
-constexpr int kPressureGroups = 15 << 6;
+constexpr int kPressureGroups = 15 * kPressureGroupsPerOctave;
 
 struct StateFlagMemo::Facts {
     int question;
@@ -784,25 +784,12 @@ Extended ScaleAtLeast(int field, Extended low, Extended high) {
     return field == kSaturationLevel ? low + kKelvinOffset : FieldScale(field, Distance(double(low), double(high)));
 }
 
-// Pressures by the bits of their doubles: 64 groups to an octave, from
-// 2^-7 (below 0.01 bar) up to 2^8 (above 221.2 bar). The critical box's
-// 200 bar starts a group.
-constexpr int kGroupFractionBits = 6;
-constexpr int kGroupShift = 52 - kGroupFractionBits;
-constexpr std::uint64_t kFirstGroupKey = std::uint64_t(1023 - 7) << kGroupFractionBits;
-
-double GroupLow(int group) {
-    const std::uint64_t bits = (kFirstGroupKey + std::uint64_t(group)) << kGroupShift;
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
-
+// The group of a pressure (PressureGroupOf) from 2^-7 (below 0.01 bar) up
+// to 2^8 (above 221.2 bar), or -1. The critical box's 200 bar starts a
+// group.
 int GroupOf(double p) {
     if (!(p >= 0x1p-7 && p < 0x1p8)) return -1;
-    std::uint64_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    return int((bits >> kGroupShift) - kFirstGroupKey);
+    return PressureGroupOf(p);
 }
 
 // Whether the estimate of a saturation export finds the grid fine at every
@@ -882,7 +869,7 @@ bool SaturationRowCoarse(const TableSource &tables, int k, double p, int field, 
 
 // What the bounds say of every pressure of a group.
 std::uint8_t WorkOutGroup(Facts &f, const TableSource &tables, int group, int field, bool mixture) {
-    const double low = GroupLow(group), high = GroupLow(group + 1);
+    const double low = PressureGroupLow(group), high = PressureGroupLow(group + 1);
     std::uint8_t code = kCellKnown;
     if (low >= double(kCriticalBoxLowPressure))
         code |= kCellCritical;
