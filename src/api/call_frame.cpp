@@ -52,6 +52,21 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
+// The outputs an inverse lookup works out for the export: the quality
+// output needs none of the others.
+unsigned InverseWanted(const ExportDescriptor &fn) { return fn.output < 3 ? 1u << fn.output : 0u; }
+
+// The export's output among the values a lookup gave.
+Extended OutputOf(const ExportDescriptor &fn, const InverseValues &state) {
+    return fn.output == 0   ? state.temperature
+           : fn.output == 1 ? state.second
+           : fn.output == 2 ? state.third
+                            : state.quality;
+}
+Extended OutputOf(const ExportDescriptor &fn, const SinglePhaseValues &state) {
+    return fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
+}
+
 // Runs the family's lookup; returns false when it refused the state.
 template <ExportFamily kFamily, class Decide>
 bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
@@ -69,20 +84,16 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
             if (!LookupPT<Decide>(tables, first, second, 1u << fn.output, &state, path)) return false;
-            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
+            *output = OutputOf(fn, state);
             return true;
         }
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            // The quality output needs none of the others.
-            const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, wanted, &state, path)) return false;
-            *output = fn.output == 0   ? state.temperature
-                      : fn.output == 1 ? state.second
-                      : fn.output == 2 ? state.third
-                                       : state.quality;
+            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, InverseWanted(fn), &state, path))
+                return false;
+            *output = OutputOf(fn, state);
             return true;
         }
     }
@@ -115,20 +126,15 @@ bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Exte
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
             if (!RefinedLookupPT(tables, first, second, 1u << fn.output, &state)) return false;
-            *output = fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
+            *output = OutputOf(fn, state);
             return true;
         }
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            // The quality output needs none of the others.
-            const unsigned wanted = fn.output < 3 ? 1u << fn.output : 0u;
-            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, wanted, &state)) return false;
-            *output = fn.output == 0   ? state.temperature
-                      : fn.output == 1 ? state.second
-                      : fn.output == 2 ? state.third
-                                       : state.quality;
+            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, InverseWanted(fn), &state)) return false;
+            *output = OutputOf(fn, state);
             return true;
         }
     }
