@@ -296,10 +296,11 @@ private:
     bool mollier_;
 };
 
-// Standard output is checked, and reported, when the tool ends; a file is
-// replaced whole, so that a full disk never leaves half a diagram.
+// Standard output ("-", or its name /dev/stdout) is checked, and reported,
+// when the tool ends; a file is replaced whole, so that a full disk never
+// leaves half a diagram. Anything but a regular file is refused.
 bool WriteFile(const std::string &path, const std::string &text) {
-    if (path == "-") {
+    if (path == "-" || path == "/dev/stdout") {
         WriteStandardOutput(text);
         return true;
     }

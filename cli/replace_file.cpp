@@ -43,6 +43,15 @@ std::string ResolvedTarget(const std::string &path) {
     return path;
 }
 
+const char *KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "something else";
+}
+
 std::string DirectoryOf(const std::string &path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -89,6 +98,15 @@ void RemoveStaleTemporaries(const std::string &directory, const std::string &nam
 
 bool ReplaceFileAtomically(const std::string &path, std::string_view bytes, std::string *error) {
     const std::string target = ResolvedTarget(path);
+    // A rename replaces whatever the name stands for: a device, a FIFO or
+    // a socket would be swapped for a regular file and lost to whoever
+    // uses it. Only regular files (and names not yet taken) are ours to
+    // replace.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        *error = "will not replace " + target + ": it is " + KindOf(existing.st_mode) + ", not a regular file";
+        return false;
+    }
     const std::string directory = DirectoryOf(target);
     RemoveStaleTemporaries(directory, NameOf(target));
     std::string temporary = directory + "/." + NameOf(target) + ".XXXXXX";

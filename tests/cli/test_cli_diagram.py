@@ -7,6 +7,7 @@ frame."""
 import os
 import resource
 import signal
+import stat
 import subprocess
 import xml.etree.ElementTree as ElementTree
 
@@ -241,3 +242,44 @@ def test_diagram_that_does_not_fit_on_the_disk_leaves_the_old_file_whole(data):
     assert [p.name for p in data.path.iterdir() if p.name.startswith(".")] == []  # no temporary left
     data.run("diagram", target, check=0)
     assert ElementTree.parse(target).getroot().tag.endswith("svg")
+
+
+def _device_copy(path):
+    """A private copy of /dev/full (character device 1, 7); None where this
+    user may not make devices."""
+    try:
+        os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, 7))
+    except PermissionError:
+        return None
+    return path
+
+
+@pytest.mark.parametrize("kind", ["device", "fifo", "link to a device", "directory"])
+def test_diagram_refuses_to_replace_anything_but_a_regular_file(data, kind):
+    device = data.path / "full"
+    if kind in ("device", "link to a device") and _device_copy(device) is None:
+        pytest.skip("making a device needs root")
+    target = {"device": device, "link to a device": data.path / "link", "fifo": data.path / "fifo",
+              "directory": data.path / "folder"}[kind]
+    if kind == "fifo":
+        os.mkfifo(target)
+    elif kind == "directory":
+        target.mkdir()
+    elif kind == "link to a device":
+        target.symlink_to(device)
+    result = data.run("diagram", target, check=3)
+    assert "not a regular file" in result.stderr
+    assert result.stdout == ""
+    if kind != "fifo":
+        assert not stat.S_ISREG(os.stat(target).st_mode)
+    else:
+        assert stat.S_ISFIFO(os.lstat(target).st_mode)
+    if kind in ("device", "link to a device"):
+        assert stat.S_ISCHR(os.lstat(device).st_mode)
+    assert [p.name for p in data.path.iterdir() if p.name.startswith(".")] == []
+
+
+@pytest.mark.parametrize("name", ["-", "/dev/stdout"])
+def test_diagram_to_standard_output_writes_the_document_there(data, name):
+    result = data.run("diagram", name, check=0)
+    assert ElementTree.fromstring(result.stdout).tag == SVG + "svg"
