@@ -1,5 +1,8 @@
 #include "unit_choice.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <ctime>
 
 #include "number_text.h"
 #include "rudid32.h"
+#include "bounded_file.h"
 #include "replace_file.h"
 #include "unit_file.h"
 
@@ -22,6 +25,10 @@ namespace rudid::cli {
 namespace {
 
 constexpr const char *kTables[] = {"zarude.dat", "vevuzu.dat", "didizar.dat"};
+
+// A user's units file names a unit per line for at most the 26 quantities;
+// one this large is not one.
+constexpr std::size_t kLargestUserUnitFile = 64 * 1024;
 
 volatile pid_t gChild = 0;  // the run under the view, for the signal handler
 
@@ -81,16 +88,60 @@ void RemoveView(const std::string &directory) {
     ::rmdir(directory.c_str());
 }
 
+// The place for the views: TMPDIR, or /tmp.
+std::string TemporaryDirectory() {
+    const char *temporary = std::getenv("TMPDIR");
+    return temporary && *temporary ? temporary : "/tmp";
+}
+
+constexpr const char kViewPrefix[] = "rudid32-units-";
+
+// A view whose run was killed before it could remove it (SIGKILL, a power
+// cut): a directory of ours with the view's name, older than a minute,
+// whose lock no process holds. Every run holds a lock on its view from
+// creation to removal, and its child inherits it, so the lock ends only
+// with both processes.
+bool IsStaleView(const std::string &path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() ||
+        std::time(nullptr) - status.st_mtime <= 60)
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return unlocked;
+}
+
+void RemoveStaleViews() {
+    const std::string directory = TemporaryDirectory();
+    DIR *entries = ::opendir(directory.c_str());
+    if (!entries) return;
+    while (const dirent *entry = ::readdir(entries)) {
+        if (std::strncmp(entry->d_name, kViewPrefix, sizeof kViewPrefix - 1) != 0) continue;
+        const std::string path = directory + "/" + entry->d_name;
+        if (IsStaleView(path)) RemoveView(path);
+    }
+    ::closedir(entries);
+}
+
 // A directory that the library reads as its data directory: the tables
 // linked from the installation's, default.cfg with the choices applied.
 bool MakeView(const std::vector<UnitChoice> &choices, std::string *directory, std::string *error) {
-    const char *temporary = std::getenv("TMPDIR");
-    std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/rudid32-units-XXXXXX";
+    RemoveStaleViews();
+    std::string pattern = TemporaryDirectory() + "/" + kViewPrefix + "XXXXXX";
     if (!::mkdtemp(pattern.data())) {
         *error = "cannot create a directory " + pattern + ": " + std::strerror(errno);
         return false;
     }
     *directory = pattern;
+    // Held, without close-on-exec, by this run and the run under the view
+    // until both end: tells later runs that the view is in use.
+    const int lock = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY);
+    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        *error = "cannot lock the directory " + pattern + ": " + std::strerror(errno);
+        return false;
+    }
     const std::string installed = RudidDataDirectory();
     for (const char *name : kTables)
         if (::symlink((installed + name).c_str(), (pattern + "/" + name).c_str()) != 0) {
@@ -137,15 +188,13 @@ std::string UserUnitFilePath() {
 bool ReadUserUnits(std::vector<UnitChoice> *choices, std::string *error) {
     const std::string path = UserUnitFilePath();
     if (path.empty()) return true;
-    if (::access(path.c_str(), F_OK) != 0 && (errno == ENOENT || errno == ENOTDIR)) return true;
-    std::ifstream file(path);
-    if (!file) {
-        *error = "cannot read " + path;
-        return false;
+    std::string text;
+    switch (ReadBoundedFile(path, kLargestUserUnitFile, &text, error)) {
+        case FileRead::Missing: return true;
+        case FileRead::Refused: return false;
+        case FileRead::Read: break;
     }
-    std::stringstream text;
-    text << file.rdbuf();
-    if (!ParseUnitChoices(text.str(), choices, error)) {
+    if (!ParseUnitChoices(text, choices, error)) {
         *error = path + ": " + *error;
         return false;
     }

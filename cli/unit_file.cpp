@@ -1,15 +1,8 @@
 #include "unit_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
+#include "bounded_file.h"
 #include "rudid32.h"
 
 namespace rudid::cli {
@@ -18,11 +11,7 @@ namespace {
 
 constexpr std::size_t kUnitFileSize = 2 * kSelectionWordCount;  // 62 bytes
 // A unit file is 62 bytes; anything this large is not one.
-constexpr off_t kLargestUnitFile = 1 << 20;
-
-std::string SystemError(const std::string &what, const std::string &path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
+constexpr std::size_t kLargestUnitFile = 1 << 20;
 
 }  // namespace
 
@@ -35,35 +24,15 @@ bool ReadUnitFile(const std::string &path, UnitFile *file, std::string *error) {
     file->path = path;
     file->exists = false;
     file->bytes.clear();
-    // Without blocking: a FIFO with no writer would hold the open for ever;
-    // it is refused below, as anything but a regular file is.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return true;
-        *error = SystemError("cannot open", path);
-        return false;
+    std::string bytes;
+    switch (ReadBoundedFile(path, kLargestUnitFile, &bytes, error)) {
+        case FileRead::Missing: return true;
+        case FileRead::Refused: *error += " (not a unit configuration file)"; return false;
+        case FileRead::Read: break;
     }
-    struct stat status {};
-    bool ok = ::fstat(fd, &status) == 0;
-    if (ok && (!S_ISREG(status.st_mode) || status.st_size > kLargestUnitFile)) {
-        *error = path + " is not a unit configuration file";
-        ::close(fd);
-        return false;
-    }
-    std::uint8_t buffer[4096];
-    while (ok) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        file->bytes.insert(file->bytes.end(), buffer, buffer + got);
-    }
-    if (!ok) *error = SystemError("cannot read", path);
-    ::close(fd);
-    file->exists = ok;
-    return ok;
+    file->bytes.assign(bytes.begin(), bytes.end());
+    file->exists = true;
+    return true;
 }
 
 SelectionWords SelectionsOf(const std::vector<std::uint8_t> &bytes) {

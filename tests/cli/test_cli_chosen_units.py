@@ -2,7 +2,11 @@
 one user (units set --user), never touching the installation's default.cfg,
 and answering exactly as a library configured with those units does."""
 
+import fcntl
 import os
+import stat
+import subprocess
+import time
 
 import pytest
 
@@ -91,3 +95,66 @@ def test_a_missing_or_short_unit_file_is_warned_of_once(data, tmp_path, content)
         assert len(warnings) == 1 and "default.cfg" in warnings[0] and "first unit" in warnings[0]
     data.config.write_bytes(selection_bytes({12: 1}))
     assert private_run(data, tmp_path, "AQPPT", "1").stderr == ""
+
+
+@pytest.mark.parametrize("kind", ["fifo", "endless device", "oversized file"])
+def test_a_user_units_file_that_is_no_small_regular_file_is_refused_at_once(data, tmp_path, kind):
+    # A FIFO with no writer would block every command; a copy of /dev/zero
+    # would be read until memory runs out.
+    units = tmp_path / "config" / "rudid32" / "units"
+    units.parent.mkdir(parents=True)
+    if kind == "fifo":
+        os.mkfifo(units)
+    elif kind == "endless device":
+        try:
+            os.mknod(units, 0o666 | stat.S_IFCHR, os.makedev(1, 5))
+        except PermissionError:
+            pytest.skip("making a device needs root")
+    else:
+        units.write_text("pressure = psi\n" + "#" * (1 << 20) + "\n")
+    result = private_run(data, tmp_path, "AQPPT", "1")
+    assert result.returncode == 2, result.stderr
+    assert str(units) in result.stderr
+    assert result.stdout == ""
+
+
+def test_a_killed_run_s_unit_view_is_removed_by_the_next_run(data, tmp_path):
+    environment = dict(os.environ, ZAREVIRU_INI=str(data.ini), TMPDIR=str(tmp_path / "tmp"),
+                       XDG_CONFIG_HOME=str(tmp_path / "config"))
+    (tmp_path / "tmp").mkdir()
+    # A batch waits on its input: the run that made the view is killed
+    # while the run under it still reads, then the reader ends too.
+    run = subprocess.Popen([os.environ["RUDID32_CLI"], "--units", "pressure=psi", "batch", "AQPPT"],
+                           stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=environment)
+    views = []
+    for _ in range(200):
+        views = list((tmp_path / "tmp").glob("rudid32-units-*"))
+        if views:
+            break
+        time.sleep(0.05)
+    assert len(views) == 1
+    run.kill()
+    run.wait()
+    run.stdin.close()
+    run.stdout.close()
+    view = os.open(views[0], os.O_RDONLY)
+    for _ in range(600):  # the run under the view ends on its input's end
+        try:
+            fcntl.flock(view, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            break
+        except BlockingIOError:
+            time.sleep(0.05)
+    os.close(view)
+    assert views[0].exists()  # nothing removed it: the killed run could not
+    # A view in use (its lock held) is kept however old, and so is a
+    # stranger's folder that is not a view.
+    in_use = tmp_path / "tmp" / "rudid32-units-inuse"
+    in_use.mkdir()
+    holder = os.open(in_use, os.O_RDONLY)
+    fcntl.flock(holder, fcntl.LOCK_EX)
+    old = time.time() - 3600
+    for path in (views[0], in_use):
+        os.utime(path, (old, old))
+    private_run(data, tmp_path, "--units", "pressure=psi", "AQPPT", "14.7")
+    assert sorted(p.name for p in (tmp_path / "tmp").iterdir()) == ["rudid32-units-inuse"]
+    os.close(holder)
