@@ -55,10 +55,44 @@ def is_scalar(value):
     return isinstance(value, numbers.Real) or (isinstance(value, numpy.ndarray) and value.ndim == 0)
 
 
+def _is_pandas(value):
+    return type(value).__module__.split(".")[0] == "pandas"
+
+
+def align_pandas(arguments):
+    """The arguments with their pandas objects matched by label, as pandas
+    matches them in ``p * T``: two Series (or two DataFrames) whose indexes
+    differ are aligned on the union of their labels, NaN where one lacks a
+    label (a row without an answer). Arrays, lists and numbers beside them
+    pair by position, as in pandas. A Series beside a DataFrame has no one
+    reading (pandas would match the Series' labels with the columns), so it
+    is refused with a ValueError, as are indexes with repeated labels that
+    cannot be aligned."""
+    frames = [i for i, value in enumerate(arguments) if _is_pandas(value) and value is not None]
+    if len(frames) < 2:
+        return arguments
+    first, second = (arguments[i] for i in frames[:2])
+    if first.ndim != second.ndim:
+        raise ValueError("a pandas Series and a DataFrame cannot be matched by label: "
+                         "pass a column (frame[name]) or plain arrays")
+    same = first.index.equals(second.index) and (first.ndim == 1 or first.columns.equals(second.columns))
+    if same:
+        return arguments
+    try:
+        aligned = first.align(second, join="outer")
+    except ValueError as error:
+        raise ValueError("the pandas arguments' indexes differ and cannot be matched by label: %s" % error) \
+            from None
+    result = list(arguments)
+    for i, value in zip(frames[:2], aligned):
+        result[i] = value
+    return tuple(result)
+
+
 def _pandas_index(arguments, shape):
     """The index (and columns) of the first pandas argument of this shape."""
     for argument in arguments:
-        if type(argument).__module__.split(".")[0] == "pandas" and getattr(argument, "shape", None) == shape:
+        if _is_pandas(argument) and getattr(argument, "shape", None) == shape:
             return argument
     return None
 
@@ -142,7 +176,10 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False
 
     ``name`` is the library's ("AQPPTH", any case) or the readable one
     ("enthalpy_pt"). A pandas Series (a DataFrame's column) or DataFrame
-    given as an argument gives Series (DataFrames) with its index back.
+    given as an argument gives Series (DataFrames) with its index back. Two
+    pandas arguments are matched by label, as pandas matches them (rows of
+    labels only one has get NaN and their code); a Series beside a
+    DataFrame is a ValueError.
 
     Large arrays are split over ``threads`` threads (default: the number of
     cores); the results do not depend on the split.
@@ -195,6 +232,7 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
              threads: Optional[int] = None, flags: bool = False,
              refined: bool = False) -> Union[Tuple[numpy.ndarray, numpy.ndarray],
                                              Tuple[numpy.ndarray, numpy.ndarray, numpy.ndarray]]:
+    a, b = align_pandas((a, b))
     answers = evaluate_arrays(name, a, b, threads=threads, flags=flags, refined=refined)
     readable = _catalogue.function(name).readable_name
     suffixes = ("", "_code", "_flags")

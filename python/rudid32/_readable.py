@@ -121,6 +121,7 @@ def make(function):
             args = tuple(bound.arguments[p] for p in parameters)
             threads = bound.arguments.get("threads")
             refined = bool(bound.arguments.get("refined", False))
+        args = _evaluate.align_pandas(args)
         scalars = [_scalar(value, parameter) for value, parameter in zip(args, parameters)]
         if None not in scalars:
             return call_refined(function, scalars) if refined else call_single(function, scalars)

@@ -45,3 +45,25 @@ def test_a_non_finite_argument_is_a_value_error_naming_it(value):
     assert raised.value.argument == "T"
     with pytest.raises(ValueError, match="p is"):
         rudid32.temperature_ph(p=value, h=3000.0)
+
+
+def test_pandas_arguments_are_matched_by_label_as_pandas_matches_them():
+    p = pandas.Series([10.0, 1.0], index=["a", "b"])
+    T = pandas.Series([150.0, 300.0], index=["b", "a"])  # the same states, in the other order
+    h = rudid32.enthalpy_pt(p, T)
+    assert h["a"] == rudid32.enthalpy_pt(10, 300) and h["b"] == rudid32.enthalpy_pt(1, 150)
+    values, codes = rudid32.evaluate("AQPPTH", p, T)
+    assert values["a"] == h["a"] and values["b"] == h["b"] and codes["a"] == 0
+    # Labels only one side has are rows without an answer, as in p * T.
+    partial = rudid32.enthalpy_pt(p, pandas.Series([300.0, 200.0], index=["a", "c"]))
+    assert list(partial.index) == list((p * T.reindex(["a", "c"])).index) == ["a", "b", "c"]
+    assert partial["a"] == h["a"] and math.isnan(partial["b"]) and math.isnan(partial["c"])
+    # Arrays and numbers beside a Series pair by position, as in pandas.
+    mixed = rudid32.enthalpy_pt(p, numpy.array([300.0, 150.0]))
+    assert list(mixed.index) == ["a", "b"] and mixed["a"] == h["a"] and mixed["b"] == h["b"]
+    assert rudid32.enthalpy_pt(10.0, T)["a"] == h["a"]
+    frames = rudid32.enthalpy_pt(pandas.DataFrame({"x": [10.0, 1.0]}, index=["a", "b"]),
+                                 pandas.DataFrame({"x": [150.0, 300.0]}, index=["b", "a"]))
+    assert frames.loc["a", "x"] == h["a"] and frames.loc["b", "x"] == h["b"]
+    with pytest.raises(ValueError, match="Series and a DataFrame"):
+        rudid32.enthalpy_pt(p, pandas.DataFrame({"x": [300.0, 150.0]}, index=["a", "b"]))
