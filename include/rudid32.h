@@ -357,6 +357,72 @@ RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const 
                                               const double *arg2, double *result, int *failure);
 RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2);
 
+/* Contexts
+ *
+ * A context is a configuration that a program opens for itself: its data
+ * directory, the unit of each quantity, whether the tables are kept in
+ * memory, and which answer its evaluations give unless told otherwise.
+ * Programs that want other units than the installation's default.cfg, or
+ * two sets of units at once, open a context each instead of changing the
+ * installation. Contexts are independent of each other and of the
+ * process's configuration, never change once open, and may be used from
+ * any number of threads at once. The 23 property functions and the entry
+ * points above keep the process's configuration from ZAREVIRU.INI; passing
+ * a NULL context below means that configuration too.
+ *
+ * RudidOpen(directory, units, options):
+ *   directory  the data directory of the three tables and default.cfg;
+ *              NULL or "" for the process's (RudidDataDirectory());
+ *   units      NULL or "" for the units its default.cfg selects, or choices
+ *              over them: "pressure=psi, temperature=F, enthalpy=Btu/lbm",
+ *              a quantity as RudidQuantityName names it (any case, spaces,
+ *              '_' or '-' between words or none, "specific" left out, or
+ *              its code), a unit as RudidUnitName names it (any case);
+ *   options    RUDID_KEEP_TABLES or RUDID_READ_FILES (neither: as the INI's
+ *              CACHE says), and RUDID_REFINED or RUDID_TABLE (neither: table
+ *              answers).
+ * Returns the context, or NULL when a setting is wrong: an unknown
+ * quantity or unit, a directory or table that cannot be read whole, an
+ * option that asks for both of a pair. RudidContextMessage(NULL) then says
+ * which, naming the setting or file, on the calling thread. A context is
+ * never opened half. RudidClose releases one (NULL is ignored); no call may
+ * be using it then. */
+typedef struct RudidContext RudidContext;
+#define RUDID_KEEP_TABLES 0x1 /* tables kept in memory, checked against the files once a second */
+#define RUDID_READ_FILES  0x2 /* the files read on every call */
+#define RUDID_REFINED     0x4 /* refined answers (RudidEvaluateRefined's) */
+#define RUDID_TABLE       0x8 /* table answers (RudidEvaluate's) */
+RUDID_API RudidContext *RUDID_CALL RudidOpen(const char *directory, const char *units, int options);
+RUDID_API void RUDID_CALL RudidClose(RudidContext *context);
+
+/* One property function over n rows in a context: as RudidEvaluate, in the
+ * context's units and from its tables. options: 0 for the context's kind of
+ * answer, RUDID_TABLE or RUDID_REFINED for that one (both, or any other
+ * bit: RUDID_BAD_ARGUMENTS). flags NULL for none; else flags[i] as
+ * RudidEvaluateWithFlags (table answers) or RudidRefinedFlags (refined
+ * answers) give them. Returns the count of failed rows, or
+ * RUDID_UNKNOWN_FUNCTION, RUDID_BAD_ARGUMENTS, RUDID_OUT_OF_MEMORY. n = 1
+ * answers one state. It never raises and does not change RudidLastError(). */
+RUDID_API int RUDID_CALL RudidContextEvaluate(RudidContext *context, const char *name, int options, size_t n,
+                                              const double *arg1, const double *arg2, double *result,
+                                              int *failure, int *flags);
+
+/* What went wrong in the last RudidContextEvaluate of this context on the
+ * calling thread ("" when nothing did): how many rows failed and the first
+ * one's failure. NULL: why this thread's last RudidOpen failed (or the last
+ * evaluation without a context). Valid until the thread's next call with
+ * the same context. */
+RUDID_API const char *RUDID_CALL RudidContextMessage(const RudidContext *context);
+
+/* The unit a context uses for a quantity code ("" for none); its data
+ * directory, ending in the path separator; a value converted between the
+ * internal unit and the context's (intoContextUnit != 0: internal to the
+ * context's), as RudidToConfiguredUnit converts. */
+RUDID_API const char *RUDID_CALL RudidContextUnit(const RudidContext *context, int quantity);
+RUDID_API const char *RUDID_CALL RudidContextDirectory(const RudidContext *context);
+RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int quantity, double value,
+                                               int intoContextUnit);
+
 /* Calls for Visual Basic for Applications
  *
  * A VBA Declare statement (Excel macros and worksheet functions, 32- and

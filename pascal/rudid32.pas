@@ -48,6 +48,21 @@ const
   RUDID_INVALID_FLOATING_POINT_OPERATION = 207;
   RUDID_DEVICE_IO_ERROR = 1117;  { the device failed to read }
 
+  { Status codes of the batch calls; the flags of where an answer is poor;
+    the options of RudidOpen and RudidContextEvaluate. }
+  RUDID_UNKNOWN_FUNCTION = -1;
+  RUDID_BAD_ARGUMENTS = -2;
+  RUDID_OUT_OF_MEMORY = -3;
+  RUDID_FLAG_MIXED_PHASE_CELL = $1;  { the cell's corners are of different phases }
+  RUDID_FLAG_NEAR_SATURATION = $2;  { next to the saturation line }
+  RUDID_FLAG_CRITICAL_REGION = $4;  { in the cell around the critical point }
+  RUDID_FLAG_COARSE_GRID = $8;  { the grid is coarse for this property }
+  RUDID_FLAG_ILL_POSED = $10;  { two states share the value given (cold water by volume) }
+  RUDID_KEEP_TABLES = $1;  { tables kept in memory, checked against the files once a second }
+  RUDID_READ_FILES = $2;  { the files read on every call }
+  RUDID_REFINED = $4;  { refined answers (RudidEvaluateRefined's) }
+  RUDID_TABLE = $8;  { table answers (RudidEvaluate's) }
+
   { Quantity codes of arguments and results. }
   RUDID_QUALITY = -1;
   RUDID_PRESSURE = 3;
@@ -251,6 +266,20 @@ function RudidEvaluateRefined(AName: PAnsiChar; AN: SizeUInt; AArg1: PDouble; AA
   cdecl; external RudidLibrary name 'RudidEvaluateRefined';
 function RudidRefinedFlags(AName: PAnsiChar; AArg1: Double; AArg2: Double): LongInt;
   cdecl; external RudidLibrary name 'RudidRefinedFlags';
+function RudidOpen(ADirectory: PAnsiChar; AUnits: PAnsiChar; AOptions: LongInt): Pointer;
+  cdecl; external RudidLibrary name 'RudidOpen';
+procedure RudidClose(AContext: Pointer);
+  cdecl; external RudidLibrary name 'RudidClose';
+function RudidContextEvaluate(AContext: Pointer; AName: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AArg1: PDouble; AArg2: PDouble; AResult: PDouble; AFailure: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidContextEvaluate';
+function RudidContextMessage(AContext: Pointer): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidContextMessage';
+function RudidContextUnit(AContext: Pointer; AQuantity: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidContextUnit';
+function RudidContextDirectory(AContext: Pointer): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidContextDirectory';
+function RudidContextConvert(AContext: Pointer; AQuantity: LongInt; AValue: Double; AIntoContextUnit: LongInt): Double;
+  cdecl; external RudidLibrary name 'RudidContextConvert';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
 function RudidLastError: LongInt;

@@ -73,6 +73,17 @@ def named_codes(header):
     return codes
 
 
+def bit_codes(header):
+    """(name, value, comment) of the bits: flags and the options of
+    contexts; and the status codes of the batch calls."""
+    bits = [(n, int(v, 16), c) for n, v, c in re.findall(
+        r"#define (RUDID_(?:FLAG_\w+|KEEP_TABLES|READ_FILES|REFINED|TABLE))\s+0x([0-9A-Fa-f]+)[ \t]*(?:/\* (.*?) \*/)?",
+        header)]
+    statuses = [(n, int(v), "") for n, v in re.findall(
+        r"#define (RUDID_(?:UNKNOWN_FUNCTION|BAD_ARGUMENTS|OUT_OF_MEMORY))\s+\((-\d+)\)", header)]
+    return statuses + bits
+
+
 def quantity_codes(header):
     block = section(header, "/* Quantity codes", "/* What the library is")
     codes = [(n, int(v)) for n, v in re.findall(r"#define (RUDID_\w+)\s+\(?(-?\d+)\)?", block)]
@@ -318,6 +329,9 @@ PASCAL_TYPES = {
     "const double *": "PDouble",
     "double *": "PDouble",
     "int *": "PLongInt",
+    "RudidContext *": "Pointer",
+    "const RudidContext *": "Pointer",
+    "void": None,
 }
 
 
@@ -367,6 +381,12 @@ def pascal_unit(header):
     for name, value, comment in named_codes(header):
         note = f"  {{ {comment} }}" if comment else ""
         w(f"  {name} = {value};{note}")
+    w("")
+    w("  { Status codes of the batch calls; the flags of where an answer is poor;")
+    w("    the options of RudidOpen and RudidContextEvaluate. }")
+    for name, value, comment in bit_codes(header):
+        note = f"  {{ {comment} }}" if comment else ""
+        w(f"  {name} = {value if value < 0 else '$%X' % value};{note}")
     w("")
     w("  { Quantity codes of arguments and results. }")
     for name, value in quantity_codes(header):

@@ -25,7 +25,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUDID_SANI
   -DRUDID_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target rudid_api_tests
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j "$jobs" \
-   -R "^(Threads|TablesChangingUnderLoad|Concurrency|ResultSlot|FailureRecord)\.")
+   -R "^(Threads|TablesChangingUnderLoad|Concurrency|ResultSlot|FailureRecord|Contexts)\.")
 
 echo "== fuzz targets, ${RUDID_FUZZ_SECONDS:=30} s each" >&2
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \

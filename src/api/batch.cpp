@@ -10,6 +10,7 @@
 
 #include "api/batch.h"
 #include "api/call_frame.h"
+#include "api/context.h"
 #include "platform/platform.h"
 #include "tables/call_table_cache.h"
 #include "tables/state_flag_bounds.h"
@@ -26,10 +27,11 @@ constexpr std::size_t kRowsForFlagBounds = 32;
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
                   const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                  LookupStatistics *statistics, unsigned *flags, Answer answer) {
+                  LookupStatistics *statistics, unsigned *flags, Answer answer, const TableSource *kept) {
     const ExportUnits units = ResolveUnits(fn, config);
-    CallTableCache cache(config.dataDirectory, n);
-    TableSource tables = cache.source();
+    std::unique_ptr<CallTableCache> cache;
+    if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
+    TableSource tables = kept ? *kept : cache->source();
     // The flags' bounds pay for themselves over many rows of one call; the
     // saturation line by temperature flags a row with one comparison.
     std::unique_ptr<StateFlagMemo> memo;
@@ -49,40 +51,17 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
 
 }  // namespace rudid
 
-namespace {
-
-int Evaluate(const char *name, size_t n, const double *arg1, const double *arg2, double *result, int *failure,
-             int *flags, bool flagsWanted) {
-    using namespace rudid;
-    const std::optional<ExportId> id = FindExport(name);
-    if (!id) return RUDID_UNKNOWN_FUNCTION;
-    const ExportDescriptor &fn = Describe(*id);
-    if (n == 0) return 0;
-    if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2) || (flagsWanted && !flags))
-        return RUDID_BAD_ARGUMENTS;
-
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    int failed;
-    try {
-        // int and unsigned int may name the same object.
-        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, true, nullptr,
-                               reinterpret_cast<unsigned *>(flags));
-    } catch (const std::bad_alloc &) {
-        failed = RUDID_OUT_OF_MEMORY;
-    }
-    platform::LeaveLibraryArithmetic(saved);
-    return failed;
-}
-
-}  // namespace
-
 extern "C" RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double *arg1,
                                                   const double *arg2, double *result, int *failure) {
-    return Evaluate(name, n, arg1, arg2, result, failure, nullptr, false);
+    // Each file is read once for the call, whatever the INI says of
+    // keeping the tables.
+    return rudid::EvaluateByName(rudid::DefaultContext(), name, rudid::Answer::Table, false, n, arg1, arg2, result,
+                                 failure, nullptr, false);
 }
 
 extern "C" RUDID_API int RUDID_CALL RudidEvaluateWithFlags(const char *name, size_t n, const double *arg1,
                                                            const double *arg2, double *result, int *failure,
                                                            int *flags) {
-    return Evaluate(name, n, arg1, arg2, result, failure, flags, true);
+    return rudid::EvaluateByName(rudid::DefaultContext(), name, rudid::Answer::Table, false, n, arg1, arg2, result,
+                                 failure, flags, true);
 }

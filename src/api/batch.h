@@ -13,10 +13,12 @@ namespace rudid {
 // failed; result[i] and failure[i] are what the single call gives for row i
 // (NaN and the failure code when it fails). boundFirst, statistics, flags
 // and answer as EvaluateRows takes them. second may be null for a
-// one-argument export.
+// one-argument export. kept: the tables kept in memory to read the rows
+// from; null reads each file once for this call.
 // Runs under the caller's arithmetic environment; raises std::bad_alloc.
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
                   const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table);
+                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table,
+                  const TableSource *kept = nullptr);
 
 }  // namespace rudid

@@ -9,6 +9,7 @@
 
 #include "api/batch.h"
 #include "api/call_frame.h"
+#include "api/context.h"
 #include "api/export_table.h"
 #include "api/state_flags.h"
 #include "platform/platform.h"
@@ -27,23 +28,8 @@ static_assert(kRefinedCriticalRegion == RUDID_FLAG_CRITICAL_REGION && kRefinedIl
 
 extern "C" RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const double *arg1,
                                                          const double *arg2, double *result, int *failure) {
-    using namespace rudid;
-    const std::optional<ExportId> id = FindExport(name);
-    if (!id) return RUDID_UNKNOWN_FUNCTION;
-    const ExportDescriptor &fn = Describe(*id);
-    if (n == 0) return 0;
-    if (!arg1 || !result || !failure || (fn.arguments == 2 && !arg2)) return RUDID_BAD_ARGUMENTS;
-
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    int failed;
-    try {
-        failed = EvaluateBatch(fn, Startup(), n, arg1, arg2, result, failure, false, nullptr, nullptr,
-                               Answer::Refined);
-    } catch (const std::bad_alloc &) {
-        failed = RUDID_OUT_OF_MEMORY;
-    }
-    platform::LeaveLibraryArithmetic(saved);
-    return failed;
+    return rudid::EvaluateByName(rudid::DefaultContext(), name, rudid::Answer::Refined, false, n, arg1, arg2,
+                                 result, failure, nullptr, false);
 }
 
 extern "C" RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2) {

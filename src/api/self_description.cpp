@@ -14,6 +14,7 @@
 #include <optional>
 #include <strings.h>
 
+#include "api/context.h"
 #include "api/export_table.h"
 #include "api/family_description.h"
 #include "common/failure.h"
@@ -50,14 +51,15 @@ double QuietNaN() { return std::numeric_limits<double>::quiet_NaN(); }
 // 2^127 in magnitude or whose conversion is not (the six-byte reals of the
 // conversion hold no more): never the overflow failure of a property
 // function. A quality comes back as it is, a signalling NaN quietened.
-double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigured) {
+double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigured,
+                                  const StartupConfiguration &config = Startup()) {
     if (quantity == RUDID_QUALITY) return std::isnan(value) ? QuietNaN() : value;
     if (!IsQuantityCode(quantity)) return QuietNaN();
-    if (!Startup().unitRecognised[quantity] || UnitListFor(QuantityCode(quantity)).names == nullptr)
+    if (!config.unitRecognised[quantity] || UnitListFor(QuantityCode(quantity)).names == nullptr)
         return QuietNaN();
     if (!(std::fabs(value) < kAboveReal48)) return QuietNaN();
     const QuantityCode code = QuantityCode(quantity);
-    const Extended widenedFactor = Real48ToExtended(Startup().unitFactor[quantity]);
+    const Extended widenedFactor = Real48ToExtended(config.unitFactor[quantity]);
     try {
         const Extended converted = intoConfigured ? FromInternalUnit(code, Extended(value), widenedFactor)
                                                   : ToInternalUnit(code, Extended(value), widenedFactor);
@@ -71,11 +73,12 @@ double ConvertInLibraryArithmetic(int quantity, double value, bool intoConfigure
 // arithmetic is in force (a signalling NaN would trap a host that unmasks
 // invalid operations), and the result is rounded to a double before the
 // host's environment comes back.
-__attribute__((noinline)) double ConvertConfigured(int quantity, const double *value, bool intoConfigured) {
+__attribute__((noinline)) double ConvertConfigured(int quantity, const double *value, bool intoConfigured,
+                                                   const StartupConfiguration &config = Startup()) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     double argument;
     std::memcpy(&argument, value, sizeof argument);
-    volatile double result = ConvertInLibraryArithmetic(quantity, argument, intoConfigured);
+    volatile double result = ConvertInLibraryArithmetic(quantity, argument, intoConfigured, config);
     platform::LeaveLibraryArithmetic(saved);
     return result;
 }
@@ -186,6 +189,12 @@ RUDID_API const char *RUDID_CALL RudidConfiguredUnit(int quantity) {
 
 RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalValue) {
     return ConvertConfigured(quantity, &internalValue, true);
+}
+
+RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int quantity, double value,
+                                               int intoContextUnit) {
+    const StartupConfiguration &config = context ? context->config : DefaultContext().config;
+    return ConvertConfigured(quantity, &value, intoContextUnit != 0, config);
 }
 
 RUDID_API double RUDID_CALL RudidFromConfiguredUnit(int quantity, double configuredValue) {

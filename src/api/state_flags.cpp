@@ -10,6 +10,7 @@
 #include <new>
 
 #include "api/batch.h"
+#include "api/context.h"
 #include "common/failure.h"
 #include "platform/platform.h"
 #include "tables/state_flag_bounds.h"
@@ -89,8 +90,10 @@ __attribute__((noinline)) int FlagsOfOneState(ExportId id, const double *first, 
     int failure;
     unsigned flags = 0;
     try {
-        EvaluateBatch(Describe(id), Startup(), 1, first, second, &result, &failure, answer == Answer::Table,
-                      nullptr, &flags, answer);
+        // From the kept tables where the INI keeps them: no file opened
+        // per call.
+        EvaluateInContext(DefaultContext(), Describe(id), answer, true, 1, first, second, &result, &failure,
+                          &flags);
     } catch (const std::bad_alloc &) {
         flags = 0;
     }

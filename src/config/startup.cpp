@@ -36,11 +36,12 @@ bool ReadUnitSelections(const char *path, std::int16_t *words) {
     return readCode == 0 && closeCode == 0 && got == sizeof bytes;
 }
 
-// The unit names and factors of the selections. Recognition compares names
-// and copies six-byte factors from constant tables, and a factor becomes a
-// double by moving its bits: no arithmetic, so the result cannot depend on
-// the host's floating-point environment.
-void ResolveUnits(StartupConfiguration *configuration) {
+}  // namespace
+
+// Recognition compares names and copies six-byte factors from constant
+// tables, and a factor becomes a double by moving its bits: no arithmetic,
+// so the result cannot depend on the host's floating-point environment.
+void ResolveConfiguredUnits(StartupConfiguration *configuration) {
     for (int q = 0; q < kQuantityCodeCount; ++q) {
         const char *name = UnitNameFor(QuantityCode(q), configuration->unitSelections);
         const std::optional<UnitFactor> factor = name ? RecogniseUnit(QuantityCode(q), name) : std::nullopt;
@@ -50,8 +51,6 @@ void ResolveUnits(StartupConfiguration *configuration) {
         configuration->unitRecognised[q] = factor.has_value();
     }
 }
-
-}  // namespace
 
 void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration) {
     // A short file leaves the words it does not reach at zero.
@@ -66,7 +65,7 @@ void LoadConfiguration(const char *directoryValue, StartupConfiguration *configu
     if (!ReadUnitSelections(path, configuration->unitSelections))
         std::snprintf(configuration->startupMessage, sizeof configuration->startupMessage, "%s",
                       kUnitFileMessage);
-    ResolveUnits(configuration);
+    ResolveConfiguredUnits(configuration);
 }
 
 void LoadStartupConfiguration() {

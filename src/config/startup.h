@@ -39,6 +39,9 @@ void LoadStartupConfiguration();
 // The configuration that start-up loaded (all zero before).
 const StartupConfiguration &Startup();
 
+// Fills in the unit names and factors that the selections choose.
+void ResolveConfiguredUnits(StartupConfiguration *configuration);
+
 // Builds a configuration from a "DIR" value as the INI lookup returned it:
 // appends the separator and reads default.cfg from that directory.
 void LoadConfiguration(const char *directoryValue, StartupConfiguration *configuration);

@@ -1,0 +1,161 @@
+#include "api/context.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "api/batch.h"
+#include "common/failure.h"
+#include "platform/platform.h"
+#include "units/unit_choices.h"
+
+namespace rudid {
+
+namespace {
+
+// How often kept tables are checked against the files.
+constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
+
+std::atomic<std::uint64_t> gNextContextId{1};
+
+// Each thread's messages of the contexts it used last, newest first: a few
+// contexts per thread are plenty, and an old one's message simply reads "".
+constexpr std::size_t kRememberedContexts = 8;
+struct ThreadMessage {
+    std::uint64_t context;  // 0: the thread's last open
+    std::string text;
+};
+thread_local std::vector<ThreadMessage> tMessages;
+
+std::uint64_t IdOf(const RudidContext *context) { return context ? context->id : 0; }
+
+// Every table readable whole: a context that opens answers, or names the
+// file that keeps it from answering.
+bool CheckTables(const char *directory, char *message, std::size_t size) {
+    for (int t = 0; t < kTableCount; ++t) {
+        const Table table = Table(t);
+        char path[kMaxPathSize];
+        if (!TablePath(directory, table, path, sizeof path)) {
+            std::snprintf(message, size, "the data directory %s is too long a path", directory);
+            return false;
+        }
+        platform::FileHandle file{};
+        int code = platform::OpenForReading(path, &file);
+        if (code != 0) {
+            std::snprintf(message, size, "cannot read the table %s: %s", path, RudidFailureMessage(code));
+            return false;
+        }
+        std::vector<std::uint8_t> bytes(TableBytes(table));
+        std::size_t got = 0;
+        code = platform::ReadAt(file, 0, bytes.data(), bytes.size(), &got);
+        const int closed = platform::CloseFile(file);
+        if (code == 0) code = closed;
+        if (code != 0) {
+            std::snprintf(message, size, "cannot read the table %s: %s", path, RudidFailureMessage(code));
+            return false;
+        }
+        if (got < bytes.size()) {
+            std::snprintf(message, size, "the table %s is damaged: %zu bytes where a complete table has %zu",
+                          path, got, bytes.size());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+RudidContext &DefaultContext() {
+    static RudidContext context = [] {
+        RudidContext made{0, Startup(), Answer::Table, nullptr};
+        if (made.config.cacheTables) made.kept = std::make_unique<ProcessTableCache>(
+            Startup().dataDirectory, kTableRecheckMilliseconds);
+        return made;
+    }();
+    return context;
+}
+
+std::unique_ptr<RudidContext> OpenContext(const char *directory, const char *units, bool keepTables,
+                                          Answer answer, char *message, std::size_t size) {
+    auto context = std::make_unique<RudidContext>();
+    context->id = gNextContextId.fetch_add(1);
+    context->answer = answer;
+    std::string value = directory && *directory ? directory : Startup().dataDirectory;
+    // The configuration appends the separator itself.
+    while (value.size() > 1 && (value.back() == '/' || value.back() == '\\')) value.pop_back();
+    if (value.size() + 2 > sizeof context->config.dataDirectory) {
+        std::snprintf(message, size, "the data directory %s is too long a path", value.c_str());
+        return nullptr;
+    }
+    LoadConfiguration(value.c_str(), &context->config);
+    if (units && *units) {
+        if (!ApplyUnitChoices(units, context->config.unitSelections, message, size)) return nullptr;
+        ResolveConfiguredUnits(&context->config);
+    }
+    if (!CheckTables(context->config.dataDirectory, message, size)) return nullptr;
+    context->config.cacheTables = keepTables;
+    if (keepTables)
+        context->kept =
+            std::make_unique<ProcessTableCache>(context->config.dataDirectory, kTableRecheckMilliseconds);
+    return context;
+}
+
+int EvaluateInContext(const RudidContext &context, const ExportDescriptor &fn, Answer answer, bool keptTables,
+                      std::size_t n, const double *first, const double *second, double *result, int *failure,
+                      unsigned *flags) {
+    const bool boundFirst = answer == Answer::Table;
+    if (!keptTables || !context.kept)
+        return EvaluateBatch(fn, context.config, n, first, second, result, failure, boundFirst, nullptr, flags,
+                             answer);
+    CachedCallTables tables;
+    context.kept->Acquire(&tables);
+    const TableSource source = tables.source();
+    return EvaluateBatch(fn, context.config, n, first, second, result, failure, boundFirst, nullptr, flags, answer,
+                         &source);
+}
+
+int EvaluateByName(const RudidContext &context, const char *name, Answer answer, bool keptTables, std::size_t n,
+                   const double *first, const double *second, double *result, int *failure, int *flags,
+                   bool flagsWanted) {
+    const std::optional<ExportId> id = FindExport(name);
+    if (!id) return RUDID_UNKNOWN_FUNCTION;
+    const ExportDescriptor &fn = Describe(*id);
+    if (n == 0) return 0;
+    if (!first || !result || !failure || (fn.arguments == 2 && !second) || (flagsWanted && !flags))
+        return RUDID_BAD_ARGUMENTS;
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    int failed;
+    try {
+        // int and unsigned int may name the same object.
+        failed = EvaluateInContext(context, fn, answer, keptTables, n, first, second, result, failure,
+                                   reinterpret_cast<unsigned *>(flagsWanted ? flags : nullptr));
+    } catch (const std::bad_alloc &) {
+        failed = RUDID_OUT_OF_MEMORY;
+    }
+    platform::LeaveLibraryArithmetic(saved);
+    return failed;
+}
+
+void RecordContextMessage(const RudidContext *context, const char *message) {
+    const std::uint64_t id = IdOf(context);
+    for (std::size_t i = 0; i < tMessages.size(); ++i)
+        if (tMessages[i].context == id) {
+            tMessages.erase(tMessages.begin() + std::ptrdiff_t(i));
+            break;
+        }
+    if (tMessages.size() == kRememberedContexts) tMessages.pop_back();
+    tMessages.insert(tMessages.begin(), ThreadMessage{id, message});
+}
+
+const char *ContextMessage(const RudidContext *context) {
+    const std::uint64_t id = IdOf(context);
+    for (const ThreadMessage &m : tMessages)
+        if (m.context == id) return m.text.c_str();
+    return "";
+}
+
+}  // namespace rudid
