@@ -59,7 +59,7 @@ public:
         const double highest = a == Quantity::Quality ? kCriticalPressure : kHighestPressure;
         for (int k = 0; k < kScanPoints; ++k) {
             const double bar = kLowestPressure * std::pow(highest / kLowestPressure, double(k) / (kScanPoints - 1));
-            grid_.push_back(FromConfigured(Quantity::Pressure, bar));
+            grid_.push_back(ToConfigured(Quantity::Pressure, bar));
         }
     }
 

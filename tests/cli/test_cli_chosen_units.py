@@ -91,3 +91,13 @@ def test_a_missing_or_short_unit_file_is_warned_of_once(data, tmp_path, content)
         assert len(warnings) == 1 and "default.cfg" in warnings[0] and "first unit" in warnings[0]
     data.config.write_bytes(selection_bytes({12: 1}))
     assert private_run(data, tmp_path, "AQPPT", "1").stderr == ""
+
+
+def test_a_pair_solved_through_the_pressure_is_found_in_any_pressure_unit(data, tmp_path):
+    # The pressures scanned are the tables' 0.01 to 1000 bar in the chosen unit.
+    def pressure(*options):
+        lines = private_run(data, tmp_path, "--exact", *options, "state", "h=3000", "s=7").stdout.splitlines()
+        return float(lines[1].split()[1])
+    in_bar = pressure()
+    assert pressure("--units", "pressure=psi") == pytest.approx(in_bar * 14.503773773, rel=1e-4)
+    assert pressure("--units", "pressure=MPa") == pytest.approx(in_bar / 10, rel=1e-4)
