@@ -31,6 +31,18 @@ struct Reduced {
     bool found = false;
 };
 
+// Where a row's search stands: the wet state by temperature, if any, then
+// the intervals of the pressure scan over which the function crosses the
+// given property, in order of pressure, each tried in turn.
+struct Crossings {
+    std::optional<Reduced> wet;
+    std::vector<std::size_t> intervals;  // k: between grid pressures k and k + 1
+    std::vector<bool> lowBelow;          // whether the function is below the target at the lower end
+    std::size_t next = 0;                // the next interval to try, after the wet state
+    bool wetTried = false;
+    double one = 0, two = 0;             // the row's given values, in the search's order
+};
+
 class Search {
 public:
     Search(Quantity a, Quantity b, const Evaluator &evaluate) : evaluate_(evaluate) {
@@ -47,25 +59,43 @@ public:
         const double highest = a == Quantity::Quality ? kCriticalPressure : kHighestPressure;
         for (int k = 0; k < kScanPoints; ++k) {
             const double bar = kLowestPressure * std::pow(highest / kLowestPressure, double(k) / (kScanPoints - 1));
-            grid_.push_back(FromConfigured(Quantity::Pressure, bar));
+            grid_.push_back(ToConfigured(Quantity::Pressure, bar));
         }
     }
 
-    Reduced Row(double one, double two) const {
+    // Every place where the row's pair may lie, found by one scan of the
+    // pressures; Next() narrows them down one at a time.
+    Crossings Scan(double one, double two) const {
         if (swapped_) std::swap(one, two);
-        if (!function_) return {};
-        if (a_ == Quantity::Temperature)
-            if (std::optional<Reduced> wet = WetByTemperature(one, two)) return *wet;
+        Crossings crossings;
+        crossings.one = one, crossings.two = two;
+        if (!function_) return crossings;
+        if (a_ == Quantity::Temperature) crossings.wet = WetByTemperature(one, two);
         const std::vector<double> arguments(grid_.size(), one);
         const std::vector<Outcome> values = evaluate_(*function_, grid_, arguments);
         for (std::size_t k = 0; k + 1 < grid_.size(); ++k) {
             if (!IsValue(values[k]) || !IsValue(values[k + 1])) continue;
             const bool below = values[k].value < two, belowNext = values[k + 1].value < two;
             if (below == belowNext && values[k + 1].value != two) continue;
-            if (const std::optional<double> p = Bisect(grid_[k], grid_[k + 1], below, one, two)) {
-                Reduced reduced{Quantity::Pressure, keep_, *p, keep_ == a_ ? one : two, true};
-                return reduced;
-            }
+            crossings.intervals.push_back(k);
+            crossings.lowBelow.push_back(below);
+        }
+        return crossings;
+    }
+
+    // The next pair the row may be brought back to; not found when every
+    // crossing has been tried.
+    Reduced Next(Crossings *crossings) const {
+        if (!crossings->wetTried) {
+            crossings->wetTried = true;
+            if (crossings->wet) return *crossings->wet;
+        }
+        const double one = crossings->one, two = crossings->two;
+        while (crossings->next < crossings->intervals.size()) {
+            const std::size_t n = crossings->next++;
+            const std::size_t k = crossings->intervals[n];
+            if (const std::optional<double> p = Bisect(grid_[k], grid_[k + 1], crossings->lowBelow[n], one, two))
+                return Reduced{Quantity::Pressure, keep_, *p, keep_ == a_ ? one : two, true};
         }
         return {};
     }
@@ -127,18 +157,46 @@ std::vector<StateRow> SolveThroughPressure(Quantity a, Quantity b, std::span<con
                                            bool withFlags) {
     const Search search(a, b, evaluate);
     std::vector<StateRow> rows(first.size(), NotFound());
-    // Rows brought back to the same pair are solved together.
-    std::map<std::pair<Quantity, Quantity>, std::vector<std::size_t>> groups;
-    std::vector<Reduced> reduced(first.size());
+    std::vector<Crossings> crossings(first.size());
+    std::vector<std::size_t> open;  // rows whose state is still to be found
     for (std::size_t i = 0; i < first.size(); ++i) {
-        reduced[i] = search.Row(first[i], second[i]);
-        if (reduced[i].found) groups[{reduced[i].first, reduced[i].second}].push_back(i);
+        crossings[i] = search.Scan(first[i], second[i]);
+        open.push_back(i);
     }
-    for (const auto &[pair, members] : groups) {
-        std::vector<double> one, two;
-        for (std::size_t i : members) one.push_back(reduced[i].one), two.push_back(reduced[i].two);
-        const std::vector<StateRow> solved = SolveStates(pair.first, pair.second, one, two, evaluate, withFlags);
-        for (std::size_t k = 0; k < members.size(); ++k) rows[members[k]] = solved[k];
+    // A function may cross the given property more than once (the tables
+    // join liquid and vapour across the saturation line, and a liquid's
+    // properties hardly change with pressure), and a crossing need not be
+    // the state: its other given property, from the other function, may lie
+    // far off. So the crossings are tried in order of pressure, until the
+    // state of one gives back both given properties. Each round, the rows
+    // brought back to the same pair are solved together.
+    std::vector<bool> failed(first.size(), false);
+    while (!open.empty()) {
+        std::map<std::pair<Quantity, Quantity>, std::vector<std::size_t>> groups;
+        std::vector<Reduced> reduced(first.size());
+        for (std::size_t i : open) {
+            reduced[i] = search.Next(&crossings[i]);
+            if (reduced[i].found) groups[{reduced[i].first, reduced[i].second}].push_back(i);
+        }
+        open.clear();
+        for (const auto &[pair, members] : groups) {
+            std::vector<double> one, two;
+            for (std::size_t i : members) one.push_back(reduced[i].one), two.push_back(reduced[i].two);
+            const std::vector<StateRow> solved = SolveStates(pair.first, pair.second, one, two, evaluate, withFlags);
+            for (std::size_t k = 0; k < members.size(); ++k) {
+                const std::size_t i = members[k];
+                switch (CheckGivenPair(solved[k], a, first[i], b, second[i])) {
+                    case Reproduction::Reproduced: rows[i] = solved[k]; continue;
+                    // A property function failing (a table missing) is told
+                    // rather than "no state", unless another crossing is the state.
+                    case Reproduction::Failed:
+                        if (!failed[i]) rows[i] = solved[k], failed[i] = true;
+                        break;
+                    case Reproduction::Elsewhere: break;
+                }
+                open.push_back(i);
+            }
+        }
     }
     return rows;
 }

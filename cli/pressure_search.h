@@ -12,8 +12,10 @@
 namespace rudid::cli {
 
 // The rows of the pair (a, b), solved through a pressure, or through a
-// quality for a temperature with an h, s or v of wet steam. A row for which
-// no state is found has every property an error that says so.
+// quality for a temperature with an h, s or v of wet steam. Every state
+// answered gives back both given properties (GivesBack in state_solver.h);
+// a row for which no such state is found has every property an error that
+// says so.
 std::vector<StateRow> SolveThroughPressure(Quantity a, Quantity b, std::span<const double> first,
                                            std::span<const double> second, const Evaluator &evaluate,
                                            bool withFlags);

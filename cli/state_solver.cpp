@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "caution.h"
 #include "commands.h"
+#include "configured_units.h"
 #include "pressure_search.h"
 #include "rudid32.h"
 
@@ -35,6 +37,12 @@ const ExportInfo *PairExport(Quantity result, Quantity a, Quantity b, bool *swap
 }
 
 bool IsValue(const Outcome &outcome) { return outcome.kind == OutcomeKind::Value; }
+
+std::size_t IndexOfProperty(Quantity q) {
+    for (std::size_t k = 0; k < kStatePropertyCount; ++k)
+        if (kStateProperties[k] == q) return k;
+    return 0;
+}
 
 int StatusOf(const Outcome &outcome) {
     switch (outcome.kind) {
@@ -312,6 +320,28 @@ std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const dou
             outcomes.push_back(failures[i] != 0 ? FailureOutcome(failures[i]) : ClassifyResult(info, results[i]));
     }
     return outcomes;
+}
+
+bool GivesBack(Quantity quantity, double given, const Outcome &answer) {
+    if (!IsValue(answer)) return false;
+    // Compared in the internal units, where the floors are.
+    double want = FromConfigured(quantity, given), got = FromConfigured(quantity, answer.value);
+    double floor = 0;
+    switch (quantity) {
+        case Quantity::Temperature: want += 273.15, got += 273.15; break;
+        case Quantity::SpecificEnthalpy: floor = 1; break;
+        case Quantity::SpecificEntropy: floor = 0.01; break;
+        case Quantity::Quality: floor = 1; break;
+        default: break;
+    }
+    return std::fabs(got - want) <= kGivenPairTolerance * std::fmax(std::fabs(want), floor);
+}
+
+Reproduction CheckGivenPair(const StateRow &row, Quantity a, double first, Quantity b, double second) {
+    const Outcome &one = row.properties[IndexOfProperty(a)], &two = row.properties[IndexOfProperty(b)];
+    if (one.kind == OutcomeKind::Failure || two.kind == OutcomeKind::Failure) return Reproduction::Failed;
+    return GivesBack(a, first, one) && GivesBack(b, second, two) ? Reproduction::Reproduced
+                                                                  : Reproduction::Elsewhere;
 }
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,

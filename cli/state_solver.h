@@ -57,6 +57,28 @@ struct StateRow {
     int exitStatus = 0;       // 0, 1 (a property outside the tables) or 3 (a failure)
 };
 
+// Whether a state gives back the two properties it was found from. A state
+// found through a pressure takes one given property from a function other
+// than the one the pressure was found with, and the tables' functions are
+// not exact inverses of each other: so "gives back" means within a
+// tolerance, in the library's internal units, of
+//   kGivenPairTolerance x max(|given|, floor)
+// with the floors 1 kJ/kg for an enthalpy, 0.01 kJ/(kg K) for an entropy
+// (both vanish at the triple point); a temperature is measured on the
+// absolute scale (the given value plus 273.15 K) and a quality as a
+// fraction (floor 1). Neither a pressure nor a volume vanishes in the
+// tables. A state with a property that is not a value (outside the tables,
+// a failure) does not give it back.
+constexpr double kGivenPairTolerance = 1e-4;
+bool GivesBack(Quantity quantity, double given, const Outcome &answer);
+
+enum class Reproduction {
+    Reproduced,  // both given properties given back
+    Elsewhere,   // a given property lies beyond the tolerance or outside the tables
+    Failed,      // a property function failed (a table missing): cannot be told
+};
+Reproduction CheckGivenPair(const StateRow &row, Quantity a, double first, Quantity b, double second);
+
 // The states of rows of the pair (a, b): first[i] of quantity a and
 // second[i] of quantity b. The pair must be solvable.
 // withFlags false leaves every row's flags 0 without asking the library.

@@ -31,7 +31,7 @@ echo "== fuzz targets, ${RUDID_FUZZ_SECONDS:=30} s each" >&2
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DRUDID_FUZZ=ON -DRUDID_BUILD_TESTS=OFF -DRUDID_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_targets
-for target in exports tables evaluate startup describe cli_text kept_tables; do
+for target in exports tables evaluate startup describe cli_text kept_tables state_solver; do
   # A scratch copy of the seed corpus: what the run adds stays out of the tree.
   rm -rf "build-fuzz/corpus/$target" && mkdir -p "build-fuzz/corpus/$target"
   cp fuzz/corpus/$target/* "build-fuzz/corpus/$target/"

@@ -31,6 +31,13 @@ _SATURATION_PRESSURES = (0.01, 221.2)
 _SCAN_POINTS = 400        # pressures tried before narrowing down on a crossing
 _BISECTIONS = 100         # halvings of the crossing's interval (to the last bit)
 _RELATIVE_TOLERANCE = 1e-6  # how close the recomputed given property must come
+# How near a state found through a pressure must give back each given
+# property: 1e-4 of its value in the internal units, a temperature on the
+# absolute scale, an enthalpy and an entropy no finer than 1e-4 of these
+# floors (they vanish at the triple point), a quality as a fraction.
+GIVEN_PAIR_TOLERANCE = 1e-4
+_FLOORS = {"h": 1.0, "s": 0.01, "x": 1.0}
+_QUANTITY_CODE = {"p": 3, "T": 6, "h": 5, "s": 10, "v": 12}
 
 _FLAG_WORDS = ((0x1, "mixed-phase-cell"), (0x2, "near-saturation"), (0x4, "critical-region"), (0x8, "coarse-grid"))
 
@@ -81,6 +88,12 @@ class State:
       function used (0 when the tables are good here), and ``cautions``,
       the same as words ("mixed-phase-cell", ...); ``poor`` is
       ``flags != 0``.
+
+    A state solved through the pressure gives back both given properties
+    within ``GIVEN_PAIR_TOLERANCE`` (1e-4) of their values (a temperature on
+    the absolute scale; compared in the internal units); every crossing of
+    the pressure search is tried in turn, and a pair that no state gives
+    back raises ``ValueError``.
 
     A state outside the tables raises ``RudidRangeError``; NaN or infinity
     raises ``ValueError``; a pair that does not fix a state (or keys other
@@ -142,19 +155,43 @@ class State:
             return self._by_pressure(pair["p"], other, pair[other])
         if set(pair) == {"T", "x"}:
             return self._by_temperature_and_quality(pair["T"], pair["x"])
+        # Through a pressure: a function may cross the given property more
+        # than once (cells that mix liquid and vapour at the saturation
+        # line, a liquid whose properties hardly change with pressure), and
+        # a crossing need not be the state. Each is tried in order of
+        # pressure until one's whole state gives back both given properties.
+        from ._errors import RudidRangeError
+        for solve in self._candidates(pair):
+            self.flags, self.x, self.phase = 0, None, None
+            try:
+                solve()
+            except RudidRangeError:
+                continue
+            if all(_gives_back(symbol, value, getattr(self, symbol)) for symbol, value in pair.items()):
+                return None
+        raise ValueError("no state in the tables has these properties (%s)"
+                         % ", ".join("%s = %r" % item for item in pair.items()))
+
+    def _candidates(self, pair):
+        """The ways the pair may be brought back to one a property function
+        takes, each a call that fills in the state."""
         if "T" in pair:
             other = next(k for k in pair if k != "T")
-            if self._wet_by_temperature(pair["T"], other, pair[other]):
-                return None
-            p = self._pressure_where(_function(("p", "T"), other), pair["T"], pair[other], _TABLE_PRESSURES)
-            return self._by_pressure(p, other, pair[other])
-        if "x" in pair:
+            x = self._wet_quality(pair["T"], other, pair[other])
+            if x is not None:
+                yield lambda: self._by_temperature_and_quality(pair["T"], x)
+            for p in self._pressures_where(_function(("p", "T"), other), pair["T"], pair[other], _TABLE_PRESSURES):
+                yield lambda p=p: self._by_pressure(p, other, pair[other])
+        elif "x" in pair:
             other = next(k for k in pair if k != "x")
-            p = self._pressure_where(_function(("p", "x"), other), pair["x"], pair[other], _SATURATION_PRESSURES)
-            return self._by_pressure(p, "x", pair["x"])
-        first, second = sorted(pair, key="hsv".index)
-        p = self._pressure_where(_function(("p", first), second), pair[first], pair[second], _TABLE_PRESSURES)
-        return self._by_pressure(p, first, pair[first])
+            for p in self._pressures_where(_function(("p", "x"), other), pair["x"], pair[other],
+                                           _SATURATION_PRESSURES):
+                yield lambda p=p: self._by_pressure(p, "x", pair["x"])
+        else:
+            first, second = sorted(pair, key="hsv".index)
+            for p in self._pressures_where(_function(("p", first), second), pair[first], pair[second],
+                                           _TABLE_PRESSURES):
+                yield lambda p=p: self._by_pressure(p, first, pair[first])
 
     # -- from a pressure and one more property
     def _by_pressure(self, p, other, value):
@@ -196,17 +233,16 @@ class State:
             setattr(self, symbol, self._use(_function(("T", "x"), symbol), T, x))
         self.phase = SATURATED_LIQUID if x == 0 else SATURATED_VAPOUR if x == 1 else WET_STEAM
 
-    def _wet_by_temperature(self, T, other, value):
-        """A temperature and an h, s or v between those of the saturated
-        liquid and vapour: wet steam at that temperature."""
+    def _wet_quality(self, T, other, value):
+        """The quality of wet steam at a temperature with an h, s or v
+        between those of the saturated liquid and vapour; None otherwise."""
         if not self._below_critical_temperature(T):
-            return False
+            return None
         name = _function(("T", "x"), other)
         liquid, vapour = _call(name, T, 0.0), _call(name, T, 1.0)
         if not min(liquid, vapour) <= value <= max(liquid, vapour) or liquid == vapour:
-            return False
-        self._by_temperature_and_quality(T, (value - liquid) / (vapour - liquid))
-        return True
+            return None
+        return (value - liquid) / (vapour - liquid)
 
     @staticmethod
     def _saturation_temperature(p):
@@ -230,10 +266,10 @@ class State:
             raise
 
     @staticmethod
-    def _pressure_where(name, argument, target, bounds):
-        """The pressure at which name(p, argument) equals target: the first
-        crossing over a scan of the table's pressures, narrowed by
-        bisection."""
+    def _pressures_where(name, argument, target, bounds):
+        """The pressures at which name(p, argument) equals target, in order:
+        each crossing over a scan of the table's pressures, narrowed by
+        bisection (one that jumps past the target is left out)."""
         library = _library.library()
         to_configured = lambda bar: library.RudidToConfiguredUnit(3, bar)  # noqa: E731
         grid = numpy.array([to_configured(p) for p in numpy.geomspace(bounds[0], bounds[1], _SCAN_POINTS)])
@@ -241,24 +277,36 @@ class State:
         residual = values - target
         crossings = numpy.flatnonzero(numpy.isfinite(residual[:-1]) & numpy.isfinite(residual[1:])
                                       & (numpy.sign(residual[:-1]) != numpy.sign(residual[1:])))
-        if crossings.size == 0:
-            raise ValueError("no state in the tables has these properties (%s = %r at any pressure)"
-                             % (name, target))
-        low, high = grid[crossings[0]], grid[crossings[0] + 1]
-        low_sign = numpy.sign(residual[crossings[0]])
-        for _ in range(_BISECTIONS):
-            middle = math.sqrt(low * high)
-            if not low < middle < high:
-                break
-            value, code = _evaluate.evaluate_arrays(name, middle, argument)
-            if code != 0:
-                break
-            if numpy.sign(float(value) - target) == low_sign:
-                low = middle
-            else:
-                high = middle
-        for p in (low, high):
-            value, code = _evaluate.evaluate_arrays(name, p, argument)
-            if code == 0 and abs(float(value) - target) <= _RELATIVE_TOLERANCE * max(1.0, abs(target)):
-                return float(p)
-        raise ValueError("no state in the tables has these properties (%s jumps past %r)" % (name, target))
+        for crossing in crossings:
+            low, high = grid[crossing], grid[crossing + 1]
+            low_sign = numpy.sign(residual[crossing])
+            for _ in range(_BISECTIONS):
+                middle = math.sqrt(low * high)
+                if not low < middle < high:
+                    break
+                value, code = _evaluate.evaluate_arrays(name, middle, argument)
+                if code != 0:
+                    break
+                if numpy.sign(float(value) - target) == low_sign:
+                    low = middle
+                else:
+                    high = middle
+            for p in (low, high):
+                value, code = _evaluate.evaluate_arrays(name, p, argument)
+                if code == 0 and abs(float(value) - target) <= _RELATIVE_TOLERANCE * max(1.0, abs(target)):
+                    yield float(p)
+                    break
+
+
+def _gives_back(symbol, given, answer):
+    """Whether a state's property answers the given one within
+    GIVEN_PAIR_TOLERANCE, compared in the internal units."""
+    if answer is None:
+        return False
+    code = _QUANTITY_CODE.get(symbol)
+    if code is not None:
+        library = _library.library()
+        given, answer = library.RudidFromConfiguredUnit(code, given), library.RudidFromConfiguredUnit(code, answer)
+    if symbol == "T":
+        given, answer = given + 273.15, answer + 273.15
+    return abs(answer - given) <= GIVEN_PAIR_TOLERANCE * max(abs(given), _FLOORS.get(symbol, 0.0))

@@ -6,6 +6,8 @@ with the documented exit statuses."""
 import csv
 import ctypes
 import io
+import itertools
+import math
 import os
 import resource
 import signal
@@ -236,6 +238,74 @@ def test_phase_on_and_inside_the_dome(data):
     phase, quality = phase_of(data, "p=10", "h=%r" % hx)
     assert phase == "wet steam" and float(quality) == pytest.approx(0.25, abs=1e-6)
     assert phase_of(data, "p=10", "x=0.25")[0] == "wet steam"
+
+
+# The batch columns of the six keys, and how near a state found must give
+# back its pair (the documented tolerance: 1e-4 of the value, a temperature
+# on the absolute scale, floors 1 kJ/kg and 0.01 kJ/kg,K where h and s vanish).
+STATE_COLUMNS = {"T": "temperature [C]", "p": "pressure [bar]", "v": "specific volume [m3/kg]",
+                 "h": "specific enthalpy [kJ/kg]", "s": "specific entropy [kJ/kg,K]", "x": "quality"}
+
+
+def gives_back(key, given, answer):
+    scale = given + 273.15 if key == "T" else max(abs(given), {"h": 1, "s": 0.01, "x": 1}.get(key, 0))
+    return abs(answer - given) <= 1e-4 * scale
+
+
+def batch_states(data, keys, rows):
+    text = "".join("%r,%r\n" % row for row in rows)
+    output = data.run("--exact", "batch", "--threads", "2", "state", *keys, input=text).stdout
+    return list(csv.DictReader(io.StringIO(output)))
+
+
+def random_states(data, count, seed=20240611):
+    """count states of each phase: compressed liquid, superheated and
+    supercritical from (p, T), wet steam from (p, x)."""
+    import random
+    rng = random.Random(seed)
+    by_temperature, wet = [], []
+    for _ in range(count):
+        p = 10 ** rng.uniform(-2, math.log10(221))
+        ts = rudid32.saturation_temperature(p)
+        by_temperature += [(p, rng.uniform(0, ts - 0.1)), (p, rng.uniform(ts + 0.1, 800)),
+                           (10 ** rng.uniform(math.log10(222), 3), rng.uniform(375, 800))]
+        wet.append((p, rng.uniform(0, 1)))
+    return [row for keys, rows in ((("p", "T"), by_temperature), (("p", "x"), wet))
+            for row in batch_states(data, keys, rows) if row["status"] in ("ok", "caution")]
+
+
+def test_every_pair_of_a_random_state_gives_it_back_or_no_state(data):
+    states = random_states(data, 40)
+    for keys in itertools.combinations("pThsvx", 2):
+        # Wet steam alone has a quality, and is not fixed by p and T.
+        given = [(float(row[STATE_COLUMNS[keys[0]]]), float(row[STATE_COLUMNS[keys[1]]])) for row in states
+                 if row[STATE_COLUMNS[keys[0]]] and row[STATE_COLUMNS[keys[1]]]
+                 and not (keys == ("p", "T") and row["phase"] == "wet steam")]
+        none = 0
+        for pair, row in zip(given, batch_states(data, keys, given)):
+            if row["status"] == "out-of-range" and "no state in the tables" in row["message"]:
+                none += 1
+                continue
+            assert row["status"] in ("ok", "caution"), (keys, pair, row)
+            for key, value in zip(keys, pair):
+                assert gives_back(key, value, float(row[STATE_COLUMNS[key]])), (keys, pair, row)
+        # A few liquids at the lowest pressures, whose h and s hardly depend
+        # on the pressure, have no crossing that gives them back.
+        assert len(given) >= 40 and none <= 0.1 * len(given), (keys, none, len(given))
+
+
+def test_a_liquid_by_temperature_and_entropy_is_not_taken_from_the_saturation_line(data):
+    # The entropy at 28.9 C crosses this value first where the table cell
+    # mixes the liquid with the vapour below 0.043 bar; the state is the
+    # liquid at 1.5565 bar, or none, never the 20.2 C the mixed cell gives.
+    result = data.run("--exact", "state", "T=28.93808970579081", "s=0.4218508783942525")
+    state = read_state(result.stdout)
+    if result.returncode == 1:
+        assert "no state in the tables" in state["temperature"]
+    else:
+        assert result.returncode == 0 and state["phase"] == "compressed liquid"
+        assert value_and_unit(state["temperature"])[0] == pytest.approx(28.93809, abs=0.03)
+        assert value_and_unit(state["pressure"])[0] == pytest.approx(1.5565, rel=1e-3)
 
 
 @pytest.mark.parametrize("table", ["zarude.dat", "vevuzu.dat", "didizar.dat"])

@@ -158,3 +158,13 @@ def test_a_killed_run_s_unit_view_is_removed_by_the_next_run(data, tmp_path):
     private_run(data, tmp_path, "--units", "pressure=psi", "AQPPT", "14.7")
     assert sorted(p.name for p in (tmp_path / "tmp").iterdir()) == ["rudid32-units-inuse"]
     os.close(holder)
+
+
+def test_a_pair_solved_through_the_pressure_is_found_in_any_pressure_unit(data, tmp_path):
+    # The pressures scanned are the tables' 0.01 to 1000 bar in the chosen unit.
+    def pressure(*options):
+        lines = private_run(data, tmp_path, "--exact", *options, "state", "h=3000", "s=7").stdout.splitlines()
+        return float(lines[1].split()[1])
+    in_bar = pressure()
+    assert pressure("--units", "pressure=psi") == pytest.approx(in_bar * 14.503773773, rel=1e-4)
+    assert pressure("--units", "pressure=MPa") == pytest.approx(in_bar / 10, rel=1e-4)

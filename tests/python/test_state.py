@@ -2,6 +2,7 @@
 its phase, a quality only where there is one, and the library's flags; and
 the quality functions' answer outside the two-phase region."""
 
+import itertools
 import math
 
 import pytest
@@ -120,3 +121,48 @@ def test_keys_in_any_case_and_long_names():
     a = State(P=10, t=300)
     b = State(pressure=10, Temperature=300)
     assert (a.h, a.phase) == (b.h, b.phase) and a.enthalpy == a.h and a.temperature == 300
+
+
+def random_states(count, seed=20240612):
+    """count states of each phase: compressed liquid, wet steam, superheated
+    and supercritical, by (p, T) and (p, x)."""
+    import random
+    rng = random.Random(seed)
+    states = []
+    for _ in range(count):
+        p = 10 ** rng.uniform(-2, math.log10(221))
+        ts = rudid32.saturation_temperature(p)
+        states += [State(p=p, T=rng.uniform(0, ts - 0.1)), State(p=p, x=rng.uniform(0, 1)),
+                   State(p=p, T=rng.uniform(ts + 0.1, 800)), State(p=10 ** rng.uniform(2.35, 3), T=rng.uniform(375, 800))]
+    return states
+
+
+def test_every_pair_of_a_random_state_gives_it_back_or_raises():
+    states = random_states(12)
+    assert {state.phase for state in states} == {"compressed liquid", "wet steam", "superheated vapour",
+                                                 "supercritical fluid"}
+    for pair in itertools.combinations("pThsvx", 2):
+        given = [{symbol: getattr(state, symbol) for symbol in pair} for state in states
+                 if all(getattr(state, symbol) is not None for symbol in pair)
+                 and not (pair == ("p", "T") and state.phase == "wet steam")]
+        none = 0
+        for values in given:
+            try:
+                again = State(**values)
+            except ValueError as error:
+                assert "no state in the tables" in str(error)
+                none += 1
+                continue
+            for symbol, value in values.items():
+                scale = value + 273.15 if symbol == "T" else max(abs(value), {"h": 1, "s": 0.01, "x": 1}.get(symbol, 0))
+                assert abs(getattr(again, symbol) - value) <= 1e-4 * scale, (values, again)
+        assert given and none <= 0.1 * len(given), (pair, none, len(given))
+
+
+def test_a_liquid_by_temperature_and_entropy_is_not_taken_from_the_saturation_line():
+    # The first crossing of this entropy at 28.9 C lies in the cell that
+    # mixes liquid and vapour (20.2 C at 0.043 bar from there); the state is
+    # the liquid at 1.5565 bar.
+    state = State(T=28.93808970579081, s=0.4218508783942525)
+    assert state.phase == "compressed liquid" and state.T == pytest.approx(28.93809, abs=0.03)
+    assert state.p == pytest.approx(1.5565, rel=1e-3)
