@@ -35,32 +35,25 @@ constexpr double kTemperatureTolerance = 1e-3;  // C
 constexpr double kRelativeTolerance = 1e-6;     // of a volume, enthalpy or entropy
 constexpr double kQualityTolerance = 1e-6;
 
-// The states of one key: 40 % anywhere in the table (0.01..1000 bar,
-// 0..800 C), 30 % cold water (0..25 C), 30 % wet steam (0.01..221.2 bar).
-struct States {
-    std::vector<double> p, t, x;  // x < 0: single phase
-};
-
-States RandomStates(int count, std::mt19937_64 &random) {
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    States s;
-    for (int i = 0; i < count; ++i) {
-        const double u = unit(random);
-        const bool wet = u >= 0.7;
-        s.p.push_back(0.01 * std::pow(wet ? 22120.0 : 1e5, unit(random)));
-        s.t.push_back(wet ? 0 : u < 0.4 ? 800 * unit(random) : 25 * unit(random));
-        s.x.push_back(wet ? unit(random) : -1);
-    }
-    return s;
-}
-
 TEST(RefinedInverseTrips, EveryInverseGivesTheStateBackOrFlagsIt) {
     const auto flagsOf = Shipped().Symbol<decltype(&::RudidRefinedFlags)>("RudidRefinedFlags");
     std::mt19937_64 random(20261230);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
     constexpr int kStates = 20000;
     const std::string outputs = "VHS";
     for (const char key : std::string("HSV")) {
-        const States s = RandomStates(kStates, random);
+        // 40 % anywhere in the table (0.01..1000 bar, 0..800 C), 30 % cold
+        // water (0..25 C), 30 % wet steam (0.01..221.2 bar; x < 0: single phase).
+        struct {
+            std::vector<double> p, t, x;
+        } s;
+        for (int i = 0; i < kStates; ++i) {
+            const double u = unit(random);
+            const bool wet = u >= 0.7;
+            s.p.push_back(0.01 * std::pow(wet ? 22120.0 : 1e5, unit(random)));
+            s.t.push_back(wet ? 0 : u < 0.4 ? 800 * unit(random) : 25 * unit(random));
+            s.x.push_back(wet ? unit(random) : -1);
+        }
         // The forward answers: every property at each state, and the
         // saturation temperature and 0 C volume at its pressure.
         std::vector<double> forward[3];
