@@ -72,8 +72,9 @@ constexpr Reason kRefinedReasons[] = {
      "around the critical point or on the ridge above it; volume seen off by up to 44 %, enthalpy 7.5 %"},
     {RUDID_FLAG_ILL_POSED, "ill-posed",
      "cold water entered by its volume: near the density maximum ({T 4}) the volume hardly changes with "
-     "temperature, so two temperatures share a volume and the one answered is uncertain by degrees. Errors "
-     "seen there: a temperature up to 2.9 %, enthalpy and entropy from it up to 96 %",
+     "temperature, so two temperatures share a volume (below {p 0.0107} a cold liquid shares it with wet "
+     "steam) and the one answered is uncertain by degrees. Errors seen there: a temperature up to 2.9 %, "
+     "enthalpy and entropy from it up to 3,400 % (of an enthalpy near zero)",
      "cold water by volume; two temperatures share it, the one answered is uncertain by degrees"},
 };
 constexpr int kKnownRefinedReasons = RUDID_FLAG_CRITICAL_REGION | RUDID_FLAG_ILL_POSED;

@@ -351,8 +351,15 @@ RUDID_API int RUDID_CALL RudidEvaluateWithFlags(const char *name, size_t n, cons
  * to the refined answer of a function at these arguments:
  * RUDID_FLAG_CRITICAL_REGION (around the critical point and on the
  * supercritical ridge above it, 200..300 bar and 360..420 C, and the
- * saturation line above 200 bar or 365 C) and RUDID_FLAG_ILL_POSED. */
-#define RUDID_FLAG_ILL_POSED 0x10 /* two states share the value given (cold water by volume) */
+ * saturation line above 200 bar or 365 C) and RUDID_FLAG_ILL_POSED
+ * (a state near 0 C shares the volume given: a liquid or wet answer of the
+ * functions of volume from a volume at most 1 + margin times the refined
+ * 0 C volume at that pressure, the margin measured against IAPWS-IF97 where
+ * answers are off by more than 1 %: 2e-3 up to 0.03 bar, 1e-7 up to
+ * 30 bar, 1.5e-4 up to 221.2 bar, 0 above; see docs/accuracy.md). A
+ * refined inverse answer that RudidRefinedFlags does not flag gives back
+ * the state whose refined forward answer was entered. */
+#define RUDID_FLAG_ILL_POSED 0x10 /* two states share the value given (water by a volume near its 0 C one) */
 RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const double *arg1,
                                               const double *arg2, double *result, int *failure);
 RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2);

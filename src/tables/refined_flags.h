@@ -14,9 +14,10 @@ enum RefinedFlag : unsigned {
     // where the properties change faster than the 10 degC columns and the
     // saturation records can follow.
     kRefinedCriticalRegion = 0x4,
-    // Two temperatures share the given value: liquid water entered by its
-    // volume near the density maximum, where the volume hardly changes with
-    // temperature.
+    // Two states share the given value: water entered by a volume near its
+    // 0 degC one, liquid on both sides of the density maximum (and at the
+    // lowest pressures wet steam as well), where the volume hardly changes
+    // with temperature.
     kRefinedIllPosed = 0x10,
 };
 
@@ -28,7 +29,8 @@ unsigned RefinedStateFlags(Extended p, Extended t);
 unsigned RefinedSaturationFlags(bool byPressure, Extended level);
 
 // The answer of a refined inverse export: its own state, and for a liquid
-// entered by volume the ill-posed reason. Raises the tables' failures.
+// or wet answer from a volume within the measured reach of the 0 degC
+// volume the ill-posed reason. Raises the tables' failures.
 unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k);
 
 }  // namespace rudid

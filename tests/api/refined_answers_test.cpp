@@ -260,13 +260,24 @@ TEST(RefinedAnswers, FlagTheCriticalRegionAndColdWaterByVolume) {
     EXPECT_EQ(RefinedFlags("AQPPTH", 250, 500), 0);
     EXPECT_EQ(RefinedFlags("AQPPTH", 1.01325, 100), 0);
     EXPECT_EQ(RefinedFlags("AQPPT", 215, 0), RUDID_FLAG_CRITICAL_REGION);
-    // Water at 1 bar and 9 C has the volume of water at 0 C, nearly: the
-    // volume hardly moves with the temperature there. (Between about 1 and
-    // 8 C the volume lies below that at 0 C, and the state is refused with
-    // -1013 like the table answer.)
-    const double coldWater = Refined("AQPPTV", 1, 9);
-    EXPECT_NEAR(Refined("AQPPVT", 1, coldWater), 9, 0.01);
-    EXPECT_EQ(RefinedFlags("AQPPVT", 1, coldWater), RUDID_FLAG_ILL_POSED);
+    // At 1 bar water of about 8.1 C has the volume of water at 0 C: a volume
+    // just above that (by less than the tables' error there, some 5e-8) is
+    // answered by the warmer state and flagged, since the colder shares it. (Between about 1 and 8 C the volume lies below that at
+    // 0 C, and the state is refused with -1013 like the table answer.) At
+    // 9 C the volume has moved clear of the 0 C one.
+    const double freezing = Refined("AQPPTV", 1, 0) * (1 + 2e-8);
+    EXPECT_NEAR(Refined("AQPPVT", 1, freezing), 8.1, 0.2);
+    EXPECT_EQ(RefinedFlags("AQPPVT", 1, freezing), RUDID_FLAG_ILL_POSED);
+    EXPECT_EQ(RefinedFlags("AQPPVT", 1, Refined("AQPPTV", 1, 9)), 0);
+    // Below 0.0107 bar the saturated liquid's volume lies below the 0 C
+    // one: a cold liquid's volume is answered as wet steam, and flagged.
+    EXPECT_GT(Refined("AQPPVQ", 0.010197, 0.00100018727678), 0);
+    EXPECT_EQ(RefinedFlags("AQPPVT", 0.010197, 0.00100018727678), RUDID_FLAG_ILL_POSED);
+    // Water of 15.3 C at 0.027 bar, by IAPWS-IF97's volume: its enthalpy
+    // (IF97: 64.2414 kJ/kg) is within 1 % or flagged.
+    const double v = 0.0010009915661124994;
+    EXPECT_TRUE(std::fabs(Refined("AQPPVH", 0.027, v) / 64.2414 - 1) <= 0.01 ||
+                RefinedFlags("AQPPVH", 0.027, v) == RUDID_FLAG_ILL_POSED);
     EXPECT_EQ(Refined("AQPPVT", 1, Refined("AQPPTV", 1, 5)), RUDID_VOLUME_OUTSIDE_TABLE);
     EXPECT_EQ(RefinedFlags("AQPPVT", 1, Refined("AQPPTV", 1, 60)), 0);
     const double refused = Refined("AQPPT", 1) + 0.0005;  // on the saturation line: no answer to flag
