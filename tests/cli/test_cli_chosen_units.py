@@ -127,18 +127,18 @@ def test_a_killed_run_s_unit_view_is_removed_by_the_next_run(data, tmp_path):
     run = subprocess.Popen([os.environ["RUDID32_CLI"], "--units", "pressure=psi", "batch", "AQPPT"],
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=environment)
     views = []
-    for _ in range(200):
+    for _ in range(1200):  # a loaded machine may take long to start the tool
         views = list((tmp_path / "tmp").glob("rudid32-units-*"))
         if views:
             break
         time.sleep(0.05)
-    assert len(views) == 1
+    assert len(views) == 1, run.poll()
     run.kill()
     run.wait()
     run.stdin.close()
     run.stdout.close()
     view = os.open(views[0], os.O_RDONLY)
-    for _ in range(600):  # the run under the view ends on its input's end
+    for _ in range(1200):  # the run under the view ends on its input's end
         try:
             fcntl.flock(view, fcntl.LOCK_EX | fcntl.LOCK_NB)
             break
