@@ -8,7 +8,7 @@
 // count; a range message exists exactly for an error code; a NaN converts
 // to NaN; the state flags of a name that is not a function's exact name are
 // RUDID_UNKNOWN_FUNCTION, and no flags call changes the thread's last
-// failure.
+// failure; RudidVersion() is the header's version.
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -27,6 +27,12 @@ rudid::testing::ScratchDirectory &Scratch() {
     static rudid::testing::ScratchDirectory scratch;
     return scratch;
 }
+
+#define RUDID_FUZZ_TEXT(x) #x
+#define RUDID_FUZZ_VERSION(major, minor, patch) RUDID_FUZZ_TEXT(major) "." RUDID_FUZZ_TEXT(minor) "." RUDID_FUZZ_TEXT(patch)
+// The version the header declares, as RudidVersion() must spell it.
+const std::string kHeaderVersion =
+    RUDID_FUZZ_VERSION(RUDID32_VERSION_MAJOR, RUDID32_VERSION_MINOR, RUDID32_VERSION_PATCH);
 
 bool Terminated(const char *text) { return text && std::memchr(text, '\0', 512) != nullptr; }
 
@@ -126,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     const std::string name = NameFrom(data);
 
     HostWord host(word);
+    FUZZ_CHECK(std::string(RudidVersion()) == kHeaderVersion, "RudidVersion() is not the header's version");
     CheckFunctions(function, position);
     CheckUnits(quantity, selection, value);
     CheckCodes(function, code, data.ConsumeBool() ? double(code) : value);

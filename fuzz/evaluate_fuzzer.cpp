@@ -3,6 +3,8 @@
 // without touching the outputs; otherwise every row holds the single call's
 // outcome bit for bit, the return value counts the failed rows, and the
 // thread's last failure and the host's control word stay as they were.
+// The rest of the input, when there is one, is a sweep of rows through
+// RudidEvaluateWithFlags, whose flags must be RudidStateFlags' row by row.
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -35,6 +37,51 @@ int IndexOf(const char *name) {
     for (int i = 0; i < kExportCount; ++i)
         if (Names()[i] == name) return i;
     return -1;
+}
+
+std::uint64_t Bits(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// RudidEvaluateWithFlags over a sweep of its own: rows from one state in
+// fixed steps, up to 160 of them, so that a batch of 32 rows and more reads
+// its flags from the bounds of the cells its rows share. Every row must
+// hold RudidEvaluate's outcome and exactly the flags RudidStateFlags gives
+// the state alone.
+void CheckFlagRows(const LibraryFunctions &lib, int index, FuzzedDataProvider &data, std::uint16_t word) {
+    const char *name = Names()[std::size_t(index)].c_str();
+    const std::size_t n = data.ConsumeIntegralInRange<std::size_t>(1, 160);
+    const double a0 = ArgumentFrom(data), b0 = ArgumentFrom(data);
+    const double da = data.ConsumeIntegral<std::int16_t>() / 256.0, db = data.ConsumeIntegral<std::int16_t>() / 4096.0;
+    std::vector<double> first(n), second(n), plain(n), withFlags(n);
+    std::vector<int> plainFailure(n), failure(n), flags(n, -1);
+    for (std::size_t i = 0; i < n; ++i) {
+        first[i] = a0 + da * double(i);
+        second[i] = b0 + db * double(i);
+    }
+    const int lastBefore = lib.lastError();
+    const int plainReturned =
+        lib.evaluate(name, n, first.data(), second.data(), plain.data(), plainFailure.data());
+    HostWord host(word);
+    const int returned =
+        lib.evaluateWithFlags(name, n, first.data(), second.data(), withFlags.data(), failure.data(), flags.data());
+    CheckHostState(host.Leave(), std::string("RudidEvaluateWithFlags(") + name + ")");
+    FUZZ_CHECK(returned == plainReturned, std::string(name) + ": another count of failed rows with flags");
+    FUZZ_CHECK(lib.lastError() == lastBefore, "RudidEvaluateWithFlags changed the thread's last failure");
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string row = std::string(name) + " sweep row " + std::to_string(i) + " of " + std::to_string(n);
+        FUZZ_CHECK(Bits(withFlags[i]) == Bits(plain[i]) && failure[i] == plainFailure[i],
+                   row + ": the outcome differs from RudidEvaluate's");
+        const int alone = lib.stateFlags(name, first[i], second[i]);
+        FUZZ_CHECK(flags[i] == alone, row + ": flags " + std::to_string(flags[i]) + ", the state alone " +
+                                          std::to_string(alone));
+        if (failure[i] != 0) FUZZ_CHECK(flags[i] == 0, row + ": a failed row with flags");
+    }
+    FUZZ_CHECK(lib.evaluateWithFlags(name, n, first.data(), second.data(), withFlags.data(), failure.data(),
+                                     nullptr) == RUDID_BAD_ARGUMENTS,
+               std::string(name) + ": no flags array, yet no refusal");
 }
 
 constexpr double kUntouched = 424242.0;
@@ -117,5 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         }
     }
     FUZZ_CHECK(returned == failedRows, "the count of failed rows is wrong");
+    // What is left of the input, if anything, is a sweep with flags.
+    if (data.remaining_bytes() > 0 && lib.evaluateWithFlags) CheckFlagRows(lib, index, data, word);
     return 0;
 }

@@ -112,6 +112,70 @@ bool HostStateKept(const HostState &state) {
 
 }  // namespace
 
+namespace {
+
+// RudidVbMessage(name, code) copied into buffers of every kind of size: the
+// length it returns is the whole message's, and a short buffer gets the
+// message's beginning, terminated.
+void CheckVbMessage(const LibraryFunctions &lib, const char *name, int code, const std::string &call) {
+    const int length = lib.vbMessage(name, code, nullptr, 0);
+    if (code == 0) {
+        char buffer[4] = "xyz";
+        FUZZ_CHECK(length == 0 && lib.vbMessage(name, 0, buffer, 4) == 0 && buffer[0] == '\0',
+                   call + ": the message of code 0 is not empty");
+        return;
+    }
+    FUZZ_CHECK(length > 0, call + ": no message for code " + std::to_string(code));
+    std::vector<char> whole(std::size_t(length) + 8, 'x');
+    FUZZ_CHECK(lib.vbMessage(name, code, whole.data(), length + 1) == length &&
+                   std::strlen(whole.data()) == std::size_t(length),
+               call + ": the message is not as long as RudidVbMessage says");
+    const int size = length / 2 + 1;
+    std::vector<char> part(std::size_t(length) + 8, 'x');
+    FUZZ_CHECK(lib.vbMessage(name, code, part.data(), size) == length &&
+                   std::strlen(part.data()) == std::size_t(size - 1) &&
+                   std::memcmp(part.data(), whole.data(), std::size_t(size - 1)) == 0 &&
+                   part[std::size_t(size)] == 'x',
+               call + ": a short buffer does not get the message's beginning");
+}
+
+void CheckVbTwin(const LibraryFunctions &lib, int index, double a, double b, std::uint16_t hostWord,
+                 const Outcome &single) {
+    auto call = [&] { return "RudidVb" + Describe(index, a, b, hostWord); };
+    int code = -77777;
+    HostWord host(hostWord);
+    void *const function = lib.vb[index];
+    const double v = TakesOneArgument(index) ? reinterpret_cast<double (*)(double, int *)>(function)(a, &code)
+                                             : reinterpret_cast<double (*)(double, double, int *)>(function)(a, b, &code);
+    const HostState state = host.Leave();
+    if (!HostStateKept(state)) CheckHostState(state, call());
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    if (single.answered) {
+        FUZZ_CHECK(bits == single.bits, call() + ": another double than the property function's");
+        if (code != 0) {
+            const double asCode = code;
+            std::uint64_t codeBits;
+            std::memcpy(&codeBits, &asCode, sizeof codeBits);
+            FUZZ_CHECK(code <= -1000 && codeBits == single.bits,
+                       call() + ": code " + std::to_string(code) + " for an answer that is not that error code");
+        }
+    } else {
+        FUZZ_CHECK(code == single.code && std::isnan(v),
+                   call() + ": the failure is not the property function's " + std::to_string(single.code));
+    }
+    // Without the code: the same double.
+    const double again = TakesOneArgument(index)
+                             ? reinterpret_cast<double (*)(double, int *)>(function)(a, nullptr)
+                             : reinterpret_cast<double (*)(double, double, int *)>(function)(a, b, nullptr);
+    std::uint64_t againBits;
+    std::memcpy(&againBits, &again, sizeof againBits);
+    FUZZ_CHECK(againBits == bits, call() + ": another double without a code");
+    if (lib.vbMessage) CheckVbMessage(lib, Names()[index].c_str(), code, call());
+}
+
+}  // namespace
+
 Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, std::uint16_t hostWord) {
     // Described only when a property breaks: the description costs more
     // than the call.
@@ -134,6 +198,7 @@ Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, 
     }
     const bool badArgument = NotFinite(a) || (!TakesOneArgument(index) && NotFinite(b));
     if (badArgument) FUZZ_CHECK(!r && outcome.code == RUDID_FLOATING_POINT_OVERFLOW, call() + ": a NaN or infinite argument did not give 205");
+    if (lib.vb[index]) CheckVbTwin(lib, index, a, b, hostWord, outcome);
     return outcome;
 }
 

@@ -40,6 +40,13 @@ struct LibraryFunctions {
     decltype(&::RudidEvaluate) evaluate;
     decltype(&::RudidLastError) lastError;
     decltype(&::RudidEvaluateRefined) refined;
+    // The VBA twin RudidVb<name> of function i, of type
+    // double (double, int *) or double (double, double, int *) by its arity,
+    // and their messages; CheckedCall calls the twin when it is there.
+    void *vb[kExportCount];
+    decltype(&::RudidVbMessage) vbMessage;
+    decltype(&::RudidEvaluateWithFlags) evaluateWithFlags;
+    decltype(&::RudidStateFlags) stateFlags;
 };
 
 // Control words a host may run with: the library's own, double and single
@@ -58,7 +65,9 @@ struct Outcome {
 };
 
 // One call of export `index` under the host's control word, with every
-// property of a single call checked.
+// property of a single call checked; then the same call of its VBA twin,
+// which must give the same double (an error code also as `code`, a failure
+// as its code with a NaN), and RudidVbMessage of that code.
 Outcome CheckedCall(const LibraryFunctions &lib, int index, double a, double b, std::uint16_t hostWord);
 
 // The same arguments as one batch row: the row must hold the single call's

@@ -13,8 +13,16 @@ std::vector<ConfiguredLibrary> &Libraries() {
 
 LibraryFunctions FunctionsOf(const testing::LibraryInstance &lib) {
 #define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(lib.name),
-    return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, lib.RudidEvaluate, lib.RudidLastError,
-                            lib.Symbol<decltype(&::RudidEvaluateRefined)>("RudidEvaluateRefined")};
+#define RUDID_FUZZ_VB_ADDRESS(name, ...) lib.Symbol<void *>("RudidVb" #name),
+    return LibraryFunctions{{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)},
+                            lib.RudidEvaluate,
+                            lib.RudidLastError,
+                            lib.Symbol<decltype(&::RudidEvaluateRefined)>("RudidEvaluateRefined"),
+                            {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_VB_ADDRESS)},
+                            lib.Symbol<decltype(&::RudidVbMessage)>("RudidVbMessage"),
+                            lib.Symbol<decltype(&::RudidEvaluateWithFlags)>("RudidEvaluateWithFlags"),
+                            lib.Symbol<decltype(&::RudidStateFlags)>("RudidStateFlags")};
+#undef RUDID_FUZZ_VB_ADDRESS
 #undef RUDID_FUZZ_ADDRESS
 }
 

@@ -30,8 +30,16 @@ rudid::testing::ScratchDirectory &Scratch() {
 }
 
 #define RUDID_FUZZ_ADDRESS(name, ...) reinterpret_cast<void *>(&::name),
-const LibraryFunctions kLinked = {{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)}, RudidEvaluate, RudidLastError,
-                                   RudidEvaluateRefined};
+#define RUDID_FUZZ_VB_ADDRESS(name, ...) reinterpret_cast<void *>(&::RudidVb##name),
+const LibraryFunctions kLinked = {{RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_ADDRESS)},
+                                   RudidEvaluate,
+                                   RudidLastError,
+                                   RudidEvaluateRefined,
+                                   {RUDID_PROPERTY_FUNCTIONS(RUDID_FUZZ_VB_ADDRESS)},
+                                   RudidVbMessage,
+                                   RudidEvaluateWithFlags,
+                                   RudidStateFlags};
+#undef RUDID_FUZZ_VB_ADDRESS
 #undef RUDID_FUZZ_ADDRESS
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
