@@ -6,6 +6,15 @@ namespace rudid::cli {
 
 namespace {
 
+RudidContext *gToolContext = nullptr;  // set once, before the first call
+
+}  // namespace
+
+void UseToolContext(RudidContext *context) { gToolContext = context; }
+RudidContext *ToolContext() { return gToolContext; }
+
+namespace {
+
 bool gRefinedAnswers = false;
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "export_table.h"
+#include "rudid32.h"
 
 namespace rudid::cli {
 
@@ -24,6 +25,12 @@ struct Outcome {
 // command line, before the first call; only read afterwards.
 void UseRefinedAnswers(bool refined);
 bool RefinedAnswers();
+
+// The context every call of the tool runs in: null for the process's
+// configuration (ZAREVIRU.INI and default.cfg), or one opened for the
+// units chosen for this run. Set once, before the first call.
+void UseToolContext(RudidContext *context);
+RudidContext *ToolContext();
 
 // Calls the export once; second is ignored by the one-argument exports.
 Outcome CallExport(const ExportInfo &info, double first, double second);

@@ -3,6 +3,7 @@
 #include "api/state_flags.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -223,6 +224,9 @@ double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const T
     return double(result);
 }
 
+// The file of the first failed row of the thread's last rows.
+thread_local char tFirstFailedFile[kMaxPathSize];
+
 template <ExportFamily kFamily, class Decide>
 int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                    const double *first, const double *second, double *result, int *failure,
@@ -233,6 +237,7 @@ int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const T
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) memory = std::make_unique<RefinedMemory>();
     int failed = 0;
     const bool two = fn.arguments == 2;
+    tFirstFailedFile[0] = '\0';
     for (std::size_t i = 0; i < n; ++i) {
         unsigned *rowFlags = flags ? &flags[i] : nullptr;
         if (rowFlags) *rowFlags = 0;
@@ -244,7 +249,7 @@ int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const T
             result[i] = NAN;
             failure[i] = f.code;
             if (rowFlags) *rowFlags = 0;
-            ++failed;
+            if (failed++ == 0) std::memcpy(tFirstFailedFile, f.path, sizeof tFirstFailedFile);
         }
     }
     return failed;
@@ -291,5 +296,7 @@ int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const Tab
                                                                      failure, statistics, flags);
     });
 }
+
+const char *FirstFailedFile() { return tFirstFailedFile; }
 
 }  // namespace rudid

@@ -64,4 +64,8 @@ int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const Tab
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table);
 
+// The file that the first failed row of this thread's last EvaluateRows
+// concerned; "" when no row failed or its failure concerned no file.
+const char *FirstFailedFile();
+
 }  // namespace rudid

@@ -31,7 +31,7 @@ std::string RowsMessage(std::size_t n, const int *failure, int failed) {
     for (std::size_t i = 0; i < n; ++i)
         if (failure[i] != 0)
             return std::to_string(failed) + " row" + (failed == 1 ? "" : "s") + " failed; row " + std::to_string(i) +
-                   ": " + RudidFailureMessage(failure[i]);
+                   ": " + RudidFailureMessage(failure[i]) + (*FirstFailedFile() ? ": " : "") + FirstFailedFile();
     return "";
 }
 
