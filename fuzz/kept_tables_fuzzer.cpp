@@ -3,7 +3,9 @@
 // function, batch row, refined answer and flag exactly as a copy that reads
 // the files on every call, and the same failures. Each input is a short run
 // of calls, so that what one call leaves in the kept tables and in the
-// thread's memo is read by the next.
+// thread's memo is read by the next. Contexts opened in one copy with the
+// units of the others must answer as those copies do, and unit choices of
+// any text open a context or say why not.
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -26,6 +28,22 @@ struct Copy {
 // [units][0 reading the files, 1 keeping the tables]
 std::vector<Copy> gCopies;
 constexpr int kUnitsTried = 2;
+
+// The unit configurations by name, as a host opens a context with them.
+constexpr const char *kUnitTexts[kUnitsTried] = {
+    "pressure=bar, temperature=C, enthalpy=kJ/kg, entropy=kJ/kg,K, volume=m3/kg",
+    "pressure=MPa; specific enthalpy=Btu/lbm; temperature=K; entropy=Btu/lbm,F; volume=ft3/lbm"};
+
+struct ContextCalls {
+    decltype(&::RudidOpen) open;
+    decltype(&::RudidClose) close;
+    decltype(&::RudidContextEvaluate) evaluate;
+    decltype(&::RudidContextMessage) message;
+    decltype(&::RudidContextUnit) unit;
+};
+ContextCalls gContextCalls;
+// Opened in the first copy: [units][0 reading the files, 1 keeping the tables].
+RudidContext *gContexts[kUnitsTried][2];
 
 Copy Load(int units, bool keep) {
     rudid::testing::InstanceSetup setup = rudid::testing::ShippedSetup(UnitChoiceNumber(units));
@@ -60,6 +78,23 @@ void CompareRows(const Copy &files, const Copy &kept, const char *name, const st
         refinedReturned[k] = copies[k]->functions.refined(name, n, first.data(), second.data(), refined[k].data(),
                                                           refinedFailures[k].data());
     }
+    // The same rows through a context of these units opened in another copy.
+    const int units = int(&files - &gCopies[0]) / 2;
+    RudidContext *context = gContexts[units][n % 2];
+    std::vector<double> inContext(n), refinedInContext(n);
+    std::vector<int> contextFailures(n), contextFlags(n), refinedContextFailures(n);
+    const int contextReturned =
+        gContextCalls.evaluate(context, name, RUDID_TABLE, n, first.data(), second.data(), inContext.data(),
+                               contextFailures.data(), contextFlags.data());
+    gContextCalls.evaluate(context, name, RUDID_REFINED, n, first.data(), second.data(), refinedInContext.data(),
+                           refinedContextFailures.data(), nullptr);
+    FUZZ_CHECK(contextReturned == returned[0], std::string(name) + ": a context fails another count of rows");
+    for (std::size_t i = 0; i < n; ++i)
+        FUZZ_CHECK(Bits(inContext[i]) == Bits(results[0][i]) && contextFailures[i] == failures[0][i] &&
+                       contextFlags[i] == flags[0][i] && Bits(refinedInContext[i]) == Bits(refined[0][i]) &&
+                       refinedContextFailures[i] == refinedFailures[0][i],
+                   std::string(name) + " row " + std::to_string(i) +
+                       ": a context answers otherwise than a copy loaded with its units");
     FUZZ_CHECK(returned[0] == returned[1] && refinedReturned[0] == refinedReturned[1],
                std::string(name) + ": the kept tables fail another count of rows");
     for (std::size_t i = 0; i < n; ++i) {
@@ -80,8 +115,40 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         gCopies.push_back(Load(units, false));
         gCopies.push_back(Load(units, true));
     }
+    const LibraryInstance &host = *gCopies[0].instance;
+    gContextCalls = {host.Symbol<decltype(&::RudidOpen)>("RudidOpen"),
+                     host.Symbol<decltype(&::RudidClose)>("RudidClose"),
+                     host.Symbol<decltype(&::RudidContextEvaluate)>("RudidContextEvaluate"),
+                     host.Symbol<decltype(&::RudidContextMessage)>("RudidContextMessage"),
+                     host.Symbol<decltype(&::RudidContextUnit)>("RudidContextUnit")};
+    for (int units = 0; units < kUnitsTried; ++units)
+        for (int keep = 0; keep < 2; ++keep) {
+            gContexts[units][keep] =
+                gContextCalls.open(nullptr, kUnitTexts[units], keep ? RUDID_KEEP_TABLES : RUDID_READ_FILES);
+            FUZZ_CHECK(gContexts[units][keep], gContextCalls.message(nullptr));
+        }
     return 0;
 }
+
+namespace {
+
+// Unit choices of any text: a context opens and says nothing, or opens
+// nothing and says why.
+void CheckUnitText(FuzzedDataProvider &data) {
+    const std::string text = data.ConsumeRandomLengthString(80);
+    const int options = data.ConsumeIntegral<std::uint8_t>() & 0x1F;
+    RudidContext *context = gContextCalls.open(nullptr, text.c_str(), options);
+    const std::string said = gContextCalls.message(nullptr);
+    if (context) {
+        FUZZ_CHECK(said.empty() && *gContextCalls.unit(context, RUDID_PRESSURE),
+                   "\"" + text + "\" opened a context that is not whole: " + said);
+        gContextCalls.close(context);
+    } else {
+        FUZZ_CHECK(!said.empty(), "\"" + text + "\" opened nothing and said nothing");
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
@@ -111,5 +178,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
                    std::string(name) + ": the kept tables give other refined flags");
         CompareRows(files, kept, name, first, second);
     }
+    if (data.remaining_bytes() > 0) CheckUnitText(data);
     return 0;
 }
