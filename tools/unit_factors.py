@@ -77,6 +77,7 @@ TABLES = [
         (["MMHG"], "0.00133332", None),
         (["AT"], "0.980665", None),
         (["TORR"], "0.00133332", None),
+        (["KPA"], "0.01", None),
     ]),
     (4, "Force", "force, in newtons", [
         (["LBF"], "4.4482", None),

@@ -12,6 +12,7 @@
 #include "common/failure.h"
 #include "platform/platform.h"
 #include "units/unit_choices.h"
+#include "units/unit_recognition.h"
 
 namespace rudid {
 
@@ -67,6 +68,25 @@ bool CheckTables(const char *directory, char *message, std::size_t size) {
     return true;
 }
 
+// The choices of a units text over the configuration's default.cfg.
+bool ApplyChoices(const char *units, StartupConfiguration *config, char *message, std::size_t size) {
+    UnitChoices choices{};
+    std::memcpy(choices.selections, config->unitSelections, sizeof choices.selections);
+    if (!ApplyUnitChoices(units, &choices, message, size)) return false;
+    std::memcpy(config->unitSelections, choices.selections, sizeof choices.selections);
+    ResolveConfiguredUnits(config);
+    for (int q = 0; q < kQuantityCodeCount; ++q) {
+        if (!choices.namedOnly[q]) continue;
+        const std::optional<UnitFactor> factor = RecogniseUnit(QuantityCode(q), choices.namedOnly[q]);
+        if (!factor) continue;  // every name offered is recognised; a test holds them to it
+        config->unitName[q] = choices.namedOnly[q];
+        config->unitFactor[q] = *factor;
+        config->unitFactorValue[q] = Real48ToDouble(*factor);
+        config->unitRecognised[q] = true;
+    }
+    return true;
+}
+
 }  // namespace
 
 RudidContext &DefaultContext() {
@@ -92,10 +112,7 @@ std::unique_ptr<RudidContext> OpenContext(const char *directory, const char *uni
         return nullptr;
     }
     LoadConfiguration(value.c_str(), &context->config);
-    if (units && *units) {
-        if (!ApplyUnitChoices(units, context->config.unitSelections, message, size)) return nullptr;
-        ResolveConfiguredUnits(&context->config);
-    }
+    if (units && *units && !ApplyChoices(units, &context->config, message, size)) return nullptr;
     if (!CheckTables(context->config.dataDirectory, message, size)) return nullptr;
     context->config.cacheTables = keepTables;
     if (keepTables)

@@ -55,6 +55,21 @@ int FindQuantityCode(std::string_view name) {
     return -1;
 }
 
+// Units offered by name only (contexts, the tool's --units, Python): kPa,
+// the engineer's everyday pressure unit, which the selection list of
+// default.cfg never had.
+struct NamedOnlyUnit {
+    QuantityCode code;
+    const char *name;
+};
+constexpr NamedOnlyUnit kNamedOnlyUnits[] = {{Pressure, "kPa"}};
+
+const char *FindNamedOnly(int code, std::string_view unit) {
+    for (const NamedOnlyUnit &named : kNamedOnlyUnits)
+        if (named.code == code && SameWithoutCase(unit, named.name)) return named.name;
+    return nullptr;
+}
+
 int FindUnit(const UnitList &list, std::string_view unit) {
     for (int i = 0; i <= list.lastIndex; ++i)
         if (unit == list.names[i]) return i;
@@ -79,10 +94,8 @@ std::size_t ItemEnd(std::string_view text) {
 
 }  // namespace
 
-bool ApplyUnitChoices(const char *text, std::int16_t selections[kUnitSelectionWordCount], char *error,
-                      std::size_t errorSize) {
-    std::int16_t chosen[kUnitSelectionWordCount];
-    std::memcpy(chosen, selections, sizeof chosen);
+bool ApplyUnitChoices(const char *text, UnitChoices *choices, char *error, std::size_t errorSize) {
+    UnitChoices chosen = *choices;
     std::string_view rest = text ? text : "";
     while (!rest.empty()) {
         const std::size_t end = ItemEnd(rest);
@@ -100,16 +113,20 @@ bool ApplyUnitChoices(const char *text, std::int16_t selections[kUnitSelectionWo
         const UnitList list = UnitListFor(QuantityCode(code));
         const std::string unit(Trimmed(item.substr(equals + 1)));
         const int index = FindUnit(list, unit);
-        if (index < 0) {
+        const char *namedOnly = index < 0 ? FindNamedOnly(code, unit) : nullptr;
+        if (index < 0 && !namedOnly) {
             std::string names;
             for (int i = 0; i <= list.lastIndex; ++i) names += std::string(i ? " " : "") + list.names[i];
+            for (const NamedOnlyUnit &named : kNamedOnlyUnits)
+                if (named.code == code) names += std::string(" ") + named.name;
             std::snprintf(error, errorSize, "units: %s has no unit \"%s\"; choose one of: %s", QuantityName(code),
                           unit.c_str(), names.c_str());
             return false;
         }
-        chosen[code] = std::int16_t(index);
+        chosen.namedOnly[code] = namedOnly;
+        if (index >= 0) chosen.selections[code] = std::int16_t(index);
     }
-    std::memcpy(selections, chosen, sizeof chosen);
+    *choices = chosen;
     return true;
 }
 

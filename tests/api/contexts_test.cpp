@@ -158,6 +158,27 @@ TEST_F(Contexts, EightThreadsWithContextsOfTheirOwnAnswerAsLoadedLibraries) {
     for (const std::string &problem : problems) EXPECT_EQ("", problem);
 }
 
+TEST_F(Contexts, KilopascalsAreChosenByNameWithoutChangingWhatDefaultCfgSelects) {
+    const ContextFunctions api(*host_);
+    RudidContext *kpa = api.open(nullptr, "pressure=KPA", RUDID_READ_FILES);
+    ASSERT_NE(nullptr, kpa) << api.message(nullptr);
+    EXPECT_STREQ("kPa", api.unit(kpa, RUDID_PRESSURE));
+    const double t = 100, bar = 1.01325, kilopascals = 101.325;
+    double inKpa, inBar, tFromKpa, tFromBar;
+    int failure;
+    api.evaluate(kpa, "AQPTP", 0, 1, &t, &t, &inKpa, &failure, nullptr);
+    api.evaluate(nullptr, "AQPTP", 0, 1, &t, &t, &inBar, &failure, nullptr);
+    EXPECT_NEAR(inBar * 100, inKpa, inKpa * 1e-9);
+    api.evaluate(kpa, "AQPPT", 0, 1, &kilopascals, &kilopascals, &tFromKpa, &failure, nullptr);
+    api.evaluate(nullptr, "AQPPT", 0, 1, &bar, &bar, &tFromBar, &failure, nullptr);
+    EXPECT_NEAR(tFromBar, tFromKpa, 1e-6);
+    api.close(kpa);
+    // No selection word means kPa: the list of default.cfg is as it was.
+    const auto count = host_->Symbol<decltype(&::RudidUnitCount)>("RudidUnitCount");
+    const auto name = host_->Symbol<decltype(&::RudidUnitName)>("RudidUnitName");
+    for (int i = 0; i < count(RUDID_PRESSURE); ++i) EXPECT_STRNE("kPa", name(RUDID_PRESSURE, i));
+}
+
 TEST_F(Contexts, AWrongSettingOpensNothingAndSaysWhichSetting) {
     const ContextFunctions api(*host_);
     const ScratchDirectory scratch;
@@ -171,7 +192,7 @@ TEST_F(Contexts, AWrongSettingOpensNothingAndSaysWhichSetting) {
         int options;
         const char *said;
     } wrong[] = {
-        {nullptr, "pressure=furlong", 0, "pressure has no unit \"furlong\""},
+        {nullptr, "pressure=furlong", 0, "pressure has no unit \"furlong\"; choose one of: bar Pa"},
         {nullptr, "colour=red", 0, "\"colour=red\" is not QUANTITY=UNIT"},
         {nullptr, "per degree=K", 0, "\"per degree=K\""},
         {"/nonexistent/rudid32", nullptr, 0, "/nonexistent/rudid32/zarude.dat"},
