@@ -3,8 +3,10 @@ build/, the package carries its own copy of the library and of the tables
 (rudid32/libRUDID32.so, rudid32/data/), so that a wheel made here installs
 and works after the checkout is gone:
 
-    /usr/bin/python3 -m pip wheel --no-deps --no-build-isolation -w dist ./python
-    /usr/bin/python3 -m pip install dist/rudid32-*.whl
+    /usr/bin/python3 -m pip wheel --no-deps --no-build-isolation -w /tmp/rudid32-wheel ./python
+    /usr/bin/python3 -m pip install /tmp/rudid32-wheel/rudid32-*.whl
+
+Without build/libRUDID32.so the build stops and says so.
 
 The build's own files (build/, rudid32.egg-info) go to a directory under
 the system's temporary directory, never into the source tree."""
@@ -31,8 +33,13 @@ os.makedirs(SCRATCH, exist_ok=True)
 
 class BuildWithLibrary(build_py):
     def run(self):
+        # A package without its library installs, then fails at its first
+        # call: refuse to build one.
+        if not os.path.isfile(CHECKOUT_LIBRARY):
+            raise SystemExit("rudid32: %s is missing: build the library first (cmake -S . -B build && "
+                             "cmake --build build), then build the package" % CHECKOUT_LIBRARY)
         super().run()
-        if self.dry_run or not os.path.isfile(CHECKOUT_LIBRARY):
+        if self.dry_run:
             return
         package = os.path.join(self.build_lib, "rudid32")
         shutil.copyfile(os.path.realpath(CHECKOUT_LIBRARY), os.path.join(package, "libRUDID32.so"))
@@ -48,7 +55,7 @@ class NativeDistribution(Distribution):
     """The package holds a native library: the wheel is for this platform."""
 
     def has_ext_modules(self):
-        return os.path.isfile(CHECKOUT_LIBRARY)
+        return True
 
 
 setup(cmdclass={"build_py": BuildWithLibrary},

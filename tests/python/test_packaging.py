@@ -114,3 +114,15 @@ def test_the_readme_python_lines_work_verbatim_after_the_readme_build():
     assert commands, "the README's Python section shows no python3 command"
     for command in commands:
         run(["bash", "-c", command], ROOT)
+
+
+def test_a_wheel_without_the_built_library_is_refused_with_the_reason(tmp_path):
+    checkout = checkout_with_build(tmp_path / "checkout")
+    (checkout / "build" / "libRUDID32.so").unlink()
+    env = {k: v for k, v in os.environ.items() if k not in ("RUDID32_LIBRARY", "PYTHONPATH", "ZAREVIRU_INI")}
+    result = subprocess.run([SYSTEM_PYTHON, "-m", "pip", "wheel", "--no-deps", "--no-build-isolation", "--no-index",
+                             "--disable-pip-version-check", "-q", "-w", str(tmp_path / "dist"), "./python"],
+                            cwd=str(checkout), env=env, capture_output=True, text=True, timeout=240)
+    assert result.returncode != 0
+    assert "libRUDID32.so is missing: build the library first" in result.stdout + result.stderr
+    assert not list((tmp_path / "dist").glob("*.whl"))
