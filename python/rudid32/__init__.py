@@ -39,7 +39,7 @@ answered through a context of the library opened with them.
 
 import threading
 
-from . import _catalogue, _library, _readable, _units
+from . import _catalogue, _library, _readable
 from ._errors import (RudidArgumentError, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
                       error_meaning, failure_message, is_error_code)
 from ._evaluate import evaluate  # noqa: F401

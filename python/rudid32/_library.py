@@ -219,7 +219,7 @@ def _opened_from_choices(library):
     settings = (_own_data, units, 0)
     try:
         return _open_context(library, *settings), settings
-    except ValueError as error:
+    except ValueError:
         # Name where the wrong choice was made: the first source that
         # cannot be opened alone.
         for origin, alone in wanted:

@@ -60,7 +60,7 @@ def test_chosen_units_answer_as_a_library_configured_with_them(installed, tmp_pa
     assert result.returncode == 0, result.stderr
     assert json.loads(result.stdout) == expected(tmp_path)
     assert (installed.parent / "default.cfg").read_bytes() == before
-    assert os.listdir(tmp_path / "tmp") == []  # the private view is gone with the process
+    assert os.listdir(tmp_path / "tmp") == []  # nothing is written: the library opens a context
 
 
 def test_use_units_after_the_first_use_and_wrong_names_are_refused(installed, tmp_path):
