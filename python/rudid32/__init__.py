@@ -30,15 +30,16 @@ names the argument. For arrays, see
 The library is loaded at the first use, from the first of: the file named
 by ``RUDID32_LIBRARY``; the library installed beside the package; the build
 tree of a checkout (``build/libRUDID32.so``, when imported from its
-``python/``); the system's library path. Which data directory and units the
-library uses is decided when it loads: the environment variable
-``ZAREVIRU_INI`` names an INI file to use instead of the ``ZAREVIRU.INI``
-beside the library.
+``python/``); the system's library path. Which data directory the library
+uses is decided when it loads: the environment variable ``ZAREVIRU_INI``
+names an INI file to use instead of the ``ZAREVIRU.INI`` beside the library.
+Units chosen with ``use_units()``, ``RUDID32_UNITS`` or the user's file are
+answered through a context of the library opened with them.
 """
 
 import threading
 
-from . import _catalogue, _library, _readable, _units
+from . import _catalogue, _library, _readable
 from ._errors import (RudidArgumentError, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
                       error_meaning, failure_message, is_error_code)
 from ._evaluate import evaluate  # noqa: F401
@@ -99,8 +100,8 @@ def functions():
 def units():
     """The unit configured in this process for each quantity that has one:
     a dict from the quantity's name to the unit's ({"pressure": "bar",
-    "temperature": "C", ...}), as the library reads them from default.cfg
-    when it loads."""
+    "temperature": "C", ...}): the data directory's default.cfg with the
+    choices of use_units(), RUDID32_UNITS and the user's file over it."""
     return {name: _catalogue.configured_unit(code) for code, name in _catalogue.quantities()
             if _catalogue.configured_unit(code)}
 
@@ -113,17 +114,16 @@ def use_units(**chosen):
 
     Keys are quantity names (``specific_volume`` or ``volume``, any case),
     values the library's unit names (``rudid32 units`` lists them). The
-    library reads its units once, when it loads: call this before the first
-    use of a property function; afterwards it raises RuntimeError. A wrong
-    name raises ValueError at the first use. Processes started later (dask
-    workers) choose theirs with the variable RUDID32_UNITS."""
-    if _library._loaded is not None:
-        raise RuntimeError("the library is loaded already; choose units before the first use "
-                           "(or with RUDID32_UNITS before the process starts)")
+    library opens a context with these units at once (a wrong name raises
+    ValueError with the library's reason, and the units stay as they were);
+    every answer of the package comes from that context. A later call
+    chooses over the earlier ones. Choose before the first use of a
+    property function: afterwards it raises RuntimeError. Dask workers open
+    the same context (rudid32.dask passes them its settings)."""
     for quantity, unit in chosen.items():
         if not isinstance(unit, str):
             raise TypeError("the unit of %s must be a name, not %r" % (quantity, unit))
-        _units._chosen[quantity] = unit
+    _library.choose_units(chosen)
 
 
 def library_path():
@@ -138,7 +138,7 @@ def library_version():
 
 def data_directory():
     """The data directory the library reads its tables and default.cfg from."""
-    return _library.text(_library.library().RudidDataDirectory())
+    return _library.text(_library.library().RudidDataDirectory())  # the context's, where there is one
 
 
 def startup_message():

@@ -57,8 +57,8 @@ def symbol(quantity):
 
 @functools.lru_cache(maxsize=None)
 def configured_unit(quantity):
-    """The unit this process uses for a quantity; "" for none."""
-    return _library.text(_library.library().RudidConfiguredUnit(quantity))
+    """The unit this process uses for a quantity, its context's; "" for none."""
+    return _library.text(_library.load()[0].RudidContextUnit(_library.context(), quantity))
 
 
 @functools.lru_cache(maxsize=None)

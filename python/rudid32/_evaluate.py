@@ -1,5 +1,5 @@
 """Evaluation of a property function over numpy arrays, through the
-library's RudidEvaluate, split over a thread pool for large arrays.
+library's RudidContextEvaluate in the package's context, split over a thread pool for large arrays.
 
 The arrays are handed to the library as they are (contiguous float64
 buffers), never converted element by element. ctypes releases the GIL for
@@ -111,47 +111,38 @@ def like_pandas(arguments, result, name):
     return pandas.DataFrame(result, index=model.index, columns=model.columns)
 
 
-def _evaluate_rows(name, first, second, values, codes, flags, start, stop, refined=False):
-    """Rows start .. stop - 1; turns the error codes among the results into
-    codes and NaN values. flags: None, or the array for the rows' state
-    flags, which come from the same pass through the tables."""
-    library = _library.library()
+def _evaluate_rows(name, first, second, values, codes, flags, start, stop, refined=False, context=None):
+    """Rows start .. stop - 1, through RudidContextEvaluate in context (a
+    handle, None for the process's configuration); turns the error codes
+    among the results into codes and NaN values. flags: None, or the array
+    for the rows' flags, which come from the same pass through the tables
+    (the refined answers' own flags with refined)."""
+    library = _library.load()[0]
     count = stop - start
     if count == 0:
         return
     address = lambda array: array.ctypes.data + start * array.itemsize  # noqa: E731
-    second_address = None if second is None else address(second)
-    if refined:
-        entry = "RudidEvaluateRefined"
-        status = library.RudidEvaluateRefined(name, count, address(first), second_address, address(values),
-                                              address(codes))
-    elif flags is None:
-        entry = "RudidEvaluate"
-        status = library.RudidEvaluate(name, count, address(first), second_address, address(values), address(codes))
-    else:
-        entry = "RudidEvaluateWithFlags"
-        status = library.RudidEvaluateWithFlags(name, count, address(first), second_address, address(values),
-                                                address(codes), address(flags))
+    status = library.RudidContextEvaluate(context, name, _library.REFINED if refined else _library.TABLE, count,
+                                          address(first), None if second is None else address(second),
+                                          address(values), address(codes), None if flags is None else address(flags))
     if status < 0:
-        raise RudidError("%s refused the call (status %d)" % (entry, status))
+        raise RudidError("RudidContextEvaluate refused the call (status %d: %s)"
+                         % (status, _library.text(library.RudidContextMessage(context))))
     part = values[start:stop]
     # Error codes are negative whole numbers: ask the library about each
     # distinct candidate once, not about every row.
     candidates = numpy.flatnonzero((part < 0) & (part == numpy.trunc(part)))
     if candidates.size:
         part_codes = codes[start:stop]
+        part_flags = None if flags is None else flags[start:stop]
         for value in numpy.unique(part[candidates]):
             code = library.RudidRangeCode(float(value))
             if code:
                 rows = candidates[part[candidates] == value]
                 part_codes[rows] = code
                 part[rows] = numpy.nan
-    if refined and flags is not None:
-        # No batch entry gives the refined flags: one call per row with a value.
-        for row in range(start, stop):
-            if codes[row] == 0 and not numpy.isnan(values[row]):
-                flags[row] = library.RudidRefinedFlags(name, float(first[row]),
-                                                       0.0 if second is None else float(second[row]))
+                if part_flags is not None:
+                    part_flags[rows] = 0
 
 
 def _split(count, threads):
@@ -160,7 +151,10 @@ def _split(count, threads):
     return list(zip(bounds[:-1], bounds[1:]))
 
 
-def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False):
+_CURRENT = object()  # the package's current context
+
+
+def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False, context=_CURRENT):
     """Evaluates the property function ``name`` over arrays of arguments.
 
     ``a`` and ``b`` are numbers, sequences or numpy arrays of any shape,
@@ -194,8 +188,10 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False
     ``RudidStateFlags`` gives them; 0 for a row without a value), from the
     same pass through the tables. With ``refined=True`` as well, ``flags``
     holds the flags that still apply to each refined answer, as
-    ``RudidRefinedFlags`` gives them; these are asked row by row (one call
-    per row with a value), so they cost far more than the table flags.
+    ``RudidRefinedFlags`` gives them, from the same pass as well.
+
+    The answers come from the package's context (``use_units()``): the
+    values and the arguments are in its units.
     """
     function = _catalogue.function(name)
     if (b is None) != (function.arity == 1):
@@ -214,12 +210,14 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=False
     parts = _split(first.size, threads)
     encoded = function.name.encode()
     row_flags = numpy.zeros(first.size, numpy.int32) if flags else None
+    if context is _CURRENT:
+        context = _library.context()
     if len(parts) == 1:
-        _evaluate_rows(encoded, first, second, values, codes, row_flags, 0, first.size, refined)
+        _evaluate_rows(encoded, first, second, values, codes, row_flags, 0, first.size, refined, context)
     else:
         with concurrent.futures.ThreadPoolExecutor(len(parts), thread_name_prefix="rudid32") as pool:
             running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, row_flags, start, stop,
-                                   refined)
+                                   refined, context)
                        for start, stop in parts]
             for part in running:
                 part.result()

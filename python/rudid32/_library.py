@@ -16,20 +16,32 @@ The library is looked for at the first use, first hit wins:
    dynamic loader with ``LD_LIBRARY_PATH``).
 """
 
+import atexit
 import ctypes
 import ctypes.util
 import os
+import re
 import threading
-import tempfile
 import warnings
 
 from . import _units
 
 _FILE = "libRUDID32.so"
 _SONAME = _FILE + ".1"
+_UNIT_FILE = "default.cfg"
+_UNIT_FILE_BYTES = 62  # the selection words the library reads
 
-_lock = threading.Lock()
+# RudidContextEvaluate's options.
+TABLE = 0x8
+REFINED = 0x4
+
+_lock = threading.RLock()
 _loaded = None  # (library, path) once loaded
+_own_data = None  # the package's own data directory, when its own copy of the library reads it
+_context = None  # the package's current context: a c_void_p, or None for the process's configuration
+_settings = None  # what _context was opened with: (directory, units, options)
+_settled = False  # whether _context has been used; from then on it stays
+_others = {}  # settings -> c_void_p: contexts opened for the settings of another process (dask)
 
 
 def _recorded_location():
@@ -66,19 +78,14 @@ def _candidates():
     yield _FILE
 
 
-def _open(path):
-    """ctypes.CDLL(path). The package's own copy of the library reads the
-    package's own tables: an INI naming them is in effect while it loads
-    (the library reads it once, then), unless ZAREVIRU_INI names one."""
+def _own_data_directory(path):
+    """The package's own tables (data/ beside the package's own copy of
+    the library), which its contexts read unless ZAREVIRU_INI names an INI;
+    None otherwise."""
     package = os.path.dirname(os.path.abspath(__file__))
     data = os.path.join(package, "data")
     own = os.path.dirname(os.path.abspath(path)) == package and os.path.isdir(data)
-    if not own or os.environ.get("ZAREVIRU_INI"):
-        return ctypes.CDLL(path)
-    with tempfile.TemporaryDirectory(prefix="rudid32-ini-") as directory:
-        with open(os.path.join(directory, "ZAREVIRU.INI"), "w", encoding="utf-8") as file:
-            file.write("[STARTUP]\nDIR=%s\n" % data)
-        return _units.with_view_environment(directory, lambda: ctypes.CDLL(path))
+    return data if own and not os.environ.get("ZAREVIRU_INI") else None
 
 
 def _declare(library):
@@ -110,6 +117,14 @@ def _declare(library):
         "RudidRefinedFlags": (c_int, [c_char_p, c_double, c_double]),
         "RudidToConfiguredUnit": (c_double, [c_int, c_double]),
         "RudidFromConfiguredUnit": (c_double, [c_int, c_double]),
+        "RudidOpen": (c_void_p, [c_char_p, c_char_p, c_int]),
+        "RudidClose": (None, [c_void_p]),
+        "RudidContextEvaluate": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p,
+                                         c_void_p, c_void_p, c_void_p]),
+        "RudidContextMessage": (c_char_p, [c_void_p]),
+        "RudidContextUnit": (c_char_p, [c_void_p, c_int]),
+        "RudidContextDirectory": (c_char_p, [c_void_p]),
+        "RudidContextConvert": (c_double, [c_void_p, c_int, c_double, c_int]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)
@@ -123,36 +138,40 @@ def _declare(library):
         function.argtypes = [c_double] * library.RudidFunctionArity(index)
 
 
-def _configured(library, path):
-    """The library with the units chosen for this process (see _units):
-    itself when none are chosen, else a private copy loaded under them.
-    Warns once when its default.cfg is missing or short."""
-    library.RudidStartupMessage.restype = ctypes.c_char_p
-    message = library.RudidStartupMessage()
+def _warn_of_unit_file(library):
+    """Warns once when the default.cfg the package's answers rest on is
+    missing or short."""
+    if _own_data is None:
+        message = text(library.RudidStartupMessage())
+        directory = text(library.RudidDataDirectory())
+    else:
+        message, directory = _own_unit_file_message(), _own_data + os.sep
     if message:
-        library.RudidDataDirectory.restype = ctypes.c_char_p
-        warnings.warn("%s (%sdefault.cfg): quantities it does not cover use their first unit; "
-                      "rudid32.units() tells them" % (message.decode(errors="replace"),
-                                                       library.RudidDataDirectory().decode(errors="replace")),
-                      RuntimeWarning, stacklevel=4)
-    copy = _units.view(library, path)
-    if copy is None:
-        return library
-    chosen = _units.with_view_environment(os.path.dirname(copy), lambda: ctypes.CDLL(copy))
-    _declare(chosen)
-    return chosen
+        warnings.warn("%s (%s%s): quantities it does not cover use their first unit; rudid32.units() tells them"
+                      % (message, directory, _UNIT_FILE), RuntimeWarning, stacklevel=5)
+
+
+def _own_unit_file_message():
+    """For the package's own tables, what the library says at start-up of
+    its own directory's default.cfg: "" when it is read whole."""
+    try:
+        with open(os.path.join(_own_data, _UNIT_FILE), "rb") as file:
+            whole = len(file.read(_UNIT_FILE_BYTES)) == _UNIT_FILE_BYTES
+    except OSError:
+        whole = False
+    return "" if whole else 'File is corrupt or missing! "%s" is corrupt or missing!' % _UNIT_FILE
 
 
 def load():
     """The loaded library and the path it was loaded from."""
-    global _loaded
+    global _loaded, _own_data
     if _loaded is None:
         with _lock:
             if _loaded is None:
                 errors = []
                 for path in _candidates():
                     try:
-                        library = _open(path)
+                        library = ctypes.CDLL(path)
                     except OSError as error:
                         errors.append(str(error))
                         continue
@@ -161,7 +180,9 @@ def load():
                     except AttributeError as error:
                         errors.append("%s: not this version of RUDID32 (%s)" % (path, error))
                         continue
-                    _loaded = (_configured(library, path), path)
+                    _own_data = _own_data_directory(path)
+                    _warn_of_unit_file(library)
+                    _loaded = (library, path)
                     break
                 else:
                     raise OSError("cannot load the RUDID32 library (set RUDID32_LIBRARY to its path): "
@@ -169,8 +190,207 @@ def load():
     return _loaded
 
 
+# -- the package's context
+
+def _open_context(library, directory, units, options=0):
+    """A context opened with these settings; ValueError with the library's
+    reason when it cannot be."""
+    handle = library.RudidOpen(None if directory is None else directory.encode(),
+                               None if units is None else units.encode(), options)
+    if not handle:
+        raise ValueError(text(library.RudidContextMessage(None)))
+    return ctypes.c_void_p(handle)
+
+
+def _close(handle):
+    if handle is not None and _loaded is not None:
+        _loaded[0].RudidClose(handle)
+
+
+def _opened_from_choices(library):
+    """(context, settings) for the units chosen for this process over the
+    package's data directory; (None, None) when the process's configuration
+    is what they describe. A wrong choice raises ValueError naming where it
+    was made."""
+    wanted = _units.choices()
+    if not wanted and _own_data is None:
+        return None, None
+    units = _units.text(wanted) or None
+    settings = (_own_data, units, 0)
+    try:
+        return _open_context(library, *settings), settings
+    except ValueError:
+        # Name where the wrong choice was made: the first source that
+        # cannot be opened alone.
+        for origin, alone in wanted:
+            try:
+                _close(_open_context(library, _own_data, alone))
+            except ValueError as alone_error:
+                raise ValueError("%s: %s" % (origin, alone_error)) from None
+        raise
+
+
+def _settle():
+    """The current context, from now on fixed: opened from the choices at
+    the first use unless use_units() opened it."""
+    global _context, _settings, _settled
+    if not _settled:
+        library = load()[0]
+        with _lock:
+            if not _settled:
+                if _settings is None:
+                    _context, _settings = _opened_from_choices(library)
+                _settled = True
+    return _context
+
+
+def choose_units(chosen):
+    """use_units(): the choices made so far with these over them, opened as
+    the package's context now (ValueError from the library when one is
+    wrong, and nothing changes); the context before it is closed."""
+    global _context, _settings
+    library = load()[0]
+    with _lock:
+        if _settled:
+            raise RuntimeError("the library is loaded already and answering in its units; choose units "
+                               "before the first use (or with RUDID32_UNITS before the process starts)")
+        before = dict(_units._chosen)
+        _units._chosen.update(chosen)
+        try:
+            context, settings = _opened_from_choices(library)
+        except ValueError:
+            _units._chosen.clear()
+            _units._chosen.update(before)
+            raise
+        _close(_context)
+        _context, _settings = context, settings
+
+
+def context():
+    """The package's current context, a ctypes c_void_p for the library's
+    context calls; None for the process's configuration. From the first
+    call on it stays the same for the life of the process."""
+    return _context if _settled else _settle()
+
+
+def settings():
+    """What another process needs to open the same context as this one:
+    (data directory, units text, options), the directory and units None
+    where the process's are meant; None for the process's configuration."""
+    _settle()
+    return _settings
+
+
+def context_for(wanted):
+    """The context that settings() gave in another process: this process's
+    own when they are the same, else one opened for them, kept till exit."""
+    if wanted == settings():
+        return _context
+    if wanted is None:
+        return None
+    with _lock:
+        if wanted not in _others:
+            _others[wanted] = _open_context(load()[0], *wanted)
+        return _others[wanted]
+
+
+@atexit.register
+def _close_all():
+    global _context
+    with _lock:
+        handles = [_context] + list(_others.values())
+        _context = None
+        _others.clear()
+        for handle in handles:
+            _close(handle)
+
+
 def library():
-    return load()[0]
+    """The loaded library; its calls of the process's configuration answer
+    in the current context where the package has one (see _InContext)."""
+    handle = context()
+    raw = _loaded[0]
+    if handle is None:
+        return raw
+    global _view
+    if _view is None or _view._context is not handle:
+        _view = _InContext(raw, handle)
+    return _view
+
+
+_view = None
+_LIMIT = re.compile(r"(below|above) (\S+) (\S+)")
+
+
+class _InContext:
+    """The library with the calls that read the process's configuration
+    (units, directory, flags, range messages) answered in a context: code
+    written against the process's configuration keeps working with chosen
+    units. Every other name is the library's own."""
+
+    def __init__(self, raw, handle):
+        self._raw = raw
+        self._context = handle
+
+    def __getattr__(self, name):
+        value = getattr(self._raw, name)
+        setattr(self, name, value)
+        return value
+
+    def RudidConfiguredUnit(self, quantity):  # noqa: N802 (the library's names)
+        return self._raw.RudidContextUnit(self._context, quantity)
+
+    def RudidDataDirectory(self):  # noqa: N802
+        return self._raw.RudidContextDirectory(self._context)
+
+    def RudidStartupMessage(self):  # noqa: N802
+        return (_own_unit_file_message() if _own_data is not None else text(self._raw.RudidStartupMessage())).encode()
+
+    def RudidToConfiguredUnit(self, quantity, value):  # noqa: N802
+        return self._raw.RudidContextConvert(self._context, quantity, value, 1)
+
+    def RudidFromConfiguredUnit(self, quantity, value):  # noqa: N802
+        return self._raw.RudidContextConvert(self._context, quantity, value, 0)
+
+    def _flags(self, name, first, second, options):
+        values = (ctypes.c_double * 3)(first, second, 0.0)
+        codes = (ctypes.c_int * 2)()
+        status = self._raw.RudidContextEvaluate(self._context, name, options, 1, ctypes.byref(values, 0),
+                                                ctypes.byref(values, 8), ctypes.byref(values, 16),
+                                                ctypes.byref(codes, 0), ctypes.byref(codes, 4))
+        return status if status < 0 else (0 if codes[0] or self._raw.RudidRangeCode(values[2]) else codes[1])
+
+    def RudidStateFlags(self, name, first, second):  # noqa: N802
+        return self._flags(name, first, second, TABLE)
+
+    def RudidRefinedFlags(self, name, first, second):  # noqa: N802
+        return self._flags(name, first, second, REFINED)
+
+    def RudidRangeMessage(self, function, code):  # noqa: N802
+        message = text(self._raw.RudidRangeMessage(function, code))
+        if message is None:
+            return None
+        return range_message_in(self._raw, self._context, message).encode()
+
+
+def range_message_in(raw, handle, message):
+    """A range message of the process's configuration with its limits
+    restated in the context's units. A limit is a short decimal in the
+    internal unit, so the six digits the message shows give it back."""
+    codes = [code for code in (3, 6) if message.startswith(text(raw.RudidQuantityName(code)) + " ")]
+    if not codes:
+        return message
+    quantity = codes[0]
+    process_unit = text(raw.RudidConfiguredUnit(quantity))
+
+    def restated(match):
+        if match.group(3).rstrip(",") != process_unit:
+            return match.group(0)
+        internal = float("%.6g" % raw.RudidFromConfiguredUnit(quantity, float(match.group(2))))
+        value = raw.RudidContextConvert(handle, quantity, internal, 1)
+        return "%s %.6g %s%s" % (match.group(1), value, text(raw.RudidContextUnit(handle, quantity)),
+                                 "," if match.group(3).endswith(",") else "")
+    return _LIMIT.sub(restated, message)
 
 
 def function_index(name):
@@ -179,7 +399,7 @@ def function_index(name):
     library would read it only up to that character."""
     if not isinstance(name, str) or "\0" in name:
         return -1
-    return library().RudidFunctionIndex(name.encode())
+    return load()[0].RudidFunctionIndex(name.encode())
 
 
 def text(pointer):

@@ -1,6 +1,7 @@
 """The property functions as Python functions: named by their quantities,
 with the quantities' symbols as parameters, for numbers and for arrays."""
 
+import ctypes
 import inspect
 from typing import Optional, Union  # noqa: F401 (named by the annotations)
 
@@ -19,19 +20,33 @@ _THREADS = "Optional[int]"
 _RESULT = "Union[float, numpy.ndarray]"
 
 
+def _one_row(function, arguments, options):
+    """One row through RudidContextEvaluate in the package's context:
+    (value, failure code, the library's message of a failure)."""
+    library = _library.load()[0]
+    context = _library.context()
+    row = (ctypes.c_double * 3)(*arguments, *(0.0,) * (3 - len(arguments)))
+    failure = ctypes.c_int(0)
+    status = library.RudidContextEvaluate(context, function.name.encode(), options, 1, ctypes.byref(row, 0),
+                                          ctypes.byref(row, 8), ctypes.byref(row, 16), ctypes.byref(failure), None)
+    if status < 0:
+        raise RudidFailure(function.name, status, _library.text(library.RudidContextMessage(context)))
+    if not failure.value:
+        return row[2], 0, None
+    # "1 row failed; row 0: File not found: /data/zarude.dat"
+    message = _library.text(library.RudidContextMessage(context))
+    return math.nan, failure.value, message.split(": ", 1)[1] if message.startswith("1 row failed") else message
+
+
 def call_single(function, arguments):
-    """One call of the export; the property as a float, or the error."""
-    library = _library.library()
-    result = getattr(library, function.name)(*arguments)
-    if not result:
-        # The failure code is kept per thread; this is the thread that failed.
-        code, message = library.RudidLastError(), _library.text(library.RudidLastErrorMessage())
-        for parameter, value in zip(function.parameters, arguments):
-            if not math.isfinite(value):
-                raise RudidArgumentError(function.readable_name, code, message, parameter, value)
+    """One call of the function; the property as a float, or the error."""
+    value, code, message = _one_row(function, arguments, _library.TABLE)
+    if code:
+        for parameter, argument in zip(function.parameters, arguments):
+            if not math.isfinite(argument):
+                raise RudidArgumentError(function.readable_name, code, message, parameter, argument)
         raise RudidFailure(function.name, code, message)
-    value = result[0]
-    code = library.RudidRangeCode(value)
+    code = _library.load()[0].RudidRangeCode(value)
     if code:
         raise RudidRangeError(function.name, code)
     return value
@@ -47,17 +62,17 @@ def _scalar(value, name):
 
 def call_refined(function, arguments):
     """One refined answer; the property as a float, or the error."""
-    values, codes = _evaluate.evaluate_arrays(function.name, *arguments, threads=1, refined=True)
-    code = int(codes)
-    if code < 0:
-        raise RudidRangeError(function.name, code)
-    if code > 0:
+    value, code, message = _one_row(function, arguments, _library.REFINED)
+    if code:
         message = _library.text(_library.library().RudidFailureMessage(code))
-        for parameter, value in zip(function.parameters, arguments):
-            if not math.isfinite(value):
-                raise RudidArgumentError(function.readable_name, code, message, parameter, value)
+        for parameter, argument in zip(function.parameters, arguments):
+            if not math.isfinite(argument):
+                raise RudidArgumentError(function.readable_name, code, message, parameter, argument)
         raise RudidFailure(function.name, code, message)
-    return float(values)
+    code = _library.load()[0].RudidRangeCode(value)
+    if code:
+        raise RudidRangeError(function.name, code)
+    return value
 
 
 def call_arrays(function, arguments, threads, refined=False):
@@ -93,7 +108,7 @@ def _docstring(function):
               "outside the tables or an argument is NaN or infinite; evaluate(%r, ...) also" % function.name,
               "gives the code of each row. Large arrays are split over `threads` threads",
               "(default: the number of cores). refined=True gives the refined answer, from the",
-              "same tables interpolated along the state's phase (RudidEvaluateRefined)."]
+              "same tables interpolated along the state's phase (RUDID_REFINED)."]
     if function.result == -1 and function.arguments[0] == 3:  # a quality from a pressure
         lines += ["",
                   "Outside the two-phase region the library answers 0 for compressed liquid and",

@@ -12,14 +12,17 @@ evaluated block by block where the blocks are: on the workers of a
 
 Every worker loads the library itself, with ``import rudid32`` and the
 usual lookup (``RUDID32_LIBRARY``, the library installed beside the
-package, ..., the system's library path), and reads the tables and
-``default.cfg`` of the data directory named by its ``ZAREVIRU.INI``. So
-every worker machine needs the package, the library and the tables, and the
-workers must all use the same units. The environment variable
-``ZAREVIRU_INI`` is read when a worker process loads the library: set it in
-the worker's environment, e.g. ``LocalCluster(env={"ZAREVIRU_INI": path})``,
-the ``distributed.nanny.environ`` setting, or exported before
-``dask worker`` is started. The client itself does not load the library.
+package, ..., the system's library path). The graph carries the settings of
+the client's context (its data directory, its units as text, its kind of
+answer; see ``rudid32.use_units``), and every worker opens a context with
+the same settings, once, and answers in it: the workers answer in the
+client's units from the tables of the same directory, whatever their own
+configuration. So every worker machine needs the package, the library and
+the tables at that path. Where the client has chosen no units and reads
+the tables of its process's configuration, the graph says so, and each
+worker uses its own process's configuration: the data directory named by
+its ``ZAREVIRU.INI`` (the variable ``ZAREVIRU_INI`` in its environment,
+e.g. ``LocalCluster(env={"ZAREVIRU_INI": path})``).
 """
 
 import operator
@@ -28,10 +31,11 @@ import dask.array
 import numpy
 
 
-def _block(name, threads, refined, a, b=None):
-    import rudid32  # on the worker: loads the library there
+def _block(name, threads, refined, flags, settings, a, b=None):
+    from rudid32 import _evaluate, _library  # on the worker: loads the library there
 
-    return rudid32.evaluate(name, a, b, threads=threads, refined=refined)
+    return _evaluate.evaluate_arrays(name, a, b, threads=threads, refined=refined, flags=flags,
+                                     context=_library.context_for(settings))
 
 
 def _checked_name(name, b):
@@ -52,7 +56,7 @@ def _as_dask(value):
     return value  # a number, the same for every row
 
 
-def evaluate(name, a, b=None, *, threads=1, refined=False):
+def evaluate(name, a, b=None, *, threads=1, refined=False, flags=False):
     """The property function ``name`` ("AQPPTH") over dask arrays.
 
     ``a`` and ``b`` are dask arrays (numpy arrays and numbers are taken as
@@ -66,8 +70,12 @@ def evaluate(name, a, b=None, *, threads=1, refined=False):
     ``threads`` is the number of threads a block is split over on its
     worker; the default, 1, leaves parallelism to dask. ``refined=True``
     gives the refined answers (``rudid32.evaluate(..., refined=True)``).
+    ``flags=True`` gives a third array, the rows' flags (int32), as
+    ``rudid32.evaluate(..., flags=True)`` gives them, from the same task.
+    The values are in the units of the client's context (``use_units``).
     """
     name = _checked_name(name, b)
+    settings = _client_settings()
     arguments = [_as_dask(a)] + ([] if b is None else [_as_dask(b)])
     if not any(isinstance(argument, dask.array.Array) for argument in arguments):
         arguments[0] = dask.array.asarray(arguments[0])
@@ -76,27 +84,34 @@ def evaluate(name, a, b=None, *, threads=1, refined=False):
     arrays = [index for index, argument in enumerate(arguments) if isinstance(argument, dask.array.Array)]
     for index, array in zip(arrays, dask.array.broadcast_arrays(*(arguments[i] for i in arrays))):
         arguments[index] = array
-    # One task per block evaluates both outputs; the two arrays pick their
-    # half of its answer.
-    pairs = dask.array.map_blocks(_block, name, threads, bool(refined), *arguments,
-                                  meta=numpy.empty((0,), dtype=object), dtype=object,
-                                  name="rudid32-" + name.lower() + ("-refined" if refined else ""))
-    values = pairs.map_blocks(operator.itemgetter(0), meta=numpy.empty((0,), numpy.float64),
-                              dtype=numpy.float64, name="rudid32-values")
-    codes = pairs.map_blocks(operator.itemgetter(1), meta=numpy.empty((0,), numpy.int32),
-                             dtype=numpy.int32, name="rudid32-codes")
-    return values, codes
+    # One task per block evaluates every output; the arrays pick their
+    # part of its answer.
+    answers = dask.array.map_blocks(_block, name, threads, bool(refined), bool(flags), settings, *arguments,
+                                    meta=numpy.empty((0,), dtype=object), dtype=object,
+                                    name="rudid32-" + name.lower() + ("-refined" if refined else "")
+                                    + ("-flags" if flags else ""))
+    parts = [("values", numpy.float64), ("codes", numpy.int32)] + ([("flags", numpy.int32)] if flags else [])
+    return tuple(answers.map_blocks(operator.itemgetter(index), meta=numpy.empty((0,), dtype), dtype=dtype,
+                                    name="rudid32-" + part)
+                 for index, (part, dtype) in enumerate(parts))
 
 
-def _frame_block(name, threads, refined, value_column, code_column, a, b=None):
+def _client_settings():
+    """The settings of the client's context, which the workers open."""
+    from rudid32 import _library
+    return _library.settings()
+
+
+def _frame_block(name, threads, refined, settings, columns, a, b=None):
     import pandas
 
-    values, codes = _block(name, threads, refined, a.to_numpy(dtype=numpy.float64, na_value=numpy.nan),
-                           None if b is None else b.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
-    return pandas.DataFrame({value_column: values, code_column: codes}, index=a.index)
+    answers = _block(name, threads, refined, len(columns) == 3, settings,
+                     a.to_numpy(dtype=numpy.float64, na_value=numpy.nan),
+                     None if b is None else b.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
+    return pandas.DataFrame(dict(zip(columns, answers)), index=a.index)
 
 
-def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, refined=False):
+def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, refined=False, flags=None):
     """The property function ``name`` over columns of a dask dataframe.
 
     ``a`` and ``b`` are dask Series of one dataframe (or of the same
@@ -105,13 +120,17 @@ def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, 
     and partitions and two columns, ``value`` (float64, NaN where a row has
     no property) and ``code`` (int32), to be joined to the frame, e.g.
     ``frame.assign(h=result.value, h_code=result.code)``. ``refined=True``
-    gives the refined answers.
+    gives the refined answers. ``flags`` names a third column for the
+    rows' flags (int32; ``flags=True`` names it "flags").
     """
     import dask.dataframe
     import pandas
 
     name = _checked_name(name, b)
-    meta = pandas.DataFrame({value: numpy.empty(0, numpy.float64), code: numpy.empty(0, numpy.int32)})
+    columns = [(value, numpy.float64), (code, numpy.int32)]
+    if flags:
+        columns.append(("flags" if flags is True else flags, numpy.int32))
+    meta = pandas.DataFrame({column: numpy.empty(0, dtype) for column, dtype in columns})
     arguments = [a] + ([] if b is None else [b])
-    return dask.dataframe.map_partitions(_frame_block, name, threads, bool(refined), value, code, *arguments,
-                                         meta=meta)
+    return dask.dataframe.map_partitions(_frame_block, name, threads, bool(refined), _client_settings(),
+                                         tuple(column for column, _ in columns), *arguments, meta=meta)

@@ -114,3 +114,30 @@ def test_refined_blocks_give_the_refined_answers(client):
     expected = rudid32.evaluate("AQPPTH", p, t, refined=True)
     assert numpy.array_equal(computed[0], expected[0]) and numpy.array_equal(computed[1], expected[1])
     assert not numpy.array_equal(computed[0], rudid32.evaluate("AQPPTH", p, t)[0])
+
+
+def test_flags_come_from_the_same_tasks_as_here(client):
+    p, h = states(20000, 3)
+    values, codes, flags = rudid32.dask.evaluate("AQPPHT", dask.array.from_array(p, chunks=5000),
+                                                 dask.array.from_array(h, chunks=5000), refined=True, flags=True)
+    assert flags.dtype == numpy.int32 and flags.chunks == values.chunks
+    computed = dask.compute(values, codes, flags)
+    expected = rudid32.evaluate("AQPPHT", p, h, refined=True, flags=True)
+    assert all(numpy.array_equal(bits(a), bits(b)) for a, b in zip(computed[:2], expected[:2]))
+    assert numpy.array_equal(computed[2], expected[2]) and computed[2].any()
+    frame = dask.dataframe.from_pandas(pandas.DataFrame({"p": p[:900], "h": h[:900]}), npartitions=3)
+    result = rudid32.dask.evaluate_columns("AQPPHT", frame.p, frame.h, flags="T_flags").compute()
+    assert list(result.columns) == ["value", "code", "T_flags"]
+    assert numpy.array_equal(result["T_flags"].to_numpy(), rudid32.evaluate("AQPPHT", p[:900], h[:900], flags=True)[2])
+
+
+def test_workers_open_the_context_of_the_client(client, monkeypatch):
+    # The client's settings as use_units(pressure="psi") would make them.
+    settings = (rudid32.data_directory(), "pressure=psi", 0)
+    monkeypatch.setattr(rudid32.dask, "_client_settings", lambda: settings)
+    psi = numpy.array([14.5, 145.0, 1450.0, 2e5])
+    values, codes = dask.compute(*rudid32.dask.evaluate("AQPPTH", dask.array.from_array(psi, chunks=2), 300.0))
+    here = rudid32._evaluate.evaluate_arrays("AQPPTH", psi, 300.0, context=rudid32._library.context_for(settings))
+    assert numpy.array_equal(bits(values), bits(here[0])) and numpy.array_equal(codes, here[1])
+    assert codes.tolist() == [0, 0, 0, -1001]  # 2e5 psi is above the tables' 1000 bar
+    assert not numpy.array_equal(values[:3], rudid32.evaluate("AQPPTH", psi[:3], 300.0)[0])  # not read as bar

@@ -50,3 +50,20 @@ def test_refined_flags_are_the_refined_ones_row_by_row():
     assert numpy.array_equal(values, rudid32.evaluate("AQPPTV", p, t, refined=True)[0], equal_nan=True)
     table_flags = rudid32.evaluate("AQPPTV", p, t, flags=True)[2]
     assert table_flags[0] != 0
+
+
+def test_refined_flags_of_a_batch_equal_the_single_calls_over_many_states(monkeypatch):
+    from rudid32 import _evaluate, _library
+    monkeypatch.setattr(_evaluate, "MINIMUM_ROWS_PER_THREAD", 500)  # three parts at three threads
+    generator = numpy.random.default_rng(5)
+    p = 10.0 ** generator.uniform(-1.9, 2.9, 3000)
+    h = generator.uniform(50.0, 4000.0, 3000)
+    library = _library.library()
+    for threads in (1, 3):
+        values, codes, flags = rudid32.evaluate("AQPPHT", p, h, refined=True, flags=True, threads=threads)
+        expected = [library.RudidRefinedFlags(b"AQPPHT", a, b) if code == 0 else 0
+                    for a, b, code in zip(p, h, codes)]
+        assert flags.tolist() == expected
+        assert numpy.array_equal(values, rudid32.evaluate("AQPPHT", p, h, refined=True, threads=threads)[0],
+                                 equal_nan=True)
+    assert any(expected) and codes.any()
