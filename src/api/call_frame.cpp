@@ -107,27 +107,31 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 // what they worked out from the records (tables/refined_memory.h).
 struct RefinedAnswers {};
 
-// The refined answer of the export's lookup; returns false when it refused
-// the state.
+// The refined answer of the export's lookup and, when asked, the flags
+// that still apply to it, read from the state the lookup found; returns
+// false when it refused the state.
 template <ExportFamily kFamily>
 bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Extended first, Extended second,
-                   Extended *output) {
+                   Extended *output, unsigned *flags) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
+            constexpr bool byPressure = kFamily == ExportFamily::SaturationByPressure;
             RefinedSaturation sat;
-            if (kFamily == ExportFamily::SaturationByPressure)
+            if (byPressure)
                 sat.AtPressure(tables, first, std::log(double(first)));  // a Real48: exact in a double
             else
                 sat.AtTemperature(tables, first);
             *output = fn.arguments == 1 ? sat.field(fn.output)
                                         : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
+            if (flags) *flags = RefinedSaturationFlags(byPressure, first);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
             if (!RefinedLookupPT(tables, first, second, 1u << fn.output, &state)) return false;
             *output = OutputOf(fn, state);
+            if (flags) *flags = RefinedStateFlags(first, second);
             return true;
         }
         case ExportFamily::PressureEnthalpy:
@@ -136,25 +140,11 @@ bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Exte
             InverseValues state;
             if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, InverseWanted(fn), &state)) return false;
             *output = OutputOf(fn, state);
+            if (flags) *flags = RefinedInverseFlags(tables, KeyOf(kFamily), first, second, state);
             return true;
         }
     }
     return false;
-}
-
-// The flags that still apply to a refined answer of the state (arguments in
-// internal units).
-template <ExportFamily kFamily>
-unsigned RefinedRowFlags(const RefinedTables &tables, Extended first, Extended second) {
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure: return RefinedSaturationFlags(true, first);
-        case ExportFamily::SaturationByTemperature: return RefinedSaturationFlags(false, first);
-        case ExportFamily::PressureTemperature: return RefinedStateFlags(first, second);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return RefinedInverseFlags(tables, KeyOf(kFamily), first, second);
-    }
-    return 0;
 }
 
 // Runs the answer's lookup and writes the row's flags when asked; returns
@@ -165,9 +155,7 @@ bool Answered(const ExportDescriptor &fn, const TableSource &tables, Extended a,
               LookupStatistics *statistics, unsigned *flags, RefinedMemory *memory) {
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
         const RefinedTables refined{tables, *memory};
-        if (!RefinedLookup<kFamily>(fn, refined, a, b, result)) return false;
-        if (flags) *flags = RefinedRowFlags<kFamily>(refined, a, b);
-        return true;
+        return RefinedLookup<kFamily>(fn, refined, a, b, result, flags);
     } else {
         LookupPath path;
         const bool answered = Lookup<kFamily, Decide>(fn, tables, a, b, result, &path);

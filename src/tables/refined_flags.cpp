@@ -70,9 +70,8 @@ unsigned RefinedSaturationFlags(bool byPressure, Extended level) {
     return critical ? unsigned(kRefinedCriticalRegion) : 0u;
 }
 
-unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k) {
-    InverseValues state;
-    if (!RefinedLookupInverse(tables, key, p, k, 0, &state)) return 0;
+unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k,
+                             const InverseValues &state) {
     unsigned flags = RefinedStateFlags(p, state.temperature);
     const bool twoPhase = state.quality > 0 && state.quality < 1;
     if (twoPhase) flags |= RefinedSaturationFlags(true, p);

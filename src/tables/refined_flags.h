@@ -28,9 +28,11 @@ unsigned RefinedStateFlags(Extended p, Extended t);
 // a temperature.
 unsigned RefinedSaturationFlags(bool byPressure, Extended level);
 
-// The answer of a refined inverse export: its own state, and for a liquid
-// or wet answer from a volume within the measured reach of the 0 degC
-// volume the ill-posed reason. Raises the tables' failures.
-unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k);
+// The answer of a refined inverse export, from the state its lookup found
+// (temperature and quality): that state's own reasons, and for a liquid or
+// wet answer from a volume within the measured reach of the 0 degC volume
+// the ill-posed reason. Raises the tables' failures.
+unsigned RefinedInverseFlags(const RefinedTables &tables, InverseKey key, Extended p, Extended k,
+                             const InverseValues &state);
 
 }  // namespace rudid
