@@ -141,48 +141,6 @@ std::string UnitsArgument(int argc, char **argv) {
     return "";
 }
 
-bool ChangesTheInstallation(int argc, char **argv) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == "units" && std::string(argv[i + 1]) == "set") return true;
-    return false;
-}
-
-// The units of this user and of this invocation over the installation's:
-// the tool runs itself again with the library configured so. Returns the
-// exit status, or -1 to carry on in this process.
-int ApplyChosenUnits(int argc, char **argv) {
-    using namespace rudid::cli;
-    if (std::getenv(kUnitViewVariable)) return -1;  // already the run under the choices
-    std::vector<UnitChoice> choices;
-    std::vector<std::string> origins;
-    std::string error;
-    if (!ReadUserUnits(&choices, &error)) {
-        std::fprintf(stderr, "rudid32: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (!choices.empty()) origins.push_back(UserUnitFilePath());
-    const char *variable = std::getenv("RUDID32_UNITS");
-    if (variable && *variable) {
-        if (!ParseUnitChoices(variable, &choices, &error)) {
-            std::fprintf(stderr, "rudid32: RUDID32_UNITS: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        origins.push_back("RUDID32_UNITS");
-    }
-    const std::string argument = UnitsArgument(argc, argv);
-    if (!argument.empty()) {
-        if (!ParseUnitChoices(argument, &choices, &error)) {
-            std::fprintf(stderr, "rudid32: --units: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        origins.push_back("--units");
-    }
-    if (choices.empty() || ChangesTheInstallation(argc, argv)) return -1;
-    std::string origin;
-    for (const std::string &part : origins) origin += (origin.empty() ? "" : ", then ") + part;
-    return RunUnderUnitView(argv, choices, origin + ", over " + UnitFilePath());
-}
-
 // Once per run: a default.cfg that is missing or short silently selects
 // the first unit of the quantities it does not cover.
 void WarnOfAnIncompleteUnitFile() {
@@ -200,7 +158,7 @@ struct CommandLine {
     rudid::cli::OutputOptions output;
     bool exact = false;
     bool refined = false;
-    std::string unitsChosen;  // applied before parsing, see ApplyChosenUnits
+    std::string unitsChosen;  // applied before parsing, see OpenChosenUnits
     int status = rudid::cli::kExitOk;
 
     std::vector<std::string> assignments;  // state
@@ -234,7 +192,8 @@ void AddGlobalOptions(CLI::App *app, CommandLine *line) {
                   "the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are "
                   "poor");
     app->add_option("--units", line->unitsChosen,
-                    "Units for this run, e.g. pressure=psi,temperature=F (the library loads with them)");
+                    "Units for this run, e.g. pressure=psi,temperature=F (the calls go through a library context "
+                    "of them)");
     app->add_flag("--strict", line->output.strict,
                   "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
 }
@@ -326,7 +285,7 @@ void AddBatch(CLI::App *app, CommandLine *line) {
 }
 
 void AddUnits(CLI::App *app, CommandLine *line) {
-    CLI::App *units = app->add_subcommand("units", "List the quantities and their configured units");
+    CLI::App *units = app->add_subcommand("units", "List the quantities and their units in effect");
     CLI::App *unitsSet = units->add_subcommand(
         "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
     unitsSet->add_flag("--user", line->forUser,
@@ -392,7 +351,12 @@ int main(int argc, char **argv) {
     KeepStandardDescriptorsOpen();
 
     WarnOfAnIncompleteUnitFile();
-    if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
-    if (RefusedUnknownCommand(argc, argv)) return kExitUsage;
-    return RunCommandLine(argc, argv);
+    if (const int status = OpenChosenUnits(UnitsArgument(argc, argv)); status >= 0) return status;
+    if (RefusedUnknownCommand(argc, argv)) {
+        CloseChosenUnits();
+        return kExitUsage;
+    }
+    const int status = RunCommandLine(argc, argv);
+    CloseChosenUnits();
+    return status;
 }
