@@ -111,7 +111,25 @@ int KnownReasonsInUse() { return RefinedAnswers() ? kKnownRefinedReasons : kKnow
 
 }  // namespace
 
+namespace {
+
+// The flags of rows from the tool's context, with the answers its calls
+// give (table or refined); none where the call itself is refused.
+std::vector<int> ContextFlags(const std::string &function, std::span<const double> first,
+                              std::span<const double> second) {
+    const std::size_t n = first.size();
+    std::vector<int> flags(n, 0), failure(n);
+    std::vector<double> result(n);
+    if (RudidContextEvaluate(ToolContext(), function.c_str(), RefinedAnswers() ? RUDID_REFINED : RUDID_TABLE, n,
+                             first.data(), second.data(), result.data(), failure.data(), flags.data()) < 0)
+        flags.assign(n, 0);
+    return flags;
+}
+
+}  // namespace
+
 int StateFlags(const std::string &function, double first, double second) {
+    if (ToolContext()) return ContextFlags(function, {&first, 1}, {&second, 1})[0];
     const auto flagsOf = RefinedAnswers() ? &RudidRefinedFlags : &RudidStateFlags;
     if (!flagsOf) return 0;
     const int flags = flagsOf(function.c_str(), first, second);
@@ -120,6 +138,7 @@ int StateFlags(const std::string &function, double first, double second) {
 
 std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const double> first,
                                   std::span<const double> second) {
+    if (ToolContext()) return ContextFlags(function, first, second);
     const std::size_t n = first.size();
     std::vector<int> flags(n, 0);
     // RudidEvaluateWithFlags gives the table flags only; the refined ones are

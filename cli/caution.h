@@ -9,11 +9,13 @@
 namespace rudid::cli {
 
 // The library's flags for the answer of the named function at these
-// arguments (RudidStateFlags); 0 when it reports nothing.
+// arguments (RudidStateFlags, or RudidContextEvaluate's in the tool's
+// context); 0 when it reports nothing.
 int StateFlags(const std::string &function, double first, double second);
 
 // The same for many rows, in one pass through the tables where the library
-// has RudidEvaluateWithFlags; second as long as first.
+// has RudidEvaluateWithFlags or the tool has a context; second as long as
+// first.
 std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const double> first,
                                   std::span<const double> second);
 

@@ -1,18 +1,21 @@
 #include "configured_units.h"
 
+#include "library_call.h"
+#include "rudid32.h"
+
 namespace rudid::cli {
 
 std::string UnitOf(Quantity quantity) {
-    const char *name = RudidConfiguredUnit(int(quantity));
+    const char *name = RudidContextUnit(ToolContext(), int(quantity));
     return name ? name : "";
 }
 
 double ToConfigured(Quantity quantity, double internalValue) {
-    return RudidToConfiguredUnit(int(quantity), internalValue);
+    return RudidContextConvert(ToolContext(), int(quantity), internalValue, 1);
 }
 
 double FromConfigured(Quantity quantity, double configuredValue) {
-    return RudidFromConfiguredUnit(int(quantity), configuredValue);
+    return RudidContextConvert(ToolContext(), int(quantity), configuredValue, 0);
 }
 
 }  // namespace rudid::cli

@@ -33,10 +33,13 @@ void UseToolContext(RudidContext *context);
 RudidContext *ToolContext();
 
 // Calls the export once; second is ignored by the one-argument exports.
+// In the tool's context: RudidContextEvaluate of one row, a failure told
+// with the file it concerned and range limits in the context's units.
 Outcome CallExport(const ExportInfo &info, double first, double second);
 
-// The export over rows in one call of RudidEvaluate (or
-// RudidEvaluateRefined); the status the library returned.
+// The export over rows in one call of RudidContextEvaluate in the tool's
+// context, else of RudidEvaluate (or RudidEvaluateRefined); the status the
+// library returned.
 int EvaluateRows(const ExportInfo &info, std::size_t n, const double *first, const double *second,
                  double *results, int *failures);
 

@@ -141,48 +141,6 @@ std::string UnitsArgument(int argc, char **argv) {
     return "";
 }
 
-bool ChangesTheInstallation(int argc, char **argv) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == "units" && std::string(argv[i + 1]) == "set") return true;
-    return false;
-}
-
-// The units of this user and of this invocation over the installation's:
-// the tool runs itself again with the library configured so. Returns the
-// exit status, or -1 to carry on in this process.
-int ApplyChosenUnits(int argc, char **argv) {
-    using namespace rudid::cli;
-    if (std::getenv(kUnitViewVariable)) return -1;  // already the run under the choices
-    std::vector<UnitChoice> choices;
-    std::vector<std::string> origins;
-    std::string error;
-    if (!ReadUserUnits(&choices, &error)) {
-        std::fprintf(stderr, "rudid32: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (!choices.empty()) origins.push_back(UserUnitFilePath());
-    const char *variable = std::getenv("RUDID32_UNITS");
-    if (variable && *variable) {
-        if (!ParseUnitChoices(variable, &choices, &error)) {
-            std::fprintf(stderr, "rudid32: RUDID32_UNITS: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        origins.push_back("RUDID32_UNITS");
-    }
-    const std::string argument = UnitsArgument(argc, argv);
-    if (!argument.empty()) {
-        if (!ParseUnitChoices(argument, &choices, &error)) {
-            std::fprintf(stderr, "rudid32: --units: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        origins.push_back("--units");
-    }
-    if (choices.empty() || ChangesTheInstallation(argc, argv)) return -1;
-    std::string origin;
-    for (const std::string &part : origins) origin += (origin.empty() ? "" : ", then ") + part;
-    return RunUnderUnitView(argv, choices, origin + ", over " + UnitFilePath());
-}
-
 // Once per run: a default.cfg that is missing or short silently selects
 // the first unit of the quantities it does not cover.
 void WarnOfAnIncompleteUnitFile() {
@@ -194,46 +152,56 @@ void WarnOfAnIncompleteUnitFile() {
                  message, rudid::cli::UnitFilePath().c_str());
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    using namespace rudid::cli;
-    KeepStandardDescriptorsOpen();
-
-    WarnOfAnIncompleteUnitFile();
-    if (const int status = ApplyChosenUnits(argc, argv); status >= 0) return status;
-    if (RefusedUnknownCommand(argc, argv)) return kExitUsage;
-
-    CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
-    app.footer(kFooter);
-    app.set_version_flag("--version", RudidVersion());
-    app.require_subcommand(1);
-    app.fallthrough();
-
-    OutputOptions output;
+// What the command line chose: filled in by the parser, read by the
+// commands.
+struct CommandLine {
+    rudid::cli::OutputOptions output;
     bool exact = false;
-    app.add_option("--digits", output.digits, "Round results to this many significant digits (default 7)")
-        ->check(CLI::Range(1, 17));
-    app.add_flag("--exact", exact, "Print results in the shortest form that reads back as the same double");
-    app.add_flag("--value-only", output.valueOnly, "Print a result without its unit");
     bool refined = false;
-    app.add_flag("--refined", refined,
-                 "Give the refined answers: the same tables interpolated along the state's phase and the way "
-                 "the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are poor");
-    std::string unitsChosen;  // applied before parsing, see ApplyChosenUnits
-    app.add_option("--units", unitsChosen,
-                   "Units for this run, e.g. pressure=psi,temperature=F (the library loads with them)");
-    app.add_flag("--strict", output.strict,
-                 "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
+    std::string unitsChosen;  // applied before parsing, see OpenChosenUnits
+    int status = rudid::cli::kExitOk;
 
-    int status = kExitOk;
-    const auto finalOutput = [&] {
-        OutputOptions chosen = output;
+    std::vector<std::string> assignments;  // state
+    std::vector<std::string> batchWhat;    // batch
+    rudid::cli::BatchJob job;
+    std::string delimiter;
+    bool noFlags = false;
+    std::string quantity, unit;  // units set
+    bool forUser = false;
+    std::string diagramPath;  // diagram
+    rudid::cli::DiagramOptions drawing;
+
+    rudid::cli::OutputOptions FinalOutput() const {
+        rudid::cli::OutputOptions chosen = output;
         if (exact) chosen.digits = 0;
         return chosen;
-    };
+    }
+};
+
+void AddGlobalOptions(CLI::App *app, CommandLine *line) {
+    app->footer(kFooter);
+    app->set_version_flag("--version", RudidVersion());
+    app->require_subcommand(1);
+    app->fallthrough();
+    app->add_option("--digits", line->output.digits, "Round results to this many significant digits (default 7)")
+        ->check(CLI::Range(1, 17));
+    app->add_flag("--exact", line->exact, "Print results in the shortest form that reads back as the same double");
+    app->add_flag("--value-only", line->output.valueOnly, "Print a result without its unit");
+    app->add_flag("--refined", line->refined,
+                  "Give the refined answers: the same tables interpolated along the state's phase and the way "
+                  "the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are "
+                  "poor");
+    app->add_option("--units", line->unitsChosen,
+                    "Units for this run, e.g. pressure=psi,temperature=F (the calls go through a library context "
+                    "of them)");
+    app->add_flag("--strict", line->output.strict,
+                  "Exit with status 4 when an answer is flagged as poor (a caution), instead of 0");
+}
+
+void AddPropertyFunctions(CLI::App *app, CommandLine *line) {
+    using namespace rudid::cli;
     for (const ExportInfo &info : Exports()) {
-        CLI::App *call = app.add_subcommand(info.name, info.summary + ": " + Signature(info))
+        CLI::App *call = app->add_subcommand(info.name, info.summary + ": " + Signature(info))
                              ->ignore_case()
                              ->group("Property functions (arguments and result in the configured units)");
         auto arguments = std::make_shared<std::vector<std::string>>(std::size_t(info.arity));
@@ -243,112 +211,129 @@ int main(int argc, char **argv) {
                                                                        ? " (0 liquid to 1 vapour)"
                                                                        : " in " + UnitOf(info.arguments[i])))
                 ->required();
-        call->callback([&, &info = info, arguments] {
-            UseRefinedAnswers(refined);
-            status = RunCall(info, *arguments, finalOutput());
+        call->callback([line, &info = info, arguments] {
+            UseRefinedAnswers(line->refined);
+            line->status = RunCall(info, *arguments, line->FinalOutput());
         });
     }
+}
 
-    std::vector<std::string> assignments;
-    CLI::App *state = app.add_subcommand("state", "The whole state from two properties, e.g. state p=10 h=3000");
-    state->add_option("properties", assignments, "Two of p, T, h, s, v, x (any case) as KEY=VALUE, any pair; those no property function "
-                     "takes (h,s T,h T,s ...) are solved for the pressure")
+void AddState(CLI::App *app, CommandLine *line) {
+    CLI::App *state = app->add_subcommand("state", "The whole state from two properties, e.g. state p=10 h=3000");
+    state->add_option("properties", line->assignments,
+                      "Two of p, T, h, s, v, x (any case) as KEY=VALUE, any pair; those no property function "
+                      "takes (h,s T,h T,s ...) are solved for the pressure")
         ->required()
         ->expected(2);
-    state->callback([&] {
-        UseRefinedAnswers(refined);
-        status = RunState(assignments, finalOutput());
+    state->callback([line] {
+        rudid::cli::UseRefinedAnswers(line->refined);
+        line->status = rudid::cli::RunState(line->assignments, line->FinalOutput());
     });
+}
 
-    std::vector<std::string> batchWhat;
-    BatchJob job;
-    job.threads = std::max(1u, std::thread::hardware_concurrency());
-    CLI::App *batch = app.add_subcommand("batch", "Rows of CSV arguments on stdin, CSV results on stdout");
-    batch->add_option("function", batchWhat,
+// batch FUNCTION or batch state KEY KEY, once parsed.
+int RunBatchCommand(CommandLine *line) {
+    using namespace rudid::cli;
+    const std::vector<std::string> &what = line->batchWhat;
+    if (what[0] == "state") {
+        const StateKey *a = what.size() == 3 ? FindStateKey(what[1]) : nullptr;
+        const StateKey *b = what.size() == 3 ? FindStateKey(what[2]) : nullptr;
+        if (!a || !b || !StatePairSolvable(a->quantity, b->quantity)) {
+            std::fprintf(stderr, "rudid32 batch state: give two different keys of p, T, h, s, v, x, "
+                                 "e.g. batch state p h\n");
+            return kExitUsage;
+        }
+        line->job.stateKeys = std::string{a->key, b->key};
+    } else {
+        line->job.function = FindExport(what[0]);
+        if (!line->job.function) {
+            std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", what[0].c_str());
+            return kExitUsage;
+        }
+        if (what.size() > 1) {
+            std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
+                                 "standard input)\n", line->job.function->name.c_str(), what[1].c_str());
+            return kExitUsage;
+        }
+    }
+    line->job.flags = !line->noFlags;
+    line->job.delimiter = line->delimiter.empty() ? 0 : line->delimiter == "tab" ? '\t' : line->delimiter[0];
+    UseRefinedAnswers(line->refined);
+    return RunBatch(line->job, line->FinalOutput());
+}
+
+void AddBatch(CLI::App *app, CommandLine *line) {
+    line->job.threads = std::max(1u, std::thread::hardware_concurrency());
+    CLI::App *batch = app->add_subcommand("batch", "Rows of CSV arguments on stdin, CSV results on stdout");
+    batch->add_option("function", line->batchWhat,
                       "A property function (listed by --help), or state and two keys, e.g. state p h")
         ->required()
         ->expected(1, 3);
-    batch->add_flag("--header", job.skipHeader, "The first input line is a header: skip it");
-    std::string delimiter;
-    batch->add_option("--delimiter", delimiter,
+    batch->add_flag("--header", line->job.skipHeader, "The first input line is a header: skip it");
+    batch->add_option("--delimiter", line->delimiter,
                       "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
                       "decimal comma is read as a point). The output is always comma-separated")
         ->check(CLI::IsMember({",", ";", "tab", "\t"}));
-    batch->add_option("--keep", job.keep,
+    batch->add_option("--keep", line->job.keep,
                       "Columns to pass through to the output before the results, by header title (with "
                       "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
         ->delimiter(',');
-    bool noFlags = false;
-    batch->add_flag("--no-flags", noFlags, "Leave out the flags column and the caution status");
-    batch->add_option("--threads", job.threads, "Threads to evaluate on (default: the number of cores)")
+    batch->add_flag("--no-flags", line->noFlags, "Leave out the flags column and the caution status");
+    batch->add_option("--threads", line->job.threads, "Threads to evaluate on (default: the number of cores)")
         ->check(CLI::Range(1, 256));
-    batch->callback([&] {
-        if (batchWhat[0] == "state") {
-            const StateKey *a = batchWhat.size() == 3 ? FindStateKey(batchWhat[1]) : nullptr;
-            const StateKey *b = batchWhat.size() == 3 ? FindStateKey(batchWhat[2]) : nullptr;
-            if (!a || !b || !StatePairSolvable(a->quantity, b->quantity)) {
-                std::fprintf(stderr, "rudid32 batch state: give two different keys of p, T, h, s, v, x, "
-                                     "e.g. batch state p h\n");
-                status = kExitUsage;
-                return;
-            }
-            job.stateKeys = std::string{a->key, b->key};
-        } else {
-            job.function = FindExport(batchWhat[0]);
-            if (!job.function) {
-                std::fprintf(stderr, "rudid32 batch: no property function \"%s\"\n", batchWhat[0].c_str());
-                status = kExitUsage;
-                return;
-            }
-            if (batchWhat.size() > 1) {
-                std::fprintf(stderr, "rudid32 batch %s: unexpected argument \"%s\" (the arguments come as rows on "
-                                     "standard input)\n", job.function->name.c_str(), batchWhat[1].c_str());
-                status = kExitUsage;
-                return;
-            }
-        }
-        job.flags = !noFlags;
-        job.delimiter = delimiter.empty() ? 0 : delimiter == "tab" ? '\t' : delimiter[0];
-        UseRefinedAnswers(refined);
-        status = RunBatch(job, finalOutput());
-    });
+    batch->callback([line] { line->status = RunBatchCommand(line); });
+}
 
-    std::string quantity, unit;
-    CLI::App *units = app.add_subcommand("units", "List the quantities and their configured units");
+void AddUnits(CLI::App *app, CommandLine *line) {
+    CLI::App *units = app->add_subcommand("units", "List the quantities and their units in effect");
     CLI::App *unitsSet = units->add_subcommand(
         "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
-    bool forUser = false;
-    unitsSet->add_flag("--user", forUser,
+    unitsSet->add_flag("--user", line->forUser,
                        "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, else "
                        "~/.config/rudid32/units), over the installation's");
-    unitsSet->add_option("quantity", quantity, "Quantity name or code, e.g. pressure")->required();
-    unitsSet->add_option("unit", unit, "One of the quantity's units, e.g. psi")->required();
-    units->callback([&] { status = unitsSet->parsed() ? RunUnitsSet(quantity, unit, forUser) : RunUnitsList(); });
+    unitsSet->add_option("quantity", line->quantity, "Quantity name or code, e.g. pressure")->required();
+    unitsSet->add_option("unit", line->unit, "One of the quantity's units, e.g. psi")->required();
+    units->callback([line, unitsSet] {
+        line->status = unitsSet->parsed() ? rudid::cli::RunUnitsSet(line->quantity, line->unit, line->forUser)
+                                          : rudid::cli::RunUnitsList();
+    });
+}
 
-    std::string diagramPath;
-    DiagramOptions drawing;
-    CLI::App *diagram = app.add_subcommand("diagram", "Draw a temperature-entropy (or h-s) diagram as SVG");
-    diagram->add_option("file", diagramPath, "The SVG file to write, - for stdout")->required();
-    diagram->add_flag("--mollier", drawing.mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
-    diagram->add_option("--range", drawing.range,
+void AddDiagram(CLI::App *app, CommandLine *line) {
+    CLI::App *diagram = app->add_subcommand("diagram", "Draw a temperature-entropy (or h-s) diagram as SVG");
+    diagram->add_option("file", line->diagramPath, "The SVG file to write, - for stdout")->required();
+    diagram->add_flag("--mollier", line->drawing.mollier, "Draw the enthalpy-entropy (Mollier) chart instead");
+    diagram->add_option("--range", line->drawing.range,
                         "The part to draw, in the configured units: s=LOW:HIGH and/or T=LOW:HIGH (h= on the "
                         "Mollier chart), e.g. s=5:9,T=100:600");
-    diagram->add_option("--size", drawing.size, "The picture's size in pixels, WIDTHxHEIGHT (default 960x680)");
-    diagram->add_option("--points", drawing.pointsFile,
+    diagram->add_option("--size", line->drawing.size, "The picture's size in pixels, WIDTHxHEIGHT (default 960x680)");
+    diagram->add_option("--points", line->drawing.pointsFile,
                         "A CSV file of states to draw: a header of two keys of p, T, h, s, v, x (and label), "
                         "a state a row; rows in a run are joined as a process line, a blank line ends it");
-    diagram->callback([&] {
-        UseRefinedAnswers(refined);
-        status = RunDiagram(diagramPath, drawing);
+    diagram->callback([line] {
+        rudid::cli::UseRefinedAnswers(line->refined);
+        line->status = rudid::cli::RunDiagram(line->diagramPath, line->drawing);
     });
+}
 
+// Parses the command line and runs its command; the exit status.
+int RunCommandLine(int argc, char **argv) {
+    using namespace rudid::cli;
+    CLI::App app{"Properties of water and steam from the RUDID32 tables.", "rudid32"};
+    CommandLine line;
+    AddGlobalOptions(&app, &line);
+    AddPropertyFunctions(&app, &line);
+    AddState(&app, &line);
+    AddBatch(&app, &line);
+    AddUnits(&app, &line);
+    AddDiagram(&app, &line);
     try {
         app.parse(ArgumentsWithNumbersMarked(argc, argv));
     } catch (const CLI::Success &e) {
         // --help and --version through the tool's own writes, so that a
         // failed write is told with its reason like any other output.
         std::ostringstream text;
-        status = app.exit(e, text, std::cerr);
+        line.status = app.exit(e, text, std::cerr);
         WriteStandardOutput(text.str());
     } catch (const CLI::ParseError &e) {
         app.exit(e);
@@ -356,5 +341,22 @@ int main(int argc, char **argv) {
     }
     // Results that did not reach standard output are a failure, whatever
     // the command made of them.
-    return FinishStandardOutput() ? status : kExitFailure;
+    return FinishStandardOutput() ? line.status : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    using namespace rudid::cli;
+    KeepStandardDescriptorsOpen();
+
+    WarnOfAnIncompleteUnitFile();
+    if (const int status = OpenChosenUnits(UnitsArgument(argc, argv)); status >= 0) return status;
+    if (RefusedUnknownCommand(argc, argv)) {
+        CloseChosenUnits();
+        return kExitUsage;
+    }
+    const int status = RunCommandLine(argc, argv);
+    CloseChosenUnits();
+    return status;
 }

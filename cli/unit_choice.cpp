@@ -1,40 +1,28 @@
 #include "unit_choice.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <utility>
 
-#include "number_text.h"
-#include "rudid32.h"
 #include "bounded_file.h"
+#include "commands.h"
+#include "library_call.h"
+#include "number_text.h"
 #include "replace_file.h"
+#include "rudid32.h"
 #include "unit_file.h"
 
 namespace rudid::cli {
 
 namespace {
 
-constexpr const char *kTables[] = {"zarude.dat", "vevuzu.dat", "didizar.dat"};
-
 // A user's units file names a unit per line for at most the 26 quantities;
 // one this large is not one.
 constexpr std::size_t kLargestUserUnitFile = 64 * 1024;
-
-volatile pid_t gChild = 0;  // the run under the view, for the signal handler
-
-void PassOn(int signal) {
-    if (gChild > 0) ::kill(gChild, signal);
-}
 
 bool ParseOne(std::string_view text, UnitChoice *choice, std::string *error) {
     const std::size_t equals = text.find('=');
@@ -74,99 +62,45 @@ bool MakeDirectories(const std::string &path) {
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-bool WriteText(const std::string &path, const std::string &text) {
-    std::FILE *file = std::fopen(path.c_str(), "w");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
-}
-
-void RemoveView(const std::string &directory) {
-    for (const char *name : kTables) ::unlink((directory + "/" + name).c_str());
-    ::unlink((directory + "/default.cfg").c_str());
-    ::unlink((directory + "/ZAREVIRU.INI").c_str());
-    ::rmdir(directory.c_str());
-}
-
-// The place for the views: TMPDIR, or /tmp.
-std::string TemporaryDirectory() {
-    const char *temporary = std::getenv("TMPDIR");
-    return temporary && *temporary ? temporary : "/tmp";
-}
-
-constexpr const char kViewPrefix[] = "rudid32-units-";
-
-// A view whose run was killed before it could remove it (SIGKILL, a power
-// cut): a directory of ours with the view's name, older than a minute,
-// whose lock no process holds. Every run holds a lock on its view from
-// creation to removal, and its child inherits it, so the lock ends only
-// with both processes.
-bool IsStaleView(const std::string &path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() ||
-        std::time(nullptr) - status.st_mtime <= 60)
-        return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return unlocked;
-}
-
-void RemoveStaleViews() {
-    const std::string directory = TemporaryDirectory();
-    DIR *entries = ::opendir(directory.c_str());
-    if (!entries) return;
-    while (const dirent *entry = ::readdir(entries)) {
-        if (std::strncmp(entry->d_name, kViewPrefix, sizeof kViewPrefix - 1) != 0) continue;
-        const std::string path = directory + "/" + entry->d_name;
-        if (IsStaleView(path)) RemoveView(path);
+// Where the first item of text ends: at a line end, a ';', or a ',' that
+// begins another QUANTITY=UNIT, since units such as "kJ/kg,K" hold commas
+// of their own (the library reads the items of a context's units so too).
+std::size_t ItemEnd(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == ';' || text[at] == '\n') return at;
+        if (text[at] != ',') continue;
+        const std::string_view after = text.substr(at + 1);
+        const std::size_t equals = after.find('='), next = after.find_first_of(",;\n");
+        if (equals != std::string_view::npos && equals < next) return at;
     }
-    ::closedir(entries);
+    return std::string_view::npos;
 }
 
-// A directory that the library reads as its data directory: the tables
-// linked from the installation's, default.cfg with the choices applied.
-bool MakeView(const std::vector<UnitChoice> &choices, std::string *directory, std::string *error) {
-    RemoveStaleViews();
-    std::string pattern = TemporaryDirectory() + "/" + kViewPrefix + "XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-        *error = "cannot create a directory " + pattern + ": " + std::strerror(errno);
-        return false;
-    }
-    *directory = pattern;
-    // Held, without close-on-exec, by this run and the run under the view
-    // until both end: tells later runs that the view is in use.
-    const int lock = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY);
-    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        *error = "cannot lock the directory " + pattern + ": " + std::strerror(errno);
-        return false;
-    }
-    const std::string installed = RudidDataDirectory();
-    for (const char *name : kTables)
-        if (::symlink((installed + name).c_str(), (pattern + "/" + name).c_str()) != 0) {
-            *error = "cannot link the tables into " + pattern + ": " + std::strerror(errno);
-            return false;
+RudidContext *gChosen = nullptr;  // the context of the run's units, if any
+std::string gOrigin;              // where they came from
+
+// "rudid32: RUDID32_UNITS: units: pressure has no unit ..." for the first
+// of the sources whose choices the library refuses on their own.
+void TellRefusedSource(const std::vector<std::pair<std::string, std::string>> &sources) {
+    for (const auto &[origin, text] : sources) {
+        RudidContext *alone = RudidOpen(nullptr, text.c_str(), 0);
+        if (alone) {
+            RudidClose(alone);
+            continue;
         }
-    UnitFile file;
-    if (!ReadUnitFile(UnitFilePath(), &file, error)) return false;
-    for (const UnitChoice &choice : choices)
-        StoreSelection(&file.bytes, choice.quantity->selectionWord, std::int16_t(choice.selection));
-    std::string ignored;
-    const std::string_view bytes(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size());
-    if (!ReplaceFileAtomically(pattern + "/default.cfg", bytes, &ignored) ||
-        !WriteText(pattern + "/ZAREVIRU.INI", "[STARTUP]\nDIR=" + pattern + "\n")) {
-        *error = "cannot write the unit configuration in " + pattern;
-        return false;
+        std::fprintf(stderr, "rudid32: %s: %s\n", origin.c_str(), RudidContextMessage(nullptr));
+        return;
     }
-    return true;
+    std::fprintf(stderr, "rudid32: %s\n", RudidContextMessage(nullptr));
 }
 
 }  // namespace
 
 bool ParseUnitChoices(std::string_view text, std::vector<UnitChoice> *choices, std::string *error) {
     while (!text.empty()) {
-        const std::size_t end = text.find_first_of(",\n");
+        // A comment runs to the end of its line, whatever commas it holds.
+        const bool comment = TrimBlanks(text).starts_with('#');
+        const std::size_t end = comment ? text.find('\n') : ItemEnd(text);
         const std::string_view item = TrimBlanks(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (item.empty() || item.front() == '#') continue;
@@ -221,41 +155,53 @@ bool StoreUserUnit(const UnitChoice &choice, std::string *error) {
     return ReplaceFileAtomically(path, text, error);
 }
 
-int RunUnderUnitView(char **argv, const std::vector<UnitChoice> &choices, const std::string &origin) {
-    std::string directory, error;
-    if (!MakeView(choices, &directory, &error)) {
-        if (!directory.empty()) RemoveView(directory);
+int OpenChosenUnits(const std::string &argument) {
+    std::vector<UnitChoice> choices;
+    std::string error;
+    if (!ReadUserUnits(&choices, &error)) {
         std::fprintf(stderr, "rudid32: %s\n", error.c_str());
-        return 3;
+        return kExitUsage;
     }
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("ZAREVIRU_INI", (directory + "/ZAREVIRU.INI").c_str(), 1);
-        ::setenv(kUnitViewVariable, origin.c_str(), 1);
-        ::execv("/proc/self/exe", argv);
-        std::fprintf(stderr, "rudid32: cannot run itself again: %s\n", std::strerror(errno));
-        std::_Exit(3);
+    // Each source on lines of its own: a later choice of a quantity wins.
+    std::vector<std::pair<std::string, std::string>> sources;
+    if (!choices.empty()) {
+        std::string text;
+        for (const UnitChoice &choice : choices)
+            text += choice.quantity->name + "=" + choice.quantity->units[std::size_t(choice.selection)] + "\n";
+        sources.emplace_back(UserUnitFilePath(), text);
     }
-    // The view stays until the run under it ends, whatever ends it: a
-    // terminal's interrupt reaches both and the child decides; a signal sent
-    // to this process alone is passed on.
-    gChild = child;
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGTERM, PassOn);
-    std::signal(SIGHUP, PassOn);
-    int status = 0;
-    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-    RemoveView(directory);
-    if (child < 0) {
-        std::fprintf(stderr, "rudid32: cannot start: %s\n", std::strerror(errno));
-        return 3;
+    const char *variable = std::getenv("RUDID32_UNITS");
+    if (variable && *variable) sources.emplace_back("RUDID32_UNITS", variable);
+    if (!argument.empty()) sources.emplace_back("--units", argument);
+    if (sources.empty()) return -1;
+    std::string units, origin;
+    for (const auto &[from, text] : sources) {
+        units += text + "\n";
+        origin += (origin.empty() ? "" : ", then ") + from;
     }
-    if (WIFSIGNALED(status)) {
-        std::signal(WTERMSIG(status), SIG_DFL);
-        ::raise(WTERMSIG(status));
+    gChosen = RudidOpen(nullptr, units.c_str(), 0);
+    if (!gChosen) {
+        // Tables that cannot be read fail every context: not a wrong choice.
+        RudidContext *plain = RudidOpen(nullptr, nullptr, 0);
+        if (!plain) {
+            std::fprintf(stderr, "rudid32: %s\n", RudidContextMessage(nullptr));
+            return kExitFailure;
+        }
+        RudidClose(plain);
+        TellRefusedSource(sources);
+        return kExitUsage;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+    gOrigin = origin + ", over " + UnitFilePath();
+    UseToolContext(gChosen);
+    return -1;
+}
+
+const std::string &ChosenUnitsOrigin() { return gOrigin; }
+
+void CloseChosenUnits() {
+    UseToolContext(nullptr);
+    RudidClose(gChosen);
+    gChosen = nullptr;
 }
 
 }  // namespace rudid::cli

@@ -7,9 +7,8 @@
 
 #include "commands.h"
 #include "replace_file.h"
+#include "configured_units.h"
 #include "rudid32.h"
-#include <cstdlib>
-
 #include "unit_catalogue.h"
 #include "unit_choice.h"
 #include "unit_file.h"
@@ -38,10 +37,9 @@ int RunUnitsList() {
     const bool read = ReadUnitFile(path, &file, &error);
     const SelectionWords words = SelectionsOf(file.bytes);
 
-    // Run under chosen units, the library reads a private copy: say where
-    // the choices came from instead.
-    const char *origin = std::getenv(kUnitViewVariable);
-    std::printf("unit configuration %s", origin ? origin : path.c_str());
+    // With units chosen for the run, say where they came from too.
+    const std::string &origin = ChosenUnitsOrigin();
+    std::printf("unit configuration %s", origin.empty() ? path.c_str() : origin.c_str());
     if (!read)
         std::printf(" (%s: first unit of every quantity)", error.c_str());
     else if (!file.exists)
@@ -60,7 +58,7 @@ int RunUnitsList() {
         if (usedByFunctions(quantity.code)) order.push_back(&quantity);
     for (const QuantityInfo &quantity : Quantities())
         if (!usedByFunctions(quantity.code)) order.push_back(&quantity);
-    std::printf("\n%-4s  %-25s  %-8s  %-10s  %s\n", "code", "quantity", "internal", "configured", "choices");
+    std::printf("\n%-4s  %-25s  %-8s  %-10s  %s\n", "code", "quantity", "internal", "in effect", "choices");
     for (const QuantityInfo *entry : order) {
         const QuantityInfo &quantity = *entry;
         if (entry == order[5]) std::printf("other quantities (for conversions; no property function uses them):\n");
@@ -73,11 +71,14 @@ int RunUnitsList() {
                         "(no unit)");
             continue;
         }
-        const char *configured = RudidConfiguredUnit(quantity.code);
-        const std::string selected = configured ? configured : "";
+        // The unit of this run: the context's when units were chosen for it.
+        const std::string selected = UnitOf(Quantity(quantity.code));
+        const char *installed = RudidConfiguredUnit(quantity.code);
         std::string choices = Choices(quantity, selected);
         const std::int16_t word = words[std::size_t(quantity.selectionWord)];
-        if (quantity.selectionWord != quantity.code)
+        if (selected != (installed ? installed : ""))
+            choices += "  (chosen for this run; default.cfg: " + std::string(installed ? installed : "") + ")";
+        else if (quantity.selectionWord != quantity.code)
             choices += "  (follows " + QuantityOfCode(quantity.selectionWord).name + ")";
         else if (!UnitAt(quantity, word))
             choices += "  (selection " + std::to_string(word) + " is outside the list)";

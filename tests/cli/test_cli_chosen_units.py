@@ -2,11 +2,8 @@
 one user (units set --user), never touching the installation's default.cfg,
 and answering exactly as a library configured with those units does."""
 
-import fcntl
 import os
 import stat
-import subprocess
-import time
 
 import pytest
 
@@ -65,14 +62,29 @@ def test_units_for_the_user_persist_without_touching_the_installation(data, tmp_
     assert private_run(data, tmp_path, "AQPPT", "14.7").stdout.endswith(" F\n")
 
 
+def test_a_user_unit_with_a_comma_of_its_own_is_read_back(data, tmp_path):
+    assert private_run(data, tmp_path, "units", "set", "--user", "entropy", "Btu/lbm,F").returncode == 0
+    result = private_run(data, tmp_path, "AQPPTS", "14.7", "600")
+    assert result.stdout.endswith(" Btu/lbm,F\n"), result.stderr
+
+
 @pytest.mark.parametrize("arguments, message", [
     (("--units", "pressure=foo", "AQPPT", "1"), 'pressure has no unit "foo"; choose one of: bar'),
-    (("--units", "colour=red", "AQPPT", "1"), 'no quantity with units called "colour"'),
-    (("--units", "psi", "AQPPT", "1"), '"psi" is not QUANTITY=UNIT'),
+    (("--units", "colour=red", "AQPPT", "1"), '--units: units: "colour=red" is not QUANTITY=UNIT'),
+    (("--units", "pressure=psi;psi", "AQPPT", "1"), '--units: units: "psi" is not QUANTITY=UNIT'),
+    (("AQPPT", "1"), 'RUDID32_UNITS: units: temperature has no unit "R"'),
 ])
 def test_a_wrong_unit_choice_is_a_usage_error(data, tmp_path, arguments, message):
-    result = private_run(data, tmp_path, *arguments)
+    result = private_run(data, tmp_path, *arguments, RUDID32_UNITS="temperature=R" if "--units" not in arguments
+                         else "temperature=F")
     assert result.returncode == 2 and message in result.stderr and result.stdout == ""
+
+
+def test_a_table_that_cannot_be_read_under_chosen_units_is_a_failure_not_a_wrong_choice(data, tmp_path):
+    missing = data.path / "zarude.dat"
+    missing.unlink()
+    result = private_run(data, tmp_path, "--units", "pressure=psi", "AQPPT", "14.7")
+    assert result.returncode == 3 and str(missing) in result.stderr and "File not found" in result.stderr
 
 
 def test_a_user_file_that_cannot_be_written_is_a_clear_failure(data, tmp_path):
@@ -118,46 +130,31 @@ def test_a_user_units_file_that_is_no_small_regular_file_is_refused_at_once(data
     assert result.stdout == ""
 
 
-def test_a_killed_run_s_unit_view_is_removed_by_the_next_run(data, tmp_path):
-    environment = dict(os.environ, ZAREVIRU_INI=str(data.ini), TMPDIR=str(tmp_path / "tmp"),
-                       XDG_CONFIG_HOME=str(tmp_path / "config"))
-    (tmp_path / "tmp").mkdir()
-    # A batch waits on its input: the run that made the view is killed
-    # while the run under it still reads, then the reader ends too.
-    run = subprocess.Popen([os.environ["RUDID32_CLI"], "--units", "pressure=psi", "batch", "AQPPT"],
-                           stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=environment)
-    views = []
-    for _ in range(1200):  # a loaded machine may take long to start the tool
-        views = list((tmp_path / "tmp").glob("rudid32-units-*"))
-        if views:
-            break
-        time.sleep(0.05)
-    assert len(views) == 1, run.poll()
-    run.kill()
-    run.wait()
-    run.stdin.close()
-    run.stdout.close()
-    view = os.open(views[0], os.O_RDONLY)
-    for _ in range(1200):  # the run under the view ends on its input's end
-        try:
-            fcntl.flock(view, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            break
-        except BlockingIOError:
-            time.sleep(0.05)
-    os.close(view)
-    assert views[0].exists()  # nothing removed it: the killed run could not
-    # A view in use (its lock held) is kept however old, and so is a
-    # stranger's folder that is not a view.
-    in_use = tmp_path / "tmp" / "rudid32-units-inuse"
-    in_use.mkdir()
-    holder = os.open(in_use, os.O_RDONLY)
-    fcntl.flock(holder, fcntl.LOCK_EX)
-    old = time.time() - 3600
-    for path in (views[0], in_use):
-        os.utime(path, (old, old))
-    private_run(data, tmp_path, "--units", "pressure=psi", "AQPPT", "14.7")
-    assert sorted(p.name for p in (tmp_path / "tmp").iterdir()) == ["rudid32-units-inuse"]
-    os.close(holder)
+def test_units_for_one_run_write_no_file_and_answer_as_a_configured_library(data, tmp_path):
+    # A comma inside a unit (Btu/lbm,F) and one between choices, then ';'.
+    chosen = "pressure=psi,entropy=Btu/lbm,F;temperature=F"
+    configured = DataDirectory(tmp_path / "configured", {3: 10, 10: 3, 6: 2, 12: 1})
+    # No directory can be made in a TMPDIR that is a file, even by root.
+    temporary = tmp_path / "temporary-is-a-file"
+    temporary.write_text("")
+    before = sorted(os.listdir(data.path))
+    for call in [("state", "h=3000", "s=7"), ("AQPPTS", "14.7", "600"), ("AQPPT", "5000")]:
+        expected = configured.run("--exact", *call)
+        result = private_run(data, tmp_path, "--exact", "--units", chosen, *call, TMPDIR=str(temporary))
+        assert (result.stdout, result.stderr, result.returncode) == \
+            (expected.stdout, expected.stderr, expected.returncode), call
+    assert os.listdir(tmp_path / "tmp") == []
+    assert sorted(os.listdir(data.path)) == before
+    assert not (tmp_path / "config").exists()
+
+
+def test_the_listing_marks_the_units_chosen_for_the_run(data, tmp_path):
+    lines = private_run(data, tmp_path, "--units", "pressure=psi", "units").stdout.splitlines()
+    assert lines[0] == "unit configuration --units, over %s" % data.config
+    pressure = next(line for line in lines if line.split()[1:2] == ["pressure"])
+    assert pressure.split()[3] == "psi" and "[psi]" in pressure and "chosen for this run" in pressure
+    temperature = next(line for line in lines if line.split()[1:2] == ["temperature"])
+    assert "chosen" not in temperature
 
 
 def test_a_pair_solved_through_the_pressure_is_found_in_any_pressure_unit(data, tmp_path):
