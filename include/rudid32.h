@@ -426,6 +426,8 @@ RUDID_API const char *RUDID_CALL RudidContextMessage(const RudidContext *context
  * internal unit and the context's (intoContextUnit != 0: internal to the
  * context's), as RudidToConfiguredUnit converts. */
 RUDID_API const char *RUDID_CALL RudidContextUnit(const RudidContext *context, int quantity);
+/* RudidRangeMessage with the limits in the context's units. */
+RUDID_API const char *RUDID_CALL RudidContextRangeMessage(const RudidContext *context, int function, int code);
 RUDID_API const char *RUDID_CALL RudidContextDirectory(const RudidContext *context);
 RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int quantity, double value,
                                                int intoContextUnit);

@@ -89,8 +89,8 @@ struct Limit {
     const char *unit;
 };
 
-Limit InConfiguredUnit(int quantity, Extended internal) {
-    return {ConvertInLibraryArithmetic(quantity, double(internal), true), ConfiguredUnitName(quantity)};
+Limit InConfiguredUnit(int quantity, Extended internal, const StartupConfiguration &config) {
+    return {ConvertInLibraryArithmetic(quantity, double(internal), true, config), config.unitName[quantity]};
 }
 
 thread_local char tRangeMessage[160];
@@ -109,7 +109,7 @@ constexpr auto kRangeCodeBits = [] {
     return bits;
 }();
 
-const char *RangeMessage(int function, int code);
+const char *RangeMessage(int function, int code, const StartupConfiguration &config);
 
 }  // namespace
 
@@ -214,7 +214,15 @@ RUDID_API int RUDID_CALL RudidRangeCode(double result) {
 
 RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    const char *message = RangeMessage(function, code);
+    const char *message = RangeMessage(function, code, Startup());
+    platform::LeaveLibraryArithmetic(saved);
+    return message;
+}
+
+RUDID_API const char *RUDID_CALL RudidContextRangeMessage(const RudidContext *context, int function, int code) {
+    const StartupConfiguration &config = context ? context->config : DefaultContext().config;
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    const char *message = RangeMessage(function, code, config);
     platform::LeaveLibraryArithmetic(saved);
     return message;
 }
@@ -232,20 +240,20 @@ namespace {
 // The words of a range test's failure with code, for one family's test:
 // "pressure below 0.01 bar", "... or above 1000 bar", "pressure above
 // 221.2 bar, the critical pressure". Only the limits named are converted.
-void WordCheck(const RangeCheck &check, int code, char *out, int size) {
+void WordCheck(const RangeCheck &check, int code, char *out, int size, const StartupConfiguration &config) {
     const char *quantity = RudidQuantityName(check.quantity);
     if (check.quantity == RUDID_QUALITY) {
         std::snprintf(out, size, "%s below %.6g or above %.6g", quantity, double(check.low), double(check.high));
     } else if (code != check.belowCode) {
-        const Limit critical = InConfiguredUnit(check.quantity, check.high);
+        const Limit critical = InConfiguredUnit(check.quantity, check.high, config);
         std::snprintf(out, size, "%s above %.6g %s, the critical %s", quantity, critical.value, critical.unit,
                       quantity);
     } else if (code != check.aboveCode) {
-        const Limit low = InConfiguredUnit(check.quantity, check.low);
+        const Limit low = InConfiguredUnit(check.quantity, check.low, config);
         std::snprintf(out, size, "%s below %.6g %s", quantity, low.value, low.unit);
     } else {
-        const Limit low = InConfiguredUnit(check.quantity, check.low);
-        const Limit high = InConfiguredUnit(check.quantity, check.high);
+        const Limit low = InConfiguredUnit(check.quantity, check.low, config);
+        const Limit high = InConfiguredUnit(check.quantity, check.high, config);
         std::snprintf(out, size, "%s below %.6g %s or above %.6g %s", quantity, low.value, low.unit, high.value,
                       high.unit);
     }
@@ -253,7 +261,7 @@ void WordCheck(const RangeCheck &check, int code, char *out, int size) {
 
 // What RudidRangeMessage answers, under the library's arithmetic: the limits
 // are converted and formatted as doubles.
-const char *RangeMessage(int function, int code) {
+const char *RangeMessage(int function, int code, const StartupConfiguration &config) {
     const ExportDescriptor *fn = DescriptorAt(function);
     char *out = tRangeMessage;
     const int size = sizeof tRangeMessage;
@@ -261,15 +269,15 @@ const char *RangeMessage(int function, int code) {
         // Any function: the lower limit holds for all, the upper for some.
         const bool pressure = code == RUDID_PRESSURE_OUT_OF_RANGE;
         const RangeCheck &check = pressure ? kPressureInTable : kTemperatureInTable;
-        const Limit low = InConfiguredUnit(check.quantity, check.low);
-        const Limit high = InConfiguredUnit(check.quantity, check.high);
+        const Limit low = InConfiguredUnit(check.quantity, check.low, config);
+        const Limit high = InConfiguredUnit(check.quantity, check.high, config);
         std::snprintf(out, size, "%s below %.6g %s (or above %.6g %s %s)", RudidQuantityName(check.quantity),
                       low.value, low.unit, high.value, high.unit,
                       pressure ? "outside the saturation functions" : "at pressure and temperature");
         return out;
     }
     if (const RangeCheck *check = CheckWithCode(fn, code)) {
-        WordCheck(*check, code, out, size);
+        WordCheck(*check, code, out, size, config);
         return out;
     }
     switch (code) {

@@ -73,6 +73,7 @@ expected="1 AQPPT
 56 RudidContextUnit
 57 RudidContextDirectory
 58 RudidContextConvert
+61 RudidContextRangeMessage
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
