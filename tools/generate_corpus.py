@@ -1,16 +1,37 @@
 #!/usr/bin/python3
-"""Writes the stored corpus of expected results: what a release of the
+"""Writes the stored corpora of expected results: what a release of the
 library answers, bit for bit, for every property function in several
-configurations, so that a later build can be checked against it
-(tests/api/stored_corpus_test.cpp).
+configurations, so that a later build can be checked against them. The
+table corpus holds the table answers and state flags
+(tests/api/stored_corpus_test.cpp); the refined corpus the refined answers
+of RudidEvaluateRefined and their RudidRefinedFlags
+(tests/api/stored_refined_corpus_test.cpp).
 
     /usr/bin/python3 tools/generate_corpus.py LIBRARY [--data DIR] [--output FILE]
+                                              [--refined-output REFINED]
 
 LIBRARY is the libRUDID32.so of the release to record; DIR the shipped
-tables (default data/); FILE the corpus (default
-tests/corpus/expected_results.txt). Regenerate only on purpose, from a
-release whose answers are right, and review the diff: the corpus is the
-reference that every change of the lookups is held to.
+tables (default data/); FILE the table corpus (default
+tests/corpus/expected_results.txt), REFINED the refined corpus (default
+tests/corpus/refined_results.txt). Every run writes both. Regenerate only on
+purpose, from a release whose answers are right, and review the diff: the
+corpora are the reference that every change of the lookups is held to.
+
+When to regenerate the refined corpus: when a change means to alter refined
+answers or refined flags (the interpolation forms, the clearance from the
+saturation line, the solver of the inverse functions, the bounds of the
+critical region or of an ill-posed volume), and only then. Make the change,
+run this once against its build and review the diff of refined_results.txt:
+it must touch only the answers the change is meant to move, and the table
+corpus must stay byte for byte as it was (a change of the refined answers
+never moves a table answer). A diff in either file that the change does not
+explain is a fault to find, not a corpus to regenerate.
+
+The refined corpus takes the table corpus's cases in the configurations of
+REFINED_CONFIGURATIONS (no damaged tables: they fail refined answers the
+same way) plus cases of its own: the edges of the refined critical region
+and, for the functions of volume, volumes at and just above the refined
+0 C volume where the reach of an ill-posed answer ends.
 
 Each configuration gets a scratch data directory (copies of the tables, cut
 short or left out where the configuration says, and a default.cfg) and a
@@ -44,6 +65,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 DEFAULT_DATA = ROOT / "data"
 DEFAULT_OUTPUT = ROOT / "tests" / "corpus" / "expected_results.txt"
+DEFAULT_REFINED_OUTPUT = ROOT / "tests" / "corpus" / "refined_results.txt"
 
 QUALITY, PRESSURE, ENTHALPY, TEMPERATURE, ENTROPY, VOLUME = -1, 3, 5, 6, 10, 12
 TABLES = ("zarude.dat", "vevuzu.dat", "didizar.dat")
@@ -73,6 +95,16 @@ CONFIGURATIONS = [
     Configuration("no-didizar", tables={"didizar.dat": "missing"}, reduced=True),
 ]
 
+# The configurations of the refined corpus: the internal units and two that
+# convert every argument and result but the quality. Damaged tables fail the
+# refined answers the way they fail the table answers, so none is repeated.
+REFINED_CONFIGURATIONS = [
+    CONFIGURATIONS[0],
+    CONFIGURATIONS[1],
+    Configuration("joule", units={PRESSURE: "MPa", TEMPERATURE: "K", ENTHALPY: "J/kg",
+                                  ENTROPY: "J/kg,k", VOLUME: "dm3/kg"}),
+]
+
 # ---------------------------------------------------------------- library
 
 
@@ -100,6 +132,8 @@ class Library:
         lib.RudidEvaluate.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_double),
                                       ctypes.POINTER(ctypes.c_double), ctypes.POINTER(ctypes.c_double),
                                       ctypes.POINTER(ctypes.c_int)]
+        lib.RudidEvaluateRefined.argtypes = lib.RudidEvaluate.argtypes
+        lib.RudidRefinedFlags.argtypes = lib.RudidStateFlags.argtypes
         self.functions = []
         for index in range(lib.RudidFunctionCount()):
             name = lib.RudidFunctionName(index).decode()
@@ -118,13 +152,15 @@ class Library:
         result = function(*arguments)
         return ("value", bits(result[0])) if result else ("fail", self.lib.RudidLastError())
 
-    def batch(self, name, rows, arity):
+    def batch(self, name, rows, arity, evaluate=None):
+        """The rows in one call of RudidEvaluate, or of `evaluate` (a
+        function of the same signature)."""
         n = len(rows)
         first = (ctypes.c_double * n)(*[row[0] for row in rows])
         second = (ctypes.c_double * n)(*[row[1] for row in rows]) if arity == 2 else None
         result = (ctypes.c_double * n)()
         failure = (ctypes.c_int * n)()
-        failed = self.lib.RudidEvaluate(name.encode(), n, first, second, result, failure)
+        failed = (evaluate or self.lib.RudidEvaluate)(name.encode(), n, first, second, result, failure)
         outcomes = [("fail", failure[i]) if failure[i] else ("value", bits(result[i])) for i in range(n)]
         # The documented form of a failed row; the corpus keeps only its code.
         assert failed == sum(kind == "fail" for kind, _ in outcomes), f"{name}: count of failed rows"
@@ -133,6 +169,14 @@ class Library:
 
     def flags(self, name, arguments):
         return self.lib.RudidStateFlags(name.encode(), arguments[0], arguments[1] if len(arguments) > 1 else 0.0)
+
+    def refined(self, name, arguments):
+        """The refined answer of one state: RudidEvaluateRefined with n = 1."""
+        row = tuple(arguments) + (0.0,) * (2 - len(arguments))
+        return self.batch(name, [row], 2, self.lib.RudidEvaluateRefined)[0]
+
+    def refined_flags(self, name, arguments):
+        return self.lib.RudidRefinedFlags(name.encode(), arguments[0], arguments[1] if len(arguments) > 1 else 0.0)
 
 
 def bits(x):
@@ -376,6 +420,47 @@ def inverse_cases(rng, tables, shipped, key):
     return cases + specials(100.0, typical)
 
 
+def refined_value(shipped, name, a, b=0.0):
+    kind, value = shipped.refined(name, (a, b))
+    assert kind == "value", f"refined {name}({a}, {b}) failed with {value}"
+    return from_bits(value)
+
+
+# The box of the refined critical region (bar, C) and the pressures where
+# the reach of an ill-posed volume changes.
+REGION_PRESSURES = (199.99, 200.0, 200.01, 250.0, 299.99, 300.0, 300.01)
+REGION_TEMPERATURES = (359.99, 360.0, 360.01, 390.0, 409.99, 410.0, 415.0, 419.99, 420.0, 420.01, 430.0)
+COLD_PRESSURES = (0.01, 0.02, 0.03, 0.0301, 0.5, 1.0, 10.0, 30.0, 30.01, 100.0, 221.2, 221.3, 500.0, 1000.0)
+COLD_MARGINS = (-1e-9, 0.0, 5e-8, 1e-7, 2e-7, 1e-5, 1e-4, 1.5e-4, 2e-4, 1e-3, 2e-3, 3e-3, 1e-2)
+
+
+def refined_cases(shipped):
+    """Cases only the refined corpus has, by function name: the edges of the
+    refined critical region (for the inverse functions the refined keys of
+    states on them, and wet states below and above 200 bar), and volumes at
+    and just above the refined 0 C volume, where the reach of an ill-posed
+    answer ends."""
+    cases = {}
+    states = [(p, t) for p in REGION_PRESSURES for t in REGION_TEMPERATURES]
+    keys = {"H": "AQPPTH", "S": "AQPPTS", "V": "AQPPTV"}
+    wet = {"H": "AQPPQH", "S": "AQPPQS", "V": "AQPPQV"}
+    for name, arity, arguments, _ in shipped.functions:
+        second = arguments[1] if arity == 2 else None
+        if second == TEMPERATURE:
+            cases[name] = [("region", p, t) for p, t in states]
+        elif second in (ENTHALPY, ENTROPY, VOLUME):
+            key = {ENTHALPY: "H", ENTROPY: "S", VOLUME: "V"}[second]
+            chosen = [("region", p, refined_value(shipped, keys[key], p, t)) for p, t in states]
+            chosen += [("region", p, refined_value(shipped, wet[key], p, q))
+                       for p in (199.99, 200.0, 200.01, 221.0) for q in (0.001, 0.5, 0.999)]
+            if key == "V":
+                for p in COLD_PRESSURES:
+                    cold = refined_value(shipped, "AQPPTV", p, 0.0)
+                    chosen += [("cold", p, cold * (1 + m)) for m in COLD_MARGINS]
+            cases[name] = chosen
+    return cases
+
+
 def internal_cases(tables, shipped):
     """The cases of each function in internal units, by function name."""
     cases = {}
@@ -418,18 +503,19 @@ def sample(case, one_in):
     return zlib.crc32(struct.pack("<dd", a, 0.0 if b is None else b)) % one_in == 0
 
 
-def configuration_cases(configuration, library, cases):
+def configuration_cases(configuration, library, cases, every=EVERY_CASE_WITH_UNITS):
     """The cases of one configuration in its units, by function. A reduced
     configuration takes the ends of the tables and a twentieth of the other
     cases (its tables fail most cases the same way); one with other units
-    leaves out half of the cases that only repeat the same lookups."""
+    leaves out half of the cases that only repeat the same lookups (all but
+    the groups in `every`)."""
     result = {}
     for name, arity, arguments, _ in library.functions:
         chosen = cases[name]
         if configuration.reduced:
             chosen = [c for c in chosen if c[0] == "ends" or sample(c, 20)]
         elif configuration.units is not None:
-            chosen = [c for c in chosen if kept_with_units(c) and (c[0] in EVERY_CASE_WITH_UNITS or sample(c, 2))]
+            chosen = [c for c in chosen if kept_with_units(c) and (c[0] in every or sample(c, 2))]
         seen, rows = set(), []
         for group, a, b in chosen:
             values = (a,) if arity == 1 else (a, b)
@@ -458,6 +544,44 @@ def record(configuration, library, rows_by_function, out):
                        f" # {shown} -> {outcome_readable(single)}")
 
 
+def record_refined(configuration, library, rows_by_function, out):
+    evaluate = library.lib.RudidEvaluateRefined
+    for name, arity, _, _ in library.functions:
+        rows = rows_by_function[name]
+        batch = library.batch(name, [values if arity == 2 else values + (0.0,) for _, values in rows], 2, evaluate)
+        for (group, values), batch_outcome in zip(rows, batch):
+            single = library.refined(name, values)
+            flags = library.refined_flags(name, values)
+            arguments = " ".join(f"0x{bits(v):016x}" for v in values) + (" -" if arity == 1 else "")
+            extra = "" if batch_outcome == single else f" batch={outcome_text(batch_outcome)}"
+            shown = " ".join(readable(v) for v in values)
+            out.append(f"{configuration.name} {name} {group} {arguments} {outcome_text(single)} {flags}{extra}"
+                       f" # {shown} -> {outcome_readable(single)}")
+
+
+# The groups of the refined corpus that a configuration with other units
+# repeats in full.
+EVERY_REFINED_CASE_WITH_UNITS = EVERY_CASE_WITH_UNITS + ("crossing", "region", "cold")
+
+REFINED_HEADER = """\
+# Expected refined answers of the property functions, recorded from a
+# release by tools/generate_corpus.py; checked by
+# tests/api/stored_refined_corpus_test.cpp.
+#
+# config NAME default.cfg=shipped|WORD:VALUE,...
+#   a data directory: the shipped tables and default.cfg, or a default.cfg
+#   of 31 words, all 0 but those listed.
+#
+# NAME FUNCTION GROUP ARG1 ARG2 RESULT FLAGS [batch=RESULT] # readable
+#   ARG1, ARG2  the arguments' double bits in the configured units
+#               (ARG2 "-" for a one-argument function)
+#   RESULT      RudidEvaluateRefined's answer for the row alone (n = 1):
+#               its double bits, or fail=CODE
+#   FLAGS       RudidRefinedFlags for the same arguments
+#   batch=      only where the row differs in one RudidEvaluateRefined of
+#               all rows of the function and configuration, in this order
+"""
+
 HEADER = """\
 # Expected results of the property functions, recorded from a release by
 # tools/generate_corpus.py; checked by tests/api/stored_corpus_test.cpp.
@@ -483,10 +607,12 @@ def main():
     parser.add_argument("library", type=Path)
     parser.add_argument("--data", type=Path, default=DEFAULT_DATA)
     parser.add_argument("--output", type=Path, default=DEFAULT_OUTPUT)
+    parser.add_argument("--refined-output", type=Path, default=DEFAULT_REFINED_OUTPUT)
     options = parser.parse_args()
 
     tables = Tables(options.data)
     lines = [HEADER]
+    refined_lines, refined_body = [REFINED_HEADER], []
     with tempfile.TemporaryDirectory(prefix="rudid-corpus-") as scratch:
         scratch = Path(scratch)
         copies = scratch / "copies"
@@ -494,23 +620,36 @@ def main():
         shipped = None
         cases = None
         body = []
-        for number, configuration in enumerate(CONFIGURATIONS):
+        refined_cases_by_function = None
+        everything = CONFIGURATIONS + [c for c in REFINED_CONFIGURATIONS if c not in CONFIGURATIONS]
+        for number, configuration in enumerate(everything):
             directory = scratch / f"data-{number}"
             ini, units = prepare_directory(configuration, options.data, directory, shipped)
             library = Library(options.library, copies, ini)
             if shipped is None:
                 assert configuration.units is None and not configuration.tables
                 shipped, cases = library, internal_cases(tables, library)
+                extra = refined_cases(library)
+                refined_cases_by_function = {name: cases[name] + extra.get(name, []) for name in cases}
             described = " ".join(library.lib.RudidConfiguredUnit(q).decode()
                                  for q in (PRESSURE, TEMPERATURE, ENTHALPY, ENTROPY, VOLUME))
             tables_text = "".join(f" {t}={'missing' if v == 'missing' else f'cut:{v}'}"
                                   for t, v in sorted(configuration.tables.items()))
-            lines.append(f"config {configuration.name} default.cfg={units}{tables_text} # {described}")
-            record(configuration, library, configuration_cases(configuration, library, cases), body)
+            if configuration in CONFIGURATIONS:
+                lines.append(f"config {configuration.name} default.cfg={units}{tables_text} # {described}")
+                record(configuration, library, configuration_cases(configuration, library, cases), body)
+            if configuration in REFINED_CONFIGURATIONS:
+                assert not configuration.tables and not configuration.reduced
+                refined_lines.append(f"config {configuration.name} default.cfg={units} # {described}")
+                rows = configuration_cases(configuration, library, refined_cases_by_function,
+                                           EVERY_REFINED_CASE_WITH_UNITS)
+                record_refined(configuration, library, rows, refined_body)
         lines.append("")
-    options.output.parent.mkdir(parents=True, exist_ok=True)
-    options.output.write_text("\n".join(lines) + "\n".join(body) + "\n")
-    print(f"{len(body)} cases written to {options.output}")
+        refined_lines.append("")
+    for path, header, rows in ((options.output, lines, body), (options.refined_output, refined_lines, refined_body)):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text("\n".join(header) + "\n".join(rows) + "\n")
+        print(f"{len(rows)} cases written to {path}")
 
 
 if __name__ == "__main__":

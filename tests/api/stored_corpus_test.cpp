@@ -7,146 +7,23 @@
 // rule inside the library changed alike.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cinttypes>
 #include <cmath>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "api/library_instance.h"
+#include "api/stored_corpus_file.h"
 
 namespace rudid::testing {
 namespace {
 
-// What a call gave: the answer's bits, or no answer and a failure code.
-struct Outcome {
-    bool failed = false;
-    std::uint64_t bits = 0;
-    int code = 0;
-    bool operator==(const Outcome &) const = default;
-};
-
-struct Case {
-    int line = 0;
-    std::string function;
-    int arity = 0;
-    double a = 0, b = 0;
-    Outcome single, batch;
-    int flags = 0;
-    std::string text;  // the line as stored, for messages
-};
-
-struct Configuration {
-    std::string name;
-    std::string unitFile;                       // "shipped" or WORD:VALUE,...
-    std::map<std::string, std::string> tables;  // file -> "missing" or "cut:BYTES"
-    std::vector<Case> cases;
-};
-
-std::uint64_t Bits(double x) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double FromBits(std::uint64_t bits) {
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-std::string Describe(const Outcome &o) {
-    if (o.failed) return "failure " + std::to_string(o.code);
-    char text[64];
-    std::snprintf(text, sizeof text, "0x%016" PRIx64 " (%.17g)", o.bits, FromBits(o.bits));
-    return text;
-}
-
-[[noreturn]] void Malformed(int line, const std::string &why) {
-    throw std::runtime_error("stored corpus line " + std::to_string(line) + ": " + why);
-}
-
-std::uint64_t ParseBits(const std::string &token, int line) {
-    if (token.size() != 18 || token.compare(0, 2, "0x") != 0) Malformed(line, "not 0x and 16 hex digits: " + token);
-    std::size_t used = 0;
-    const std::uint64_t bits = std::stoull(token.substr(2), &used, 16);
-    if (used != 16) Malformed(line, "not 0x and 16 hex digits: " + token);
-    return bits;
-}
-
-Outcome ParseOutcome(const std::string &token, int line) {
-    if (token.rfind("fail=", 0) == 0) return {true, 0, std::stoi(token.substr(5))};
-    return {false, ParseBits(token, line), 0};
-}
-
-void ParseConfiguration(std::istringstream &words, Configuration &configuration, int line) {
-    words >> configuration.name;
-    for (std::string word; words >> word && word != "#";) {
-        const auto equals = word.find('=');
-        if (equals == std::string::npos) Malformed(line, "expected KEY=VALUE: " + word);
-        const std::string key = word.substr(0, equals), value = word.substr(equals + 1);
-        if (key == "default.cfg")
-            configuration.unitFile = value;
-        else
-            configuration.tables[key] = value;
-    }
-    if (configuration.name.empty() || configuration.unitFile.empty()) Malformed(line, "incomplete configuration");
-}
-
-Case ParseCase(std::istringstream &words, const std::string &text, int line) {
-    Case c;
-    c.line = line;
-    c.text = text;
-    std::string group, first, second, single, flags;
-    if (!(words >> c.function >> group >> first >> second >> single >> flags)) Malformed(line, "too few fields");
-    c.arity = second == "-" ? 1 : 2;
-    if (ExportArity(c.function) != c.arity) Malformed(line, "no property function " + c.function + " of that arity");
-    c.a = FromBits(ParseBits(first, line));
-    c.b = c.arity == 2 ? FromBits(ParseBits(second, line)) : 0.0;
-    c.single = c.batch = ParseOutcome(single, line);
-    c.flags = std::stoi(flags);
-    if (std::string extra; words >> extra && extra.rfind("batch=", 0) == 0)
-        c.batch = ParseOutcome(extra.substr(6), line);
-    return c;
-}
-
-std::vector<Configuration> ReadCorpus() {
-    std::ifstream in(RUDID_STORED_CORPUS);
-    if (!in) throw std::runtime_error("cannot read " RUDID_STORED_CORPUS);
-    std::vector<Configuration> corpus;
-    std::map<std::string, std::size_t> index;
-    std::string text;
-    for (int line = 1; std::getline(in, text); ++line) {
-        if (text.empty() || text[0] == '#') continue;
-        std::istringstream words(text);
-        std::string first;
-        words >> first;
-        if (first == "config") {
-            Configuration configuration;
-            ParseConfiguration(words, configuration, line);
-            index[configuration.name] = corpus.size();
-            corpus.push_back(std::move(configuration));
-            continue;
-        }
-        const auto found = index.find(first);
-        if (found == index.end()) Malformed(line, "unknown configuration " + first);
-        corpus[found->second].cases.push_back(ParseCase(words, text, line));
-    }
-    return corpus;
-}
+using Case = StoredCase;
+using Configuration = StoredConfiguration;
 
 const std::vector<Configuration> &Corpus() {
-    static const std::vector<Configuration> corpus = ReadCorpus();
+    static const std::vector<Configuration> corpus = ReadStoredCorpus(RUDID_STORED_CORPUS);
     return corpus;
 }
 
@@ -167,75 +44,6 @@ std::vector<std::string> ConfigurationNames() {
     }
     return names;
 }
-
-Bytes ShippedFile(const std::string &name) {
-    std::ifstream in(std::string(RUDID_DATA_DIRECTORY) + "/" + name, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read the shipped " + name);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// default.cfg of 31 words, all 0 but the listed WORD:VALUE pairs.
-Bytes UnitWords(const std::string &list) {
-    std::int16_t words[31] = {};
-    std::istringstream pairs(list);
-    for (std::string pair; std::getline(pairs, pair, ',');) {
-        const auto colon = pair.find(':');
-        const int word = std::stoi(pair.substr(0, colon));
-        if (colon == std::string::npos || word < 0 || word >= 31) throw std::invalid_argument("bad word " + pair);
-        words[word] = std::int16_t(std::stoi(pair.substr(colon + 1)));
-    }
-    Bytes bytes;
-    for (std::int16_t word : words) {
-        bytes.push_back(std::uint8_t(std::uint16_t(word) & 0xFF));
-        bytes.push_back(std::uint8_t(std::uint16_t(word) >> 8));
-    }
-    return bytes;
-}
-
-std::optional<Bytes> Table(const Configuration &configuration, const std::string &file) {
-    const auto treatment = configuration.tables.find(file);
-    if (treatment == configuration.tables.end()) return ShippedFile(file);
-    if (treatment->second == "missing") return std::nullopt;
-    if (treatment->second.rfind("cut:", 0) != 0) throw std::invalid_argument("bad table " + treatment->second);
-    Bytes bytes = ShippedFile(file);
-    bytes.resize(std::min<std::size_t>(bytes.size(), std::stoul(treatment->second.substr(4))));
-    return bytes;
-}
-
-InstanceSetup SetupOf(const Configuration &configuration) {
-    for (const auto &[file, treatment] : configuration.tables)
-        if (file != "zarude.dat" && file != "vevuzu.dat" && file != "didizar.dat")
-            throw std::invalid_argument("no table " + file);
-    InstanceSetup setup;
-    setup.saturationByPressure = Table(configuration, "zarude.dat");
-    setup.saturationByTemperature = Table(configuration, "vevuzu.dat");
-    setup.singlePhase = Table(configuration, "didizar.dat");
-    setup.unitFile = configuration.unitFile == "shipped" ? ShippedFile("default.cfg")
-                                                         : UnitWords(configuration.unitFile);
-    return setup;
-}
-
-// Collects the cases that differ and reports the first few in full.
-class Mismatches {
-public:
-    explicit Mismatches(const char *kind) : kind_(kind) {}
-
-    void Check(const Case &c, const std::string &expected, const std::string &actual) {
-        if (expected == actual) return;
-        if (++count_ <= kShown)
-            ADD_FAILURE() << kind_ << ", corpus line " << c.line << ":\n  " << c.text << "\n  expected "
-                          << expected << "\n  actual   " << actual;
-    }
-
-    ~Mismatches() {
-        if (count_ > kShown) ADD_FAILURE() << kind_ << ": " << count_ - kShown << " more cases differ";
-    }
-
-private:
-    static constexpr int kShown = 8;
-    const char *kind_;
-    int count_ = 0;
-};
 
 class StoredCorpus : public ::testing::TestWithParam<std::string> {
 protected:
@@ -352,12 +160,7 @@ TEST(StoredCorpusCoverage, EveryPropertyFunctionInEveryConfiguration) {
     }
 }
 
-std::string ParameterName(const ::testing::TestParamInfo<std::string> &info) {
-    std::string name = info.param;
-    for (char &ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    return name;
-}
+std::string ParameterName(const ::testing::TestParamInfo<std::string> &info) { return ParameterText(info.param); }
 
 INSTANTIATE_TEST_SUITE_P(Configurations, StoredCorpus, ::testing::ValuesIn(ConfigurationNames()), ParameterName);
 
