@@ -110,6 +110,9 @@ def _declare(library):
         "RudidRefinedFlags": (c_int, [c_char_p, c_double, c_double]),
         "RudidToConfiguredUnit": (c_double, [c_int, c_double]),
         "RudidFromConfiguredUnit": (c_double, [c_int, c_double]),
+        "RudidSolveStates": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
+                                     c_void_p, c_void_p, c_void_p]),
+        "RudidPhaseName": (c_char_p, [c_int]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)

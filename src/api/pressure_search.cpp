@@ -27,7 +27,8 @@ constexpr int kScanPoints = 32;        // pressures scanned, log-spaced over the
 constexpr int kMostIterations = 80;    // steps narrowing one crossing down, at most
 constexpr double kAccepted = 1e-6;     // how near the function must come to the given property (relative)
 // Near enough to stop narrowing: the function within this share of the
-// target (the answers hold about 24 bits, so nearer is mostly chance), or
+// target itself (a liquid's volume hardly changes with pressure, so no
+// floor; the answers hold about 24 bits, so nearer is mostly chance), or
 // the pressures within this share of each other (arguments are rounded to
 // six-byte reals, 40 bits, inside the library).
 constexpr double kConverged = 1e-8;
@@ -167,9 +168,9 @@ void Update(Narrowing *w, double p, double value, int code) {
         w->done = true;
         return;
     }
-    const double g = value - w->target, scale = std::fmax(1.0, std::fabs(w->target));
+    const double g = value - w->target;
     if (std::fabs(g) < std::fabs(w->bestG)) w->best = p, w->bestG = g;
-    if (std::fabs(g) <= kConverged * scale) w->done = true;
+    if (std::fabs(g) <= kConverged * std::fabs(w->target)) w->done = true;
     if ((g < 0) == (b.gLow < 0)) {
         b.low = p, b.gLow = g;
         if (w->kept == 1) b.gHigh /= 2;
