@@ -101,6 +101,37 @@ void FindBrackets(const Plan &plan, const Evaluation &scan, std::size_t offset, 
     }
 }
 
+// Where the function answers at one end of a scan's interval and not at
+// the other (the given property leaves the table at some pressure), a
+// crossing may lie between: the interval is scanned again, finer.
+constexpr int kEdgePoints = 8;
+
+void ScanEdges(const StateSetting &setting, const Plan &plan, std::vector<RowSearch> *rows, std::size_t start,
+               const Evaluation &scan) {
+    const std::size_t points = plan.grid.size();
+    std::vector<double> pressures, arguments;
+    std::vector<std::size_t> owners;
+    for (std::size_t i = start; i < start + scan.code.size() / points; ++i)
+        for (std::size_t k = 0; k + 1 < points; ++k) {
+            const std::size_t at = (i - start) * points + k;
+            if ((scan.code[at] == 0) == (scan.code[at + 1] == 0)) continue;
+            for (int e = 0; e <= kEdgePoints; ++e)
+                pressures.push_back(plan.grid[k] * std::pow(plan.grid[k + 1] / plan.grid[k], double(e) / kEdgePoints)),
+                    arguments.push_back((*rows)[i].argument), owners.push_back(i);
+        }
+    if (pressures.empty()) return;
+    Evaluation edge;
+    EvaluateRows(setting, *plan.scanned, pressures.size(), pressures.data(), arguments.data(), &edge);
+    for (std::size_t j = 0; j + 1 < pressures.size(); ++j) {
+        if (owners[j] != owners[j + 1] || pressures[j + 1] <= pressures[j]) continue;
+        if (edge.code[j] != 0 || edge.code[j + 1] != 0) continue;
+        RowSearch &row = (*rows)[owners[j]];
+        const double gLow = edge.value[j] - row.target, gHigh = edge.value[j + 1] - row.target;
+        if ((gLow < 0) == (gHigh < 0) && gHigh != 0) continue;
+        row.brackets.push_back({pressures[j], pressures[j + 1], gLow, gHigh});
+    }
+}
+
 void Scan(const StateSetting &setting, const Plan &plan, std::vector<RowSearch> *rows) {
     const std::size_t points = plan.grid.size();
     std::vector<double> pressures, arguments;
@@ -114,7 +145,12 @@ void Scan(const StateSetting &setting, const Plan &plan, std::vector<RowSearch> 
         }
         EvaluateRows(setting, *plan.scanned, pressures.size(), pressures.data(), arguments.data(), &scan);
         for (std::size_t i = start; i < end; ++i) FindBrackets(plan, scan, (i - start) * points, &(*rows)[i]);
+        ScanEdges(setting, plan, rows, start, scan);
     }
+    // The crossings in order of pressure.
+    for (RowSearch &row : *rows)
+        std::sort(row.brackets.begin(), row.brackets.end(),
+                  [](const Bracket &x, const Bracket &y) { return x.low < y.low; });
 }
 
 // A temperature and an h, s or v between those of the saturated liquid and
