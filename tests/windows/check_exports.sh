@@ -66,6 +66,15 @@ expected="1 AQPPT
 49 RudidEvaluateWithFlags
 50 RudidEvaluateRefined
 51 RudidRefinedFlags
+52 RudidOpen
+53 RudidClose
+54 RudidContextEvaluate
+55 RudidContextMessage
+56 RudidContextUnit
+57 RudidContextDirectory
+58 RudidContextConvert
+59 RudidSolveStates
+60 RudidPhaseName
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
