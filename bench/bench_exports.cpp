@@ -37,6 +37,11 @@
 //                the figures of old and new in one run), when the
 //                environment variable RUDID_BENCH_OLD names it.
 // RefinedBatch/* RudidEvaluateRefined over the same rows as Batch/*.
+// WholeState/pT, WholeState/pT_flags, WholeState/hs
+//                RudidSolveStates over 1000 of the states of AQPPTH, in a
+//                context that keeps its tables: the whole state from (p, T)
+//                without and with each property's flags, and from the (h, s)
+//                of the same states (found through the pressure).
 //
 // States: pressure log-uniform over 0.01..1000 bar (0.01..221.2 for the
 // saturation functions), temperature uniform over 0..800 degC (0..374.15),
@@ -287,6 +292,28 @@ void BatchFlags(benchmark::State &state, const std::string &name) {
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+void WholeState(benchmark::State &state, const char *given, bool withFlags) {
+    static RudidContext *context = RudidOpen(nullptr, nullptr, RUDID_KEEP_TABLES);
+    const std::size_t n = std::size_t(state.range(0)), width = RUDID_STATE_PROPERTIES;
+    std::vector<double> p, t, states(width * n), first(n), second(n);
+    std::vector<int> codes(width * n), phase(n), flags(width * n);
+    MakeStates(FamilyNamed("AQPPTH"), n, p, t);
+    RudidSolveStates(context, "pT", 0, n, p.data(), t.data(), states.data(), codes.data(), nullptr, nullptr);
+    const bool byPressure = std::strcmp(given, "pT") == 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        first[i] = byPressure ? p[i] : states[width * i + RUDID_STATE_H];
+        second[i] = byPressure ? t[i] : states[width * i + RUDID_STATE_S];
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(RudidSolveStates(context, given, 0, n, first.data(), second.data(), states.data(),
+                                                  codes.data(), phase.data(), withFlags ? flags.data() : nullptr));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(n));
+    state.counters["per_state"] =
+        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // Open, position, read and close: the least a call that reads `bytes` bytes
 // from a table file can cost under the rule that nothing read survives it.
 void FileFloor(benchmark::State &state, rudid::Table table, std::uint32_t offset, std::uint32_t bytes) {
@@ -360,6 +387,9 @@ void Register() {
             std::fprintf(stderr, "RUDID_BENCH_OLD: %s\n", dlerror());
         }
     }
+    benchmark::RegisterBenchmark("WholeState/pT", WholeState, "pT", false)->Arg(1000);
+    benchmark::RegisterBenchmark("WholeState/pT_flags", WholeState, "pT", true)->Arg(1000);
+    benchmark::RegisterBenchmark("WholeState/hs", WholeState, "hs", false)->Arg(1000);
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);

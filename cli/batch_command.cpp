@@ -22,7 +22,7 @@
 #include "line_reader.h"
 #include "number_text.h"
 #include "standard_output.h"
-#include "state_solver.h"
+#include "whole_state.h"
 
 namespace rudid::cli {
 
@@ -86,6 +86,25 @@ std::string WithDecimalPoint(std::string field) {
         field.find('.') == std::string::npos)
         field[comma] = '.';
     return field;
+}
+
+// One export over rows, in one call of the library's batch function.
+std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const double> first,
+                                     std::span<const double> second) {
+    const std::size_t n = first.size();
+    std::vector<double> results(n);
+    std::vector<int> failures(n);
+    std::vector<Outcome> outcomes;
+    outcomes.reserve(n);
+    const int refused = EvaluateRows(info, n, first.data(), second.data(), results.data(), failures.data());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (refused < 0)
+            outcomes.push_back({OutcomeKind::Failure, 0, refused,
+                                "the library refused the rows (status " + std::to_string(refused) + ")"});
+        else
+            outcomes.push_back(failures[i] != 0 ? FailureOutcome(failures[i]) : ClassifyResult(info, results[i]));
+    }
+    return outcomes;
 }
 
 // What one thread makes of a run of lines: their CSV rows and their tally.
@@ -267,7 +286,7 @@ private:
             for (std::size_t i = 0; i < results.size(); ++i)
                 if (results[i].kind != OutcomeKind::Value) flags[i] = 0;
         } else {
-            states = SolveStates(arguments_[0], arguments_[1], first, second, EvaluateByBatch, job_.flags);
+            states = SolveStates(arguments_[0], arguments_[1], first, second, job_.flags);
         }
 
         SliceAnswer answer;

@@ -4,7 +4,7 @@
 
 #include "csv_text.h"
 #include "number_text.h"
-#include "state_solver.h"
+#include "whole_state.h"
 
 namespace rudid::cli {
 
@@ -72,8 +72,7 @@ bool ReadDiagramPoints(const std::string &path, bool mollier, DiagramPoints *poi
         }
         if (problem.empty()) {
             const double first[] = {values[0]}, second[] = {values[1]};
-            const StateRow state =
-                SolveStates(keys[0]->quantity, keys[1]->quantity, first, second, EvaluateBySingleCalls, false)[0];
+            const StateRow state = SolveStates(keys[0]->quantity, keys[1]->quantity, first, second, false)[0];
             if (state.properties[x].kind == OutcomeKind::Value && state.properties[y].kind == OutcomeKind::Value) {
                 const ChartPoint at{state.properties[x].value, state.properties[y].value};
                 process.points.push_back(at);

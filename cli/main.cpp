@@ -22,7 +22,7 @@
 #include "library_call.h"
 #include "number_text.h"
 #include "standard_output.h"
-#include "state_solver.h"
+#include "whole_state.h"
 
 namespace {
 

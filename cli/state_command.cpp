@@ -10,7 +10,7 @@
 #include "configured_units.h"
 #include "library_call.h"
 #include "number_text.h"
-#include "state_solver.h"
+#include "whole_state.h"
 
 namespace rudid::cli {
 
@@ -85,19 +85,14 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     }
 
     const double first[] = {given[0].value}, second[] = {given[1].value};
-    const auto solve = [&] {
-        return SolveStates(given[0].key->quantity, given[1].key->quantity, first, second, EvaluateBySingleCalls)[0];
+    const auto solve = [&](bool refined) {
+        return SolveStates(given[0].key->quantity, given[1].key->quantity, first, second, true, refined)[0];
     };
-    const StateRow row = solve();
+    const bool refined = RefinedAnswers();
+    const StateRow row = solve(refined);
     // Beside a refined answer, the table's where the two differ by more
     // than 0.1 %.
-    StateRow table;
-    const bool refined = RefinedAnswers();
-    if (refined) {
-        UseRefinedAnswers(false);
-        table = solve();
-        UseRefinedAnswers(true);
-    }
+    const StateRow table = refined ? solve(false) : StateRow{};
     for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
         const Quantity quantity = kStateProperties[k];
         const bool note = quantity == Quantity::Quality && !row.qualityMeaningful && !row.qualityNote.empty();

@@ -1,28 +1,30 @@
-// The tool's state solver (cli/state_solver.cpp, cli/pressure_search.cpp)
-// with pairs of p, T, h, s, v, x chosen by the input: taken from a state of
-// the tables (a liquid, wet steam, vapour or supercritical fluid of a
-// pressure with a temperature or quality) or raw doubles, a few rows at
-// once, in the internal units or others. Every state answered must give
+// The library's state solver (RudidSolveStates) with pairs of p, T, h, s,
+// v, x chosen by the input: taken from a state of the tables (a liquid, wet
+// steam, vapour or supercritical fluid of a pressure with a temperature or
+// quality) or raw doubles, a few rows at once, in the internal units or
+// others, with table or refined answers. Every state answered must give
 // back both properties it was given within the documented tolerance (each
 // measured here on its own, in the internal units): a pair it cannot give
-// back is "no state", never another state with exit status 0.
+// back is RUDID_NO_STATE, never another state with codes 0.
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "config/startup.h"
 #include "fuzz_checks.h"
-#include "state_solver.h"
+#include "rudid32.h"
 #include "support/test_files.h"
 
 namespace {
 
 using namespace rudid::fuzzing;
-using CliOutcome = rudid::cli::Outcome;
-using rudid::cli::OutcomeKind;
-using rudid::cli::Quantity;
+constexpr int kWidth = RUDID_STATE_PROPERTIES;
+// The letters of RudidSolveStates' pairs and the quantity codes of the
+// properties, in the order of a state's row.
+constexpr char kLetters[] = "pThsvx";
+constexpr int kQuantities[kWidth] = {RUDID_PRESSURE,         RUDID_TEMPERATURE,     RUDID_SPECIFIC_ENTHALPY,
+                                     RUDID_SPECIFIC_ENTROPY, RUDID_SPECIFIC_VOLUME, RUDID_QUALITY};
 
 rudid::testing::ScratchDirectory &Scratch() {
     static rudid::testing::ScratchDirectory scratch;
@@ -37,53 +39,61 @@ const std::vector<std::pair<int, int>> kUnitChoices[] = {
     {{3, 3}, {6, 1}, {12, 1}},
 };
 
-void UseUnits(int choice) {
-    static int current = -1;
-    if (choice == current) return;
+// A context of each choice of units, opened on the scratch directory's
+// default.cfg as it is written for it.
+RudidContext *ContextOf(int choice) {
+    static RudidContext *contexts[std::size(kUnitChoices)] = {};
+    if (contexts[choice]) return contexts[choice];
     std::vector<std::uint8_t> bytes(62, 0);
     for (const auto &[word, selection] : kUnitChoices[choice]) bytes[2 * word] = std::uint8_t(selection);
     Scratch().write("default.cfg", bytes);
-    rudid::LoadStartupConfiguration();
-    current = choice;
+    contexts[choice] = RudidOpen(Scratch().path().c_str(), nullptr, RUDID_KEEP_TABLES);
+    FUZZ_CHECK(contexts[choice] != nullptr, RudidContextMessage(nullptr));
+    return contexts[choice];
 }
 
-constexpr Quantity kKeys[] = {Quantity::Pressure,        Quantity::Temperature,    Quantity::SpecificEnthalpy,
-                              Quantity::SpecificEntropy, Quantity::SpecificVolume, Quantity::Quality};
-
-std::size_t IndexOf(Quantity q) {
-    for (std::size_t k = 0; k < rudid::cli::kStatePropertyCount; ++k)
-        if (rudid::cli::kStateProperties[k] == q) return k;
-    return 0;
-}
-
-std::string Describe(Quantity q, double given, double answer) {
-    return rudid::cli::QuantityWord(q) + " " + std::to_string(given) + " given back as " + std::to_string(answer);
+std::string Describe(int k, double given, double answer) {
+    return std::string(1, kLetters[k]) + " " + std::to_string(given) + " given back as " + std::to_string(answer);
 }
 
 // The tolerance as documented: 1e-4 of the value in the internal units, a
 // temperature on the absolute scale, floors 1 kJ/kg (h), 0.01 kJ/(kg K)
 // (s) and 1 (x).
-bool NearEnough(Quantity q, double given, double answer) {
+bool NearEnough(RudidContext *context, int k, double given, double answer) {
     if (answer == given) return true;  // beyond the conversions' range too
-    double want = RudidFromConfiguredUnit(int(q), given), got = RudidFromConfiguredUnit(int(q), answer);
+    const int q = kQuantities[k];
+    double want = RudidContextConvert(context, q, given, 0), got = RudidContextConvert(context, q, answer, 0);
     double floor = 0;
-    if (q == Quantity::Temperature) want += 273.15, got += 273.15;
-    if (q == Quantity::SpecificEnthalpy) floor = 1;
-    if (q == Quantity::SpecificEntropy) floor = 0.01;
-    if (q == Quantity::Quality) floor = 1;
+    if (k == RUDID_STATE_T) want += 273.15, got += 273.15;
+    if (k == RUDID_STATE_H) floor = 1;
+    if (k == RUDID_STATE_S) floor = 0.01;
+    if (k == RUDID_STATE_X) floor = 1;
     return std::fabs(got - want) <= 1e-4 * std::fmax(std::fabs(want), floor);
 }
 
+// The states of rows of a pair, and each property's code.
+struct Solved {
+    std::vector<double> states;
+    std::vector<int> codes;
+    int status;
+};
+Solved Solve(RudidContext *context, const char *given, int options, const std::vector<double> &first, const std::vector<double> &second) {
+    Solved solved{std::vector<double>(kWidth * first.size()), std::vector<int>(kWidth * first.size()), 0};
+    solved.status = RudidSolveStates(context, given, options, first.size(), first.data(), second.data(),
+                                     solved.states.data(), solved.codes.data(), nullptr, nullptr);
+    return solved;
+}
+
 // A state of the tables from the input: its row of properties, or none.
-bool StateFrom(FuzzedDataProvider &data, rudid::cli::StateRow *state) {
+bool StateFrom(RudidContext *context, FuzzedDataProvider &data, Solved *state) {
     const auto unit = [&](double t) { return data.ConsumeProbability<double>() * t; };
     const double bar = 0.01 * std::pow(1e5, unit(1.0));
     const bool wet = data.ConsumeBool();
-    const Quantity second = wet ? Quantity::Quality : Quantity::Temperature;
-    const double p[] = {RudidToConfiguredUnit(int(Quantity::Pressure), bar)};
-    const double other[] = {wet ? unit(1.0) : RudidToConfiguredUnit(int(Quantity::Temperature), unit(800.0))};
-    *state = rudid::cli::SolveStates(Quantity::Pressure, second, p, other, rudid::cli::EvaluateByBatch, false)[0];
-    return state->exitStatus == 0;
+    const std::vector<double> p = {RudidContextConvert(context, RUDID_PRESSURE, bar, 1)};
+    const std::vector<double> other = {wet ? unit(1.0)
+                                           : RudidContextConvert(context, RUDID_TEMPERATURE, unit(800.0), 1)};
+    *state = Solve(context, wet ? "px" : "pT", 0, p, other);
+    return state->status == 0;
 }
 
 }  // namespace
@@ -99,35 +109,33 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);
-    UseUnits(data.ConsumeIntegralInRange(0, int(std::size(kUnitChoices)) - 1));
-    const Quantity a = kKeys[data.ConsumeIntegralInRange(0, 5)];
-    Quantity b = kKeys[data.ConsumeIntegralInRange(0, 4)];
-    if (b == a) b = kKeys[5];
+    RudidContext *context = ContextOf(data.ConsumeIntegralInRange(0, int(std::size(kUnitChoices)) - 1));
+    const int a = data.ConsumeIntegralInRange(0, 5);
+    int b = data.ConsumeIntegralInRange(0, 4);
+    if (b == a) b = 5;
     std::vector<double> first, second;
     for (int rows = data.ConsumeIntegralInRange(1, 4); rows > 0; --rows) {
-        rudid::cli::StateRow state;
-        if (data.ConsumeBool() && StateFrom(data, &state)) {
-            const CliOutcome &one = state.properties[IndexOf(a)], &two = state.properties[IndexOf(b)];
-            if (one.kind != OutcomeKind::Value || two.kind != OutcomeKind::Value) continue;
-            if ((a == Quantity::Quality || b == Quantity::Quality) && !state.qualityMeaningful) continue;
-            first.push_back(one.value), second.push_back(two.value);
+        Solved state;
+        if (data.ConsumeBool() && StateFrom(context, data, &state)) {
+            if (state.codes[std::size_t(a)] != 0 || state.codes[std::size_t(b)] != 0) continue;
+            first.push_back(state.states[std::size_t(a)]), second.push_back(state.states[std::size_t(b)]);
         } else {
-            // The tool refuses what is not a finite number before solving.
             const double one = ArgumentFrom(data), two = ArgumentFrom(data);
             if (std::isfinite(one) && std::isfinite(two)) first.push_back(one), second.push_back(two);
         }
     }
     if (first.empty()) return 0;
-    const std::vector<rudid::cli::StateRow> solved =
-        rudid::cli::SolveStates(a, b, first, second, rudid::cli::EvaluateByBatch, data.ConsumeBool());
-    FUZZ_CHECK(solved.size() == first.size(), "a row lost");
-    for (std::size_t i = 0; i < solved.size(); ++i) {
-        const CliOutcome &one = solved[i].properties[IndexOf(a)], &two = solved[i].properties[IndexOf(b)];
-        const bool answered = one.kind == OutcomeKind::Value && two.kind == OutcomeKind::Value;
-        FUZZ_CHECK(answered || solved[i].exitStatus != 0, "exit status 0 without the given properties");
-        if (!answered) continue;
-        FUZZ_CHECK(NearEnough(a, first[i], one.value), Describe(a, first[i], one.value));
-        FUZZ_CHECK(NearEnough(b, second[i], two.value), Describe(b, second[i], two.value));
+    const char given[] = {kLetters[a], kLetters[b], '\0'};
+    const Solved solved = Solve(context, given, data.ConsumeBool() ? RUDID_REFINED : RUDID_TABLE, first, second);
+    FUZZ_CHECK(solved.status >= 0, "the rows refused");
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        const std::size_t at = std::size_t(kWidth) * i;
+        const int codeA = solved.codes[at + std::size_t(a)], codeB = solved.codes[at + std::size_t(b)];
+        FUZZ_CHECK((codeA == RUDID_NO_STATE) == (codeB == RUDID_NO_STATE), "no state for one given property only");
+        if (codeA != 0 || codeB != 0) continue;
+        const double one = solved.states[at + std::size_t(a)], two = solved.states[at + std::size_t(b)];
+        FUZZ_CHECK(NearEnough(context, a, first[i], one), Describe(a, first[i], one));
+        FUZZ_CHECK(NearEnough(context, b, second[i], two), Describe(b, second[i], two));
     }
     return 0;
 }

@@ -432,6 +432,68 @@ RUDID_API const char *RUDID_CALL RudidContextDirectory(const RudidContext *conte
 RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int quantity, double value,
                                                int intoContextUnit);
 
+/* The whole state from any pair
+ *
+ * RudidSolveStates gives, for n rows of two given properties, every
+ * property of the state, its phase and the flags of each property, in the
+ * context's units (NULL context: the process's configuration):
+ *   given    two letters naming the quantities of first and second, in
+ *            order: "pT", "Th", "hs", "px", "Tx", ... any two different of
+ *            p (pressure), T (temperature), h (specific enthalpy), s
+ *            (specific entropy), v (specific volume), x (quality);
+ *   options  0 for the context's kind of answer, RUDID_TABLE or
+ *            RUDID_REFINED;
+ *   states   n * RUDID_STATE_PROPERTIES doubles: row i's p, T, h, s, v, x
+ *            at states[RUDID_STATE_PROPERTIES * i + RUDID_STATE_P ...]; the
+ *            given two as given; NaN where the row has no such value;
+ *   codes    n * RUDID_STATE_PROPERTIES ints beside states: 0 for a value;
+ *            RUDID_NO_QUALITY for the quality of a single phase (or above
+ *            the critical pressure, or on the saturation line by p and T);
+ *            a negative error code where that property lies outside the
+ *            tables; RUDID_NO_STATE (every property) where no state in the
+ *            tables has the given pair; a failure code where the library
+ *            failed;
+ *   phase    n ints, RUDID_PHASE_...; NULL for none;
+ *   flags    n * RUDID_STATE_PROPERTIES ints, the flags of each property's
+ *            answer (RudidEvaluateWithFlags' or RudidRefinedFlags'); NULL
+ *            for none.
+ * Every state returned gives back its given pair: each of the two,
+ * evaluated from the state, lies within 1e-4 of the given value (a
+ * temperature on the absolute scale; an enthalpy measured against at least
+ * 1 kJ/kg, an entropy against at least 0.01 kJ/(kg K); a quality absolute),
+ * else the row is RUDID_NO_STATE. Where two states have the pair (T and h
+ * of a compressed liquid also fit wet steam; cold water by volume) the
+ * one returned is the first found from low to high pressure, and its flags
+ * say so where the tables know (RUDID_FLAG_ILL_POSED).
+ * Returns how many rows have no state (or a property that failed), or
+ * RUDID_UNKNOWN_FUNCTION for a given pair it cannot solve,
+ * RUDID_BAD_ARGUMENTS for a NULL array the call needs (n > 0) or wrong
+ * options, RUDID_OUT_OF_MEMORY. It never raises. */
+#define RUDID_STATE_PROPERTIES 6
+#define RUDID_STATE_P 0
+#define RUDID_STATE_T 1
+#define RUDID_STATE_H 2
+#define RUDID_STATE_S 3
+#define RUDID_STATE_V 4
+#define RUDID_STATE_X 5
+#define RUDID_NO_STATE (-1020)   /* no state in the tables has the given pair */
+#define RUDID_NO_QUALITY (-1021) /* a single phase: no quality */
+#define RUDID_PHASE_UNKNOWN 0
+#define RUDID_PHASE_COMPRESSED_LIQUID 1
+#define RUDID_PHASE_WET_STEAM 2
+#define RUDID_PHASE_SATURATED_LIQUID 3
+#define RUDID_PHASE_SATURATED_VAPOUR 4
+#define RUDID_PHASE_SUPERHEATED_VAPOUR 5
+#define RUDID_PHASE_SUPERCRITICAL_FLUID 6
+#define RUDID_PHASE_SATURATION_LINE 7 /* p and T on the line: liquid or vapour, give a quality to tell */
+RUDID_API int RUDID_CALL RudidSolveStates(RudidContext *context, const char *given, int options, size_t n,
+                                          const double *first, const double *second, double *states, int *codes,
+                                          int *phase, int *flags);
+
+/* The name of a phase ("compressed liquid", "wet steam", ...); "" for
+ * RUDID_PHASE_UNKNOWN and any other number. */
+RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
+
 /* Calls for Visual Basic for Applications
  *
  * A VBA Declare statement (Excel macros and worksheet functions, 32- and

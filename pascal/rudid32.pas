@@ -57,7 +57,7 @@ const
   RUDID_FLAG_NEAR_SATURATION = $2;  { next to the saturation line }
   RUDID_FLAG_CRITICAL_REGION = $4;  { in the cell around the critical point }
   RUDID_FLAG_COARSE_GRID = $8;  { the grid is coarse for this property }
-  RUDID_FLAG_ILL_POSED = $10;  { two states share the value given (cold water by volume) }
+  RUDID_FLAG_ILL_POSED = $10;  { two states share the value given (water by a volume near its 0 C one) }
   RUDID_KEEP_TABLES = $1;  { tables kept in memory, checked against the files once a second }
   RUDID_READ_FILES = $2;  { the files read on every call }
   RUDID_REFINED = $4;  { refined answers (RudidEvaluateRefined's) }
@@ -276,10 +276,16 @@ function RudidContextMessage(AContext: Pointer): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidContextMessage';
 function RudidContextUnit(AContext: Pointer; AQuantity: LongInt): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidContextUnit';
+function RudidContextRangeMessage(AContext: Pointer; AFunction: LongInt; ACode: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidContextRangeMessage';
 function RudidContextDirectory(AContext: Pointer): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidContextDirectory';
 function RudidContextConvert(AContext: Pointer; AQuantity: LongInt; AValue: Double; AIntoContextUnit: LongInt): Double;
   cdecl; external RudidLibrary name 'RudidContextConvert';
+function RudidSolveStates(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AStates: PDouble; ACodes: PLongInt; APhase: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidSolveStates';
+function RudidPhaseName(APhase: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidPhaseName';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
 function RudidLastError: LongInt;

@@ -125,6 +125,9 @@ def _declare(library):
         "RudidContextUnit": (c_char_p, [c_void_p, c_int]),
         "RudidContextDirectory": (c_char_p, [c_void_p]),
         "RudidContextConvert": (c_double, [c_void_p, c_int, c_double, c_int]),
+        "RudidSolveStates": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
+                                     c_void_p, c_void_p, c_void_p]),
+        "RudidPhaseName": (c_char_p, [c_int]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)

@@ -52,6 +52,11 @@ int EvaluateByName(const RudidContext &context, const char *name, Answer answer,
                    const double *first, const double *second, double *result, int *failure, int *flags,
                    bool flagsWanted);
 
+// The kind of answer a call's options ask for (RUDID_REFINED, RUDID_TABLE
+// or neither: byDefault); false when they name both or bits that mean
+// nothing here.
+bool AnswerOf(int options, Answer byDefault, Answer *answer);
+
 // The message of the last failure of a context's calls on this thread;
 // "" when its last call had none. Null context: why this thread's last
 // open failed.

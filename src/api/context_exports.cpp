@@ -15,15 +15,6 @@ namespace {
 
 constexpr int kOpenOptions = RUDID_KEEP_TABLES | RUDID_READ_FILES | RUDID_REFINED | RUDID_TABLE;
 
-// The kind of answer the options ask for, the context's own when they name
-// none; false when they name both or bits that mean nothing here.
-bool AnswerOf(int options, Answer byDefault, Answer *answer) {
-    if ((options & ~(RUDID_REFINED | RUDID_TABLE)) != 0) return false;
-    if ((options & RUDID_REFINED) && (options & RUDID_TABLE)) return false;
-    *answer = options & RUDID_REFINED ? Answer::Refined : options & RUDID_TABLE ? Answer::Table : byDefault;
-    return true;
-}
-
 // What the rows' failures were: the first failed row's message, and how
 // many rows failed.
 std::string RowsMessage(std::size_t n, const int *failure, int failed) {
@@ -36,6 +27,13 @@ std::string RowsMessage(std::size_t n, const int *failure, int failed) {
 }
 
 }  // namespace
+
+bool AnswerOf(int options, Answer byDefault, Answer *answer) {
+    if ((options & ~(RUDID_REFINED | RUDID_TABLE)) != 0) return false;
+    if ((options & RUDID_REFINED) && (options & RUDID_TABLE)) return false;
+    *answer = options & RUDID_REFINED ? Answer::Refined : options & RUDID_TABLE ? Answer::Table : byDefault;
+    return true;
+}
 
 }  // namespace rudid
 

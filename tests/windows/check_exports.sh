@@ -73,6 +73,8 @@ expected="1 AQPPT
 56 RudidContextUnit
 57 RudidContextDirectory
 58 RudidContextConvert
+59 RudidSolveStates
+60 RudidPhaseName
 61 RudidContextRangeMessage
 100 RudidVbMessage
 101 RudidVbAQPPT

@@ -1,0 +1,143 @@
+#include "whole_state.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "commands.h"
+#include "rudid32.h"
+
+namespace rudid::cli {
+
+namespace {
+
+constexpr StateKey kKeys[] = {
+    {'p', Quantity::Pressure},        {'T', Quantity::Temperature},     {'h', Quantity::SpecificEnthalpy},
+    {'s', Quantity::SpecificEntropy}, {'v', Quantity::SpecificVolume}, {'x', Quantity::Quality},
+};
+
+// The library's index of a property in a row of RudidSolveStates: the
+// order of kKeys.
+int LibraryIndex(Quantity q) {
+    for (int k = 0; k < RUDID_STATE_PROPERTIES; ++k)
+        if (kKeys[k].quantity == q) return k;
+    return 0;
+}
+
+// The function whose range message tells why a property has no value:
+// the one taking the given pair (in either order), or the saturation
+// function of the other given property with a quality; -1 for none.
+int SourceFunction(Quantity q, Quantity a, Quantity b) {
+    const ExportInfo *info = FindExportFor(q, a, b);
+    if (!info) info = FindExportFor(q, b, a);
+    if (!info && (a == Quantity::Quality || b == Quantity::Quality))
+        info = FindExportFor(q, a == Quantity::Quality ? b : a);
+    return info ? info->index : -1;
+}
+
+int StatusOf(const Outcome &outcome) {
+    switch (outcome.kind) {
+        case OutcomeKind::Value: return kExitOk;
+        case OutcomeKind::RangeError: return kExitOutOfRange;
+        case OutcomeKind::Failure: return kExitFailure;
+    }
+    return kExitFailure;
+}
+
+Outcome OutcomeOf(double value, int code, int function) {
+    if (code == 0) return {OutcomeKind::Value, value, 0, {}};
+    if (code == RUDID_NO_STATE)
+        return {OutcomeKind::RangeError, 0, 0, "no state in the tables has these two properties"};
+    if (code > 0) return FailureOutcome(code);
+    const char *meaning = RudidRangeMessage(function, code);
+    return {OutcomeKind::RangeError, 0, code, meaning ? meaning : "error code " + std::to_string(code)};
+}
+
+// Whether each pressure lies above the critical one, by the saturation
+// function's refusal.
+std::vector<bool> AboveCritical(const std::vector<double> &pressures, bool refined) {
+    const std::size_t n = pressures.size();
+    std::vector<double> result(n);
+    std::vector<int> failure(n);
+    std::vector<bool> above(n, false);
+    if (n == 0 || RudidContextEvaluate(ToolContext(), "AQPPT", refined ? RUDID_REFINED : RUDID_TABLE, n,
+                                       pressures.data(), pressures.data(), result.data(), failure.data(),
+                                       nullptr) < 0)
+        return above;
+    for (std::size_t i = 0; i < n; ++i)
+        above[i] = failure[i] == 0 && RudidRangeCode(result[i]) == RUDID_PRESSURE_ABOVE_CRITICAL;
+    return above;
+}
+
+// Why a state has no quality, in words.
+void NoteQualities(std::vector<StateRow> *rows, const std::vector<int> &codes, const std::vector<int> &phases,
+                   const std::vector<double> &states, bool refined) {
+    const int x = RUDID_STATE_X, p = RUDID_STATE_P;
+    std::vector<std::size_t> which;
+    std::vector<double> pressures;
+    for (std::size_t i = 0; i < rows->size(); ++i) {
+        const int code = codes[RUDID_STATE_PROPERTIES * i + x];
+        StateRow &row = (*rows)[i];
+        if (code == RUDID_NO_STATE) row.qualityNote = "none";
+        if (code != RUDID_NO_QUALITY) continue;
+        row.qualityNote = phases[i] == RUDID_PHASE_SATURATION_LINE
+                              ? "undetermined (on the saturation line: give a quality instead)"
+                          : phases[i] == RUDID_PHASE_SUPERCRITICAL_FLUID ? "none (above the critical pressure)"
+                          : phases[i] == RUDID_PHASE_UNKNOWN ? "unknown (the saturated state could not be found)"
+                                                             : "none (single phase)";
+        if (phases[i] == RUDID_PHASE_SUPERCRITICAL_FLUID || codes[RUDID_STATE_PROPERTIES * i + p] != 0) continue;
+        which.push_back(i);
+        pressures.push_back(states[RUDID_STATE_PROPERTIES * i + p]);
+    }
+    const std::vector<bool> above = AboveCritical(pressures, refined);
+    for (std::size_t j = 0; j < which.size(); ++j)
+        if (above[j]) (*rows)[which[j]].qualityNote = "none (above the critical pressure)";
+}
+
+}  // namespace
+
+const StateKey *FindStateKey(std::string_view key) {
+    // The six symbols differ in more than case: P, t, H are as good as p, T, h.
+    for (const StateKey &known : kKeys)
+        if (key.size() == 1 && std::tolower(static_cast<unsigned char>(key[0])) ==
+                                   std::tolower(static_cast<unsigned char>(known.key)))
+            return &known;
+    return nullptr;
+}
+
+bool StatePairSolvable(Quantity a, Quantity b) { return a != b && a != Quantity::None && b != Quantity::None; }
+
+std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
+                                  std::span<const double> second, bool withFlags, bool refined) {
+    const std::size_t n = first.size(), width = RUDID_STATE_PROPERTIES;
+    const char given[] = {kKeys[LibraryIndex(a)].key, kKeys[LibraryIndex(b)].key, '\0'};
+    std::vector<double> states(n * width);
+    std::vector<int> codes(n * width), phases(n), flags(n * width, 0);
+    const int status = RudidSolveStates(ToolContext(), given, refined ? RUDID_REFINED : RUDID_TABLE, n, first.data(),
+                                        second.data(), states.data(), codes.data(), phases.data(),
+                                        withFlags ? flags.data() : nullptr);
+    std::vector<StateRow> rows(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        StateRow &row = rows[i];
+        for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
+            const std::size_t at = width * i + std::size_t(LibraryIndex(kStateProperties[k]));
+            row.properties[k] = status < 0 ? Outcome{OutcomeKind::Failure, 0, status,
+                                                     "the library refused the rows (status " +
+                                                         std::to_string(status) + ")"}
+                                           : OutcomeOf(states[at], codes[at], SourceFunction(kStateProperties[k], a, b));
+            row.flags |= std::max(flags[at], 0);
+        }
+        row.qualityMeaningful = status >= 0 && codes[width * i + RUDID_STATE_X] == 0;
+        row.phase = status < 0 ? "" : RudidPhaseName(phases[i]);
+    }
+    if (status >= 0) NoteQualities(&rows, codes, phases, states, refined);
+    for (StateRow &row : rows) {
+        for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
+            const bool quality = kStateProperties[k] == Quantity::Quality;
+            if (!quality || row.qualityMeaningful || row.qualityNote.empty())
+                row.exitStatus = std::max(row.exitStatus, StatusOf(row.properties[k]));
+        }
+    }
+    return rows;
+}
+
+}  // namespace rudid::cli

@@ -1,0 +1,53 @@
+// The whole state of water or steam from two given properties, as the
+// library solves it (RudidSolveStates in the tool's context): every other
+// property, the phase and the library's flags of where the answers are
+// poor, read into what the tool prints. Works on many rows at once so that
+// batch evaluation shares it.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export_table.h"
+#include "library_call.h"
+
+namespace rudid::cli {
+
+// The keys a state is given by: p, T, h, s, v, x.
+struct StateKey {
+    char key;
+    Quantity quantity;
+};
+const StateKey *FindStateKey(std::string_view key);
+
+// The properties of a state, in the order they are printed.
+constexpr Quantity kStateProperties[] = {Quantity::Temperature,      Quantity::Pressure,
+                                         Quantity::SpecificVolume,   Quantity::SpecificEnthalpy,
+                                         Quantity::SpecificEntropy, Quantity::Quality};
+constexpr std::size_t kStatePropertyCount = std::size(kStateProperties);
+
+// Whether the pair fixes a state: any two different keys.
+bool StatePairSolvable(Quantity a, Quantity b);
+
+struct StateRow {
+    Outcome properties[kStatePropertyCount];  // in kStateProperties order; the given ones as values
+    // Whether the quality is a quality of this state (wet steam, saturated
+    // liquid or vapour, or given); otherwise properties' quality holds why
+    // there is none.
+    bool qualityMeaningful = false;
+    std::string qualityNote;  // the text printed instead of a quality that is not meaningful
+    std::string phase;        // "" when it cannot be told
+    int flags = 0;            // the library's reasons for caution, over every property
+    int exitStatus = 0;       // 0, 1 (a property outside the tables, no state) or 3 (a failure)
+};
+
+// The states of rows of the pair (a, b): first[i] of quantity a and
+// second[i] of quantity b, with the refined or the table answers. The pair
+// must be solvable. withFlags false leaves every row's flags 0.
+std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
+                                  std::span<const double> second, bool withFlags = true,
+                                  bool refined = RefinedAnswers());
+
+}  // namespace rudid::cli

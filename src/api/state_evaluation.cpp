@@ -1,0 +1,112 @@
+// What solving states needs of the property functions: rows of one
+// function evaluated in a context, the function of a pair, conversions
+// between the context's units and the internal ones, and the test that a
+// state gives back a given property.
+#include <cmath>
+#include <limits>
+
+#include "api/context.h"
+#include "api/state_solver.h"
+#include "common/failure.h"
+#include "tables/state_flag_rules.h"
+#include "units/value_conversion.h"
+
+namespace rudid {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// How near a state must give back each given property (see GivesBack).
+constexpr double kGivenPairTolerance = 1e-4;
+
+constexpr int kPropertyQuantity[kStateProperties] = {RUDID_PRESSURE,         RUDID_TEMPERATURE,
+                                                     RUDID_SPECIFIC_ENTHALPY, RUDID_SPECIFIC_ENTROPY,
+                                                     RUDID_SPECIFIC_VOLUME,   RUDID_QUALITY};
+
+double Convert(const RudidContext &context, int quantity, double value, bool toInternal) {
+    if (quantity == RUDID_QUALITY) return value;
+    if (!context.config.unitRecognised[quantity] || !std::isfinite(value)) return kNaN;
+    const QuantityCode code = QuantityCode(quantity);
+    const Extended factor = Real48ToExtended(context.config.unitFactor[quantity]);
+    try {
+        return double(toInternal ? ToInternalUnit(code, Extended(value), factor)
+                                 : FromInternalUnit(code, Extended(value), factor));
+    } catch (const LibraryFailure &) {
+        return kNaN;
+    }
+}
+
+}  // namespace
+
+void ResizeBlock(StateBlock *block, std::size_t n) {
+    block->values.assign(n * kStateProperties, kNaN);
+    block->codes.assign(n * kStateProperties, 0);
+    block->flags.assign(n * kStateProperties, 0);
+    block->phase.assign(n, RUDID_PHASE_UNKNOWN);
+}
+
+void EvaluateRows(const StateSetting &setting, const ExportDescriptor &fn, std::size_t n, const double *first,
+                  const double *second, Evaluation *out, bool withFlags) {
+    out->value.resize(n);
+    out->code.assign(n, 0);
+    out->flags.assign(withFlags ? n : 0, 0);
+    if (n == 0) return;
+    EvaluateInContext(*setting.context, fn, setting.answer, true, n, first, second, out->value.data(),
+                      out->code.data(), withFlags ? out->flags.data() : nullptr);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (out->code[i] != 0) {
+            out->value[i] = kNaN;
+            continue;
+        }
+        const int range = RudidRangeCode(out->value[i]);
+        if (range != 0) out->code[i] = range, out->value[i] = kNaN;
+    }
+}
+
+int QuantityOfProperty(int property) { return kPropertyQuantity[property]; }
+
+const ExportDescriptor *ExportFor(int result, int first, int second) {
+    for (int i = 0; i < kExportCount; ++i) {
+        const ExportDescriptor &fn = Describe(ExportId(i));
+        if (fn.resultQuantity == result && fn.firstArgument == first && fn.secondArgument == second) return &fn;
+    }
+    return nullptr;
+}
+
+bool PairHasFunction(GivenPair pair) {
+    const int a = kPropertyQuantity[pair.first], b = kPropertyQuantity[pair.second];
+    for (int i = 0; i < kExportCount; ++i) {
+        const ExportDescriptor &fn = Describe(ExportId(i));
+        if ((fn.firstArgument == a && fn.secondArgument == b) || (fn.firstArgument == b && fn.secondArgument == a))
+            return true;
+    }
+    return false;
+}
+
+double ToInternal(const RudidContext &context, int quantity, double value) {
+    return Convert(context, quantity, value, true);
+}
+
+double FromInternal(const RudidContext &context, int quantity, double value) {
+    return Convert(context, quantity, value, false);
+}
+
+bool GivesBack(const RudidContext &context, int property, double given, double value, int code) {
+    if (code != 0) return false;
+    const int quantity = kPropertyQuantity[property];
+    double want = ToInternal(context, quantity, given), got = ToInternal(context, quantity, value);
+    double floor = 0;
+    switch (property) {
+        case RUDID_STATE_T:
+            want += double(flag_rules::kKelvinOffset), got += double(flag_rules::kKelvinOffset);
+            break;
+        case RUDID_STATE_H: floor = double(flag_rules::kEnthalpyScale); break;
+        case RUDID_STATE_S: floor = double(flag_rules::kEntropyScale); break;
+        case RUDID_STATE_X: floor = 1; break;
+        default: break;
+    }
+    return std::fabs(got - want) <= kGivenPairTolerance * std::fmax(std::fabs(want), floor);
+}
+
+}  // namespace rudid

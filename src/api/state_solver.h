@@ -1,0 +1,91 @@
+// The whole state of water or steam from two given properties, for
+// RudidSolveStates. A pair that a property function takes (p and T, h, s, v
+// or x; T and x) has every other property from the functions of that pair;
+// the others (T with h, s or v; two of h, s and v; x with h, s or v) are
+// brought back to such a pair by finding the pressure. Rows are evaluated
+// many at a time, in the context's units, through the same batch
+// evaluation as RudidContextEvaluate: each answer is bit for bit the one
+// the property function gives.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "api/call_frame.h"
+#include "api/export_table.h"
+#include "rudid32.h"
+
+struct RudidContext;
+
+namespace rudid {
+
+constexpr int kStateProperties = RUDID_STATE_PROPERTIES;
+
+// Where and how rows are solved: the context, the kind of answer, and
+// whether the flags of each property are wanted.
+struct StateSetting {
+    const RudidContext *context;
+    Answer answer;
+    bool flags;
+};
+
+// The given pair: two different properties, RUDID_STATE_P ... X, in the
+// order of the caller's first and second arrays.
+struct GivenPair {
+    int first;
+    int second;
+};
+
+// Rows of states being solved: row i's property k at [kStateProperties *
+// i + k] of values, codes and flags (RudidSolveStates' meanings), and its
+// phase.
+struct StateBlock {
+    std::vector<double> values;
+    std::vector<int> codes;
+    std::vector<unsigned> flags;
+    std::vector<int> phase;
+};
+void ResizeBlock(StateBlock *block, std::size_t n);
+
+// One property function over rows: value[i] where code[i] is 0; else NaN
+// with code[i] its error code (negative) or failure code (positive).
+struct Evaluation {
+    std::vector<double> value;
+    std::vector<int> code;
+    std::vector<unsigned> flags;  // empty unless asked for
+};
+void EvaluateRows(const StateSetting &setting, const ExportDescriptor &fn, std::size_t n, const double *first,
+                  const double *second, Evaluation *out, bool withFlags = false);
+
+// The quantity code of a property; the function that gives result from
+// the arguments in this order (second RUDID_NO_QUANTITY for one
+// argument), or null.
+int QuantityOfProperty(int property);
+const ExportDescriptor *ExportFor(int result, int first, int second);
+
+// A value of a quantity between the context's unit and the internal one,
+// in the library's arithmetic; NaN where it has no conversion.
+double ToInternal(const RudidContext &context, int quantity, double value);
+double FromInternal(const RudidContext &context, int quantity, double value);
+
+// Whether a state's property (value, code) gives back the given value: in
+// the internal units, within 1e-4 of max(|given|, floor), the floors 1
+// kJ/kg for an enthalpy, 0.01 kJ/(kg K) for an entropy and 1 for a quality,
+// a temperature on the absolute scale.
+bool GivesBack(const RudidContext &context, int property, double given, double value, int code);
+
+// The states of rows given by a pair that a property function takes, into
+// block (resized to n).
+void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                      const double *second, StateBlock *block);
+
+// The states of rows given by a pair that none takes, found through the
+// pressure: each state given back within the tolerance of GivesBack, or the
+// row RUDID_NO_STATE (or the failure that kept it from being found).
+void SolveThroughPressure(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                          const double *second, StateBlock *block);
+
+// Whether some property function takes the pair, in either order.
+bool PairHasFunction(GivenPair pair);
+
+}  // namespace rudid
