@@ -51,6 +51,22 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(RUDID_VB_MESSAGE_EXPORT "    RudidVbMessage = RudidVbMessage@16 @100")
   endif()
+  # The context calls for Visual Basic, with the bytes of their arguments
+  # for the i686 decoration: pointers and ints 4, doubles 8.
+  set(RUDID_VB_CONTEXT_EXPORTS "")
+  foreach(_entry RudidVbOpen:130:12 RudidVbClose:131:4 RudidVbContextEvaluate:132:32
+                 RudidVbContextFlags:133:28 RudidVbContextMessage:134:20)
+    string(REPLACE ":" ";" _fields "${_entry}")
+    list(GET _fields 0 _name)
+    list(GET _fields 1 _ordinal)
+    list(GET _fields 2 _bytes)
+    set(_internal "")
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      set(_internal " = ${_name}@${_bytes}")
+    endif()
+    string(APPEND RUDID_VB_CONTEXT_EXPORTS "    ${_name}${_internal} @${_ordinal}\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" RUDID_VB_CONTEXT_EXPORTS "${RUDID_VB_CONTEXT_EXPORTS}")
   configure_file(src/api/RUDID32.def.in ${CMAKE_BINARY_DIR}/RUDID32.def @ONLY)
 
   # The runtimes are linked statically (toolchain file), so the DLL imports
@@ -183,7 +199,7 @@ foreach(_bits 32 64)
            COMMAND ${RUDID_PYTHON_FOR_WINDOWS_TESTS} ${_rudid_windows_tests}/check_wrapper_fpu.py
                    ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names}
                    RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
-                   RudidRangeMessage RudidEvaluate)
+                   RudidRangeMessage RudidEvaluate RudidVbContextEvaluate RudidVbContextFlags)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
                        ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES

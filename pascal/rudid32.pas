@@ -57,7 +57,7 @@ const
   RUDID_FLAG_NEAR_SATURATION = $2;  { next to the saturation line }
   RUDID_FLAG_CRITICAL_REGION = $4;  { in the cell around the critical point }
   RUDID_FLAG_COARSE_GRID = $8;  { the grid is coarse for this property }
-  RUDID_FLAG_ILL_POSED = $10;  { two states share the value given (cold water by volume) }
+  RUDID_FLAG_ILL_POSED = $10;  { two states share the value given (water by a volume near its 0 C one) }
   RUDID_KEEP_TABLES = $1;  { tables kept in memory, checked against the files once a second }
   RUDID_READ_FILES = $2;  { the files read on every call }
   RUDID_REFINED = $4;  { refined answers (RudidEvaluateRefined's) }
@@ -282,6 +282,16 @@ function RudidContextConvert(AContext: Pointer; AQuantity: LongInt; AValue: Doub
   cdecl; external RudidLibrary name 'RudidContextConvert';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
+function RudidVbOpen(ADirectory: PAnsiChar; AUnits: PAnsiChar; AOptions: LongInt): Pointer;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbOpen';
+procedure RudidVbClose(AContext: Pointer);
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbClose';
+function RudidVbContextEvaluate(AContext: Pointer; AFunction: PAnsiChar; AOptions: LongInt; AArg1: Double; AArg2: Double; ACode: PLongInt): Double;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextEvaluate';
+function RudidVbContextFlags(AContext: Pointer; AFunction: PAnsiChar; AOptions: LongInt; AArg1: Double; AArg2: Double): LongInt;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextFlags';
+function RudidVbContextMessage(AContext: Pointer; AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextMessage';
 function RudidLastError: LongInt;
   cdecl; external RudidLibrary name 'RudidLastError';
 function RudidLastErrorMessage: PAnsiChar;

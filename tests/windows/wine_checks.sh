@@ -117,6 +117,13 @@ if [ -n "$vba" ]; then
     check "VBA twin: missing didizar.dat is code 2, the message names it" \
         "^AQPPTH 300 500 => FAIL 2 File not found: $(pattern "$(win_path "$no_tables")\didizar.dat")\$" "$out"
     check "VBA twins: no other problem with the tables missing" '^vba_harness: 2 calls, 0 problem\(s\)' "$out"
+    # The refined answer through the context twin: the same code, and the
+    # message names the file too.
+    out=$(printf 'AQPPT 1\nAQPPTH 6.3 161\n' | wine "$vba" "$(win_path "$dll")" --context-calls 2>&1)
+    check "VBA context twin: missing zarude.dat is code 2, the message names it" \
+        "^AQPPT 1 => code 2 0x[0-9a-f]{16} File not found: $(pattern "$(win_path "$no_tables")\zarude.dat")\$" "$out"
+    check "VBA context twin: missing didizar.dat is code 2, the message names it" \
+        "^AQPPTH 6.3 161 => code 2 0x[0-9a-f]{16} File not found: $(pattern "$(win_path "$no_tables")\didizar.dat")\$" "$out"
 fi
 
 # A data directory that does not exist: code 3, and default.cfg is missing.
