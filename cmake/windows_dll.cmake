@@ -145,6 +145,19 @@ foreach(_bits 32 64)
                      ${RUDID_WIN${_bits}_DIR}/vba_harness.exe)
 endforeach()
 
+# build/RUDID32-windows.zip: both DLLs with an INI beside each, the tables
+# and default.cfg, the VBA module, the Pascal unit and a README, for a user
+# who unpacks it anywhere (tools/make_windows_bundle.py; docs/windows.md).
+find_program(RUDID_PYTHON_FOR_BUNDLE NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+set(RUDID_WINDOWS_BUNDLE ${CMAKE_BINARY_DIR}/RUDID32-windows.zip)
+add_custom_target(windows_bundle
+  COMMAND ${RUDID_PYTHON_FOR_BUNDLE} ${PROJECT_SOURCE_DIR}/tools/make_windows_bundle.py ${PROJECT_SOURCE_DIR}
+          ${RUDID_WIN32_DIR}/RUDID32.dll ${RUDID_WIN64_DIR}/RUDID32.dll ${RUDID_WINDOWS_BUNDLE}
+  BYPRODUCTS ${RUDID_WINDOWS_BUNDLE}
+  COMMENT "Packing ${RUDID_WINDOWS_BUNDLE}"
+  VERBATIM)
+add_dependencies(windows_bundle rudid_win32 rudid_win64)
+
 if(NOT RUDID_BUILD_TESTS)
   return()
 endif()
@@ -208,3 +221,15 @@ foreach(_bits 32 64)
                        RESOURCE_LOCK rudid_${_prefix}_wineprefix
                        TIMEOUT 900)
 endforeach()
+
+# The windows_bundle target builds, its zip holds what the README names,
+# and the 32-bit DLL unpacked from it finds its tables through the INI
+# beside it, under Wine.
+add_test(NAME windows_bundle_unpacks_and_answers
+         COMMAND bash ${_rudid_windows_tests}/check_bundle.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${RUDID_WINDOWS_BUNDLE} ${RUDID_WIN32_DIR} ${RUDID_WIN64_DIR} ${PROJECT_SOURCE_DIR})
+set_tests_properties(windows_bundle_unpacks_and_answers PROPERTIES
+                     LABELS windows
+                     ENVIRONMENT "RUDID_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;RUDID_WINEARCH=win32"
+                     RESOURCE_LOCK "rudid_windows_wineprefix;rudid_windows64_wineprefix"
+                     TIMEOUT 900)
