@@ -135,7 +135,7 @@ program consumer;
 uses rudid32;
 var context: Pointer; p, t, h: Double; failure, flags: LongInt;
 begin
-  context := RudidOpen(nil, 'pressure=bar', RUDID_REFINED);
+  context := RudidOpen(nil, 'pressure=bar, temperature=C, enthalpy=kJ/kg', RUDID_REFINED);
   if context = nil then begin WriteLn(RudidContextMessage(nil)); Halt(1); end;
   p := 6.3; t := 161;
   if RudidContextEvaluate(context, 'AQPPTH', 0, 1, @p, @t, @h, @failure, @flags) <> 0 then Halt(2);
