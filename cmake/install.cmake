@@ -30,6 +30,9 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/data/vevuzu.dat
     ${PROJECT_SOURCE_DIR}/data/didizar.dat
   DESTINATION ${RUDID_INSTALL_DATADIR})
+# The Pascal unit, a source unit that programs compile with
+# fpc -Fu<prefix>/share/rudid32/pascal (docs/pascal.md).
+install(FILES ${PROJECT_SOURCE_DIR}/pascal/rudid32.pas DESTINATION ${RUDID_INSTALL_DATADIR}/pascal)
 
 # CMake package: an imported target for the installed library, found
 # relative to the package file wherever the installation is moved.

@@ -51,6 +51,22 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(RUDID_VB_MESSAGE_EXPORT "    RudidVbMessage = RudidVbMessage@16 @100")
   endif()
+  # The context calls for Visual Basic, with the bytes of their arguments
+  # for the i686 decoration: pointers and ints 4, doubles 8.
+  set(RUDID_VB_CONTEXT_EXPORTS "")
+  foreach(_entry RudidVbOpen:130:12 RudidVbClose:131:4 RudidVbContextEvaluate:132:32
+                 RudidVbContextFlags:133:28 RudidVbContextMessage:134:20)
+    string(REPLACE ":" ";" _fields "${_entry}")
+    list(GET _fields 0 _name)
+    list(GET _fields 1 _ordinal)
+    list(GET _fields 2 _bytes)
+    set(_internal "")
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      set(_internal " = ${_name}@${_bytes}")
+    endif()
+    string(APPEND RUDID_VB_CONTEXT_EXPORTS "    ${_name}${_internal} @${_ordinal}\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" RUDID_VB_CONTEXT_EXPORTS "${RUDID_VB_CONTEXT_EXPORTS}")
   configure_file(src/api/RUDID32.def.in ${CMAKE_BINARY_DIR}/RUDID32.def @ONLY)
 
   # The runtimes are linked statically (toolchain file), so the DLL imports
@@ -129,6 +145,19 @@ foreach(_bits 32 64)
                      ${RUDID_WIN${_bits}_DIR}/vba_harness.exe)
 endforeach()
 
+# build/RUDID32-windows.zip: both DLLs with an INI beside each, the tables
+# and default.cfg, the VBA module, the Pascal unit and a README, for a user
+# who unpacks it anywhere (tools/make_windows_bundle.py; docs/windows.md).
+find_program(RUDID_PYTHON_FOR_BUNDLE NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+set(RUDID_WINDOWS_BUNDLE ${CMAKE_BINARY_DIR}/RUDID32-windows.zip)
+add_custom_target(windows_bundle
+  COMMAND ${RUDID_PYTHON_FOR_BUNDLE} ${PROJECT_SOURCE_DIR}/tools/make_windows_bundle.py ${PROJECT_SOURCE_DIR}
+          ${RUDID_WIN32_DIR}/RUDID32.dll ${RUDID_WIN64_DIR}/RUDID32.dll ${RUDID_WINDOWS_BUNDLE}
+  BYPRODUCTS ${RUDID_WINDOWS_BUNDLE}
+  COMMENT "Packing ${RUDID_WINDOWS_BUNDLE}"
+  VERBATIM)
+add_dependencies(windows_bundle rudid_win32 rudid_win64)
+
 if(NOT RUDID_BUILD_TESTS)
   return()
 endif()
@@ -183,7 +212,7 @@ foreach(_bits 32 64)
            COMMAND ${RUDID_PYTHON_FOR_WINDOWS_TESTS} ${_rudid_windows_tests}/check_wrapper_fpu.py
                    ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names}
                    RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
-                   RudidRangeMessage RudidEvaluate)
+                   RudidRangeMessage RudidEvaluate RudidVbContextEvaluate RudidVbContextFlags)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
                        ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES
@@ -192,3 +221,15 @@ foreach(_bits 32 64)
                        RESOURCE_LOCK rudid_${_prefix}_wineprefix
                        TIMEOUT 900)
 endforeach()
+
+# The windows_bundle target builds, its zip holds what the README names,
+# and the 32-bit DLL unpacked from it finds its tables through the INI
+# beside it, under Wine.
+add_test(NAME windows_bundle_unpacks_and_answers
+         COMMAND bash ${_rudid_windows_tests}/check_bundle.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${RUDID_WINDOWS_BUNDLE} ${RUDID_WIN32_DIR} ${RUDID_WIN64_DIR} ${PROJECT_SOURCE_DIR})
+set_tests_properties(windows_bundle_unpacks_and_answers PROPERTIES
+                     LABELS windows
+                     ENVIRONMENT "RUDID_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;RUDID_WINEARCH=win32"
+                     RESOURCE_LOCK "rudid_windows_wineprefix;rudid_windows64_wineprefix"
+                     TIMEOUT 900)

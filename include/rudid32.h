@@ -544,6 +544,53 @@ RUDID_PROPERTY_FUNCTIONS(RUDID_VB_PROTOTYPE)
  */
 RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char *buffer, int size);
 
+/* Contexts for Visual Basic for Applications: the context calls in the
+ * shape a Declare statement can call, __stdcall on 32-bit Windows and
+ * exported without decoration on ordinals 130 to 134. They never raise.
+ *
+ * RudidVbOpen and RudidVbClose are RudidOpen and RudidClose; VBA keeps the
+ * context as a LongPtr (0 when the open failed: RudidVbContextMessage with
+ * context 0 and code 0 says why).
+ *
+ * RudidVbContextEvaluate is RudidContextEvaluate of one state (arg2 is
+ * ignored by AQPPT and AQPTP), with the outcome in `code` (may be NULL) as
+ * the twins of the property functions give it: 0 and the property, an
+ * error code and that code as the double, a failure code and a quiet NaN;
+ * and for a call that is wrong, a quiet NaN with RUDID_UNKNOWN_FUNCTION
+ * (no property function of that name) or RUDID_BAD_ARGUMENTS (options).
+ * The double has the bits that RudidContextEvaluate gives for the same
+ * context, options and state. Context 0 is the process's configuration.
+ *
+ * RudidVbContextFlags gives the flags of that answer, as
+ * RudidContextEvaluate's flags[0] (0 for a state refused or failed), or the
+ * negative code of a wrong call.
+ *
+ * RudidVbContextMessage gives the message of a code that
+ * RudidVbContextEvaluate gave for `function` in that context, as
+ * RudidVbMessage does ("" for 0; the range message, in the installation's
+ * units; the failure message followed by ": " and the file of this
+ * thread's last failed RudidVbContextEvaluate when it concerned one).
+ * Code 0 gives "" for a context, and for context 0 the text of
+ * RudidContextMessage(NULL): right after a RudidVbOpen that gave 0, why it
+ * failed. Same buffer
+ * rules and return value as RudidVbMessage. In VBA (64-bit Office):
+ *
+ *   Declare PtrSafe Function RudidVbOpen Lib "RUDID32.dll" _
+ *       (ByVal directory As String, ByVal units As String, _
+ *        ByVal options As Long) As LongPtr
+ *   Declare PtrSafe Function RudidVbContextEvaluate Lib "RUDID32.dll" _
+ *       (ByVal context As LongPtr, ByVal func As String, ByVal options As Long, _
+ *        ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double
+ */
+RUDID_API RudidContext *RUDID_VB_CALL RudidVbOpen(const char *directory, const char *units, int options);
+RUDID_API void RUDID_VB_CALL RudidVbClose(RudidContext *context);
+RUDID_API double RUDID_VB_CALL RudidVbContextEvaluate(RudidContext *context, const char *function, int options,
+                                                      double arg1, double arg2, int *code);
+RUDID_API int RUDID_VB_CALL RudidVbContextFlags(RudidContext *context, const char *function, int options,
+                                                double arg1, double arg2);
+RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, const char *function, int code,
+                                                  char *buffer, int size);
+
 /* Diagnostics */
 
 /* Code of the last failure of a property function on this thread, 0 when its

@@ -4,8 +4,10 @@ language, so that none of them is a second copy kept by hand:
 
   examples/excel/RUDID32.bas   the VBA module for Excel: Declare lines of the
                                Visual Basic twins for 32- and 64-bit Office,
-                               a worksheet function per property function,
-                               the named codes
+                               the context calls, a worksheet function per
+                               property function (refined) and its _TABLE
+                               twin, RudidCaution's words for the flags, the
+                               named codes
   pascal/rudid32.pas           the Pascal unit: external declarations of
                                every exported function, the named codes
 
@@ -120,7 +122,42 @@ def vba_declares(functions, declare):
     lines.append(f'    Private {declare} RudidVbMessage Lib "RUDID32.dll" _\n'
                  "        (ByVal func As String, ByVal code As Long, ByVal buffer As String, "
                  "ByVal size As Long) As Long")
+    # A context is a pointer: LongPtr in 64-bit Office, Long in 32-bit.
+    handle = "LongPtr" if "PtrSafe" in declare else "Long"
+    sub = declare.replace("Function", "Sub")
+    lines.append(f'    Private {declare} RudidVbOpen Lib "RUDID32.dll" _\n'
+                 f"        (ByVal directory As String, ByVal units As String, ByVal options As Long) As {handle}")
+    lines.append(f'    Private {sub} RudidVbClose Lib "RUDID32.dll" (ByVal context As {handle})')
+    lines.append(f'    Private {declare} RudidVbContextEvaluate Lib "RUDID32.dll" _\n'
+                 f"        (ByVal context As {handle}, ByVal func As String, ByVal options As Long, _\n"
+                 "         ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double")
+    lines.append(f'    Private {declare} RudidVbContextFlags Lib "RUDID32.dll" _\n'
+                 f"        (ByVal context As {handle}, ByVal func As String, ByVal options As Long, _\n"
+                 "         ByVal arg1 As Double, ByVal arg2 As Double) As Long")
+    lines.append(f'    Private {declare} RudidVbContextMessage Lib "RUDID32.dll" _\n'
+                 f"        (ByVal context As {handle}, ByVal func As String, ByVal code As Long, _\n"
+                 "         ByVal buffer As String, ByVal size As Long) As Long")
+    lines.append(f"    Private gContext As {handle}  ' the context of RudidUseUnits; 0 for none")
     return "\n".join(lines)
+
+
+# What each flag asks the reader to be careful of, as RudidCaution words
+# it; the header's comment on the flag follows in brackets.
+CAUTION_WORDS = {
+    "RUDID_FLAG_MIXED_PHASE_CELL": "mixed-phase cell",
+    "RUDID_FLAG_NEAR_SATURATION": "near saturation",
+    "RUDID_FLAG_CRITICAL_REGION": "critical region",
+    "RUDID_FLAG_COARSE_GRID": "coarse grid",
+    "RUDID_FLAG_ILL_POSED": "ill-posed",
+}
+
+
+def flag_codes(header):
+    flags = [(n, v, c) for n, v, c in bit_codes(header) if n.startswith("RUDID_FLAG_")]
+    unknown = [n for n, _, _ in flags if n not in CAUTION_WORDS]
+    if unknown:
+        sys.exit("generate_bindings.py: no caution words for " + ", ".join(unknown))
+    return flags
 
 
 def vba_module(header):
@@ -136,7 +173,10 @@ def vba_module(header):
     w("' \"Calling from Excel\".")
     w("'")
     w("' Worksheet functions: one per property function, with the same name and")
-    w("' arguments (=AQPPTH(A2, B2)), in the units of the installation's default.cfg.")
+    w("' arguments (=AQPPTH(A2, B2)), in the units of the installation's default.cfg")
+    w("' (or of RudidUseUnits). They give the refined answer, the closer one; the")
+    w("' same name with _TABLE (=AQPPTH_TABLE(A2, B2)) gives the table answer, the")
+    w("' number the DLL's property function returns.")
     w("' Each returns the property, or an Excel error value:")
     w("'   #VALUE!  an argument is text, a logical value, empty or several cells;")
     w("'   #NUM!    the state is outside the tables (error codes -1001 ...), or an")
@@ -145,7 +185,12 @@ def vba_module(header):
     w("'            missing or unreadable;")
     w("'   an error value in an argument's cell is passed on.")
     w("' =RudidMessage(\"AQPPTH\", A2, B2) tells why in words (\"\" when there is an")
-    w("' answer), naming the missing DLL or table file.")
+    w("' answer), naming the missing DLL or table file. =RudidCaution(\"AQPPTH\", A2, B2)")
+    w("' tells what to be careful of in the answer (\"\" when nothing): a mixed-phase")
+    w("' cell, near saturation, ...; \"AQPPTH_TABLE\" asks both about the table answer.")
+    w("' =RudidUseUnits(\"pressure=psi, temperature=F\") (best from a macro such as")
+    w("' Workbook_Open) makes the worksheet functions take and give those units;")
+    w("' =RudidUseUnits(\"\") goes back to default.cfg's.")
     w("'")
     w("' Macros: RudidCall(\"AQPPTH\", p, t, code) returns the property with its code")
     w("' (0, an error code, or a failure code), RudidCodeMessage(\"AQPPTH\", code) the")
@@ -170,6 +215,12 @@ def vba_module(header):
     for name, value, comment in codes:
         note = f" ' {comment}" if comment else ""
         w(f"Public Const {name} As Long = {value}{note}")
+    w("")
+    w("' Codes of a wrong call, the flags of where an answer is poor, and the options")
+    w("' of contexts.")
+    for name, value, comment in bit_codes(header):
+        note = f" ' {comment}" if comment else ""
+        w(f"Public Const {name} As Long = {value if value < 0 else '&H%X' % value}{note}")
     w("")
     w("' Where RUDID32.dll is looked for before the first call: this folder if set,")
     w("' else the folder of this workbook (or add-in) and its subfolder win64 or")
@@ -221,6 +272,67 @@ def vba_module(header):
     w("    RudidCodeMessage = Left$(buffer, length)")
     w("End Function")
     w("")
+    w("' The property function of that name for arg1 (and arg2) in the units of")
+    w("' RudidUseUnits (else default.cfg's): the refined answer, or the table answer")
+    w("' when refined is False, with code as RudidCall gives it (and also")
+    w("' RUDID_UNKNOWN_FUNCTION for a name that is not a property function).")
+    w("' Raises VBA's error 53 or 48 when RUDID32.dll cannot be loaded.")
+    w("Public Function RudidCallIn(ByVal func As String, ByVal arg1 As Double, ByVal arg2 As Double, _")
+    w("                            ByRef code As Long, Optional ByVal refined As Boolean = True) As Double")
+    w("    LoadRudid")
+    w("    If refined Or gContext <> 0 Then")
+    w("        RudidCallIn = RudidVbContextEvaluate(gContext, func, AnswerOption(refined), arg1, arg2, code)")
+    w("    Else")
+    w("        RudidCallIn = RudidCall(func, arg1, arg2, code)")
+    w("    End If")
+    w("End Function")
+    w("")
+    w("Private Function AnswerOption(ByVal refined As Boolean) As Long")
+    w("    If refined Then AnswerOption = RUDID_REFINED Else AnswerOption = RUDID_TABLE")
+    w("End Function")
+    w("")
+    w("' The message of a code that RudidCallIn gave for func.")
+    w("Public Function RudidCallInMessage(ByVal func As String, ByVal code As Long, _")
+    w("                                   Optional ByVal refined As Boolean = True) As String")
+    w("    Dim buffer As String, length As Long")
+    w("    LoadRudid")
+    w("    If Not refined And gContext = 0 Then RudidCallInMessage = RudidCodeMessage(func, code): Exit Function")
+    w("    buffer = String$(256, vbNullChar)")
+    w("    length = RudidVbContextMessage(gContext, func, code, buffer, Len(buffer))")
+    w("    If length >= Len(buffer) Then")
+    w("        buffer = String$(length + 1, vbNullChar)")
+    w("        length = RudidVbContextMessage(gContext, func, code, buffer, Len(buffer))")
+    w("    End If")
+    w("    RudidCallInMessage = Left$(buffer, length)")
+    w("End Function")
+    w("")
+    w("' Makes the worksheet functions use these units (\"pressure=psi, temperature=F\",")
+    w("' as include/rudid32.h's RudidOpen takes them) and, when given, this data")
+    w("' directory; \"\" and no directory go back to the installation's. Returns \"\", or")
+    w("' why the units were not taken (the ones before stay). Recalculate afterwards")
+    w("' (Ctrl+Alt+F9): Excel does not know that the other cells depend on it.")
+    w("Public Function RudidUseUnits(ByVal units As String, Optional ByVal directory As String = \"\") As String")
+    w("    On Error GoTo NoLibrary")
+    w("    LoadRudid")
+    w("    If Len(units) = 0 And Len(directory) = 0 Then")
+    w("        If gContext <> 0 Then RudidVbClose gContext")
+    w("        gContext = 0")
+    w("        Exit Function")
+    w("    End If")
+    w("    Dim opened As Variant")
+    w("    opened = RudidVbOpen(directory, units, 0)")
+    w("    If opened = 0 Then")
+    w("        RudidUseUnits = RudidCallInMessage(\"\", 0)")
+    w("        If gContext <> 0 Then RudidUseUnits = RudidUseUnits & \" (the units before stay)\"")
+    w("        Exit Function")
+    w("    End If")
+    w("    If gContext <> 0 Then RudidVbClose gContext")
+    w("    gContext = opened")
+    w("    Exit Function")
+    w("NoLibrary:")
+    w("    RudidUseUnits = Err.Description")
+    w("End Function")
+    w("")
     w("' A worksheet argument as a Double; False, with the Excel error value in")
     w("' failed (and its reason in why), when it is not a number.")
     w("Private Function CellNumber(ByVal v As Variant, ByRef x As Double, ByRef failed As Variant, _")
@@ -249,6 +361,8 @@ def vba_module(header):
     w("' The Excel error value for a code of RudidCall.")
     w("Private Function ErrorValueOf(ByVal code As Long) As Variant")
     w("    Select Case code")
+    w("        Case RUDID_UNKNOWN_FUNCTION, RUDID_BAD_ARGUMENTS")
+    w("            ErrorValueOf = CVErr(xlErrValue)")
     w("        Case Is < 0, RUDID_DIVISION_BY_ZERO, RUDID_FLOATING_POINT_OVERFLOW, _")
     w("             RUDID_INVALID_FLOATING_POINT_OPERATION")
     w("            ErrorValueOf = CVErr(xlErrNum)")
@@ -259,21 +373,21 @@ def vba_module(header):
     w("")
     w("' One worksheet call: the value or an error value, and why in words.")
     w("Private Function CellAnswer(ByVal func As String, ByVal arity As Integer, ByVal arg1 As Variant, _")
-    w("                          ByVal arg2 As Variant, ByRef why As String) As Variant")
+    w("                          ByVal arg2 As Variant, ByRef why As String, ByVal refined As Boolean) As Variant")
     w("    Dim a As Double, b As Double, code As Long, value As Double, failed As Variant")
     w("    If Not CellNumber(arg1, a, failed, why) Then CellAnswer = failed: Exit Function")
     w("    If arity = 2 Then")
     w("        If Not CellNumber(arg2, b, failed, why) Then CellAnswer = failed: Exit Function")
     w("    End If")
     w("    On Error GoTo NoLibrary")
-    w("    value = RudidCall(func, a, b, code)")
+    w("    value = RudidCallIn(func, a, b, code, refined)")
     w("    On Error GoTo 0")
     w("    If code = 0 Then")
     w("        CellAnswer = value")
     w("        why = \"\"")
     w("    Else")
     w("        CellAnswer = ErrorValueOf(code)")
-    w("        why = RudidCodeMessage(func, code)")
+    w("        why = RudidCallInMessage(func, code, refined)")
     w("    End If")
     w("    Exit Function")
     w("NoLibrary:")
@@ -282,27 +396,70 @@ def vba_module(header):
     w("    why = Err.Description")
     w("End Function")
     w("")
-    w("' Why the property function func gives no value for these arguments, in")
-    w("' words; \"\" when it gives one.")
-    w("Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _")
-    w("                             Optional ByVal arg2 As Variant) As String")
-    w("    Dim why As String, arity As Integer")
-    w("    Select Case UCase$(func)")
+    w("' The function that a worksheet names (\"AQPPTH\", or \"AQPPTH_TABLE\" for the")
+    w("' table answer): its name, whether refined, and its number of arguments.")
+    w("Private Sub NamedFunction(ByVal named As String, ByRef func As String, ByRef refined As Boolean, _")
+    w("                          ByRef arity As Integer)")
+    w("    func = UCase$(Trim$(named))")
+    w("    refined = True")
+    w("    If Right$(func, 6) = \"_TABLE\" Then func = Left$(func, Len(func) - 6): refined = False")
+    w("    Select Case func")
     one = [f.name for f in functions if f.arity == 1]
     w("        Case " + ", ".join(f'"{n}"' for n in one) + ": arity = 1")
     w("        Case Else: arity = 2")
     w("    End Select")
-    w("    CellAnswer func, arity, arg1, arg2, why")
+    w("End Sub")
+    w("")
+    w("' Why the property function func (\"AQPPTH\" or \"AQPPTH_TABLE\") gives no value")
+    w("' for these arguments, in words; \"\" when it gives one.")
+    w("Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _")
+    w("                             Optional ByVal arg2 As Variant) As String")
+    w("    Dim why As String, arity As Integer, base As String, refined As Boolean")
+    w("    NamedFunction func, base, refined, arity")
+    w("    CellAnswer base, arity, arg1, arg2, why, refined")
     w("    RudidMessage = why")
+    w("End Function")
+    w("")
+    w("' What to be careful of in the answer of func (\"AQPPTH\" for the refined one,")
+    w("' \"AQPPTH_TABLE\" for the table one) for these arguments, in words; \"\" when")
+    w("' nothing, and when there is no answer (RudidMessage tells why).")
+    w("Public Function RudidCaution(ByVal func As String, ByVal arg1 As Variant, _")
+    w("                             Optional ByVal arg2 As Variant) As String")
+    w("    Dim why As String, arity As Integer, base As String, refined As Boolean")
+    w("    Dim a As Double, b As Double, failed As Variant, flags As Long, words As String")
+    w("    NamedFunction func, base, refined, arity")
+    w("    If Not CellNumber(arg1, a, failed, why) Then Exit Function")
+    w("    If arity = 2 Then")
+    w("        If Not CellNumber(arg2, b, failed, why) Then Exit Function")
+    w("    End If")
+    w("    On Error GoTo NoLibrary")
+    w("    LoadRudid")
+    w("    flags = RudidVbContextFlags(gContext, base, AnswerOption(refined), a, b)")
+    w("    On Error GoTo 0")
+    w("    If flags = RUDID_UNKNOWN_FUNCTION Then RudidCaution = \"not a property function: \" & func: Exit Function")
+    w("    If flags < 0 Then Exit Function")
+    for name, value, comment in flag_codes(header):
+        words = CAUTION_WORDS[name] + (f": {comment}" if comment else "")
+        w(f'    If flags And {name} Then words = words & "; {words}"')
+    w("    If Len(words) > 0 Then RudidCaution = Mid$(words, 3)")
+    w("    Exit Function")
+    w("NoLibrary:")
+    w("    RudidCaution = Err.Description")
     w("End Function")
     for f in functions:
         params = ", ".join(f"ByVal {a} As Variant" for a in f.arguments)
         passed = ", ".join(f.arguments) + (", Empty" if f.arity == 1 else "")
         w("")
-        w(f"' {f.name}({', '.join(f.arguments)}): {f.description}")
+        w(f"' {f.name}({', '.join(f.arguments)}): {f.description}, refined")
         w(f"Public Function {f.name}({params}) As Variant")
         w("    Dim why As String")
-        w(f'    {f.name} = CellAnswer("{f.name}", {f.arity}, {passed}, why)')
+        w(f'    {f.name} = CellAnswer("{f.name}", {f.arity}, {passed}, why, True)')
+        w("End Function")
+        w("")
+        w(f"' {f.name}_TABLE({', '.join(f.arguments)}): {f.description}, as the table gives it")
+        w(f"Public Function {f.name}_TABLE({params}) As Variant")
+        w("    Dim why As String")
+        w(f'    {f.name}_TABLE = CellAnswer("{f.name}", {f.arity}, {passed}, why, False)')
         w("End Function")
     w("")
     w("' Describes the worksheet functions in Excel's Insert Function dialog (category")
@@ -311,8 +468,10 @@ def vba_module(header):
     for f in functions:
         described = ", ".join(f'"{a} in the unit of default.cfg"' if a != "quality"
                               else '"vapour fraction, 0 to 1"' for a in f.arguments)
-        w(f'    Application.MacroOptions Macro:="{f.name}", Description:="{f.description}", _')
-        w(f'        Category:="RUDID32", ArgumentDescriptions:=Array({described})')
+        for suffix, kind in (("", "refined answer"), ("_TABLE", "table answer")):
+            w(f'    Application.MacroOptions Macro:="{f.name}{suffix}", '
+              f'Description:="{f.description} ({kind})", _')
+            w(f'        Category:="RUDID32", ArgumentDescriptions:=Array({described})')
     w("End Sub")
     # CRLF line ends: the VBA editor's import expects them.
     return ("\n".join(out) + "\n").replace("\n", "\r\n")

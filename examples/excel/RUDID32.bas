@@ -6,7 +6,10 @@ Attribute VB_Name = "RUDID32"
 ' "Calling from Excel".
 '
 ' Worksheet functions: one per property function, with the same name and
-' arguments (=AQPPTH(A2, B2)), in the units of the installation's default.cfg.
+' arguments (=AQPPTH(A2, B2)), in the units of the installation's default.cfg
+' (or of RudidUseUnits). They give the refined answer, the closer one; the
+' same name with _TABLE (=AQPPTH_TABLE(A2, B2)) gives the table answer, the
+' number the DLL's property function returns.
 ' Each returns the property, or an Excel error value:
 '   #VALUE!  an argument is text, a logical value, empty or several cells;
 '   #NUM!    the state is outside the tables (error codes -1001 ...), or an
@@ -15,7 +18,12 @@ Attribute VB_Name = "RUDID32"
 '            missing or unreadable;
 '   an error value in an argument's cell is passed on.
 ' =RudidMessage("AQPPTH", A2, B2) tells why in words ("" when there is an
-' answer), naming the missing DLL or table file.
+' answer), naming the missing DLL or table file. =RudidCaution("AQPPTH", A2, B2)
+' tells what to be careful of in the answer ("" when nothing): a mixed-phase
+' cell, near saturation, ...; "AQPPTH_TABLE" asks both about the table answer.
+' =RudidUseUnits("pressure=psi, temperature=F") (best from a macro such as
+' Workbook_Open) makes the worksheet functions take and give those units;
+' =RudidUseUnits("") goes back to default.cfg's.
 '
 ' Macros: RudidCall("AQPPTH", p, t, code) returns the property with its code
 ' (0, an error code, or a failure code), RudidCodeMessage("AQPPTH", code) the
@@ -74,6 +82,19 @@ Option Explicit
         (ByVal pressure As Double, ByVal volume As Double, ByRef code As Long) As Double
     Private Declare PtrSafe Function RudidVbMessage Lib "RUDID32.dll" _
         (ByVal func As String, ByVal code As Long, ByVal buffer As String, ByVal size As Long) As Long
+    Private Declare PtrSafe Function RudidVbOpen Lib "RUDID32.dll" _
+        (ByVal directory As String, ByVal units As String, ByVal options As Long) As LongPtr
+    Private Declare PtrSafe Sub RudidVbClose Lib "RUDID32.dll" (ByVal context As LongPtr)
+    Private Declare PtrSafe Function RudidVbContextEvaluate Lib "RUDID32.dll" _
+        (ByVal context As LongPtr, ByVal func As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double
+    Private Declare PtrSafe Function RudidVbContextFlags Lib "RUDID32.dll" _
+        (ByVal context As LongPtr, ByVal func As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double) As Long
+    Private Declare PtrSafe Function RudidVbContextMessage Lib "RUDID32.dll" _
+        (ByVal context As LongPtr, ByVal func As String, ByVal code As Long, _
+         ByVal buffer As String, ByVal size As Long) As Long
+    Private gContext As LongPtr  ' the context of RudidUseUnits; 0 for none
     Private Declare PtrSafe Function LoadLibraryA Lib "kernel32" (ByVal path As String) As LongPtr
     Private Const kDllFolder As String = "win64"
 #Else
@@ -125,6 +146,19 @@ Option Explicit
         (ByVal pressure As Double, ByVal volume As Double, ByRef code As Long) As Double
     Private Declare Function RudidVbMessage Lib "RUDID32.dll" _
         (ByVal func As String, ByVal code As Long, ByVal buffer As String, ByVal size As Long) As Long
+    Private Declare Function RudidVbOpen Lib "RUDID32.dll" _
+        (ByVal directory As String, ByVal units As String, ByVal options As Long) As Long
+    Private Declare Sub RudidVbClose Lib "RUDID32.dll" (ByVal context As Long)
+    Private Declare Function RudidVbContextEvaluate Lib "RUDID32.dll" _
+        (ByVal context As Long, ByVal func As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double
+    Private Declare Function RudidVbContextFlags Lib "RUDID32.dll" _
+        (ByVal context As Long, ByVal func As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double) As Long
+    Private Declare Function RudidVbContextMessage Lib "RUDID32.dll" _
+        (ByVal context As Long, ByVal func As String, ByVal code As Long, _
+         ByVal buffer As String, ByVal size As Long) As Long
+    Private gContext As Long  ' the context of RudidUseUnits; 0 for none
     Private Declare Function LoadLibraryA Lib "kernel32" (ByVal path As String) As Long
     Private Const kDllFolder As String = "win32"
 #End If
@@ -151,6 +185,21 @@ Public Const RUDID_DIVISION_BY_ZERO As Long = 200
 Public Const RUDID_FLOATING_POINT_OVERFLOW As Long = 205
 Public Const RUDID_INVALID_FLOATING_POINT_OPERATION As Long = 207
 Public Const RUDID_DEVICE_IO_ERROR As Long = 1117 ' the device failed to read
+
+' Codes of a wrong call, the flags of where an answer is poor, and the options
+' of contexts.
+Public Const RUDID_UNKNOWN_FUNCTION As Long = -1
+Public Const RUDID_BAD_ARGUMENTS As Long = -2
+Public Const RUDID_OUT_OF_MEMORY As Long = -3
+Public Const RUDID_FLAG_MIXED_PHASE_CELL As Long = &H1 ' the cell's corners are of different phases
+Public Const RUDID_FLAG_NEAR_SATURATION As Long = &H2 ' next to the saturation line
+Public Const RUDID_FLAG_CRITICAL_REGION As Long = &H4 ' in the cell around the critical point
+Public Const RUDID_FLAG_COARSE_GRID As Long = &H8 ' the grid is coarse for this property
+Public Const RUDID_FLAG_ILL_POSED As Long = &H10 ' two states share the value given (water by a volume near its 0 C one)
+Public Const RUDID_KEEP_TABLES As Long = &H1 ' tables kept in memory, checked against the files once a second
+Public Const RUDID_READ_FILES As Long = &H2 ' the files read on every call
+Public Const RUDID_REFINED As Long = &H4 ' refined answers (RudidEvaluateRefined's)
+Public Const RUDID_TABLE As Long = &H8 ' table answers (RudidEvaluate's)
 
 ' Where RUDID32.dll is looked for before the first call: this folder if set,
 ' else the folder of this workbook (or add-in) and its subfolder win64 or
@@ -222,6 +271,67 @@ Public Function RudidCodeMessage(ByVal func As String, ByVal code As Long) As St
     RudidCodeMessage = Left$(buffer, length)
 End Function
 
+' The property function of that name for arg1 (and arg2) in the units of
+' RudidUseUnits (else default.cfg's): the refined answer, or the table answer
+' when refined is False, with code as RudidCall gives it (and also
+' RUDID_UNKNOWN_FUNCTION for a name that is not a property function).
+' Raises VBA's error 53 or 48 when RUDID32.dll cannot be loaded.
+Public Function RudidCallIn(ByVal func As String, ByVal arg1 As Double, ByVal arg2 As Double, _
+                            ByRef code As Long, Optional ByVal refined As Boolean = True) As Double
+    LoadRudid
+    If refined Or gContext <> 0 Then
+        RudidCallIn = RudidVbContextEvaluate(gContext, func, AnswerOption(refined), arg1, arg2, code)
+    Else
+        RudidCallIn = RudidCall(func, arg1, arg2, code)
+    End If
+End Function
+
+Private Function AnswerOption(ByVal refined As Boolean) As Long
+    If refined Then AnswerOption = RUDID_REFINED Else AnswerOption = RUDID_TABLE
+End Function
+
+' The message of a code that RudidCallIn gave for func.
+Public Function RudidCallInMessage(ByVal func As String, ByVal code As Long, _
+                                   Optional ByVal refined As Boolean = True) As String
+    Dim buffer As String, length As Long
+    LoadRudid
+    If Not refined And gContext = 0 Then RudidCallInMessage = RudidCodeMessage(func, code): Exit Function
+    buffer = String$(256, vbNullChar)
+    length = RudidVbContextMessage(gContext, func, code, buffer, Len(buffer))
+    If length >= Len(buffer) Then
+        buffer = String$(length + 1, vbNullChar)
+        length = RudidVbContextMessage(gContext, func, code, buffer, Len(buffer))
+    End If
+    RudidCallInMessage = Left$(buffer, length)
+End Function
+
+' Makes the worksheet functions use these units ("pressure=psi, temperature=F",
+' as include/rudid32.h's RudidOpen takes them) and, when given, this data
+' directory; "" and no directory go back to the installation's. Returns "", or
+' why the units were not taken (the ones before stay). Recalculate afterwards
+' (Ctrl+Alt+F9): Excel does not know that the other cells depend on it.
+Public Function RudidUseUnits(ByVal units As String, Optional ByVal directory As String = "") As String
+    On Error GoTo NoLibrary
+    LoadRudid
+    If Len(units) = 0 And Len(directory) = 0 Then
+        If gContext <> 0 Then RudidVbClose gContext
+        gContext = 0
+        Exit Function
+    End If
+    Dim opened As Variant
+    opened = RudidVbOpen(directory, units, 0)
+    If opened = 0 Then
+        RudidUseUnits = RudidCallInMessage("", 0)
+        If gContext <> 0 Then RudidUseUnits = RudidUseUnits & " (the units before stay)"
+        Exit Function
+    End If
+    If gContext <> 0 Then RudidVbClose gContext
+    gContext = opened
+    Exit Function
+NoLibrary:
+    RudidUseUnits = Err.Description
+End Function
+
 ' A worksheet argument as a Double; False, with the Excel error value in
 ' failed (and its reason in why), when it is not a number.
 Private Function CellNumber(ByVal v As Variant, ByRef x As Double, ByRef failed As Variant, _
@@ -250,6 +360,8 @@ End Function
 ' The Excel error value for a code of RudidCall.
 Private Function ErrorValueOf(ByVal code As Long) As Variant
     Select Case code
+        Case RUDID_UNKNOWN_FUNCTION, RUDID_BAD_ARGUMENTS
+            ErrorValueOf = CVErr(xlErrValue)
         Case Is < 0, RUDID_DIVISION_BY_ZERO, RUDID_FLOATING_POINT_OVERFLOW, _
              RUDID_INVALID_FLOATING_POINT_OPERATION
             ErrorValueOf = CVErr(xlErrNum)
@@ -260,21 +372,21 @@ End Function
 
 ' One worksheet call: the value or an error value, and why in words.
 Private Function CellAnswer(ByVal func As String, ByVal arity As Integer, ByVal arg1 As Variant, _
-                          ByVal arg2 As Variant, ByRef why As String) As Variant
+                          ByVal arg2 As Variant, ByRef why As String, ByVal refined As Boolean) As Variant
     Dim a As Double, b As Double, code As Long, value As Double, failed As Variant
     If Not CellNumber(arg1, a, failed, why) Then CellAnswer = failed: Exit Function
     If arity = 2 Then
         If Not CellNumber(arg2, b, failed, why) Then CellAnswer = failed: Exit Function
     End If
     On Error GoTo NoLibrary
-    value = RudidCall(func, a, b, code)
+    value = RudidCallIn(func, a, b, code, refined)
     On Error GoTo 0
     If code = 0 Then
         CellAnswer = value
         why = ""
     Else
         CellAnswer = ErrorValueOf(code)
-        why = RudidCodeMessage(func, code)
+        why = RudidCallInMessage(func, code, refined)
     End If
     Exit Function
 NoLibrary:
@@ -283,204 +395,427 @@ NoLibrary:
     why = Err.Description
 End Function
 
-' Why the property function func gives no value for these arguments, in
-' words; "" when it gives one.
-Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _
-                             Optional ByVal arg2 As Variant) As String
-    Dim why As String, arity As Integer
-    Select Case UCase$(func)
+' The function that a worksheet names ("AQPPTH", or "AQPPTH_TABLE" for the
+' table answer): its name, whether refined, and its number of arguments.
+Private Sub NamedFunction(ByVal named As String, ByRef func As String, ByRef refined As Boolean, _
+                          ByRef arity As Integer)
+    func = UCase$(Trim$(named))
+    refined = True
+    If Right$(func, 6) = "_TABLE" Then func = Left$(func, Len(func) - 6): refined = False
+    Select Case func
         Case "AQPPT", "AQPTP": arity = 1
         Case Else: arity = 2
     End Select
-    CellAnswer func, arity, arg1, arg2, why
+End Sub
+
+' Why the property function func ("AQPPTH" or "AQPPTH_TABLE") gives no value
+' for these arguments, in words; "" when it gives one.
+Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _
+                             Optional ByVal arg2 As Variant) As String
+    Dim why As String, arity As Integer, base As String, refined As Boolean
+    NamedFunction func, base, refined, arity
+    CellAnswer base, arity, arg1, arg2, why, refined
     RudidMessage = why
 End Function
 
-' AQPPT(pressure): saturation temperature at a pressure
+' What to be careful of in the answer of func ("AQPPTH" for the refined one,
+' "AQPPTH_TABLE" for the table one) for these arguments, in words; "" when
+' nothing, and when there is no answer (RudidMessage tells why).
+Public Function RudidCaution(ByVal func As String, ByVal arg1 As Variant, _
+                             Optional ByVal arg2 As Variant) As String
+    Dim why As String, arity As Integer, base As String, refined As Boolean
+    Dim a As Double, b As Double, failed As Variant, flags As Long, words As String
+    NamedFunction func, base, refined, arity
+    If Not CellNumber(arg1, a, failed, why) Then Exit Function
+    If arity = 2 Then
+        If Not CellNumber(arg2, b, failed, why) Then Exit Function
+    End If
+    On Error GoTo NoLibrary
+    LoadRudid
+    flags = RudidVbContextFlags(gContext, base, AnswerOption(refined), a, b)
+    On Error GoTo 0
+    If flags = RUDID_UNKNOWN_FUNCTION Then RudidCaution = "not a property function: " & func: Exit Function
+    If flags < 0 Then Exit Function
+    If flags And RUDID_FLAG_MIXED_PHASE_CELL Then words = words & "; mixed-phase cell: the cell's corners are of different phases"
+    If flags And RUDID_FLAG_NEAR_SATURATION Then words = words & "; near saturation: next to the saturation line"
+    If flags And RUDID_FLAG_CRITICAL_REGION Then words = words & "; critical region: in the cell around the critical point"
+    If flags And RUDID_FLAG_COARSE_GRID Then words = words & "; coarse grid: the grid is coarse for this property"
+    If flags And RUDID_FLAG_ILL_POSED Then words = words & "; ill-posed: two states share the value given (water by a volume near its 0 C one)"
+    If Len(words) > 0 Then RudidCaution = Mid$(words, 3)
+    Exit Function
+NoLibrary:
+    RudidCaution = Err.Description
+End Function
+
+' AQPPT(pressure): saturation temperature at a pressure, refined
 Public Function AQPPT(ByVal pressure As Variant) As Variant
     Dim why As String
-    AQPPT = CellAnswer("AQPPT", 1, pressure, Empty, why)
+    AQPPT = CellAnswer("AQPPT", 1, pressure, Empty, why, True)
 End Function
 
-' AQPTP(temperature): saturation pressure at a temperature
+' AQPPT_TABLE(pressure): saturation temperature at a pressure, as the table gives it
+Public Function AQPPT_TABLE(ByVal pressure As Variant) As Variant
+    Dim why As String
+    AQPPT_TABLE = CellAnswer("AQPPT", 1, pressure, Empty, why, False)
+End Function
+
+' AQPTP(temperature): saturation pressure at a temperature, refined
 Public Function AQPTP(ByVal temperature As Variant) As Variant
     Dim why As String
-    AQPTP = CellAnswer("AQPTP", 1, temperature, Empty, why)
+    AQPTP = CellAnswer("AQPTP", 1, temperature, Empty, why, True)
 End Function
 
-' AQPTQH(temperature, quality): enthalpy of the saturated mixture
+' AQPTP_TABLE(temperature): saturation pressure at a temperature, as the table gives it
+Public Function AQPTP_TABLE(ByVal temperature As Variant) As Variant
+    Dim why As String
+    AQPTP_TABLE = CellAnswer("AQPTP", 1, temperature, Empty, why, False)
+End Function
+
+' AQPTQH(temperature, quality): enthalpy of the saturated mixture, refined
 Public Function AQPTQH(ByVal temperature As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPTQH = CellAnswer("AQPTQH", 2, temperature, quality, why)
+    AQPTQH = CellAnswer("AQPTQH", 2, temperature, quality, why, True)
 End Function
 
-' AQPTQS(temperature, quality): entropy of the saturated mixture
+' AQPTQH_TABLE(temperature, quality): enthalpy of the saturated mixture, as the table gives it
+Public Function AQPTQH_TABLE(ByVal temperature As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPTQH_TABLE = CellAnswer("AQPTQH", 2, temperature, quality, why, False)
+End Function
+
+' AQPTQS(temperature, quality): entropy of the saturated mixture, refined
 Public Function AQPTQS(ByVal temperature As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPTQS = CellAnswer("AQPTQS", 2, temperature, quality, why)
+    AQPTQS = CellAnswer("AQPTQS", 2, temperature, quality, why, True)
 End Function
 
-' AQPTQV(temperature, quality): specific volume of the saturated mixture
+' AQPTQS_TABLE(temperature, quality): entropy of the saturated mixture, as the table gives it
+Public Function AQPTQS_TABLE(ByVal temperature As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPTQS_TABLE = CellAnswer("AQPTQS", 2, temperature, quality, why, False)
+End Function
+
+' AQPTQV(temperature, quality): specific volume of the saturated mixture, refined
 Public Function AQPTQV(ByVal temperature As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPTQV = CellAnswer("AQPTQV", 2, temperature, quality, why)
+    AQPTQV = CellAnswer("AQPTQV", 2, temperature, quality, why, True)
 End Function
 
-' AQPPQH(pressure, quality): enthalpy of the saturated mixture
+' AQPTQV_TABLE(temperature, quality): specific volume of the saturated mixture, as the table gives it
+Public Function AQPTQV_TABLE(ByVal temperature As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPTQV_TABLE = CellAnswer("AQPTQV", 2, temperature, quality, why, False)
+End Function
+
+' AQPPQH(pressure, quality): enthalpy of the saturated mixture, refined
 Public Function AQPPQH(ByVal pressure As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPPQH = CellAnswer("AQPPQH", 2, pressure, quality, why)
+    AQPPQH = CellAnswer("AQPPQH", 2, pressure, quality, why, True)
 End Function
 
-' AQPPQS(pressure, quality): entropy of the saturated mixture
+' AQPPQH_TABLE(pressure, quality): enthalpy of the saturated mixture, as the table gives it
+Public Function AQPPQH_TABLE(ByVal pressure As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPPQH_TABLE = CellAnswer("AQPPQH", 2, pressure, quality, why, False)
+End Function
+
+' AQPPQS(pressure, quality): entropy of the saturated mixture, refined
 Public Function AQPPQS(ByVal pressure As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPPQS = CellAnswer("AQPPQS", 2, pressure, quality, why)
+    AQPPQS = CellAnswer("AQPPQS", 2, pressure, quality, why, True)
 End Function
 
-' AQPPQV(pressure, quality): specific volume of the saturated mixture
+' AQPPQS_TABLE(pressure, quality): entropy of the saturated mixture, as the table gives it
+Public Function AQPPQS_TABLE(ByVal pressure As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPPQS_TABLE = CellAnswer("AQPPQS", 2, pressure, quality, why, False)
+End Function
+
+' AQPPQV(pressure, quality): specific volume of the saturated mixture, refined
 Public Function AQPPQV(ByVal pressure As Variant, ByVal quality As Variant) As Variant
     Dim why As String
-    AQPPQV = CellAnswer("AQPPQV", 2, pressure, quality, why)
+    AQPPQV = CellAnswer("AQPPQV", 2, pressure, quality, why, True)
 End Function
 
-' AQPPTH(pressure, temperature): enthalpy at pressure and temperature
+' AQPPQV_TABLE(pressure, quality): specific volume of the saturated mixture, as the table gives it
+Public Function AQPPQV_TABLE(ByVal pressure As Variant, ByVal quality As Variant) As Variant
+    Dim why As String
+    AQPPQV_TABLE = CellAnswer("AQPPQV", 2, pressure, quality, why, False)
+End Function
+
+' AQPPTH(pressure, temperature): enthalpy at pressure and temperature, refined
 Public Function AQPPTH(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
     Dim why As String
-    AQPPTH = CellAnswer("AQPPTH", 2, pressure, temperature, why)
+    AQPPTH = CellAnswer("AQPPTH", 2, pressure, temperature, why, True)
 End Function
 
-' AQPPTS(pressure, temperature): entropy at pressure and temperature
+' AQPPTH_TABLE(pressure, temperature): enthalpy at pressure and temperature, as the table gives it
+Public Function AQPPTH_TABLE(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
+    Dim why As String
+    AQPPTH_TABLE = CellAnswer("AQPPTH", 2, pressure, temperature, why, False)
+End Function
+
+' AQPPTS(pressure, temperature): entropy at pressure and temperature, refined
 Public Function AQPPTS(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
     Dim why As String
-    AQPPTS = CellAnswer("AQPPTS", 2, pressure, temperature, why)
+    AQPPTS = CellAnswer("AQPPTS", 2, pressure, temperature, why, True)
 End Function
 
-' AQPPTV(pressure, temperature): specific volume at pressure and temperature
+' AQPPTS_TABLE(pressure, temperature): entropy at pressure and temperature, as the table gives it
+Public Function AQPPTS_TABLE(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
+    Dim why As String
+    AQPPTS_TABLE = CellAnswer("AQPPTS", 2, pressure, temperature, why, False)
+End Function
+
+' AQPPTV(pressure, temperature): specific volume at pressure and temperature, refined
 Public Function AQPPTV(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
     Dim why As String
-    AQPPTV = CellAnswer("AQPPTV", 2, pressure, temperature, why)
+    AQPPTV = CellAnswer("AQPPTV", 2, pressure, temperature, why, True)
 End Function
 
-' AQPPHT(pressure, enthalpy): temperature at pressure and enthalpy
+' AQPPTV_TABLE(pressure, temperature): specific volume at pressure and temperature, as the table gives it
+Public Function AQPPTV_TABLE(ByVal pressure As Variant, ByVal temperature As Variant) As Variant
+    Dim why As String
+    AQPPTV_TABLE = CellAnswer("AQPPTV", 2, pressure, temperature, why, False)
+End Function
+
+' AQPPHT(pressure, enthalpy): temperature at pressure and enthalpy, refined
 Public Function AQPPHT(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
     Dim why As String
-    AQPPHT = CellAnswer("AQPPHT", 2, pressure, enthalpy, why)
+    AQPPHT = CellAnswer("AQPPHT", 2, pressure, enthalpy, why, True)
 End Function
 
-' AQPPHS(pressure, enthalpy): entropy at pressure and enthalpy
+' AQPPHT_TABLE(pressure, enthalpy): temperature at pressure and enthalpy, as the table gives it
+Public Function AQPPHT_TABLE(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
+    Dim why As String
+    AQPPHT_TABLE = CellAnswer("AQPPHT", 2, pressure, enthalpy, why, False)
+End Function
+
+' AQPPHS(pressure, enthalpy): entropy at pressure and enthalpy, refined
 Public Function AQPPHS(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
     Dim why As String
-    AQPPHS = CellAnswer("AQPPHS", 2, pressure, enthalpy, why)
+    AQPPHS = CellAnswer("AQPPHS", 2, pressure, enthalpy, why, True)
 End Function
 
-' AQPPHV(pressure, enthalpy): specific volume at pressure and enthalpy
+' AQPPHS_TABLE(pressure, enthalpy): entropy at pressure and enthalpy, as the table gives it
+Public Function AQPPHS_TABLE(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
+    Dim why As String
+    AQPPHS_TABLE = CellAnswer("AQPPHS", 2, pressure, enthalpy, why, False)
+End Function
+
+' AQPPHV(pressure, enthalpy): specific volume at pressure and enthalpy, refined
 Public Function AQPPHV(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
     Dim why As String
-    AQPPHV = CellAnswer("AQPPHV", 2, pressure, enthalpy, why)
+    AQPPHV = CellAnswer("AQPPHV", 2, pressure, enthalpy, why, True)
 End Function
 
-' AQPPHQ(pressure, enthalpy): quality at pressure and enthalpy
+' AQPPHV_TABLE(pressure, enthalpy): specific volume at pressure and enthalpy, as the table gives it
+Public Function AQPPHV_TABLE(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
+    Dim why As String
+    AQPPHV_TABLE = CellAnswer("AQPPHV", 2, pressure, enthalpy, why, False)
+End Function
+
+' AQPPHQ(pressure, enthalpy): quality at pressure and enthalpy, refined
 Public Function AQPPHQ(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
     Dim why As String
-    AQPPHQ = CellAnswer("AQPPHQ", 2, pressure, enthalpy, why)
+    AQPPHQ = CellAnswer("AQPPHQ", 2, pressure, enthalpy, why, True)
 End Function
 
-' AQPPST(pressure, entropy): temperature at pressure and entropy
+' AQPPHQ_TABLE(pressure, enthalpy): quality at pressure and enthalpy, as the table gives it
+Public Function AQPPHQ_TABLE(ByVal pressure As Variant, ByVal enthalpy As Variant) As Variant
+    Dim why As String
+    AQPPHQ_TABLE = CellAnswer("AQPPHQ", 2, pressure, enthalpy, why, False)
+End Function
+
+' AQPPST(pressure, entropy): temperature at pressure and entropy, refined
 Public Function AQPPST(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
     Dim why As String
-    AQPPST = CellAnswer("AQPPST", 2, pressure, entropy, why)
+    AQPPST = CellAnswer("AQPPST", 2, pressure, entropy, why, True)
 End Function
 
-' AQPPSH(pressure, entropy): enthalpy at pressure and entropy
+' AQPPST_TABLE(pressure, entropy): temperature at pressure and entropy, as the table gives it
+Public Function AQPPST_TABLE(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
+    Dim why As String
+    AQPPST_TABLE = CellAnswer("AQPPST", 2, pressure, entropy, why, False)
+End Function
+
+' AQPPSH(pressure, entropy): enthalpy at pressure and entropy, refined
 Public Function AQPPSH(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
     Dim why As String
-    AQPPSH = CellAnswer("AQPPSH", 2, pressure, entropy, why)
+    AQPPSH = CellAnswer("AQPPSH", 2, pressure, entropy, why, True)
 End Function
 
-' AQPPSV(pressure, entropy): specific volume at pressure and entropy
+' AQPPSH_TABLE(pressure, entropy): enthalpy at pressure and entropy, as the table gives it
+Public Function AQPPSH_TABLE(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
+    Dim why As String
+    AQPPSH_TABLE = CellAnswer("AQPPSH", 2, pressure, entropy, why, False)
+End Function
+
+' AQPPSV(pressure, entropy): specific volume at pressure and entropy, refined
 Public Function AQPPSV(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
     Dim why As String
-    AQPPSV = CellAnswer("AQPPSV", 2, pressure, entropy, why)
+    AQPPSV = CellAnswer("AQPPSV", 2, pressure, entropy, why, True)
 End Function
 
-' AQPPSQ(pressure, entropy): quality at pressure and entropy
+' AQPPSV_TABLE(pressure, entropy): specific volume at pressure and entropy, as the table gives it
+Public Function AQPPSV_TABLE(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
+    Dim why As String
+    AQPPSV_TABLE = CellAnswer("AQPPSV", 2, pressure, entropy, why, False)
+End Function
+
+' AQPPSQ(pressure, entropy): quality at pressure and entropy, refined
 Public Function AQPPSQ(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
     Dim why As String
-    AQPPSQ = CellAnswer("AQPPSQ", 2, pressure, entropy, why)
+    AQPPSQ = CellAnswer("AQPPSQ", 2, pressure, entropy, why, True)
 End Function
 
-' AQPPVT(pressure, volume): temperature at pressure and specific volume
+' AQPPSQ_TABLE(pressure, entropy): quality at pressure and entropy, as the table gives it
+Public Function AQPPSQ_TABLE(ByVal pressure As Variant, ByVal entropy As Variant) As Variant
+    Dim why As String
+    AQPPSQ_TABLE = CellAnswer("AQPPSQ", 2, pressure, entropy, why, False)
+End Function
+
+' AQPPVT(pressure, volume): temperature at pressure and specific volume, refined
 Public Function AQPPVT(ByVal pressure As Variant, ByVal volume As Variant) As Variant
     Dim why As String
-    AQPPVT = CellAnswer("AQPPVT", 2, pressure, volume, why)
+    AQPPVT = CellAnswer("AQPPVT", 2, pressure, volume, why, True)
 End Function
 
-' AQPPVH(pressure, volume): enthalpy at pressure and specific volume
+' AQPPVT_TABLE(pressure, volume): temperature at pressure and specific volume, as the table gives it
+Public Function AQPPVT_TABLE(ByVal pressure As Variant, ByVal volume As Variant) As Variant
+    Dim why As String
+    AQPPVT_TABLE = CellAnswer("AQPPVT", 2, pressure, volume, why, False)
+End Function
+
+' AQPPVH(pressure, volume): enthalpy at pressure and specific volume, refined
 Public Function AQPPVH(ByVal pressure As Variant, ByVal volume As Variant) As Variant
     Dim why As String
-    AQPPVH = CellAnswer("AQPPVH", 2, pressure, volume, why)
+    AQPPVH = CellAnswer("AQPPVH", 2, pressure, volume, why, True)
 End Function
 
-' AQPPVS(pressure, volume): entropy at pressure and specific volume
+' AQPPVH_TABLE(pressure, volume): enthalpy at pressure and specific volume, as the table gives it
+Public Function AQPPVH_TABLE(ByVal pressure As Variant, ByVal volume As Variant) As Variant
+    Dim why As String
+    AQPPVH_TABLE = CellAnswer("AQPPVH", 2, pressure, volume, why, False)
+End Function
+
+' AQPPVS(pressure, volume): entropy at pressure and specific volume, refined
 Public Function AQPPVS(ByVal pressure As Variant, ByVal volume As Variant) As Variant
     Dim why As String
-    AQPPVS = CellAnswer("AQPPVS", 2, pressure, volume, why)
+    AQPPVS = CellAnswer("AQPPVS", 2, pressure, volume, why, True)
 End Function
 
-' AQPPVQ(pressure, volume): quality at pressure and specific volume
+' AQPPVS_TABLE(pressure, volume): entropy at pressure and specific volume, as the table gives it
+Public Function AQPPVS_TABLE(ByVal pressure As Variant, ByVal volume As Variant) As Variant
+    Dim why As String
+    AQPPVS_TABLE = CellAnswer("AQPPVS", 2, pressure, volume, why, False)
+End Function
+
+' AQPPVQ(pressure, volume): quality at pressure and specific volume, refined
 Public Function AQPPVQ(ByVal pressure As Variant, ByVal volume As Variant) As Variant
     Dim why As String
-    AQPPVQ = CellAnswer("AQPPVQ", 2, pressure, volume, why)
+    AQPPVQ = CellAnswer("AQPPVQ", 2, pressure, volume, why, True)
+End Function
+
+' AQPPVQ_TABLE(pressure, volume): quality at pressure and specific volume, as the table gives it
+Public Function AQPPVQ_TABLE(ByVal pressure As Variant, ByVal volume As Variant) As Variant
+    Dim why As String
+    AQPPVQ_TABLE = CellAnswer("AQPPVQ", 2, pressure, volume, why, False)
 End Function
 
 ' Describes the worksheet functions in Excel's Insert Function dialog (category
 ' RUDID32). Run once, for example from Workbook_Open.
 Public Sub RudidDescribeFunctions()
-    Application.MacroOptions Macro:="AQPPT", Description:="saturation temperature at a pressure", _
+    Application.MacroOptions Macro:="AQPPT", Description:="saturation temperature at a pressure (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPTP", Description:="saturation pressure at a temperature", _
+    Application.MacroOptions Macro:="AQPPT_TABLE", Description:="saturation temperature at a pressure (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPTP", Description:="saturation pressure at a temperature (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPTQH", Description:="enthalpy of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPTP_TABLE", Description:="saturation pressure at a temperature (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPTQH", Description:="enthalpy of the saturated mixture (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPTQS", Description:="entropy of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPTQH_TABLE", Description:="enthalpy of the saturated mixture (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPTQV", Description:="specific volume of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPTQS", Description:="entropy of the saturated mixture (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPPQH", Description:="enthalpy of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPTQS_TABLE", Description:="entropy of the saturated mixture (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPTQV", Description:="specific volume of the saturated mixture (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPTQV_TABLE", Description:="specific volume of the saturated mixture (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("temperature in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPPQH", Description:="enthalpy of the saturated mixture (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPPQS", Description:="entropy of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPPQH_TABLE", Description:="enthalpy of the saturated mixture (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPPQV", Description:="specific volume of the saturated mixture", _
+    Application.MacroOptions Macro:="AQPPQS", Description:="entropy of the saturated mixture (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
-    Application.MacroOptions Macro:="AQPPTH", Description:="enthalpy at pressure and temperature", _
+    Application.MacroOptions Macro:="AQPPQS_TABLE", Description:="entropy of the saturated mixture (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPPQV", Description:="specific volume of the saturated mixture (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPPQV_TABLE", Description:="specific volume of the saturated mixture (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "vapour fraction, 0 to 1")
+    Application.MacroOptions Macro:="AQPPTH", Description:="enthalpy at pressure and temperature (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPTS", Description:="entropy at pressure and temperature", _
+    Application.MacroOptions Macro:="AQPPTH_TABLE", Description:="enthalpy at pressure and temperature (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPTV", Description:="specific volume at pressure and temperature", _
+    Application.MacroOptions Macro:="AQPPTS", Description:="entropy at pressure and temperature (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPHT", Description:="temperature at pressure and enthalpy", _
+    Application.MacroOptions Macro:="AQPPTS_TABLE", Description:="entropy at pressure and temperature (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPTV", Description:="specific volume at pressure and temperature (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPTV_TABLE", Description:="specific volume at pressure and temperature (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "temperature in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPHT", Description:="temperature at pressure and enthalpy (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPHS", Description:="entropy at pressure and enthalpy", _
+    Application.MacroOptions Macro:="AQPPHT_TABLE", Description:="temperature at pressure and enthalpy (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPHV", Description:="specific volume at pressure and enthalpy", _
+    Application.MacroOptions Macro:="AQPPHS", Description:="entropy at pressure and enthalpy (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPHQ", Description:="quality at pressure and enthalpy", _
+    Application.MacroOptions Macro:="AQPPHS_TABLE", Description:="entropy at pressure and enthalpy (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPST", Description:="temperature at pressure and entropy", _
+    Application.MacroOptions Macro:="AQPPHV", Description:="specific volume at pressure and enthalpy (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPHV_TABLE", Description:="specific volume at pressure and enthalpy (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPHQ", Description:="quality at pressure and enthalpy (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPHQ_TABLE", Description:="quality at pressure and enthalpy (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "enthalpy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPST", Description:="temperature at pressure and entropy (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPSH", Description:="enthalpy at pressure and entropy", _
+    Application.MacroOptions Macro:="AQPPST_TABLE", Description:="temperature at pressure and entropy (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPSV", Description:="specific volume at pressure and entropy", _
+    Application.MacroOptions Macro:="AQPPSH", Description:="enthalpy at pressure and entropy (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPSQ", Description:="quality at pressure and entropy", _
+    Application.MacroOptions Macro:="AQPPSH_TABLE", Description:="enthalpy at pressure and entropy (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPVT", Description:="temperature at pressure and specific volume", _
+    Application.MacroOptions Macro:="AQPPSV", Description:="specific volume at pressure and entropy (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPSV_TABLE", Description:="specific volume at pressure and entropy (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPSQ", Description:="quality at pressure and entropy (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPSQ_TABLE", Description:="quality at pressure and entropy (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "entropy in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPVT", Description:="temperature at pressure and specific volume (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPVH", Description:="enthalpy at pressure and specific volume", _
+    Application.MacroOptions Macro:="AQPPVT_TABLE", Description:="temperature at pressure and specific volume (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPVS", Description:="entropy at pressure and specific volume", _
+    Application.MacroOptions Macro:="AQPPVH", Description:="enthalpy at pressure and specific volume (refined answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
-    Application.MacroOptions Macro:="AQPPVQ", Description:="quality at pressure and specific volume", _
+    Application.MacroOptions Macro:="AQPPVH_TABLE", Description:="enthalpy at pressure and specific volume (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPVS", Description:="entropy at pressure and specific volume (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPVS_TABLE", Description:="entropy at pressure and specific volume (table answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPVQ", Description:="quality at pressure and specific volume (refined answer)", _
+        Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
+    Application.MacroOptions Macro:="AQPPVQ_TABLE", Description:="quality at pressure and specific volume (table answer)", _
         Category:="RUDID32", ArgumentDescriptions:=Array("pressure in the unit of default.cfg", "volume in the unit of default.cfg")
 End Sub

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "api/call_frame.h"
 #include "api/last_failure.h"
 #include "api/property_call.h"
 #include "common/failure.h"
@@ -69,6 +70,50 @@ void MessageOf(const char *function, int code, char *text, std::size_t size) {
     }
 }
 
+// The failure of this thread's last RudidVbContextEvaluate that failed, for
+// RudidVbContextMessage to name its file.
+struct ContextFailure {
+    const RudidContext *context = nullptr;
+    int code = 0;
+    char path[kMaxPathSize] = "";
+};
+thread_local ContextFailure tContextFailure;
+
+// Copies text into a VBA string buffer as RudidVbMessage does; the length of
+// the whole text.
+int CopyOut(const char *text, char *buffer, int size) {
+    const std::size_t length = std::strlen(text);
+    if (buffer && size > 0) {
+        const std::size_t copied = length < std::size_t(size) ? length : std::size_t(size) - 1;
+        std::memcpy(buffer, text, copied);
+        buffer[copied] = '\0';
+    }
+    return int(length);
+}
+
+// One state in a context. The arguments come by address so that nothing
+// loads them before RudidContextEvaluate puts the library's control word in
+// force; `answer` is written only by it (see RunVbExport).
+__attribute__((noinline)) double RunVbContextEvaluate(RudidContext *context, const char *function, int options,
+                                                      const double *first, const double *second, int *code) {
+    double answer;
+    int failure = 0;
+    const int status = RudidContextEvaluate(context, function, options, 1, first, second, &answer, &failure, nullptr);
+    int outcome;
+    if (status < 0) {
+        outcome = status;
+    } else if (failure != 0) {
+        outcome = failure;
+        tContextFailure.context = context;
+        tContextFailure.code = failure;
+        std::snprintf(tContextFailure.path, sizeof tContextFailure.path, "%s", FirstFailedFile());
+    } else {
+        outcome = ErrorCodeOf(answer);
+    }
+    if (code) *code = outcome;
+    return status < 0 || failure != 0 ? std::numeric_limits<double>::quiet_NaN() : answer;
+}
+
 }  // namespace
 
 }  // namespace rudid
@@ -96,13 +141,52 @@ RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char 
     // Longer than every range message, and than a failure message with a path.
     char text[rudid::kMaxPathSize + 160];
     rudid::MessageOf(function, code, text, sizeof text);
-    const std::size_t length = std::strlen(text);
-    if (buffer && size > 0) {
-        const std::size_t copied = length < std::size_t(size) ? length : std::size_t(size) - 1;
-        std::memcpy(buffer, text, copied);
-        buffer[copied] = '\0';
+    return rudid::CopyOut(text, buffer, size);
+}
+
+RUDID_API RudidContext *RUDID_VB_CALL RudidVbOpen(const char *directory, const char *units, int options) {
+    return RudidOpen(directory, units, options);
+}
+
+RUDID_API void RUDID_VB_CALL RudidVbClose(RudidContext *context) {
+    if (rudid::tContextFailure.context == context && context != nullptr) rudid::tContextFailure = {};
+    RudidClose(context);
+}
+
+RUDID_API double RUDID_VB_CALL RudidVbContextEvaluate(RudidContext *context, const char *function, int options,
+                                                      double arg1, double arg2, int *code) {
+    return rudid::RunVbContextEvaluate(context, function, options, &arg1, &arg2, code);
+}
+
+RUDID_API int RUDID_VB_CALL RudidVbContextFlags(RudidContext *context, const char *function, int options,
+                                                double arg1, double arg2) {
+    double answer;
+    int failure = 0, flags = 0;
+    const int status = RudidContextEvaluate(context, function, options, 1, &arg1, &arg2, &answer, &failure, &flags);
+    return status < 0 ? status : flags;
+}
+
+RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, const char *function, int code,
+                                                  char *buffer, int size) {
+    using rudid::tContextFailure;
+    char text[rudid::kMaxPathSize + 160];
+    text[0] = '\0';
+    if (code == 0) {
+        if (!context) std::snprintf(text, sizeof text, "%s", RudidContextMessage(nullptr));
+    } else if (code == RUDID_UNKNOWN_FUNCTION) {
+        std::snprintf(text, sizeof text, "no property function of that name: %s", function ? function : "");
+    } else if (code == RUDID_BAD_ARGUMENTS) {
+        std::snprintf(text, sizeof text, "the options ask for both answers, or hold unknown bits");
+    } else if (code == RUDID_OUT_OF_MEMORY) {
+        std::snprintf(text, sizeof text, "out of memory");
+    } else if (code < 0) {
+        rudid::MessageOf(function, code, text, sizeof text);
+    } else {
+        const bool named = tContextFailure.context == context && tContextFailure.code == code &&
+                           tContextFailure.path[0] != '\0';
+        std::snprintf(text, sizeof text, named ? "%s: %s" : "%s", RudidFailureMessage(code), tContextFailure.path);
     }
-    return int(length);
+    return rudid::CopyOut(text, buffer, size);
 }
 
 }  // extern "C"

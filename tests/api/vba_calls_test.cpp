@@ -11,6 +11,8 @@
 #include <limits>
 #include <string>
 
+#include "rudid32.h"
+
 #include "api/expected_values.h"
 
 namespace rudid::testing {
@@ -123,6 +125,106 @@ TEST(VbMessage, DescribesErrorCodesForTheFunctionAndFillsShortBuffers) {
     char untouched[2] = "x";
     EXPECT_EQ(message("AQPPT", RUDID_READ_BEYOND_END_OF_FILE, untouched, 0), 23);
     EXPECT_STREQ(untouched, "x");
+}
+
+using VbOpen = RudidContext *(*)(const char *, const char *, int);
+using VbClose = void (*)(RudidContext *);
+using VbEvaluate = double (*)(RudidContext *, const char *, int, double, double, int *);
+using VbFlags = int (*)(RudidContext *, const char *, int, double, double);
+using VbContextMessage = int (*)(const RudidContext *, const char *, int, char *, int);
+using ContextEvaluate = int (*)(RudidContext *, const char *, int, size_t, const double *, const double *, double *,
+                                int *, int *);
+
+std::string ContextMessageOf(const LibraryInstance &lib, const RudidContext *context, const char *function,
+                             int code) {
+    char buffer[1200];
+    const int length = lib.Symbol<VbContextMessage>("RudidVbContextMessage")(context, function, code, buffer,
+                                                                             sizeof buffer);
+    EXPECT_EQ(length, int(std::strlen(buffer)));
+    return buffer;
+}
+
+// The twin of one state in a context answers with RudidContextEvaluate's
+// bits and flags, for both answers, the process's context and one in psi.
+TEST(VbContextTwins, AnswerWithTheBitsAndFlagsOfContextEvaluate) {
+    const LibraryInstance lib(ShippedSetup());
+    const auto open = lib.Symbol<VbOpen>("RudidVbOpen");
+    const auto evaluate = lib.Symbol<VbEvaluate>("RudidVbContextEvaluate");
+    const auto flagsOf = lib.Symbol<VbFlags>("RudidVbContextFlags");
+    const auto batch = lib.Symbol<ContextEvaluate>("RudidContextEvaluate");
+    RudidContext *psi = open("", "pressure=psi", RUDID_REFINED);
+    ASSERT_NE(psi, nullptr);
+    int codes = 0, properties = 0, flagged = 0, refinedDiffers = 0;
+    for (RudidContext *context : {static_cast<RudidContext *>(nullptr), psi}) {
+        for (const std::string &name : ExportNames()) {
+            for (const State &state : kStates) {
+                for (int options : {0, RUDID_TABLE, RUDID_REFINED}) {
+                    double expected;
+                    int failure = -7, flags = -7;
+                    ASSERT_EQ(batch(context, name.c_str(), options, 1, &state.a, &state.b, &expected, &failure,
+                                    &flags),
+                              0);
+                    int code = 12345;
+                    const double value = evaluate(context, name.c_str(), options, state.a, state.b, &code);
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
+                        << name << "(" << state.a << ", " << state.b << ") options " << options;
+                    EXPECT_EQ(flagsOf(context, name.c_str(), options, state.a, state.b), flags) << name;
+                    if (code == 0) {
+                        ++properties;
+                        EXPECT_GT(value, -1000.0);
+                    } else {
+                        ++codes;
+                        EXPECT_EQ(double(code), value) << name;
+                    }
+                    flagged += flags != 0;
+                    if (options == RUDID_REFINED && code == 0) {
+                        double table;
+                        batch(context, name.c_str(), RUDID_TABLE, 1, &state.a, &state.b, &table, &failure, nullptr);
+                        refinedDiffers += table != value;
+                    }
+                }
+            }
+        }
+    }
+    lib.Symbol<VbClose>("RudidVbClose")(psi);
+    EXPECT_GT(properties, 200);
+    EXPECT_GT(codes, 100);
+    EXPECT_GT(flagged, 10);
+    EXPECT_GT(refinedDiffers, 50);
+}
+
+TEST(VbContextTwins, WrongCallsAndFailuresAreCodesWithMessages) {
+    InstanceSetup setup = StandardSetup();
+    setup.saturationByPressure.reset();
+    const LibraryInstance lib(setup);
+    const auto open = lib.Symbol<VbOpen>("RudidVbOpen");
+    const auto evaluate = lib.Symbol<VbEvaluate>("RudidVbContextEvaluate");
+    const auto flagsOf = lib.Symbol<VbFlags>("RudidVbContextFlags");
+    int code = 0;
+    EXPECT_TRUE(std::isnan(evaluate(nullptr, "AQPPXX", 0, 1, 1, &code)));
+    EXPECT_EQ(code, RUDID_UNKNOWN_FUNCTION);
+    EXPECT_EQ(ContextMessageOf(lib, nullptr, "AQPPXX", code), "no property function of that name: AQPPXX");
+    EXPECT_TRUE(std::isnan(evaluate(nullptr, "AQPPT", RUDID_TABLE | RUDID_REFINED, 1, 0, &code)));
+    EXPECT_EQ(code, RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(flagsOf(nullptr, "AQPPT", RUDID_TABLE | RUDID_REFINED, 1, 0), RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(flagsOf(nullptr, "nothing", 0, 1, 0), RUDID_UNKNOWN_FUNCTION);
+
+    // A failure names the missing table; the last error is untouched.
+    EXPECT_TRUE(std::isnan(evaluate(nullptr, "AQPPT", RUDID_REFINED, 1, 0, &code)));
+    EXPECT_EQ(code, RUDID_FILE_NOT_FOUND);
+    EXPECT_EQ(lib.RudidLastError(), 0);
+    EXPECT_EQ(ContextMessageOf(lib, nullptr, "AQPPT", code), "File not found: " + lib.dataPrefix() + "zarude.dat");
+    EXPECT_EQ(ContextMessageOf(lib, nullptr, "AQPPT", RUDID_PRESSURE_ABOVE_CRITICAL),
+              "pressure above 221.2 bar, the critical pressure");
+    // The file is named for the code of the failed call only.
+    EXPECT_EQ(ContextMessageOf(lib, nullptr, "AQPPT", RUDID_FILE_ACCESS_DENIED), "File access denied");
+    // Without a place for the code the call still returns.
+    EXPECT_TRUE(std::isnan(evaluate(nullptr, "AQPPT", 0, 1, 0, nullptr)));
+
+    // An open that fails gives 0, and the message of code 0 says why.
+    EXPECT_EQ(open("", "pressure=furlongs", 0), nullptr);
+    EXPECT_NE(ContextMessageOf(lib, nullptr, "", 0).find("furlongs"), std::string::npos);
+    lib.Symbol<VbClose>("RudidVbClose")(nullptr);  // ignored
 }
 
 }  // namespace

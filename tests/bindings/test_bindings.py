@@ -31,3 +31,25 @@ def test_vba_declares_every_twin_for_both_bitnesses_as_the_harness_calls_it():
                      rf"\({doubles}ByRef code As Long\) As Double\r\n")
             assert re.search(shape, branch), f"{declare} RudidVb{name}"
         assert re.search(rf"Public Function {name}\(", module), f"worksheet function {name}"
+
+
+def test_vba_module_gives_refined_and_table_answers_and_cautions_for_every_flag():
+    header = (ROOT / "include" / "rudid32.h").read_text()
+    module = (ROOT / "examples" / "excel" / "RUDID32.bas").read_bytes().decode()
+    win64, _, win32 = module.partition("#Else")
+    # The context is a pointer: LongPtr in 64-bit Office, Long in 32-bit.
+    assert re.search(r"RudidVbOpen Lib \"RUDID32\.dll\" _\r\n[^\r]*\) As LongPtr\r\n", win64)
+    assert re.search(r"RudidVbOpen Lib \"RUDID32\.dll\" _\r\n[^\r]*\) As Long\r\n", win32)
+    for name in ("RudidVbContextEvaluate", "RudidVbContextFlags", "RudidVbContextMessage"):
+        assert re.search(rf"ByVal context As LongPtr, ByVal func As String", win64.split(name, 1)[1][:200]), name
+        assert re.search(rf"ByVal context As Long, ByVal func As String", win32.split(name, 1)[1][:200]), name
+    for name in re.findall(r"^\s*X\((AQP[A-Z]+),", header, re.M):
+        refined = re.search(rf"Public Function {name}\(.*?\r\n(.*?)End Function", module, re.S).group(1)
+        table = re.search(rf"Public Function {name}_TABLE\(.*?\r\n(.*?)End Function", module, re.S).group(1)
+        assert refined.rstrip().endswith(", why, True)"), name
+        assert table.rstrip().endswith(", why, False)"), name
+    caution = re.search(r"Public Function RudidCaution\(.*?End Function", module, re.S).group(0)
+    for flag in re.findall(r"#define (RUDID_FLAG_\w+)", header):
+        assert f"If flags And {flag} Then" in caution, flag
+    for words in ("mixed-phase cell", "near saturation", "critical region", "coarse grid", "ill-posed"):
+        assert words in caution

@@ -40,7 +40,8 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 for file in "$libdir/libRUDID32.so" "$libdir/libRUDID32.so.1" "$includedir/rudid32.h" "$bindir/rudid32" \
             "$datadir/rudid32/zarude.dat" "$datadir/rudid32/vevuzu.dat" "$datadir/rudid32/didizar.dat" \
             "$datadir/rudid32/default.cfg" "$libdir/cmake/RUDID32/RUDID32Config.cmake" \
-            "$libdir/cmake/RUDID32/RUDID32ConfigVersion.cmake" "$libdir/pkgconfig/rudid32.pc"; do
+            "$libdir/cmake/RUDID32/RUDID32ConfigVersion.cmake" "$libdir/pkgconfig/rudid32.pc" \
+            "$datadir/rudid32/pascal/rudid32.pas"; do
     expect_file "$prefix/$file"
 done
 grep -qx "DIR=$prefix/$datadir/rudid32" "$prefix/$libdir/ZAREVIRU.INI" ||
@@ -124,6 +125,32 @@ grep -qx "DIR=/opt/rudid32-test/$datadir/rudid32" "$work/stage/opt/rudid32-test/
     fail "the staged ZAREVIRU.INI names the wrong directory"
 grep -qx "prefix=/opt/rudid32-test" "$work/stage/opt/rudid32-test/$libdir/pkgconfig/rudid32.pc" ||
     fail "the staged rudid32.pc names the wrong prefix"
+
+# A Pascal program compiled against the installed unit and library: the
+# refined answer in a context of its own, and its flags.
+if command -v fpc >/dev/null 2>&1; then
+    mkdir -p "$work/pascal"
+    cat > "$work/pascal/consumer.pas" <<'PAS'
+program consumer;
+uses rudid32;
+var context: Pointer; p, t, h: Double; failure, flags: LongInt;
+begin
+  context := RudidOpen(nil, 'pressure=bar, temperature=C, enthalpy=kJ/kg', RUDID_REFINED);
+  if context = nil then begin WriteLn(RudidContextMessage(nil)); Halt(1); end;
+  p := 6.3; t := 161;
+  if RudidContextEvaluate(context, 'AQPPTH', 0, 1, @p, @t, @h, @failure, @flags) <> 0 then Halt(2);
+  WriteLn(h:0:1, ' ', flags);
+  RudidClose(context);
+end.
+PAS
+    if fpc -Fu"$prefix/$datadir/rudid32/pascal" -Fl"$prefix/$libdir" -FE"$work/pascal" \
+        "$work/pascal/consumer.pas" > "$work/pascal/fpc.log" 2>&1; then
+        output=$(LD_LIBRARY_PATH="$prefix/$libdir" "$work/pascal/consumer")
+        case $output in 275[0-9].*" 0") ;; *) fail "the Pascal consumer printed '$output'" ;; esac
+    else
+        fail "the installed Pascal unit does not compile: $(tail -5 "$work/pascal/fpc.log")"
+    fi
+fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed" >&2

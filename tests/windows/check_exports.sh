@@ -99,7 +99,12 @@ expected="1 AQPPT
 120 RudidVbAQPPVT
 121 RudidVbAQPPVH
 122 RudidVbAQPPVS
-123 RudidVbAQPPVQ"
+123 RudidVbAQPPVQ
+130 RudidVbOpen
+131 RudidVbClose
+132 RudidVbContextEvaluate
+133 RudidVbContextFlags
+134 RudidVbContextMessage"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"

@@ -36,7 +36,16 @@
  *   - where the twin answered, the cdecl export gives the same bits;
  *   - the corpus gives the same outcomes under a Delphi-like host word;
  *   - RudidVbMessage fills a short buffer as far as it goes and returns the
- *     whole length. */
+ *     whole length;
+ *   - the context twins (RudidVbOpen, RudidVbContextEvaluate, ...) give, on
+ *     every corpus line, the bits, code and flags of RudidContextEvaluate
+ *     for the table and the refined answer, in the process's context and in
+ *     one opened in psi, with the stack and the host's words intact; their
+ *     table answers are the twins' bits.
+ *
+ *   vba_harness.exe RUDID32.dll --context-calls
+ *       reads corpus lines from stdin and prints, for each, the refined
+ *       answer's code and RudidVbContextMessage's text */
 #include <windows.h>
 
 #include <fcntl.h>
@@ -88,6 +97,25 @@ static struct {
     VbMessage message;
     LastErrorFn lastError;
 } gLibrary;
+
+typedef void *(__cdecl *OpenFn)(const char *, const char *, int);
+typedef void(__cdecl *CloseFn)(void *);
+typedef int(__cdecl *ContextEvaluateFn)(void *, const char *, int, size_t, const double *, const double *, double *,
+                                        int *, int *);
+#if defined(__x86_64__)
+typedef void *(__stdcall *VbOpenFn)(const char *, const char *, int32_t);
+typedef void(__stdcall *VbCloseFn)(void *);
+typedef double(__stdcall *VbEvaluateFn)(void *, const char *, int32_t, double, double, int32_t *);
+typedef int32_t(__stdcall *VbFlagsFn)(void *, const char *, int32_t, double, double);
+typedef int32_t(__stdcall *VbContextMessageFn)(const void *, const char *, int32_t, char *, int32_t);
+#endif
+
+static struct {
+    AnyFunction open, close, evaluate, flags, message;
+    OpenFn cOpen;
+    CloseFn cClose;
+    ContextEvaluateFn cEvaluate;
+} gContexts;
 
 static int gProblems;
 
@@ -343,8 +371,248 @@ static int Load(const char *path) {
         gLibrary.cdecl_[i] = Resolve(module, kExports[i].name, kExports[i].ordinal);
     }
     gLibrary.message = (VbMessage)Resolve(module, "RudidVbMessage", 100);
+    gContexts.open = Resolve(module, "RudidVbOpen", 130);
+    gContexts.close = Resolve(module, "RudidVbClose", 131);
+    gContexts.evaluate = Resolve(module, "RudidVbContextEvaluate", 132);
+    gContexts.flags = Resolve(module, "RudidVbContextFlags", 133);
+    gContexts.message = Resolve(module, "RudidVbContextMessage", 134);
+    gContexts.cOpen = (OpenFn)Resolve(module, "RudidOpen", 52);
+    gContexts.cClose = (CloseFn)Resolve(module, "RudidClose", 53);
+    gContexts.cEvaluate = (ContextEvaluateFn)Resolve(module, "RudidContextEvaluate", 54);
     gLibrary.lastError = (LastErrorFn)Resolve(module, "RudidLastError", 24);
     return gProblems == 0;
+}
+
+static uint16_t EnterHostWord(uint16_t word);
+
+/* The error code that a double is, 0 for a property. */
+static int32_t RudidRangeCodeOf(double value) {
+    static const int32_t kCodes[] = {RUDID_PRESSURE_OUT_OF_RANGE,      RUDID_TEMPERATURE_OUT_OF_RANGE,
+                                     RUDID_QUALITY_OUT_OF_RANGE,       RUDID_PRESSURE_ABOVE_CRITICAL,
+                                     RUDID_TEMPERATURE_ABOVE_CRITICAL, RUDID_ENTROPY_OUTSIDE_TABLE,
+                                     RUDID_VOLUME_OUTSIDE_TABLE,       RUDID_ENTHALPY_OUTSIDE_TABLE,
+                                     RUDID_ON_SATURATION_LINE};
+    for (int32_t code : kCodes)
+        if (BitsOf(value) == BitsOf((double)code)) return code;
+    return 0;
+}
+
+/* The context twins, called as their Declare lines call them. On i686 the
+ * arguments are pushed as words and the stack is checked; on both, the
+ * host's x87 word (and MXCSR) must be the same after the call. A double
+ * result comes back as its bits. */
+#if !defined(__x86_64__)
+static uint32_t Word(const void *pointer) { return (uint32_t)(uintptr_t)pointer; }
+static void CheckedStackCall(const char *what, AnyFunction function, const uint32_t *words, int count, void *result,
+                             int returnsDouble) {
+    const int32_t unbalanced = StackCall(function, words, count, result, returnsDouble);
+    if (unbalanced != 0) Fail("%s: the stack is off by %d bytes after the call", what, (int)unbalanced);
+}
+#endif
+
+/* The host's words as the processor holds them (the x87 word reads back
+ * with its reserved bit 6 set). */
+struct HostState {
+    uint16_t word;
+#if defined(__x86_64__)
+    uint32_t mxcsr;
+#endif
+};
+static HostState ReadHostState(void) {
+#if defined(__x86_64__)
+    return {ReadControlWord(), ReadMxcsr()};
+#else
+    return {ReadControlWord()};
+#endif
+}
+static void CheckHostState(const char *what, const HostState &host) {
+    const HostState now = ReadHostState();
+    if (now.word != host.word)
+        Fail("%s: control word 0x%04x after the call, host had 0x%04x", what, (unsigned)now.word,
+             (unsigned)host.word);
+#if defined(__x86_64__)
+    if (now.mxcsr != host.mxcsr)
+        Fail("%s: MXCSR 0x%04x after the call, host had 0x%04x", what, (unsigned)now.mxcsr, (unsigned)host.mxcsr);
+#endif
+}
+
+static void *VbOpen(const char *directory, const char *units, int32_t options) {
+#if defined(__x86_64__)
+    return ((VbOpenFn)gContexts.open)(directory, units, options);
+#else
+    const uint32_t words[3] = {Word(directory), Word(units), (uint32_t)options};
+    uint32_t handle = 0;
+    CheckedStackCall("RudidVbOpen", gContexts.open, words, 3, &handle, 0);
+    return (void *)(uintptr_t)handle;
+#endif
+}
+
+static void VbClose(void *context) {
+#if defined(__x86_64__)
+    ((VbCloseFn)gContexts.close)(context);
+#else
+    const uint32_t words[1] = {Word(context)};
+    uint32_t ignored;
+    CheckedStackCall("RudidVbClose", gContexts.close, words, 1, &ignored, 0);
+#endif
+}
+
+static uint64_t VbEvaluate(void *context, const char *name, int32_t options, const double *args, int32_t *code) {
+#if defined(__x86_64__)
+    return BitsOf(((VbEvaluateFn)gContexts.evaluate)(context, name, options, args[0], args[1], code));
+#else
+    uint32_t words[8] = {Word(context), Word(name), (uint32_t)options};
+    memcpy(&words[3], &args[0], sizeof(double));
+    memcpy(&words[5], &args[1], sizeof(double));
+    words[7] = Word(code);
+    uint64_t bits = 0;
+    CheckedStackCall("RudidVbContextEvaluate", gContexts.evaluate, words, 8, &bits, 1);
+    return bits;
+#endif
+}
+
+static int32_t VbFlags(void *context, const char *name, int32_t options, const double *args) {
+#if defined(__x86_64__)
+    return ((VbFlagsFn)gContexts.flags)(context, name, options, args[0], args[1]);
+#else
+    uint32_t words[7] = {Word(context), Word(name), (uint32_t)options};
+    memcpy(&words[3], &args[0], sizeof(double));
+    memcpy(&words[5], &args[1], sizeof(double));
+    int32_t flags = -99;
+    CheckedStackCall("RudidVbContextFlags", gContexts.flags, words, 7, &flags, 0);
+    return flags;
+#endif
+}
+
+static int32_t VbContextMessage(const void *context, const char *name, int32_t code, char *buffer, int32_t size) {
+#if defined(__x86_64__)
+    return ((VbContextMessageFn)gContexts.message)(context, name, code, buffer, size);
+#else
+    const uint32_t words[5] = {Word(context), Word(name), (uint32_t)code, Word(buffer), (uint32_t)size};
+    int32_t length = -1;
+    CheckedStackCall("RudidVbContextMessage", gContexts.message, words, 5, &length, 0);
+    return length;
+#endif
+}
+
+/* Every corpus line through the context twins against RudidContextEvaluate,
+ * in the process's context and in one in psi, both answers; the table
+ * answer of the process's context against the twin's outcome. */
+static void CheckContextTwins(const std::vector<Call> &calls, const std::vector<Outcome> &outcomes,
+                              uint16_t hostWord) {
+    void *psi = gContexts.cOpen("", "pressure=psi", 0);
+    if (!psi) {
+        Fail("RudidOpen(\"\", \"pressure=psi\", 0) failed");
+        return;
+    }
+    int refinedDiffers = 0, flagged = 0;
+    for (void *context : {(void *)NULL, psi}) {
+        for (size_t i = 0; i < calls.size(); ++i) {
+            const Call &call = calls[i];
+            const char *name = kExports[call.exportIndex].name;
+            for (int32_t options : {RUDID_TABLE, RUDID_REFINED}) {
+                double expected = 0;
+                int failure = -7, flags = -7;
+                const int status = gContexts.cEvaluate(context, name, options, 1, &call.args[0], &call.args[1],
+                                                       &expected, &failure, &flags);
+                const uint16_t ownWord = EnterHostWord(hostWord);
+                const HostState host = ReadHostState();
+                int32_t code = 0x7FFFFFFF;
+                const uint64_t bits = VbEvaluate(context, name, options, call.args, &code);
+                CheckHostState(name, host);
+                const int32_t twinFlags = VbFlags(context, name, options, call.args);
+                CheckHostState(name, host);
+                __asm__ __volatile__("fnclex");
+                WriteControlWord(ownWord);
+#if defined(__x86_64__)
+                WriteMxcsr(HostMxcsrFor(ownWord));
+#endif
+                const char *kind = options == RUDID_TABLE ? "table" : "refined";
+                if (status < 0) {
+                    Fail("%s (line %d): RudidContextEvaluate returned %d", call.text.c_str(), call.line, status);
+                } else if (failure != 0) {
+                    if (code != failure || !std::isnan(corpus::DoubleOf(bits)))
+                        Fail("%s (line %d) %s: failure %d, the twin gave code %d", call.text.c_str(), call.line,
+                             kind, failure, (int)code);
+                } else if (bits != BitsOf(expected) || code != RudidRangeCodeOf(expected)) {
+                    Fail("%s (line %d) %s: 0x%016" PRIx64 " code %d, RudidContextEvaluate 0x%016" PRIx64,
+                         call.text.c_str(), call.line, kind, bits, (int)code, BitsOf(expected));
+                }
+                if (twinFlags != (status >= 0 ? flags : status))
+                    Fail("%s (line %d) %s: flags %d, RudidContextEvaluate %d", call.text.c_str(), call.line, kind,
+                         (int)twinFlags, flags);
+                if (context == NULL && options == RUDID_TABLE &&
+                    (code != outcomes[i].code || (code <= 0 && bits != outcomes[i].bits)))
+                    Fail("%s (line %d): the context's table answer is not the twin's", call.text.c_str(),
+                         call.line);
+                if (options == RUDID_REFINED && code == 0) {
+                    double table = 0;
+                    gContexts.cEvaluate(context, name, RUDID_TABLE, 1, &call.args[0], &call.args[1], &table,
+                                        &failure, NULL);
+                    refinedDiffers += BitsOf(table) != bits;
+                }
+                flagged += twinFlags > 0;
+            }
+        }
+    }
+    gContexts.cClose(psi);
+    if (calls.size() > 100 && (refinedDiffers < 10 || flagged < 10))
+        Fail("context twins: only %d refined answers differ from the table's, %d flagged", refinedDiffers, flagged);
+
+    /* 6.3 bar and 161 C is steam just above saturation, in a table cell of
+     * both phases: the table answer is far off, the refined one is not. */
+    const double steam[2] = {6.3, 161};
+    int32_t code = -1;
+    const double refined = corpus::DoubleOf(VbEvaluate(NULL, "AQPPTH", RUDID_REFINED, steam, &code));
+    if (code != 0 || !(refined > 2750 && refined < 2770))
+        Fail("refined AQPPTH(6.3, 161) gave %.6g code %d", refined, (int)code);
+    if (!(VbFlags(NULL, "AQPPTH", RUDID_TABLE, steam) & RUDID_FLAG_MIXED_PHASE_CELL))
+        Fail("the table answer of AQPPTH(6.3, 161) is not flagged as of a mixed-phase cell");
+
+    /* Wrong calls and messages. */
+    if (!std::isnan(corpus::DoubleOf(VbEvaluate(NULL, "AQPPXX", RUDID_REFINED, steam, &code))) ||
+        code != RUDID_UNKNOWN_FUNCTION)
+        Fail("an unknown function gave code %d", (int)code);
+    if (VbFlags(NULL, "AQPPTH", RUDID_TABLE | RUDID_REFINED, steam) != RUDID_BAD_ARGUMENTS)
+        Fail("both answers asked for: not RUDID_BAD_ARGUMENTS");
+    char text[300] = "", shortBuffer[4] = "xxx";
+    const int length = VbContextMessage(NULL, "AQPPT", RUDID_PRESSURE_ABOVE_CRITICAL, text, sizeof text);
+    if (length != (int)strlen(text) || strncmp(text, "pressure above ", 15) != 0)
+        Fail("RudidVbContextMessage(-1004) gave %d \"%s\"", length, text);
+    if (VbContextMessage(NULL, "AQPPT", RUDID_PRESSURE_ABOVE_CRITICAL, shortBuffer, sizeof shortBuffer) != length ||
+        strcmp(shortBuffer, "pre") != 0)
+        Fail("RudidVbContextMessage into 4 bytes gave \"%s\"", shortBuffer);
+
+    /* Open and close through the twins: psi in, psi out. */
+    void *opened = VbOpen("", "pressure=psi", RUDID_REFINED);
+    if (!opened) {
+        Fail("RudidVbOpen with psi failed");
+    } else {
+        const double inPsi[2] = {14.6959, 0};
+        const double saturation = corpus::DoubleOf(VbEvaluate(opened, "AQPPT", 0, inPsi, &code));
+        if (code != 0 || !(saturation > 99.5 && saturation < 100.5))
+            Fail("AQPPT(14.6959 psi) in a psi context gave %.6g code %d", saturation, (int)code);
+        VbClose(opened);
+    }
+    if (VbOpen("", "pressure=furlongs", 0) != NULL) Fail("RudidVbOpen took furlongs for a unit of pressure");
+    if (VbContextMessage(NULL, "", 0, text, sizeof text) <= 0 || !strstr(text, "furlongs"))
+        Fail("the failed open's message is \"%s\"", text);
+    VbClose(NULL);
+}
+
+/* --context-calls: the refined answer's code and message of each line. */
+static int ContextCalls(void) {
+    std::vector<Call> calls;
+    if (!corpus::ReadCorpus(stdin, &calls)) return 2;
+    for (const Call &call : calls) {
+        int32_t code = 0x7FFFFFFF;
+        const uint64_t bits = VbEvaluate(NULL, kExports[call.exportIndex].name, RUDID_REFINED, call.args, &code);
+        char text[1200] = "";
+        VbContextMessage(NULL, kExports[call.exportIndex].name, code, text, sizeof text);
+        printf("%s => code %d 0x%016" PRIx64 " %s\n", call.text.c_str(), (int)code, bits, text);
+    }
+    fprintf(stderr, "vba_harness: %d context calls, %d problem(s)\n", (int)calls.size(), gProblems);
+    return gProblems == 0 ? 0 : 1;
 }
 
 /* Sets the host's environment of the given x87 word (and on x64 the MXCSR
@@ -384,6 +652,7 @@ int main(int argc, char **argv) {
     WriteMxcsr(ownMxcsr);
 #endif
     if (!loaded) return 1;
+    if (argc > next && strcmp(argv[next], "--context-calls") == 0) return ContextCalls();
     FILE *in = stdin;
     if (argc > next && !(in = fopen(argv[next], "r"))) {
         fprintf(stderr, "cannot open %s\n", argv[next]);
@@ -391,7 +660,8 @@ int main(int argc, char **argv) {
     }
     std::vector<Call> calls;
     if (!corpus::ReadCorpus(in, &calls)) return 2;
-    if (in != stdin) fclose(in);
+    const bool fromFile = in != stdin;
+    if (fromFile) fclose(in);
     const int count = int(calls.size());
     std::vector<Outcome> outcomes(calls.size());
 
@@ -411,6 +681,9 @@ int main(int argc, char **argv) {
             Fail("%s (line %d): a different outcome under host word 0x%04x", calls[i].text.c_str(), calls[i].line,
                  (unsigned)kHostWordDelphi);
     }
+    /* With the corpus file (not a few lines on stdin, as the start-up checks
+     * give with tables missing), the context twins too. */
+    if (!loadUnderWord && fromFile) CheckContextTwins(calls, outcomes, kHostWordDelphi);
     fprintf(stderr, "vba_harness: %d calls, %d problem(s)\n", count, gProblems);
     return gProblems == 0 ? 0 : 1;
 }

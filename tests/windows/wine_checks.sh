@@ -117,6 +117,13 @@ if [ -n "$vba" ]; then
     check "VBA twin: missing didizar.dat is code 2, the message names it" \
         "^AQPPTH 300 500 => FAIL 2 File not found: $(pattern "$(win_path "$no_tables")\didizar.dat")\$" "$out"
     check "VBA twins: no other problem with the tables missing" '^vba_harness: 2 calls, 0 problem\(s\)' "$out"
+    # The refined answer through the context twin: the same code, and the
+    # message names the file too.
+    out=$(printf 'AQPPT 1\nAQPPTH 6.3 161\n' | wine "$vba" "$(win_path "$dll")" --context-calls 2>&1)
+    check "VBA context twin: missing zarude.dat is code 2, the message names it" \
+        "^AQPPT 1 => code 2 0x[0-9a-f]{16} File not found: $(pattern "$(win_path "$no_tables")\zarude.dat")\$" "$out"
+    check "VBA context twin: missing didizar.dat is code 2, the message names it" \
+        "^AQPPTH 6.3 161 => code 2 0x[0-9a-f]{16} File not found: $(pattern "$(win_path "$no_tables")\didizar.dat")\$" "$out"
 fi
 
 # A data directory that does not exist: code 3, and default.cfg is missing.
@@ -165,6 +172,40 @@ check "CACHE=1: truncated table raises code 100" '^AQPPT 100 => FAIL 100 Read be
 # The harness reports each problem on its own line.
 check "signalling NaNs raise failure 205 under a strict host control word" \
     '^signalling NaN: 44 calls, 0 problem\(s\)$' "$(wine "$harness" "$(win_path "$dll")" --signalling-nan 2>&1)"
+
+# No INI in the Windows directory: the DLL reads the one beside itself. A
+# relative DIR there is the DLL folder's (. the folder itself); the Windows
+# directory's INI, where installations keep theirs, still comes first.
+beside="$work/unpacked here"
+mkdir -p "$beside/data"
+cp "$dll" "$beside/RUDID32.dll"
+for file in $tables default.cfg; do cp "$data/$file" "$beside/"; cp "$data/$file" "$beside/data/"; done
+beside_dll=$(win_path "$beside/RUDID32.dll")
+beside_startup() { wine "$harness" "$beside_dll" --startup 2>&1; }
+beside_calls() { wine "$harness" "$beside_dll" 2>&1; }
+write_beside() {  # printf format and arguments, CRLF line ends
+    # shellcheck disable=SC2059
+    printf "$@" | sed 's/$/\r/' >"$beside/ZAREVIRU.INI"
+}
+remove_ini
+write_beside '[STARTUP]\nDIR=%s\n' "$(win_path "$complete")"
+check "INI beside the DLL names the data directory" \
+    "^data-directory: $(pattern "$(win_path "$complete")")\\\\\$" "$(beside_startup)"
+check "INI beside the DLL: tables read" "^AQPPTH 1 100 $answer" "$(echo "$corpus" | beside_calls)"
+write_beside '[STARTUP]\nDIR=.\n'
+check "DIR=. beside the DLL is the DLL's folder" \
+    "^data-directory: $(pattern "$(win_path "$beside")")\\\\\$" "$(beside_startup)"
+check "DIR=. beside the DLL: tables and default.cfg read from there" "^AQPPT 1 $answer" "$(echo "$corpus" | beside_calls)"
+check "DIR=. beside the DLL: no start-up message" '^startup-message: $' "$(beside_startup)"
+write_beside '[STARTUP]\nDIR=data\n'
+check "a relative DIR beside the DLL is under the DLL's folder" \
+    "^data-directory: $(pattern "$(win_path "$beside/data")")\\\\\$" "$(beside_startup)"
+write_ini '[STARTUP]\nDIR=%s\n' "$(win_path "$truncated")"
+check "the Windows directory's INI comes before the one beside the DLL" \
+    "^data-directory: $(pattern "$(win_path "$truncated")")\\\\\$" "$(beside_startup)"
+write_ini '[STARTUP]\nDIR=data\n'
+check "a relative DIR in the Windows directory's INI stays as it is" '^data-directory: data\\$' "$(beside_startup)"
+rm -f "$beside/ZAREVIRU.INI"
 
 # No INI: the default C:\ with a second \ appended, which Windows reads as
 # the root of drive C.

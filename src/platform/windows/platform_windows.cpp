@@ -3,6 +3,8 @@
 // raised as a Windows exception.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "common/failure.h"
 #include "platform/platform.h"
 #include "rudid32.h"
@@ -11,19 +13,85 @@ namespace rudid::platform {
 
 const char kPathSeparator = '\\';
 
+namespace {
+
+// The INI file that start-up reads, found once: ZAREVIRU.INI in the Windows
+// directory, where installations have always kept it; else the one beside
+// this DLL, so that an unpacked folder works without administrator rights;
+// else the Windows directory's name again, which gives the defaults.
+struct IniLocation {
+    char path[1024] = "ZAREVIRU.INI";  // a bare name: the Windows directory
+    char folder[1024] = "";           // the DLL's folder when the INI is beside it
+};
+
+bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+IniLocation FindIni() {
+    IniLocation location;
+    char windows[MAX_PATH + 1];
+    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof windows) return location;
+    char inWindows[MAX_PATH + 16];
+    std::snprintf(inWindows, sizeof inWindows, "%s%sZAREVIRU.INI", windows, windows[length - 1] == '\\' ? "" : "\\");
+    if (Exists(inWindows)) return location;
+
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&FindIni), &self))
+        return location;
+    char module[sizeof location.folder];
+    const DWORD size = GetModuleFileNameA(self, module, sizeof module);
+    if (size == 0 || size >= sizeof module) return location;
+    char *slash = nullptr;
+    for (char *c = module; *c; ++c)
+        if (*c == '\\' || *c == '/') slash = c;
+    if (!slash) return location;
+    *slash = '\0';
+    char beside[sizeof location.path];
+    if (lstrlenA(module) + 14 > int(sizeof beside)) return location;
+    std::snprintf(beside, sizeof beside, "%s\\ZAREVIRU.INI", module);
+    if (!Exists(beside)) return location;
+    lstrcpyA(location.path, beside);
+    lstrcpyA(location.folder, module);
+    return location;
+}
+
+const IniLocation &Ini() {
+    static const IniLocation location = FindIni();
+    return location;
+}
+
+// "D:\tables", "\\server\share", "\\tables" (the current drive's root): not
+// relative to anything.
+bool IsAbsolute(const char *path) {
+    return path[0] == '\\' || path[0] == '/' || (path[0] != '\0' && path[1] == ':');
+}
+
+}  // namespace
+
 void ReadStartupDirectoryValue(char *buffer, std::size_t size) {
     if (size == 0) return;
-    // A file name without a directory: Windows looks for it in the Windows
-    // directory. With 255 passed, a longer value comes back cut to 254
-    // characters, which leaves room for the separator that start-up appends.
+    // With 255 passed, a longer value comes back cut to 254 characters,
+    // which leaves room for the separator that start-up appends.
     const DWORD passed = size > 255 ? 255 : static_cast<DWORD>(size);
     buffer[0] = '\0';
-    GetPrivateProfileStringA("STARTUP", "DIR", "C:\\", buffer, passed, "ZAREVIRU.INI");
+    GetPrivateProfileStringA("STARTUP", "DIR", "C:\\", buffer, passed, Ini().path);
     buffer[passed - 1] = '\0';
+    // In the INI beside the DLL a relative directory is the DLL folder's:
+    // DIR=. is that folder, DIR=data its subfolder. The whole path is cut
+    // as a value is. (In the Windows directory's INI it stays as it is.)
+    if (Ini().folder[0] != '\0' && buffer[0] != '\0' && !IsAbsolute(buffer)) {
+        char value[256];
+        lstrcpynA(value, buffer, sizeof value);
+        const bool here = lstrcmpA(value, ".") == 0 || lstrcmpA(value, ".\\") == 0;
+        char joined[sizeof Ini().folder + sizeof value + 2];
+        std::snprintf(joined, sizeof joined, here ? "%s" : "%s\\%s", Ini().folder, value);
+        lstrcpynA(buffer, joined, int(passed));
+    }
 }
 
 int ReadStartupIntegerValue(const char *key, int defaultValue) {
-    return static_cast<int>(GetPrivateProfileIntA("STARTUP", key, defaultValue, "ZAREVIRU.INI"));
+    return static_cast<int>(GetPrivateProfileIntA("STARTUP", key, defaultValue, Ini().path));
 }
 
 namespace {
