@@ -40,7 +40,7 @@ answered through a context of the library opened with them.
 import threading
 
 from . import _catalogue, _library, _readable
-from ._errors import (RudidArgumentError, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
+from ._errors import (RudidArgumentError, RudidCaution, RudidError, RudidFailure, RudidRangeError,  # noqa: F401
                       error_meaning, failure_message, is_error_code)
 from ._evaluate import evaluate  # noqa: F401
 from ._state import State, states  # noqa: F401
@@ -48,7 +48,7 @@ from ._state import State, states  # noqa: F401
 __version__ = "1.1.0"  # the library's version, which a test compares
 
 _FIXED = [
-    "RudidError", "RudidRangeError", "RudidFailure", "RudidArgumentError",
+    "RudidError", "RudidRangeError", "RudidFailure", "RudidArgumentError", "RudidCaution",
     "State", "states", "evaluate", "is_error_code", "error_meaning", "failure_message",
     "units", "use_units", "functions", "library_path", "library_version", "data_directory", "startup_message",
 ]

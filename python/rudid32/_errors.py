@@ -21,6 +21,30 @@ class RudidRangeError(RudidError, ValueError):
         super().__init__("%s: error %d: %s" % (function, code, self.meaning))
 
 
+# What each flag means and what to do about it.
+_CAUTIONS = (
+    (0x1, "the table cell mixes liquid and vapour points", "use the refined answer (the default)"),
+    (0x2, "the state lies next to the saturation line", "use the refined answer, or give a quality"),
+    (0x4, "the state lies in the critical region, where no interpolation of the tables is reliable",
+     "compute it from IAPWS-IF97 if it matters"),
+    (0x8, "the table's grid is coarse for this property here", "use the refined answer (the default)"),
+    (0x10, "two states share the value given (cold water by volume)",
+     "give the state by another pair, e.g. pressure and temperature"),
+)
+
+
+class RudidCaution(UserWarning):
+    """A warning that an answer lies where the tables are poor: ``flags``
+    (RUDID_FLAG_* bits), ``function`` and ``arguments``; the text says why
+    and what to do. ``warnings.simplefilter("error", rudid32.RudidCaution)``
+    turns it into an exception."""
+
+    def __init__(self, function, arguments, flags):
+        self.function, self.arguments, self.flags = function, tuple(arguments), flags
+        reasons = ["%s: %s" % (why, what) for bit, why, what in _CAUTIONS if flags & bit]
+        super().__init__("%s%r: %s" % (function, self.arguments, "; ".join(reasons) or "flags %d" % flags))
+
+
 class RudidFailure(RudidError):
     """The library failed without a result (``code``, ``message``)."""
 

@@ -8,10 +8,11 @@ from typing import Optional, Union  # noqa: F401 (named by the annotations)
 import numpy
 from numpy.typing import ArrayLike  # noqa: F401
 
-from . import _catalogue, _evaluate, _library
 import math
+import warnings
 
-from ._errors import RudidArgumentError, RudidFailure, RudidRangeError
+from . import _catalogue, _evaluate, _library
+from ._errors import RudidArgumentError, RudidCaution, RudidFailure, RudidRangeError
 
 # Annotations are kept as text, resolved in this module by
 # typing.get_type_hints, so that help() shows them short.
@@ -20,15 +21,17 @@ _THREADS = "Optional[int]"
 _RESULT = "Union[float, numpy.ndarray]"
 
 
-def _one_row(function, arguments, options):
+def _one_row(function, arguments, options, flags=None):
     """One row through RudidContextEvaluate in the package's context:
-    (value, failure code, the library's message of a failure)."""
+    (value, failure code, the library's message of a failure); flags, a
+    ctypes int, receives the answer's flags when given."""
     library = _library.load()[0]
     context = _library.context()
     row = (ctypes.c_double * 3)(*arguments, *(0.0,) * (3 - len(arguments)))
     failure = ctypes.c_int(0)
     status = library.RudidContextEvaluate(context, function.name.encode(), options, 1, ctypes.byref(row, 0),
-                                          ctypes.byref(row, 8), ctypes.byref(row, 16), ctypes.byref(failure), None)
+                                          ctypes.byref(row, 8), ctypes.byref(row, 16), ctypes.byref(failure),
+                                          None if flags is None else ctypes.byref(flags))
     if status < 0:
         raise RudidFailure(function.name, status, _library.text(library.RudidContextMessage(context)))
     if not failure.value:
@@ -38,9 +41,12 @@ def _one_row(function, arguments, options):
     return math.nan, failure.value, message.split(": ", 1)[1] if message.startswith("1 row failed") else message
 
 
-def call_single(function, arguments):
-    """One call of the function; the property as a float, or the error."""
-    value, code, message = _one_row(function, arguments, _library.TABLE)
+def _answer(function, arguments, options):
+    """One answer, table or refined: the property as a float, or the
+    error. An answer the library flags comes with a RudidCaution warning
+    that says why and what to do."""
+    flags = ctypes.c_int(0)
+    value, code, message = _one_row(function, arguments, options, flags)
     if code:
         for parameter, argument in zip(function.parameters, arguments):
             if not math.isfinite(argument):
@@ -49,6 +55,8 @@ def call_single(function, arguments):
     code = _library.load()[0].RudidRangeCode(value)
     if code:
         raise RudidRangeError(function.name, code)
+    if flags.value:
+        warnings.warn(RudidCaution(function.readable_name, arguments, flags.value), stacklevel=4)
     return value
 
 
@@ -60,22 +68,17 @@ def _scalar(value, name):
     return float(value)
 
 
+def call_single(function, arguments):
+    """The table answer of one call (the 23 functions' own number)."""
+    return _answer(function, arguments, _library.TABLE)
+
+
 def call_refined(function, arguments):
-    """One refined answer; the property as a float, or the error."""
-    value, code, message = _one_row(function, arguments, _library.REFINED)
-    if code:
-        message = _library.text(_library.library().RudidFailureMessage(code))
-        for parameter, argument in zip(function.parameters, arguments):
-            if not math.isfinite(argument):
-                raise RudidArgumentError(function.readable_name, code, message, parameter, argument)
-        raise RudidFailure(function.name, code, message)
-    code = _library.load()[0].RudidRangeCode(value)
-    if code:
-        raise RudidRangeError(function.name, code)
-    return value
+    """The refined answer of one call."""
+    return _answer(function, arguments, _library.REFINED)
 
 
-def call_arrays(function, arguments, threads, refined=False):
+def call_arrays(function, arguments, threads, refined=True):
     """The values over arrays: NaN where the state is outside the tables
     or an argument is NaN or infinite; any other failure of a row raises."""
     values, codes = _evaluate.evaluate_arrays(function.name, *arguments, threads=threads, refined=refined)
@@ -107,8 +110,9 @@ def _docstring(function):
               "(broadcast against each other), a float64 array with NaN where the state is",
               "outside the tables or an argument is NaN or infinite; evaluate(%r, ...) also" % function.name,
               "gives the code of each row. Large arrays are split over `threads` threads",
-              "(default: the number of cores). refined=True gives the refined answer, from the",
-              "same tables interpolated along the state's phase (RUDID_REFINED)."]
+              "(default: the number of cores). The answer is the refined one, from the tables",
+              "interpolated along the state's phase (a flagged number warns with RudidCaution);",
+              "refined=False gives the table answer, the 23 functions' own numbers."]
     if function.result == -1 and function.arguments[0] == 3:  # a quality from a pressure
         lines += ["",
                   "Outside the two-phase region the library answers 0 for compressed liquid and",
@@ -126,16 +130,16 @@ def make(function):
     signature = inspect.Signature(
         [inspect.Parameter(p, inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=_NUMBERS) for p in parameters]
         + [inspect.Parameter("threads", inspect.Parameter.KEYWORD_ONLY, default=None, annotation=_THREADS),
-           inspect.Parameter("refined", inspect.Parameter.KEYWORD_ONLY, default=False, annotation="bool")],
+           inspect.Parameter("refined", inspect.Parameter.KEYWORD_ONLY, default=True, annotation="bool")],
         return_annotation=_RESULT)
 
     def property_function(*args, **kwargs):
-        threads, refined = None, False
+        threads, refined = None, True
         if kwargs or len(args) != len(parameters):
             bound = signature.bind(*args, **kwargs)
             args = tuple(bound.arguments[p] for p in parameters)
             threads = bound.arguments.get("threads")
-            refined = bool(bound.arguments.get("refined", False))
+            refined = bool(bound.arguments.get("refined", True))
         args = _evaluate.align_pandas(args)
         scalars = [_scalar(value, parameter) for value, parameter in zip(args, parameters)]
         if None not in scalars:

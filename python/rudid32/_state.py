@@ -136,7 +136,7 @@ class State:
 
     __slots__ = ("p", "T", "h", "s", "v", "x", "phase", "flags")
 
-    def __init__(self, refined=False, **given):
+    def __init__(self, refined=True, **given):
         pair = _pair(given, "State()")
         for symbol, value in pair.items():
             if not _evaluate.is_scalar(value) or isinstance(value, bool):
@@ -188,7 +188,7 @@ class State:
         return text + (", cautions=%r)" % self.cautions if self.flags else ")")
 
 
-def states(refined=False, **given):
+def states(refined=True, **given):
     """Many states at once, in one call of the library::
 
         rudid32.states(h=h_array, s=s_array)       rudid32.states(p=10, T=[100, 200, 300])

@@ -56,7 +56,7 @@ def _as_dask(value):
     return value  # a number, the same for every row
 
 
-def evaluate(name, a, b=None, *, threads=1, refined=False, flags=False):
+def evaluate(name, a, b=None, *, threads=1, refined=True, flags=False):
     """The property function ``name`` ("AQPPTH") over dask arrays.
 
     ``a`` and ``b`` are dask arrays (numpy arrays and numbers are taken as
@@ -68,8 +68,9 @@ def evaluate(name, a, b=None, *, threads=1, refined=False, flags=False):
     every block is evaluated twice.
 
     ``threads`` is the number of threads a block is split over on its
-    worker; the default, 1, leaves parallelism to dask. ``refined=True``
-    gives the refined answers (``rudid32.evaluate(..., refined=True)``).
+    worker; the default, 1, leaves parallelism to dask. The answers are the
+    refined ones, as ``rudid32.evaluate`` gives them; ``refined=False`` the
+    table answers.
     ``flags=True`` gives a third array, the rows' flags (int32), as
     ``rudid32.evaluate(..., flags=True)`` gives them, from the same task.
     The values are in the units of the client's context (``use_units``).
@@ -111,7 +112,7 @@ def _frame_block(name, threads, refined, settings, columns, a, b=None):
     return pandas.DataFrame(dict(zip(columns, answers)), index=a.index)
 
 
-def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, refined=False, flags=None):
+def evaluate_columns(name, a, b=None, *, value="value", code="code", threads=1, refined=True, flags=None):
     """The property function ``name`` over columns of a dask dataframe.
 
     ``a`` and ``b`` are dask Series of one dataframe (or of the same

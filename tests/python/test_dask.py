@@ -107,13 +107,16 @@ def test_a_wrong_name_fails_when_the_graph_is_built_not_at_compute_time():
     assert values.compute().tolist() == [rudid32.enthalpy_pt(10.0, 300.0), rudid32.enthalpy_pt(20.0, 300.0)]
 
 
-def test_refined_blocks_give_the_refined_answers(client):
+def test_blocks_give_refined_answers_by_default_and_table_answers_when_asked(client):
     p, t = numpy.array([1.01325, 5.0, 300.0, 0.02]), numpy.array([100.0, 151.0, 420.0, 7.0])
-    values, codes = rudid32.dask.evaluate("AQPPTH", dask.array.from_array(p, chunks=2), t, refined=True)
-    computed = dask.compute(values, codes)
-    expected = rudid32.evaluate("AQPPTH", p, t, refined=True)
-    assert numpy.array_equal(computed[0], expected[0]) and numpy.array_equal(computed[1], expected[1])
-    assert not numpy.array_equal(computed[0], rudid32.evaluate("AQPPTH", p, t)[0])
+    for refined in (True, False):
+        keyword = {} if refined else {"refined": False}
+        values, codes = rudid32.dask.evaluate("AQPPTH", dask.array.from_array(p, chunks=2), t, **keyword)
+        computed = dask.compute(values, codes)
+        expected = rudid32.evaluate("AQPPTH", p, t, refined=refined)
+        assert numpy.array_equal(computed[0], expected[0]) and numpy.array_equal(computed[1], expected[1])
+    assert not numpy.array_equal(rudid32.evaluate("AQPPTH", p, t)[0],
+                                 rudid32.evaluate("AQPPTH", p, t, refined=False)[0])
 
 
 def test_flags_come_from_the_same_tasks_as_here(client):

@@ -138,14 +138,14 @@ def test_flags_are_those_of_the_single_state_flags_call_whatever_the_split():
     pressures = numpy.geomspace(0.05, 900.0, 97)
     temperatures = numpy.linspace(5.0, 795.0, 97)
     p, t = numpy.meshgrid(pressures, temperatures)
-    values, codes = rudid32.evaluate("AQPPTH", p, t)
+    values, codes = rudid32.evaluate("AQPPTH", p, t, refined=False)
     library = rudid32._library.library()
     library.RudidStateFlags.restype = ctypes.c_int
     library.RudidStateFlags.argtypes = [ctypes.c_char_p, ctypes.c_double, ctypes.c_double]
     expected = numpy.array([library.RudidStateFlags(b"AQPPTH", a, b) for a, b in zip(p.ravel(), t.ravel())])
     assert (expected != 0).any()
     for threads in (1, 3):
-        flagged = rudid32.evaluate("AQPPTH", p, t, threads=threads, flags=True)
+        flagged = rudid32.evaluate("AQPPTH", p, t, threads=threads, flags=True, refined=False)
         assert len(flagged) == 3 and flagged[2].shape == p.shape and flagged[2].dtype == numpy.int32
         assert (bits(flagged[0]) == bits(values)).all() and (flagged[1] == codes).all()
         assert (flagged[2].ravel() == expected).all()

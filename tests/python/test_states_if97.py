@@ -46,7 +46,7 @@ def test_each_pair_leads_back_to_the_state_by_pressure_and_temperature(clean_sta
     if liquid_pressure_free:
         states = states[states["phase"] != "compressed liquid"]
     again = rudid32.states(**{symbol: states[symbol].to_numpy() for symbol in pair})
-    found = again["p"].notna().to_numpy()
+    found = (again["p"].notna() & again["T"].notna()).to_numpy()
     assert found.mean() >= 0.95, (pair, found.mean())
     p0, T0 = states["p"].to_numpy()[found], states["T"].to_numpy()[found]
     p1, T1 = again["p"].to_numpy()[found], again["T"].to_numpy()[found]
@@ -73,6 +73,6 @@ def test_states_returns_every_property_phase_and_flags_from_one_call():
     assert state.to_dict()["p"] == table["p"][0] and state.to_dict()["phase"] == "superheated vapour"
     # 1 atm and 101 C: the table answer is about 11 % off, the refined one
     # near IAPWS-IF97.
-    table, refined = rudid32.State(p=1.01325, T=101), rudid32.State(p=1.01325, T=101, refined=True)
+    table, refined = rudid32.State(p=1.01325, T=101, refined=False), rudid32.State(p=1.01325, T=101)
     assert refined.h == pytest.approx(IAPWS97(P=0.101325, T=374.15).h, rel=5e-3)
     assert abs(table.h - refined.h) > 1e-2 * refined.h
