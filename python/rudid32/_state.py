@@ -99,12 +99,13 @@ class State:
 
         State(p=10, T=300)        State(p=10, h=3000)       State(h=3000, s=7)
         State(T=100, x=0.5)       State(T=300, h=3000)      State(s=6.5, x=0.9)
-        State(h=3000, s=7, refined=True)
+        State(h=3000, s=7, refined=False)
 
     Any two of ``p``, ``T``, ``h``, ``s``, ``v``, ``x`` (or ``pressure``,
     ``temperature``, ``enthalpy``, ``entropy``, ``volume``, ``quality``; keys
-    in any case) that fix a state; ``refined=True`` for the library's refined
-    answers instead of the table answers. The library solves it
+    in any case) that fix a state. The answers are the library's refined
+    ones; ``refined=False`` gives the table answers (those of the 23
+    functions). The library solves it
     (RudidSolveStates): pairs without a property function of their own (h
     and s, T and h, ...) through the pressure; a temperature with an h, s or
     v between those of the saturated liquid and vapour is wet steam (a
@@ -120,7 +121,10 @@ class State:
       "saturated vapour", "superheated vapour" or "supercritical fluid";
     - ``flags``: the library's reasons for caution, OR-ed over every property
       (0 when the tables are good here), and ``cautions``, the same as words
-      ("mixed-phase-cell", ...); ``poor`` is ``flags != 0``.
+      ("mixed-phase-cell", ...); ``poor`` is ``flags != 0``;
+    - ``property_flags``: each property's own flags, {"T": 0, "h": 1, ...},
+      and ``property_cautions``, the same as words for the flagged ones
+      ({"v": ["coarse-grid"]}): a caution of the volume says nothing of h.
 
     ``to_dict()`` gives the properties, phase and flags as a dict.
 
@@ -134,7 +138,7 @@ class State:
     than two of these) raises ``TypeError``.
     """
 
-    __slots__ = ("p", "T", "h", "s", "v", "x", "phase", "flags")
+    __slots__ = ("p", "T", "h", "s", "v", "x", "phase", "flags", "property_flags")
 
     def __init__(self, refined=True, **given):
         pair = _pair(given, "State()")
@@ -149,7 +153,8 @@ class State:
         for k, symbol in enumerate(_SYMBOLS):
             setattr(self, symbol, float(states[0, k]) if codes[0, k] == 0 else None)
         self.phase = _phase_names()[phase[0]]
-        self.flags = int(numpy.bitwise_or.reduce(numpy.maximum(flags[0], 0)))
+        self.property_flags = {symbol: int(max(flags[0, k], 0)) for k, symbol in enumerate(_SYMBOLS)}
+        self.flags = int(numpy.bitwise_or.reduce(list(self.property_flags.values())))
 
     @staticmethod
     def _check(pair, codes):
@@ -175,17 +180,22 @@ class State:
     quality = property(lambda self: self.x)
     cautions = property(lambda self: flag_words(self.flags))
     poor = property(lambda self: self.flags != 0)
+    property_cautions = property(lambda self: {symbol: flag_words(flags)
+                                               for symbol, flags in self.property_flags.items() if flags})
 
     def to_dict(self):
-        """{"p": ..., "T": ..., "h", "s", "v", "x", "phase", "flags"}."""
-        return {name: getattr(self, name) for name in _SYMBOLS + ("phase", "flags")}
+        """{"p": ..., "T": ..., "h", "s", "v", "x", "phase", "flags",
+        "flags_p", ..., "flags_x"}: a row as states() gives it."""
+        row = {name: getattr(self, name) for name in _SYMBOLS + ("phase", "flags")}
+        row.update({"flags_" + symbol: flags for symbol, flags in self.property_flags.items()})
+        return row
 
     as_dict = to_dict
 
     def __repr__(self):
         parts = ["%s=%r" % (k, getattr(self, k)) for k in _SYMBOLS]
         text = "State(%s, phase=%r" % (", ".join(parts), self.phase)
-        return text + (", cautions=%r)" % self.cautions if self.flags else ")")
+        return text + (", cautions=%r)" % self.property_cautions if self.flags else ")")
 
 
 def states(refined=True, **given):

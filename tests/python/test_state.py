@@ -97,6 +97,11 @@ def test_a_poor_answer_carries_its_flags_and_units_are_the_configured_ones():
     assert state.poor and "mixed-phase-cell" in state.cautions
     assert state.flags == rudid32._library.library().RudidStateFlags(b"AQPPTH", 1.01325, 101) | state.flags
     assert "cautions" in repr(state)
+    # Each property carries its own: the enthalpy's cell mixes phases, the
+    # given pressure and temperature have no caution of their own.
+    assert "mixed-phase-cell" in state.property_cautions["h"] and state.property_flags["p"] == 0
+    assert state.flags == state.property_flags["h"] | state.property_flags["s"] | state.property_flags["v"]
+    assert state.to_dict()["flags_h"] == state.property_flags["h"]
     assert rudid32.units()["pressure"] == "bar"  # what the values above are in
 
 
