@@ -70,7 +70,7 @@ extern "C" {
 /* The version of this header, the library's "major.minor.patch" (compare
  * RudidVersion() for the library a program runs with). */
 #define RUDID32_VERSION_MAJOR 1
-#define RUDID32_VERSION_MINOR 1
+#define RUDID32_VERSION_MINOR 2
 #define RUDID32_VERSION_PATCH 0
 #define RUDID32_VERSION_NUMBER \
   (RUDID32_VERSION_MAJOR * 10000 + RUDID32_VERSION_MINOR * 100 + RUDID32_VERSION_PATCH)

@@ -45,7 +45,7 @@ from ._errors import (RudidArgumentError, RudidCaution, RudidError, RudidFailure
 from ._evaluate import evaluate  # noqa: F401
 from ._state import State, states  # noqa: F401
 
-__version__ = "1.1.0"  # the library's version, which a test compares
+__version__ = "1.2.0"  # the library's version, which a test compares
 
 _FIXED = [
     "RudidError", "RudidRangeError", "RudidFailure", "RudidArgumentError", "RudidCaution",
