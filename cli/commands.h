@@ -46,9 +46,10 @@ struct BatchJob {
 // rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
 int RunBatch(const BatchJob &job, const OutputOptions &output);
 
-// rudid32 units, rudid32 units set [--user] pressure psi
+// rudid32 units, rudid32 units set --user|--installation pressure psi
+enum class UnitScope { Unsaid, User, Installation };
 int RunUnitsList();
-int RunUnitsSet(const std::string &quantity, const std::string &unit, bool forUser);
+int RunUnitsSet(const std::string &quantity, const std::string &unit, UnitScope scope);
 
 // What rudid32 diagram draws.
 struct DiagramOptions {

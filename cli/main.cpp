@@ -167,7 +167,7 @@ struct CommandLine {
     std::string delimiter;
     bool noFlags = false;
     std::string quantity, unit;  // units set
-    bool forUser = false;
+    bool forUser = false, forInstallation = false;
     std::string diagramPath;  // diagram
     rudid::cli::DiagramOptions drawing;
 
@@ -287,14 +287,21 @@ void AddBatch(CLI::App *app, CommandLine *line) {
 void AddUnits(CLI::App *app, CommandLine *line) {
     CLI::App *units = app->add_subcommand("units", "List the quantities and their units in effect");
     CLI::App *unitsSet = units->add_subcommand(
-        "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
-    unitsSet->add_flag("--user", line->forUser,
-                       "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, else "
-                       "~/.config/rudid32/units), over the installation's");
+        "set", "Select the unit of a quantity for you alone (--user) or for every program (--installation)");
+    CLI::Option *user = unitsSet->add_flag("--user", line->forUser,
+                                           "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, "
+                                           "else ~/.config/rudid32/units), over the installation's");
+    unitsSet->add_flag("--installation", line->forInstallation,
+                       "Change the installation's default.cfg, which every program that loads the library reads")
+        ->excludes(user);
     unitsSet->add_option("quantity", line->quantity, "Quantity name or code, e.g. pressure")->required();
     unitsSet->add_option("unit", line->unit, "One of the quantity's units, e.g. psi")->required();
     units->callback([line, unitsSet] {
-        line->status = unitsSet->parsed() ? rudid::cli::RunUnitsSet(line->quantity, line->unit, line->forUser)
+        using rudid::cli::UnitScope;
+        const UnitScope scope = line->forUser           ? UnitScope::User
+                                : line->forInstallation ? UnitScope::Installation
+                                                        : UnitScope::Unsaid;
+        line->status = unitsSet->parsed() ? rudid::cli::RunUnitsSet(line->quantity, line->unit, scope)
                                           : rudid::cli::RunUnitsList();
     });
 }
