@@ -53,7 +53,7 @@ def test_listing_shows_the_26_codes_with_the_configured_unit_marked(data):
 
 def set_and_call(data, quantity, unit, *call):
     data.run("units", "set", "--installation", quantity, unit, check=0)
-    result = data.run(*call, check=0).stdout.split()
+    result = data.run("--table", *call, check=0).stdout.split()
     return float(result[0]), result[1:]
 
 
