@@ -52,6 +52,15 @@ Outcome OutcomeOf(double value, int code, int function) {
     return {OutcomeKind::RangeError, 0, code, meaning ? meaning : "error code " + std::to_string(code)};
 }
 
+// Whether a property of the row is refused as lying on the saturation line:
+// a liquid or a vapour phase beside it would contradict its error, and the
+// row is told as being on the line (where a quality tells the phase).
+bool OnTheLineByAnError(const int *codes) {
+    for (int k = 0; k < RUDID_STATE_PROPERTIES; ++k)
+        if (codes[k] == RUDID_ON_SATURATION_LINE) return true;
+    return false;
+}
+
 // Whether each pressure lies above the critical one, by the saturation
 // function's refusal.
 std::vector<bool> AboveCritical(const std::vector<double> &pressures, bool refined) {
@@ -127,6 +136,7 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
             row.flags |= std::max(flags[at], 0);
         }
         row.qualityMeaningful = status >= 0 && codes[width * i + RUDID_STATE_X] == 0;
+        if (status >= 0 && OnTheLineByAnError(&codes[width * i])) phases[i] = RUDID_PHASE_SATURATION_LINE;
         row.phase = status < 0 ? "" : RudidPhaseName(phases[i]);
     }
     if (status >= 0) NoteQualities(&rows, codes, phases, states, refined);

@@ -199,6 +199,16 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
     assert state["phase"].startswith("saturated liquid or vapour")
 
 
+@pytest.mark.parametrize("table", [[], ["--table"]])
+def test_a_property_refused_on_the_saturation_line_has_no_single_phase_beside_it(data, table):
+    # 39 C lies within the tables' uncertainty of the saturation temperature
+    # at 0.07 bar: the properties are refused as on the line, and so is the phase.
+    state = read_state(data.run(*table, "state", "p=0.07", "T=39", check=1).stdout)
+    assert "-1015" in state["specific enthalpy"]
+    assert state["phase"].startswith("saturated liquid or vapour")
+    assert state["quality"].startswith("undetermined")
+
+
 @pytest.mark.parametrize("given, message", [
     (("q=100", "x=1"), 'unknown key "q"'),
     (("h=1", "H=2"), "do not fix a state"),
