@@ -103,7 +103,10 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
         std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
     std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
-    for (const std::string &line : CautionLines(row.flags)) std::printf("%s\n", line.c_str());
+    // Each property's cautions, named: the tables can be poor for one
+    // property of a state and good for the others.
+    for (const std::string &line : PropertyCautionLines(row.propertyFlags, kStateSymbols))
+        std::printf("%s\n", line.c_str());
     if (row.exitStatus == kExitOk && row.flags > 0 && output.strict) return kExitCaution;
     return row.exitStatus;
 }

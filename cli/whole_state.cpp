@@ -113,6 +113,12 @@ const StateKey *FindStateKey(std::string_view key) {
     return nullptr;
 }
 
+std::string_view StateSymbol(Quantity quantity) {
+    for (const StateKey &known : kKeys)
+        if (known.quantity == quantity) return {&known.key, 1};
+    return {};
+}
+
 bool StatePairSolvable(Quantity a, Quantity b) { return a != b && a != Quantity::None && b != Quantity::None; }
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
@@ -133,7 +139,8 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
                                                      "the library refused the rows (status " +
                                                          std::to_string(status) + ")"}
                                            : OutcomeOf(states[at], codes[at], SourceFunction(kStateProperties[k], a, b));
-            row.flags |= std::max(flags[at], 0);
+            row.propertyFlags[k] = std::max(flags[at], 0);
+            row.flags |= row.propertyFlags[k];
         }
         row.qualityMeaningful = status >= 0 && codes[width * i + RUDID_STATE_X] == 0;
         if (status >= 0 && OnTheLineByAnError(&codes[width * i])) phases[i] = RUDID_PHASE_SATURATION_LINE;

@@ -133,8 +133,9 @@ def test_any_number_of_threads_gives_the_same_output(data):
 def test_batch_state_gives_the_whole_state_of_every_row(data):
     header = ["given pressure [bar]", "given specific enthalpy [kJ/kg]", "temperature [C]", "pressure [bar]",
               "specific volume [m3/kg]", "specific enthalpy [kJ/kg]", "specific entropy [kJ/kg,K]", "quality",
-              "phase", "state_flags", "status", "code", "message"]
+              "phase", "T_flags", "p_flags", "v_flags", "h_flags", "s_flags", "x_flags", "status", "code", "message"]
     assert len(set(header)) == len(header)
+    flags, status = slice(9, 15), header.index("status")
     given = ["10,3000", "10,1000", "300,2000", "10,99999", "ten,1"]
     result = data.run("batch", "--exact", "state", "p", "h", input="\n".join(given), check=1)
     rows = rows_of(result.stdout, header)
@@ -144,10 +145,11 @@ def test_batch_state_gives_the_whole_state_of_every_row(data):
         assert row[2:7] == [values[label].split()[0] for label in
                             ("temperature", "pressure", "specific volume", "specific enthalpy", "specific entropy")]
         assert row[7] == ("" if values["quality"].startswith("none") else values["quality"])
-        assert row[8] == values["phase"] and row[10] == ("caution" if row[9] else "ok")
+        assert row[8] == values["phase"] and row[status] == ("caution" if any(row[flags]) else "ok")
     assert [row[8] for row in rows[:3]] == ["superheated vapour", "wet steam", "supercritical fluid"]
-    assert rows[3][10:12] == ["out-of-range", "-1014"] and rows[3][12].startswith("temperature: enthalpy outside")
-    assert rows[4][0] == "ten" and rows[4][10] == "malformed"
+    assert rows[3][status:status + 2] == ["out-of-range", "-1014"]
+    assert rows[3][status + 2].startswith("temperature: enthalpy outside")
+    assert rows[4][0] == "ten" and rows[4][status] == "malformed"
     assert "two different keys" in data.run("batch", "state", "h", "H", input="", check=2).stderr
 
 
@@ -156,14 +158,17 @@ def test_no_flags_leaves_out_the_flags_column_and_the_caution_only(data, what):
     text = "1.01325,101\n10,300\nten,300\n10,900\n"
     with_flags = list(csv.reader(io.StringIO(data.run("--table", "batch", *what, input=text, check=1).stdout)))
     without = list(csv.reader(io.StringIO(data.run("--table", "batch", "--no-flags", *what, input=text, check=1).stdout)))
-    column = with_flags[0].index("state_flags")
-    assert with_flags[1][column] != "" and with_flags[2][column] == ""  # 1 atm, 101 C lies in a mixed-phase cell
+    # One flags column for a function, one a property for a state.
+    columns = [c for c, title in enumerate(with_flags[0]) if title.endswith("_flags")]
+    assert len(columns) == (1 if len(what) == 1 else 6) and columns == list(range(columns[0], columns[-1] + 1))
+    column, after = columns[0], columns[-1] + 1
+    assert any(with_flags[1][column:after]) and not any(with_flags[2][column:after])  # 1 atm, 101 C: a mixed cell
     # The flagged row says caution with its reasons; without flags it cannot.
-    assert with_flags[1][column + 1:] == ["caution", "0", with_flags[1][-1]]
-    assert with_flags[1][-1].startswith("caution: mixed-phase-cell (")
+    assert with_flags[1][after:] == ["caution", "0", with_flags[1][-1]]
+    assert "mixed-phase-cell (" in with_flags[1][-1] and with_flags[1][-1].startswith("caution: ")
     assert without[1][column:] == ["ok", "0", ""]
     assert [row[:column] for row in with_flags] == [row[:column] for row in without]
-    assert [row[:column] + row[column + 1:] for row in with_flags[2:]] == without[2:]
+    assert [row[:column] + row[after:] for row in with_flags[2:]] == without[2:]
 
 
 @pytest.mark.parametrize("strict", [False, True])
@@ -216,4 +221,4 @@ def test_a_header_without_header_option_is_told_and_pandas_reads_the_output(data
     # Every column has its own name, and the flags are an attribute.
     assert len(set(frame.columns)) == len(frame.columns)
     assert list(frame.status) == ["malformed", "ok", "caution"]
-    assert frame.state_flags[2] == "mixed-phase-cell"
+    assert frame.h_flags[2] == "mixed-phase-cell" and frame.T_flags.isna()[2]

@@ -378,7 +378,10 @@ def test_one_caution_line_per_reason(data, flags):
         assert words in line and "up to" in line and "{" not in line
     single = run_with_flags(data, flags, "AQPPTH", 10, 300)
     assert single.returncode == 0 and single.stdout == "3051.703 kJ/kg\n"  # the value alone on standard output
-    assert single.stderr.splitlines() == state["caution"]
+    # The same reasons, each naming the properties it applies to: every
+    # property of the state that has a value, the result of the function.
+    assert [line.replace("caution: T, p, v, h, s: ", "caution: h: ") for line in state["caution"]] == \
+        single.stderr.splitlines()
 
 
 def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
@@ -390,7 +393,7 @@ def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
 
 def test_a_reason_the_tool_does_not_know_is_still_told(data):
     lines = run_with_flags(data, 16 | 2, "AQPPTH", 10, 300).stderr.splitlines()
-    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1]
+    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1] and "IAPWS-IF97" in lines[1]
 
 
 def test_batch_flags_column_names_the_reasons(data):
@@ -400,8 +403,11 @@ def test_batch_flags_column_names_the_reasons(data):
     assert rows[1][4] == "caution" and "mixed-phase-cell (" in rows[1][6] and "; critical-region (" in rows[1][6]
     assert rows[2][4] == "out-of-range"  # a refused state has no caution
     state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
-    assert state[1][state[0].index("state_flags")] == "coarse-grid"
+    assert "state_flags" not in state[0]
+    assert [state[1][state[0].index(key + "_flags")] for key in "TpvhsX".replace("X", "x")] == \
+        ["coarse-grid"] * 5 + [""]  # a single phase has no quality, and so no flags for it
     assert state[1][state[0].index("status")] == "caution"
+    assert state[1][-1].startswith("caution: T, p, v, h, s: coarse-grid (")
 
 
 def test_caution_figures_follow_the_configured_units(data):
@@ -411,3 +417,26 @@ def test_caution_figures_follow_the_configured_units(data):
     data.config.write_bytes(selection_bytes(INTERNAL_UNITS))
     internal = read_state(run_with_flags(data, 6, "state", "p=10", "T=300").stdout)["caution"]
     assert "0.27 C" in internal[0] and "10 C by 10 bar" in internal[1]
+
+
+def test_each_property_of_a_state_has_its_own_cautions_with_what_to_do(data):
+    # Near the critical point the table's volume, enthalpy and entropy are
+    # all poor there, and its grid is coarse for the volume alone.
+    state = read_state(data.run("--table", "state", "p=220", "T=374", check=0).stdout)
+    critical = [line for line in state["caution"] if "critical point" in line]
+    coarse = [line for line in state["caution"] if "coarse" in line]
+    assert len(critical) == 1 and critical[0].startswith("caution: v, h, s: ")
+    assert critical[0].endswith("no table interpolation is reliable here; use IAPWS-IF97")
+    assert len(coarse) == 1 and coarse[0].startswith("caution: v: ")
+    assert coarse[0].endswith("use the refined answer (the default, without --table) or give another pair")
+    rows = list(csv.reader(io.StringIO(data.run("--table", "batch", "state", "p", "T", input="220,374\n",
+                                                check=0).stdout)))
+    flags = {key: rows[1][rows[0].index(key + "_flags")] for key in ("T", "p", "v", "h", "s", "x")}
+    assert flags == {"T": "", "p": "", "v": "critical-region+coarse-grid", "h": "critical-region",
+                     "s": "critical-region", "x": ""}
+    assert "; v: coarse-grid (" in rows[1][-1] and rows[1][-1].startswith("caution: v, h, s: critical-region (")
+    # The refined answer there is flagged too, and says to use the formulation.
+    refined = read_state(data.run("state", "p=220", "T=374", check=0).stdout)["caution"]
+    assert refined and all(line.endswith("use IAPWS-IF97") for line in refined)
+    single = data.run("--table", "AQPPTV", 220, 374, check=0).stderr.splitlines()
+    assert single and all(line.startswith("caution: v: ") for line in single)
