@@ -57,6 +57,7 @@ struct DiagramOptions {
     std::string range;                   // "s=5:9,T=100:600" (h for the Mollier chart); "" for all
     std::string size;                    // "1200x800"; "" for the default
     std::string pointsFile;              // states and process lines to draw; "" for none
+    bool strict = false;                 // a state drawn with a caution is a failure (kExitCaution)
 };
 
 // rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg

@@ -327,6 +327,7 @@ void AddDiagram(CLI::App *app, CommandLine *line) {
                         "a state a row; rows in a run are joined as a process line, a blank line ends it");
     diagram->callback([line] {
         rudid::cli::UseRefinedAnswers(!line->table);
+        line->drawing.strict = line->output.strict;
         line->status = rudid::cli::RunDiagram(line->diagramPath, line->drawing);
     });
 }
