@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <cstdio>
 #include <span>
@@ -146,8 +147,13 @@ public:
             header += ",phase";
         }
         // "state_flags", not "flags": a pandas DataFrame has an attribute
-        // of that name, and the column should be reachable as one.
-        header += job_.flags ? ",state_flags,status,code,message\n" : ",status,code,message\n";
+        // of that name, and the column should be reachable as one. A state
+        // has the flags of each property ("T_flags", ...): the tables can
+        // be poor for one property and good for the others.
+        if (job_.flags && job_.function) header += ",state_flags";
+        if (job_.flags && !job_.function)
+            for (const std::string_view symbol : kStateSymbols) header += "," + std::string(symbol) + "_flags";
+        header += ",status,code,message\n";
         return header;
     }
 
@@ -231,8 +237,9 @@ private:
 
     // An answer the library flags is "caution", with the reasons as its
     // message: a poor answer must not read as a good one.
+    // caution is the summary of the reasons, made only for a flagged row.
     static void AppendStatus(std::string *out, const Outcome &outcome, Tally *tally, int flags,
-                             const std::string &prefix = "") {
+                             const std::string &prefix, const std::function<std::string()> &caution) {
         switch (outcome.kind) {
             case OutcomeKind::Value:
                 ++tally->answered;
@@ -242,7 +249,7 @@ private:
                 }
                 ++tally->cautioned;
                 *out += ",caution,0";
-                AppendCsvField(out, CautionSummary(flags));
+                AppendCsvField(out, caution());
                 return;
             case OutcomeKind::RangeError:
                 ++tally->outOfRange;
@@ -292,7 +299,8 @@ private:
         SliceAnswer answer;
         std::string &out = answer.text;
         // The result (or the state and its phase) and the flags.
-        const std::size_t emptyColumns = (job_.function ? 1 : kStatePropertyCount + 1) + (job_.flags ? 1 : 0);
+        const std::size_t emptyColumns =
+            job_.function ? 1 + (job_.flags ? 1 : 0) : kStatePropertyCount + 1 + (job_.flags ? kStatePropertyCount : 0);
         std::size_t evaluated = 0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row &row = rows[r];
@@ -308,7 +316,7 @@ private:
                 const std::size_t k = evaluated++;
                 AppendCsvField(&out, Number(results[k]));
                 if (job_.flags) AppendCsvField(&out, FlagWords(flags[k]));
-                AppendStatus(&out, results[k], &answer.tally, flags[k]);
+                AppendStatus(&out, results[k], &answer.tally, flags[k], "", [&] { return CautionSummary(flags[k]); });
             } else {
                 const StateRow &state = states[evaluated++];
                 for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
@@ -316,9 +324,11 @@ private:
                     AppendCsvField(&out, hidden ? std::string() : Number(state.properties[k]));
                 }
                 AppendCsvField(&out, state.phase);
-                if (job_.flags) AppendCsvField(&out, FlagWords(state.flags));
+                for (std::size_t k = 0; job_.flags && k < kStatePropertyCount; ++k)
+                    AppendCsvField(&out, FlagWords(state.propertyFlags[k]));
                 const auto [outcome, prefix] = StateStatus(state);
-                AppendStatus(&out, outcome, &answer.tally, outcome.kind == OutcomeKind::Value ? state.flags : 0, prefix);
+                AppendStatus(&out, outcome, &answer.tally, outcome.kind == OutcomeKind::Value ? state.flags : 0, prefix,
+                             [&] { return PropertyCautionSummary(state.propertyFlags, kStateSymbols); });
             }
             out += '\n';
         }

@@ -6,6 +6,7 @@
 #include "configured_units.h"
 #include "library_call.h"
 #include "number_text.h"
+#include "whole_state.h"
 
 namespace rudid::cli {
 
@@ -38,7 +39,8 @@ int RunCall(const ExportInfo &info, const std::vector<std::string> &arguments, c
                 std::printf("%s %s\n", number.c_str(), unit.c_str());
             // The value goes to standard output alone; the caution beside it.
             const int flags = StateFlags(info.name, values[0], values[1]);
-            for (const std::string &line : CautionLines(flags)) std::fprintf(stderr, "%s\n", line.c_str());
+            for (const std::string &line : CautionLines(flags, StateSymbol(info.result)))
+                std::fprintf(stderr, "%s\n", line.c_str());
             return flags > 0 && output.strict ? kExitCaution : kExitOk;
         }
         case OutcomeKind::RangeError:

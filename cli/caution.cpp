@@ -23,7 +23,14 @@ struct Reason {
     const char *word;
     const char *explanation;
     const char *brief;  // the explanation in a few words, for one CSV field
+    const char *advice; // what to do about it
 };
+
+// What to do where another answer of the same tables is better, and where
+// none is.
+constexpr const char *kUseRefined = "use the refined answer (the default, without --table) or give another pair";
+constexpr const char *kUseFormulation = "no table interpolation is reliable here; use IAPWS-IF97";
+constexpr const char *kUnknownAdvice = "check the answer against IAPWS-IF97";
 
 // The errors are the largest the accuracy report (bench/accuracy_report.py)
 // has seen against IAPWS-IF97 among the answers flagged for each reason.
@@ -36,26 +43,30 @@ constexpr Reason kReasons[] = {
      "line passes through the table cell and liquid and vapour values are mixed. Errors seen there: enthalpy "
      "and entropy up to 7,900 %, volume by a factor of 126,000, a temperature from enthalpy or entropy up to "
      "4 %, from volume up to 11 %",
-     "liquid and vapour table points mixed; enthalpy and entropy seen off by up to 7,900 %"},
+     "liquid and vapour table points mixed; enthalpy and entropy seen off by up to 7,900 %",
+     kUseRefined},
     {RUDID_FLAG_NEAR_SATURATION, "near-saturation",
      "the state lies within the uncertainty of the tables' saturation line (up to {dT 0.27} from the real one "
      "at the lowest pressures) and may be answered for the other phase. Errors seen there: enthalpy and "
      "entropy up to 2,300 %, volume by a factor of 42,000, a temperature from enthalpy or entropy up to "
      "0.16 %, from volume up to 2.2 %",
-     "within the tables' uncertainty of the saturation line; may be answered for the other phase"},
+     "within the tables' uncertainty of the saturation line; may be answered for the other phase",
+     kUseRefined},
     {RUDID_FLAG_CRITICAL_REGION, "critical-region",
      "the state lies in the table cells around the critical point, where properties change faster than "
      "cells of {dT 10} by {p 10} can follow. Errors seen there: volume up to 48 %, enthalpy up to 7.4 %, "
      "entropy up to 5.3 %, a temperature from a lookup up to 0.5 %; above the critical pressure a quality "
      "can be 0 instead of 1",
-     "around the critical point; volume seen off by up to 48 %, enthalpy 7.4 %"},
+     "around the critical point; volume seen off by up to 48 %, enthalpy 7.4 %",
+     kUseFormulation},
     {RUDID_FLAG_COARSE_GRID, "coarse-grid",
      "the table's grid is coarse for this property here (steam's volume and entropy at low pressure, cold "
      "water entered by volume, wet steam whose saturated values are uncertain), so that linear interpolation "
      "may be off by more than 0.4 %. Errors seen there: volume up to 12.5 %, entropy up to 3.1 %, a "
      "temperature from volume up to 11 %, from entropy up to 1.5 %, enthalpy and entropy from the volume of "
      "cold water up to 75 %",
-     "coarse table grid here; linear interpolation may be off by more than 0.4 %"},
+     "coarse table grid here; linear interpolation may be off by more than 0.4 %",
+     kUseRefined},
 };
 
 constexpr int kKnownReasons = RUDID_FLAG_MIXED_PHASE_CELL | RUDID_FLAG_NEAR_SATURATION |
@@ -69,13 +80,15 @@ constexpr Reason kRefinedReasons[] = {
      "{T 360} to {T 420}, or the saturation line above {p 200}), where properties change faster than the "
      "tables' {dT 10} steps can follow even in the refined answer. Errors seen there: volume up to 44 %, "
      "enthalpy up to 7.5 %, entropy up to 5.3 %, a temperature from a lookup up to 0.9 %",
-     "around the critical point or on the ridge above it; volume seen off by up to 44 %, enthalpy 7.5 %"},
+     "around the critical point or on the ridge above it; volume seen off by up to 44 %, enthalpy 7.5 %",
+     kUseFormulation},
     {RUDID_FLAG_ILL_POSED, "ill-posed",
      "cold water entered by its volume: near the density maximum ({T 4}) the volume hardly changes with "
      "temperature, so two temperatures share a volume (below {p 0.0107} a cold liquid shares it with wet "
      "steam) and the one answered is uncertain by degrees. Errors seen there: a temperature up to 2.9 %, "
      "enthalpy and entropy from it up to 3,400 % (of an enthalpy near zero)",
-     "cold water by volume; two temperatures share it, the one answered is uncertain by degrees"},
+     "cold water by volume; two temperatures share it, the one answered is uncertain by degrees",
+     "give the state by its temperature or another property than the volume"},
 };
 constexpr int kKnownRefinedReasons = RUDID_FLAG_CRITICAL_REGION | RUDID_FLAG_ILL_POSED;
 
@@ -155,15 +168,56 @@ std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const d
     return flags;
 }
 
-std::vector<std::string> CautionLines(int flags) {
+namespace {
+
+// "v, s: " for the names of the properties a reason applies to; "" where
+// the only one is unnamed (a single function's result).
+std::string Named(std::span<const int> flags, std::span<const std::string_view> names, int bits) {
+    std::string named;
+    for (std::size_t k = 0; k < flags.size(); ++k)
+        if (flags[k] > 0 && (flags[k] & bits) && !names[k].empty())
+            named += (named.empty() ? "" : ", ") + std::string(names[k]);
+    return named.empty() ? named : named + ": ";
+}
+
+int AllOf(std::span<const int> flags) {
+    int all = 0;
+    for (const int f : flags) all |= f > 0 ? f : 0;
+    return all;
+}
+
+}  // namespace
+
+std::vector<std::string> PropertyCautionLines(std::span<const int> flags, std::span<const std::string_view> names) {
     std::vector<std::string> lines;
-    if (flags <= 0) return lines;
+    const int all = AllOf(flags);
     for (const Reason &reason : ReasonsInUse())
-        if (flags & reason.bit) lines.push_back("caution: " + InConfiguredUnits(reason.explanation));
-    if (flags & ~KnownReasonsInUse())
-        lines.push_back("caution: the library reports the tables as poor for this answer (reason bits " +
-                        std::to_string(flags & ~KnownReasonsInUse()) + ")");
+        if (all & reason.bit)
+            lines.push_back("caution: " + Named(flags, names, reason.bit) + InConfiguredUnits(reason.explanation) +
+                            "; " + reason.advice);
+    if (const int other = all & ~KnownReasonsInUse())
+        lines.push_back("caution: " + Named(flags, names, other) +
+                        "the library reports the tables as poor for this answer (reason bits " +
+                        std::to_string(other) + "); " + kUnknownAdvice);
     return lines;
+}
+
+std::vector<std::string> CautionLines(int flags, std::string_view name) {
+    return PropertyCautionLines({&flags, 1}, {&name, 1});
+}
+
+std::string PropertyCautionSummary(std::span<const int> flags, std::span<const std::string_view> names) {
+    std::string text;
+    const int all = AllOf(flags);
+    for (const Reason &reason : ReasonsInUse())
+        if (all & reason.bit)
+            text += (text.empty() ? "caution: " : "; ") + Named(flags, names, reason.bit) + reason.word + " (" +
+                    reason.brief + "; " + reason.advice + ")";
+    if (const int other = all & ~KnownReasonsInUse())
+        text += (text.empty() ? "caution: " : "; ") + Named(flags, names, other) +
+                "the library reports the tables as poor here (reason bits " + std::to_string(other) + "; " +
+                kUnknownAdvice + ")";
+    return text;
 }
 
 std::string FlagWords(int flags) {
@@ -180,16 +234,8 @@ std::string FlagWords(int flags) {
 }
 
 std::string CautionSummary(int flags) {
-    std::string text;
-    if (flags <= 0) return text;
-    for (const Reason &reason : ReasonsInUse())
-        if (flags & reason.bit)
-            text += (text.empty() ? "caution: " : "; ") + std::string(reason.word) + " (" + reason.brief + ")";
-    if (flags & ~KnownReasonsInUse())
-        text += (text.empty() ? "caution: " : "; ") +
-                std::string("the library reports the tables as poor here (reason bits ") +
-                std::to_string(flags & ~KnownReasonsInUse()) + ")";
-    return text;
+    const std::string_view unnamed;
+    return PropertyCautionSummary({&flags, 1}, {&unnamed, 1});
 }
 
 }  // namespace rudid::cli

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rudid::cli {
@@ -19,8 +20,18 @@ int StateFlags(const std::string &function, double first, double second);
 std::vector<int> StateFlagsOfRows(const std::string &function, std::span<const double> first,
                                   std::span<const double> second);
 
-// One "caution: ..." line per reason set in flags, in the order of the bits.
-std::vector<std::string> CautionLines(int flags);
+// One "caution: ..." line per reason set in flags, in the order of the bits,
+// with what to do about it; "caution: h: ..." with the property named.
+std::vector<std::string> CautionLines(int flags, std::string_view name = "");
+
+// The cautions of several properties (a whole state): flags[k] those of
+// the property called names[k]. One line per reason, naming the properties
+// it applies to: "caution: v, s: the table's grid is coarse ...".
+std::vector<std::string> PropertyCautionLines(std::span<const int> flags, std::span<const std::string_view> names);
+
+// The same in a few words, for one CSV field: "caution: v, s: coarse-grid
+// (...)"; "" for none.
+std::string PropertyCautionSummary(std::span<const int> flags, std::span<const std::string_view> names);
 
 // The reasons as short words joined by "+" ("mixed-phase-cell+near-saturation");
 // "" for none. For a CSV column.

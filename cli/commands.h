@@ -46,9 +46,10 @@ struct BatchJob {
 // rudid32 batch FUNCTION < rows.csv, rudid32 batch state p h < rows.csv
 int RunBatch(const BatchJob &job, const OutputOptions &output);
 
-// rudid32 units, rudid32 units set [--user] pressure psi
+// rudid32 units, rudid32 units set --user|--installation pressure psi
+enum class UnitScope { Unsaid, User, Installation };
 int RunUnitsList();
-int RunUnitsSet(const std::string &quantity, const std::string &unit, bool forUser);
+int RunUnitsSet(const std::string &quantity, const std::string &unit, UnitScope scope);
 
 // What rudid32 diagram draws.
 struct DiagramOptions {
@@ -56,6 +57,7 @@ struct DiagramOptions {
     std::string range;                   // "s=5:9,T=100:600" (h for the Mollier chart); "" for all
     std::string size;                    // "1200x800"; "" for the default
     std::string pointsFile;              // states and process lines to draw; "" for none
+    bool strict = false;                 // a state drawn with a caution is a failure (kExitCaution)
 };
 
 // rudid32 diagram ts.svg, rudid32 diagram --mollier hs.svg

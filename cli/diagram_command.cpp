@@ -435,9 +435,12 @@ int RunDiagram(const std::string &path, const DiagramOptions &options) {
     for (ChartSeries &line : points.lines) chart.series.push_back(std::move(line));
     chart.markers.insert(chart.markers.end(), points.markers.begin(), points.markers.end());
     for (const std::string &problem : points.problems) std::fprintf(stderr, "rudid32 diagram: %s\n", problem.c_str());
+    // A state drawn where the tables are poor is drawn, and said so.
+    for (const std::string &caution : points.cautions) std::fprintf(stderr, "rudid32 diagram: %s\n", caution.c_str());
     if (!mollier && !chart.yRange) chart.yRange = {{ranges->lowTemperature, ranges->highTemperature}};
     if (!WriteFile(path, RenderSvg(chart))) return kExitFailure;
-    return points.problems.empty() ? kExitOk : kExitOutOfRange;
+    if (!points.problems.empty()) return kExitOutOfRange;
+    return options.strict && !points.cautions.empty() ? kExitCaution : kExitOk;
 }
 
 }  // namespace rudid::cli

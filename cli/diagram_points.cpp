@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "caution.h"
 #include "csv_text.h"
 #include "number_text.h"
 #include "whole_state.h"
@@ -72,7 +73,9 @@ bool ReadDiagramPoints(const std::string &path, bool mollier, DiagramPoints *poi
         }
         if (problem.empty()) {
             const double first[] = {values[0]}, second[] = {values[1]};
-            const StateRow state = SolveStates(keys[0]->quantity, keys[1]->quantity, first, second, false)[0];
+            const StateRow state = SolveStates(keys[0]->quantity, keys[1]->quantity, first, second, true)[0];
+            for (const std::string &caution : PropertyCautionLines(state.propertyFlags, kStateSymbols))
+                points->cautions.push_back(path + " line " + std::to_string(number) + ": " + caution);
             if (state.properties[x].kind == OutcomeKind::Value && state.properties[y].kind == OutcomeKind::Value) {
                 const ChartPoint at{state.properties[x].value, state.properties[y].value};
                 process.points.push_back(at);

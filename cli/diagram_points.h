@@ -14,6 +14,7 @@ struct DiagramPoints {
     std::vector<ChartSeries> lines;    // process lines, one per run of two or more states
     std::vector<ChartMarker> markers;  // every state, with its label
     std::vector<std::string> problems; // rows without a state, with why
+    std::vector<std::string> cautions; // states drawn where the library flags an answer as poor, with why
 };
 
 // Reads the file and places its states at (s, T) or, on the Mollier chart,

@@ -77,11 +77,13 @@ bool RefinedAnswers() { return gRefinedAnswers; }
 
 int EvaluateRows(const ExportInfo &info, std::size_t n, const double *first, const double *second,
                  double *results, int *failures) {
-    if (gToolContext)
+    // Refined answers go through a context even without one of the tool's
+    // own (null: the process's configuration), whose message names the
+    // file a failure concerned.
+    if (gToolContext || gRefinedAnswers)
         return RudidContextEvaluate(gToolContext, info.name.c_str(), AnswerOption(), n, first, second, results,
                                     failures, nullptr);
-    return (gRefinedAnswers ? RudidEvaluateRefined : RudidEvaluate)(info.name.c_str(), n, first, second, results,
-                                                                    failures);
+    return RudidEvaluate(info.name.c_str(), n, first, second, results, failures);
 }
 
 Outcome ClassifyResult(const ExportInfo &info, double result) {
@@ -98,19 +100,13 @@ Outcome FailureOutcome(int code) {
 }
 
 Outcome CallExport(const ExportInfo &info, double first, double second) {
-    if (gToolContext) {
+    if (gToolContext || gRefinedAnswers) {
         double answer = 0;
         int failure = 0;
         if (EvaluateRows(info, 1, &first, &second, &answer, &failure) < 0) return FailureOutcome(0);
         return failure != 0 ? ContextFailure(failure) : ClassifyResult(info, answer);
     }
     const double *result = nullptr;
-    if (gRefinedAnswers) {
-        double answer = 0;
-        int failure = 0;
-        if (EvaluateRows(info, 1, &first, &second, &answer, &failure) < 0) return FailureOutcome(0);
-        return failure != 0 ? FailureOutcome(failure) : ClassifyResult(info, answer);
-    }
     if (info.arity == 1 && info.one) {
         result = info.one(first);
     } else if (info.arity == 2 && info.two) {

@@ -34,11 +34,14 @@ them. Results are printed to seven significant digits; --exact prints the shorte
 double. Negative numbers, nan and inf are values; an argument that is not a
 finite number is refused.
 
-Where the tables are known to be poor for an answer, "caution:" lines say why
-and how large the error can be (on standard error for a single function).
---refined gives the refined answers, from the same tables interpolated along
-the state's phase, and their own cautions; state then shows the table answer
-beside a refined one that differs from it by more than 0.1 %.
+Answers are the refined ones by default: the same tables interpolated along
+the state's phase, far closer to IAPWS-IF97 next to the saturation line.
+--table gives the table answers instead, exactly what the library's 23
+exported functions (the DLL) return. Either way, state shows the other kind
+of answer beside one that differs from it by more than 0.1 %. Where an
+answer is known to be
+poor, "caution:" lines name the property, say why and how large the error
+can be, and what to do (on standard error for a single function).
 
 Exit status: 0 answered; 1 a state outside the tables (or a malformed batch
 row); 2 a wrong command line; 3 the library failed without a result, or a file
@@ -157,7 +160,8 @@ void WarnOfAnIncompleteUnitFile() {
 struct CommandLine {
     rudid::cli::OutputOptions output;
     bool exact = false;
-    bool refined = false;
+    bool refined = false;  // accepted, and the default: the refined answers
+    bool table = false;    // the table answers, as the exported functions give them
     std::string unitsChosen;  // applied before parsing, see OpenChosenUnits
     int status = rudid::cli::kExitOk;
 
@@ -167,7 +171,7 @@ struct CommandLine {
     std::string delimiter;
     bool noFlags = false;
     std::string quantity, unit;  // units set
-    bool forUser = false;
+    bool forUser = false, forInstallation = false;
     std::string diagramPath;  // diagram
     rudid::cli::DiagramOptions drawing;
 
@@ -187,10 +191,14 @@ void AddGlobalOptions(CLI::App *app, CommandLine *line) {
         ->check(CLI::Range(1, 17));
     app->add_flag("--exact", line->exact, "Print results in the shortest form that reads back as the same double");
     app->add_flag("--value-only", line->output.valueOnly, "Print a result without its unit");
-    app->add_flag("--refined", line->refined,
-                  "Give the refined answers: the same tables interpolated along the state's phase and the way "
-                  "the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are "
-                  "poor");
+    CLI::Option *refined = app->add_flag(
+        "--refined", line->refined,
+        "Give the refined answers (the default): the same tables interpolated along the state's phase and the "
+        "way the properties bend (RudidEvaluateRefined), closer to IAPWS-IF97 where the table answers are poor");
+    app->add_flag("--table", line->table,
+                  "Give the table answers instead: exactly what the library's exported functions (the DLL) "
+                  "return")
+        ->excludes(refined);
     app->add_option("--units", line->unitsChosen,
                     "Units for this run, e.g. pressure=psi,temperature=F (the calls go through a library context "
                     "of them)");
@@ -212,7 +220,7 @@ void AddPropertyFunctions(CLI::App *app, CommandLine *line) {
                                                                        : " in " + UnitOf(info.arguments[i])))
                 ->required();
         call->callback([line, &info = info, arguments] {
-            UseRefinedAnswers(line->refined);
+            UseRefinedAnswers(!line->table);
             line->status = RunCall(info, *arguments, line->FinalOutput());
         });
     }
@@ -226,7 +234,7 @@ void AddState(CLI::App *app, CommandLine *line) {
         ->required()
         ->expected(2);
     state->callback([line] {
-        rudid::cli::UseRefinedAnswers(line->refined);
+        rudid::cli::UseRefinedAnswers(!line->table);
         line->status = rudid::cli::RunState(line->assignments, line->FinalOutput());
     });
 }
@@ -258,7 +266,7 @@ int RunBatchCommand(CommandLine *line) {
     }
     line->job.flags = !line->noFlags;
     line->job.delimiter = line->delimiter.empty() ? 0 : line->delimiter == "tab" ? '\t' : line->delimiter[0];
-    UseRefinedAnswers(line->refined);
+    UseRefinedAnswers(!line->table);
     return RunBatch(line->job, line->FinalOutput());
 }
 
@@ -287,14 +295,21 @@ void AddBatch(CLI::App *app, CommandLine *line) {
 void AddUnits(CLI::App *app, CommandLine *line) {
     CLI::App *units = app->add_subcommand("units", "List the quantities and their units in effect");
     CLI::App *unitsSet = units->add_subcommand(
-        "set", "Select the unit of a quantity in the installation's default.cfg, or with --user for you alone");
-    unitsSet->add_flag("--user", line->forUser,
-                       "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, else "
-                       "~/.config/rudid32/units), over the installation's");
+        "set", "Select the unit of a quantity for you alone (--user) or for every program (--installation)");
+    CLI::Option *user = unitsSet->add_flag("--user", line->forUser,
+                                           "Keep the choice in your own file ($XDG_CONFIG_HOME/rudid32/units, "
+                                           "else ~/.config/rudid32/units), over the installation's");
+    unitsSet->add_flag("--installation", line->forInstallation,
+                       "Change the installation's default.cfg, which every program that loads the library reads")
+        ->excludes(user);
     unitsSet->add_option("quantity", line->quantity, "Quantity name or code, e.g. pressure")->required();
     unitsSet->add_option("unit", line->unit, "One of the quantity's units, e.g. psi")->required();
     units->callback([line, unitsSet] {
-        line->status = unitsSet->parsed() ? rudid::cli::RunUnitsSet(line->quantity, line->unit, line->forUser)
+        using rudid::cli::UnitScope;
+        const UnitScope scope = line->forUser           ? UnitScope::User
+                                : line->forInstallation ? UnitScope::Installation
+                                                        : UnitScope::Unsaid;
+        line->status = unitsSet->parsed() ? rudid::cli::RunUnitsSet(line->quantity, line->unit, scope)
                                           : rudid::cli::RunUnitsList();
     });
 }
@@ -311,7 +326,8 @@ void AddDiagram(CLI::App *app, CommandLine *line) {
                         "A CSV file of states to draw: a header of two keys of p, T, h, s, v, x (and label), "
                         "a state a row; rows in a run are joined as a process line, a blank line ends it");
     diagram->callback([line] {
-        rudid::cli::UseRefinedAnswers(line->refined);
+        rudid::cli::UseRefinedAnswers(!line->table);
+        line->drawing.strict = line->output.strict;
         line->status = rudid::cli::RunDiagram(line->diagramPath, line->drawing);
     });
 }

@@ -90,19 +90,23 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     };
     const bool refined = RefinedAnswers();
     const StateRow row = solve(refined);
-    // Beside a refined answer, the table's where the two differ by more
-    // than 0.1 %.
-    const StateRow table = refined ? solve(false) : StateRow{};
+    // Beside each answer, the other kind's where the two differ by more
+    // than 0.1 %: the table's beside a refined one, and the other way round.
+    const StateRow other = solve(!refined);
+    const std::string otherName = refined ? "table answer: " : "refined answer: ";
     for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
         const Quantity quantity = kStateProperties[k];
         const bool note = quantity == Quantity::Quality && !row.qualityMeaningful && !row.qualityNote.empty();
         std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
-        if (refined && !note && AnswersDiffer(row.properties[k], table.properties[k]))
-            text += "   (table answer: " + DescribeOutcome(table.properties[k], UnitOf(quantity), output) + ")";
+        if (!note && AnswersDiffer(row.properties[k], other.properties[k]))
+            text += "   (" + otherName + DescribeOutcome(other.properties[k], UnitOf(quantity), output) + ")";
         std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
     std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
-    for (const std::string &line : CautionLines(row.flags)) std::printf("%s\n", line.c_str());
+    // Each property's cautions, named: the tables can be poor for one
+    // property of a state and good for the others.
+    for (const std::string &line : PropertyCautionLines(row.propertyFlags, kStateSymbols))
+        std::printf("%s\n", line.c_str());
     if (row.exitStatus == kExitOk && row.flags > 0 && output.strict) return kExitCaution;
     return row.exitStatus;
 }

@@ -90,7 +90,18 @@ int RunUnitsList() {
     return kExitOk;
 }
 
-int RunUnitsSet(const std::string &quantityName, const std::string &unitName, bool forUser) {
+int RunUnitsSet(const std::string &quantityName, const std::string &unitName, UnitScope scope) {
+    // The installation's default.cfg is every program's, and in a checkout
+    // a tracked file: it is changed only when asked for by name.
+    if (scope == UnitScope::Unsaid) {
+        std::fprintf(stderr,
+                     "rudid32 units set: say whose units to change: --user for yours alone "
+                     "(rudid32 units set --user %s %s), or --installation to change default.cfg in %s for every "
+                     "program that loads the library\n",
+                     quantityName.c_str(), unitName.c_str(), RudidDataDirectory());
+        return kExitUsage;
+    }
+    const bool forUser = scope == UnitScope::User;
     const QuantityInfo *quantity = FindQuantity(quantityName);
     if (!quantity) {
         std::fprintf(stderr, "rudid32 units set: unknown quantity \"%s\" (see rudid32 units)\n", quantityName.c_str());

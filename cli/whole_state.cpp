@@ -52,6 +52,15 @@ Outcome OutcomeOf(double value, int code, int function) {
     return {OutcomeKind::RangeError, 0, code, meaning ? meaning : "error code " + std::to_string(code)};
 }
 
+// Whether a property of the row is refused as lying on the saturation line:
+// a liquid or a vapour phase beside it would contradict its error, and the
+// row is told as being on the line (where a quality tells the phase).
+bool OnTheLineByAnError(const int *codes) {
+    for (int k = 0; k < RUDID_STATE_PROPERTIES; ++k)
+        if (codes[k] == RUDID_ON_SATURATION_LINE) return true;
+    return false;
+}
+
 // Whether each pressure lies above the critical one, by the saturation
 // function's refusal.
 std::vector<bool> AboveCritical(const std::vector<double> &pressures, bool refined) {
@@ -104,6 +113,12 @@ const StateKey *FindStateKey(std::string_view key) {
     return nullptr;
 }
 
+std::string_view StateSymbol(Quantity quantity) {
+    for (const StateKey &known : kKeys)
+        if (known.quantity == quantity) return {&known.key, 1};
+    return {};
+}
+
 bool StatePairSolvable(Quantity a, Quantity b) { return a != b && a != Quantity::None && b != Quantity::None; }
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
@@ -124,9 +139,11 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
                                                      "the library refused the rows (status " +
                                                          std::to_string(status) + ")"}
                                            : OutcomeOf(states[at], codes[at], SourceFunction(kStateProperties[k], a, b));
-            row.flags |= std::max(flags[at], 0);
+            row.propertyFlags[k] = std::max(flags[at], 0);
+            row.flags |= row.propertyFlags[k];
         }
         row.qualityMeaningful = status >= 0 && codes[width * i + RUDID_STATE_X] == 0;
+        if (status >= 0 && OnTheLineByAnError(&codes[width * i])) phases[i] = RUDID_PHASE_SATURATION_LINE;
         row.phase = status < 0 ? "" : RudidPhaseName(phases[i]);
     }
     if (status >= 0) NoteQualities(&rows, codes, phases, states, refined);

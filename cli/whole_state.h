@@ -22,11 +22,16 @@ struct StateKey {
 };
 const StateKey *FindStateKey(std::string_view key);
 
+// The key of a quantity ("p", "T", ...) to name a property by; "" for none.
+std::string_view StateSymbol(Quantity quantity);
+
 // The properties of a state, in the order they are printed.
 constexpr Quantity kStateProperties[] = {Quantity::Temperature,      Quantity::Pressure,
                                          Quantity::SpecificVolume,   Quantity::SpecificEnthalpy,
                                          Quantity::SpecificEntropy, Quantity::Quality};
 constexpr std::size_t kStatePropertyCount = std::size(kStateProperties);
+// Their keys, to name them by in cautions and column titles.
+constexpr std::string_view kStateSymbols[kStatePropertyCount] = {"T", "p", "v", "h", "s", "x"};
 
 // Whether the pair fixes a state: any two different keys.
 bool StatePairSolvable(Quantity a, Quantity b);
@@ -40,6 +45,7 @@ struct StateRow {
     std::string qualityNote;  // the text printed instead of a quality that is not meaningful
     std::string phase;        // "" when it cannot be told
     int flags = 0;            // the library's reasons for caution, over every property
+    int propertyFlags[kStatePropertyCount] = {};  // each property's own, in kStateProperties order
     int exitStatus = 0;       // 0, 1 (a property outside the tables, no state) or 3 (a failure)
 };
 

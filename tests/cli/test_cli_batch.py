@@ -27,7 +27,7 @@ def rows_of(output, header=HEADER):
 def test_each_row_answers_or_says_why_not(data):
     lines = ["10,3000", " 10 , 9000 ", "", '"1","2700"', "abc,5", "1,2,3", "+5,2800\r", "x" * 5000, "1,2700",
              "# a comment", "  # another", "10", "nan,3000", "10,-inf", "-5,3000"]
-    result = data.run("batch", "--exact", "AQPPHT", input="\n".join(lines) + "\n", check=1)
+    result = data.run("--table", "batch", "--exact", "AQPPHT", input="\n".join(lines) + "\n", check=1)
     rows = rows_of(result.stdout)
     assert [row[STATUS] for row in rows] == ["ok", "out-of-range", "ok", "malformed", "malformed", "ok",
                                              "malformed", "ok", "malformed", "malformed", "malformed", "out-of-range"]
@@ -48,7 +48,7 @@ def test_each_row_answers_or_says_why_not(data):
 
 
 def test_row_that_fails_gets_its_failure_and_exit_status_3(data):
-    rows = rows_of(data.run("batch", "AQPPHT", input="1e39,1\n10,3000\n", check=3).stdout)
+    rows = rows_of(data.run("--table", "batch", "AQPPHT", input="1e39,1\n10,3000\n", check=3).stdout)
     assert rows[0][STATUS:] == ["failure", "205", "Floating point overflow"]
     assert rows[1][STATUS] == "ok" and rows[1][2] == "275.9792"  # seven digits unless --exact
 
@@ -59,7 +59,7 @@ def test_rows_across_chunks_match_the_library_row_by_row(data):
     enthalpies = [100.0 + (i * 7) % 3900 for i in range(count)]
     malformed = {4095, 65535, 65536, 69999}  # at and across the chunk boundary
     lines = ["oops" if i in malformed else "%r,%r" % (p, h) for i, (p, h) in enumerate(zip(pressures, enthalpies))]
-    result = data.run("batch", "--threads", 1, "--exact", "AQPPHT", input="\n".join(lines), check=1)
+    result = data.run("--table", "batch", "--threads", 1, "--exact", "AQPPHT", input="\n".join(lines), check=1)
     rows = rows_of(result.stdout)
     assert len(rows) == count
     expected, codes = rudid32.evaluate("AQPPHT", pressures, enthalpies)
@@ -133,8 +133,9 @@ def test_any_number_of_threads_gives_the_same_output(data):
 def test_batch_state_gives_the_whole_state_of_every_row(data):
     header = ["given pressure [bar]", "given specific enthalpy [kJ/kg]", "temperature [C]", "pressure [bar]",
               "specific volume [m3/kg]", "specific enthalpy [kJ/kg]", "specific entropy [kJ/kg,K]", "quality",
-              "phase", "state_flags", "status", "code", "message"]
+              "phase", "T_flags", "p_flags", "v_flags", "h_flags", "s_flags", "x_flags", "status", "code", "message"]
     assert len(set(header)) == len(header)
+    flags, status = slice(9, 15), header.index("status")
     given = ["10,3000", "10,1000", "300,2000", "10,99999", "ten,1"]
     result = data.run("batch", "--exact", "state", "p", "h", input="\n".join(given), check=1)
     rows = rows_of(result.stdout, header)
@@ -144,33 +145,37 @@ def test_batch_state_gives_the_whole_state_of_every_row(data):
         assert row[2:7] == [values[label].split()[0] for label in
                             ("temperature", "pressure", "specific volume", "specific enthalpy", "specific entropy")]
         assert row[7] == ("" if values["quality"].startswith("none") else values["quality"])
-        assert row[8] == values["phase"] and row[10] == ("caution" if row[9] else "ok")
+        assert row[8] == values["phase"] and row[status] == ("caution" if any(row[flags]) else "ok")
     assert [row[8] for row in rows[:3]] == ["superheated vapour", "wet steam", "supercritical fluid"]
-    assert rows[3][10:12] == ["out-of-range", "-1014"] and rows[3][12].startswith("temperature: enthalpy outside")
-    assert rows[4][0] == "ten" and rows[4][10] == "malformed"
+    assert rows[3][status:status + 2] == ["out-of-range", "-1014"]
+    assert rows[3][status + 2].startswith("temperature: enthalpy outside")
+    assert rows[4][0] == "ten" and rows[4][status] == "malformed"
     assert "two different keys" in data.run("batch", "state", "h", "H", input="", check=2).stderr
 
 
 @pytest.mark.parametrize("what", [("AQPPTH",), ("state", "p", "T")])
 def test_no_flags_leaves_out_the_flags_column_and_the_caution_only(data, what):
     text = "1.01325,101\n10,300\nten,300\n10,900\n"
-    with_flags = list(csv.reader(io.StringIO(data.run("batch", *what, input=text, check=1).stdout)))
-    without = list(csv.reader(io.StringIO(data.run("batch", "--no-flags", *what, input=text, check=1).stdout)))
-    column = with_flags[0].index("state_flags")
-    assert with_flags[1][column] != "" and with_flags[2][column] == ""  # 1 atm, 101 C lies in a mixed-phase cell
+    with_flags = list(csv.reader(io.StringIO(data.run("--table", "batch", *what, input=text, check=1).stdout)))
+    without = list(csv.reader(io.StringIO(data.run("--table", "batch", "--no-flags", *what, input=text, check=1).stdout)))
+    # One flags column for a function, one a property for a state.
+    columns = [c for c, title in enumerate(with_flags[0]) if title.endswith("_flags")]
+    assert len(columns) == (1 if len(what) == 1 else 6) and columns == list(range(columns[0], columns[-1] + 1))
+    column, after = columns[0], columns[-1] + 1
+    assert any(with_flags[1][column:after]) and not any(with_flags[2][column:after])  # 1 atm, 101 C: a mixed cell
     # The flagged row says caution with its reasons; without flags it cannot.
-    assert with_flags[1][column + 1:] == ["caution", "0", with_flags[1][-1]]
-    assert with_flags[1][-1].startswith("caution: mixed-phase-cell (")
+    assert with_flags[1][after:] == ["caution", "0", with_flags[1][-1]]
+    assert "mixed-phase-cell (" in with_flags[1][-1] and with_flags[1][-1].startswith("caution: ")
     assert without[1][column:] == ["ok", "0", ""]
     assert [row[:column] for row in with_flags] == [row[:column] for row in without]
-    assert [row[:column] + row[column + 1:] for row in with_flags[2:]] == without[2:]
+    assert [row[:column] + row[after:] for row in with_flags[2:]] == without[2:]
 
 
 @pytest.mark.parametrize("strict", [False, True])
 def test_strict_turns_a_caution_into_exit_status_4(data, strict):
     """A flagged answer is an answer (0) unless --strict asks for 4; a
     state outside the tables stays 1 either way."""
-    option = ["--strict"] if strict else []
+    option = ["--table", "--strict"] if strict else ["--table"]
     flagged, clean = ("1.01325", "101"), ("10", "300")
     assert data.run(*option, "AQPPTH", *flagged).returncode == (4 if strict else 0)
     assert data.run(*option, "AQPPTH", *clean).returncode == 0
@@ -191,7 +196,7 @@ def test_strict_turns_a_caution_into_exit_status_4(data, strict):
     ("id\tp\th\nA1\t10\t3000\nB2\t10.5\t2800.5\n", ("--delimiter", "tab")),
 ])
 def test_spreadsheet_exports_with_an_id_column_come_back_with_it(data, text, options):
-    result = data.run("--exact", "batch", "--header", "--keep", "id", *options, "AQPPHT", input=text, check=0)
+    result = data.run("--table", "--exact", "batch", "--header", "--keep", "id", *options, "AQPPHT", input=text, check=0)
     frame = list(csv.reader(io.StringIO(result.stdout)))
     assert frame[0][:4] == ["id", "pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]"]
     assert [row[0] for row in frame[1:]] == ["A1", "B2"]
@@ -210,10 +215,10 @@ def test_kept_columns_by_number_and_a_wrong_keep_is_a_usage_error(data):
 
 def test_a_header_without_header_option_is_told_and_pandas_reads_the_output(data):
     pandas = pytest.importorskip("pandas")
-    result = data.run("batch", "state", "p", "T", input="p,T\n10,300\n1.01325,101\n", check=1)
+    result = data.run("--table", "batch", "state", "p", "T", input="p,T\n10,300\n1.01325,101\n", check=1)
     frame = pandas.read_csv(io.StringIO(result.stdout))
     assert "is line 1 a header? give --header" in frame.message[0]
     # Every column has its own name, and the flags are an attribute.
     assert len(set(frame.columns)) == len(frame.columns)
     assert list(frame.status) == ["malformed", "ok", "caution"]
-    assert frame.state_flags[2] == "mixed-phase-cell"
+    assert frame.h_flags[2] == "mixed-phase-cell" and frame.T_flags.isna()[2]

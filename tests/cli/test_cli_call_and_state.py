@@ -20,12 +20,14 @@ from cli_support import INTERNAL_UNITS, selection_bytes
 
 
 def value_and_unit(text):
-    number, _, unit = text.strip().partition(" ")
+    """The number and unit of a value, without the other kind of answer
+    that state shows beside it where the two differ."""
+    number, _, unit = text.strip().split("   (")[0].partition(" ")
     return float(number), unit
 
 
 def test_result_prints_with_its_unit_and_reads_back_exactly(data):
-    result = data.run("--exact", "AQPPHT", 10, 3000, check=0)
+    result = data.run("--table", "--exact", "AQPPHT", 10, 3000, check=0)
     value, unit = value_and_unit(result.stdout)
     assert value == rudid32.temperature_ph(10, 3000)
     assert unit == "C"
@@ -156,7 +158,7 @@ def read_state(output):
 
 
 def test_state_from_pressure_and_enthalpy(data):
-    state = read_state(data.run("--exact", "state", "p=10", "h=3000", check=0).stdout)
+    state = read_state(data.run("--table", "--exact", "state", "p=10", "h=3000", check=0).stdout)
     assert value_and_unit(state["temperature"]) == (rudid32.temperature_ph(10, 3000), "C")
     assert value_and_unit(state["pressure"]) == (10, "bar")
     assert value_and_unit(state["specific volume"]) == (rudid32.volume_ph(10, 3000), "m3/kg")
@@ -195,6 +197,16 @@ def test_state_on_the_saturation_line_reports_the_error_per_property(data):
     assert "-1015" in state["specific enthalpy"]
     assert not state["quality"].startswith(("0", "1"))
     assert state["phase"].startswith("saturated liquid or vapour")
+
+
+@pytest.mark.parametrize("table", [[], ["--table"]])
+def test_a_property_refused_on_the_saturation_line_has_no_single_phase_beside_it(data, table):
+    # 39 C lies within the tables' uncertainty of the saturation temperature
+    # at 0.07 bar: the properties are refused as on the line, and so is the phase.
+    state = read_state(data.run(*table, "state", "p=0.07", "T=39", check=1).stdout)
+    assert "-1015" in state["specific enthalpy"]
+    assert state["phase"].startswith("saturated liquid or vapour")
+    assert state["quality"].startswith("undetermined")
 
 
 @pytest.mark.parametrize("given, message", [
@@ -254,7 +266,7 @@ def gives_back(key, given, answer):
 
 def batch_states(data, keys, rows):
     text = "".join("%r,%r\n" % row for row in rows)
-    output = data.run("--exact", "batch", "--threads", "2", "state", *keys, input=text).stdout
+    output = data.run("--table", "--exact", "batch", "--threads", "2", "state", *keys, input=text).stdout
     return list(csv.DictReader(io.StringIO(output)))
 
 
@@ -298,7 +310,7 @@ def test_a_liquid_by_temperature_and_entropy_is_not_taken_from_the_saturation_li
     # The entropy at 28.9 C crosses this value first where the table cell
     # mixes the liquid with the vapour below 0.043 bar; the state is the
     # liquid at 1.5565 bar, or none, never the 20.2 C the mixed cell gives.
-    result = data.run("--exact", "state", "T=28.93808970579081", "s=0.4218508783942525")
+    result = data.run("--table", "--exact", "state", "T=28.93808970579081", "s=0.4218508783942525")
     state = read_state(result.stdout)
     if result.returncode == 1:
         assert "no state in the tables" in state["temperature"]
@@ -329,15 +341,18 @@ def library_has_state_flags():
 def test_caution_where_the_tables_are_poor_and_none_where_they_are_good(data):
     if not library_has_state_flags():
         pytest.skip("the library does not report state flags")
-    poor = data.run("state", "p=1.01325", "T=101", check=0)
+    # The table answers next to the saturation line are poor; the refined
+    # answer (the default) there is not flagged.
+    poor = data.run("--table", "state", "p=1.01325", "T=101", check=0)
     state = read_state(poor.stdout)
     assert state["phase"] == "superheated vapour"
     assert state["caution"] and all(len(line) > 40 for line in state["caution"])
-    assert read_state(data.run("state", "p=10", "T=300", check=0).stdout)["caution"] == []
-    single = data.run("AQPPTH", 1.01325, 101, check=0)
+    assert read_state(data.run("--table", "state", "p=10", "T=300", check=0).stdout)["caution"] == []
+    assert read_state(data.run("state", "p=1.01325", "T=101", check=0).stdout)["caution"] == []
+    single = data.run("--table", "AQPPTH", 1.01325, 101, check=0)
     assert single.stdout == "%s kJ/kg\n" % format(rudid32.enthalpy_pt(1.01325, 101), ".7g")
     assert single.stderr.splitlines() and all(line.startswith("caution: ") for line in single.stderr.splitlines())
-    assert data.run("AQPPTH", 10, 300, check=0).stderr == ""
+    assert data.run("--table", "AQPPTH", 10, 300, check=0).stderr == ""
 
 
 def run_with_flags(data, flags, *arguments, input=None):
@@ -345,7 +360,8 @@ def run_with_flags(data, flags, *arguments, input=None):
     answers `flags` for every state."""
     env = dict(os.environ, ZAREVIRU_INI=str(data.ini), LD_PRELOAD=os.environ["RUDID32_FLAGS_STANDIN"],
                RUDID32_STANDIN_FLAGS=str(flags))
-    return subprocess.run([os.environ["RUDID32_CLI"], *map(str, arguments)], input=input, capture_output=True,
+    # The stand-in replaces the table answers' flags: the reasons below are theirs.
+    return subprocess.run([os.environ["RUDID32_CLI"], "--table", *map(str, arguments)], input=input, capture_output=True,
                           text=True, env=env, timeout=300)
 
 
@@ -362,7 +378,10 @@ def test_one_caution_line_per_reason(data, flags):
         assert words in line and "up to" in line and "{" not in line
     single = run_with_flags(data, flags, "AQPPTH", 10, 300)
     assert single.returncode == 0 and single.stdout == "3051.703 kJ/kg\n"  # the value alone on standard output
-    assert single.stderr.splitlines() == state["caution"]
+    # The same reasons, each naming the properties it applies to: every
+    # property of the state that has a value, the result of the function.
+    assert [line.replace("caution: T, p, v, h, s: ", "caution: h: ") for line in state["caution"]] == \
+        single.stderr.splitlines()
 
 
 def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
@@ -374,7 +393,7 @@ def test_no_caution_without_flags_and_none_for_an_answer_out_of_range(data):
 
 def test_a_reason_the_tool_does_not_know_is_still_told(data):
     lines = run_with_flags(data, 16 | 2, "AQPPTH", 10, 300).stderr.splitlines()
-    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1]
+    assert len(lines) == 2 and REASONS[2] in lines[0] and "16" in lines[1] and "IAPWS-IF97" in lines[1]
 
 
 def test_batch_flags_column_names_the_reasons(data):
@@ -384,8 +403,11 @@ def test_batch_flags_column_names_the_reasons(data):
     assert rows[1][4] == "caution" and "mixed-phase-cell (" in rows[1][6] and "; critical-region (" in rows[1][6]
     assert rows[2][4] == "out-of-range"  # a refused state has no caution
     state = list(csv.reader(io.StringIO(run_with_flags(data, 8, "batch", "state", "p", "T", input="10,300\n").stdout)))
-    assert state[1][state[0].index("state_flags")] == "coarse-grid"
+    assert "state_flags" not in state[0]
+    assert [state[1][state[0].index(key + "_flags")] for key in "TpvhsX".replace("X", "x")] == \
+        ["coarse-grid"] * 5 + [""]  # a single phase has no quality, and so no flags for it
     assert state[1][state[0].index("status")] == "caution"
+    assert state[1][-1].startswith("caution: T, p, v, h, s: coarse-grid (")
 
 
 def test_caution_figures_follow_the_configured_units(data):
@@ -395,3 +417,26 @@ def test_caution_figures_follow_the_configured_units(data):
     data.config.write_bytes(selection_bytes(INTERNAL_UNITS))
     internal = read_state(run_with_flags(data, 6, "state", "p=10", "T=300").stdout)["caution"]
     assert "0.27 C" in internal[0] and "10 C by 10 bar" in internal[1]
+
+
+def test_each_property_of_a_state_has_its_own_cautions_with_what_to_do(data):
+    # Near the critical point the table's volume, enthalpy and entropy are
+    # all poor there, and its grid is coarse for the volume alone.
+    state = read_state(data.run("--table", "state", "p=220", "T=374", check=0).stdout)
+    critical = [line for line in state["caution"] if "critical point" in line]
+    coarse = [line for line in state["caution"] if "coarse" in line]
+    assert len(critical) == 1 and critical[0].startswith("caution: v, h, s: ")
+    assert critical[0].endswith("no table interpolation is reliable here; use IAPWS-IF97")
+    assert len(coarse) == 1 and coarse[0].startswith("caution: v: ")
+    assert coarse[0].endswith("use the refined answer (the default, without --table) or give another pair")
+    rows = list(csv.reader(io.StringIO(data.run("--table", "batch", "state", "p", "T", input="220,374\n",
+                                                check=0).stdout)))
+    flags = {key: rows[1][rows[0].index(key + "_flags")] for key in ("T", "p", "v", "h", "s", "x")}
+    assert flags == {"T": "", "p": "", "v": "critical-region+coarse-grid", "h": "critical-region",
+                     "s": "critical-region", "x": ""}
+    assert "; v: coarse-grid (" in rows[1][-1] and rows[1][-1].startswith("caution: v, h, s: critical-region (")
+    # The refined answer there is flagged too, and says to use the formulation.
+    refined = read_state(data.run("state", "p=220", "T=374", check=0).stdout)["caution"]
+    assert refined and all(line.endswith("use IAPWS-IF97") for line in refined)
+    single = data.run("--table", "AQPPTV", 220, 374, check=0).stderr.splitlines()
+    assert single and all(line.startswith("caution: v: ") for line in single)

@@ -283,3 +283,20 @@ def test_diagram_refuses_to_replace_anything_but_a_regular_file(data, kind):
 def test_diagram_to_standard_output_writes_the_document_there(data, name):
     result = data.run("diagram", name, check=0)
     assert ElementTree.fromstring(result.stdout).tag == SVG + "svg"
+
+
+def test_states_drawn_where_the_tables_are_poor_are_told_and_strict_fails_on_them(data):
+    points = data.path / "process.csv"
+    # Steam just above boiling at 1 atm: the table answer lies inside the
+    # wet dome (a mixed cell), the refined one, the default, does not.
+    points.write_text("p,T,label\n1.01325,101,a\n10,300,b\n")
+    chart = data.path / "chart.svg"
+    table = data.run("--table", "diagram", "--points", points, chart, check=0)
+    assert "process.csv line 2: caution: v, h, s: " in table.stderr and "line 3" not in table.stderr
+    assert chart.exists()
+    data.run("--table", "--strict", "diagram", "--points", points, chart, check=4)
+    assert data.run("--strict", "diagram", "--points", points, chart, check=0).stderr == ""
+    # Around the critical point even the refined answer is flagged.
+    points.write_text("p,T\n220,374\n")
+    result = data.run("--strict", "diagram", "--points", points, chart, check=4)
+    assert "line 2: caution: v, h, s: " in result.stderr and "IAPWS-IF97" in result.stderr

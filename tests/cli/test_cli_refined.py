@@ -1,6 +1,7 @@
-"""--refined: the tool's calls, state and batch give the library's refined
-answers (RudidEvaluateRefined) and its refined flags; state shows the table
-answer beside a refined one that differs from it by more than 0.1 %."""
+"""Refined answers by default (--refined accepted, --table for the table's):
+the tool's calls, state and batch give the library's refined answers
+(RudidEvaluateRefined) and its refined flags; state shows the other kind of
+answer beside one that differs from it by more than 0.1 %."""
 
 import csv
 import io
@@ -13,8 +14,26 @@ def test_a_call_gives_the_refined_answer(data):
     value, unit = value_and_unit(data.run("--refined", "--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
     assert value == rudid32.enthalpy_pt(1.01325, 100, refined=True)
     assert abs(value - 2675.6) < 0.005 * 2675.6 and unit == "kJ/kg"
-    table, _ = value_and_unit(data.run("--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
+    table, _ = value_and_unit(data.run("--table", "--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
     assert table == rudid32.enthalpy_pt(1.01325, 100)
+
+
+def test_refined_answers_are_the_default_and_table_gives_the_exports(data):
+    # At a deaerator the table answer is 41 % below IAPWS-IF97's 2758.88 kJ/kg.
+    assert data.run("AQPPTH", 6.3, 161, check=0).stdout == "2758.875 kJ/kg\n"
+    assert data.run("--refined", "AQPPTH", 6.3, 161, check=0).stdout == "2758.875 kJ/kg\n"
+    table = data.run("--table", "--exact", "AQPPTH", 6.3, 161, check=0)
+    assert float(table.stdout.split()[0]) == rudid32.enthalpy_pt(6.3, 161)
+    assert "--table" in data.run("--refined", "--table", "AQPPTH", 6.3, 161, check=2).stderr
+    rows = list(csv.reader(io.StringIO(data.run("batch", "AQPPTH", input="6.3,161\n", check=0).stdout)))
+    assert rows[1][2] == "2758.875"
+    rows = list(csv.reader(io.StringIO(data.run("batch", "state", "p", "T", input="6.3,161\n", check=0).stdout)))
+    assert rows[1][rows[0].index("specific enthalpy [kJ/kg]")] == "2758.875"
+
+
+def test_a_missing_table_is_named_with_refined_answers_too(data):
+    (data.path / "zarude.dat").unlink()
+    assert "File not found: %s (code 2)" % (data.path / "zarude.dat") in data.run("AQPPT", 10, check=3).stderr
 
 
 def test_state_shows_the_table_answer_beside_a_refined_one_far_from_it(data):
@@ -24,8 +43,10 @@ def test_state_shows_the_table_answer_beside_a_refined_one_far_from_it(data):
     # Where the two agree within 0.1 %, the refined answer stands alone.
     lines = data.run("--refined", "state", "p=50", "T=600", check=0).stdout.splitlines()
     assert not any("table answer" in line for line in lines)
-    plain = data.run("state", "p=1.01325", "T=100", check=0).stdout
-    assert "2376.76" in plain and "table answer" not in plain
+    # With --table, the refined answer stands beside a table one far from it.
+    lines = data.run("--table", "state", "p=1.01325", "T=100", check=0).stdout.splitlines()
+    enthalpy = next(line for line in lines if line.startswith("specific enthalpy"))
+    assert enthalpy.split()[2] == "2376.76" and "(refined answer: 2675.585 kJ/kg)" in enthalpy
 
 
 def test_batch_gives_refined_answers_and_refined_flags(data):

@@ -52,8 +52,8 @@ def test_listing_shows_the_26_codes_with_the_configured_unit_marked(data):
 
 
 def set_and_call(data, quantity, unit, *call):
-    data.run("units", "set", quantity, unit, check=0)
-    result = data.run(*call, check=0).stdout.split()
+    data.run("units", "set", "--installation", quantity, unit, check=0)
+    result = data.run("--table", *call, check=0).stdout.split()
     return float(result[0]), result[1:]
 
 
@@ -95,7 +95,7 @@ def test_set_changes_one_word_and_keeps_every_other_byte(data):
     original = bytes(range(1, 71))  # 62 bytes of selections and 8 beyond
     data.config.write_bytes(original)
     os.chmod(data.config, 0o640)
-    result = data.run("units", "set", "pressure", "PSI", check=0)
+    result = data.run("units", "set", "--installation", "pressure", "PSI", check=0)
     assert "bar -> psi" in result.stdout
     changed = data.config.read_bytes()
     assert changed == original[:6] + bytes([10, 0]) + original[8:]
@@ -105,10 +105,10 @@ def test_set_changes_one_word_and_keeps_every_other_byte(data):
 
 def test_set_creates_a_missing_file_and_extends_a_short_one(data):
     data.config.unlink()
-    data.run("units", "set", "temperature", "K", check=0)
+    data.run("units", "set", "--installation", "temperature", "K", check=0)
     assert data.config.read_bytes() == selection_bytes({6: 1})
     data.config.write_bytes(bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]))  # 11 bytes: the last a low-order byte
-    data.run("units", "set", "temperature", "F", check=0)
+    data.run("units", "set", "--installation", "temperature", "F", check=0)
     assert data.config.read_bytes() == bytes([3, 0, 1, 0, 2, 0, 0, 0, 5, 0, 7]) + bytes(1) + bytes([2, 0]) + bytes(48)
 
 
@@ -126,7 +126,7 @@ def test_set_removes_only_the_temporaries_that_killed_writers_left(data):
     os.utime(data.path / ".default.cfg.Dir123", (old, old))
     with open(data.path / ".default.cfg.Held12", "rb") as held:
         fcntl.flock(held, fcntl.LOCK_EX)
-        data.run("units", "set", "pressure", "psi", check=0)
+        data.run("units", "set", "--installation", "pressure", "psi", check=0)
     for name, removed in names.items():
         assert (data.path / name).exists() != removed, name
     assert (data.path / ".default.cfg.Dir123").is_dir()
@@ -136,7 +136,7 @@ def test_set_writes_through_a_link_to_the_file(data):
     target = data.path / "units.bin"
     data.config.rename(target)
     data.config.symlink_to(target.name)
-    data.run("units", "set", "pressure", "MPa", check=0)
+    data.run("units", "set", "--installation", "pressure", "MPa", check=0)
     assert data.config.is_symlink()
     assert target.read_bytes()[6:8] == bytes([3, 0])
 
@@ -150,7 +150,7 @@ def test_set_writes_through_a_link_to_the_file(data):
 ])
 def test_set_refuses_and_leaves_the_file_alone(data, arguments, message):
     before = data.config.read_bytes()
-    assert message in data.run("units", "set", *arguments, check=2).stderr
+    assert message in data.run("units", "set", "--installation", *arguments, check=2).stderr
     assert data.config.read_bytes() == before
 
 
@@ -159,7 +159,7 @@ def test_set_refuses_a_fifo_in_place_of_the_file_without_waiting_for_a_writer(da
     # both refuse it rather than block (the run's 60 s limit would fail).
     data.config.unlink()
     os.mkfifo(data.config)
-    result = data.run("units", "set", "pressure", "psi", check=3)
+    result = data.run("units", "set", "--installation", "pressure", "psi", check=3)
     assert "not a unit configuration file" in result.stderr
     assert stat.S_ISFIFO(os.lstat(data.config).st_mode)
     assert "the library reported at start-up" in data.run("units", check=0).stdout
@@ -216,8 +216,18 @@ def test_every_unit_name_the_tool_sets_is_the_unit_the_library_then_uses(data):
         chosen = {}
         for code, (name, units, _) in lists.items():
             unit = units[k % len(units)]
-            data.run("units", "set", code, unit, check=0)
+            data.run("units", "set", "--installation", code, unit, check=0)
             chosen[code] = unit
         configured = configured_in_a_fresh_library(data)
         for code, unit in chosen.items():
             assert configured[code] == unit, (code, unit)
+
+
+def test_set_without_saying_whose_units_refuses_and_leaves_the_file_alone(data):
+    before = data.config.read_bytes()
+    result = data.run("units", "set", "pressure", "psi", check=2)
+    assert "--user" in result.stderr and "--installation" in result.stderr
+    assert data.config.read_bytes() == before
+    # Both at once is a wrong command line too.
+    data.run("units", "set", "--user", "--installation", "pressure", "psi", check=2)
+    assert data.config.read_bytes() == before

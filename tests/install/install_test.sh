@@ -114,7 +114,7 @@ output=$("$prefix/$bindir/rudid32" AQPPT 10) || fail "the installed rudid32 fail
 case $output in 179.8*" C") ;; *) fail "the installed rudid32 printed '$output'" ;; esac
 
 # Installing again keeps the user's choice of units.
-"$prefix/$bindir/rudid32" units set temperature K > /dev/null
+"$prefix/$bindir/rudid32" units set --installation temperature K > /dev/null
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 case $("$prefix/$bindir/rudid32" AQPPT 10) in *" K") ;; *) fail "reinstalling replaced default.cfg" ;; esac
 
