@@ -15,7 +15,7 @@ def test_a_call_gives_the_refined_answer(data):
     assert value == rudid32.enthalpy_pt(1.01325, 100, refined=True)
     assert abs(value - 2675.6) < 0.005 * 2675.6 and unit == "kJ/kg"
     table, _ = value_and_unit(data.run("--table", "--exact", "AQPPTH", 1.01325, 100, check=0).stdout)
-    assert table == rudid32.enthalpy_pt(1.01325, 100)
+    assert table == rudid32.enthalpy_pt(1.01325, 100, refined=False)
 
 
 def test_refined_answers_are_the_default_and_table_gives_the_exports(data):
@@ -23,7 +23,7 @@ def test_refined_answers_are_the_default_and_table_gives_the_exports(data):
     assert data.run("AQPPTH", 6.3, 161, check=0).stdout == "2758.875 kJ/kg\n"
     assert data.run("--refined", "AQPPTH", 6.3, 161, check=0).stdout == "2758.875 kJ/kg\n"
     table = data.run("--table", "--exact", "AQPPTH", 6.3, 161, check=0)
-    assert float(table.stdout.split()[0]) == rudid32.enthalpy_pt(6.3, 161)
+    assert float(table.stdout.split()[0]) == rudid32.enthalpy_pt(6.3, 161, refined=False)
     assert "--table" in data.run("--refined", "--table", "AQPPTH", 6.3, 161, check=2).stderr
     rows = list(csv.reader(io.StringIO(data.run("batch", "AQPPTH", input="6.3,161\n", check=0).stdout)))
     assert rows[1][2] == "2758.875"
