@@ -29,7 +29,7 @@ def value_and_unit(text):
 def test_result_prints_with_its_unit_and_reads_back_exactly(data):
     result = data.run("--table", "--exact", "AQPPHT", 10, 3000, check=0)
     value, unit = value_and_unit(result.stdout)
-    assert value == rudid32.temperature_ph(10, 3000)
+    assert value == rudid32.temperature_ph(10, 3000, refined=False)
     assert unit == "C"
 
 
@@ -159,11 +159,11 @@ def read_state(output):
 
 def test_state_from_pressure_and_enthalpy(data):
     state = read_state(data.run("--table", "--exact", "state", "p=10", "h=3000", check=0).stdout)
-    assert value_and_unit(state["temperature"]) == (rudid32.temperature_ph(10, 3000), "C")
+    assert value_and_unit(state["temperature"]) == (rudid32.temperature_ph(10, 3000, refined=False), "C")
     assert value_and_unit(state["pressure"]) == (10, "bar")
-    assert value_and_unit(state["specific volume"]) == (rudid32.volume_ph(10, 3000), "m3/kg")
+    assert value_and_unit(state["specific volume"]) == (rudid32.volume_ph(10, 3000, refined=False), "m3/kg")
     assert value_and_unit(state["specific enthalpy"]) == (3000, "kJ/kg")
-    assert value_and_unit(state["specific entropy"]) == (rudid32.entropy_ph(10, 3000), "kJ/kg,K")
+    assert value_and_unit(state["specific entropy"]) == (rudid32.entropy_ph(10, 3000, refined=False), "kJ/kg,K")
     assert state["quality"] == "none (single phase)"
     assert state["phase"] == "superheated vapour"
 
@@ -350,7 +350,7 @@ def test_caution_where_the_tables_are_poor_and_none_where_they_are_good(data):
     assert read_state(data.run("--table", "state", "p=10", "T=300", check=0).stdout)["caution"] == []
     assert read_state(data.run("state", "p=1.01325", "T=101", check=0).stdout)["caution"] == []
     single = data.run("--table", "AQPPTH", 1.01325, 101, check=0)
-    assert single.stdout == "%s kJ/kg\n" % format(rudid32.enthalpy_pt(1.01325, 101), ".7g")
+    assert single.stdout == "%s kJ/kg\n" % format(rudid32.enthalpy_pt(1.01325, 101, refined=False), ".7g")
     assert single.stderr.splitlines() and all(line.startswith("caution: ") for line in single.stderr.splitlines())
     assert data.run("--table", "AQPPTH", 10, 300, check=0).stderr == ""
 
