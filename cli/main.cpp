@@ -274,10 +274,15 @@ void AddBatch(CLI::App *app, CommandLine *line) {
                       "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
                       "decimal comma is read as a point). The output is always comma-separated")
         ->check(CLI::IsMember({",", ";", "tab", "\t"}));
+    // One name (or a comma list) a use, never the words after it: those
+    // are the function or the state's keys.
     batch->add_option("--keep", line->job.keep,
                       "Columns to pass through to the output before the results, by header title (with "
-                      "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
-        ->delimiter(',');
+                      "--header) or number from 1, e.g. --keep id; repeat it or give a comma list "
+                      "(--keep id,tag) for more; the other columns are the arguments")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->take_all();
     batch->add_flag("--no-flags", line->noFlags, "Leave out the flags column and the caution status");
     batch->add_option("--threads", line->job.threads, "Threads to evaluate on (default: the number of cores)")
         ->check(CLI::Range(1, 256));
