@@ -390,6 +390,8 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     const auto flushBeforeWaiting = [&] { batch.Flush(); };
     while (!batch.outputFailed() && reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
+        // A spreadsheet's mark of UTF-8 is no part of the first title or number.
+        if (lineNumber == 1) line.erase(0, line.size() - WithoutByteOrderMark(line).size());
         const bool header = lineNumber == 1 && job.skipHeader;
         if (!header && IsCommentOrBlank(line)) continue;
         if (!begun && !begin(line, header)) return kExitUsage;

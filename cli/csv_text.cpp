@@ -24,6 +24,12 @@ char DetectDelimiter(std::string_view line) {
     return ',';
 }
 
+std::string_view WithoutByteOrderMark(std::string_view firstLine) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (firstLine.starts_with(kByteOrderMark)) firstLine.remove_prefix(kByteOrderMark.size());
+    return firstLine;
+}
+
 std::vector<std::string_view> SplitCsvLine(std::string_view line, char delimiter) {
     std::vector<std::string_view> fields;
     for (;;) {

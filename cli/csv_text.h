@@ -21,4 +21,8 @@ std::vector<std::string_view> SplitCsvLine(std::string_view line, char delimiter
 // commas), else a comma.
 char DetectDelimiter(std::string_view line);
 
+// The first line of a file without the UTF-8 byte-order mark (EF BB BF)
+// that Excel's "CSV UTF-8" writes before it; any other line as it is.
+std::string_view WithoutByteOrderMark(std::string_view firstLine);
+
 }  // namespace rudid::cli

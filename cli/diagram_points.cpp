@@ -31,6 +31,7 @@ bool ReadDiagramPoints(const std::string &path, bool mollier, DiagramPoints *poi
         *error = path + " is empty: its first line names two of p, T, h, s, v, x";
         return false;
     }
+    line.erase(0, line.size() - WithoutByteOrderMark(line).size());
     const char delimiter = DetectDelimiter(line);
     const std::vector<std::string_view> titles = SplitCsvLine(line, delimiter);
     const StateKey *keys[2] = {nullptr, nullptr};

@@ -4,8 +4,12 @@ the messages about what the tool was given."""
 
 import csv
 import io
+import xml.etree.ElementTree as ElementTree
 
 import rudid32
+
+SVG = "{http://www.w3.org/2000/svg}"
+BOM = "\ufeff"  # written by Excel's "CSV UTF-8" before the first title
 
 PLANT = "id,tag,p,T\nA1,feed,10,300\nB2,drum,1.01325,120\n"
 
@@ -24,3 +28,22 @@ def test_keep_takes_one_name_a_use_and_leaves_the_function_and_keys(data):
     rows = table(data.run("--exact", "batch", "--header", "--keep", "id", "AQPPTH", input="id,p,T\nA1,10,300\n",
                           check=0).stdout)
     assert rows[1][:3] == ["A1", "10", "300"] and float(rows[1][3]) == rudid32.enthalpy_pt(10, 300)
+
+
+def drawn_texts(data, *options):
+    path = data.path / "chart.svg"
+    result = data.run("diagram", *options, path)
+    return result, [element.text for element in ElementTree.parse(path).getroot().iter(SVG + "text")]
+
+
+def test_a_byte_order_mark_is_no_part_of_the_first_title(data):
+    rows = table(data.run("batch", "--header", "--keep", "id", "AQPPTH", input=BOM + "id,p,T\nA1,10,300\n",
+                          check=0).stdout)
+    assert rows[0][0] == "id" and rows[1][0] == "A1"
+    # Without a header the mark is no part of the first number either.
+    rows = table(data.run("batch", "AQPPTH", input=BOM + "10,300\n", check=0).stdout)
+    assert rows[1][:2] == ["10", "300"] and rows[1][-3] == "ok"
+    points = data.path / "points.csv"
+    points.write_text(BOM + "label,p,T\ninlet,100,500\n", encoding="utf-8")
+    result, texts = drawn_texts(data, "--points", points)
+    assert result.returncode == 0 and "inlet" in texts, result.stderr
