@@ -67,9 +67,11 @@ bool ReadDiagramPoints(const std::string &path, bool mollier, DiagramPoints *poi
         double values[2];
         std::string problem;
         for (int k = 0; k < 2 && problem.empty(); ++k) {
-            const std::string_view field = columns[k] < fields.size() ? fields[columns[k]] : std::string_view();
+            // Decimal commas as batch reads them, in a file not separated by commas.
+            std::string field(columns[k] < fields.size() ? fields[columns[k]] : std::string_view());
+            if (delimiter != ',') field = WithDecimalPoint(field);
             problem = ReadArgument(field, &values[k]);
-            if (!problem.empty()) problem = std::string(1, keys[k]->key) + " \"" + std::string(field) + "\" " + problem;
+            if (!problem.empty()) problem = std::string(1, keys[k]->key) + " \"" + field + "\" " + problem;
         }
         if (problem.empty()) {
             const double first[] = {values[0]}, second[] = {values[1]};

@@ -272,7 +272,8 @@ void AddBatch(CLI::App *app, CommandLine *line) {
     batch->add_flag("--header", line->job.skipHeader, "The first input line is a header: skip it");
     batch->add_option("--delimiter", line->delimiter,
                       "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
-                      "decimal comma is read as a point). The output is always comma-separated")
+                      "decimal comma is read as a point). Semicolon-separated input is answered with semicolons, and "
+                      "with decimal commas when its first row has no decimal point")
         ->check(CLI::IsMember({",", ";", "tab", "\t"}));
     // One name (or a comma list) a use, never the words after it: those
     // are the function or the state's keys.

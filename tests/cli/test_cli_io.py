@@ -47,3 +47,23 @@ def test_a_byte_order_mark_is_no_part_of_the_first_title(data):
     points.write_text(BOM + "label,p,T\ninlet,100,500\n", encoding="utf-8")
     result, texts = drawn_texts(data, "--points", points)
     assert result.returncode == 0 and "inlet" in texts, result.stderr
+
+
+def test_semicolons_and_decimal_commas_come_back_as_they_came(data):
+    text = "id;p;h\nA1;10;3000\nB2;10,5;2800,5\nC3;ten;5\n"
+    result = data.run("--exact", "batch", "--header", "--keep", "id", "AQPPHT", input=text, check=1)
+    rows = table(result.stdout, ";")
+    assert rows[0][:4] == ["id", "pressure [bar]", "specific enthalpy [kJ/kg]", "temperature [C]"]
+    assert rows[1][:3] == ["A1", "10", "3000"] and rows[2][:3] == ["B2", "10,5", "2800,5"]
+    assert float(rows[2][3].replace(",", ".")) == rudid32.temperature_ph(10.5, 2800.5) and "." not in rows[2][3]
+    assert rows[3][-3] == "malformed" and 'pressure "ten"' in rows[3][-1]
+    # Semicolons with decimal points: semicolons and points back.
+    rows = table(data.run("--exact", "batch", "state", "p", "h", input="10.5;3000\n", check=0).stdout, ";")
+    assert rows[1][:2] == ["10.5", "3000"] and float(rows[1][2]) == rudid32.temperature_ph(10.5, 3000)
+
+
+def test_points_take_decimal_commas_as_batch_does(data):
+    points = data.path / "points.csv"
+    points.write_text("p;T;label\n10,5;300,5;bleed\n")
+    result, texts = drawn_texts(data, "--points", points)
+    assert result.returncode == 0 and "bleed" in texts, result.stderr
