@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -142,14 +143,19 @@ std::string UnitsArgument(int argc, char **argv) {
 }
 
 // Once per run: a default.cfg that is missing or short silently selects
-// the first unit of the quantities it does not cover.
+// the first unit of the quantities it does not cover. Said once, in the
+// tool's words with the file's path: the library's start-up message says
+// "corrupt or missing" twice and names no path.
 void WarnOfAnIncompleteUnitFile() {
     const char *message = RudidStartupMessage();
     if (!message || !*message) return;
+    const std::string path = rudid::cli::UnitFilePath();
+    std::error_code error;
+    const bool present = std::filesystem::exists(path, error);
     std::fprintf(stderr,
-                 "rudid32: warning: %s (%s): quantities it does not cover use their first unit; "
-                 "see rudid32 units\n",
-                 message, rudid::cli::UnitFilePath().c_str());
+                 "rudid32: warning: the unit file %s %s, so %s its first unit; see rudid32 units\n",
+                 path.c_str(), present ? "is short or cannot be read" : "is missing",
+                 present ? "every quantity it does not cover uses" : "every quantity uses");
 }
 
 // What the command line chose: filled in by the parser, read by the

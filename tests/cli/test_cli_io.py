@@ -6,6 +6,8 @@ import csv
 import io
 import xml.etree.ElementTree as ElementTree
 
+import pytest
+
 import rudid32
 
 SVG = "{http://www.w3.org/2000/svg}"
@@ -67,3 +69,14 @@ def test_points_take_decimal_commas_as_batch_does(data):
     points.write_text("p;T;label\n10,5;300,5;bleed\n")
     result, texts = drawn_texts(data, "--points", points)
     assert result.returncode == 0 and "bleed" in texts, result.stderr
+
+
+def test_a_missing_or_short_unit_file_is_told_once_in_plain_words(data):
+    data.config.unlink()
+    stderr = data.run("AQPPT", "1", check=0).stderr
+    assert "corrupt or missing!" not in stderr
+    assert stderr.count("warning") == 1 and "unit file %s is missing" % data.config in stderr
+    data.config.write_bytes(b"\x00\x00\x00")
+    stderr = data.run("AQPPT", "1", check=0).stderr
+    assert "corrupt or missing!" not in stderr and "unit file %s is short" % data.config in stderr
+
