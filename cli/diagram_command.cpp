@@ -327,6 +327,11 @@ bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string
             high = ParseNumber(item.substr(colon + 1)).value_or(NAN);
         }
         const std::string key(shaped ? TrimBlanks(item.substr(0, equals)) : item);
+        for (const std::string_view limit : {item.substr(equals + 1, colon - equals - 1), item.substr(colon + 1)})
+            if (shaped && ParseNumber(limit) && !std::isfinite(*ParseNumber(limit))) {
+                *error = "--range: \"" + std::string(TrimBlanks(limit)) + "\" is not a finite number";
+                return false;
+            }
         const char yKey = mollier ? 'h' : 'T';
         if (!std::isfinite(low) || !std::isfinite(high) || !(low < high) ||
             (key != "s" && key != std::string(1, yKey))) {
@@ -338,11 +343,16 @@ bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string
     return true;
 }
 
-bool ApplySize(const std::string &text, Chart *chart) {
+bool ApplySize(const std::string &text, Chart *chart, std::string *error) {
     const std::size_t by = text.find('x');
     const std::optional<double> width = ParseNumber(text.substr(0, by));
     const std::optional<double> height = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
-    if (!width || !height || *width < 320 || *height < 240 || *width > 20000 || *height > 20000) return false;
+    *error = "--size: \"" + text + "\" is not WIDTHxHEIGHT (320x240 to 20000x20000)";
+    if (width && height && !(std::isfinite(*width) && std::isfinite(*height)))
+        *error = "--size: \"" + text + "\": the width or height is not a finite number";
+    // NaN passes every comparison below: it is refused first.
+    if (!width || !height || !std::isfinite(*width) || !std::isfinite(*height)) return false;
+    if (*width < 320 || *height < 240 || *width > 20000 || *height > 20000) return false;
     chart->width = int(*width), chart->height = int(*height);
     return true;
 }
@@ -387,9 +397,8 @@ int RunDiagram(const std::string &path, const DiagramOptions &options) {
         std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (!options.size.empty() && !ApplySize(options.size, &chart)) {
-        std::fprintf(stderr, "rudid32 diagram: --size: \"%s\" is not WIDTHxHEIGHT (320x240 to 20000x20000)\n",
-                     options.size.c_str());
+    if (!options.size.empty() && !ApplySize(options.size, &chart, &error)) {
+        std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
         return kExitUsage;
     }
     DiagramPoints points;

@@ -80,3 +80,14 @@ def test_a_missing_or_short_unit_file_is_told_once_in_plain_words(data):
     stderr = data.run("AQPPT", "1", check=0).stderr
     assert "corrupt or missing!" not in stderr and "unit file %s is short" % data.config in stderr
 
+
+@pytest.mark.parametrize("options, said", [
+    (("--size", "nanx680"), '"nanx680": the width or height is not a finite number'),
+    (("--size", "960xinf"), '"960xinf": the width or height is not a finite number'),
+    (("--range", "s=nan:9"), '--range: "nan" is not a finite number'),
+    (("--range", "T=100:inf"), '--range: "inf" is not a finite number'),
+])
+def test_a_diagram_size_or_range_that_is_not_finite_is_refused_as_such(data, options, said):
+    result = data.run("diagram", *options, data.path / "chart.svg", check=2)
+    assert said in result.stderr and not (data.path / "chart.svg").exists()
+
