@@ -91,3 +91,10 @@ def test_a_diagram_size_or_range_that_is_not_finite_is_refused_as_such(data, opt
     result = data.run("diagram", *options, data.path / "chart.svg", check=2)
     assert said in result.stderr and not (data.path / "chart.svg").exists()
 
+
+def test_kilopascals_are_chosen_by_name_for_a_run(data):
+    boiling = float(data.run("--units", "pressure=kPa", "--value-only", "AQPPT", "101.325", check=0).stdout)
+    assert abs(boiling - 100) < 0.1
+    listing = data.run("--units", "pressure=kPa", "units", check=0).stdout
+    pressure = next(line for line in listing.splitlines() if " pressure " in line)
+    assert pressure.split()[3] == "kPa" and "chosen for this run" in pressure
