@@ -98,3 +98,36 @@ def test_kilopascals_are_chosen_by_name_for_a_run(data):
     listing = data.run("--units", "pressure=kPa", "units", check=0).stdout
     pressure = next(line for line in listing.splitlines() if " pressure " in line)
     assert pressure.split()[3] == "kPa" and "chosen for this run" in pressure
+
+
+def polylines(path):
+    return [[tuple(map(float, pair.split(","))) for pair in element.get("points").split()]
+            for element in ElementTree.parse(path).getroot().iter(SVG + "polyline")]
+
+
+def test_a_process_line_follows_the_states_between_its_points(data):
+    # Economiser outlet to main steam at one pressure: along the isobar,
+    # level across the dome, not a chord cutting over it.
+    points = data.path / "plant.csv"
+    points.write_text("p,T,label\n100,300,economiser\n100,540,main steam\n")
+    chart = data.path / "chart.svg"
+    data.run("diagram", "--points", points, chart, check=0)
+    process = polylines(chart)[-1]
+    assert len(process) > 10
+    # The boiling part is level, at the saturation temperature: a chord
+    # from 300 C to 540 C never is.
+    heights = [y for _, y in process]
+    level = max(heights.count(y) for y in heights)
+    assert level >= 3
+    assert heights[0] > heights[len(heights) // 2] > heights[-1]  # SVG's y grows downwards
+
+def test_each_row_gives_its_own_pair_and_a_row_without_two_is_named(data):
+    points = data.path / "plant.csv"
+    points.write_text("p,T,x,label\n100,540,,main steam\n0.1,,0.9,exhaust\n\n10,,,lonely\n")
+    chart = data.path / "chart.svg"
+    result = data.run("diagram", "--points", points, chart, check=1)
+    assert "plant.csv line 5: gives a value of p only: a state needs two of p, T, x" in result.stderr
+    texts = [element.text for element in ElementTree.parse(chart).getroot().iter(SVG + "text")]
+    assert "main steam" in texts and "exhaust" in texts and "lonely" not in texts
+    points.write_text("p,T,label\n100,,a\n")
+    assert "line 2: gives a value of p only" in data.run("diagram", "--points", points, chart, check=1).stderr
