@@ -25,9 +25,13 @@ namespace {
 
 using enum Quantity;
 
-constexpr const char *kIsobarColours[] = {"#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd",
-                                          "#d62728", "#8c564b", "#e377c2", "#17becf"};
+// One colour for every isobar, none of them a red like the isotherms', the
+// brown of the isenthalps or the teal of the isochores.
+constexpr const char *kIsobarColours[] = {"#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#e377c2", "#bcbd22",
+                                          "#393b79", "#637939", "#7b4173", "#6b6ecf", "#e7ba52", "#006d2c",
+                                          "#a55194", "#fd8d3c", "#5254a3", "#b5cf6b"};
 constexpr int kMostIsobars = 16;  // 1, 2 and 5 bar over the whole table
+static_assert(std::size(kIsobarColours) >= kMostIsobars, "an isobar without a colour of its own");
 constexpr int kSweepSteps = 160;
 
 // Calls the export giving `result` from these arguments; a failure without

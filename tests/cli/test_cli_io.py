@@ -131,3 +131,20 @@ def test_each_row_gives_its_own_pair_and_a_row_without_two_is_named(data):
     assert "main steam" in texts and "exhaust" in texts and "lonely" not in texts
     points.write_text("p,T,label\n100,,a\n")
     assert "line 2: gives a value of p only" in data.run("diagram", "--points", points, chart, check=1).stderr
+
+
+def labels_of(data, *options):
+    """(text, colour) of every label of a chart, placed or listed."""
+    chart = data.path / "chart.svg"
+    data.run("diagram", *options, chart, check=0)
+    return [(element.text, element.get("fill")) for element in ElementTree.parse(chart).getroot().iter(SVG + "text")
+            if element.get("class") == "label"]
+
+
+def test_every_isobar_has_a_colour_of_its_own_and_none_an_isotherm_s(data):
+    labels = labels_of(data, "--mollier")
+    isobars = {text: colour for text, colour in labels if text.endswith(" bar")}
+    isotherms = {colour for text, colour in labels if text.endswith(" C")}
+    assert len(isobars) >= 12 and len(set(isobars.values())) == len(isobars), isobars
+    assert isotherms and not isotherms & set(isobars.values())
+
