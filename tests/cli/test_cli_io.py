@@ -148,3 +148,12 @@ def test_every_isobar_has_a_colour_of_its_own_and_none_an_isotherm_s(data):
     assert len(isobars) >= 12 and len(set(isobars.values())) == len(isobars), isobars
     assert isotherms and not isotherms & set(isobars.values())
 
+
+def test_only_the_lines_drawn_in_the_range_are_labelled(data):
+    # Between 400 and 500 C, entropies of 7 to 8 lie on the isobars of a few
+    # to some tens of bar only: the others are not drawn, nor listed.
+    shown = {text for text, _ in labels_of(data, "--range", "s=7:8,T=400:500") if text.endswith(" bar")}
+    for pressure in (0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000):
+        entropies = [rudid32.entropy_pt(pressure, t) for t in (400, 450, 500)]
+        crosses = min(entropies) < 8 and max(entropies) > 7
+        assert (("%g bar" % pressure) in shown) == crosses, (pressure, entropies, shown)
