@@ -349,15 +349,18 @@ bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string
 
 bool ApplySize(const std::string &text, Chart *chart, std::string *error) {
     const std::size_t by = text.find('x');
-    const std::optional<double> width = ParseNumber(text.substr(0, by));
-    const std::optional<double> height = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
+    const std::optional<double> readWidth = ParseNumber(text.substr(0, by));
+    const std::optional<double> readHeight = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
     *error = "--size: \"" + text + "\" is not WIDTHxHEIGHT (320x240 to 20000x20000)";
-    if (width && height && !(std::isfinite(*width) && std::isfinite(*height)))
-        *error = "--size: \"" + text + "\": the width or height is not a finite number";
+    if (!readWidth || !readHeight) return false;
+    const double width = *readWidth, height = *readHeight;
     // NaN passes every comparison below: it is refused first.
-    if (!width || !height || !std::isfinite(*width) || !std::isfinite(*height)) return false;
-    if (*width < 320 || *height < 240 || *width > 20000 || *height > 20000) return false;
-    chart->width = int(*width), chart->height = int(*height);
+    if (!std::isfinite(width) || !std::isfinite(height)) {
+        *error = "--size: \"" + text + "\": the width or height is not a finite number";
+        return false;
+    }
+    if (width < 320 || height < 240 || width > 20000 || height > 20000) return false;
+    chart->width = int(width), chart->height = int(height);
     return true;
 }
 
