@@ -79,16 +79,6 @@ struct Layout {
     }
 };
 
-// A number written with a decimal comma ("10,5"), as a semicolon- or
-// tab-separated export has it, in the reader's form ("10.5").
-std::string WithDecimalPoint(std::string field) {
-    const std::size_t comma = field.find(',');
-    if (comma != std::string::npos && field.find(',', comma + 1) == std::string::npos &&
-        field.find('.') == std::string::npos)
-        field[comma] = '.';
-    return field;
-}
-
 // One export over rows, in one call of the library's batch function.
 std::vector<Outcome> EvaluateByBatch(const ExportInfo &info, std::span<const double> first,
                                      std::span<const double> second) {
@@ -154,11 +144,12 @@ public:
         if (job_.flags && !job_.function)
             for (const std::string_view symbol : kStateSymbols) header += "," + std::string(symbol) + "_flags";
         header += ",status,code,message\n";
-        return header;
+        return InInputsConvention(header);
     }
 
     // Takes one line of input; evaluates the chunk once it is full.
     void Add(std::size_t lineNumber, std::string_view text, bool tooLong) {
+        if (lines_.empty() && tally_.rows() == 0) decimalComma_ = WritesDecimalCommas(text);
         lines_.push_back({lineNumber, std::string(text), tooLong});
         if (lines_.size() >= ChunkRows()) Flush();
     }
@@ -229,6 +220,19 @@ private:
             second->push_back(values[1]);
         }
         return row;
+    }
+
+    // Semicolon-separated input is answered the same way, with decimal
+    // commas unless its first row wrote its numbers with points: what
+    // the spreadsheet that saved it reads back.
+    bool WritesDecimalCommas(std::string_view firstRow) const {
+        if (layout_.delimiter != ';') return false;
+        for (std::string_view field : SplitCsvLine(firstRow, ';'))
+            if (ParseNumber(field) && field.find('.') != std::string_view::npos) return false;
+        return true;
+    }
+    std::string InInputsConvention(std::string rows) const {
+        return layout_.delimiter == ';' ? WithDelimiter(rows, ';', decimalComma_) : rows;
     }
 
     std::string Number(const Outcome &outcome) const {
@@ -332,6 +336,7 @@ private:
             }
             out += '\n';
         }
+        out = InInputsConvention(std::move(out));
         return answer;
     }
 
@@ -344,6 +349,7 @@ private:
     std::vector<InputLine> lines_;
     Tally tally_;
     bool outputFailed_ = false;
+    bool decimalComma_ = false;
 };
 
 bool IsCommentOrBlank(std::string_view line) {
@@ -400,6 +406,8 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
     const auto flushBeforeWaiting = [&] { batch.Flush(); };
     while (!batch.outputFailed() && reader.Next(&line, &tooLong, flushBeforeWaiting)) {
         ++lineNumber;
+        // A spreadsheet's mark of UTF-8 is no part of the first title or number.
+        if (lineNumber == 1) line.erase(0, line.size() - WithoutByteOrderMark(line).size());
         const bool header = lineNumber == 1 && job.skipHeader;
         if (!header && IsCommentOrBlank(line)) continue;
         if (!begun && !begin(line, header)) return kExitUsage;

@@ -25,9 +25,13 @@ namespace {
 
 using enum Quantity;
 
-constexpr const char *kIsobarColours[] = {"#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd",
-                                          "#d62728", "#8c564b", "#e377c2", "#17becf"};
+// One colour for every isobar, none of them a red like the isotherms', the
+// brown of the isenthalps or the teal of the isochores.
+constexpr const char *kIsobarColours[] = {"#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#e377c2", "#bcbd22",
+                                          "#393b79", "#637939", "#7b4173", "#6b6ecf", "#e7ba52", "#006d2c",
+                                          "#a55194", "#fd8d3c", "#5254a3", "#b5cf6b"};
 constexpr int kMostIsobars = 16;  // 1, 2 and 5 bar over the whole table
+static_assert(std::size(kIsobarColours) >= kMostIsobars, "an isobar without a colour of its own");
 constexpr int kSweepSteps = 160;
 
 // Calls the export giving `result` from these arguments; a failure without
@@ -327,6 +331,11 @@ bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string
             high = ParseNumber(item.substr(colon + 1)).value_or(NAN);
         }
         const std::string key(shaped ? TrimBlanks(item.substr(0, equals)) : item);
+        for (const std::string_view limit : {item.substr(equals + 1, colon - equals - 1), item.substr(colon + 1)})
+            if (shaped && ParseNumber(limit) && !std::isfinite(*ParseNumber(limit))) {
+                *error = "--range: \"" + std::string(TrimBlanks(limit)) + "\" is not a finite number";
+                return false;
+            }
         const char yKey = mollier ? 'h' : 'T';
         if (!std::isfinite(low) || !std::isfinite(high) || !(low < high) ||
             (key != "s" && key != std::string(1, yKey))) {
@@ -338,12 +347,20 @@ bool ApplyRange(const std::string &text, bool mollier, Chart *chart, std::string
     return true;
 }
 
-bool ApplySize(const std::string &text, Chart *chart) {
+bool ApplySize(const std::string &text, Chart *chart, std::string *error) {
     const std::size_t by = text.find('x');
-    const std::optional<double> width = ParseNumber(text.substr(0, by));
-    const std::optional<double> height = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
-    if (!width || !height || *width < 320 || *height < 240 || *width > 20000 || *height > 20000) return false;
-    chart->width = int(*width), chart->height = int(*height);
+    const std::optional<double> readWidth = ParseNumber(text.substr(0, by));
+    const std::optional<double> readHeight = by == std::string::npos ? std::nullopt : ParseNumber(text.substr(by + 1));
+    *error = "--size: \"" + text + "\" is not WIDTHxHEIGHT (320x240 to 20000x20000)";
+    if (!readWidth || !readHeight) return false;
+    const double width = *readWidth, height = *readHeight;
+    // NaN passes every comparison below: it is refused first.
+    if (!std::isfinite(width) || !std::isfinite(height)) {
+        *error = "--size: \"" + text + "\": the width or height is not a finite number";
+        return false;
+    }
+    if (width < 320 || height < 240 || width > 20000 || height > 20000) return false;
+    chart->width = int(width), chart->height = int(height);
     return true;
 }
 
@@ -387,9 +404,8 @@ int RunDiagram(const std::string &path, const DiagramOptions &options) {
         std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (!options.size.empty() && !ApplySize(options.size, &chart)) {
-        std::fprintf(stderr, "rudid32 diagram: --size: \"%s\" is not WIDTHxHEIGHT (320x240 to 20000x20000)\n",
-                     options.size.c_str());
+    if (!options.size.empty() && !ApplySize(options.size, &chart, &error)) {
+        std::fprintf(stderr, "rudid32 diagram: %s\n", error.c_str());
         return kExitUsage;
     }
     DiagramPoints points;

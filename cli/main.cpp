@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -145,14 +146,19 @@ std::string UnitsArgument(int argc, char **argv) {
 }
 
 // Once per run: a default.cfg that is missing or short silently selects
-// the first unit of the quantities it does not cover.
+// the first unit of the quantities it does not cover. Said once, in the
+// tool's words with the file's path: the library's start-up message says
+// "corrupt or missing" twice and names no path.
 void WarnOfAnIncompleteUnitFile() {
     const char *message = RudidStartupMessage();
     if (!message || !*message) return;
+    const std::string path = rudid::cli::UnitFilePath();
+    std::error_code error;
+    const bool present = std::filesystem::exists(path, error);
     std::fprintf(stderr,
-                 "rudid32: warning: %s (%s): quantities it does not cover use their first unit; "
-                 "see rudid32 units\n",
-                 message, rudid::cli::UnitFilePath().c_str());
+                 "rudid32: warning: the unit file %s %s, so %s its first unit; see rudid32 units\n",
+                 path.c_str(), present ? "is short or cannot be read" : "is missing",
+                 present ? "every quantity it does not cover uses" : "every quantity uses");
 }
 
 // What the command line chose: filled in by the parser, read by the
@@ -280,12 +286,18 @@ void AddBatch(CLI::App *app, CommandLine *line) {
     batch->add_flag("--header", line->job.skipHeader, "The first input line is a header: skip it");
     batch->add_option("--delimiter", line->delimiter,
                       "The input's delimiter: , ; or tab (default: told by the first line; with ; or tab a "
-                      "decimal comma is read as a point). The output is always comma-separated")
+                      "decimal comma is read as a point). Semicolon-separated input is answered with semicolons, and "
+                      "with decimal commas when its first row has no decimal point")
         ->check(CLI::IsMember({",", ";", "tab", "\t"}));
+    // One name (or a comma list) a use, never the words after it: those
+    // are the function or the state's keys.
     batch->add_option("--keep", line->job.keep,
                       "Columns to pass through to the output before the results, by header title (with "
-                      "--header) or number from 1, e.g. --keep id; the other columns are the arguments")
-        ->delimiter(',');
+                      "--header) or number from 1, e.g. --keep id; repeat it or give a comma list "
+                      "(--keep id,tag) for more; the other columns are the arguments")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->take_all();
     batch->add_flag("--no-flags", line->noFlags, "Leave out the flags column and the caution status");
     batch->add_option("--threads", line->job.threads, "Threads to evaluate on (default: the number of cores)")
         ->check(CLI::Range(1, 256));

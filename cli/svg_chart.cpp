@@ -152,9 +152,18 @@ std::string Format(const char *format, auto... values) {
     return text;
 }
 
-}  // namespace
+// Where the plot lies in the picture and how values map onto it.
+struct Frame {
+    Axis xAxis, yAxis;
+    double width, height;  // of the plot
+    double X(double x) const { return kLeft + (x - xAxis.low) / (xAxis.high - xAxis.low) * width; }
+    double Y(double y) const { return kTop + (yAxis.high - y) / (yAxis.high - yAxis.low) * height; }
+    ChartPoint Screen(ChartPoint p) const { return {X(p.x), Y(p.y)}; }
+    Box Plot() const { return {kLeft, kTop, kLeft + width, kTop + height}; }
+};
 
-std::string RenderSvg(const Chart &chart) {
+// Axes that span the data (or the ranges given).
+Frame FrameOf(const Chart &chart) {
     double xMin = INFINITY, xMax = -INFINITY, yMin = INFINITY, yMax = -INFINITY;
     for (const ChartSeries &series : chart.series)
         for (const ChartPoint &p : series.points) {
@@ -163,16 +172,25 @@ std::string RenderSvg(const Chart &chart) {
         }
     if (xMin > xMax) xMin = 0, xMax = 1, yMin = 0, yMax = 1;
     const double xPad = (xMax - xMin) / 50, yPad = (yMax - yMin) / 50;
-    const Axis xAxis = chart.xRange ? RoundTicks(chart.xRange->first, chart.xRange->second)
-                                    : RoundTicks(xMin - xPad, xMax + xPad);
-    const Axis yAxis = chart.yRange ? RoundTicks(chart.yRange->first, chart.yRange->second)
-                                    : RoundTicks(yMin - yPad, yMax + yPad);
+    return {chart.xRange ? RoundTicks(chart.xRange->first, chart.xRange->second) : RoundTicks(xMin - xPad, xMax + xPad),
+            chart.yRange ? RoundTicks(chart.yRange->first, chart.yRange->second) : RoundTicks(yMin - yPad, yMax + yPad),
+            chart.width - kLeft - kRight, chart.height - kTop - kBottom};
+}
 
-    const double plotWidth = chart.width - kLeft - kRight, plotHeight = chart.height - kTop - kBottom;
-    const auto X = [&](double x) { return kLeft + (x - xAxis.low) / (xAxis.high - xAxis.low) * plotWidth; };
-    const auto Y = [&](double y) { return kTop + (yAxis.high - y) / (yAxis.high - yAxis.low) * plotHeight; };
-    const auto Screen = [&](ChartPoint p) { return ChartPoint{X(p.x), Y(p.y)}; };
+// Tick values counted in steps, so that no sum drifts and none prints as "-0".
+std::vector<double> Ticks(const Axis &axis) {
+    std::vector<double> ticks;
+    for (int i = 0;; ++i) {
+        double v = axis.firstTick + i * axis.step;
+        if (v > axis.high + axis.step * 1e-9) return ticks;
+        if (std::fabs(v) < axis.step * 1e-9) v = 0;
+        ticks.push_back(v);
+    }
+}
 
+// The document's start, the title, the grid, the frame with its ticks and
+// the axes' titles, and the clip path of the plot.
+std::string RenderAxes(const Chart &chart, const Frame &f) {
     std::string svg = Format(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
@@ -181,69 +199,74 @@ std::string RenderSvg(const Chart &chart) {
     svg += Format("<rect width=\"%d\" height=\"%d\" fill=\"white\"/>\n", chart.width, chart.height);
     svg += Format("<text x=\"%g\" y=\"30\" font-size=\"17\" text-anchor=\"middle\">", chart.width / 2.0) +
            Escaped(chart.title) + "</text>\n";
-
-    // Tick values counted in steps, so that no sum drifts and none prints as "-0".
-    const auto Ticks = [](const Axis &axis) {
-        std::vector<double> ticks;
-        for (int i = 0;; ++i) {
-            double v = axis.firstTick + i * axis.step;
-            if (v > axis.high + axis.step * 1e-9) return ticks;
-            if (std::fabs(v) < axis.step * 1e-9) v = 0;
-            ticks.push_back(v);
-        }
-    };
-    const std::vector<double> xTicks = Ticks(xAxis), yTicks = Ticks(yAxis);
+    const std::vector<double> xTicks = Ticks(f.xAxis), yTicks = Ticks(f.yAxis);
     svg += "<g stroke=\"#dddddd\" stroke-width=\"1\">\n";
     for (double v : xTicks)
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", X(v), kTop, X(v), kTop + plotHeight);
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", f.X(v), kTop, f.X(v), kTop + f.height);
     for (double v : yTicks)
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", kLeft, Y(v), kLeft + plotWidth, Y(v));
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", kLeft, f.Y(v), kLeft + f.width, f.Y(v));
     svg += "</g>\n";
-
     svg += Format("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"none\" stroke=\"black\"/>\n",
-                  kLeft, kTop, plotWidth, plotHeight);
+                  kLeft, kTop, f.width, f.height);
     svg += "<g>\n";
     for (double v : xTicks) {
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", X(v),
-                      kTop + plotHeight, X(v), kTop + plotHeight + 5);
-        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%.*f</text>\n", X(v),
-                      kTop + plotHeight + 20, xAxis.decimals, v);
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", f.X(v),
+                      kTop + f.height, f.X(v), kTop + f.height + 5);
+        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%.*f</text>\n", f.X(v),
+                      kTop + f.height + 20, f.xAxis.decimals, v);
     }
     for (double v : yTicks) {
-        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", kLeft - 5, Y(v),
-                      kLeft, Y(v));
-        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\">%.*f</text>\n", kLeft - 8, Y(v) + 4,
-                      yAxis.decimals, v);
+        svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>", kLeft - 5, f.Y(v),
+                      kLeft, f.Y(v));
+        svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\">%.*f</text>\n", kLeft - 8, f.Y(v) + 4,
+                      f.yAxis.decimals, v);
     }
     svg += "</g>\n";
-    svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">", kLeft + plotWidth / 2,
+    svg += Format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">", kLeft + f.width / 2,
                   double(chart.height) - 22) +
            Escaped(chart.xLabel) + "</text>\n";
-    svg += Format("<text transform=\"translate(22 %.2f) rotate(-90)\" text-anchor=\"middle\">",
-                  kTop + plotHeight / 2) +
+    svg += Format("<text transform=\"translate(22 %.2f) rotate(-90)\" text-anchor=\"middle\">", kTop + f.height / 2) +
            Escaped(chart.yLabel) + "</text>\n";
-
     svg += Format("<clipPath id=\"plot\"><rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\"/></clipPath>\n",
-                  kLeft, kTop, plotWidth, plotHeight);
-    std::vector<Segment> segments;
+                  kLeft, kTop, f.width, f.height);
+    return svg;
+}
+
+// The series as polylines clipped to the plot; *segments gets their
+// pieces on the screen, and *drawn whether any of each series shows.
+std::string RenderLines(const Chart &chart, const Frame &f, std::vector<Segment> *segments, std::vector<bool> *drawn) {
+    std::string svg;
+    const Box plot = f.Plot();
     for (int index = 0; index < int(chart.series.size()); ++index) {
         const ChartSeries &series = chart.series[std::size_t(index)];
+        drawn->push_back(false);
         if (series.points.empty()) continue;
         svg += Format("<polyline clip-path=\"url(#plot)\" fill=\"none\" stroke-linejoin=\"round\" stroke-width=\"%g\" stroke=\"", series.width) +
                Escaped(series.colour) + "\" points=\"";
-        for (const ChartPoint &p : series.points) svg += Format("%.2f,%.2f ", X(p.x), Y(p.y));
+        for (const ChartPoint &p : series.points) svg += Format("%.2f,%.2f ", f.X(p.x), f.Y(p.y));
         svg.back() = '"';
         svg += "/>\n";
-        for (std::size_t i = 1; i < series.points.size(); ++i)
-            segments.push_back({Screen(series.points[i - 1]), Screen(series.points[i]), index});
+        drawn->back() = plot.Contains(f.Screen(series.points.front()));
+        for (std::size_t i = 1; i < series.points.size(); ++i) {
+            segments->push_back({f.Screen(series.points[i - 1]), f.Screen(series.points[i]), index});
+            if (Crosses(segments->back(), plot)) drawn->back() = true;
+        }
     }
+    return svg;
+}
 
-    // Labels, then whatever found no place in a list to the right of the plot.
-    LabelPlacer placer({kLeft, kTop, kLeft + plotWidth, kTop + plotHeight}, std::move(segments));
+// The markers inside the plot and the labels of what is drawn: beside
+// their points or lines, else in a list to the right of the plot. Nothing
+// outside the plot is listed.
+std::string RenderLabels(const Chart &chart, const Frame &f, std::vector<Segment> segments,
+                         const std::vector<bool> &drawn) {
+    std::string svg;
+    LabelPlacer placer(f.Plot(), std::move(segments));
     std::vector<Label> labels, listed;
     for (const ChartMarker &marker : chart.markers) {
-        svg += Format("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"4\" fill=\"black\"/>\n", X(marker.at.x), Y(marker.at.y));
-        const std::vector<ChartPoint> anchor = {Screen(marker.at)};
+        const std::vector<ChartPoint> anchor = {f.Screen(marker.at)};
+        if (!f.Plot().Contains(anchor[0])) continue;
+        svg += Format("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"4\" fill=\"black\"/>\n", anchor[0].x, anchor[0].y);
         std::optional<Box> box = placer.Place(anchor, marker.label.size(), false, false);
         if (!box) box = placer.Place(anchor, marker.label.size(), false, true);
         if (box)
@@ -253,9 +276,9 @@ std::string RenderSvg(const Chart &chart) {
     }
     for (int index = 0; index < int(chart.series.size()); ++index) {
         const ChartSeries &series = chart.series[std::size_t(index)];
-        if (series.label.empty() || series.points.empty()) continue;
+        if (series.label.empty() || !drawn[std::size_t(index)]) continue;
         std::vector<ChartPoint> anchors;
-        for (const ChartPoint &p : series.points) anchors.push_back(Screen(p));
+        for (const ChartPoint &p : series.points) anchors.push_back(f.Screen(p));
         if (!series.labelAtStart) std::reverse(anchors.begin(), anchors.end());
         if (const std::optional<Box> box = placer.Place(anchors, series.label.size(), series.small, false, index))
             labels.push_back({series.label, series.colour, series.small, *box});
@@ -264,7 +287,7 @@ std::string RenderSvg(const Chart &chart) {
     }
     double listY = kTop + kLineHeight;
     for (Label &label : listed) {
-        const double x = kLeft + plotWidth + 30;
+        const double x = kLeft + f.width + 30;
         svg += Format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke-width=\"2\" stroke=\"",
                       x - 22, listY - 4, x - 4, listY - 4) +
                Escaped(label.colour) + "\"/>\n";
@@ -278,8 +301,19 @@ std::string RenderSvg(const Chart &chart) {
                       "paint-order=\"stroke\" fill=\"",
                       label.box.left, label.box.bottom - (label.small ? 3 : 4), label.small ? " font-size=\"10\"" : "") +
                Escaped(label.colour) + "\">" + Escaped(label.text) + "</text>\n";
-    svg += "</svg>\n";
     return svg;
+}
+
+}  // namespace
+
+std::string RenderSvg(const Chart &chart) {
+    const Frame frame = FrameOf(chart);
+    std::vector<Segment> segments;
+    std::vector<bool> drawn;
+    std::string svg = RenderAxes(chart, frame);
+    svg += RenderLines(chart, frame, &segments, &drawn);
+    svg += RenderLabels(chart, frame, std::move(segments), drawn);
+    return svg + "</svg>\n";
 }
 
 }  // namespace rudid::cli

@@ -196,10 +196,11 @@ def test_range_size_and_the_user_s_states(data):
     assert "0" not in labels and "800" not in labels
     boxes = dict(label_boxes(root))
     assert {"inlet", "bleed", "outlet"} <= set(boxes)
-    # The process line joins the three states, drawn last, through their markers.
+    # The process line joins the three states, drawn last, through their
+    # markers, along the states between them.
     process = polylines(root)[-1]
     circles = [(float(c.get("cx")), float(c.get("cy"))) for c in root.iter(SVG + "circle")]
-    assert len(process) == 3 and all(point in circles for point in process)
+    assert len(process) > 3 and sum(point in circles for point in process) == 3
     # No label overlaps another, the states' included.
     items = list(boxes.items())
     for i, (a, (ax0, ay0, ax1, ay1)) in enumerate(items):
