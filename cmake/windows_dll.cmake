@@ -230,8 +230,14 @@ foreach(_bits 32 64)
                    RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
                    RudidRangeMessage RudidEvaluate RudidVbContextEvaluate RudidVbContextFlags)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
+  # rudid32.exe against the Linux tool: calls, state, batch, the unit
+  # listing, units set and units set --user.
+  add_test(NAME ${_prefix}_tool_matches_linux_tool
+           COMMAND bash ${_rudid_windows_tests}/tool_checks.sh ${_dir} $<TARGET_FILE:rudid32>
+                   ${PROJECT_SOURCE_DIR}/data)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
-                       ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES
+                       ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library
+                       ${_prefix}_tool_matches_linux_tool PROPERTIES
                        LABELS windows
                        ENVIRONMENT "${_wine_env}"
                        RESOURCE_LOCK rudid_${_prefix}_wineprefix
