@@ -3,7 +3,6 @@
 // at a time through the library's batch function, each chunk split over
 // the threads asked for; memory stays the same whatever the length of the
 // input.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +21,7 @@
 #include "library_call.h"
 #include "line_reader.h"
 #include "number_text.h"
+#include "platform/tool_platform.h"
 #include "standard_output.h"
 #include "whole_state.h"
 
@@ -345,7 +345,7 @@ private:
     Layout layout_;
     int arity_ = 0;
     Quantity arguments_[2] = {Quantity::None, Quantity::None};
-    const bool showProgress_ = ::isatty(STDERR_FILENO) == 1;  // a running count of rows on a terminal
+    const bool showProgress_ = platform::StandardErrorIsTerminal();  // a running count of rows on a terminal
     std::vector<InputLine> lines_;
     Tally tally_;
     bool outputFailed_ = false;
@@ -397,7 +397,7 @@ int RunBatch(const BatchJob &job, const OutputOptions &output) {
         return true;
     };
 
-    LineReader reader(STDIN_FILENO, kLongestLine);
+    LineReader reader(platform::kStandardInput, kLongestLine);
     std::string line;
     bool tooLong = false;
     std::size_t lineNumber = 0;

@@ -1,8 +1,8 @@
 #include "export_table.h"
 
-#include <dlfcn.h>
-
 #include <vector>
+
+#include "platform/tool_platform.h"
 
 namespace rudid::cli {
 
@@ -23,9 +23,7 @@ std::vector<ExportInfo> AskTheLibrary() {
         for (int i = 0; i < info.arity && i < 2; ++i)
             info.arguments[i] = Quantity(RudidFunctionArgument(index, i + 1));
         info.result = Quantity(RudidFunctionResult(index));
-        // The tool is linked with the library, so its exports are among
-        // the process's global symbols.
-        void *symbol = ::dlsym(RTLD_DEFAULT, name);
+        void *symbol = platform::DirectExport(name);
         if (info.arity == 1) info.one = reinterpret_cast<OneArgumentFunction>(symbol);
         if (info.arity == 2) info.two = reinterpret_cast<TwoArgumentFunction>(symbol);
         exports.push_back(std::move(info));

@@ -1,30 +1,23 @@
 #include "line_reader.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "platform/tool_platform.h"
 
 namespace rudid::cli {
 
 bool LineReader::Refill(const std::function<void()> &beforeWaiting) {
     if (atEnd_) return false;
-    pollfd ready{fd_, POLLIN, 0};
-    if (::poll(&ready, 1, 0) == 0 && beforeWaiting) beforeWaiting();
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            failed_ = got < 0;
-            atEnd_ = true;
-            return false;
-        }
-        start_ = 0;
-        end_ = std::size_t(got);
-        return true;
+    const long got = platform::ReadBlock(fd_, buffer_, sizeof buffer_, beforeWaiting);
+    if (got <= 0) {
+        failed_ = got < 0;
+        atEnd_ = true;
+        return false;
     }
+    start_ = 0;
+    end_ = std::size_t(got);
+    return true;
 }
 
 bool LineReader::Next(std::string *line, bool *tooLong, const std::function<void()> &beforeWaiting) {

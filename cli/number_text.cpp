@@ -1,12 +1,11 @@
 #include "number_text.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <charconv>
 #include <cmath>
 #include <string>
 #include <system_error>
+
+#include "platform/tool_platform.h"
 
 namespace rudid::cli {
 
@@ -33,8 +32,7 @@ namespace {
 // each with its sign. strtod rounds so; it runs in the "C" locale, so that
 // the decimal point is always ".".
 double NearestDouble(std::string_view number) {
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
-    return ::strtod_l(std::string(number).c_str(), nullptr, cLocale);
+    return platform::DecimalToNearestDouble(std::string(number));
 }
 
 }  // namespace

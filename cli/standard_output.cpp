@@ -1,22 +1,10 @@
 #include "standard_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace rudid::cli {
-
-void KeepStandardDescriptorsOpen() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        // open gives the lowest free descriptor: this one.
-        const int opened = ::open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
-        if (opened >= 0 && opened != fd) ::close(opened);
-    }
-}
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "unit_choice.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include "commands.h"
 #include "library_call.h"
 #include "number_text.h"
+#include "platform/tool_platform.h"
 #include "replace_file.h"
 #include "rudid32.h"
 #include "unit_file.h"
@@ -52,15 +51,8 @@ bool ParseOne(std::string_view text, UnitChoice *choice, std::string *error) {
     return true;
 }
 
-std::string DirectoryOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
-
-bool MakeDirectories(const std::string &path) {
-    if (path.empty()) return true;
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0) return S_ISDIR(status.st_mode);
-    if (!MakeDirectories(DirectoryOf(path))) return false;
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
+using platform::DirectoryOf;
+using platform::MakeDirectories;
 
 // Where the first item of text ends: at a line end, a ';', or a ',' that
 // begins another QUANTITY=UNIT, since units such as "kJ/kg,K" hold commas
@@ -111,13 +103,7 @@ bool ParseUnitChoices(std::string_view text, std::vector<UnitChoice> *choices, s
     return true;
 }
 
-std::string UserUnitFilePath() {
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/') return std::string(config) + "/rudid32/units";
-    const char *home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.config/rudid32/units";
-    return "";
-}
+std::string UserUnitFilePath() { return platform::UserUnitFilePath(); }
 
 bool ReadUserUnits(std::vector<UnitChoice> *choices, std::string *error) {
     const std::string path = UserUnitFilePath();
@@ -138,7 +124,7 @@ bool ReadUserUnits(std::vector<UnitChoice> *choices, std::string *error) {
 bool StoreUserUnit(const UnitChoice &choice, std::string *error) {
     const std::string path = UserUnitFilePath();
     if (path.empty()) {
-        *error = "neither XDG_CONFIG_HOME nor HOME is set: no place for a user's units";
+        *error = platform::NoUserUnitPlace();
         return false;
     }
     std::vector<UnitChoice> choices;

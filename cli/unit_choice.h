@@ -26,7 +26,7 @@ struct UnitChoice {
 bool ParseUnitChoices(std::string_view text, std::vector<UnitChoice> *choices, std::string *error);
 
 // $XDG_CONFIG_HOME/rudid32/units, else $HOME/.config/rudid32/units; "" when
-// neither variable is set.
+// neither variable is set. On Windows %APPDATA%\rudid32\units.
 std::string UserUnitFilePath();
 
 // The user's choices; none when the file does not exist. False with the

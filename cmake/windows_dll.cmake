@@ -1,7 +1,8 @@
-# The Windows DLLs, built one way: the native build cross-builds RUDID32.dll
-# and its test host win_harness.exe twice, as external projects: 32-bit into
-# <build>/win32 with the toolchain file cmake/mingw-i686.cmake, 64-bit into
-# <build>/win64 with cmake/mingw-x86_64.cmake. It builds the Linux
+# The Windows DLLs, built one way: the native build cross-builds RUDID32.dll,
+# its test hosts and the command-line tool rudid32.exe twice, as external
+# projects: 32-bit into <build>/win32 with the toolchain file
+# cmake/mingw-i686.cmake, 64-bit into <build>/win64 with
+# cmake/mingw-x86_64.cmake. It builds the Linux
 # counterpart of the harness and registers the tests that run each DLL
 # under Wine (label "windows", when RUDID_BUILD_TESTS is on).
 # tools/test_windows.sh does all of it.
@@ -88,6 +89,21 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   add_executable(vba_harness tests/windows/vba_harness.cpp)
   target_include_directories(vba_harness PRIVATE include src tests)
   set_target_properties(vba_harness PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # The command-line tool, rudid32.exe beside the DLL, linked with its
+  # import library. CLI11 is header-only: the compiler sees the build
+  # machine's CLI/ through a folder that holds nothing else, not the rest of
+  # its /usr/include.
+  find_path(RUDID_CLI11_INCLUDE_DIR CLI/CLI.hpp PATHS /usr/include /usr/local/include NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT RUDID_CLI11_INCLUDE_DIR)
+    message(FATAL_ERROR "rudid32.exe needs CLI11's headers (Debian package libcli11-dev)")
+  endif()
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/cli11)
+  file(CREATE_LINK ${RUDID_CLI11_INCLUDE_DIR}/CLI ${CMAKE_BINARY_DIR}/cli11/CLI SYMBOLIC)
+  add_library(rudid_cli11 INTERFACE)
+  target_include_directories(rudid_cli11 SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/cli11)
+  add_library(CLI11::CLI11 ALIAS rudid_cli11)
+  add_subdirectory(cli)
   return()
 endif()
 
@@ -142,7 +158,7 @@ foreach(_bits 32 64)
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${RUDID_WIN${_bits}_DIR}/RUDID32.dll ${RUDID_WIN${_bits}_DIR}/win_harness.exe
-                     ${RUDID_WIN${_bits}_DIR}/vba_harness.exe)
+                     ${RUDID_WIN${_bits}_DIR}/vba_harness.exe ${RUDID_WIN${_bits}_DIR}/rudid32.exe)
 endforeach()
 
 # build/RUDID32-windows.zip: both DLLs with an INI beside each, the tables
@@ -214,8 +230,14 @@ foreach(_bits 32 64)
                    RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
                    RudidRangeMessage RudidEvaluate RudidVbContextEvaluate RudidVbContextFlags)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
+  # rudid32.exe against the Linux tool: calls, state, batch, the unit
+  # listing, units set and units set --user.
+  add_test(NAME ${_prefix}_tool_matches_linux_tool
+           COMMAND bash ${_rudid_windows_tests}/tool_checks.sh ${_dir} $<TARGET_FILE:rudid32>
+                   ${PROJECT_SOURCE_DIR}/data)
   set_tests_properties(${_prefix}_export_table ${_prefix}_dll_matches_linux_library
-                       ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library PROPERTIES
+                       ${_prefix}_startup_and_failures ${_prefix}_vba_calls_match_linux_library
+                       ${_prefix}_tool_matches_linux_tool PROPERTIES
                        LABELS windows
                        ENVIRONMENT "${_wine_env}"
                        RESOURCE_LOCK rudid_${_prefix}_wineprefix
