@@ -126,12 +126,12 @@ int EvaluateInContext(const RudidContext &context, const ExportDescriptor &fn, A
                       unsigned *flags) {
     const bool boundFirst = answer == Answer::Table;
     if (!keptTables || !context.kept)
-        return EvaluateBatch(fn, context.config, n, first, second, result, failure, boundFirst, nullptr, flags,
+        return EvaluateBatch(fn, ConfigOf(context), n, first, second, result, failure, boundFirst, nullptr, flags,
                              answer);
     CachedCallTables tables;
     context.kept->Acquire(&tables);
     const TableSource source = tables.source();
-    return EvaluateBatch(fn, context.config, n, first, second, result, failure, boundFirst, nullptr, flags, answer,
+    return EvaluateBatch(fn, ConfigOf(context), n, first, second, result, failure, boundFirst, nullptr, flags, answer,
                          &source);
 }
 

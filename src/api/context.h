@@ -14,7 +14,10 @@
 #include "tables/process_table_cache.h"
 
 struct RudidContext {
-    std::uint64_t id;  // tells contexts apart in the threads' messages, whatever their addresses
+    // Tells contexts apart in the threads' messages, whatever their
+    // addresses; 0 for the default context, whose configuration is read
+    // from start-up's (ConfigOf) rather than copied.
+    std::uint64_t id;
     rudid::StartupConfiguration config;
     rudid::Answer answer;
     // The tables kept in memory for this context; null where the files are
@@ -28,6 +31,13 @@ namespace rudid {
 // none: the process's configuration, with its tables kept when the INI
 // says CACHE=1. Made at its first use, under the library's arithmetic.
 RudidContext &DefaultContext();
+
+// The configuration a context's calls run with: the process's own as
+// start-up wrote it for the default context (whatever start-up wrote last),
+// the context's copy for one that was opened.
+inline const StartupConfiguration &ConfigOf(const RudidContext &context) {
+    return context.id == 0 ? Startup() : context.config;
+}
 
 // A new context as the settings describe it, or null with why in message
 // (the setting or file named). directory null or empty: the process's

@@ -88,11 +88,11 @@ RUDID_API const char *RUDID_CALL RudidContextMessage(const RudidContext *context
 RUDID_API const char *RUDID_CALL RudidContextUnit(const RudidContext *context, int quantity) {
     const RudidContext &in = context ? *context : rudid::DefaultContext();
     if (quantity < 0 || quantity >= rudid::kQuantityCodeCount) return "";
-    return in.config.unitName[quantity];
+    return rudid::ConfigOf(in).unitName[quantity];
 }
 
 RUDID_API const char *RUDID_CALL RudidContextDirectory(const RudidContext *context) {
-    return (context ? *context : rudid::DefaultContext()).config.dataDirectory;
+    return rudid::ConfigOf(context ? *context : rudid::DefaultContext()).dataDirectory;
 }
 
 }  // extern "C"

@@ -193,7 +193,7 @@ RUDID_API double RUDID_CALL RudidToConfiguredUnit(int quantity, double internalV
 
 RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int quantity, double value,
                                                int intoContextUnit) {
-    const StartupConfiguration &config = context ? context->config : DefaultContext().config;
+    const StartupConfiguration &config = context ? ConfigOf(*context) : Startup();
     return ConvertConfigured(quantity, &value, intoContextUnit != 0, config);
 }
 
@@ -220,7 +220,7 @@ RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code) {
 }
 
 RUDID_API const char *RUDID_CALL RudidContextRangeMessage(const RudidContext *context, int function, int code) {
-    const StartupConfiguration &config = context ? context->config : DefaultContext().config;
+    const StartupConfiguration &config = context ? ConfigOf(*context) : Startup();
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     const char *message = RangeMessage(function, code, config);
     platform::LeaveLibraryArithmetic(saved);

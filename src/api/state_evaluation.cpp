@@ -26,9 +26,10 @@ constexpr int kPropertyQuantity[kStateProperties] = {RUDID_PRESSURE,         RUD
 
 double Convert(const RudidContext &context, int quantity, double value, bool toInternal) {
     if (quantity == RUDID_QUALITY) return value;
-    if (!context.config.unitRecognised[quantity] || !std::isfinite(value)) return kNaN;
+    const StartupConfiguration &config = ConfigOf(context);
+    if (!config.unitRecognised[quantity] || !std::isfinite(value)) return kNaN;
     const QuantityCode code = QuantityCode(quantity);
-    const Extended factor = Real48ToExtended(context.config.unitFactor[quantity]);
+    const Extended factor = Real48ToExtended(config.unitFactor[quantity]);
     try {
         return double(toInternal ? ToInternalUnit(code, Extended(value), factor)
                                  : FromInternalUnit(code, Extended(value), factor));
