@@ -546,7 +546,7 @@ RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char 
 
 /* Contexts for Visual Basic for Applications: the context calls in the
  * shape a Declare statement can call, __stdcall on 32-bit Windows and
- * exported without decoration on ordinals 130 to 134. They never raise.
+ * exported without decoration on ordinals 130 to 135. They never raise.
  *
  * RudidVbOpen and RudidVbClose are RudidOpen and RudidClose; VBA keeps the
  * context as a LongPtr (0 when the open failed: RudidVbContextMessage with
@@ -590,6 +590,18 @@ RUDID_API int RUDID_VB_CALL RudidVbContextFlags(RudidContext *context, const cha
                                                 double arg1, double arg2);
 RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, const char *function, int code,
                                                   char *buffer, int size);
+
+/* RudidVbSolveState is RudidSolveStates of one row for VBA: property
+ * RUDID_STATE_P ... RUDID_STATE_X of the state that the pair `given` ("hs",
+ * "pT", ...) of arg1 and arg2 fixes in the context (0: the process's
+ * configuration), with options as RudidContextEvaluate takes them. code
+ * (may be NULL): 0 and the property; a negative error code, also as the
+ * double, where the property lies outside the tables; RUDID_NO_STATE,
+ * RUDID_NO_QUALITY, a failure code, or RUDID_UNKNOWN_FUNCTION /
+ * RUDID_BAD_ARGUMENTS for a pair or property it cannot take, with a quiet
+ * NaN. Ordinal 135. */
+RUDID_API double RUDID_VB_CALL RudidVbSolveState(RudidContext *context, const char *given, int options,
+                                                 double arg1, double arg2, int property, int *code);
 
 /* Diagnostics */
 

@@ -62,6 +62,23 @@ const
   RUDID_READ_FILES = $2;  { the files read on every call }
   RUDID_REFINED = $4;  { refined answers (RudidEvaluateRefined's) }
   RUDID_TABLE = $8;  { table answers (RudidEvaluate's) }
+  RUDID_NO_STATE = -1020;  { no state in the tables has the given pair }
+  RUDID_NO_QUALITY = -1021;  { a single phase: no quality }
+  RUDID_STATE_PROPERTIES = $6;
+  RUDID_STATE_P = $0;
+  RUDID_STATE_T = $1;
+  RUDID_STATE_H = $2;
+  RUDID_STATE_S = $3;
+  RUDID_STATE_V = $4;
+  RUDID_STATE_X = $5;
+  RUDID_PHASE_UNKNOWN = $0;
+  RUDID_PHASE_COMPRESSED_LIQUID = $1;
+  RUDID_PHASE_WET_STEAM = $2;
+  RUDID_PHASE_SATURATED_LIQUID = $3;
+  RUDID_PHASE_SATURATED_VAPOUR = $4;
+  RUDID_PHASE_SUPERHEATED_VAPOUR = $5;
+  RUDID_PHASE_SUPERCRITICAL_FLUID = $6;
+  RUDID_PHASE_SATURATION_LINE = $7;  { p and T on the line: liquid or vapour, give a quality to tell }
 
   { Quantity codes of arguments and results. }
   RUDID_QUALITY = -1;
@@ -298,6 +315,8 @@ function RudidVbContextFlags(AContext: Pointer; AFunction: PAnsiChar; AOptions: 
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextFlags';
 function RudidVbContextMessage(AContext: Pointer; AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextMessage';
+function RudidVbSolveState(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongInt; AArg1: Double; AArg2: Double; AProperty: LongInt; ACode: PLongInt): Double;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbSolveState';
 function RudidLastError: LongInt;
   cdecl; external RudidLibrary name 'RudidLastError';
 function RudidLastErrorMessage: PAnsiChar;

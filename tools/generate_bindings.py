@@ -83,7 +83,13 @@ def bit_codes(header):
         header)]
     statuses = [(n, int(v), "") for n, v in re.findall(
         r"#define (RUDID_(?:UNKNOWN_FUNCTION|BAD_ARGUMENTS|OUT_OF_MEMORY))\s+\((-\d+)\)", header)]
-    return statuses + bits
+    # The whole state: where each property sits, the codes of a property
+    # that has no value, and the phases.
+    state = [(n, int(v), c) for n, v, c in re.findall(
+        r"#define (RUDID_NO_(?:STATE|QUALITY))\s+\((-\d+)\)[ \t]*(?:/\* (.*?) \*/)?", header)]
+    state += [(n, int(v), c) for n, v, c in re.findall(
+        r"#define (RUDID_(?:STATE|PHASE)_\w+)\s+(\d+)[ \t]*(?:/\* (.*?) \*/)?", header)]
+    return statuses + bits + state
 
 
 def quantity_codes(header):
@@ -137,6 +143,10 @@ def vba_declares(functions, declare):
     lines.append(f'    Private {declare} RudidVbContextMessage Lib "RUDID32.dll" _\n'
                  f"        (ByVal context As {handle}, ByVal func As String, ByVal code As Long, _\n"
                  "         ByVal buffer As String, ByVal size As Long) As Long")
+    lines.append(f'    Private {declare} RudidVbSolveState Lib "RUDID32.dll" _\n'
+                 f"        (ByVal context As {handle}, ByVal given As String, ByVal options As Long, _\n"
+                 "         ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, "
+                 "ByRef code As Long) As Double")
     lines.append(f"    Private gContext As {handle}  ' the context of RudidUseUnits; 0 for none")
     return "\n".join(lines)
 
@@ -418,6 +428,31 @@ def vba_module(header):
     w("    NamedFunction func, base, refined, arity")
     w("    CellAnswer base, arity, arg1, arg2, why, refined")
     w("    RudidMessage = why")
+    w("End Function")
+    w("")
+    w("' One property of the whole state that two others fix: =RudidState(\"hs\", 3000, 7, \"T\")")
+    w("' is the temperature of steam of 3000 kJ/kg and 7 kJ/(kg K). given names the two")
+    w("' of p, T, h, s, v, x in the order of arg1 and arg2; property is one of them. The")
+    w("' refined answer, in the units of RudidUseUnits (else default.cfg's); refined")
+    w("' False gives the table answer. #N/A where no state in the tables has the pair")
+    w("' (or a single phase has no quality), #NUM! outside the tables.")
+    w("Public Function RudidState(ByVal given As String, ByVal arg1 As Variant, ByVal arg2 As Variant, _")
+    w("                           ByVal property As String, Optional ByVal refined As Boolean = True) As Variant")
+    w("    Dim a As Double, b As Double, failed As Variant, why As String, code As Long, value As Double")
+    w("    Dim index As Long")
+    w("    index = InStr(1, \"pThsvx\", property, vbBinaryCompare) - 1")
+    w("    If Len(property) <> 1 Or index < 0 Then RudidState = CVErr(xlErrValue): Exit Function")
+    w("    If Not CellNumber(arg1, a, failed, why) Then RudidState = failed: Exit Function")
+    w("    If Not CellNumber(arg2, b, failed, why) Then RudidState = failed: Exit Function")
+    w("    On Error GoTo NoLibrary")
+    w("    LoadRudid")
+    w("    value = RudidVbSolveState(gContext, given, AnswerOption(refined), a, b, index, code)")
+    w("    On Error GoTo 0")
+    w("    If code = 0 Then RudidState = value Else RudidState = ErrorValueOf(code)")
+    w("    If code = RUDID_NO_STATE Or code = RUDID_NO_QUALITY Then RudidState = CVErr(xlErrNA)")
+    w("    Exit Function")
+    w("NoLibrary:")
+    w("    RudidState = CVErr(xlErrNA)")
     w("End Function")
     w("")
     w("' What to be careful of in the answer of func (\"AQPPTH\" for the refined one,")

@@ -94,6 +94,9 @@ Option Explicit
     Private Declare PtrSafe Function RudidVbContextMessage Lib "RUDID32.dll" _
         (ByVal context As LongPtr, ByVal func As String, ByVal code As Long, _
          ByVal buffer As String, ByVal size As Long) As Long
+    Private Declare PtrSafe Function RudidVbSolveState Lib "RUDID32.dll" _
+        (ByVal context As LongPtr, ByVal given As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, ByRef code As Long) As Double
     Private gContext As LongPtr  ' the context of RudidUseUnits; 0 for none
     Private Declare PtrSafe Function LoadLibraryA Lib "kernel32" (ByVal path As String) As LongPtr
     Private Const kDllFolder As String = "win64"
@@ -158,6 +161,9 @@ Option Explicit
     Private Declare Function RudidVbContextMessage Lib "RUDID32.dll" _
         (ByVal context As Long, ByVal func As String, ByVal code As Long, _
          ByVal buffer As String, ByVal size As Long) As Long
+    Private Declare Function RudidVbSolveState Lib "RUDID32.dll" _
+        (ByVal context As Long, ByVal given As String, ByVal options As Long, _
+         ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, ByRef code As Long) As Double
     Private gContext As Long  ' the context of RudidUseUnits; 0 for none
     Private Declare Function LoadLibraryA Lib "kernel32" (ByVal path As String) As Long
     Private Const kDllFolder As String = "win32"
@@ -200,6 +206,23 @@ Public Const RUDID_KEEP_TABLES As Long = &H1 ' tables kept in memory, checked ag
 Public Const RUDID_READ_FILES As Long = &H2 ' the files read on every call
 Public Const RUDID_REFINED As Long = &H4 ' refined answers (RudidEvaluateRefined's)
 Public Const RUDID_TABLE As Long = &H8 ' table answers (RudidEvaluate's)
+Public Const RUDID_NO_STATE As Long = -1020 ' no state in the tables has the given pair
+Public Const RUDID_NO_QUALITY As Long = -1021 ' a single phase: no quality
+Public Const RUDID_STATE_PROPERTIES As Long = &H6
+Public Const RUDID_STATE_P As Long = &H0
+Public Const RUDID_STATE_T As Long = &H1
+Public Const RUDID_STATE_H As Long = &H2
+Public Const RUDID_STATE_S As Long = &H3
+Public Const RUDID_STATE_V As Long = &H4
+Public Const RUDID_STATE_X As Long = &H5
+Public Const RUDID_PHASE_UNKNOWN As Long = &H0
+Public Const RUDID_PHASE_COMPRESSED_LIQUID As Long = &H1
+Public Const RUDID_PHASE_WET_STEAM As Long = &H2
+Public Const RUDID_PHASE_SATURATED_LIQUID As Long = &H3
+Public Const RUDID_PHASE_SATURATED_VAPOUR As Long = &H4
+Public Const RUDID_PHASE_SUPERHEATED_VAPOUR As Long = &H5
+Public Const RUDID_PHASE_SUPERCRITICAL_FLUID As Long = &H6
+Public Const RUDID_PHASE_SATURATION_LINE As Long = &H7 ' p and T on the line: liquid or vapour, give a quality to tell
 
 ' Where RUDID32.dll is looked for before the first call: this folder if set,
 ' else the folder of this workbook (or add-in) and its subfolder win64 or
@@ -416,6 +439,31 @@ Public Function RudidMessage(ByVal func As String, ByVal arg1 As Variant, _
     NamedFunction func, base, refined, arity
     CellAnswer base, arity, arg1, arg2, why, refined
     RudidMessage = why
+End Function
+
+' One property of the whole state that two others fix: =RudidState("hs", 3000, 7, "T")
+' is the temperature of steam of 3000 kJ/kg and 7 kJ/(kg K). given names the two
+' of p, T, h, s, v, x in the order of arg1 and arg2; property is one of them. The
+' refined answer, in the units of RudidUseUnits (else default.cfg's); refined
+' False gives the table answer. #N/A where no state in the tables has the pair
+' (or a single phase has no quality), #NUM! outside the tables.
+Public Function RudidState(ByVal given As String, ByVal arg1 As Variant, ByVal arg2 As Variant, _
+                           ByVal property As String, Optional ByVal refined As Boolean = True) As Variant
+    Dim a As Double, b As Double, failed As Variant, why As String, code As Long, value As Double
+    Dim index As Long
+    index = InStr(1, "pThsvx", property, vbBinaryCompare) - 1
+    If Len(property) <> 1 Or index < 0 Then RudidState = CVErr(xlErrValue): Exit Function
+    If Not CellNumber(arg1, a, failed, why) Then RudidState = failed: Exit Function
+    If Not CellNumber(arg2, b, failed, why) Then RudidState = failed: Exit Function
+    On Error GoTo NoLibrary
+    LoadRudid
+    value = RudidVbSolveState(gContext, given, AnswerOption(refined), a, b, index, code)
+    On Error GoTo 0
+    If code = 0 Then RudidState = value Else RudidState = ErrorValueOf(code)
+    If code = RUDID_NO_STATE Or code = RUDID_NO_QUALITY Then RudidState = CVErr(xlErrNA)
+    Exit Function
+NoLibrary:
+    RudidState = CVErr(xlErrNA)
 End Function
 
 ' What to be careful of in the answer of func ("AQPPTH" for the refined one,

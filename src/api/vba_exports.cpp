@@ -114,6 +114,28 @@ __attribute__((noinline)) double RunVbContextEvaluate(RudidContext *context, con
     return status < 0 || failure != 0 ? std::numeric_limits<double>::quiet_NaN() : answer;
 }
 
+// One property of the whole state of a pair in a context: the double and
+// its code as the other twins give them, a range error code as the double
+// too, RUDID_NO_STATE, RUDID_NO_QUALITY or a failure code with a quiet NaN.
+// The arguments come by address, as RunVbContextEvaluate's do.
+__attribute__((noinline)) double RunVbSolveState(RudidContext *context, const char *given, int options,
+                                                 const double *first, const double *second, int property,
+                                                 int *code) {
+    double states[RUDID_STATE_PROPERTIES];
+    int codes[RUDID_STATE_PROPERTIES];
+    const bool known = property >= 0 && property < RUDID_STATE_PROPERTIES;
+    const int status =
+        known ? RudidSolveStates(context, given, options, 1, first, second, states, codes, nullptr, nullptr)
+              : RUDID_BAD_ARGUMENTS;
+    const int outcome = status < 0 ? status : codes[property];
+    if (code) *code = outcome;
+    if (outcome == 0) return states[property];
+    const bool rangeError = outcome < 0 && outcome != RUDID_NO_STATE && outcome != RUDID_NO_QUALITY &&
+                            outcome != RUDID_UNKNOWN_FUNCTION && outcome != RUDID_BAD_ARGUMENTS &&
+                            outcome != RUDID_OUT_OF_MEMORY;
+    return rangeError ? double(outcome) : std::numeric_limits<double>::quiet_NaN();
+}
+
 }  // namespace
 
 }  // namespace rudid
@@ -164,6 +186,11 @@ RUDID_API int RUDID_VB_CALL RudidVbContextFlags(RudidContext *context, const cha
     int failure = 0, flags = 0;
     const int status = RudidContextEvaluate(context, function, options, 1, &arg1, &arg2, &answer, &failure, &flags);
     return status < 0 ? status : flags;
+}
+
+RUDID_API double RUDID_VB_CALL RudidVbSolveState(RudidContext *context, const char *given, int options,
+                                                 double arg1, double arg2, int property, int *code) {
+    return rudid::RunVbSolveState(context, given, options, &arg1, &arg2, property, code);
 }
 
 RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, const char *function, int code,

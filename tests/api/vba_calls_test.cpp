@@ -227,5 +227,43 @@ TEST(VbContextTwins, WrongCallsAndFailuresAreCodesWithMessages) {
     lib.Symbol<VbClose>("RudidVbClose")(nullptr);  // ignored
 }
 
+TEST(VbContextTwins, OnePropertyOfTheWholeStateIsRudidSolveStatesOwn) {
+    const LibraryInstance lib(ShippedSetup());
+    using VbSolve = decltype(&::RudidVbSolveState);
+    const auto solveOne = lib.Symbol<VbSolve>("RudidVbSolveState");
+    const auto solve = lib.Symbol<decltype(&::RudidSolveStates)>("RudidSolveStates");
+    struct Pair {
+        const char *given;
+        double a, b;
+    };
+    // Steam by h and s, wet steam by T and x, a liquid by p and T, no state,
+    // and a pair the solver cannot take.
+    const Pair pairs[] = {{"hs", 3000, 7}, {"Tx", 100, 0.5}, {"pT", 10, 50}, {"hs", 99999, 7}, {"pp", 1, 2}};
+    int answered = 0;
+    for (const Pair &pair : pairs)
+        for (int options : {RUDID_TABLE, RUDID_REFINED}) {
+            double states[RUDID_STATE_PROPERTIES];
+            int codes[RUDID_STATE_PROPERTIES];
+            const int status = solve(nullptr, pair.given, options, 1, &pair.a, &pair.b, states, codes, nullptr,
+                                     nullptr);
+            for (int property = 0; property < RUDID_STATE_PROPERTIES; ++property) {
+                int code = 12345;
+                const double value = solveOne(nullptr, pair.given, options, pair.a, pair.b, property, &code);
+                const int expected = status < 0 ? status : codes[property];
+                EXPECT_EQ(expected, code) << pair.given << " property " << property;
+                if (expected == 0) {
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(states[property]), std::bit_cast<std::uint64_t>(value));
+                    ++answered;
+                } else {
+                    EXPECT_TRUE(std::isnan(value) || value == double(code));
+                }
+            }
+        }
+    EXPECT_GT(answered, 25);
+    int code = 0;
+    EXPECT_TRUE(std::isnan(solveOne(nullptr, "hs", 0, 3000, 7, RUDID_STATE_PROPERTIES, &code)));
+    EXPECT_EQ(RUDID_BAD_ARGUMENTS, code);
+}
+
 }  // namespace
 }  // namespace rudid::testing

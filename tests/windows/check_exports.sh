@@ -104,7 +104,8 @@ expected="1 AQPPT
 131 RudidVbClose
 132 RudidVbContextEvaluate
 133 RudidVbContextFlags
-134 RudidVbContextMessage"
+134 RudidVbContextMessage
+135 RudidVbSolveState"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"
