@@ -123,11 +123,11 @@ __attribute__((noinline)) double RunVbSolveState(RudidContext *context, const ch
                                                  int *code) {
     double states[RUDID_STATE_PROPERTIES];
     int codes[RUDID_STATE_PROPERTIES];
+    // Always through the solver, which puts the library's control word in
+    // force: no path loads a double under the host's word.
+    const int status = RudidSolveStates(context, given, options, 1, first, second, states, codes, nullptr, nullptr);
     const bool known = property >= 0 && property < RUDID_STATE_PROPERTIES;
-    const int status =
-        known ? RudidSolveStates(context, given, options, 1, first, second, states, codes, nullptr, nullptr)
-              : RUDID_BAD_ARGUMENTS;
-    const int outcome = status < 0 ? status : codes[property];
+    const int outcome = !known ? RUDID_BAD_ARGUMENTS : status < 0 ? status : codes[property];
     if (code) *code = outcome;
     if (outcome == 0) return states[property];
     const bool rangeError = outcome < 0 && outcome != RUDID_NO_STATE && outcome != RUDID_NO_QUALITY &&

@@ -89,7 +89,7 @@ for call in "AQPPHT 10 3000" "--exact AQPPHT 10 3000" "--exact AQPPTH 6.3 161" "
     # shellcheck disable=SC2086
     same "$call: as the Linux tool" "$(linux $call | bytes)" "$(win $call | bytes)"
 done
-check "AQPPHT 10 3000 answers" '^275\.9792 C$' "$(win AQPPHT 10 3000)"
+check "AQPPHT 10 3000 answers" '^275\.9792 C$' "$(win --table AQPPHT 10 3000)"
 
 # batch from a pipe and from a file, LF and CR LF line ends alike.
 rows=$'10,3000\n1,100\n300,1\nten,5\n0.5,2000'
@@ -101,7 +101,7 @@ same "batch from a file: as the Linux tool" "$(linux batch AQPPHT <"$work/rows.c
 sed 's/$/\r/' "$work/rows.csv" >"$work/rows-crlf.csv"
 same "batch of CR LF rows: as the Linux tool" "$(linux batch state p h <"$work/rows-crlf.csv" | bytes)" \
      "$(win batch state p h < <(cat "$work/rows-crlf.csv") | bytes)"
-check "batch answers the first row" '^10,3000,275\.9792,' "$(win batch AQPPHT <"$work/rows.csv")"
+check "batch answers the first row" '^10,3000,275\.9792,' "$(win --table batch AQPPHT <"$work/rows.csv")"
 
 # The listing: the same but for the path of the unit file, a Windows one.
 win_list=$(win units); linux_list=$(linux units)
@@ -116,8 +116,8 @@ same "units: as the Linux tool" "$(printf '%s\n' "$linux_list" | tail -n +2)" \
 stale="$work/win/data/.default.cfg.a1b2c3"; fresh="$work/win/data/.default.cfg.d4e5f6"
 : >"$stale"; : >"$fresh"
 touch -d '2 hours ago' "$stale"
-check "units set pressure psi" '^exit 0$' "$(win units set pressure psi | tail -1)"
-linux units set pressure psi >/dev/null
+check "units set pressure psi" '^exit 0$' "$(win units set --installation pressure psi | tail -1)"
+linux units set --installation pressure psi >/dev/null
 holds "default.cfg as the Linux tool writes it" cmp -s "$work/win/data/default.cfg" "$work/linux/data/default.cfg"
 holds "default.cfg changed" test "$(od -An -tx1 "$work/win/data/default.cfg")" != "$(od -An -tx1 "$data/default.cfg")"
 holds "a stale temporary is removed" test ! -e "$stale"
@@ -146,7 +146,7 @@ check "diagram over a directory is refused" 'will not replace .*picture\.svg: it
 check "diagram over the NUL device is refused" 'will not replace NUL: it is a device' "$(win_stderr diagram NUL)"
 rm "$work/win/data/default.cfg" && mkdir "$work/win/data/default.cfg"
 check "units set with a directory for default.cfg is refused" 'default\.cfg is not a regular file' \
-      "$(win_stderr units set pressure bar)"
+      "$(win_stderr units set --installation pressure bar)"
 holds "the directory stays" test -d "$work/win/data/default.cfg"
 
 echo "$passed passed, $failed failed"
