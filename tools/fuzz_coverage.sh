@@ -18,7 +18,7 @@ root=$(pwd)
 tools/install_dependencies.sh
 jobs=${RUDID_JOBS:-2}
 build=${RUDID_COVERAGE_DIR:-build-coverage}
-all_targets=(exports tables evaluate startup describe cli_text kept_tables)
+all_targets=(exports tables evaluate startup describe cli_text kept_tables state_solver)
 targets=("${@:-${all_targets[@]}}")
 
 # clang's own profile tools: llvm-profdata-14 next to clang 14, say, or the
