@@ -1,8 +1,9 @@
 #include "diagram_points.h"
 
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
+#include "bounded_file.h"
 #include "caution.h"
 #include "csv_text.h"
 #include "number_text.h"
@@ -11,6 +12,10 @@
 namespace rudid::cli {
 
 namespace {
+
+// A points file holds a process's states, a line each; one this large is
+// not one.
+constexpr std::size_t kLargestPointsFile = 16 << 20;
 
 constexpr const char *kProcessColour = "#000000";
 // States solved between two of the user's: enough that a line through the
@@ -118,11 +123,15 @@ std::vector<ChartPoint> ProcessBetween(const StateRow &from, const StateRow &to,
 }  // namespace
 
 bool ReadDiagramPoints(const std::string &path, bool mollier, DiagramPoints *points, std::string *error) {
-    std::ifstream file(path);
-    if (!file) {
-        *error = "cannot read " + path;
+    // A regular file of bounded size, as every file the tool reads: a FIFO
+    // or a device named here is refused, not waited on or read for ever.
+    std::string text;
+    const FileRead read = ReadBoundedFile(path, kLargestPointsFile, &text, error);
+    if (read != FileRead::Read) {
+        if (read == FileRead::Missing) *error = "cannot read " + path + ": no such file";
         return false;
     }
+    std::istringstream file(text);
     std::string line;
     if (!std::getline(file, line)) {
         *error = path + " is empty: its first line names two of p, T, h, s, v, x";

@@ -301,3 +301,20 @@ def test_states_drawn_where_the_tables_are_poor_are_told_and_strict_fails_on_the
     points.write_text("p,T\n220,374\n")
     result = data.run("--strict", "diagram", "--points", points, chart, check=4)
     assert "line 2: caution: v, h, s: " in result.stderr and "IAPWS-IF97" in result.stderr
+
+
+@pytest.mark.parametrize("kind", ["fifo", "endless device"])
+def test_a_points_file_that_is_no_regular_file_is_refused_at_once(data, kind):
+    # Nobody writes to the FIFO, and a copy of /dev/zero never ends: both
+    # would hold the tool for ever.
+    points = data.path / "points.csv"
+    if kind == "fifo":
+        os.mkfifo(points)
+    else:
+        try:
+            os.mknod(points, 0o666 | stat.S_IFCHR, os.makedev(1, 5))
+        except PermissionError:
+            pytest.skip("making a device needs root")
+    result = data.run("diagram", "--points", points, data.path / "chart.svg", check=2)
+    assert "not a regular file" in result.stderr and str(points) in result.stderr
+    assert not (data.path / "chart.svg").exists()
