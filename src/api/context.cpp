@@ -159,6 +159,13 @@ int EvaluateByName(const RudidContext &context, const char *name, Answer answer,
 
 void RecordContextMessage(const RudidContext *context, const char *message) {
     const std::uint64_t id = IdOf(context);
+    // A call that went well, as most do, only clears a message that is
+    // there: nothing is allocated or moved on its way.
+    if (*message == '\0') {
+        for (ThreadMessage &m : tMessages)
+            if (m.context == id) m.text.clear();
+        return;
+    }
     for (std::size_t i = 0; i < tMessages.size(); ++i)
         if (tMessages[i].context == id) {
             tMessages.erase(tMessages.begin() + std::ptrdiff_t(i));
