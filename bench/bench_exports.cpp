@@ -29,9 +29,8 @@
 //                of rows whose lookup took every decision on the double-
 //                precision bound, without an exact fallback.
 // BatchFlags/*   RudidEvaluateWithFlags over the same rows: the result and
-//                the state flags of every row; settled_share the share of
-//                rows whose flags the batch's bounds settled without the
-//                exact estimate.
+//                the state flags of every row, read from the facts of
+//                the cells the rows fall in.
 // Old/SingleCall/*, Old/Batch/*
 //                the same calls and rows through another build of the library (for
 //                the figures of old and new in one run), when the
@@ -241,23 +240,6 @@ double BoundShare(const Family &f, const std::vector<double> &a, const std::vect
     return 1 - double(statistics.exactFallbacks) / double(statistics.lookups);
 }
 
-// The share of rows whose flags the batch's bounds settled, without the
-// exact estimate; -1 where the batch takes no bounds.
-double SettledFlagShare(const Family &f, const std::vector<double> &a, const std::vector<double> &b) {
-    const std::size_t n = a.size();
-    std::vector<double> result(n);
-    std::vector<int> failure(n);
-    std::vector<unsigned> flags(n);
-    rudid::LookupStatistics statistics;
-    const rudid::ExportDescriptor &fn = rudid::Describe(*rudid::FindExport(f.name));
-    const rudid::platform::ArithmeticState saved = rudid::platform::EnterLibraryArithmetic();
-    rudid::EvaluateBatch(fn, rudid::Startup(), n, a.data(), b.data(), result.data(), failure.data(), true,
-                         &statistics, flags.data());
-    rudid::platform::LeaveLibraryArithmetic(saved);
-    const std::size_t rows = statistics.settledFlags + statistics.exactFlags;
-    return rows ? double(statistics.settledFlags) / double(rows) : -1;
-}
-
 void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) {
     const Family &f = FamilyNamed(name);
     const std::size_t n = std::size_t(state.range(0));
@@ -286,7 +268,6 @@ void BatchFlags(benchmark::State &state, const std::string &name) {
             RudidEvaluateWithFlags(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
         benchmark::ClobberMemory();
     }
-    if (const double share = SettledFlagShare(f, a, b); share >= 0) state.counters["settled_share"] = share;
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
     state.counters["per_row"] =
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

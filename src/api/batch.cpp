@@ -13,15 +13,16 @@
 #include "api/context.h"
 #include "platform/platform.h"
 #include "tables/call_table_cache.h"
-#include "tables/state_flag_bounds.h"
+#include "tables/cell_facts.h"
 #include "common/failure.h"
 
 namespace rudid {
 
 namespace {
 
-// Below this many rows a call gives its flags by the exact estimates alone.
-constexpr std::size_t kRowsForFlagBounds = 32;
+// From this many rows on, a call without kept tables remembers the facts of
+// the cells its rows' flags read; fewer work out each row's cell afresh.
+constexpr std::size_t kRowsForFlagFacts = 8;
 
 }  // namespace
 
@@ -32,21 +33,12 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
     std::unique_ptr<CallTableCache> cache;
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
     TableSource tables = kept ? *kept : cache->source();
-    // The flags' bounds pay for themselves over many rows of one call; the
-    // saturation line by temperature flags a row with one comparison.
-    std::unique_ptr<StateFlagMemo> memo;
-    if (flags && answer == Answer::Table && n >= kRowsForFlagBounds &&
-        fn.family != ExportFamily::SaturationByTemperature) {
-        memo = std::make_unique<StateFlagMemo>();
-        tables.stateFlagMemo = memo.get();
+    std::unique_ptr<FlagFacts> facts;
+    if (flags && answer == Answer::Table && n >= kRowsForFlagFacts && !tables.flagFacts) {
+        facts = std::make_unique<FlagFacts>();
+        tables.flagFacts = facts.get();
     }
-    const int failed = EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics,
-                                    flags, answer);
-    if (memo && statistics) {
-        statistics->settledFlags += memo->settledRows;
-        statistics->exactFlags += memo->exactRows;
-    }
-    return failed;
+    return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags, answer);
 }
 
 }  // namespace rudid

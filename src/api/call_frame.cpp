@@ -17,6 +17,7 @@
 #include "tables/refined_saturation.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/saturation_by_temperature.h"
+#include "tables/saturation_place.h"
 #include "units/value_conversion.h"
 
 namespace rudid {
@@ -78,6 +79,7 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
             SaturationPoint sat = kFamily == ExportFamily::SaturationByPressure
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
+            if (path->wantsPlace) PlaceOnTheLine(sat, path);
             *output = fn.arguments == 1 ? sat.field(fn.output)
                                         : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
             return true;
@@ -158,12 +160,13 @@ bool Answered(const ExportDescriptor &fn, const TableSource &tables, Extended a,
         return RefinedLookup<kFamily>(fn, refined, a, b, result, flags);
     } else {
         LookupPath path;
+        path.wantsPlace = flags != nullptr;
         const bool answered = Lookup<kFamily, Decide>(fn, tables, a, b, result, &path);
         if (statistics) {
             ++statistics->lookups;
             if (path.exactFallback) ++statistics->exactFallbacks;
         }
-        if (answered && flags) *flags = RowFlags(fn, tables, a, b, path);
+        if (answered && flags) *flags = RowFlags(fn, tables, a, b, path, *result);
         return answered;
     }
 }

@@ -42,13 +42,9 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units,
 // How many rows of a batch reached their lookup, and how many of those took
 // a decision on exact values because the double-precision bound left it
 // open (or the records were not safe for the bound).
-// Of the rows given state flags, how many the bounds settled and how many
-// ran the exact estimates (tables/state_flag_bounds.h).
 struct LookupStatistics {
     std::size_t lookups = 0;
     std::size_t exactFallbacks = 0;
-    std::size_t settledFlags = 0;
-    std::size_t exactFlags = 0;
 };
 
 // EvaluateExport over n rows: result[i] is its answer for row i, or NaN with

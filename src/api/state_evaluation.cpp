@@ -8,7 +8,7 @@
 #include "api/context.h"
 #include "api/state_solver.h"
 #include "common/failure.h"
-#include "tables/state_flag_rules.h"
+#include "tables/state_flags.h"
 #include "units/value_conversion.h"
 
 namespace rudid {
@@ -100,10 +100,10 @@ bool GivesBack(const RudidContext &context, int property, double given, double v
     double floor = 0;
     switch (property) {
         case RUDID_STATE_T:
-            want += double(flag_rules::kKelvinOffset), got += double(flag_rules::kKelvinOffset);
+            want += double(kKelvinOffset), got += double(kKelvinOffset);
             break;
-        case RUDID_STATE_H: floor = double(flag_rules::kEnthalpyScale); break;
-        case RUDID_STATE_S: floor = double(flag_rules::kEntropyScale); break;
+        case RUDID_STATE_H: floor = double(kEnthalpyScale); break;
+        case RUDID_STATE_S: floor = double(kEntropyScale); break;
         case RUDID_STATE_X: floor = 1; break;
         default: break;
     }

@@ -13,7 +13,6 @@
 #include "api/context.h"
 #include "common/failure.h"
 #include "platform/platform.h"
-#include "tables/state_flag_bounds.h"
 #include "tables/state_flags.h"
 
 namespace rudid {
@@ -32,56 +31,27 @@ InverseKey KeyOf(ExportFamily family) {
     }
 }
 
-unsigned FlagsOf(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b,
-                 const LookupPath &path) {
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-        case ExportFamily::SaturationByTemperature:
-            // A one-argument export gives the field alone (quality < 0).
-            return SaturationFlags(tables, fn.family == ExportFamily::SaturationByPressure, a, fn.output,
-                                   fn.arguments == 2 ? b : -1.0L);
-        case ExportFamily::PressureTemperature: return PressureTemperatureFlags(tables, a, b, fn.output, path);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return InverseFlags(tables, KeyOf(fn.family), a, b, fn.output, path);
-    }
-    return 0;
-}
-
-// The flags of a row where the batch's bounds settle them (state_flag_bounds.h).
-bool SettledFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &a, const Extended &b,
-                  const LookupPath &path, unsigned *flags) {
-    StateFlagMemo &memo = *tables.stateFlagMemo;
-    switch (fn.family) {
-        case ExportFamily::SaturationByPressure:
-            return SettledSaturationFlags(memo, tables, a, fn.output, fn.arguments == 2 ? b : -1.0L, flags);
-        case ExportFamily::SaturationByTemperature: return false;  // cheap as it is
-        case ExportFamily::PressureTemperature:
-            return SettledPressureTemperatureFlags(memo, tables, fn.output, a, b, path, flags);
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: return SettledInverseFlags(memo, tables, KeyOf(fn.family), fn.output, path, flags);
-    }
-    return false;
-}
-
 }  // namespace
 
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &first,
-                  const Extended &second, const LookupPath &path) {
-    if (tables.stateFlagMemo) {
-        unsigned flags;
-        if (SettledFlags(fn, tables, first, second, path, &flags)) {
-            ++tables.stateFlagMemo->settledRows;
-            return flags;
-        }
-        ++tables.stateFlagMemo->exactRows;
-    }
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                  const LookupPath &place, Extended answer) {
     try {
-        return FlagsOf(fn, tables, first, second, path);
+        switch (fn.family) {
+            case ExportFamily::SaturationByPressure:
+            case ExportFamily::SaturationByTemperature:
+                // A one-argument export gives the field alone (quality < 0).
+                return SaturationFlags(tables, fn.family == ExportFamily::SaturationByPressure, first, fn.output,
+                                       fn.arguments == 2 ? second : -1.0L, place, answer);
+            case ExportFamily::PressureTemperature:
+                return PressureTemperatureFlags(tables, fn.output, place, answer);
+            case ExportFamily::PressureEnthalpy:
+            case ExportFamily::PressureEntropy:
+            case ExportFamily::PressureVolume:
+                return InverseFlags(tables, KeyOf(fn.family), fn.output, second, place, answer);
+        }
     } catch (const LibraryFailure &) {
-        return 0;
     }
+    return 0;
 }
 
 __attribute__((noinline)) int FlagsOfOneState(ExportId id, const double *first, const double *second, Answer answer) {

@@ -13,8 +13,8 @@ namespace rudid {
 // first and second: the arguments in internal units, as the row took them
 // (second unused by a one-argument export). Never raises: a table that
 // cannot be read on the way gives no flags.
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, const Extended &first,
-                  const Extended &second, const LookupPath &path);
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+                  const LookupPath &place, Extended answer);
 
 // The flags of one state, evaluated as a batch of one row under the
 // library's arithmetic: the table answer's (RudidStateFlags) or the refined

@@ -10,24 +10,12 @@
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/single_phase_table.h"
+#include "tables/saturation_place.h"
 #include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
-
-// What distinguishes the three lookups: the key's column, the columns of
-// the two other properties, and where each sits in the saturation state.
-struct KeyVariant {
-    int keyColumn;
-    int keyLiquid, keyVapour;
-    int secondColumn, secondLiquid, secondVapour;
-    int thirdColumn, thirdLiquid, thirdVapour;
-    // Above the critical pressure the quality says on which side of the
-    // critical point's key value the state lies. No Real48 equals one of
-    // these decimals, so a key is always either below or above.
-    Extended criticalKey;
-};
 
 constexpr KeyVariant kByEnthalpy = {
     kEnthalpyColumn, kLiquidEnthalpy, kVapourEnthalpy,
@@ -255,6 +243,18 @@ void Between(Extended key, const Anchor &a, const Anchor &b, Extended quality, u
     state->quality = quality;
 }
 
+// Between, telling the place which ends it interpolated between.
+void Ends(Extended key, const Anchor &a, const Anchor &b, Extended quality, unsigned wanted, InverseValues *state,
+          LookupPath *path) {
+    Between(key, a, b, quality, wanted, state);
+    if (!path->wantsPlace) return;
+    for (int i = 0; i < 2; ++i) {
+        const Anchor &end = i == 0 ? a : b;
+        path->end[i][0] = end.key, path->end[i][1] = end.temperature;
+        path->end[i][2] = end.second, path->end[i][3] = end.third;
+    }
+}
+
 void TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned wanted, InverseValues *state) {
     const Extended kf = sat.field(kv.keyLiquid);
     const Extended kg = sat.field(kv.keyVapour);
@@ -270,14 +270,16 @@ void TwoPhase(SaturationPoint &sat, const KeyVariant &kv, Extended key, unsigned
     state->temperature = sat.field(kSaturationLevel);
 }
 
-const KeyVariant &VariantOf(InverseKey key) {
-    switch (key) {
-        case InverseKey::Enthalpy: return kByEnthalpy;
-        case InverseKey::Entropy: return kByEntropy;
-        case InverseKey::Volume: break;
-    }
-    return kByVolume;
+// The saturated keys and the two other properties, for the place of a wet
+// state (every field of a safe point is interpolated on demand and cannot
+// fail; an unsafe point holds all seven already).
+void PlaceWet(SaturationPoint &sat, const KeyVariant &kv, LookupPath *path) {
+    const int fields[2][3] = {{kv.keyLiquid, kv.secondLiquid, kv.thirdLiquid},
+                              {kv.keyVapour, kv.secondVapour, kv.thirdVapour}};
+    for (int side = 0; side < 2; ++side)
+        for (int i = 0; i < 3; ++i) path->saturated[side][i] = double(sat.field(fields[side][i]));
 }
+
 
 // The saturated liquid's and vapour's keys, kf and kg, as the comparisons
 // of the lookup ask for them: on their rough values first where the policy
@@ -356,16 +358,25 @@ bool Superheated(WorkingIsobar &isobar, SaturationPoint &sat, SaturatedKeys<Deci
                       wanted & kWantThird ? double(sat.field(third)) : 0};
     };
     if (path->straddling && path->vapour) {
-        Between(k, saturated(keys.vapour(), kv.secondVapour, kv.thirdVapour), above, 1, wanted, state);
+        Ends(k, saturated(keys.vapour(), kv.secondVapour, kv.thirdVapour), above, 1, wanted, state, path);
     } else if (path->straddling) {
-        Between(k, below, saturated(keys.liquid(), kv.secondLiquid, kv.thirdLiquid), 0, wanted, state);
+        Ends(k, below, saturated(keys.liquid(), kv.secondLiquid, kv.thirdLiquid), 0, wanted, state, path);
     } else {
-        Between(k, below, above, path->vapour ? 1 : 0, wanted, state);
+        Ends(k, below, above, path->vapour ? 1 : 0, wanted, state, path);
     }
     return true;
 }
 
 }  // namespace
+
+const KeyVariant &VariantOf(InverseKey key) {
+    switch (key) {
+        case InverseKey::Enthalpy: return kByEnthalpy;
+        case InverseKey::Entropy: return kByEntropy;
+        case InverseKey::Volume: break;
+    }
+    return kByVolume;
+}
 
 // Flattened: the steps above pass extended values, which cross a call
 // through memory; inlined, they stay in the floating-point unit.
@@ -376,6 +387,7 @@ __attribute__((flatten)) bool LookupInverse(const TableSource &tables, InverseKe
     LookupPath unused;
     if (!path) path = &unused;
     MoveInsideTheGrid(&p);
+    path->pressure = p;
 
     if (p > kCriticalPressure) {
         WorkingIsobar isobar(tables, p);
@@ -387,18 +399,20 @@ __attribute__((flatten)) bool LookupInverse(const TableSource &tables, InverseKe
         path->lowerEntry = i - 1;
         path->upperEntry = i;
         path->vapour = k > kv.criticalKey;
-        Between(k, EntryAnchor(isobar, kv, i - 1, interval.below, wanted),
-                EntryAnchor(isobar, kv, i, interval.above, wanted), path->vapour ? 1 : 0, wanted, state);
+        Ends(k, EntryAnchor(isobar, kv, i - 1, interval.below, wanted),
+             EntryAnchor(isobar, kv, i, interval.above, wanted), path->vapour ? 1 : 0, wanted, state, path);
         return true;
     }
 
     path->belowCritical = true;
     SaturationPoint sat = SaturationAtPressure(tables, p);
     if (!sat.safe()) wanted = kWantAllOutputs;
+    if (path->wantsPlace) PlaceOnTheLine(sat, path);
     SaturatedKeys<Decide> keys(sat, kv, path);
     if (keys.Wet(k)) {
         path->twoPhase = true;
         TwoPhase(sat, kv, k, wanted, state);
+        if (path->wantsPlace) PlaceWet(sat, kv, path);
         return true;
     }
     WorkingIsobar isobar(tables, p);

@@ -10,6 +10,22 @@ namespace rudid {
 
 enum class InverseKey { Enthalpy, Entropy, Volume };
 
+// What distinguishes the three lookups: the key's column, the columns of
+// the two other properties, and where each sits in the saturation state.
+struct KeyVariant {
+    int keyColumn;
+    int keyLiquid, keyVapour;
+    int secondColumn, secondLiquid, secondVapour;
+    int thirdColumn, thirdLiquid, thirdVapour;
+    // Above the critical pressure the quality says on which side of the
+    // critical point's key value the state lies. No Real48 equals one of
+    // these decimals, so a key is always either below or above.
+    Extended criticalKey;
+};
+
+const KeyVariant &VariantOf(InverseKey key);
+
+
 // `second` and `third` are the two properties other than the key, in the
 // order volume, enthalpy, entropy:
 //   by enthalpy: volume, entropy    by entropy: volume, enthalpy

@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "common/real48.h"
+
 namespace rudid {
 
 struct ExactDecisions {
@@ -42,6 +44,23 @@ struct LookupPath {
     // A comparison was made on exact values: the policy decides exactly,
     // the records were not safe for the bound, or the bound left it open.
     bool exactFallback = false;
+
+    // Where the state lies, for the state flags; filled only when the caller
+    // sets wantsPlace before the lookup.
+    bool wantsPlace = false;
+    Extended pressure = 0;     // moved inside the grid, as interpolated
+    Extended temperature = 0;  // pressure-temperature: moved inside the grid
+    // Below the critical pressure: the saturation temperature at the
+    // pressure, and the interval of the saturation records it lies in (the
+    // lower record, and the weight of the pressure between the two).
+    Extended saturationTemperature = 0;
+    int saturationRecord = -1;
+    double saturationWeight = 0;
+    // Inverse, single phase: the two ends of the interpolation (key,
+    // temperature, second and third property); wet: the saturated liquid's
+    // and vapour's key, second and third property.
+    double end[2][4] = {};
+    double saturated[2][3] = {};
 };
 
 }  // namespace rudid

@@ -8,6 +8,7 @@
 #include "tables/record_fields.h"
 #include "tables/saturation_by_pressure.h"
 #include "tables/single_phase_table.h"
+#include "tables/saturation_place.h"
 
 namespace rudid {
 
@@ -177,6 +178,8 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     LookupPath unused;
     if (!path) path = &unused;
     MoveInsideTheGrid(&p, &t);
+    path->pressure = p;
+    path->temperature = t;
 
     if (p > kCriticalPressure) {
         std::uint8_t scratch[kCellBytes];
@@ -190,6 +193,7 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     path->belowCritical = true;
     SaturationPoint sat = SaturationAtPressure(tables, p);
     if (OnSaturationLine<Decide>(sat, t, path)) return false;
+    if (path->wantsPlace) PlaceOnTheLine(sat, path);
 
     std::uint8_t scratch[kCellBytes];
     const SinglePhaseCell cell(tables, p, t, scratch);

@@ -23,6 +23,12 @@ enum SaturationField : int {
 constexpr int kSaturationFields = 7;
 constexpr int kSaturationRecordSize = kSaturationFields * 4;
 
+// The saturated liquid's field of a column of the single-phase table; the
+// vapour's is the next.
+inline int LiquidFieldOf(int column) {
+    return column == kVolumeColumn ? kLiquidVolume : column == kEnthalpyColumn ? kLiquidEnthalpy : kLiquidEntropy;
+}
+
 struct SaturationState {
     Real48 field[kSaturationFields];
 };
@@ -49,6 +55,7 @@ public:
                     Extended x1)
         : x_(double(x)), x0_(double(x0)), x1_(double(x1)) {
         records_ = SpanBytes(tables, table, ByteSpan{offset, 2 * kSaturationRecordSize}, scratch_);
+        lowerRecord_ = int(offset / kSaturationRecordSize);
         if (!AllSafeSingles(records_, 2 * kSaturationFields)) InterpolateAll();
         // The grid points rise strictly: x1 > x0.
         weight_ = (x_ - x0_) / (x1_ - x0_);
@@ -61,6 +68,11 @@ public:
     Extended field(int f) const { return onDemand_ ? Interpolated(f) : value_[f]; }
     // Whether every value of the records is finite and below 2^126.
     bool safe() const { return safe_; }
+
+    // The first of the two records interpolated (-1 for a state given
+    // outright), and the weight of x between their grid points.
+    int lowerRecord() const { return lowerRecord_; }
+    double weight() const { return weight_; }
 
     // Whether rough() may be asked: safe values read from records.
     bool bounded() const { return onDemand_; }
@@ -82,6 +94,7 @@ private:
     // enter the arithmetic faster from a double.
     double x_ = 0, x0_ = 0, x1_ = 0;
     double weight_ = 0;  // of x between x0 and x1
+    int lowerRecord_ = -1;
     const std::uint8_t *records_ = nullptr;  // two records, one after the other
     Extended value_[kSaturationFields];  // unless onDemand_
     bool onDemand_ = true;  // safe records: fields are interpolated when asked for

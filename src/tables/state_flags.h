@@ -1,14 +1,8 @@
-// Where an interpolated answer is poor, told from the tables themselves and
-// from the path that the lookup takes through them: which cell or isobar
-// entries it reads, the phases of those table points relative to the
-// interpolated saturation line, and how strongly the table's own values
-// curve around the state. Nothing here evaluates a formulation; each answer
-// reads the same records as the lookup, and a few neighbours.
-//
-// Every function takes a state that the export answers (range tests passed,
-// values in internal units) with the path that its lookup took through the
-// tables (which cell or interval, which side of the saturation line), and
-// raises the tables' input/output failures as the lookups do.
+// Where an interpolated answer is poor, told from the tables themselves:
+// the facts of the cell or interval the lookup used (cell_facts.h), worked
+// out once from its records, and the place the lookup found for the state
+// in it (lookup_path.h). Nothing here brackets, clamps or decides a phase
+// again, and nothing evaluates a formulation.
 #pragma once
 
 #include "common/real48.h"
@@ -25,20 +19,45 @@ enum StateFlag : unsigned {
     kCoarseGrid = 0x8,      // the table's curvature says the grid is too coarse here
 };
 
-// The answer of a pressure-temperature lookup for one property, the column
-// of the single-phase table (volume, enthalpy or entropy).
-unsigned PressureTemperatureFlags(const TableSource &tables, Extended p, Extended t, int column,
-                                  const LookupPath &path);
+// Cells around the critical point: a cell that reaches into this box of
+// pressure and temperature holds states whose properties change faster than
+// any grid of the tables can follow.
+constexpr Extended kCriticalBoxLowPressure = 200;
+constexpr Extended kCriticalBoxHighPressure = 260;
+constexpr Extended kCriticalBoxLowTemperature = 360;
+constexpr Extended kCriticalBoxHighTemperature = 400;
 
-// The answer of an inverse lookup: output 0 temperature, 1 and 2 the second
-// and third property of the key (InverseValues order), 3 the quality.
-unsigned InverseFlags(const TableSource &tables, InverseKey key, Extended p, Extended k, int output,
-                      const LookupPath &path);
+// The interpolated saturation temperature is uncertain by about the bend of
+// the records' temperatures; states closer to it than this many times that
+// error, or than the floor, may be answered for the other phase.
+constexpr Extended kSaturationMarginFactor = 2;
+constexpr Extended kSaturationMarginFloor = 0.01L;  // degC
 
-// The answer of a saturation export at a pressure (byPressure) or a
-// temperature: the saturation field `field` alone (quality < 0), or the
-// mixture of `field` (liquid) and `field + 1` (vapour) at that quality.
-unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field,
-                         Extended quality);
+// The grid counts as coarse where the bend of the table's own values says
+// that linear interpolation may be off by more than this share of the
+// answer: of the absolute temperature, and of at least 1 kJ/kg and
+// 0.01 kJ/(kg K), where enthalpy and entropy pass through zero.
+constexpr Extended kCoarseShare = 0.004L;
+constexpr Extended kKelvinOffset = 273.15L;
+constexpr Extended kEnthalpyScale = 1;
+constexpr Extended kEntropyScale = 0.01L;
+
+// Each takes the place that the answer's lookup filled (wantsPlace set)
+// and the answer in internal units, and raises the tables' input/output
+// failures for records the facts need.
+
+// A pressure-temperature answer of the column (volume, enthalpy, entropy).
+unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value);
+
+// An inverse answer: output 0 temperature, 1 and 2 the second and third
+// property of the key (InverseValues order), 3 the quality.
+unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Extended k, const LookupPath &place,
+                      Extended value);
+
+// A saturation export at a pressure (byPressure) or a temperature: the
+// field alone (quality < 0), or the mixture of field (liquid) and field + 1
+// (vapour) at that quality; the place holds the records interpolated.
+unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality,
+                         const LookupPath &place, Extended value);
 
 }  // namespace rudid

@@ -1,0 +1,92 @@
+// What the state flags know of the tables, worked out once per cell of the
+// single-phase table and once per interval of the saturation records, from
+// their records and their neighbours'. Every row that falls in a cell reads
+// the same facts; a row adds only where in the cell it lies.
+//
+// A bend is the magnitude of a second divided difference: the parabola
+// through the two points of an interval and a neighbour lies
+// bend * (x - x0) * (x1 - x) from the straight line between them, which is
+// how far linear interpolation may be off there. Of the two neighbours the
+// larger bend counts; a neighbour of another phase than the points it
+// would bend is left out (its bend is the saturation line's, not the
+// property's).
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "common/real48.h"
+#include "tables/pressure_grids.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
+#include "tables/table_source.h"
+
+namespace rudid {
+
+// How far a value interpolated linearly in pressure between two records may
+// be off, as a multiple of w (1 - w), w the weight of the pressure between
+// them: the multiple at a quarter and at three quarters, followed linearly
+// in between and beyond.
+struct PressureBends {
+    float bend[2] = {};
+
+    Extended At(Extended w) const {
+        const Extended multiple = bend[0] + (bend[1] - Extended(bend[0])) * (2 * w - 0.5L);
+        return std::max(Extended(0), multiple) * w * (1 - w);
+    }
+};
+
+// The cell between isobars j - 1 and j and entries e and e + 1.
+struct CellFacts {
+    // Bit 2 * i + n: the point on isobar j - 1 + i at entry e + n is
+    // liquid-like (below the saturation temperature of its isobar; above the
+    // critical pressure, below the critical temperature).
+    std::uint8_t liquid = 0;
+    bool critical = false;  // the cell reaches into the box around the critical point
+    // Bit c: column c turns inside the interval on one of the isobars, so
+    // that its value does not decide the temperature.
+    std::uint8_t turns = 0;
+    // Across the isobars, at entry e + n, per column.
+    PressureBends acrossIsobars[2][kEntryValues];
+    // Along an isobar, per column, between entries of one phase (per degC
+    // squared).
+    float alongIsobar[kEntryValues] = {};
+    // The same beside the saturation line, where the line crosses the cell:
+    // between the liquid entry e and the saturated liquid [0], or between
+    // the saturated vapour and the vapour entry e + 1 [1].
+    float besideLine[2][kEntryValues] = {};
+
+    bool known = false;  // in a memo: worked out already
+
+    bool Liquid(int isobar, int entry) const { return liquid >> (2 * isobar + entry) & 1; }
+};
+
+// The interval between saturation records r and r + 1, per field.
+struct SaturationFacts {
+    PressureBends across[kSaturationFields];
+    bool known = false;
+};
+
+// Facts worked out for one set of table bytes, each when first asked for;
+// a pair of isobars gets room for its cells when one is first asked for.
+// Holds no lock: one call, or one thread's calls, owns it.
+struct FlagFacts {
+    std::unique_ptr<CellFacts[]> pair[kSinglePhaseGridPoints + 1];
+    SaturationFacts saturation[kSaturationGridPoints];
+};
+
+// The facts of the cell whose upper isobar is j (2..224) and lower entry e
+// (0..79). From the source's memo where it has one (working them out there
+// the first time), else worked out into scratch. Raises the tables' input/output
+// failures for the cell's own records; a neighbour that cannot be read is
+// left out.
+const CellFacts &CellAt(const TableSource &tables, int j, int e, CellFacts *scratch);
+
+// The same for the interval of saturation records r and r + 1 (0..290).
+const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, SaturationFacts *scratch);
+
+// Field f of saturation record r, as the table holds it.
+float SaturationRecordField(const TableSource &tables, int r, int f);
+
+}  // namespace rudid
