@@ -29,20 +29,28 @@ struct AlongPressure {
 // How far interpolation linear in pressure between a and b may lie from the
 // value, taken as the parabola in ln p through a, b and a neighbour n: as a
 // multiple of w (1 - w), w the weight between a and b, at a quarter and at
-// three quarters (PressureBends). Values that follow ln p or 1/p, as
-// vapour's entropy and volume do, bend little in ln p: the straight line in
-// p is what bends.
-void PressureBend(const AlongPressure &a, const AlongPressure &b, const AlongPressure &n, float *bend) {
+// three quarters, whose pressures' logarithms are quarterLog (PressureBends).
+// Values that follow ln p or 1/p, as vapour's entropy and volume do, bend
+// little in ln p: the straight line in p is what bends.
+void PressureBend(const AlongPressure &a, const AlongPressure &b, const AlongPressure &n,
+                  const Extended *quarterLog, PressureBends *bends) {
     if (n.s == a.s || n.s == b.s || a.s == b.s) return;
     const Extended ab = (b.y - a.y) / (b.s - a.s);
     const Extended curve = ((n.y - b.y) / (n.s - b.s) - ab) / (n.s - a.s);
     for (int i = 0; i < 2; ++i) {
         const Extended w = i == 0 ? 0.25L : 0.75L;
-        const Extended s = std::log(a.x + w * (b.x - a.x));
+        const Extended s = quarterLog[i];
         const Extended bent = a.y + ab * (s - a.s) + curve * (s - a.s) * (s - b.s);
         const Extended error = std::fabs(bent - (a.y + w * (b.y - a.y))) / (w * (1 - w));
-        if (std::isfinite(error)) bend[i] = std::max(bend[i], float(error));
+        if (std::isfinite(error)) bends->bend[i] = std::max(bends->bend[i], float(error));
     }
+}
+
+// The logarithms of the pressures a quarter and three quarters of the way
+// from x0 to x1.
+void QuarterLogs(Extended x0, Extended x1, Extended *quarterLog) {
+    quarterLog[0] = std::log(x0 + 0.25L * (x1 - x0));
+    quarterLog[1] = std::log(x0 + 0.75L * (x1 - x0));
 }
 
 // Whether the parabola through (x1, y1), (x2, y2) and a neighbour (xn, yn)
@@ -100,74 +108,93 @@ void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar) {
     }
 }
 
-// isobar[0..3]: j - 2 .. j + 1.
-void WorkOut(const IsobarAt *isobar, int e, CellFacts *cell) {
-    const IsobarAt &low = isobar[1], &high = isobar[2];
+// The isobars j - 2 .. j + 1 around the pair j - 1, j.
+struct IsobarsAround {
+    IsobarAt isobar[4];
+    Extended quarterLog[2];
+};
+
+void ReadAround(const TableSource &tables, int j, IsobarsAround *around) {
+    ReadNeighbour(tables, j - 2, &around->isobar[0]);
+    ReadIsobar(tables, j - 1, &around->isobar[1]);
+    ReadIsobar(tables, j, &around->isobar[2]);
+    ReadNeighbour(tables, j + 1, &around->isobar[3]);
+    QuarterLogs(around->isobar[1].pressure, around->isobar[2].pressure, around->quarterLog);
+}
+
+void CornerFacts(const IsobarsAround &around, int e, CellFacts *cell) {
+    const IsobarAt &low = around.isobar[1], &high = around.isobar[2];
     for (int i = 0; i < 2; ++i)
         for (int n = 0; n < 2; ++n)
-            if (isobar[1 + i].Liquid(e + n)) cell->liquid |= std::uint8_t(1u << (2 * i + n));
+            if (around.isobar[1 + i].Liquid(e + n)) cell->liquid |= std::uint8_t(1u << (2 * i + n));
     const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
     cell->critical = high.pressure >= kCriticalBoxLowPressure && low.pressure <= kCriticalBoxHighPressure &&
                      t1 >= kCriticalBoxLowTemperature && t0 <= kCriticalBoxHighTemperature;
-    for (int c = 0; c < kEntryValues; ++c) {
-        // Across the isobars, at both entries.
-        for (int n = 0; n < 2; ++n) {
-            const int entry = e + n;
-            for (int m : {0, 3}) {
-                const IsobarAt &other = isobar[m];
-                if (!other.present || other.Liquid(entry) != low.Liquid(entry)) continue;
-                auto point = [&](const IsobarAt &is) {
-                    return AlongPressure{is.pressure, is.logPressure, is.at(entry, c)};
-                };
-                PressureBend(point(low), point(high), point(other), cell->acrossIsobars[n][c].bend);
-            }
-        }
-        // Along each isobar of the pair.
-        Extended along = 0, liquidSide = 0, vapourSide = 0;
-        bool turns = false;
-        for (const IsobarAt *on : {&low, &high}) {
-            const IsobarAt &is = *on;
-            const bool liquid0 = is.Liquid(e), liquid1 = is.Liquid(e + 1);
-            if (liquid0 == liquid1) {
-                for (int m : {e - 1, e + 2}) {
-                    if (m < 0 || m >= kIsobarEntries || is.Liquid(m) != liquid0) continue;
-                    const Extended tm = kEntryStep * m;
-                    along = std::max(along, m < e ? Bend(tm, is.at(m, c), t0, is.at(e, c), t1, is.at(e + 1, c))
-                                                  : Bend(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c)));
-                    turns = turns || TurnsBetween(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c));
-                }
-                continue;
-            }
-            // The line crosses this isobar's interval: each side bends
-            // between its entry, the one beyond it and the saturated state.
-            if (!is.belowCritical || !liquid0) continue;
-            const Extended ts = is.saturationTemperature;
-            const int f = LiquidFieldOf(c);
-            if (e >= 1 && is.Liquid(e - 1))
-                liquidSide = std::max(liquidSide, Bend(t0 - kEntryStep, is.at(e - 1, c), t0, is.at(e, c), ts,
-                                                       is.saturated[f]));
-            if (e + 2 < kIsobarEntries)
-                vapourSide = std::max(vapourSide, Bend(ts, is.saturated[f + 1], t1, is.at(e + 1, c), t1 + kEntryStep,
-                                                       is.at(e + 2, c)));
-        }
-        cell->alongIsobar[c] = float(along);
-        // Where neither isobar of the pair is crossed, the line crosses the
-        // cell between them; the entries' own bend stands in.
-        cell->besideLine[0][c] = float(liquidSide > 0 ? liquidSide : along);
-        cell->besideLine[1][c] = float(vapourSide > 0 ? vapourSide : along);
-        if (turns) cell->turns |= std::uint8_t(1u << c);
-    }
 }
 
-CellFacts WorkOutCell(const TableSource &tables, int j, int e) {
-    IsobarAt isobar[4];
-    ReadNeighbour(tables, j - 2, &isobar[0]);
-    ReadIsobar(tables, j - 1, &isobar[1]);
-    ReadIsobar(tables, j, &isobar[2]);
-    ReadNeighbour(tables, j + 1, &isobar[3]);
-    CellFacts cell;
-    WorkOut(isobar, e, &cell);
-    return cell;
+// Column c across the pair's isobars at one entry.
+PressureBends AcrossAt(const IsobarsAround &around, int entry, int c) {
+    const IsobarAt &low = around.isobar[1], &high = around.isobar[2];
+    auto point = [&](const IsobarAt &is) { return AlongPressure{is.pressure, is.logPressure, is.at(entry, c)}; };
+    PressureBends bends;
+    for (int m : {0, 3}) {
+        const IsobarAt &other = around.isobar[m];
+        if (other.present && other.Liquid(entry) == low.Liquid(entry))
+            PressureBend(point(low), point(high), point(other), around.quarterLog, &bends);
+    }
+    return bends;
+}
+
+// Column c along the pair's isobars in the interval from entry e.
+void AlongFacts(const IsobarsAround &around, int e, int c, CellFacts *cell) {
+    const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
+    Extended along = 0, liquidSide = 0, vapourSide = 0;
+    bool turns = false;
+    for (int i : {1, 2}) {
+        const IsobarAt &is = around.isobar[i];
+        const bool liquid0 = is.Liquid(e), liquid1 = is.Liquid(e + 1);
+        if (liquid0 == liquid1) {
+            for (int m : {e - 1, e + 2}) {
+                if (m < 0 || m >= kIsobarEntries || is.Liquid(m) != liquid0) continue;
+                const Extended tm = kEntryStep * m;
+                along = std::max(along, m < e ? Bend(tm, is.at(m, c), t0, is.at(e, c), t1, is.at(e + 1, c))
+                                              : Bend(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c)));
+                turns = turns || TurnsBetween(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c));
+            }
+            continue;
+        }
+        // The line crosses this isobar's interval: each side bends between
+        // its entry, the one beyond it and the saturated state.
+        if (!is.belowCritical || !liquid0) continue;
+        const Extended ts = is.saturationTemperature;
+        const int f = LiquidFieldOf(c);
+        if (e >= 1 && is.Liquid(e - 1))
+            liquidSide =
+                std::max(liquidSide, Bend(t0 - kEntryStep, is.at(e - 1, c), t0, is.at(e, c), ts, is.saturated[f]));
+        if (e + 2 < kIsobarEntries)
+            vapourSide = std::max(vapourSide,
+                                  Bend(ts, is.saturated[f + 1], t1, is.at(e + 1, c), t1 + kEntryStep, is.at(e + 2, c)));
+    }
+    cell->alongIsobar = float(along);
+    // Where neither isobar of the pair is crossed, the line crosses the cell
+    // between them; the entries' own bend stands in.
+    cell->besideLine[0] = float(liquidSide > 0 ? liquidSide : along);
+    cell->besideLine[1] = float(vapourSide > 0 ? vapourSide : along);
+    cell->turns = turns;
+}
+
+// Column c of the cells from entry first to entry last.
+void WorkOut(const IsobarsAround &around, int first, int last, int c, CellFacts *cells) {
+    for (int e = first; e <= last; ++e) {
+        CornerFacts(around, e, &cells[e - first]);
+        AlongFacts(around, e, c, &cells[e - first]);
+    }
+    // Each entry's bend across the isobars is shared by the cells it bounds.
+    for (int entry = first; entry <= last + 1; ++entry) {
+        const PressureBends bends = AcrossAt(around, entry, c);
+        if (entry > first) cells[entry - 1 - first].acrossIsobars[1] = bends;
+        if (entry <= last) cells[entry - first].acrossIsobars[0] = bends;
+    }
 }
 
 struct SaturationRecordAt {
@@ -203,29 +230,39 @@ SaturationFacts WorkOutInterval(const TableSource &tables, int r) {
         }
     }
     SaturationFacts facts;
+    Extended quarterLog[2];
+    QuarterLogs(record[1].pressure, record[2].pressure, quarterLog);
     for (int f = 0; f < kSaturationFields; ++f) {
         auto point = [&](const SaturationRecordAt &at) {
             return AlongPressure{at.pressure, at.logPressure, at.field[f]};
         };
         for (int n : {0, 3})
-            if (record[n].present) PressureBend(point(record[1]), point(record[2]), point(record[n]), facts.across[f].bend);
+            if (record[n].present)
+                PressureBend(point(record[1]), point(record[2]), point(record[n]), quarterLog, &facts.across[f]);
     }
     return facts;
 }
 
 }  // namespace
 
-const CellFacts &CellAt(const TableSource &tables, int j, int e, CellFacts *scratch) {
+const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch) {
     FlagFacts *memo = tables.flagFacts;
-    if (!memo) return *scratch = WorkOutCell(tables, j, e);
-    std::unique_ptr<CellFacts[]> &pair = memo->pair[j];
-    if (!pair) pair.reset(new CellFacts[kIsobarEntries]);
-    CellFacts &cell = pair[e];
-    if (!cell.known) {
-        cell = WorkOutCell(tables, j, e);
-        cell.known = true;
+    if (!memo || !memo->pair[j] || !(memo->pair[j]->columns >> column & 1)) {
+        IsobarsAround around;
+        ReadAround(tables, j, &around);
+        if (!memo) {
+            *scratch = CellFacts{};
+            WorkOut(around, e, e, column, scratch);
+            return *scratch;
+        }
+        // A memo works out the column of the whole pair: its rows' next
+        // cells will be along the same isobars.
+        std::unique_ptr<PairFacts> &pair = memo->pair[j];
+        if (!pair) pair = std::make_unique<PairFacts>();
+        WorkOut(around, 0, kIsobarEntries - 2, column, pair->cell[column]);
+        pair->columns |= 1u << column;
     }
-    return cell;
+    return memo->pair[j]->cell[column][e];
 }
 
 const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, SaturationFacts *scratch) {

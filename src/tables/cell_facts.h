@@ -37,27 +37,25 @@ struct PressureBends {
     }
 };
 
-// The cell between isobars j - 1 and j and entries e and e + 1.
-struct CellFacts {
+// One column of the cell between isobars j - 1 and j and entries e and
+// e + 1: half a cache line, as a row reads it.
+struct alignas(32) CellFacts {
     // Bit 2 * i + n: the point on isobar j - 1 + i at entry e + n is
     // liquid-like (below the saturation temperature of its isobar; above the
     // critical pressure, below the critical temperature).
     std::uint8_t liquid = 0;
     bool critical = false;  // the cell reaches into the box around the critical point
-    // Bit c: column c turns inside the interval on one of the isobars, so
-    // that its value does not decide the temperature.
-    std::uint8_t turns = 0;
-    // Across the isobars, at entry e + n, per column.
-    PressureBends acrossIsobars[2][kEntryValues];
-    // Along an isobar, per column, between entries of one phase (per degC
-    // squared).
-    float alongIsobar[kEntryValues] = {};
+    // The column turns inside the interval on one of the isobars, so that
+    // its value does not decide the temperature.
+    bool turns = false;
+    // Across the isobars, at entry e + n.
+    PressureBends acrossIsobars[2];
+    // Along an isobar, between entries of one phase (per degC squared).
+    float alongIsobar = 0;
     // The same beside the saturation line, where the line crosses the cell:
     // between the liquid entry e and the saturated liquid [0], or between
     // the saturated vapour and the vapour entry e + 1 [1].
-    float besideLine[2][kEntryValues] = {};
-
-    bool known = false;  // in a memo: worked out already
+    float besideLine[2] = {};
 
     bool Liquid(int isobar, int entry) const { return liquid >> (2 * isobar + entry) & 1; }
 };
@@ -68,20 +66,28 @@ struct SaturationFacts {
     bool known = false;
 };
 
-// Facts worked out for one set of table bytes, each when first asked for;
-// a pair of isobars gets room for its cells when one is first asked for.
-// Holds no lock: one call, or one thread's calls, owns it.
+// The cells of one pair of isobars by column, and the columns (a bit each)
+// worked out.
+struct PairFacts {
+    unsigned columns = 0;
+    CellFacts cell[kEntryValues][kIsobarEntries - 1];
+};
+
+// Facts worked out for one set of table bytes, a pair of isobars at a time
+// as rows first fall between them. Holds no lock: one call, or one thread's
+// calls, owns it.
 struct FlagFacts {
-    std::unique_ptr<CellFacts[]> pair[kSinglePhaseGridPoints + 1];
+    std::unique_ptr<PairFacts> pair[kSinglePhaseGridPoints + 1];
     SaturationFacts saturation[kSaturationGridPoints];
 };
 
 // The facts of the cell whose upper isobar is j (2..224) and lower entry e
-// (0..79). From the source's memo where it has one (working them out there
-// the first time), else worked out into scratch. Raises the tables' input/output
+// (0..79), for one column. From the source's memo where it has one
+// (working them out there the first time, for the pair's cells), else
+// worked out into scratch. Raises the tables' input/output
 // failures for the cell's own records; a neighbour that cannot be read is
 // left out.
-const CellFacts &CellAt(const TableSource &tables, int j, int e, CellFacts *scratch);
+const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch);
 
 // The same for the interval of saturation records r and r + 1 (0..290).
 const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, SaturationFacts *scratch);

@@ -62,7 +62,7 @@ bool Mixed(const CellFacts &cell, const LookupPath &place) {
     return (useLower && !ofPhase(0)) || (useUpper && !ofPhase(1));
 }
 
-// The cell of the place, with where the state lies in it.
+// One column of the cell of the place, with where the state lies in it.
 struct InCell {
     const CellFacts &facts;
     Extended pressureWeight;  // of the pressure between the cell's isobars
@@ -78,18 +78,18 @@ Extended PressureWeight(const LookupPath &place) {
 // How far a column interpolated at t may be off: the larger error across
 // the isobars of the interval's two ends, plus the bend along the isobar.
 Extended ColumnError(const InCell &cell, const LookupPath &place, const Line &line, int column, Extended t) {
-    const Extended across[2] = {cell.facts.acrossIsobars[0][column].At(cell.pressureWeight),
-                                cell.facts.acrossIsobars[1][column].At(cell.pressureWeight)};
+    const Extended across[2] = {cell.facts.acrossIsobars[0].At(cell.pressureWeight),
+                                cell.facts.acrossIsobars[1].At(cell.pressureWeight)};
     const Extended width = std::max(Extended(0), (t - cell.low) * (cell.high - t));
-    if (!place.straddling) return std::max(across[0], across[1]) + cell.facts.alongIsobar[column] * width;
+    if (!place.straddling) return std::max(across[0], across[1]) + cell.facts.alongIsobar * width;
     const int side = place.vapour ? 1 : 0;
     const Extended saturated = line.Error(LiquidFieldOf(column) + side);
-    return std::max(across[side], saturated) + cell.facts.besideLine[side][column] * width;
+    return std::max(across[side], saturated) + cell.facts.besideLine[side] * width;
 }
 
 // The interval of the cell that the place interpolated in.
-InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, CellFacts *scratch) {
-    InCell cell{CellAt(tables, place.isobar, place.lowerEntry, scratch), PressureWeight(place),
+InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
+    InCell cell{CellAt(tables, place.isobar, place.lowerEntry, column, scratch), PressureWeight(place),
                 Extended(kEntryStep * place.lowerEntry), Extended(kEntryStep * place.lowerEntry + kEntryStep)};
     if (place.straddling) (place.vapour ? cell.low : cell.high) = line.temperature;
     return cell;
@@ -129,17 +129,19 @@ bool UncertainSide(const TableSource &tables, const KeyVariant &kv, Extended k) 
 // The coarse-grid flag of an inverse answer at t: the error of the key
 // becomes an error of the temperature through the interval's slope, and of
 // an output property through that property's slope as well.
-unsigned InverseCoarseGrid(const InCell &cell, const LookupPath &place, const Line &line, const KeyVariant &kv,
-                           int output, Extended t, Extended value) {
+unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const LookupPath &place, const Line &line,
+                           const KeyVariant &kv, int output, Extended t, Extended value) {
     const double *a = place.end[0], *b = place.end[1];
-    if (!place.straddling && (cell.facts.turns >> kv.keyColumn & 1)) return kCoarseGrid;
+    if (!place.straddling && cell.facts.turns) return kCoarseGrid;
     const Extended keyError = ColumnError(cell, place, line, kv.keyColumn, t);
     if (a[0] == b[0]) return keyError > 0 ? kCoarseGrid : 0u;
     const Extended temperatureError = std::fabs((Extended(b[1]) - a[1]) / (Extended(b[0]) - a[0])) * keyError;
     if (output == 0) return Coarse(temperatureError, t + kKelvinOffset) ? kCoarseGrid : 0u;
     const int column = output == 1 ? kv.secondColumn : kv.thirdColumn;
     const Extended slope = b[1] == a[1] ? 0 : (Extended(b[1 + output]) - a[1 + output]) / (Extended(b[1]) - a[1]);
-    const Extended error = ColumnError(cell, place, line, column, t) + std::fabs(slope) * temperatureError;
+    CellFacts scratch;
+    const InCell outputCell = CellOf(tables, place, line, column, &scratch);
+    const Extended error = ColumnError(outputCell, place, line, column, t) + std::fabs(slope) * temperatureError;
     return Coarse(error, ColumnScale(column, value)) ? kCoarseGrid : 0u;
 }
 
@@ -149,7 +151,7 @@ unsigned PressureTemperatureFlags(const TableSource &tables, int column, const L
     SaturationFacts lineScratch;
     const Line line = place.belowCritical ? LineAt(tables, place, &lineScratch) : Line{};
     CellFacts cellScratch;
-    const InCell cell = CellOf(tables, place, line, &cellScratch);
+    const InCell cell = CellOf(tables, place, line, column, &cellScratch);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     const Extended t = place.temperature;
     if (place.belowCritical) {
@@ -168,7 +170,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Ext
     if (place.twoPhase) return WetFlags(line, place, kv, k, output);
 
     CellFacts cellScratch;
-    const InCell cell = CellOf(tables, place, line, &cellScratch);
+    const InCell cell = CellOf(tables, place, line, kv.keyColumn, &cellScratch);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     if (!place.belowCritical && output == 3 && UncertainSide(tables, kv, k)) flags |= kCriticalRegion;
     // The temperature the lookup interpolated, from its ends.
@@ -179,7 +181,7 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Ext
         if (Mixed(cell.facts, place)) return flags | kMixedPhaseCell;
     }
     if (output == 3) return flags;
-    return flags | InverseCoarseGrid(cell, place, line, kv, output, t, value);
+    return flags | InverseCoarseGrid(tables, cell, place, line, kv, output, t, value);
 }
 
 unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality,
