@@ -20,47 +20,69 @@ Extended Bend(Extended x0, Extended y0, Extended x1, Extended y1, Extended x2, E
     return std::isfinite(d) ? std::fabs(d) : 0;
 }
 
-// A point of a value known along pressure: the pressure, its logarithm and
-// the value.
-struct AlongPressure {
-    Extended x, s, y;
+// The pressures along which a value is interpolated, a and b, and a
+// neighbour n on either side ([0] below, [1] above): the logarithms, and
+// the reciprocals of their differences, worked out once for every column
+// and entry that bends along them.
+struct PressureStencil {
+    Extended logA = 0, logB = 0;
+    Extended quarterLog[2] = {};  // a quarter and three quarters of the way from a to b
+    Extended inverseAB = 0;
+    bool neighbour[2] = {};
+    Extended logN[2] = {}, inverseNB[2] = {}, inverseNA[2] = {};
 };
 
-// How far interpolation linear in pressure between a and b may lie from the
-// value, taken as the parabola in ln p through a, b and a neighbour n: as a
-// multiple of w (1 - w), w the weight between a and b, at a quarter and at
-// three quarters, whose pressures' logarithms are quarterLog (PressureBends).
-// Values that follow ln p or 1/p, as vapour's entropy and volume do, bend
-// little in ln p: the straight line in p is what bends.
-void PressureBend(const AlongPressure &a, const AlongPressure &b, const AlongPressure &n,
-                  const Extended *quarterLog, PressureBends *bends) {
-    if (n.s == a.s || n.s == b.s || a.s == b.s) return;
-    const Extended ab = (b.y - a.y) / (b.s - a.s);
-    const Extended curve = ((n.y - b.y) / (n.s - b.s) - ab) / (n.s - a.s);
+// pa, pb: the pressures; la, lb their logarithms; ln[i] a neighbour's, where
+// present.
+PressureStencil StencilAlong(Extended pa, Extended la, Extended pb, Extended lb, const bool *present,
+                             const Extended *ln) {
+    PressureStencil s;
+    s.logA = la, s.logB = lb;
+    s.quarterLog[0] = std::log(pa + 0.25L * (pb - pa));
+    s.quarterLog[1] = std::log(pa + 0.75L * (pb - pa));
+    s.inverseAB = 1 / (lb - la);
     for (int i = 0; i < 2; ++i) {
-        const Extended w = i == 0 ? 0.25L : 0.75L;
-        const Extended s = quarterLog[i];
-        const Extended bent = a.y + ab * (s - a.s) + curve * (s - a.s) * (s - b.s);
-        const Extended error = std::fabs(bent - (a.y + w * (b.y - a.y))) / (w * (1 - w));
-        if (std::isfinite(error)) bends->bend[i] = std::max(bends->bend[i], float(error));
+        s.neighbour[i] = present[i] && ln[i] != la && ln[i] != lb && la != lb;
+        if (!s.neighbour[i]) continue;
+        s.logN[i] = ln[i];
+        s.inverseNB[i] = 1 / (ln[i] - lb);
+        s.inverseNA[i] = 1 / (ln[i] - la);
+    }
+    return s;
+}
+
+// How far interpolation linear in pressure between a and b may lie from the
+// value, taken as the parabola in ln p through a, b and neighbour i: as a
+// multiple of w (1 - w), w the weight between a and b, at a quarter and at
+// three quarters (PressureBends). Values that follow ln p or 1/p, as
+// vapour's entropy and volume do, bend little in ln p: the straight line in
+// p is what bends.
+void PressureBend(const PressureStencil &s, int i, Extended ya, Extended yb, Extended yn, PressureBends *bends) {
+    if (!s.neighbour[i]) return;
+    const Extended ab = (yb - ya) * s.inverseAB;
+    const Extended curve = ((yn - yb) * s.inverseNB[i] - ab) * s.inverseNA[i];
+    for (int q = 0; q < 2; ++q) {
+        const Extended w = q == 0 ? 0.25L : 0.75L;
+        const Extended at = s.quarterLog[q];
+        const Extended bent = ya + ab * (at - s.logA) + curve * (at - s.logA) * (at - s.logB);
+        // w (1 - w) is 3/16 at both.
+        const Extended error = std::fabs(bent - (ya + w * (yb - ya))) * (16.0L / 3);
+        if (std::isfinite(error)) bends->bend[q] = std::max(bends->bend[q], float(error));
     }
 }
 
-// The logarithms of the pressures a quarter and three quarters of the way
-// from x0 to x1.
-void QuarterLogs(Extended x0, Extended x1, Extended *quarterLog) {
-    quarterLog[0] = std::log(x0 + 0.25L * (x1 - x0));
-    quarterLog[1] = std::log(x0 + 0.75L * (x1 - x0));
+// Three values one entry apart: the magnitude of their second divided
+// difference in temperature.
+Extended EntryBend(Extended y0, Extended y1, Extended y2) {
+    const Extended d = (y0 - 2 * y1 + y2) * (1.0L / (2 * kEntryStep * kEntryStep));
+    return std::isfinite(d) ? std::fabs(d) : 0;
 }
 
-// Whether the parabola through (x1, y1), (x2, y2) and a neighbour (xn, yn)
-// turns between x1 and x2.
-bool TurnsBetween(Extended x1, Extended y1, Extended x2, Extended y2, Extended xn, Extended yn) {
-    if (xn == x1 || xn == x2 || x1 == x2) return false;
-    const Extended slope = (y2 - y1) / (x2 - x1);
-    const Extended c = ((yn - y2) / (xn - x2) - slope) / (xn - x1);
-    const Extended half = c * (x2 - x1);
-    return (slope - half) * (slope + half) < 0;
+// Whether the parabola through two neighbouring entries' values and a third
+// one entry beyond either turns between the two: the step between them is
+// smaller than half the second difference of the three.
+bool TurnsBetween(Extended y1, Extended y2, Extended secondDifference) {
+    return std::fabs(y2 - y1) < std::fabs(secondDifference) / 2;
 }
 
 // One isobar of the single-phase table, with the saturated state at its
@@ -108,18 +130,64 @@ void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar) {
     }
 }
 
-// The isobars j - 2 .. j + 1 around the pair j - 1, j.
+// The isobars j - 2 .. j + 1 around the pair j - 1, j, with what the
+// saturation line does between the pair's pressures: the range of its
+// temperature and the largest error of that temperature's interpolation.
 struct IsobarsAround {
     IsobarAt isobar[4];
-    Extended quarterLog[2];
+    PressureStencil stencil;
+    bool lineBetween = false;  // the lower isobar lies below the critical pressure
+    Extended lineLow = 0, lineHigh = 0, lineError = 0;
 };
+
+void LineBetween(const TableSource &tables, IsobarsAround *around) {
+    const IsobarAt &low = around->isobar[1], &high = around->isobar[2];
+    around->lineBetween = low.belowCritical;
+    if (!low.belowCritical) return;
+    around->lineLow = low.saturationTemperature;
+    around->lineHigh = high.belowCritical ? high.saturationTemperature : kCriticalTemperature;
+    const Extended top = std::min(high.pressure, kCriticalPressure);
+    const int first = FirstSaturationPointAbove(std::max(low.pressure, Extended(SaturationPressures().value[1])));
+    for (int r = first - 2; r <= FirstSaturationPointAbove(top) - 2; ++r) {
+        SaturationFacts scratch;
+        const SaturationFacts &facts = SaturationIntervalAt(tables, r, &scratch);
+        around->lineError = std::max(around->lineError, facts.across[kSaturationLevel].Largest());
+    }
+}
 
 void ReadAround(const TableSource &tables, int j, IsobarsAround *around) {
     ReadNeighbour(tables, j - 2, &around->isobar[0]);
     ReadIsobar(tables, j - 1, &around->isobar[1]);
     ReadIsobar(tables, j, &around->isobar[2]);
     ReadNeighbour(tables, j + 1, &around->isobar[3]);
-    QuarterLogs(around->isobar[1].pressure, around->isobar[2].pressure, around->quarterLog);
+    const IsobarAt *is = around->isobar;
+    const bool present[2] = {is[0].present, is[3].present};
+    const Extended logN[2] = {is[0].logPressure, is[3].logPressure};
+    around->stencil = StencilAlong(is[1].pressure, is[1].logPressure, is[2].pressure, is[2].logPressure, present, logN);
+    LineBetween(tables, around);
+}
+
+// Whether no state of the cell can be flagged (CellFacts::quiet). The
+// margins stand far above the rounding of the rows' own estimates.
+bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
+    if (cell.critical || (cell.liquid != 0 && cell.liquid != 0xF)) return false;
+    const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
+    if (around.lineBetween) {
+        const Extended clear = std::max(t0 - around.lineHigh, around.lineLow - t1);
+        if (!(clear > kSaturationMarginFactor * around.lineError + kSaturationMarginFloor + 1e-6L)) return false;
+    }
+    Extended least = INFINITY, most = -INFINITY;
+    for (int i : {1, 2})
+        for (int n : {e, e + 1}) {
+            const Extended y = around.isobar[i].at(n, c);
+            least = std::min(least, y), most = std::max(most, y);
+        }
+    const Extended floor = c == kEnthalpyColumn ? kEnthalpyScale : c == kEntropyColumn ? kEntropyScale : 0;
+    const Extended smallest = least <= 0 && most >= 0 ? floor : std::max(floor, std::min(std::fabs(least), std::fabs(most)));
+    const Extended half = kEntryStep / 2;
+    const Extended error = std::max(cell.acrossIsobars[0].Largest(), cell.acrossIsobars[1].Largest()) +
+                           cell.alongIsobar * half * half;
+    return error < kCoarseShare * smallest * (1 - 1e-6L);
 }
 
 void CornerFacts(const IsobarsAround &around, int e, CellFacts *cell) {
@@ -135,12 +203,11 @@ void CornerFacts(const IsobarsAround &around, int e, CellFacts *cell) {
 // Column c across the pair's isobars at one entry.
 PressureBends AcrossAt(const IsobarsAround &around, int entry, int c) {
     const IsobarAt &low = around.isobar[1], &high = around.isobar[2];
-    auto point = [&](const IsobarAt &is) { return AlongPressure{is.pressure, is.logPressure, is.at(entry, c)}; };
     PressureBends bends;
-    for (int m : {0, 3}) {
-        const IsobarAt &other = around.isobar[m];
+    for (int i = 0; i < 2; ++i) {
+        const IsobarAt &other = around.isobar[3 * i];
         if (other.present && other.Liquid(entry) == low.Liquid(entry))
-            PressureBend(point(low), point(high), point(other), around.quarterLog, &bends);
+            PressureBend(around.stencil, i, low.at(entry, c), high.at(entry, c), other.at(entry, c), &bends);
     }
     return bends;
 }
@@ -154,12 +221,13 @@ void AlongFacts(const IsobarsAround &around, int e, int c, CellFacts *cell) {
         const IsobarAt &is = around.isobar[i];
         const bool liquid0 = is.Liquid(e), liquid1 = is.Liquid(e + 1);
         if (liquid0 == liquid1) {
+            const Extended y0 = is.at(e, c), y1 = is.at(e + 1, c);
             for (int m : {e - 1, e + 2}) {
                 if (m < 0 || m >= kIsobarEntries || is.Liquid(m) != liquid0) continue;
-                const Extended tm = kEntryStep * m;
-                along = std::max(along, m < e ? Bend(tm, is.at(m, c), t0, is.at(e, c), t1, is.at(e + 1, c))
-                                              : Bend(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c)));
-                turns = turns || TurnsBetween(t0, is.at(e, c), t1, is.at(e + 1, c), tm, is.at(m, c));
+                const Extended ym = is.at(m, c);
+                const Extended second = m < e ? ym - 2 * y0 + y1 : y0 - 2 * y1 + ym;
+                along = std::max(along, m < e ? EntryBend(ym, y0, y1) : EntryBend(y0, y1, ym));
+                turns = turns || TurnsBetween(y0, y1, second);
             }
             continue;
         }
@@ -195,6 +263,7 @@ void WorkOut(const IsobarsAround &around, int first, int last, int c, CellFacts 
         if (entry > first) cells[entry - 1 - first].acrossIsobars[1] = bends;
         if (entry <= last) cells[entry - first].acrossIsobars[0] = bends;
     }
+    for (int e = first; e <= last; ++e) cells[e - first].quiet = Quiet(around, e, c, cells[e - first]);
 }
 
 struct SaturationRecordAt {
@@ -216,6 +285,28 @@ SaturationRecordAt ReadSaturationRecord(const TableSource &tables, int r) {
     return record;
 }
 
+// The smallest scale of a value between least and most (a field's scale
+// grows with its magnitude, a temperature's with itself).
+Extended SmallestScale(int field, Extended least, Extended most) {
+    if (field == kSaturationLevel) return FieldScale(field, least);
+    if (least <= 0 && most >= 0) return FieldScale(field, 0);
+    return std::min(FieldScale(field, least), FieldScale(field, most));
+}
+
+void QuietFields(const SaturationRecordAt &a, const SaturationRecordAt &b, SaturationFacts *facts) {
+    constexpr Extended kClear = kCoarseShare * (1 - 1e-6L);
+    for (int f = 0; f < kSaturationFields; ++f) {
+        const Extended least = std::min(a.field[f], b.field[f]), most = std::max(a.field[f], b.field[f]);
+        if (facts->across[f].Largest() < kClear * SmallestScale(f, least, most))
+            facts->quietField |= std::uint8_t(1u << f);
+        if (f + 1 >= kSaturationFields) continue;
+        const Extended leastOfTwo = std::min(least, Extended(std::min(a.field[f + 1], b.field[f + 1])));
+        const Extended mostOfTwo = std::max(most, Extended(std::max(a.field[f + 1], b.field[f + 1])));
+        const Extended error = std::max(facts->across[f].Largest(), facts->across[f + 1].Largest());
+        if (error < kClear * SmallestScale(f, leastOfTwo, mostOfTwo)) facts->quietMixture |= std::uint8_t(1u << f);
+    }
+}
+
 SaturationFacts WorkOutInterval(const TableSource &tables, int r) {
     SaturationRecordAt record[4];
     for (int i = 0; i < 4; ++i) {
@@ -230,16 +321,14 @@ SaturationFacts WorkOutInterval(const TableSource &tables, int r) {
         }
     }
     SaturationFacts facts;
-    Extended quarterLog[2];
-    QuarterLogs(record[1].pressure, record[2].pressure, quarterLog);
-    for (int f = 0; f < kSaturationFields; ++f) {
-        auto point = [&](const SaturationRecordAt &at) {
-            return AlongPressure{at.pressure, at.logPressure, at.field[f]};
-        };
-        for (int n : {0, 3})
-            if (record[n].present)
-                PressureBend(point(record[1]), point(record[2]), point(record[n]), quarterLog, &facts.across[f]);
-    }
+    const bool present[2] = {record[0].present, record[3].present};
+    const Extended logN[2] = {record[0].logPressure, record[3].logPressure};
+    const PressureStencil stencil = StencilAlong(record[1].pressure, record[1].logPressure, record[2].pressure,
+                                                 record[2].logPressure, present, logN);
+    for (int f = 0; f < kSaturationFields; ++f)
+        for (int i = 0; i < 2; ++i)
+            PressureBend(stencil, i, record[1].field[f], record[2].field[f], record[3 * i].field[f], &facts.across[f]);
+    QuietFields(record[1], record[2], &facts);
     return facts;
 }
 

@@ -35,6 +35,11 @@ struct PressureBends {
         const Extended multiple = bend[0] + (bend[1] - Extended(bend[0])) * (2 * w - 0.5L);
         return std::max(Extended(0), multiple) * w * (1 - w);
     }
+    // The largest of At over the interval.
+    Extended Largest() const {
+        const Extended step = bend[1] - Extended(bend[0]);
+        return std::max({Extended(0), bend[0] - step / 2, bend[0] + 1.5L * step}) / 4;
+    }
 };
 
 // One column of the cell between isobars j - 1 and j and entries e and
@@ -48,6 +53,12 @@ struct alignas(32) CellFacts {
     // The column turns inside the interval on one of the isobars, so that
     // its value does not decide the temperature.
     bool turns = false;
+    // No state of the cell can be flagged for a pressure-temperature answer
+    // of the column: the cell lies outside the critical box, its corners
+    // are of one phase, the saturation line with its margin stays clear of
+    // it, and the largest error its bends allow stays below the coarse
+    // share of the smallest answer it can give.
+    bool quiet = false;
     // Across the isobars, at entry e + n.
     PressureBends acrossIsobars[2];
     // Along an isobar, between entries of one phase (per degC squared).
@@ -63,6 +74,9 @@ struct alignas(32) CellFacts {
 // The interval between saturation records r and r + 1, per field.
 struct SaturationFacts {
     PressureBends across[kSaturationFields];
+    // Bit f: no state of the interval can be flagged coarse for field f
+    // alone, or for the mixture of fields f and f + 1 (CellFacts::quiet).
+    std::uint8_t quietField = 0, quietMixture = 0;
     bool known = false;
 };
 

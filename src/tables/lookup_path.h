@@ -50,10 +50,9 @@ struct LookupPath {
     bool wantsPlace = false;
     Extended pressure = 0;     // moved inside the grid, as interpolated
     Extended temperature = 0;  // pressure-temperature: moved inside the grid
-    // Below the critical pressure: the saturation temperature at the
-    // pressure, and the interval of the saturation records it lies in (the
-    // lower record, and the weight of the pressure between the two).
-    Extended saturationTemperature = 0;
+    // Below the critical pressure: the interval of the saturation records
+    // the pressure lies in (the lower record, and the weight of the
+    // pressure between the two).
     int saturationRecord = -1;
     double saturationWeight = 0;
     // Inverse, single phase: the two ends of the interpolation (key,

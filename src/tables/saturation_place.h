@@ -7,10 +7,7 @@
 
 namespace rudid {
 
-// Every field of a safe point is interpolated on demand and cannot fail; an
-// unsafe point holds all seven already.
 inline void PlaceOnTheLine(const SaturationPoint &sat, LookupPath *path) {
-    path->saturationTemperature = sat.field(kSaturationLevel);
     path->saturationRecord = sat.lowerRecord();
     path->saturationWeight = sat.weight();
 }

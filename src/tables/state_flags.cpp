@@ -5,31 +5,13 @@
 
 #include "tables/cell_facts.h"
 #include "tables/pressure_grids.h"
+#include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
 
 namespace rudid {
 
 namespace {
-
-Extended ColumnScale(int column, Extended value) {
-    switch (column) {
-        case kEnthalpyColumn: return std::max(std::fabs(value), kEnthalpyScale);
-        case kEntropyColumn: return std::max(std::fabs(value), kEntropyScale);
-        default: return std::fabs(value);
-    }
-}
-
-Extended FieldScale(int field, Extended value) {
-    switch (field) {
-        case kSaturationLevel: return value + kKelvinOffset;
-        case kLiquidEnthalpy:
-        case kVapourEnthalpy: return std::max(std::fabs(value), kEnthalpyScale);
-        case kLiquidEntropy:
-        case kVapourEntropy: return std::max(std::fabs(value), kEntropyScale);
-        default: return std::fabs(value);
-    }
-}
 
 bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scale; }
 
@@ -46,8 +28,10 @@ struct Line {
     }
 };
 
+// The saturation temperature is interpolated again only for the rows that
+// ask for it, as the lookup did.
 Line LineAt(const TableSource &tables, const LookupPath &place, SaturationFacts *scratch) {
-    return Line{place.saturationTemperature, place.saturationWeight,
+    return Line{SaturationAtPressure(tables, place.pressure).field(kSaturationLevel), place.saturationWeight,
                 &SaturationIntervalAt(tables, place.saturationRecord, scratch)};
 }
 
@@ -148,9 +132,10 @@ unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const 
 }  // namespace
 
 unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value) {
+    CellFacts cellScratch;
+    if (CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch).quiet) return 0;
     SaturationFacts lineScratch;
     const Line line = place.belowCritical ? LineAt(tables, place, &lineScratch) : Line{};
-    CellFacts cellScratch;
     const InCell cell = CellOf(tables, place, line, column, &cellScratch);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     const Extended t = place.temperature;
@@ -193,7 +178,9 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     }
     unsigned flags = level >= kCriticalBoxLowPressure ? kCriticalRegion : 0u;
     SaturationFacts scratch;
-    const Line line = LineAt(tables, place, &scratch);
+    const SaturationFacts &facts = SaturationIntervalAt(tables, place.saturationRecord, &scratch);
+    if ((quality < 0 ? facts.quietField : facts.quietMixture) >> field & 1) return flags;
+    const Line line{0, place.saturationWeight, &facts};
     const Extended error =
         quality < 0 ? line.Error(field) : (1 - quality) * line.Error(field) + quality * line.Error(field + 1);
     if (Coarse(error, FieldScale(field, value))) flags |= kCoarseGrid;

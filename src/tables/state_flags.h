@@ -5,9 +5,14 @@
 // again, and nothing evaluates a formulation.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include "common/real48.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_path.h"
+#include "tables/saturation_state.h"
+#include "tables/single_phase_table.h"
 #include "tables/table_source.h"
 
 namespace rudid {
@@ -41,6 +46,26 @@ constexpr Extended kCoarseShare = 0.004L;
 constexpr Extended kKelvinOffset = 273.15L;
 constexpr Extended kEnthalpyScale = 1;
 constexpr Extended kEntropyScale = 0.01L;
+
+// The scale against which an error of a value of a column of the
+// single-phase table, or of a saturation field, counts.
+inline Extended ColumnScale(int column, Extended value) {
+    switch (column) {
+        case kEnthalpyColumn: return std::max(std::fabs(value), kEnthalpyScale);
+        case kEntropyColumn: return std::max(std::fabs(value), kEntropyScale);
+        default: return std::fabs(value);
+    }
+}
+inline Extended FieldScale(int field, Extended value) {
+    switch (field) {
+        case kSaturationLevel: return value + kKelvinOffset;
+        case kLiquidEnthalpy:
+        case kVapourEnthalpy: return std::max(std::fabs(value), kEnthalpyScale);
+        case kLiquidEntropy:
+        case kVapourEntropy: return std::max(std::fabs(value), kEntropyScale);
+        default: return std::fabs(value);
+    }
+}
 
 // Each takes the place that the answer's lookup filled (wantsPlace set)
 // and the answer in internal units, and raises the tables' input/output
