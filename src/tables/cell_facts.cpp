@@ -71,13 +71,6 @@ void PressureBend(const PressureStencil &s, int i, Extended ya, Extended yb, Ext
     }
 }
 
-// Three values one entry apart: the magnitude of their second divided
-// difference in temperature.
-Extended EntryBend(Extended y0, Extended y1, Extended y2) {
-    const Extended d = (y0 - 2 * y1 + y2) * (1.0L / (2 * kEntryStep * kEntryStep));
-    return std::isfinite(d) ? std::fabs(d) : 0;
-}
-
 // Whether the parabola through two neighbouring entries' values and a third
 // one entry beyond either turns between the two: the step between them is
 // smaller than half the second difference of the three.
@@ -186,7 +179,7 @@ bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
     const Extended smallest = least <= 0 && most >= 0 ? floor : std::max(floor, std::min(std::fabs(least), std::fabs(most)));
     const Extended half = kEntryStep / 2;
     const Extended error = std::max(cell.acrossIsobars[0].Largest(), cell.acrossIsobars[1].Largest()) +
-                           cell.alongIsobar * half * half;
+                           std::max(std::fabs(cell.alongIsobar[0]), std::fabs(cell.alongIsobar[1])) * half * half;
     return error < kCoarseShare * smallest * (1 - 1e-6L);
 }
 
@@ -212,42 +205,58 @@ PressureBends AcrossAt(const IsobarsAround &around, int entry, int c) {
     return bends;
 }
 
+// Column c along one isobar in the interval from entry e, where both its
+// entries are of one phase: the second divided difference of the larger
+// magnitude with either neighbour of that phase (0 with none); false where
+// the line crosses the interval.
+bool AlongOne(const IsobarAt &is, int e, int c, Extended *bend, bool *turns) {
+    const bool liquid0 = is.Liquid(e);
+    if (is.Liquid(e + 1) != liquid0) return false;
+    const Extended y0 = is.at(e, c), y1 = is.at(e + 1, c);
+    *bend = 0;
+    for (int m : {e - 1, e + 2}) {
+        if (m < 0 || m >= kIsobarEntries || is.Liquid(m) != liquid0) continue;
+        const Extended ym = is.at(m, c);
+        const Extended second = m < e ? ym - 2 * y0 + y1 : y0 - 2 * y1 + ym;
+        const Extended d = second * (1.0L / (2 * kEntryStep * kEntryStep));
+        if (std::isfinite(d) && std::fabs(d) > std::fabs(*bend)) *bend = d;
+        *turns = *turns || TurnsBetween(y0, y1, second);
+    }
+    return true;
+}
+
+// Beside the line on an isobar whose interval from entry e it crosses: the
+// bend of each side ([0] liquid, [1] vapour) between its entry, the one
+// beyond it and the saturated state.
+void BesideOne(const IsobarAt &is, int e, int c, Extended *beside) {
+    if (!is.belowCritical || !is.Liquid(e)) return;
+    const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
+    const Extended ts = is.saturationTemperature;
+    const int f = LiquidFieldOf(c);
+    if (e >= 1 && is.Liquid(e - 1))
+        beside[0] = std::max(beside[0], Bend(t0 - kEntryStep, is.at(e - 1, c), t0, is.at(e, c), ts, is.saturated[f]));
+    if (e + 2 < kIsobarEntries)
+        beside[1] = std::max(beside[1],
+                             Bend(ts, is.saturated[f + 1], t1, is.at(e + 1, c), t1 + kEntryStep, is.at(e + 2, c)));
+}
+
 // Column c along the pair's isobars in the interval from entry e.
 void AlongFacts(const IsobarsAround &around, int e, int c, CellFacts *cell) {
-    const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
-    Extended along = 0, liquidSide = 0, vapourSide = 0;
-    bool turns = false;
-    for (int i : {1, 2}) {
-        const IsobarAt &is = around.isobar[i];
-        const bool liquid0 = is.Liquid(e), liquid1 = is.Liquid(e + 1);
-        if (liquid0 == liquid1) {
-            const Extended y0 = is.at(e, c), y1 = is.at(e + 1, c);
-            for (int m : {e - 1, e + 2}) {
-                if (m < 0 || m >= kIsobarEntries || is.Liquid(m) != liquid0) continue;
-                const Extended ym = is.at(m, c);
-                const Extended second = m < e ? ym - 2 * y0 + y1 : y0 - 2 * y1 + ym;
-                along = std::max(along, m < e ? EntryBend(ym, y0, y1) : EntryBend(y0, y1, ym));
-                turns = turns || TurnsBetween(y0, y1, second);
-            }
-            continue;
-        }
-        // The line crosses this isobar's interval: each side bends between
-        // its entry, the one beyond it and the saturated state.
-        if (!is.belowCritical || !liquid0) continue;
-        const Extended ts = is.saturationTemperature;
-        const int f = LiquidFieldOf(c);
-        if (e >= 1 && is.Liquid(e - 1))
-            liquidSide =
-                std::max(liquidSide, Bend(t0 - kEntryStep, is.at(e - 1, c), t0, is.at(e, c), ts, is.saturated[f]));
-        if (e + 2 < kIsobarEntries)
-            vapourSide = std::max(vapourSide,
-                                  Bend(ts, is.saturated[f + 1], t1, is.at(e + 1, c), t1 + kEntryStep, is.at(e + 2, c)));
+    Extended along[2] = {}, beside[2] = {};
+    bool known[2], turns = false;
+    for (int i = 0; i < 2; ++i) {
+        known[i] = AlongOne(around.isobar[1 + i], e, c, &along[i], &turns);
+        if (!known[i]) BesideOne(around.isobar[1 + i], e, c, beside);
     }
-    cell->alongIsobar = float(along);
+    // An isobar that the line crosses takes the other's bend.
+    for (int i = 0; i < 2; ++i)
+        if (!known[i]) along[i] = known[1 - i] ? along[1 - i] : 0;
+    cell->alongIsobar[0] = float(along[0]);
+    cell->alongIsobar[1] = float(along[1]);
     // Where neither isobar of the pair is crossed, the line crosses the cell
     // between them; the entries' own bend stands in.
-    cell->besideLine[0] = float(liquidSide > 0 ? liquidSide : along);
-    cell->besideLine[1] = float(vapourSide > 0 ? vapourSide : along);
+    const Extended larger = std::max(std::fabs(along[0]), std::fabs(along[1]));
+    for (int side = 0; side < 2; ++side) cell->besideLine[side] = float(beside[side] > 0 ? beside[side] : larger);
     cell->turns = turns;
 }
 

@@ -43,8 +43,8 @@ struct PressureBends {
 };
 
 // One column of the cell between isobars j - 1 and j and entries e and
-// e + 1: half a cache line, as a row reads it.
-struct alignas(32) CellFacts {
+// e + 1.
+struct CellFacts {
     // Bit 2 * i + n: the point on isobar j - 1 + i at entry e + n is
     // liquid-like (below the saturation temperature of its isobar; above the
     // critical pressure, below the critical temperature).
@@ -61,11 +61,13 @@ struct alignas(32) CellFacts {
     bool quiet = false;
     // Across the isobars, at entry e + n.
     PressureBends acrossIsobars[2];
-    // Along an isobar, between entries of one phase (per degC squared).
-    float alongIsobar = 0;
-    // The same beside the saturation line, where the line crosses the cell:
-    // between the liquid entry e and the saturated liquid [0], or between
-    // the saturated vapour and the vapour entry e + 1 [1].
+    // Along the lower [0] and upper [1] isobar, between entries of one
+    // phase: the signed second divided difference (per degC squared), so
+    // that a row weighs them as it interpolates between the isobars.
+    float alongIsobar[2] = {};
+    // The magnitude of the same beside the saturation line, where the line
+    // crosses the cell: between the liquid entry e and the saturated liquid
+    // [0], or between the saturated vapour and the vapour entry e + 1 [1].
     float besideLine[2] = {};
 
     bool Liquid(int isobar, int entry) const { return liquid >> (2 * isobar + entry) & 1; }

@@ -65,7 +65,9 @@ Extended ColumnError(const InCell &cell, const LookupPath &place, const Line &li
     const Extended across[2] = {cell.facts.acrossIsobars[0].At(cell.pressureWeight),
                                 cell.facts.acrossIsobars[1].At(cell.pressureWeight)};
     const Extended width = std::max(Extended(0), (t - cell.low) * (cell.high - t));
-    if (!place.straddling) return std::max(across[0], across[1]) + cell.facts.alongIsobar * width;
+    const Extended w = cell.pressureWeight;
+    const Extended along = std::fabs((1 - w) * cell.facts.alongIsobar[0] + w * cell.facts.alongIsobar[1]);
+    if (!place.straddling) return std::max(across[0], across[1]) + along * width;
     const int side = place.vapour ? 1 : 0;
     const Extended saturated = line.Error(LiquidFieldOf(column) + side);
     return std::max(across[side], saturated) + cell.facts.besideLine[side] * width;
