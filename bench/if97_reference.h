@@ -1,8 +1,8 @@
 // IAPWS-IF97 evaluated directly, for the side-by-side rows of the
 // benchmark: the specific enthalpy h(p, T) of regions 1 and 2 from their
 // Gibbs functions, the backward equations T(p, h) of regions 1 and 2
-// (2a, 2b, 2c), and the saturation line (region 4) both ways. p in MPa,
-// T in K, h in kJ/kg.
+// (2a, 2b, 2c), the saturation line (region 4) both ways and the enthalpy
+// of a wet state h(p, x). p in MPa, T in K, h in kJ/kg.
 //
 // Written as a careful implementation writes it: the exponents of every
 // sum are integers, so each evaluation raises its two variables to every
@@ -204,6 +204,17 @@ inline double TemperatureAt(double p, double h) {
     if (h <= Region1Enthalpy(p, 623.15)) return Region1Temperature(p, h);
     if (h >= Region2Enthalpy(p, Boundary23Temperature(p))) return Region2Temperature(p, h);
     return NAN;
+}
+
+// h(p, x) of a wet state of quality x: the saturated liquid's enthalpy
+// (region 1) and the vapour's (region 2) at the saturation temperature,
+// mixed. NaN above the saturation pressure at 623.15 K, where the saturated
+// states lie in region 3.
+inline double WetEnthalpyAt(double p, double x) {
+    if (!(p <= kSaturationPressureAt623)) return NAN;
+    const double ts = SaturationTemperature(p);
+    const double liquid = Region1Enthalpy(p, ts);
+    return liquid + x * (Region2Enthalpy(p, ts) - liquid);
 }
 
 }  // namespace if97

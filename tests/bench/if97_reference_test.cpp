@@ -3,10 +3,11 @@
 // published with the formulation (enthalpies of regions 1 and 2, backward
 // temperatures of regions 1, 2a, 2b and 2c, the saturation line and the
 // region 2-3 boundary), agree with the IF97 module of python3-iapws where
-// the published values do not reach (the ends of the ranges), and tell the
-// regions apart, from (p, T) and from (p, h) alone. The sums take their
-// powers from tables built by successive multiplication; over the whole
-// range they agree with the same sums taken term by term with std::pow.
+// the published values do not reach (the ends of the ranges, the enthalpy
+// of a wet state), and tell the regions apart, from (p, T) and from (p, h)
+// alone. The sums take their powers from tables built by successive
+// multiplication; over the whole range they agree with the same sums taken
+// term by term with std::pow.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -79,10 +80,27 @@ TEST(If97Reference, EquationsAgreeWithAnIndependentImplementationAtTheEndsOfThei
         EXPECT_NEAR(if97::Temperature(s.region, s.p, s.h), s.backwardT, 1e-11) << s.p << " MPa, " << s.t << " K";
     }
 
+    struct Wet {
+        double p, x, t, h;
+    };
+    const Wet wet[] = {
+        {0.000612, 0.3, 273.1677152136946, 750.3007704177332}, {0.1, 0.5, 372.7559186113376, 1546.193063324189},
+        {1, 0.9, 453.0356323914666, 2575.6758683497364},       {10, 0.25, 584.1494879985282, 1737.2687670358675},
+        {16.5, 0.75, 623.0061528612805, 2340.845434090189},
+    };
+    for (const Wet &s : wet) {
+        EXPECT_NEAR(if97::SaturationTemperature(s.p), s.t, 1e-11) << s.p << " MPa";
+        EXPECT_NEAR(if97::WetEnthalpyAt(s.p, s.x), s.h, 1e-12 * s.h) << s.p << " MPa, x " << s.x;
+    }
     EXPECT_NEAR(if97::SaturationPressure(273.16), 0.0006116570000106653, 1e-17);
     EXPECT_NEAR(if97::SaturationPressure(373.15), 0.10141797792131013, 1e-15);
     EXPECT_NEAR(if97::SaturationPressure(647.0), 22.038291942536045, 1e-13);
 
+    // A wet state's enthalpy runs from the saturated liquid's to the
+    // vapour's; above 16.53 MPa the saturated states lie in region 3.
+    EXPECT_EQ(if97::WetEnthalpyAt(1, 0), if97::Region1Enthalpy(1, if97::SaturationTemperature(1)));
+    EXPECT_NEAR(if97::WetEnthalpyAt(1, 1), if97::Region2Enthalpy(1, if97::SaturationTemperature(1)), 1e-12);
+    EXPECT_TRUE(std::isnan(if97::WetEnthalpyAt(17, 0.5)));
 }
 
 // The powers below x^0 come from 1/x, those above from x.
