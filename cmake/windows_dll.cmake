@@ -34,7 +34,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   endforeach()
   string(REGEX REPLACE "\n$" "" RUDID_PROPERTY_FUNCTION_EXPORTS "${RUDID_PROPERTY_FUNCTION_EXPORTS}")
   # The twins for Visual Basic, RudidVb<name>, on ordinal 100 + the
-  # function's. On i686 a __stdcall symbol carries the size of its arguments
+  # function's (101..123 for the first 23, 301 up for the later ones). On i686 a __stdcall symbol carries the size of its arguments
   # (RudidVbAQPPTH@20: two doubles and a pointer); the export name drops it,
   # as VBA's Declare asks for the plain name.
   set(RUDID_VB_FUNCTION_EXPORTS "")

@@ -78,7 +78,8 @@ extern "C" {
 /* The property functions
  *
  * One row per function, in ordinal order (the Windows DLL exports each by
- * name and by this ordinal):
+ * name and by this ordinal: the first 23 on 1..23, any later one from 201
+ * up, as the library's other exports hold 24..199):
  *
  *   X(name, ordinal, arity, argument 1, argument 2, result,
  *     lookup, output, refusal, description)
@@ -511,7 +512,8 @@ RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
  * They never raise: a failure that the property function raises on Windows
  * is caught and becomes the code. `code` may be NULL. On 32-bit Windows
  * they are __stdcall and exported without decoration, on ordinal 100 + the
- * property function's ordinal; elsewhere the platform's one convention.
+ * property function's ordinal (1..23, and 201 up for any later function);
+ * elsewhere the platform's one convention.
  *
  *   Declare PtrSafe Function RudidVbAQPPTH Lib "RUDID32.dll" _
  *       (ByVal pressure As Double, ByVal temperature As Double, _

@@ -15,12 +15,12 @@ constexpr ExportDescriptor kExports[kExportCount] = {
 #undef RUDID_EXPORT_DESCRIPTOR
 };
 
-// The list is the interface: ordinals count up from 1 in list order, and the
-// facts that the call skeleton relies on hold for every row.
+// The list is the interface: ordinals count up in list order (OrdinalOfRow),
+// and the facts that the call skeleton relies on hold for every row.
 constexpr bool RowsAreConsistent() {
     for (int i = 0; i < kExportCount; ++i) {
         const ExportDescriptor &fn = kExports[i];
-        if (fn.ordinal != i + 1) return false;
+        if (fn.ordinal != OrdinalOfRow(i)) return false;
         if (fn.arguments != 1 && fn.arguments != 2) return false;
         if ((fn.arguments == 1) != (fn.secondArgument == kNoQuantity)) return false;
         const bool saturation = fn.family == ExportFamily::SaturationByPressure ||

@@ -37,6 +37,16 @@ constexpr int kQuality = RUDID_QUALITY;
 // The second argument of a one-argument export.
 constexpr int kNoQuantity = RUDID_NO_QUANTITY;
 
+// The Windows DLL's ordinals of the property functions: the first 23 on
+// 1..23, and any later one in a block of its own from 201 up, clear of the
+// library's other exports (24..99, 130..199) and of the Visual Basic twins
+// (100 + the ordinal of a first function, 100 + that of a later one).
+constexpr int kFirstFunctions = 23;
+constexpr int kFirstLaterOrdinal = 201;
+constexpr int OrdinalOfRow(int row) {
+    return row < kFirstFunctions ? row + 1 : kFirstLaterOrdinal + (row - kFirstFunctions);
+}
+
 struct ExportDescriptor {
     const char *name;
     int ordinal;           // the Windows DLL's export ordinal
