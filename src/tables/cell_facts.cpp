@@ -87,7 +87,6 @@ struct IsobarAt {
     bool belowCritical = false;
     Extended saturationTemperature = 0;
     Extended saturated[kSaturationFields] = {};
-    std::uint8_t scratch[kIsobarSize];
 
     Extended at(int entry, int column) const { return SingleAt(bytes, kEntryValues * entry + column); }
     bool Liquid(int entry) const {
@@ -96,10 +95,11 @@ struct IsobarAt {
     }
 };
 
-void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar) {
+// scratch: room for the isobar's bytes where the source does not hold them.
+void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t *scratch) {
     if (j < 1 || j > kSinglePhaseGridPoints) return;
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
-    isobar->bytes = SpanBytes(tables, Table::SinglePhase, span, isobar->scratch);
+    isobar->bytes = SpanBytes(tables, Table::SinglePhase, span, scratch);
     isobar->pressure = SinglePhasePressures().point[j];
     isobar->logPressure = SinglePhasePressures().logPoint[j];
     isobar->belowCritical = isobar->pressure <= kCriticalPressure;
@@ -115,9 +115,9 @@ void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar) {
 
 // A neighbour only sharpens an estimate: one the tables cannot give is left
 // out.
-void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar) {
+void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t *scratch) {
     try {
-        ReadIsobar(tables, j, isobar);
+        ReadIsobar(tables, j, isobar, scratch);
     } catch (const LibraryFailure &) {
         isobar->present = false;
     }
@@ -143,21 +143,27 @@ void LineBetween(const TableSource &tables, IsobarsAround *around) {
     const int first = FirstSaturationPointAbove(std::max(low.pressure, Extended(SaturationPressures().value[1])));
     for (int r = first - 2; r <= FirstSaturationPointAbove(top) - 2; ++r) {
         SaturationFacts scratch;
-        const SaturationFacts &facts = SaturationIntervalAt(tables, r, &scratch);
+        const SaturationFacts &facts = SaturationIntervalAt(tables, r, 1u << kSaturationLevel, &scratch);
         around->lineError = std::max(around->lineError, facts.across[kSaturationLevel].Largest());
     }
 }
 
-void ReadAround(const TableSource &tables, int j, IsobarsAround *around) {
-    ReadNeighbour(tables, j - 2, &around->isobar[0]);
-    ReadIsobar(tables, j - 1, &around->isobar[1]);
-    ReadIsobar(tables, j, &around->isobar[2]);
-    ReadNeighbour(tables, j + 1, &around->isobar[3]);
+// Returns whether the source holds all four isobars' bytes, so that the
+// pointers stay good beyond scratch.
+using IsobarScratch = std::uint8_t[4][kIsobarSize];
+bool ReadAround(const TableSource &tables, int j, IsobarsAround *around, IsobarScratch &scratch) {
+    ReadNeighbour(tables, j - 2, &around->isobar[0], scratch[0]);
+    ReadIsobar(tables, j - 1, &around->isobar[1], scratch[1]);
+    ReadIsobar(tables, j, &around->isobar[2], scratch[2]);
+    ReadNeighbour(tables, j + 1, &around->isobar[3], scratch[3]);
     const IsobarAt *is = around->isobar;
     const bool present[2] = {is[0].present, is[3].present};
     const Extended logN[2] = {is[0].logPressure, is[3].logPressure};
     around->stencil = StencilAlong(is[1].pressure, is[1].logPressure, is[2].pressure, is[2].logPressure, present, logN);
     LineBetween(tables, around);
+    bool held = true;
+    for (int i = 0; i < 4; ++i) held = held && (!is[i].present || is[i].bytes != scratch[i]);
+    return held;
 }
 
 // Whether no state of the cell can be flagged (CellFacts::quiet). The
@@ -196,7 +202,7 @@ void CornerFacts(const IsobarsAround &around, int e, CellFacts *cell) {
 // Column c across the pair's isobars at one entry.
 PressureBends AcrossAt(const IsobarsAround &around, int entry, int c) {
     const IsobarAt &low = around.isobar[1], &high = around.isobar[2];
-    PressureBends bends;
+    PressureBends bends{};
     for (int i = 0; i < 2; ++i) {
         const IsobarAt &other = around.isobar[3 * i];
         if (other.present && other.Liquid(entry) == low.Liquid(entry))
@@ -302,13 +308,15 @@ Extended SmallestScale(int field, Extended least, Extended most) {
     return std::min(FieldScale(field, least), FieldScale(field, most));
 }
 
-void QuietFields(const SaturationRecordAt &a, const SaturationRecordAt &b, SaturationFacts *facts) {
+// The quiet bits of the fields in mask whose facts are known.
+void QuietFields(const SaturationRecordAt &a, const SaturationRecordAt &b, unsigned mask, SaturationFacts *facts) {
     constexpr Extended kClear = kCoarseShare * (1 - 1e-6L);
     for (int f = 0; f < kSaturationFields; ++f) {
+        if (!(mask >> f & 1)) continue;
         const Extended least = std::min(a.field[f], b.field[f]), most = std::max(a.field[f], b.field[f]);
         if (facts->across[f].Largest() < kClear * SmallestScale(f, least, most))
             facts->quietField |= std::uint8_t(1u << f);
-        if (f + 1 >= kSaturationFields) continue;
+        if (f + 1 >= kSaturationFields || !(facts->known >> (f + 1) & 1)) continue;
         const Extended leastOfTwo = std::min(least, Extended(std::min(a.field[f + 1], b.field[f + 1])));
         const Extended mostOfTwo = std::max(most, Extended(std::max(a.field[f + 1], b.field[f + 1])));
         const Extended error = std::max(facts->across[f].Largest(), facts->across[f + 1].Largest());
@@ -316,7 +324,13 @@ void QuietFields(const SaturationRecordAt &a, const SaturationRecordAt &b, Satur
     }
 }
 
-SaturationFacts WorkOutInterval(const TableSource &tables, int r) {
+// Works out the fields in mask that facts does not know yet (a liquid
+// field brings its vapour field along, for the mixtures' quiet bits).
+void WorkOutInterval(const TableSource &tables, int r, unsigned mask, SaturationFacts *facts) {
+    for (int f = kLiquidVolume; f < kSaturationFields; f += 2)
+        if (mask >> f & 1) mask |= 1u << (f + 1);
+    mask &= ~unsigned(facts->known);
+    if (!mask) return;
     SaturationRecordAt record[4];
     for (int i = 0; i < 4; ++i) {
         if (i == 1 || i == 2) {
@@ -329,49 +343,66 @@ SaturationFacts WorkOutInterval(const TableSource &tables, int r) {
             record[i].present = false;
         }
     }
-    SaturationFacts facts;
     const bool present[2] = {record[0].present, record[3].present};
     const Extended logN[2] = {record[0].logPressure, record[3].logPressure};
     const PressureStencil stencil = StencilAlong(record[1].pressure, record[1].logPressure, record[2].pressure,
                                                  record[2].logPressure, present, logN);
-    for (int f = 0; f < kSaturationFields; ++f)
+    for (int f = 0; f < kSaturationFields; ++f) {
+        if (!(mask >> f & 1)) continue;
+        facts->across[f] = PressureBends{};
         for (int i = 0; i < 2; ++i)
-            PressureBend(stencil, i, record[1].field[f], record[2].field[f], record[3 * i].field[f], &facts.across[f]);
-    QuietFields(record[1], record[2], &facts);
-    return facts;
+            PressureBend(stencil, i, record[1].field[f], record[2].field[f], record[3 * i].field[f], &facts->across[f]);
+    }
+    facts->known |= std::uint8_t(mask);
+    QuietFields(record[1], record[2], mask, facts);
 }
 
 }  // namespace
 
+// What a memo knows of a pair of isobars: the isobars around it, as bytes
+// the source holds, and the cells of each column worked out so far.
+struct PairFacts {
+    IsobarsAround around;
+    // Room for a column's cells once a row asks for one of them, left
+    // unwritten until each is worked out.
+    std::unique_ptr<CellFacts[]> cell[kEntryValues];
+    std::uint8_t known[kEntryValues][kIsobarEntries - 1] = {};
+};
+
+FlagFacts::FlagFacts() = default;
+FlagFacts::~FlagFacts() = default;
+
 const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch) {
     FlagFacts *memo = tables.flagFacts;
-    if (!memo || !memo->pair[j] || !(memo->pair[j]->columns >> column & 1)) {
-        IsobarsAround around;
-        ReadAround(tables, j, &around);
-        if (!memo) {
-            *scratch = CellFacts{};
-            WorkOut(around, e, e, column, scratch);
-            return *scratch;
-        }
-        // A memo works out the column of the whole pair: its rows' next
-        // cells will be along the same isobars.
-        std::unique_ptr<PairFacts> &pair = memo->pair[j];
-        if (!pair) pair = std::make_unique<PairFacts>();
-        WorkOut(around, 0, kIsobarEntries - 2, column, pair->cell[column]);
-        pair->columns |= 1u << column;
+    std::unique_ptr<PairFacts> *pair = memo ? &memo->pair[j] : nullptr;
+    if (pair && *pair && (*pair)->known[column][e]) return (*pair)->cell[column][e];
+    IsobarScratch bytes;
+    if (pair && !*pair) {
+        auto read = std::make_unique<PairFacts>();
+        // Only isobars the source holds can be remembered.
+        if (ReadAround(tables, j, &read->around, bytes)) *pair = std::move(read);
     }
-    return memo->pair[j]->cell[column][e];
+    if (!pair || !*pair) {
+        IsobarsAround around;
+        ReadAround(tables, j, &around, bytes);
+        *scratch = CellFacts{};
+        WorkOut(around, e, e, column, scratch);
+        return *scratch;
+    }
+    PairFacts &facts = **pair;
+    if (!facts.cell[column]) facts.cell[column].reset(new CellFacts[kIsobarEntries - 1]);
+    facts.cell[column][e] = CellFacts{};
+    WorkOut(facts.around, e, e, column, &facts.cell[column][e]);
+    facts.known[column][e] = true;
+    return facts.cell[column][e];
 }
 
-const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, SaturationFacts *scratch) {
-    FlagFacts *memo = tables.flagFacts;
-    if (!memo) return *scratch = WorkOutInterval(tables, r);
-    SaturationFacts &facts = memo->saturation[r];
-    if (!facts.known) {
-        facts = WorkOutInterval(tables, r);
-        facts.known = true;
-    }
-    return facts;
+const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, unsigned fields,
+                                            SaturationFacts *scratch) {
+    SaturationFacts *facts = tables.flagFacts ? &tables.flagFacts->saturation[r] : scratch;
+    if (!tables.flagFacts) *facts = SaturationFacts{};
+    WorkOutInterval(tables, r, fields, facts);
+    return *facts;
 }
 
 float SaturationRecordField(const TableSource &tables, int r, int f) {

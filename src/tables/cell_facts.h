@@ -29,7 +29,7 @@ namespace rudid {
 // them: the multiple at a quarter and at three quarters, followed linearly
 // in between and beyond.
 struct PressureBends {
-    float bend[2] = {};
+    float bend[2];
 
     Extended At(Extended w) const {
         const Extended multiple = bend[0] + (bend[1] - Extended(bend[0])) * (2 * w - 0.5L);
@@ -43,32 +43,33 @@ struct PressureBends {
 };
 
 // One column of the cell between isobars j - 1 and j and entries e and
-// e + 1.
+// e + 1. Plain: a memo makes room for a column's cells without writing
+// them; CellFacts{} is the cell with nothing worked out.
 struct CellFacts {
     // Bit 2 * i + n: the point on isobar j - 1 + i at entry e + n is
     // liquid-like (below the saturation temperature of its isobar; above the
     // critical pressure, below the critical temperature).
-    std::uint8_t liquid = 0;
-    bool critical = false;  // the cell reaches into the box around the critical point
+    std::uint8_t liquid;
+    bool critical;  // the cell reaches into the box around the critical point
     // The column turns inside the interval on one of the isobars, so that
     // its value does not decide the temperature.
-    bool turns = false;
+    bool turns;
     // No state of the cell can be flagged for a pressure-temperature answer
     // of the column: the cell lies outside the critical box, its corners
     // are of one phase, the saturation line with its margin stays clear of
     // it, and the largest error its bends allow stays below the coarse
     // share of the smallest answer it can give.
-    bool quiet = false;
+    bool quiet;
     // Across the isobars, at entry e + n.
     PressureBends acrossIsobars[2];
     // Along the lower [0] and upper [1] isobar, between entries of one
     // phase: the signed second divided difference (per degC squared), so
     // that a row weighs them as it interpolates between the isobars.
-    float alongIsobar[2] = {};
+    float alongIsobar[2];
     // The magnitude of the same beside the saturation line, where the line
     // crosses the cell: between the liquid entry e and the saturated liquid
     // [0], or between the saturated vapour and the vapour entry e + 1 [1].
-    float besideLine[2] = {};
+    float besideLine[2];
 
     bool Liquid(int isobar, int entry) const { return liquid >> (2 * isobar + entry) & 1; }
 };
@@ -79,34 +80,36 @@ struct SaturationFacts {
     // Bit f: no state of the interval can be flagged coarse for field f
     // alone, or for the mixture of fields f and f + 1 (CellFacts::quiet).
     std::uint8_t quietField = 0, quietMixture = 0;
-    bool known = false;
+    std::uint8_t known = 0;  // bit f: field f worked out
 };
 
-// The cells of one pair of isobars by column, and the columns (a bit each)
-// worked out.
-struct PairFacts {
-    unsigned columns = 0;
-    CellFacts cell[kEntryValues][kIsobarEntries - 1];
-};
+// What a memo knows of a pair of isobars (cell_facts.cpp).
+struct PairFacts;
 
-// Facts worked out for one set of table bytes, a pair of isobars at a time
-// as rows first fall between them. Holds no lock: one call, or one thread's
-// calls, owns it.
+// Facts worked out for one set of table bytes, each cell as a row first
+// falls in it. Holds no lock: one call, or one thread's calls, owns it.
 struct FlagFacts {
+    FlagFacts();
+    ~FlagFacts();
+    FlagFacts(const FlagFacts &) = delete;
+    FlagFacts &operator=(const FlagFacts &) = delete;
+
     std::unique_ptr<PairFacts> pair[kSinglePhaseGridPoints + 1];
     SaturationFacts saturation[kSaturationGridPoints];
 };
 
 // The facts of the cell whose upper isobar is j (2..224) and lower entry e
 // (0..79), for one column. From the source's memo where it has one
-// (working them out there the first time, for the pair's cells), else
-// worked out into scratch. Raises the tables' input/output
+// (working them out there the first time), else worked out into scratch. Raises the tables' input/output
 // failures for the cell's own records; a neighbour that cannot be read is
 // left out.
 const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch);
 
-// The same for the interval of saturation records r and r + 1 (0..290).
-const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, SaturationFacts *scratch);
+// The same for the interval of saturation records r and r + 1 (0..290),
+// at least for the fields asked (a bit each; a liquid field brings its
+// vapour field).
+const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, unsigned fields,
+                                            SaturationFacts *scratch);
 
 // Field f of saturation record r, as the table holds it.
 float SaturationRecordField(const TableSource &tables, int r, int f);

@@ -30,9 +30,11 @@ struct Line {
 
 // The saturation temperature is interpolated again only for the rows that
 // ask for it, as the lookup did.
-Line LineAt(const TableSource &tables, const LookupPath &place, SaturationFacts *scratch) {
+// fields: the saturation fields whose errors the row weighs, besides the
+// temperature.
+Line LineAt(const TableSource &tables, const LookupPath &place, unsigned fields, SaturationFacts *scratch) {
     return Line{SaturationAtPressure(tables, place.pressure).field(kSaturationLevel), place.saturationWeight,
-                &SaturationIntervalAt(tables, place.saturationRecord, scratch)};
+                &SaturationIntervalAt(tables, place.saturationRecord, fields | 1u << kSaturationLevel, scratch)};
 }
 
 // Whether the table points that the lookup interpolated are of another
@@ -137,7 +139,8 @@ unsigned PressureTemperatureFlags(const TableSource &tables, int column, const L
     CellFacts cellScratch;
     if (CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch).quiet) return 0;
     SaturationFacts lineScratch;
-    const Line line = place.belowCritical ? LineAt(tables, place, &lineScratch) : Line{};
+    const Line line =
+        place.belowCritical ? LineAt(tables, place, 1u << LiquidFieldOf(column), &lineScratch) : Line{};
     const InCell cell = CellOf(tables, place, line, column, &cellScratch);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     const Extended t = place.temperature;
@@ -153,7 +156,8 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Ext
                       Extended value) {
     const KeyVariant &kv = VariantOf(key);
     SaturationFacts lineScratch;
-    const Line line = place.belowCritical ? LineAt(tables, place, &lineScratch) : Line{};
+    const unsigned fields = 1u << kv.keyLiquid | 1u << kv.secondLiquid | 1u << kv.thirdLiquid;
+    const Line line = place.belowCritical ? LineAt(tables, place, fields, &lineScratch) : Line{};
     if (place.twoPhase) return WetFlags(line, place, kv, k, output);
 
     CellFacts cellScratch;
@@ -180,7 +184,7 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     }
     unsigned flags = level >= kCriticalBoxLowPressure ? kCriticalRegion : 0u;
     SaturationFacts scratch;
-    const SaturationFacts &facts = SaturationIntervalAt(tables, place.saturationRecord, &scratch);
+    const SaturationFacts &facts = SaturationIntervalAt(tables, place.saturationRecord, 1u << field, &scratch);
     if ((quality < 0 ? facts.quietField : facts.quietMixture) >> field & 1) return flags;
     const Line line{0, place.saturationWeight, &facts};
     const Extended error =
