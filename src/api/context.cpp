@@ -18,9 +18,6 @@ namespace rudid {
 
 namespace {
 
-// How often kept tables are checked against the files.
-constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
-
 std::atomic<std::uint64_t> gNextContextId{1};
 
 // Each thread's messages of the contexts it used last, newest first: a few

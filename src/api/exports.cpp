@@ -31,9 +31,6 @@ double ArgumentAt(const double *argument) {
     return value;
 }
 
-// How often the kept tables are checked against the files.
-constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
-
 // What a single call needs besides its arguments when start-up turned the
 // cache on: the tables kept in memory for the process, and the units of
 // every export, resolved once (the configuration never changes after

@@ -43,6 +43,9 @@ struct CachedCallTables {
     TableSource source() const;
 };
 
+// How often kept tables are checked against their files.
+constexpr std::uint64_t kTableRecheckMilliseconds = 1000;
+
 class ProcessTableCache {
 public:
     // dataDirectory must end in the path separator and outlive the cache.
