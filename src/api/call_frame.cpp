@@ -46,14 +46,6 @@ Extended Mix(Extended liquid, Extended vapour, Extended x) {
     return RoundToReal48(a + b);
 }
 
-InverseKey KeyOf(ExportFamily family) {
-    switch (family) {
-        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
-        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
-        default: return InverseKey::Volume;
-    }
-}
-
 // The outputs an inverse lookup works out for the export: the quality
 // output needs none of the others.
 unsigned InverseWanted(const ExportDescriptor &fn) { return fn.output < 3 ? 1u << fn.output : 0u; }

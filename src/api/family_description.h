@@ -8,6 +8,7 @@
 
 #include "api/export_table.h"
 #include "common/real48.h"
+#include "tables/inverse_lookup.h"
 #include "tables/table_limits.h"
 
 namespace rudid {
@@ -49,6 +50,15 @@ constexpr FamilyDescription DescriptionOf(ExportFamily family) {
     }
     // The inverse lookups refuse a key outside the table themselves.
     return {{kPressureInTable}, 1};
+}
+
+// The key of an inverse family's lookup.
+constexpr InverseKey KeyOf(ExportFamily family) {
+    switch (family) {
+        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
+        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
+        default: return InverseKey::Volume;
+    }
 }
 
 // 0 when the value passes the test, else its code.

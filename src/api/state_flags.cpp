@@ -11,6 +11,7 @@
 
 #include "api/batch.h"
 #include "api/context.h"
+#include "api/family_description.h"
 #include "common/failure.h"
 #include "platform/platform.h"
 #include "tables/state_flags.h"
@@ -22,14 +23,6 @@ namespace {
 static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation == RUDID_FLAG_NEAR_SATURATION &&
                   kCriticalRegion == RUDID_FLAG_CRITICAL_REGION && kCoarseGrid == RUDID_FLAG_COARSE_GRID,
               "the flag bits of the tables are those of the public header");
-
-InverseKey KeyOf(ExportFamily family) {
-    switch (family) {
-        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
-        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
-        default: return InverseKey::Volume;
-    }
-}
 
 }  // namespace
 

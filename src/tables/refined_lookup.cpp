@@ -11,26 +11,6 @@ namespace rudid {
 
 namespace {
 
-// The saturation fields of a column of the single-phase table: v, h, s
-// are fields 1 + 2c (liquid) and 2 + 2c (vapour).
-int LiquidField(int column) { return kLiquidVolume + 2 * column; }
-int VapourField(int column) { return kVapourVolume + 2 * column; }
-
-// The columns of the key and of the two outputs beside it (InverseValues
-// order).
-struct KeyColumns {
-    int key, second, third;
-};
-
-KeyColumns ColumnsOf(InverseKey key) {
-    switch (key) {
-        case InverseKey::Enthalpy: return {kEnthalpyColumn, kVolumeColumn, kEntropyColumn};
-        case InverseKey::Entropy: return {kEntropyColumn, kVolumeColumn, kEnthalpyColumn};
-        case InverseKey::Volume: break;
-    }
-    return {kVolumeColumn, kEnthalpyColumn, kEntropyColumn};
-}
-
 // The root in [a, b] of a polynomial less k (`shifted`: its constant term
 // less k, so that no step subtracts two large values), which takes the
 // values fa at a and fb at b, of opposite signs, to within `tolerance`.
@@ -195,7 +175,7 @@ int EntryInterval(const RefinedPressure &place, bool vapour, int column, Extende
 // The temperature and the other properties wanted from the key's stencil:
 // n nodes from node `first` at temperatures xs, with key values keys, k in
 // interval m of them; the weights of the other properties from the line.
-void SolveStencil(PhaseLine &line, const KeyColumns &c, Extended k, int first, int n, int m, const Extended *xs,
+void SolveStencil(PhaseLine &line, const KeyVariant &c, Extended k, int first, int n, int m, const Extended *xs,
                   const Extended *keys, unsigned wanted, InverseValues *state) {
     const Extended t = SolveInInterval(xs, keys, n, m, line.Even(first, n), k);
     state->temperature = RoundToReal48(t);
@@ -203,8 +183,8 @@ void SolveStencil(PhaseLine &line, const KeyColumns &c, Extended k, int first, i
         double weight[kStencilNodes];
         int start;
         line.Weights(first + m, t, &start, weight);
-        if (wanted & kWantSecond) state->second = ValueOnLine(line, first, n, weight, c.second);
-        if (wanted & kWantThird) state->third = ValueOnLine(line, first, n, weight, c.third);
+        if (wanted & kWantSecond) state->second = ValueOnLine(line, first, n, weight, c.secondColumn);
+        if (wanted & kWantThird) state->third = ValueOnLine(line, first, n, weight, c.thirdColumn);
     }
 }
 
@@ -213,11 +193,11 @@ void SolveStencil(PhaseLine &line, const KeyColumns &c, Extended k, int first, i
 // interval and the same cubic, so the search among the entries, which needs
 // the isobars only, runs while the saturated state is still being worked
 // out; elsewhere the search runs over the nodes of the phase.
-bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Phase phase, const KeyColumns &c,
+bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Phase phase, const KeyVariant &c,
                         Extended k, int entryBelow, Extended quality, unsigned wanted, InverseValues *state) {
     Extended xs[kStencilNodes], keys[kStencilNodes];
-    const int j = c.key == kVolumeColumn ? -1
-                                         : EntryInterval(place, phase == Phase::Vapour, c.key, k, entryBelow, keys);
+    const int j = c.keyColumn == kVolumeColumn ? -1
+                                         : EntryInterval(place, phase == Phase::Vapour, c.keyColumn, k, entryBelow, keys);
     PhaseLine line(tables, place, phase);
     if (j >= 0 && line.FromIsobars(j - 1, j + 2)) {
         for (int m = 0; m < kStencilNodes; ++m) xs[m] = Extended(kEntryStep * (j - 1 + m));
@@ -226,14 +206,14 @@ bool SinglePhaseInverse(const RefinedTables &tables, RefinedPressure &place, Pha
         return true;
     }
     Extended ends[2];
-    const int i = KeyInterval(line, c.key, k, entryBelow, ends);
+    const int i = KeyInterval(line, c.keyColumn, k, entryBelow, ends);
     if (i < 0) return false;
     // The key at the nodes of the interval's cubic.
     const int first = StencilStart(i, line.count()), n = StencilCount(line.count());
     for (int m = 0; m < n; ++m) {
         const int node = first + m;
         xs[m] = line.temperature(node);
-        keys[m] = node == i ? ends[0] : node == i + 1 ? ends[1] : line.value(node, c.key);
+        keys[m] = node == i ? ends[0] : node == i + 1 ? ends[1] : line.value(node, c.keyColumn);
     }
     SolveStencil(line, c, k, first, n, i - first, xs, keys, wanted, state);
     state->quality = quality;
@@ -264,37 +244,37 @@ bool RefinedLookupPT(const RefinedTables &tables, Extended p, Extended t, unsign
 
 bool RefinedLookupInverse(const RefinedTables &tables, InverseKey key, Extended p, Extended k, unsigned wanted,
                           InverseValues *state) {
-    const KeyColumns c = ColumnsOf(key);
+    const KeyVariant &c = VariantOf(key);
     RefinedPressure place;
     PlaceIsobars(tables, p, &place);
-    const int below = c.key == kVolumeColumn ? 0 : EstimatedEntryAtOrBelow(place.isobars, c.key, k);
+    const int below = c.keyColumn == kVolumeColumn ? 0 : EstimatedEntryAtOrBelow(place.isobars, c.keyColumn, k);
     PlaceSaturation(tables, &place);
     if (!place.subcritical) {
         // Vapour-like beyond the key of the critical point that the tables
         // hold (the table lookup compares with fixed decimals instead).
         const CriticalPoint &point = tables.memory.Critical(tables.source);
-        const Extended critical = c.key == kVolumeColumn     ? point.volume
-                                  : c.key == kEnthalpyColumn ? point.enthalpy
+        const Extended critical = c.keyColumn == kVolumeColumn     ? point.volume
+                                  : c.keyColumn == kEnthalpyColumn ? point.enthalpy
                                                              : point.entropy;
         const bool vapourLike = key == InverseKey::Volume ? k >= critical : k > critical;
         return SinglePhaseInverse(tables, place, Phase::Supercritical, c, k, below, vapourLike ? 1 : 0, wanted,
                                   state);
     }
     RefinedSaturation &sat = place.saturation;
-    if (sat.Beyond(LiquidField(c.key), 1, k))  // k < kf
+    if (sat.Beyond(c.keyLiquid, 1, k))  // k < kf
         return SinglePhaseInverse(tables, place, Phase::Liquid, c, k, below, 0, wanted, state);
-    if (sat.Beyond(VapourField(c.key), -1, k))  // k > kg
+    if (sat.Beyond(c.keyVapour, -1, k))  // k > kg
         return SinglePhaseInverse(tables, place, Phase::Vapour, c, k, below, 1, wanted, state);
-    const Extended kf = sat.field(LiquidField(c.key)), kg = sat.field(VapourField(c.key));
+    const Extended kf = sat.field(c.keyLiquid), kg = sat.field(c.keyVapour);
 
     // Two phases: the lever rule between the saturated states.
     const Extended x = kg > kf ? RoundToReal48((k - kf) / (kg - kf)) : 0;
     const auto mix = [&](int column) {
-        return RoundToReal48(x * sat.field(VapourField(column)) + (1 - x) * sat.field(LiquidField(column)));
+        return RoundToReal48(x * sat.field(LiquidFieldOf(column) + 1) + (1 - x) * sat.field(LiquidFieldOf(column)));
     };
     state->temperature = sat.field(kSaturationLevel);
-    if (wanted & kWantSecond) state->second = mix(c.second);
-    if (wanted & kWantThird) state->third = mix(c.third);
+    if (wanted & kWantSecond) state->second = mix(c.secondColumn);
+    if (wanted & kWantThird) state->third = mix(c.thirdColumn);
     state->quality = x;
     return true;
 }
