@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <new>
 
 #include "api/batch.h"
@@ -33,10 +34,10 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
     std::unique_ptr<CallTableCache> cache;
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
     TableSource tables = kept ? *kept : cache->source();
-    std::unique_ptr<FlagFacts> facts;
+    std::optional<BatchFlagFacts> facts;
     if (flags && answer == Answer::Table && n >= kRowsForFlagFacts && !tables.flagFacts) {
-        facts = std::make_unique<FlagFacts>();
-        tables.flagFacts = facts.get();
+        facts.emplace();
+        tables.flagFacts = facts->get();
     }
     return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags, answer);
 }
