@@ -109,14 +109,20 @@ TEST_P(StoredCorpus, BatchRowsGiveTheStoredResults) {
     }
 }
 
+// Each state's flags, worked out for the call alone, and from the kept
+// tables, whose facts the thread's calls keep from one call to the next.
 TEST_P(StoredCorpus, StateFlagsAreTheStoredOnes) {
     const Configuration &stored = configuration();
-    const LibraryInstance lib(SetupOf(stored));
-    const auto flags = lib.Symbol<decltype(&::RudidStateFlags)>("RudidStateFlags");
-    ASSERT_NE(flags, nullptr) << "the library does not export RudidStateFlags";
-    Mismatches mismatches("state flags");
-    for (const Case &c : stored.cases)
-        mismatches.Check(c, std::to_string(c.flags), std::to_string(flags(c.function.c_str(), c.a, c.b)));
+    for (const char *startup : {"", "CACHE=1\n"}) {
+        InstanceSetup setup = SetupOf(stored);
+        setup.moreStartupLines = startup;
+        const LibraryInstance lib(setup);
+        const auto flags = lib.Symbol<decltype(&::RudidStateFlags)>("RudidStateFlags");
+        ASSERT_NE(flags, nullptr) << "the library does not export RudidStateFlags";
+        Mismatches mismatches(*startup ? "state flags, tables kept" : "state flags");
+        for (const Case &c : stored.cases)
+            mismatches.Check(c, std::to_string(c.flags), std::to_string(flags(c.function.c_str(), c.a, c.b)));
+    }
 }
 
 // The batch with flags: each row's result as RudidEvaluate gives it, and its
