@@ -303,6 +303,18 @@ function RudidSolveStates(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongIn
   cdecl; external RudidLibrary name 'RudidSolveStates';
 function RudidPhaseName(APhase: LongInt): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidPhaseName';
+function RudidSolveProperties(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AProperties: PDouble; ACodes: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidSolveProperties';
+function RudidContextProperty(AContext: Pointer; AProperty: PAnsiChar; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AResult: PDouble; AFailure: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidContextProperty';
+function RudidPropertyName(AProperty: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidPropertyName';
+function RudidPropertySymbol(AProperty: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidPropertySymbol';
+function RudidPropertyQuantity(AProperty: LongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidPropertyQuantity';
+function RudidPropertyIndex(AName: PAnsiChar): LongInt;
+  cdecl; external RudidLibrary name 'RudidPropertyIndex';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
 function RudidVbOpen(ADirectory: PAnsiChar; AUnits: PAnsiChar; AOptions: LongInt): Pointer;

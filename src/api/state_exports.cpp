@@ -24,13 +24,6 @@ int PropertyOfLetter(char letter) {
     return -1;
 }
 
-bool ReadGivenPair(const char *given, GivenPair *pair) {
-    if (!given || !given[0] || !given[1] || given[2]) return false;
-    pair->first = PropertyOfLetter(given[0]);
-    pair->second = PropertyOfLetter(given[1]);
-    return pair->first >= 0 && pair->second >= 0 && pair->first != pair->second;
-}
-
 // The block's rows into the caller's arrays; how many rows have no state or
 // a property that failed.
 int CopyOut(const StateBlock &block, std::size_t n, double *states, int *codes, int *phase, int *flags) {
@@ -53,14 +46,26 @@ int CopyOut(const StateBlock &block, std::size_t n, double *states, int *codes, 
 int Solve(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
           double *states, int *codes, int *phase, int *flags) {
     StateBlock block;
-    if (PairHasFunction(pair))
-        SolveByFunctions(setting, pair, n, first, second, &block);
-    else
-        SolveThroughPressure(setting, pair, n, first, second, &block);
+    SolveBlock(setting, pair, n, first, second, &block);
     return CopyOut(block, n, states, codes, phase, flags);
 }
 
 }  // namespace
+
+bool ReadGivenPair(const char *given, GivenPair *pair) {
+    if (!given || !given[0] || !given[1] || given[2]) return false;
+    pair->first = PropertyOfLetter(given[0]);
+    pair->second = PropertyOfLetter(given[1]);
+    return pair->first >= 0 && pair->second >= 0 && pair->first != pair->second;
+}
+
+void SolveBlock(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                const double *second, StateBlock *block) {
+    if (PairHasFunction(pair))
+        SolveByFunctions(setting, pair, n, first, second, block);
+    else
+        SolveThroughPressure(setting, pair, n, first, second, block);
+}
 
 }  // namespace rudid
 

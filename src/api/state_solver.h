@@ -88,4 +88,12 @@ void SolveThroughPressure(const StateSetting &setting, GivenPair pair, std::size
 // Whether some property function takes the pair, in either order.
 bool PairHasFunction(GivenPair pair);
 
+// The pair that RudidSolveStates' letters name ("pT", "hs", ...); false for
+// anything else.
+bool ReadGivenPair(const char *given, GivenPair *pair);
+
+// The states of rows given by any pair, into block (resized to n).
+void SolveBlock(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                const double *second, StateBlock *block);
+
 }  // namespace rudid

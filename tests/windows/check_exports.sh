@@ -76,6 +76,12 @@ expected="1 AQPPT
 59 RudidSolveStates
 60 RudidPhaseName
 61 RudidContextRangeMessage
+62 RudidSolveProperties
+63 RudidContextProperty
+64 RudidPropertyName
+65 RudidPropertySymbol
+66 RudidPropertyQuantity
+67 RudidPropertyIndex
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
