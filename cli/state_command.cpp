@@ -100,9 +100,18 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
         std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
         if (!note && AnswersDiffer(row.properties[k], other.properties[k]))
             text += "   (" + otherName + DescribeOutcome(other.properties[k], UnitOf(quantity), output) + ")";
-        std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
+        std::printf("%-20s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
-    std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
+    std::printf("%-20s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
+    // The derived properties; a property the state has not (wet steam's cp)
+    // says why, and does not change the exit status.
+    for (std::size_t k = 0; k < kDerivedCount; ++k) {
+        const Outcome &derived = row.derived[k];
+        const std::string text = derived.kind == OutcomeKind::RangeError && derived.message.starts_with("none")
+                                     ? derived.message
+                                     : DescribeOutcome(derived, DerivedUnit(k), output);
+        std::printf("%-20s %s\n", DerivedWord(k).c_str(), text.c_str());
+    }
     // Each property's cautions, named: the tables can be poor for one
     // property of a state and good for the others.
     for (const std::string &line : PropertyCautionLines(row.propertyFlags, kStateSymbols))
