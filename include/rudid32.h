@@ -440,7 +440,10 @@ RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int
  *   given    two letters naming the quantities of first and second, in
  *            order: "pT", "Th", "hs", "px", "Tx", ... any two different of
  *            p (pressure), T (temperature), h (specific enthalpy), s
- *            (specific entropy), v (specific volume), x (quality);
+ *            (specific entropy), v (specific volume), x (quality); and
+ *            "pu" (u: specific internal energy, in the unit of specific
+ *            enthalpy, with the pressure only) and d (density) with any of
+ *            p, T, h, s, x (solved as the volume 1/d);
  *   options  0 for the context's kind of answer, RUDID_TABLE or
  *            RUDID_REFINED;
  *   states   n * RUDID_STATE_PROPERTIES doubles: row i's p, T, h, s, v, x

@@ -12,7 +12,8 @@ from . import _evaluate, _library
 # The symbols a state is given by, and the longer names also accepted.
 _KEYS = {"p": "p", "pressure": "p", "t": "T", "temperature": "T", "h": "h", "enthalpy": "h",
          "specific_enthalpy": "h", "s": "s", "entropy": "s", "specific_entropy": "s", "v": "v",
-         "volume": "v", "specific_volume": "v", "x": "x", "quality": "x"}
+         "volume": "v", "specific_volume": "v", "x": "x", "quality": "x", "u": "u", "internal_energy": "u",
+         "rho": "d", "density": "d"}
 # The properties of a state, in the order of the library's rows.
 _SYMBOLS = ("p", "T", "h", "s", "v", "x")
 
@@ -66,7 +67,8 @@ def _pair(given, caller):
     for key, value in given.items():
         symbol = _KEYS.get(key.lower()) if key != "T" else "T"
         if symbol is None:
-            raise TypeError("%s takes two of p, T, h, s, v, x; not %r" % (caller, key))
+            raise TypeError("%s takes two of p, T, h, s, v, x (or p and u, or rho with any but v); not %r"
+                            % (caller, key))
         if symbol in pair:
             raise TypeError("%s was given %s twice" % (caller, symbol))
         pair[symbol] = value
