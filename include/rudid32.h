@@ -213,6 +213,12 @@ RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double 
 #define RUDID_TEMPERATURE        6
 #define RUDID_SPECIFIC_ENTROPY   10
 #define RUDID_SPECIFIC_VOLUME    12
+/* The quantities of the derived properties (RudidSolveProperties). */
+#define RUDID_DENSITY              2
+#define RUDID_VELOCITY             7
+#define RUDID_VISCOSITY            20
+#define RUDID_THERMAL_CONDUCTIVITY 23
+#define RUDID_DIMENSIONLESS        25
 #define RUDID_QUANTITY_COUNT     26 /* codes 0 to 25; 11 and 15 to 18 are reserved */
 
 /* What the library is
@@ -571,11 +577,6 @@ RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
 #define RUDID_TWO_PHASE (-1022)           /* wet steam: a property of a single phase */
 #define RUDID_NOT_SATURATED (-1023)       /* a single phase: no surface tension */
 #define RUDID_NO_FORMULATION_STATE (-1024) /* the formulation has no stable state there */
-#define RUDID_DENSITY 2
-#define RUDID_VELOCITY 7
-#define RUDID_VISCOSITY 20
-#define RUDID_THERMAL_CONDUCTIVITY 23
-#define RUDID_DIMENSIONLESS 25
 RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char *given, int options, size_t n,
                                               const double *first, const double *second, double *properties,
                                               int *codes, int *flags);
@@ -695,6 +696,19 @@ RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, c
  * NaN. Ordinal 135. */
 RUDID_API double RUDID_VB_CALL RudidVbSolveState(RudidContext *context, const char *given, int options,
                                                  double arg1, double arg2, int property, int *code);
+
+/* RudidVbContextProperty is RudidContextProperty of one row for VBA: the
+ * derived property named `property` ("cp", "viscosity", ...) of the state
+ * that the pair `given` ("pT", "pu", "Td", ...) of arg1 and arg2 fixes in
+ * the context (0: the process's configuration), with options as
+ * RudidContextEvaluate takes them. code (may be NULL): 0 and the property;
+ * else the code RudidContextProperty gives (RUDID_TWO_PHASE,
+ * RUDID_NOT_SATURATED, an error code, RUDID_NO_STATE, a failure code, or
+ * RUDID_UNKNOWN_FUNCTION / RUDID_BAD_ARGUMENTS for a name, pair or options
+ * it cannot take) and a quiet NaN. Ordinal 136. */
+RUDID_API double RUDID_VB_CALL RudidVbContextProperty(RudidContext *context, const char *property,
+                                                      const char *given, int options, double arg1, double arg2,
+                                                      int *code);
 
 /* Diagnostics */
 

@@ -111,7 +111,8 @@ expected="1 AQPPT
 132 RudidVbContextEvaluate
 133 RudidVbContextFlags
 134 RudidVbContextMessage
-135 RudidVbSolveState"
+135 RudidVbSolveState
+136 RudidVbContextProperty"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"
