@@ -24,17 +24,25 @@ struct Gibbs {
     Extended pi = 0, piPi = 0, tauTau = 0, piTau = 0;
 };
 
+// The powers a sum needs: exponents from kLow to kHigh of one value.
+template <int kLow, int kHigh>
+struct Powers {
+    Extended table[kHigh - kLow + 1];
+    explicit Powers(Extended x) { PowerTable(x, kLow, kHigh, table); }
+    Extended operator()(int k) const { return table[k - kLow]; }
+};
+
 Gibbs Region1Gibbs(Extended pi, Extended tau) {
     Gibbs g;
-    const Extended a = 7.1L - pi, b = tau - 1.222L;
+    const Powers<-2, 32> a(7.1L - pi);
+    const Powers<-43, 17> b(tau - 1.222L);
     for (std::size_t k = 0; k < std::size(kRegion1N); ++k) {
         const int i = kRegion1I[k], j = kRegion1J[k];
         const Extended n = kRegion1N[k];
-        const Extended ai1 = IntegerPower(a, i - 1), bj1 = IntegerPower(b, j - 1);
-        g.pi -= n * i * ai1 * bj1 * b;
-        g.piPi += n * i * (i - 1) * IntegerPower(a, i - 2) * bj1 * b;
-        g.tauTau += n * ai1 * a * j * (j - 1) * IntegerPower(b, j - 2);
-        g.piTau -= n * i * ai1 * j * bj1;
+        g.pi -= n * i * a(i - 1) * b(j);
+        g.piPi += n * i * (i - 1) * a(i - 2) * b(j);
+        g.tauTau += n * a(i) * j * (j - 1) * b(j - 2);
+        g.piTau -= n * i * a(i - 1) * j * b(j - 1);
     }
     return g;
 }
@@ -43,19 +51,20 @@ Gibbs Region1Gibbs(Extended pi, Extended tau) {
 // 1/pi and -1/pi^2.
 Gibbs Region2Gibbs(Extended pi, Extended tau) {
     Gibbs g;
+    const Powers<-7, 1> t(tau);
     for (std::size_t k = 0; k < std::size(kRegion2IdealDilute); ++k) {
         const int j = kRegion2IdealJ[k];
-        g.tauTau += kRegion2IdealDilute[k] * j * (j - 1) * IntegerPower(tau, j - 2);
+        g.tauTau += kRegion2IdealDilute[k] * j * (j - 1) * t(j - 2);
     }
-    const Extended b = tau - 0.5L;
+    const Powers<-2, 24> q(pi);
+    const Powers<-2, 58> b(tau - 0.5L);
     for (std::size_t k = 0; k < std::size(kRegion2ResidualN); ++k) {
         const int i = kRegion2ResidualI[k], j = kRegion2ResidualJ[k];
         const Extended n = kRegion2ResidualN[k];
-        const Extended pi1 = IntegerPower(pi, i - 1), bj1 = IntegerPower(b, j - 1);
-        g.pi += n * i * pi1 * bj1 * b;
-        g.piPi += n * i * (i - 1) * IntegerPower(pi, i - 2) * bj1 * b;
-        g.tauTau += n * pi1 * pi * j * (j - 1) * IntegerPower(b, j - 2);
-        g.piTau += n * i * pi1 * j * bj1;
+        g.pi += n * i * q(i - 1) * b(j);
+        g.piPi += n * i * (i - 1) * q(i - 2) * b(j);
+        g.tauTau += n * q(i) * j * (j - 1) * b(j - 2);
+        g.piTau += n * i * q(i - 1) * j * b(j - 1);
     }
     return g;
 }
@@ -99,14 +108,15 @@ Helmholtz Region3Helmholtz(Extended delta, Extended tau) {
     Helmholtz f;
     f.delta = kRegion3Logarithm / delta;
     f.deltaDelta = -kRegion3Logarithm / (delta * delta);
+    const Powers<-2, 11> d(delta);
+    const Powers<-2, 26> t(tau);
     for (std::size_t k = 0; k < std::size(kRegion3N); ++k) {
         const int i = kRegion3I[k], j = kRegion3J[k];
         const Extended n = kRegion3N[k];
-        const Extended di1 = IntegerPower(delta, i - 1), tj1 = IntegerPower(tau, j - 1);
-        f.delta += n * i * di1 * tj1 * tau;
-        f.deltaDelta += n * i * (i - 1) * IntegerPower(delta, i - 2) * tj1 * tau;
-        f.tauTau += n * j * (j - 1) * di1 * delta * IntegerPower(tau, j - 2);
-        f.deltaTau += n * i * j * di1 * tj1;
+        f.delta += n * i * d(i - 1) * t(j);
+        f.deltaDelta += n * i * (i - 1) * d(i - 2) * t(j);
+        f.tauTau += n * j * (j - 1) * d(i) * t(j - 2);
+        f.deltaTau += n * i * j * d(i - 1) * t(j - 1);
     }
     return f;
 }

@@ -27,6 +27,16 @@ Extended IntegerPower(Extended x, int n) {
     return n < 0 ? 1 / result : result;
 }
 
+void PowerTable(Extended x, int low, int high, Extended *powers) {
+    Extended *zero = powers - low;
+    zero[0] = 1;
+    for (int k = 1; k <= high; ++k) zero[k] = zero[k - 1] * x;
+    if (low < 0) {
+        const Extended inverse = 1 / x;
+        for (int k = -1; k >= low; --k) zero[k] = zero[k + 1] * inverse;
+    }
+}
+
 Extended Exponential(Extended x) {
     if (std::isnan(x)) return x;
     if (x > 11400) return std::numeric_limits<Extended>::infinity();

@@ -14,6 +14,12 @@ namespace rudid::formulation {
 // x to an integer power, by repeated squaring (x^0 is 1).
 Extended IntegerPower(Extended x, int n);
 
+// x^k for every k from low to high (low <= 0 <= high) into powers[k -
+// low], by one multiplication a power up from x^0 and down from 1/x: the
+// sums of the formulations take many powers of the same few values. x may
+// be 0 only when low is 0.
+void PowerTable(Extended x, int low, int high, Extended *powers);
+
 // e^x; 0 below about -11000 and +inf above about 11000.
 Extended Exponential(Extended x);
 

@@ -31,18 +31,23 @@ constexpr Extended kTensionB2 = -0.625L, kTensionMu = 1.256L;
 constexpr Extended kTriplePointTemperature = 273.16L;
 
 // sum n_ij (1/Tr - 1)^i (rho_r - 1)^j of the residual parts.
+// Both correlations' exponents run from 0 to 6.
+constexpr int kHighestExponent = 6;
+
 template <std::size_t N>
 Extended ResidualSum(const int (&is)[N], const int (&js)[N], const Extended (&n)[N], Extended tr, Extended dr) {
-    const Extended a = 1 / tr - 1, b = dr - 1;
+    Extended a[kHighestExponent + 1], b[kHighestExponent + 1];
+    PowerTable(1 / tr - 1, 0, kHighestExponent, a);
+    PowerTable(dr - 1, 0, kHighestExponent, b);
     Extended sum = 0;
-    for (std::size_t k = 0; k < N; ++k) sum += n[k] * IntegerPower(a, is[k]) * IntegerPower(b, js[k]);
+    for (std::size_t k = 0; k < N; ++k) sum += n[k] * a[is[k]] * b[js[k]];
     return sum;
 }
 
 template <std::size_t N>
 Extended DiluteSum(const Extended (&h)[N], Extended tr) {
-    Extended sum = 0;
-    for (std::size_t k = 0; k < N; ++k) sum += h[k] / IntegerPower(tr, int(k));
+    Extended sum = 0, power = 1;
+    for (std::size_t k = 0; k < N; ++k, power *= tr) sum += h[k] / power;
     return sum;
 }
 
