@@ -50,13 +50,13 @@ int PropertyOfName(const char *name) {
 // library's arithmetic; the count of rows with a property not answered,
 // or RUDID_OUT_OF_MEMORY.
 int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
-           DerivedBlock *derived) {
+           DerivedBlock *derived, unsigned wanted = kAllDerived) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int result = 0;
     try {
         StateBlock block;
         SolveBlock(setting, pair, n, first, second, &block);
-        DeriveProperties(*setting.context, block, n, derived);
+        DeriveProperties(*setting.context, block, n, derived, wanted);
         for (std::size_t i = 0; i < n; ++i) {
             bool answered = true;
             for (int k = 0; k < kDerivedProperties; ++k)
@@ -119,7 +119,7 @@ RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char 
     if (n == 0) return 0;
     if (!first || !second || !result || !failure) return RUDID_BAD_ARGUMENTS;
     DerivedBlock derived;
-    const int outcome = Derive(setting, pair, n, first, second, &derived);
+    const int outcome = Derive(setting, pair, n, first, second, &derived, 1u << k);
     if (outcome < 0) return outcome;
     int failed = 0;
     for (std::size_t i = 0; i < n; ++i) {

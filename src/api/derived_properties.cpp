@@ -53,8 +53,17 @@ bool LiquidSide(int phase) {
            phase == RUDID_PHASE_SUPERCRITICAL_FLUID;
 }
 
-// The properties from the formulations: cp, cv, w, mu, lambda, Pr.
-void FromFormulations(const RowState &s, RowOut *out) {
+constexpr unsigned Bit(int property) { return 1u << property; }
+constexpr unsigned kFromFormulations = Bit(RUDID_PROPERTY_CP) | Bit(RUDID_PROPERTY_CV) |
+                                       Bit(RUDID_PROPERTY_SPEED_OF_SOUND) | Bit(RUDID_PROPERTY_VISCOSITY) |
+                                       Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+constexpr unsigned kNeedsViscosity =
+    Bit(RUDID_PROPERTY_VISCOSITY) | Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+constexpr unsigned kNeedsConductivity = Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+
+// The properties from the formulations: cp, cv, w, mu, lambda, Pr (the
+// transport properties only where wanted asks for them).
+void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
     const Extended pressure = s.p / kBarPerMegapascal, temperature = s.t + kKelvin;
     const formulation::Region region = formulation::RegionOf(pressure, temperature, LiquidSide(s.phase));
     CaloricProperties c;
@@ -62,12 +71,14 @@ void FromFormulations(const RowState &s, RowOut *out) {
         for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_NO_FORMULATION_STATE);
         return;
     }
-    const Extended mu = formulation::Viscosity(temperature, c.density);
-    const Extended lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
     out->Set(RUDID_PROPERTY_CP, c.cp);
     out->Set(RUDID_PROPERTY_CV, c.cv);
     out->Set(RUDID_PROPERTY_SPEED_OF_SOUND, c.speedOfSound);
+    if (!(wanted & kNeedsViscosity)) return;
+    const Extended mu = formulation::Viscosity(temperature, c.density);
     out->Set(RUDID_PROPERTY_VISCOSITY, mu);
+    if (!(wanted & kNeedsConductivity)) return;
+    const Extended lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
     out->Set(RUDID_PROPERTY_THERMAL_CONDUCTIVITY, lambda * kConductivityToInternal);
     out->Set(RUDID_PROPERTY_PRANDTL, mu * c.cp * 1000 / lambda);
 }
@@ -80,7 +91,7 @@ int FirstCode(const int *codes, std::initializer_list<int> from) {
 }
 
 void DeriveRow(const RudidContext &context, const double *state, const int *codes, const unsigned *flags,
-               int phase, RowOut *out) {
+               int phase, unsigned wanted, RowOut *out) {
     const unsigned fromVolume = flags[RUDID_STATE_V] | flags[RUDID_STATE_H];
     const unsigned fromTemperature = flags[RUDID_STATE_T] | flags[RUDID_STATE_V];
     for (int k = 0; k < kDerivedProperties; ++k)
@@ -102,12 +113,16 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
         for (int k = RUDID_PROPERTY_CP; k < kDerivedProperties; ++k) out->Fail(k, stateCode);
         return;
     }
-    if (SinglePhase(phase) && stateCode == 0) {
-        FromFormulations(s, out);
+    if (!(wanted & kFromFormulations)) {
+        // Not asked for: left NaN.
+    } else if (SinglePhase(phase) && stateCode == 0) {
+        FromFormulations(s, wanted, out);
     } else {
         for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_TWO_PHASE);
     }
-    if (!SaturationPhase(phase)) {
+    if (!(wanted & Bit(RUDID_PROPERTY_SURFACE_TENSION))) {
+        // Not asked for: left NaN.
+    } else if (!SaturationPhase(phase)) {
         out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
     } else {
         const Extended sigma = formulation::SurfaceTension(s.t + kKelvin);
@@ -119,10 +134,12 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
 }
 
 // Each value from the internal unit into the context's.
-void IntoContextUnits(const RudidContext &context, RowOut *out) {
+void IntoContextUnits(const RudidContext &context, unsigned wanted, RowOut *out) {
     for (int k = 0; k < kDerivedProperties; ++k) {
         const int quantity = kQuantity[k];
-        if (out->code[k] != 0 || quantity == RUDID_NO_QUANTITY || quantity == RUDID_DIMENSIONLESS) continue;
+        if (!(wanted & Bit(k)) || out->code[k] != 0 || quantity == RUDID_NO_QUANTITY ||
+            quantity == RUDID_DIMENSIONLESS)
+            continue;
         out->value[k] = FromInternal(context, quantity, out->value[k]);
     }
 }
@@ -135,15 +152,16 @@ int DerivedQuantity(int property) {
     return property >= 0 && property < kDerivedProperties ? kQuantity[property] : RUDID_NO_QUANTITY;
 }
 
-void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out) {
+void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out,
+                      unsigned wanted) {
     out->values.assign(n * kDerivedProperties, kNaN);
     out->codes.assign(n * kDerivedProperties, 0);
     out->flags.assign(n * kDerivedProperties, 0);
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t from = std::size_t(kStateProperties) * i, to = std::size_t(kDerivedProperties) * i;
         RowOut row{&out->values[to], &out->codes[to], &out->flags[to]};
-        DeriveRow(context, &block.values[from], &block.codes[from], &block.flags[from], block.phase[i], &row);
-        IntoContextUnits(context, &row);
+        DeriveRow(context, &block.values[from], &block.codes[from], &block.flags[from], block.phase[i], wanted, &row);
+        IntoContextUnits(context, wanted, &row);
     }
 }
 

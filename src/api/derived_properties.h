@@ -23,8 +23,13 @@ struct DerivedBlock {
 };
 
 // The derived properties of the n solved states of block, in the context's
-// units. Runs under the library's arithmetic.
-void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out);
+// units. wanted: the properties asked for, bit k for property k; the others
+// may be left NaN with code 0 (density and internal energy need no
+// formulation, surface tension only the temperature). Runs under the
+// library's arithmetic.
+constexpr unsigned kAllDerived = (1u << kDerivedProperties) - 1;
+void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out,
+                      unsigned wanted = kAllDerived);
 
 // Whether a code of a derived property is an answer of the call (a value,
 // an error code, a property the state does not have) rather than a state

@@ -43,7 +43,8 @@ Extended Exponential(Extended x) {
     if (x < -11400) return 0;
     // x = k ln 2 + r with |r| <= ln2 / 2, then r halved four times so that
     // the series converges in a handful of terms; squared back after.
-    const Extended k = std::nearbyint(x / kLn2);
+    // The nearest whole number, ties away from zero: |x / ln 2| < 16500.
+    const Extended k = Extended(static_cast<long long>(x / kLn2 + (x < 0 ? -0.5L : 0.5L)));
     const Extended r = (x - k * kLn2High) - k * kLn2Low;
     const Extended t = r / 16;
     Extended term = 1, sum = 1;
