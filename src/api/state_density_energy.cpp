@@ -3,24 +3,32 @@
 // the pair of that volume. At a pressure the internal energy u = h - p v
 // rises with the enthalpy (du/dh = 1 - p (dv/dh) at constant p, which the
 // saturated mixture and the phases keep above 0), so the enthalpy of the
-// state is found by false position between the states at 0 and 800 C, and
-// the state then solved from the pressure and that enthalpy.
+// state is found by false position between the states at 0.01 and 799.99
+// C, and the state then solved from the pressure and that enthalpy.
+//
+// The arithmetic runs in the extended format and is rounded to double only
+// where a value is handed on: a double expression would be evaluated in the
+// x87 unit by the 32-bit DLL and in SSE elsewhere, with other last bits.
 #include <cmath>
 #include <limits>
 
 #include "api/context.h"
 #include "api/state_solver.h"
+#include "common/real48.h"
 
 namespace rudid {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kKilopascalPerBar = 100;
-constexpr double kLowestTemperature = 0, kHighestTemperature = 800;  // C, the single-phase table's range
+constexpr Extended kKilopascalPerBar = 100;
+// C: the single-phase table's range, a little inside, so that the ends'
+// enthalpies, converted into the context's unit and back, stay inside the
+// inverse lookup's range.
+constexpr double kLowestTemperature = 0.01, kHighestTemperature = 799.99;
 constexpr int kMostSteps = 100;
-constexpr double kConverged = 1e-12;  // of max(|u|, 1 kJ/kg)
-constexpr double kEnergyFloor = 1;    // kJ/kg, as an enthalpy's
+constexpr Extended kConverged = 1e-12L;  // of max(|u|, 1 kJ/kg)
+constexpr Extended kEnergyFloor = 1;     // kJ/kg, as an enthalpy's
 
 std::size_t At(std::size_t i, int property) { return std::size_t(kStateProperties) * i + std::size_t(property); }
 
@@ -36,7 +44,7 @@ void Unanswered(StateBlock *block, std::size_t i, int code) {
 // The internal energies (kJ/kg) at pressures and enthalpies given in the
 // context's units; NaN with the code where the volume has none.
 void EnergiesAt(const StateSetting &setting, const std::vector<double> &p, const std::vector<double> &h,
-                std::vector<double> *u, std::vector<int> *codes) {
+                std::vector<Extended> *u, std::vector<int> *codes) {
     const RudidContext &context = *setting.context;
     Evaluation volume;
     EvaluateRows(setting, *ExportFor(RUDID_SPECIFIC_VOLUME, RUDID_PRESSURE, RUDID_SPECIFIC_ENTHALPY), p.size(),
@@ -44,16 +52,16 @@ void EnergiesAt(const StateSetting &setting, const std::vector<double> &p, const
     u->resize(p.size());
     *codes = volume.code;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        (*u)[i] = volume.code[i] != 0 ? kNaN
-                                      : ToInternal(context, RUDID_SPECIFIC_ENTHALPY, h[i]) -
-                                            kKilopascalPerBar * ToInternal(context, RUDID_PRESSURE, p[i]) *
-                                                ToInternal(context, RUDID_SPECIFIC_VOLUME, volume.value[i]);
+        (*u)[i] = volume.code[i] != 0 ? Extended(kNaN)
+                                      : Extended(ToInternal(context, RUDID_SPECIFIC_ENTHALPY, h[i])) -
+                                            kKilopascalPerBar * Extended(ToInternal(context, RUDID_PRESSURE, p[i])) *
+                                                Extended(ToInternal(context, RUDID_SPECIFIC_VOLUME, volume.value[i]));
     }
 }
 
 // One row's search of the enthalpy (internal units) between a and b.
 struct EnergySearch {
-    double a, fa, b, fb;  // enthalpies and their energy less the target
+    Extended a, fa, b, fb;  // enthalpies and their energy less the target
     bool open;
 };
 
@@ -67,20 +75,20 @@ void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const doub
     h->assign(n, kNaN);
     codes->assign(n, 0);
     std::vector<EnergySearch> search(n);
-    std::vector<double> target(n);
+    std::vector<Extended> target(n);
     // The ends: the states at 0 and 800 C.
     for (const double t : {kLowestTemperature, kHighestTemperature}) {
         const std::vector<double> temperature(n, FromInternal(context, RUDID_TEMPERATURE, t));
         Evaluation end;
         EvaluateRows(setting, enthalpy, n, p, temperature.data(), &end);
-        std::vector<double> energy;
+        std::vector<Extended> energy;
         std::vector<int> code;
         EnergiesAt(setting, pressures, end.value, &energy, &code);
         for (std::size_t i = 0; i < n; ++i) {
             target[i] = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, u[i]);
             const int failed = end.code[i] != 0 ? end.code[i] : code[i];
             if (failed != 0 && (*codes)[i] == 0) (*codes)[i] = failed;
-            const double hi = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, end.value[i]);
+            const Extended hi = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, end.value[i]);
             if (t == kLowestTemperature)
                 search[i].a = hi, search[i].fa = energy[i] - target[i];
             else
@@ -94,9 +102,9 @@ void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const doub
         if (!std::isfinite(target[i])) {
             (*codes)[i] = RUDID_NO_STATE;
         } else if (s.fa == 0) {
-            (*h)[i] = s.a;
+            (*h)[i] = FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(s.a));
         } else if (s.fb == 0) {
-            (*h)[i] = s.b;
+            (*h)[i] = FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(s.b));
         } else if (s.fa > 0 || s.fb < 0) {
             (*codes)[i] = RUDID_NO_STATE;  // below the 0 C state's energy or above the 800 C one's
         } else {
@@ -111,13 +119,13 @@ void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const doub
         for (std::size_t i = 0; i < n; ++i) {
             if (!search[i].open) continue;
             const EnergySearch &s = search[i];
-            const double c = s.b - s.fb * (s.b - s.a) / (s.fb - s.fa);
+            const Extended c = s.b - s.fb * (s.b - s.a) / (s.fb - s.fa);
             rows.push_back(i);
             rowP.push_back(p[i]);
-            rowH.push_back(FromInternal(context, RUDID_SPECIFIC_ENTHALPY, c));
+            rowH.push_back(FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(c)));
         }
         if (rows.empty()) break;
-        std::vector<double> energy;
+        std::vector<Extended> energy;
         std::vector<int> code;
         EnergiesAt(setting, rowP, rowH, &energy, &code);
         for (std::size_t j = 0; j < rows.size(); ++j) {
@@ -128,7 +136,7 @@ void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const doub
                 (*codes)[i] = code[j];
                 continue;
             }
-            const double c = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, rowH[j]), fc = energy[j] - target[i];
+            const Extended c = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, rowH[j]), fc = energy[j] - target[i];
             if ((fc < 0) == (s.fb < 0)) {
                 s.fa /= 2;
             } else {
@@ -161,12 +169,13 @@ void SolveByEnergy(const StateSetting &setting, GivenPair pair, std::size_t n, c
         }
         // The state's own energy must give back the given one, as a given
         // enthalpy must.
-        const double energy = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, block->values[At(i, RUDID_STATE_H)]) -
-                              kKilopascalPerBar * ToInternal(context, RUDID_PRESSURE, p[i]) *
-                                  ToInternal(context, RUDID_SPECIFIC_VOLUME, block->values[At(i, RUDID_STATE_V)]);
-        const double want = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, u[i]);
+        const Extended energy =
+            Extended(ToInternal(context, RUDID_SPECIFIC_ENTHALPY, block->values[At(i, RUDID_STATE_H)])) -
+            kKilopascalPerBar * Extended(ToInternal(context, RUDID_PRESSURE, p[i])) *
+                Extended(ToInternal(context, RUDID_SPECIFIC_VOLUME, block->values[At(i, RUDID_STATE_V)]));
+        const Extended want = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, u[i]);
         const bool back = block->codes[At(i, RUDID_STATE_V)] == 0 &&
-                          std::fabs(energy - want) <= 1e-4 * std::fmax(std::fabs(want), kEnergyFloor);
+                          std::fabs(energy - want) <= 1e-4L * std::fmax(std::fabs(want), kEnergyFloor);
         if (!back) Unanswered(block, i, RUDID_NO_STATE);
     }
 }
@@ -185,7 +194,8 @@ void SolveByDensityOrEnergy(const StateSetting &setting, GivenPair pair, std::si
     const double *density = densityFirst ? first : second;
     std::vector<double> volume(n);
     for (std::size_t i = 0; i < n; ++i)
-        volume[i] = FromInternal(context, RUDID_SPECIFIC_VOLUME, 1 / ToInternal(context, RUDID_DENSITY, density[i]));
+        volume[i] = FromInternal(context, RUDID_SPECIFIC_VOLUME,
+                                 double(1 / Extended(ToInternal(context, RUDID_DENSITY, density[i]))));
     const GivenPair asVolume = densityFirst ? GivenPair{RUDID_STATE_V, pair.second} : GivenPair{pair.first, RUDID_STATE_V};
     SolveBlock(setting, asVolume, n, densityFirst ? volume.data() : first, densityFirst ? second : volume.data(),
                block);

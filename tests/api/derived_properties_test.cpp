@@ -174,6 +174,16 @@ TEST_F(DerivedProperties, StatesGivenByPressureAndEnergyOrByDensityGiveBackTheir
         ASSERT_EQ(solve(si, "pu", RUDID_REFINED, 1, &p[i], &u, found.data(), codes.data(), nullptr, nullptr), 0);
         EXPECT_NEAR(found[RUDID_STATE_T] + 273.15, t + 273.15, 1e-6 * (t + 273.15)) << i;
     }
+    // In other units the search runs in the internal ones and answers in the
+    // context's: water at 1 bar (14.5038 psi) and 25 C has u = 45.07 Btu/lbm.
+    RudidContext *imperial = Open("pressure=psi, enthalpy=Btu/lbm, temperature=F");
+    const std::vector<double> psi = {14.5037738}, btu = {104.828345 * 0.429922614};
+    std::vector<double> found(RUDID_STATE_PROPERTIES);
+    std::vector<int> codes(RUDID_STATE_PROPERTIES);
+    ASSERT_EQ(solve(imperial, "pu", RUDID_REFINED, 1, psi.data(), btu.data(), found.data(), codes.data(), nullptr,
+                    nullptr), 0);
+    EXPECT_NEAR(found[RUDID_STATE_T], 77, 1e-3);
+    Close(imperial);
     // Outside every state at that pressure, and pairs that fix nothing.
     const Derived none = Solve(si, "pu", {10}, {-500});
     EXPECT_EQ(none.codes[RUDID_PROPERTY_DENSITY], RUDID_NO_STATE);
