@@ -537,7 +537,7 @@ RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
  *               RUDID_NOT_SATURATED for the surface tension of a single
  *               phase; RUDID_NO_FORMULATION_STATE where the formulation has
  *               no stable state at the table's (p, T) (at the critical
- *               point); else the code of the state's v, h or T that kept
+ *               point) or the state's phase could not be told; else the code of the state's v, h or T that kept
  *               it from being found (a negative error code, RUDID_NO_STATE,
  *               a failure code);
  *   flags       beside properties, the flags of the state's answers the

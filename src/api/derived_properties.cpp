@@ -1,6 +1,7 @@
 #include "api/derived_properties.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #include "formulation/basic_equations.h"
@@ -118,7 +119,9 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
     } else if (SinglePhase(phase) && stateCode == 0) {
         FromFormulations(s, wanted, out);
     } else {
-        for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_TWO_PHASE);
+        // A phase that could not be told has no region to evaluate either.
+        const int code = phase == RUDID_PHASE_UNKNOWN ? RUDID_NO_FORMULATION_STATE : RUDID_TWO_PHASE;
+        for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, code);
     }
     if (!(wanted & Bit(RUDID_PROPERTY_SURFACE_TENSION))) {
         // Not asked for: left NaN.
