@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "api/library_instance.h"
@@ -202,6 +205,23 @@ TEST_F(DerivedProperties, ReachTheTransportCheckValuesByTemperatureAndDensity) {
     const Derived line = Solve(si, "Tx", {300}, {0});
     EXPECT_NEAR(line.values[RUDID_PROPERTY_SURFACE_TENSION], 71.686e-3, 1e-6);
     Close(si);
+}
+
+TEST_F(DerivedProperties, EightThreadsInOneContextGiveTheBitsOfOneThread) {
+    RudidContext *kept = Open("density=kg/m3");
+    std::vector<double> p, t;
+    for (int i = 0; i < 400; ++i) p.push_back(0.01 * std::pow(1e5, i / 400.0)), t.push_back(2.0 * i);
+    const Derived alone = Solve(kept, "pT", p, t);
+    std::vector<Derived> seen(8);
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < seen.size(); ++k)
+        threads.emplace_back([&, k] { seen[k] = Solve(kept, "pT", p, t); });
+    for (std::thread &thread : threads) thread.join();
+    for (const Derived &d : seen) {
+        EXPECT_EQ(d.codes, alone.codes);
+        EXPECT_EQ(std::memcmp(d.values.data(), alone.values.data(), alone.values.size() * sizeof(double)), 0);
+    }
+    Close(kept);
 }
 
 }  // namespace
