@@ -30,7 +30,8 @@ bool ParseAssignment(const std::string &text, Given *given) {
     const std::string key = text.substr(0, equals);
     const StateKey *known = FindStateKey(key);
     if (!known) {
-        std::fprintf(stderr, "rudid32 state: unknown key \"%s\" (keys: p, T, h, s, v, x)\n", key.c_str());
+        std::fprintf(stderr, "rudid32 state: unknown key \"%s\" (keys: p, T, h, s, v, x; u with p; rho)\n",
+                     key.c_str());
         return false;
     }
     const std::string value = std::string(TrimBlanks(std::string_view(text).substr(equals + 1)));
@@ -79,7 +80,8 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     if (!ParseAssignment(assignments[0], &given[0]) || !ParseAssignment(assignments[1], &given[1]))
         return kExitUsage;
     if (!StatePairSolvable(given[0].key->quantity, given[1].key->quantity)) {
-        std::fprintf(stderr, "rudid32 state: %c and %c do not fix a state; give two different keys\n",
+        std::fprintf(stderr, "rudid32 state: %c and %c do not fix a state; give two different keys (u with p, "
+                     "a density not with v)\n",
                      given[0].key->key, given[1].key->key);
         return kExitUsage;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "commands.h"
 #include "rudid32.h"
@@ -10,15 +11,18 @@ namespace rudid::cli {
 
 namespace {
 
+// In the order of RudidSolveStates' rows, then the two the solver takes
+// only as given: the internal energy (with the pressure) and the density.
 constexpr StateKey kKeys[] = {
     {'p', Quantity::Pressure},        {'T', Quantity::Temperature},     {'h', Quantity::SpecificEnthalpy},
     {'s', Quantity::SpecificEntropy}, {'v', Quantity::SpecificVolume}, {'x', Quantity::Quality},
+    {'u', Quantity::InternalEnergy},  {'d', Quantity::Density},
 };
 
 // The library's index of a property in a row of RudidSolveStates: the
 // order of kKeys.
 int LibraryIndex(Quantity q) {
-    for (int k = 0; k < RUDID_STATE_PROPERTIES; ++k)
+    for (int k = 0; k < int(std::size(kKeys)); ++k)
         if (kKeys[k].quantity == q) return k;
     return 0;
 }
@@ -155,7 +159,8 @@ std::string DerivedUnit(std::size_t property) {
 }
 
 const StateKey *FindStateKey(std::string_view key) {
-    // The six symbols differ in more than case: P, t, H are as good as p, T, h.
+    if (key == "rho") return &kKeys[std::size(kKeys) - 1];
+    // The symbols differ in more than case: P, t, H are as good as p, T, h.
     for (const StateKey &known : kKeys)
         if (key.size() == 1 && std::tolower(static_cast<unsigned char>(key[0])) ==
                                    std::tolower(static_cast<unsigned char>(known.key)))
@@ -169,7 +174,12 @@ std::string_view StateSymbol(Quantity quantity) {
     return {};
 }
 
-bool StatePairSolvable(Quantity a, Quantity b) { return a != b && a != Quantity::None && b != Quantity::None; }
+bool StatePairSolvable(Quantity a, Quantity b) {
+    if (a == b || a == Quantity::None || b == Quantity::None) return false;
+    const auto either = [&](Quantity q) { return a == q || b == q; };
+    if (either(Quantity::InternalEnergy)) return either(Quantity::Pressure);
+    return !(either(Quantity::Density) && either(Quantity::SpecificVolume));
+}
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
                                   std::span<const double> second, bool withFlags, bool refined) {

@@ -16,7 +16,8 @@
 
 namespace rudid::cli {
 
-// The keys a state is given by: p, T, h, s, v, x.
+// The keys a state is given by: p, T, h, s, v, x, and u (internal energy,
+// with p) and d or rho (density).
 struct StateKey {
     char key;
     Quantity quantity;
@@ -43,7 +44,8 @@ std::string DerivedWord(std::size_t property);
 std::string DerivedSymbol(std::size_t property);
 std::string DerivedUnit(std::size_t property);
 
-// Whether the pair fixes a state: any two different keys.
+// Whether the pair fixes a state: any two different keys, but u only with
+// p, and not a density with a volume.
 bool StatePairSolvable(Quantity a, Quantity b);
 
 struct StateRow {

@@ -68,3 +68,15 @@ def test_batch_state_has_a_column_per_derived_property_as_state_prints_it(data):
             label = title.split(" [")[0]
             shown = lines[label]
             assert row[first + k] == ("" if shown.startswith("none") else shown.split()[0]), label
+
+
+def test_state_by_pressure_and_internal_energy_or_by_density_is_the_same_state(data):
+    known = state_lines(data.run("state", "p=10", "T=300", check=0).stdout)
+    u, _ = number_and_unit(known["internal energy"])
+    density, _ = number_and_unit(known["density"])
+    by_energy = state_lines(data.run("state", "p=10", f"u={u!r}", check=0).stdout)
+    assert number_and_unit(by_energy["temperature"])[0] == pytest.approx(300, abs=1e-3)
+    by_density = state_lines(data.run("state", "T=300", f"rho={density!r}", check=0).stdout)
+    assert number_and_unit(by_density["pressure"])[0] == pytest.approx(10, rel=1e-4)
+    assert "do not fix a state" in data.run("state", "T=300", "u=2700", check=2).stderr
+    assert "do not fix a state" in data.run("state", "v=0.2", "rho=5", check=2).stderr
