@@ -72,6 +72,7 @@ import time
 import warnings
 from pathlib import Path
 
+import derived_accuracy
 import error_maps
 from iapws import IAPWS97
 from iapws.iapws97 import Pc as IF97_PC_MPA
@@ -1507,6 +1508,8 @@ def main(argv=None):
                              "(default %(default)s, 0 to skip)")
     parser.add_argument("--maps", metavar="DIR",
                         help="also draw the SVG error maps into DIR")
+    parser.add_argument("--derived-states", type=int, default=derived_accuracy.DEFAULT_STATES, metavar="N",
+                        help="random states for the derived properties' columns (default %(default)s, 0 to skip)")
     args = parser.parse_args(argv)
     if args.promise_states < 0 or args.target_states < 0:
         parser.error("--promise-states and --target-states must not be negative")
@@ -1534,8 +1537,23 @@ def main(argv=None):
     except CallFailed as failure:
         print(f"accuracy_report: {failure}", file=sys.stderr)
         return 1
-    return 0 if report(library.catalogue, tallies, path, args.states, time.monotonic() - started,
-                       args.markdown, promise, targets) else 1
+    good = report(library.catalogue, tallies, path, args.states, time.monotonic() - started,
+                  args.markdown, promise, targets)
+    if args.derived_states:
+        # The properties the library derives from a state: density, u, cp,
+        # cv, w, viscosity, conductivity, Prandtl number, surface tension.
+        derived = derived_accuracy.Library(path)
+        derived_tallies = derived_accuracy.tally(derived, derived_accuracy.sample(args.derived_states))
+        tension = derived_accuracy.tension_check(derived)
+        print("\n%sDerived properties against python3-iapws (RudidSolveProperties, %d random states; targets: "
+              "at most 0.2 %% off by more than 1 %%, none unflagged by more than 2 %%)\n"
+              % ("### " if args.markdown else "", args.derived_states))
+        print(derived_accuracy.report(derived_tallies, tension, args.markdown))
+        good = good and derived_accuracy.meets(derived_tallies, tension)
+        if args.maps:
+            for written in derived_accuracy.draw_maps(derived, args.maps):
+                print(f"accuracy_report: wrote {written}", file=sys.stderr)
+    return 0 if good else 1
 
 
 if __name__ == "__main__":

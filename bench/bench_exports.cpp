@@ -40,6 +40,11 @@
 //                the figures of old and new in one run), when the
 //                environment variable RUDID_BENCH_OLD names it.
 // RefinedBatch/* RudidEvaluateRefined over the same rows as Batch/*.
+// DerivedBatch/* RudidContextProperty of rho, cp, mu and lambda, and
+//                RudidSolveProperties of all nine, over 100000 states of
+//                AQPPTH by (p, T) in a refined context that keeps its
+//                tables, beside DerivedBatch/AQPPTH, the refined enthalpy of
+//                the same rows in that context.
 // WholeState/pT, WholeState/pT_flags, WholeState/hs
 //                RudidSolveStates over 1000 of the states of AQPPTH, in a
 //                context that keeps its tables: the whole state from (p, T)
@@ -323,6 +328,34 @@ void WholeState(benchmark::State &state, const char *given, bool withFlags) {
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// The derived properties over the states of AQPPTH by (p, T), in a refined
+// context that keeps its tables: one property by name (RudidContextProperty),
+// all nine at once (RudidSolveProperties, name null), and beside them the
+// refined enthalpy of the same rows in the same context, the row they are
+// measured against.
+void DerivedBatch(benchmark::State &state, const char *property) {
+    static RudidContext *context = RudidOpen(nullptr, nullptr, RUDID_KEEP_TABLES | RUDID_REFINED);
+    const std::size_t n = std::size_t(state.range(0));
+    std::vector<double> p, t, result(n * RUDID_DERIVED_PROPERTIES);
+    std::vector<int> codes(n * RUDID_DERIVED_PROPERTIES);
+    MakeStates(FamilyNamed("AQPPTH"), n, p, t);
+    for (auto _ : state) {
+        if (!property)
+            benchmark::DoNotOptimize(
+                RudidSolveProperties(context, "pT", 0, n, p.data(), t.data(), result.data(), codes.data(), nullptr));
+        else if (std::strcmp(property, "AQPPTH") == 0)
+            benchmark::DoNotOptimize(RudidContextEvaluate(context, property, 0, n, p.data(), t.data(), result.data(),
+                                                          codes.data(), nullptr));
+        else
+            benchmark::DoNotOptimize(RudidContextProperty(context, property, "pT", 0, n, p.data(), t.data(),
+                                                          result.data(), codes.data(), nullptr));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(n));
+    state.counters["per_row"] =
+        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // Open, position, read and close: the least a call that reads `bytes` bytes
 // from a table file can cost under the rule that nothing read survives it.
 void FileFloor(benchmark::State &state, rudid::Table table, std::uint32_t offset, std::uint32_t bytes) {
@@ -399,6 +432,10 @@ void Register() {
     benchmark::RegisterBenchmark("WholeState/pT", WholeState, "pT", false)->Arg(1000);
     benchmark::RegisterBenchmark("WholeState/pT_flags", WholeState, "pT", true)->Arg(1000);
     benchmark::RegisterBenchmark("WholeState/hs", WholeState, "hs", false)->Arg(1000);
+    for (const char *property : {"AQPPTH", "rho", "cp", "mu", "lambda"})
+        benchmark::RegisterBenchmark((std::string("DerivedBatch/") + property).c_str(), DerivedBatch, property)
+            ->Arg(100000);
+    benchmark::RegisterBenchmark("DerivedBatch/all_nine", DerivedBatch, nullptr)->Arg(1000)->Arg(100000);
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);

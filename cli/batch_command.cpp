@@ -135,6 +135,12 @@ public:
         } else {
             for (Quantity quantity : kStateProperties) AppendCsvField(&header, ColumnTitle(quantity));
             header += ",phase";
+            // The derived properties after the phase; empty where the state
+            // has none (wet steam's cp, a single phase's surface tension).
+            for (std::size_t k = 0; k < kDerivedCount; ++k) {
+                const std::string unit = DerivedUnit(k);
+                AppendCsvField(&header, unit.empty() ? DerivedWord(k) : DerivedWord(k) + " [" + unit + "]");
+            }
         }
         // "state_flags", not "flags": a pandas DataFrame has an attribute
         // of that name, and the column should be reachable as one. A state
@@ -304,7 +310,8 @@ private:
         std::string &out = answer.text;
         // The result (or the state and its phase) and the flags.
         const std::size_t emptyColumns =
-            job_.function ? 1 + (job_.flags ? 1 : 0) : kStatePropertyCount + 1 + (job_.flags ? kStatePropertyCount : 0);
+            job_.function ? 1 + (job_.flags ? 1 : 0)
+                          : kStatePropertyCount + 1 + kDerivedCount + (job_.flags ? kStatePropertyCount : 0);
         std::size_t evaluated = 0;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row &row = rows[r];
@@ -328,6 +335,7 @@ private:
                     AppendCsvField(&out, hidden ? std::string() : Number(state.properties[k]));
                 }
                 AppendCsvField(&out, state.phase);
+                for (std::size_t k = 0; k < kDerivedCount; ++k) AppendCsvField(&out, Number(state.derived[k]));
                 for (std::size_t k = 0; job_.flags && k < kStatePropertyCount; ++k)
                     AppendCsvField(&out, FlagWords(state.propertyFlags[k]));
                 const auto [outcome, prefix] = StateStatus(state);

@@ -6,6 +6,7 @@
 namespace rudid::cli {
 
 std::string UnitOf(Quantity quantity) {
+    if (quantity == Quantity::InternalEnergy) quantity = Quantity::SpecificEnthalpy;
     const char *name = RudidContextUnit(ToolContext(), int(quantity));
     return name ? name : "";
 }

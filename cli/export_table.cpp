@@ -52,6 +52,7 @@ const ExportInfo *FindExportFor(Quantity result, Quantity first, Quantity second
 }
 
 std::string QuantityWord(Quantity quantity) {
+    if (quantity == Quantity::InternalEnergy) return "internal energy";
     const char *name = RudidQuantityName(int(quantity));
     return name ? name : "";
 }

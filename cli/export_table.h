@@ -21,6 +21,10 @@ enum class Quantity : int {
     Temperature = RUDID_TEMPERATURE,
     SpecificEntropy = RUDID_SPECIFIC_ENTROPY,
     SpecificVolume = RUDID_SPECIFIC_VOLUME,
+    // Given only, to the state solver: a density, and an internal energy
+    // (no quantity code of its own: in the unit of specific enthalpy).
+    Density = RUDID_DENSITY,
+    InternalEnergy = 1000,
 };
 
 using OneArgumentFunction = double *(*)(double);

@@ -30,7 +30,8 @@ bool ParseAssignment(const std::string &text, Given *given) {
     const std::string key = text.substr(0, equals);
     const StateKey *known = FindStateKey(key);
     if (!known) {
-        std::fprintf(stderr, "rudid32 state: unknown key \"%s\" (keys: p, T, h, s, v, x)\n", key.c_str());
+        std::fprintf(stderr, "rudid32 state: unknown key \"%s\" (keys: p, T, h, s, v, x; u with p; rho)\n",
+                     key.c_str());
         return false;
     }
     const std::string value = std::string(TrimBlanks(std::string_view(text).substr(equals + 1)));
@@ -79,7 +80,8 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
     if (!ParseAssignment(assignments[0], &given[0]) || !ParseAssignment(assignments[1], &given[1]))
         return kExitUsage;
     if (!StatePairSolvable(given[0].key->quantity, given[1].key->quantity)) {
-        std::fprintf(stderr, "rudid32 state: %c and %c do not fix a state; give two different keys\n",
+        std::fprintf(stderr, "rudid32 state: %c and %c do not fix a state; give two different keys (u with p, "
+                     "a density not with v)\n",
                      given[0].key->key, given[1].key->key);
         return kExitUsage;
     }
@@ -100,9 +102,18 @@ int RunState(const std::vector<std::string> &assignments, const OutputOptions &o
         std::string text = note ? row.qualityNote : DescribeOutcome(row.properties[k], UnitOf(quantity), output);
         if (!note && AnswersDiffer(row.properties[k], other.properties[k]))
             text += "   (" + otherName + DescribeOutcome(other.properties[k], UnitOf(quantity), output) + ")";
-        std::printf("%-18s %s\n", QuantityWord(quantity).c_str(), text.c_str());
+        std::printf("%-20s %s\n", QuantityWord(quantity).c_str(), text.c_str());
     }
-    std::printf("%-18s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
+    std::printf("%-20s %s\n", "phase", row.phase.empty() ? "unknown" : row.phase.c_str());
+    // The derived properties; a property the state has not (wet steam's cp)
+    // says why, and does not change the exit status.
+    for (std::size_t k = 0; k < kDerivedCount; ++k) {
+        const Outcome &derived = row.derived[k];
+        const std::string text = derived.kind == OutcomeKind::RangeError && derived.message.starts_with("none")
+                                     ? derived.message
+                                     : DescribeOutcome(derived, DerivedUnit(k), output);
+        std::printf("%-20s %s\n", DerivedWord(k).c_str(), text.c_str());
+    }
     // Each property's cautions, named: the tables can be poor for one
     // property of a state and good for the others.
     for (const std::string &line : PropertyCautionLines(row.propertyFlags, kStateSymbols))

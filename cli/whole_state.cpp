@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "commands.h"
 #include "rudid32.h"
@@ -10,15 +11,18 @@ namespace rudid::cli {
 
 namespace {
 
+// In the order of RudidSolveStates' rows, then the two the solver takes
+// only as given: the internal energy (with the pressure) and the density.
 constexpr StateKey kKeys[] = {
     {'p', Quantity::Pressure},        {'T', Quantity::Temperature},     {'h', Quantity::SpecificEnthalpy},
     {'s', Quantity::SpecificEntropy}, {'v', Quantity::SpecificVolume}, {'x', Quantity::Quality},
+    {'u', Quantity::InternalEnergy},  {'d', Quantity::Density},
 };
 
 // The library's index of a property in a row of RudidSolveStates: the
 // order of kKeys.
 int LibraryIndex(Quantity q) {
-    for (int k = 0; k < RUDID_STATE_PROPERTIES; ++k)
+    for (int k = 0; k < int(std::size(kKeys)); ++k)
         if (kKeys[k].quantity == q) return k;
     return 0;
 }
@@ -102,10 +106,61 @@ void NoteQualities(std::vector<StateRow> *rows, const std::vector<int> &codes, c
         if (above[j]) (*rows)[which[j]].qualityNote = "none (above the critical pressure)";
 }
 
+// Why a state has no value of a derived property, in words.
+Outcome DerivedOutcome(double value, int code, Quantity a, Quantity b) {
+    switch (code) {
+        case 0: return {OutcomeKind::Value, value, 0, {}};
+        case RUDID_TWO_PHASE: return {OutcomeKind::RangeError, 0, code, "none (wet steam: a property of a single phase)"};
+        case RUDID_NOT_SATURATED:
+            return {OutcomeKind::RangeError, 0, code, "none (a single phase: only along the saturation line)"};
+        case RUDID_NO_FORMULATION_STATE:
+            return {OutcomeKind::RangeError, 0, code, "none (no stable state of the formulation here)"};
+        default: break;
+    }
+    // The code of the state's v, h or T: told as the state's property tells it.
+    return OutcomeOf(value, code, SourceFunction(Quantity::SpecificVolume, a, b));
+}
+
+void DeriveRows(std::vector<StateRow> *rows, const char *given, std::span<const double> first,
+                std::span<const double> second, bool withFlags, bool refined, Quantity a, Quantity b) {
+    const std::size_t n = rows->size(), width = kDerivedCount;
+    std::vector<double> values(n * width);
+    std::vector<int> codes(n * width), flags(n * width, 0);
+    const int status = RudidSolveProperties(ToolContext(), given, refined ? RUDID_REFINED : RUDID_TABLE, n,
+                                            first.data(), second.data(), values.data(), codes.data(),
+                                            withFlags ? flags.data() : nullptr);
+    for (std::size_t i = 0; i < n; ++i) {
+        StateRow &row = (*rows)[i];
+        for (std::size_t k = 0; k < width; ++k) {
+            const std::size_t at = width * i + k;
+            row.derived[k] = status < 0 ? row.properties[0] : DerivedOutcome(values[at], codes[at], a, b);
+            row.derivedFlags[k] = std::max(flags[at], 0);
+        }
+    }
+}
+
 }  // namespace
 
+std::string DerivedWord(std::size_t property) {
+    const char *name = RudidPropertyName(int(property));
+    return name ? name : "";
+}
+
+std::string DerivedSymbol(std::size_t property) {
+    const char *symbol = RudidPropertySymbol(int(property));
+    return symbol ? symbol : "";
+}
+
+std::string DerivedUnit(std::size_t property) {
+    const int quantity = RudidPropertyQuantity(int(property));
+    if (quantity == RUDID_NO_QUANTITY) return "N/m";
+    const char *name = RudidContextUnit(ToolContext(), quantity);
+    return name ? name : "";
+}
+
 const StateKey *FindStateKey(std::string_view key) {
-    // The six symbols differ in more than case: P, t, H are as good as p, T, h.
+    if (key == "rho") return &kKeys[std::size(kKeys) - 1];
+    // The symbols differ in more than case: P, t, H are as good as p, T, h.
     for (const StateKey &known : kKeys)
         if (key.size() == 1 && std::tolower(static_cast<unsigned char>(key[0])) ==
                                    std::tolower(static_cast<unsigned char>(known.key)))
@@ -119,7 +174,12 @@ std::string_view StateSymbol(Quantity quantity) {
     return {};
 }
 
-bool StatePairSolvable(Quantity a, Quantity b) { return a != b && a != Quantity::None && b != Quantity::None; }
+bool StatePairSolvable(Quantity a, Quantity b) {
+    if (a == b || a == Quantity::None || b == Quantity::None) return false;
+    const auto either = [&](Quantity q) { return a == q || b == q; };
+    if (either(Quantity::InternalEnergy)) return either(Quantity::Pressure);
+    return !(either(Quantity::Density) && either(Quantity::SpecificVolume));
+}
 
 std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double> first,
                                   std::span<const double> second, bool withFlags, bool refined) {
@@ -147,6 +207,7 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
         row.phase = status < 0 ? "" : RudidPhaseName(phases[i]);
     }
     if (status >= 0) NoteQualities(&rows, codes, phases, states, refined);
+    DeriveRows(&rows, given, first, second, withFlags, refined, a, b);
     for (StateRow &row : rows) {
         for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
             const bool quality = kStateProperties[k] == Quantity::Quality;

@@ -12,10 +12,12 @@
 
 #include "export_table.h"
 #include "library_call.h"
+#include "rudid32.h"
 
 namespace rudid::cli {
 
-// The keys a state is given by: p, T, h, s, v, x.
+// The keys a state is given by: p, T, h, s, v, x, and u (internal energy,
+// with p) and d or rho (density).
 struct StateKey {
     char key;
     Quantity quantity;
@@ -33,7 +35,17 @@ constexpr std::size_t kStatePropertyCount = std::size(kStateProperties);
 // Their keys, to name them by in cautions and column titles.
 constexpr std::string_view kStateSymbols[kStatePropertyCount] = {"T", "p", "v", "h", "s", "x"};
 
-// Whether the pair fixes a state: any two different keys.
+// The properties the library derives from a state (density, internal
+// energy, cp, cv, speed of sound, viscosity, thermal conductivity, Prandtl
+// number, surface tension), in the library's order; their words, symbols
+// and units in this run.
+constexpr std::size_t kDerivedCount = RUDID_DERIVED_PROPERTIES;
+std::string DerivedWord(std::size_t property);
+std::string DerivedSymbol(std::size_t property);
+std::string DerivedUnit(std::size_t property);
+
+// Whether the pair fixes a state: any two different keys, but u only with
+// p, and not a density with a volume.
 bool StatePairSolvable(Quantity a, Quantity b);
 
 struct StateRow {
@@ -47,6 +59,11 @@ struct StateRow {
     int flags = 0;            // the library's reasons for caution, over every property
     int propertyFlags[kStatePropertyCount] = {};  // each property's own, in kStateProperties order
     int exitStatus = 0;       // 0, 1 (a property outside the tables, no state) or 3 (a failure)
+    // The derived properties; a range error with its reason where the state
+    // has none (wet steam's cp, a single phase's surface tension). They
+    // leave exitStatus as the six properties set it.
+    Outcome derived[kDerivedCount];
+    int derivedFlags[kDerivedCount] = {};
 };
 
 // The states of rows of the pair (a, b): first[i] of quantity a and

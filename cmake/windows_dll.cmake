@@ -56,7 +56,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   # for the i686 decoration: pointers and ints 4, doubles 8.
   set(RUDID_VB_CONTEXT_EXPORTS "")
   foreach(_entry RudidVbOpen:130:12 RudidVbClose:131:4 RudidVbContextEvaluate:132:32
-                 RudidVbContextFlags:133:28 RudidVbContextMessage:134:20 RudidVbSolveState:135:36)
+                 RudidVbContextFlags:133:28 RudidVbContextMessage:134:20 RudidVbSolveState:135:36
+                 RudidVbContextProperty:136:36)
     string(REPLACE ":" ";" _fields "${_entry}")
     list(GET _fields 0 _name)
     list(GET _fields 1 _ordinal)
@@ -229,7 +230,7 @@ foreach(_bits 32 64)
                    ${_objdump} ${_dir}/RUDID32.dll ${_rudid_names} ${_rudid_vb_names}
                    RudidRangeCode RudidStateFlags RudidToConfiguredUnit RudidFromConfiguredUnit
                    RudidRangeMessage RudidEvaluate RudidVbContextEvaluate RudidVbContextFlags
-                   RudidVbSolveState)
+                   RudidVbSolveState RudidVbContextProperty RudidSolveProperties RudidContextProperty)
   set_tests_properties(${_prefix}_wrappers_touch_no_fpu_before_the_control_word PROPERTIES LABELS windows)
   # rudid32.exe against the Linux tool: calls, state, batch, the unit
   # listing, units set and units set --user.

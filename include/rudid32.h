@@ -214,6 +214,12 @@ RUDID_API int RUDID_CALL RudidEvaluate(const char *name, size_t n, const double 
 #define RUDID_TEMPERATURE        6
 #define RUDID_SPECIFIC_ENTROPY   10
 #define RUDID_SPECIFIC_VOLUME    12
+/* The quantities of the derived properties (RudidSolveProperties). */
+#define RUDID_DENSITY              2
+#define RUDID_VELOCITY             7
+#define RUDID_VISCOSITY            20
+#define RUDID_THERMAL_CONDUCTIVITY 23
+#define RUDID_DIMENSIONLESS        25
 #define RUDID_QUANTITY_COUNT     26 /* codes 0 to 25; 11 and 15 to 18 are reserved */
 
 /* What the library is
@@ -441,7 +447,10 @@ RUDID_API double RUDID_CALL RudidContextConvert(const RudidContext *context, int
  *   given    two letters naming the quantities of first and second, in
  *            order: "pT", "Th", "hs", "px", "Tx", ... any two different of
  *            p (pressure), T (temperature), h (specific enthalpy), s
- *            (specific entropy), v (specific volume), x (quality);
+ *            (specific entropy), v (specific volume), x (quality); and
+ *            "pu" (u: specific internal energy, in the unit of specific
+ *            enthalpy, with the pressure only) and d (density) with any of
+ *            p, T, h, s, x (solved as the volume 1/d);
  *   options  0 for the context's kind of answer, RUDID_TABLE or
  *            RUDID_REFINED;
  *   states   n * RUDID_STATE_PROPERTIES doubles: row i's p, T, h, s, v, x
@@ -494,6 +503,91 @@ RUDID_API int RUDID_CALL RudidSolveStates(RudidContext *context, const char *giv
 /* The name of a phase ("compressed liquid", "wet steam", ...); "" for
  * RUDID_PHASE_UNKNOWN and any other number. */
 RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
+
+/* Properties beyond the tables'
+ *
+ * RudidSolveProperties gives, for n rows of a given pair (as
+ * RudidSolveStates takes it), the properties of the state that the tables
+ * do not hold, each in the context's unit of its quantity:
+ *   RUDID_PROPERTY_DENSITY            density (1/v)
+ *   RUDID_PROPERTY_INTERNAL_ENERGY    specific internal energy, h - p v, in
+ *                                     the unit of specific enthalpy
+ *   RUDID_PROPERTY_CP, RUDID_PROPERTY_CV
+ *                                     isobaric and isochoric heat capacity,
+ *                                     in the unit of specific entropy
+ *   RUDID_PROPERTY_SPEED_OF_SOUND     in the unit of velocity
+ *   RUDID_PROPERTY_VISCOSITY          dynamic viscosity
+ *   RUDID_PROPERTY_THERMAL_CONDUCTIVITY
+ *   RUDID_PROPERTY_PRANDTL            mu cp / lambda, dimensionless
+ *   RUDID_PROPERTY_SURFACE_TENSION    at the saturation temperature, always
+ *                                     in N/m (no quantity of the catalogue
+ *                                     has its dimension)
+ * Density and internal energy come from the state's v and h; the heat
+ * capacities and the speed of sound from the IAPWS-IF97 basic equation of
+ * the state's region at its pressure and temperature; viscosity and
+ * thermal conductivity from the IAPWS 2008 and 2011 industrial
+ * correlations at the state's temperature and that density; surface
+ * tension from IAPWS 2014 (docs/accuracy.md gives the measured errors).
+ *   properties  n * RUDID_DERIVED_PROPERTIES doubles: row i's property k at
+ *               properties[RUDID_DERIVED_PROPERTIES * i + k]; NaN where the
+ *               row has none;
+ *   codes       beside properties: 0 for a value; RUDID_TWO_PHASE for cp,
+ *               cv, w, viscosity, conductivity and Prandtl number of wet
+ *               steam (and of p and T on the saturation line), which has
+ *               none (the saturated liquid and vapour have them);
+ *               RUDID_NOT_SATURATED for the surface tension of a single
+ *               phase; RUDID_NO_FORMULATION_STATE where the formulation has
+ *               no stable state at the table's (p, T) (at the critical
+ *               point) or the state's phase could not be told; else the code of the state's v, h or T that kept
+ *               it from being found (a negative error code, RUDID_NO_STATE,
+ *               a failure code);
+ *   flags       beside properties, the flags of the state's answers the
+ *               property comes from (v and h for density and internal
+ *               energy, T and v for the others): RUDID_FLAG_CRITICAL_REGION
+ *               marks the states near the critical point where the
+ *               properties are poor; NULL for none.
+ * options as RudidSolveStates takes them. Returns what RudidSolveStates
+ * returns: how many rows have no state (or a property that failed), or the
+ * code of a wrong call.
+ *
+ * RudidContextProperty evaluates one of these by name, for n rows: the
+ * name ("density", "cp", "speed of sound", ...) or the symbol ("rho", "u",
+ * "cp", "cv", "w", "mu", "lambda", "Pr", "sigma") of RudidPropertyName and
+ * RudidPropertySymbol, any case; result, failure (0 or the code, as in
+ * RudidSolveProperties' codes: unlike RudidContextEvaluate, an error code
+ * is in failure and the result is then NaN) and flags (NULL for none) as
+ * RudidSolveProperties gives them for that property. Returns the count of
+ * rows whose failure is not 0, or RUDID_UNKNOWN_FUNCTION for an unknown
+ * name or pair, RUDID_BAD_ARGUMENTS, RUDID_OUT_OF_MEMORY.
+ *
+ * RudidPropertyName, RudidPropertySymbol: NULL outside 0 ..
+ * RUDID_DERIVED_PROPERTIES - 1. RudidPropertyQuantity: the quantity code
+ * of its unit (RUDID_DIMENSIONLESS for the Prandtl number,
+ * RUDID_NO_QUANTITY for the surface tension and outside the range).
+ * RudidPropertyIndex: the property of a name or symbol, -1 for none. */
+#define RUDID_DERIVED_PROPERTIES 9
+#define RUDID_PROPERTY_DENSITY 0
+#define RUDID_PROPERTY_INTERNAL_ENERGY 1
+#define RUDID_PROPERTY_CP 2
+#define RUDID_PROPERTY_CV 3
+#define RUDID_PROPERTY_SPEED_OF_SOUND 4
+#define RUDID_PROPERTY_VISCOSITY 5
+#define RUDID_PROPERTY_THERMAL_CONDUCTIVITY 6
+#define RUDID_PROPERTY_PRANDTL 7
+#define RUDID_PROPERTY_SURFACE_TENSION 8
+#define RUDID_TWO_PHASE (-1022)           /* wet steam: a property of a single phase */
+#define RUDID_NOT_SATURATED (-1023)       /* a single phase: no surface tension */
+#define RUDID_NO_FORMULATION_STATE (-1024) /* the formulation has no stable state there */
+RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char *given, int options, size_t n,
+                                              const double *first, const double *second, double *properties,
+                                              int *codes, int *flags);
+RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char *property, const char *given,
+                                              int options, size_t n, const double *first, const double *second,
+                                              double *result, int *failure, int *flags);
+RUDID_API const char *RUDID_CALL RudidPropertyName(int property);
+RUDID_API const char *RUDID_CALL RudidPropertySymbol(int property);
+RUDID_API int RUDID_CALL RudidPropertyQuantity(int property);
+RUDID_API int RUDID_CALL RudidPropertyIndex(const char *name);
 
 /* Calls for Visual Basic for Applications
  *
@@ -548,7 +642,7 @@ RUDID_API int RUDID_VB_CALL RudidVbMessage(const char *function, int code, char 
 
 /* Contexts for Visual Basic for Applications: the context calls in the
  * shape a Declare statement can call, __stdcall on 32-bit Windows and
- * exported without decoration on ordinals 130 to 135. They never raise.
+ * exported without decoration on ordinals 130 to 136. They never raise.
  *
  * RudidVbOpen and RudidVbClose are RudidOpen and RudidClose; VBA keeps the
  * context as a LongPtr (0 when the open failed: RudidVbContextMessage with
@@ -604,6 +698,19 @@ RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, c
  * NaN. Ordinal 135. */
 RUDID_API double RUDID_VB_CALL RudidVbSolveState(RudidContext *context, const char *given, int options,
                                                  double arg1, double arg2, int property, int *code);
+
+/* RudidVbContextProperty is RudidContextProperty of one row for VBA: the
+ * derived property named `property` ("cp", "viscosity", ...) of the state
+ * that the pair `given` ("pT", "pu", "Td", ...) of arg1 and arg2 fixes in
+ * the context (0: the process's configuration), with options as
+ * RudidContextEvaluate takes them. code (may be NULL): 0 and the property;
+ * else the code RudidContextProperty gives (RUDID_TWO_PHASE,
+ * RUDID_NOT_SATURATED, an error code, RUDID_NO_STATE, a failure code, or
+ * RUDID_UNKNOWN_FUNCTION / RUDID_BAD_ARGUMENTS for a name, pair or options
+ * it cannot take) and a quiet NaN. Ordinal 136. */
+RUDID_API double RUDID_VB_CALL RudidVbContextProperty(RudidContext *context, const char *property,
+                                                      const char *given, int options, double arg1, double arg2,
+                                                      int *code);
 
 /* Diagnostics */
 

@@ -79,6 +79,19 @@ const
   RUDID_PHASE_SUPERHEATED_VAPOUR = $5;
   RUDID_PHASE_SUPERCRITICAL_FLUID = $6;
   RUDID_PHASE_SATURATION_LINE = $7;  { p and T on the line: liquid or vapour, give a quality to tell }
+  RUDID_TWO_PHASE = -1022;  { wet steam: a property of a single phase }
+  RUDID_NOT_SATURATED = -1023;  { a single phase: no surface tension }
+  RUDID_NO_FORMULATION_STATE = -1024;  { the formulation has no stable state there }
+  RUDID_DERIVED_PROPERTIES = $9;
+  RUDID_PROPERTY_DENSITY = $0;
+  RUDID_PROPERTY_INTERNAL_ENERGY = $1;
+  RUDID_PROPERTY_CP = $2;
+  RUDID_PROPERTY_CV = $3;
+  RUDID_PROPERTY_SPEED_OF_SOUND = $4;
+  RUDID_PROPERTY_VISCOSITY = $5;
+  RUDID_PROPERTY_THERMAL_CONDUCTIVITY = $6;
+  RUDID_PROPERTY_PRANDTL = $7;
+  RUDID_PROPERTY_SURFACE_TENSION = $8;
 
   { Quantity codes of arguments and results. }
   RUDID_QUALITY = -1;
@@ -87,6 +100,11 @@ const
   RUDID_TEMPERATURE = 6;
   RUDID_SPECIFIC_ENTROPY = 10;
   RUDID_SPECIFIC_VOLUME = 12;
+  RUDID_DENSITY = 2;
+  RUDID_VELOCITY = 7;
+  RUDID_VISCOSITY = 20;
+  RUDID_THERMAL_CONDUCTIVITY = 23;
+  RUDID_DIMENSIONLESS = 25;
   RUDID_QUANTITY_COUNT = 26;
   RUDID_NO_QUANTITY = -2;
 
@@ -303,6 +321,18 @@ function RudidSolveStates(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongIn
   cdecl; external RudidLibrary name 'RudidSolveStates';
 function RudidPhaseName(APhase: LongInt): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidPhaseName';
+function RudidSolveProperties(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AProperties: PDouble; ACodes: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidSolveProperties';
+function RudidContextProperty(AContext: Pointer; AProperty: PAnsiChar; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AResult: PDouble; AFailure: PLongInt; AFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidContextProperty';
+function RudidPropertyName(AProperty: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidPropertyName';
+function RudidPropertySymbol(AProperty: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidPropertySymbol';
+function RudidPropertyQuantity(AProperty: LongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidPropertyQuantity';
+function RudidPropertyIndex(AName: PAnsiChar): LongInt;
+  cdecl; external RudidLibrary name 'RudidPropertyIndex';
 function RudidVbMessage(AFunction: PAnsiChar; ACode: LongInt; ABuffer: PAnsiChar; ASize: LongInt): LongInt;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbMessage';
 function RudidVbOpen(ADirectory: PAnsiChar; AUnits: PAnsiChar; AOptions: LongInt): Pointer;
@@ -317,6 +347,8 @@ function RudidVbContextMessage(AContext: Pointer; AFunction: PAnsiChar; ACode: L
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextMessage';
 function RudidVbSolveState(AContext: Pointer; AGiven: PAnsiChar; AOptions: LongInt; AArg1: Double; AArg2: Double; AProperty: LongInt; ACode: PLongInt): Double;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbSolveState';
+function RudidVbContextProperty(AContext: Pointer; AProperty: PAnsiChar; AGiven: PAnsiChar; AOptions: LongInt; AArg1: Double; AArg2: Double; ACode: PLongInt): Double;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external RudidLibrary name 'RudidVbContextProperty';
 function RudidLastError: LongInt;
   cdecl; external RudidLibrary name 'RudidLastError';
 function RudidLastErrorMessage: PAnsiChar;

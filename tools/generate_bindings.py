@@ -89,6 +89,13 @@ def bit_codes(header):
         r"#define (RUDID_NO_(?:STATE|QUALITY))\s+\((-\d+)\)[ \t]*(?:/\* (.*?) \*/)?", header)]
     state += [(n, int(v), c) for n, v, c in re.findall(
         r"#define (RUDID_(?:STATE|PHASE)_\w+)\s+(\d+)[ \t]*(?:/\* (.*?) \*/)?", header)]
+    # The derived properties: where each sits in a row, and the codes of a
+    # property a state has not.
+    state += [(n, int(v), c) for n, v, c in re.findall(
+        r"#define (RUDID_(?:TWO_PHASE|NOT_SATURATED|NO_FORMULATION_STATE))\s+\((-\d+)\)[ \t]*(?:/\* (.*?) \*/)?",
+        header)]
+    state += [(n, int(v), c) for n, v, c in re.findall(
+        r"#define (RUDID_(?:DERIVED_PROPERTIES|PROPERTY_\w+))\s+(\d+)[ \t]*(?:/\* (.*?) \*/)?", header)]
     return statuses + bits + state
 
 
@@ -146,6 +153,10 @@ def vba_declares(functions, declare):
     lines.append(f'    Private {declare} RudidVbSolveState Lib "RUDID32.dll" _\n'
                  f"        (ByVal context As {handle}, ByVal given As String, ByVal options As Long, _\n"
                  "         ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, "
+                 "ByRef code As Long) As Double")
+    lines.append(f'    Private {declare} RudidVbContextProperty Lib "RUDID32.dll" _\n'
+                 f"        (ByVal context As {handle}, ByVal property As String, ByVal given As String, _\n"
+                 "         ByVal options As Long, ByVal arg1 As Double, ByVal arg2 As Double, "
                  "ByRef code As Long) As Double")
     lines.append(f"    Private gContext As {handle}  ' the context of RudidUseUnits; 0 for none")
     return "\n".join(lines)
@@ -453,6 +464,31 @@ def vba_module(header):
     w("    Exit Function")
     w("NoLibrary:")
     w("    RudidState = CVErr(xlErrNA)")
+    w("End Function")
+    w("")
+    w("' A property the library derives from the state that two others fix:")
+    w("' =RudidProperty(\"cp\", \"pT\", 1, 25) is the isobaric heat capacity of water at 1 bar")
+    w("' and 25 C. property is a name or symbol of RudidPropertyName / RudidPropertySymbol")
+    w("' (\"density\", \"rho\", \"u\", \"cp\", \"cv\", \"w\", \"mu\", \"lambda\", \"Pr\", \"sigma\");")
+    w("' given names the pair as RudidState takes it, or \"pu\" (internal energy) or a")
+    w("' density d with another. In the units of RudidUseUnits (else default.cfg's);")
+    w("' surface tension in N/m. #N/A where the state has none (wet steam's cp, a single")
+    w("' phase's surface tension) or no state has the pair, #NUM! outside the tables.")
+    w("Public Function RudidProperty(ByVal property As String, ByVal given As String, ByVal arg1 As Variant, _")
+    w("                              ByVal arg2 As Variant, Optional ByVal refined As Boolean = True) As Variant")
+    w("    Dim a As Double, b As Double, failed As Variant, why As String, code As Long, value As Double")
+    w("    If Not CellNumber(arg1, a, failed, why) Then RudidProperty = failed: Exit Function")
+    w("    If Not CellNumber(arg2, b, failed, why) Then RudidProperty = failed: Exit Function")
+    w("    On Error GoTo NoLibrary")
+    w("    LoadRudid")
+    w("    value = RudidVbContextProperty(gContext, property, given, AnswerOption(refined), a, b, code)")
+    w("    On Error GoTo 0")
+    w("    If code = 0 Then RudidProperty = value Else RudidProperty = ErrorValueOf(code)")
+    w("    If code = RUDID_NO_STATE Or code = RUDID_TWO_PHASE Or code = RUDID_NOT_SATURATED Or _")
+    w("       code = RUDID_NO_FORMULATION_STATE Then RudidProperty = CVErr(xlErrNA)")
+    w("    Exit Function")
+    w("NoLibrary:")
+    w("    RudidProperty = CVErr(xlErrNA)")
     w("End Function")
     w("")
     w("' What to be careful of in the answer of func (\"AQPPTH\" for the refined one,")

@@ -102,10 +102,16 @@ FILE_SIZES = {
 }
 
 # Unit selections shipped in default.cfg: word k selects the unit of quantity
-# code k. All first units ("bar", "C", "kJ/kg", "kJ/kg,K", ...) except the
-# specific volume (code 12), whose first unit is "m3/ton": 1 selects "m3/kg".
+# code k. All first units ("bar", "C", "kJ/kg", "kJ/kg,K", ...) except three
+# whose first unit is not the one engineers read these properties in: the
+# specific volume (code 12; "m3/ton", 1 selects "m3/kg"), the density (code
+# 2; "ton/m3", 1 selects "kg/m3") and the thermal conductivity (code 23;
+# "KW/m,C", 1 selects "W/m,C").
 SPECIFIC_VOLUME_CODE = 12
-SHIPPED_UNIT_SELECTIONS = [1 if k == SPECIFIC_VOLUME_CODE else 0 for k in range(31)]
+DENSITY_CODE = 2
+THERMAL_CONDUCTIVITY_CODE = 23
+SECOND_UNIT_CODES = (DENSITY_CODE, SPECIFIC_VOLUME_CODE, THERMAL_CONDUCTIVITY_CODE)
+SHIPPED_UNIT_SELECTIONS = [1 if k in SECOND_UNIT_CODES else 0 for k in range(31)]
 
 
 class TableError(Exception):

@@ -97,6 +97,9 @@ Option Explicit
     Private Declare PtrSafe Function RudidVbSolveState Lib "RUDID32.dll" _
         (ByVal context As LongPtr, ByVal given As String, ByVal options As Long, _
          ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, ByRef code As Long) As Double
+    Private Declare PtrSafe Function RudidVbContextProperty Lib "RUDID32.dll" _
+        (ByVal context As LongPtr, ByVal property As String, ByVal given As String, _
+         ByVal options As Long, ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double
     Private gContext As LongPtr  ' the context of RudidUseUnits; 0 for none
     Private Declare PtrSafe Function LoadLibraryA Lib "kernel32" (ByVal path As String) As LongPtr
     Private Const kDllFolder As String = "win64"
@@ -164,6 +167,9 @@ Option Explicit
     Private Declare Function RudidVbSolveState Lib "RUDID32.dll" _
         (ByVal context As Long, ByVal given As String, ByVal options As Long, _
          ByVal arg1 As Double, ByVal arg2 As Double, ByVal property As Long, ByRef code As Long) As Double
+    Private Declare Function RudidVbContextProperty Lib "RUDID32.dll" _
+        (ByVal context As Long, ByVal property As String, ByVal given As String, _
+         ByVal options As Long, ByVal arg1 As Double, ByVal arg2 As Double, ByRef code As Long) As Double
     Private gContext As Long  ' the context of RudidUseUnits; 0 for none
     Private Declare Function LoadLibraryA Lib "kernel32" (ByVal path As String) As Long
     Private Const kDllFolder As String = "win32"
@@ -223,6 +229,19 @@ Public Const RUDID_PHASE_SATURATED_VAPOUR As Long = &H4
 Public Const RUDID_PHASE_SUPERHEATED_VAPOUR As Long = &H5
 Public Const RUDID_PHASE_SUPERCRITICAL_FLUID As Long = &H6
 Public Const RUDID_PHASE_SATURATION_LINE As Long = &H7 ' p and T on the line: liquid or vapour, give a quality to tell
+Public Const RUDID_TWO_PHASE As Long = -1022 ' wet steam: a property of a single phase
+Public Const RUDID_NOT_SATURATED As Long = -1023 ' a single phase: no surface tension
+Public Const RUDID_NO_FORMULATION_STATE As Long = -1024 ' the formulation has no stable state there
+Public Const RUDID_DERIVED_PROPERTIES As Long = &H9
+Public Const RUDID_PROPERTY_DENSITY As Long = &H0
+Public Const RUDID_PROPERTY_INTERNAL_ENERGY As Long = &H1
+Public Const RUDID_PROPERTY_CP As Long = &H2
+Public Const RUDID_PROPERTY_CV As Long = &H3
+Public Const RUDID_PROPERTY_SPEED_OF_SOUND As Long = &H4
+Public Const RUDID_PROPERTY_VISCOSITY As Long = &H5
+Public Const RUDID_PROPERTY_THERMAL_CONDUCTIVITY As Long = &H6
+Public Const RUDID_PROPERTY_PRANDTL As Long = &H7
+Public Const RUDID_PROPERTY_SURFACE_TENSION As Long = &H8
 
 ' Where RUDID32.dll is looked for before the first call: this folder if set,
 ' else the folder of this workbook (or add-in) and its subfolder win64 or
@@ -464,6 +483,31 @@ Public Function RudidState(ByVal given As String, ByVal arg1 As Variant, ByVal a
     Exit Function
 NoLibrary:
     RudidState = CVErr(xlErrNA)
+End Function
+
+' A property the library derives from the state that two others fix:
+' =RudidProperty("cp", "pT", 1, 25) is the isobaric heat capacity of water at 1 bar
+' and 25 C. property is a name or symbol of RudidPropertyName / RudidPropertySymbol
+' ("density", "rho", "u", "cp", "cv", "w", "mu", "lambda", "Pr", "sigma");
+' given names the pair as RudidState takes it, or "pu" (internal energy) or a
+' density d with another. In the units of RudidUseUnits (else default.cfg's);
+' surface tension in N/m. #N/A where the state has none (wet steam's cp, a single
+' phase's surface tension) or no state has the pair, #NUM! outside the tables.
+Public Function RudidProperty(ByVal property As String, ByVal given As String, ByVal arg1 As Variant, _
+                              ByVal arg2 As Variant, Optional ByVal refined As Boolean = True) As Variant
+    Dim a As Double, b As Double, failed As Variant, why As String, code As Long, value As Double
+    If Not CellNumber(arg1, a, failed, why) Then RudidProperty = failed: Exit Function
+    If Not CellNumber(arg2, b, failed, why) Then RudidProperty = failed: Exit Function
+    On Error GoTo NoLibrary
+    LoadRudid
+    value = RudidVbContextProperty(gContext, property, given, AnswerOption(refined), a, b, code)
+    On Error GoTo 0
+    If code = 0 Then RudidProperty = value Else RudidProperty = ErrorValueOf(code)
+    If code = RUDID_NO_STATE Or code = RUDID_TWO_PHASE Or code = RUDID_NOT_SATURATED Or _
+       code = RUDID_NO_FORMULATION_STATE Then RudidProperty = CVErr(xlErrNA)
+    Exit Function
+NoLibrary:
+    RudidProperty = CVErr(xlErrNA)
 End Function
 
 ' What to be careful of in the answer of func ("AQPPTH" for the refined one,

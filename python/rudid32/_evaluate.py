@@ -145,6 +145,38 @@ def _evaluate_rows(name, first, second, values, codes, flags, start, stop, refin
                     part_flags[rows] = 0
 
 
+def derived_request(name):
+    """(property, pair) of a derived property's name, "cp_pT" or
+    "viscosity_ph": a property as the library names it (RudidPropertyName
+    or RudidPropertySymbol, "k" too, any case) and two letters of the given
+    pair as ``states()`` takes them; None for any other name."""
+    if not isinstance(name, str) or "_" not in name:
+        return None
+    prop, _, pair = name.rpartition("_")
+    if prop.lower() in ("k", "thermal_conductivity"):
+        prop = "lambda"
+    if len(pair) != 2 or _library.library().RudidPropertyIndex(prop.encode()) < 0:
+        return None
+    return prop.encode(), pair.encode()
+
+
+def _derived_rows(request, first, second, values, codes, flags, start, stop, refined, context):
+    """Rows start .. stop - 1 of a derived property through
+    RudidContextProperty; its codes are already the rows' codes."""
+    library = _library.load()[0]
+    count = stop - start
+    if count == 0:
+        return
+    address = lambda array: array.ctypes.data + start * array.itemsize  # noqa: E731
+    status = library.RudidContextProperty(context, request[0], request[1],
+                                          _library.REFINED if refined else _library.TABLE, count, address(first),
+                                          address(second), address(values), address(codes),
+                                          None if flags is None else address(flags))
+    if status < 0:
+        raise RudidError("RudidContextProperty refused the call (status %d: %s of %s)"
+                         % (status, request[0].decode(), request[1].decode()))
+
+
 def _split(count, threads):
     parts = max(1, min(threads, count // MINIMUM_ROWS_PER_THREAD))
     bounds = [count * k // parts for k in range(parts + 1)]
@@ -169,7 +201,11 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=True,
     row; text or other non-numeric arguments raise ``TypeError``.
 
     ``name`` is the library's ("AQPPTH", any case) or the readable one
-    ("enthalpy_pt"). A pandas Series (a DataFrame's column) or DataFrame
+    ("enthalpy_pt"), or a derived property and the pair that gives the
+    state: "cp_pT", "viscosity_ph", "rho_Tx", "sigma_px" (the property as
+    ``State`` or the library names it, then two of p, T, h, s, v, x); its
+    codes are also RUDID_TWO_PHASE (-1022: wet steam's cp, ...) and
+    RUDID_NOT_SATURATED (-1023: a single phase's surface tension). A pandas Series (a DataFrame's column) or DataFrame
     given as an argument gives Series (DataFrames) with its index back. Two
     pandas arguments are matched by label, as pandas matches them (rows of
     labels only one has get NaN and their code); a Series beside a
@@ -195,10 +231,17 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=True,
     The answers come from the package's context (``use_units()``): the
     values and the arguments are in its units.
     """
-    function = _catalogue.function(name)
-    if (b is None) != (function.arity == 1):
-        raise TypeError("%s takes %d argument%s" % (function.name, function.arity,
-                                                    "" if function.arity == 1 else "s"))
+    request = derived_request(name)
+    if request is not None:
+        if b is None:
+            raise TypeError("%s takes 2 arguments" % name)
+        rows, encoded = _derived_rows, request
+    else:
+        function = _catalogue.function(name)
+        if (b is None) != (function.arity == 1):
+            raise TypeError("%s takes %d argument%s" % (function.name, function.arity,
+                                                        "" if function.arity == 1 else "s"))
+        rows, encoded = _evaluate_rows, function.name.encode()
     arguments = [numeric_array(a, "a")] + ([] if b is None else [numeric_array(b, "b")])
     arguments = numpy.broadcast_arrays(*arguments)
     shape = arguments[0].shape
@@ -210,15 +253,14 @@ def evaluate_arrays(name, a, b=None, *, threads=None, flags=False, refined=True,
     if threads < 1:
         raise ValueError("threads must be at least 1")
     parts = _split(first.size, threads)
-    encoded = function.name.encode()
     row_flags = numpy.zeros(first.size, numpy.int32) if flags else None
     if context is _CURRENT:
         context = _library.context()
     if len(parts) == 1:
-        _evaluate_rows(encoded, first, second, values, codes, row_flags, 0, first.size, refined, context)
+        rows(encoded, first, second, values, codes, row_flags, 0, first.size, refined, context)
     else:
         with concurrent.futures.ThreadPoolExecutor(len(parts), thread_name_prefix="rudid32") as pool:
-            running = [pool.submit(_evaluate_rows, encoded, first, second, values, codes, row_flags, start, stop,
+            running = [pool.submit(rows, encoded, first, second, values, codes, row_flags, start, stop,
                                    refined, context)
                        for start, stop in parts]
             for part in running:
@@ -234,7 +276,7 @@ def evaluate(name: str, a: ArrayLike, b: Optional[ArrayLike] = None, *,
                                              Tuple[numpy.ndarray, numpy.ndarray, numpy.ndarray]]:
     a, b = align_pandas((a, b))
     answers = evaluate_arrays(name, a, b, threads=threads, flags=flags, refined=refined)
-    readable = _catalogue.function(name).readable_name
+    readable = name if derived_request(name) else _catalogue.function(name).readable_name
     suffixes = ("", "_code", "_flags")
     return tuple(like_pandas((a, b), part, readable + suffix) for part, suffix in zip(answers, suffixes))
 

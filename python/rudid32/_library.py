@@ -128,6 +128,14 @@ def _declare(library):
         "RudidSolveStates": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
                                      c_void_p, c_void_p, c_void_p]),
         "RudidPhaseName": (c_char_p, [c_int]),
+        "RudidSolveProperties": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
+                                         c_void_p, c_void_p]),
+        "RudidContextProperty": (c_int, [c_void_p, c_char_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p,
+                                         c_void_p, c_void_p, c_void_p]),
+        "RudidPropertyName": (c_char_p, [c_int]),
+        "RudidPropertySymbol": (c_char_p, [c_int]),
+        "RudidPropertyQuantity": (c_int, [c_int]),
+        "RudidPropertyIndex": (c_int, [c_char_p]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)

@@ -12,7 +12,8 @@ from . import _evaluate, _library
 # The symbols a state is given by, and the longer names also accepted.
 _KEYS = {"p": "p", "pressure": "p", "t": "T", "temperature": "T", "h": "h", "enthalpy": "h",
          "specific_enthalpy": "h", "s": "s", "entropy": "s", "specific_entropy": "s", "v": "v",
-         "volume": "v", "specific_volume": "v", "x": "x", "quality": "x"}
+         "volume": "v", "specific_volume": "v", "x": "x", "quality": "x", "u": "u", "internal_energy": "u",
+         "rho": "d", "density": "d"}
 # The properties of a state, in the order of the library's rows.
 _SYMBOLS = ("p", "T", "h", "s", "v", "x")
 
@@ -28,6 +29,13 @@ SUPERCRITICAL_FLUID = "supercritical fluid"
 # temperature on the absolute scale, an enthalpy and an entropy no finer
 # than 1e-4 of 1 kJ/kg and 0.01 kJ/(kg K), a quality as a fraction.
 GIVEN_PAIR_TOLERANCE = 1e-4
+
+# The properties the library derives from a state (RudidSolveProperties),
+# in its order, as attributes and columns; lambda is a Python keyword, so the
+# thermal conductivity is k.
+_DERIVED = ("rho", "u", "cp", "cv", "w", "mu", "k", "Pr", "sigma")
+_DERIVED_LONG = {"density": "rho", "internal_energy": "u", "speed_of_sound": "w", "viscosity": "mu",
+                 "thermal_conductivity": "k", "prandtl": "Pr", "surface_tension": "sigma"}
 
 # The library's codes (rudid32.h).
 _NO_STATE, _NO_QUALITY = -1020, -1021
@@ -59,7 +67,8 @@ def _pair(given, caller):
     for key, value in given.items():
         symbol = _KEYS.get(key.lower()) if key != "T" else "T"
         if symbol is None:
-            raise TypeError("%s takes two of p, T, h, s, v, x; not %r" % (caller, key))
+            raise TypeError("%s takes two of p, T, h, s, v, x (or p and u, or rho with any but v); not %r"
+                            % (caller, key))
         if symbol in pair:
             raise TypeError("%s was given %s twice" % (caller, symbol))
         pair[symbol] = value
@@ -86,6 +95,26 @@ def _solve(pair, refined):
         from ._errors import RudidFailure
         raise RudidFailure("RudidSolveStates", status, "the library refused the rows")
     return states, codes, phase, flags
+
+
+def _derive(pair, refined):
+    """The derived properties of the rows: (values, codes, flags) arrays of
+    n x 9, in the library's order (_DERIVED)."""
+    (a, first), (b, second) = pair.items()
+    first, second = numpy.broadcast_arrays(numpy.asarray(first, dtype=float), numpy.asarray(second, dtype=float))
+    first, second = numpy.ascontiguousarray(first.ravel()), numpy.ascontiguousarray(second.ravel())
+    n = first.size
+    width = len(_DERIVED)
+    values = numpy.empty((n, width))
+    codes, flags = numpy.empty((n, width), dtype=numpy.intc), numpy.empty((n, width), dtype=numpy.intc)
+    options = 0 if refined is None else _REFINED if refined else _TABLE
+    status = _library.library().RudidSolveProperties(
+        _context(), (a + b).encode(), options, n, first.ctypes.data, second.ctypes.data, values.ctypes.data,
+        codes.ctypes.data, flags.ctypes.data)
+    if status < 0:
+        from ._errors import RudidFailure
+        raise RudidFailure("RudidSolveProperties", status, "the library refused the rows")
+    return values, codes, flags
 
 
 def _phase_names():
@@ -126,6 +155,16 @@ class State:
       and ``property_cautions``, the same as words for the flagged ones
       ({"v": ["coarse-grid"]}): a caution of the volume says nothing of h.
 
+    - ``rho`` (``density``), ``u`` (``internal_energy``), ``cp``, ``cv``,
+      ``w`` (``speed_of_sound``), ``mu`` (``viscosity``), ``k``
+      (``thermal_conductivity``), ``Pr`` (``prandtl``), ``sigma``
+      (``surface_tension``): the properties the library derives from the
+      state, each in the configured unit of its quantity (cp and cv in that
+      of specific entropy, u in that of enthalpy; sigma in N/m). None where
+      the state has none: cp, cv, w, mu, k and Pr of wet steam (the
+      saturated liquid and vapour have them), sigma of a single phase;
+      ``derived_flags`` gives the flags of each ({"cp": 4, ...}).
+
     ``to_dict()`` gives the properties, phase and flags as a dict.
 
     A state solved through the pressure gives back both given properties
@@ -138,7 +177,7 @@ class State:
     than two of these) raises ``TypeError``.
     """
 
-    __slots__ = ("p", "T", "h", "s", "v", "x", "phase", "flags", "property_flags")
+    __slots__ = ("p", "T", "h", "s", "v", "x", "phase", "flags", "property_flags", "derived_flags") + _DERIVED
 
     def __init__(self, refined=True, **given):
         pair = _pair(given, "State()")
@@ -155,6 +194,10 @@ class State:
         self.phase = _phase_names()[phase[0]]
         self.property_flags = {symbol: int(max(flags[0, k], 0)) for k, symbol in enumerate(_SYMBOLS)}
         self.flags = int(numpy.bitwise_or.reduce(list(self.property_flags.values())))
+        values, codes, flags = _derive(pair, refined)
+        for k, symbol in enumerate(_DERIVED):
+            setattr(self, symbol, float(values[0, k]) if codes[0, k] == 0 else None)
+        self.derived_flags = {symbol: int(max(flags[0, k], 0)) for k, symbol in enumerate(_DERIVED)}
 
     @staticmethod
     def _check(pair, codes):
@@ -178,6 +221,13 @@ class State:
     entropy = property(lambda self: self.s)
     volume = property(lambda self: self.v)
     quality = property(lambda self: self.x)
+    density = property(lambda self: self.rho)
+    internal_energy = property(lambda self: self.u)
+    speed_of_sound = property(lambda self: self.w)
+    viscosity = property(lambda self: self.mu)
+    thermal_conductivity = property(lambda self: self.k)
+    prandtl = property(lambda self: self.Pr)
+    surface_tension = property(lambda self: self.sigma)
     cautions = property(lambda self: flag_words(self.flags))
     poor = property(lambda self: self.flags != 0)
     property_cautions = property(lambda self: {symbol: flag_words(flags)
@@ -185,9 +235,11 @@ class State:
 
     def to_dict(self):
         """{"p": ..., "T": ..., "h", "s", "v", "x", "phase", "flags",
-        "flags_p", ..., "flags_x"}: a row as states() gives it."""
+        "flags_p", ..., "flags_x", "rho", "u", ..., "sigma"}: a row as
+        states() gives it."""
         row = {name: getattr(self, name) for name in _SYMBOLS + ("phase", "flags")}
         row.update({"flags_" + symbol: flags for symbol, flags in self.property_flags.items()})
+        row.update({symbol: getattr(self, symbol) for symbol in _DERIVED})
         return row
 
     as_dict = to_dict
@@ -210,12 +262,19 @@ def states(refined=True, **given):
     state: ``p``, ``T``, ``h``, ``s``, ``v``, ``x`` (NaN where the state has
     no such value: outside the tables, no quality, no state with the pair),
     ``phase`` (None where it cannot be told) and the library's flags of each
-    property, ``flags_p`` ... ``flags_x``. Never raises for a row."""
-    states_, codes, phase, flags = _solve(_pair(given, "states()"), refined)
+    property, ``flags_p`` ... ``flags_x``, then the derived properties
+    ``rho``, ``u``, ``cp``, ``cv``, ``w``, ``mu``, ``k``, ``Pr``, ``sigma``
+    (as ``State`` names them; NaN where the state has none). Never raises
+    for a row."""
+    pair = _pair(given, "states()")
+    states_, codes, phase, flags = _solve(pair, refined)
+    derived, derived_codes, _ = _derive(pair, refined)
     columns = {symbol: numpy.where(codes[:, k] == 0, states_[:, k], numpy.nan) for k, symbol in enumerate(_SYMBOLS)}
     columns["phase"] = _phase_names()[phase]
     for k, symbol in enumerate(_SYMBOLS):
         columns["flags_" + symbol] = flags[:, k]
+    for k, symbol in enumerate(_DERIVED):
+        columns[symbol] = numpy.where(derived_codes[:, k] == 0, derived[:, k], numpy.nan)
     try:
         import pandas
     except ImportError:

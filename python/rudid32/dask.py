@@ -44,6 +44,10 @@ def _checked_name(name, b):
     import rudid32
     if not isinstance(name, str):
         raise TypeError("name must be the name of a property function")
+    if rudid32._evaluate.derived_request(name):  # "cp_pT": a derived property of a pair
+        if b is None:
+            raise TypeError("%s takes 2 arguments" % name)
+        return name
     function = rudid32._catalogue.function(name)
     if (b is None) != (function.arity == 1):
         raise TypeError("%s takes %d argument%s" % (function.name, function.arity, "" if function.arity == 1 else "s"))

@@ -14,22 +14,18 @@ namespace rudid {
 
 namespace {
 
-// The letters of the properties, in RUDID_STATE_... order; any case.
-constexpr char kLetters[kStateProperties + 1] = "pthsvx";
+// The letters of the properties, in RUDID_STATE_... order, then the
+// internal energy and the density; any case.
+constexpr char kLetters[] = "pthsvxud";
 
 int PropertyOfLetter(char letter) {
     const char lower = char(std::tolower(static_cast<unsigned char>(letter)));
-    for (int k = 0; k < kStateProperties; ++k)
+    for (int k = 0; k < kGivenDensity + 1; ++k)
         if (kLetters[k] == lower) return k;
     return -1;
 }
 
-bool ReadGivenPair(const char *given, GivenPair *pair) {
-    if (!given || !given[0] || !given[1] || given[2]) return false;
-    pair->first = PropertyOfLetter(given[0]);
-    pair->second = PropertyOfLetter(given[1]);
-    return pair->first >= 0 && pair->second >= 0 && pair->first != pair->second;
-}
+bool Has(GivenPair pair, int property) { return pair.first == property || pair.second == property; }
 
 // The block's rows into the caller's arrays; how many rows have no state or
 // a property that failed.
@@ -53,14 +49,30 @@ int CopyOut(const StateBlock &block, std::size_t n, double *states, int *codes, 
 int Solve(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
           double *states, int *codes, int *phase, int *flags) {
     StateBlock block;
-    if (PairHasFunction(pair))
-        SolveByFunctions(setting, pair, n, first, second, &block);
-    else
-        SolveThroughPressure(setting, pair, n, first, second, &block);
+    SolveBlock(setting, pair, n, first, second, &block);
     return CopyOut(block, n, states, codes, phase, flags);
 }
 
 }  // namespace
+
+bool ReadGivenPair(const char *given, GivenPair *pair) {
+    if (!given || !given[0] || !given[1] || given[2]) return false;
+    pair->first = PropertyOfLetter(given[0]);
+    pair->second = PropertyOfLetter(given[1]);
+    if (pair->first < 0 || pair->second < 0 || pair->first == pair->second) return false;
+    if (Has(*pair, kGivenInternalEnergy)) return Has(*pair, RUDID_STATE_P);
+    return !(Has(*pair, kGivenDensity) && Has(*pair, RUDID_STATE_V));
+}
+
+void SolveBlock(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                const double *second, StateBlock *block) {
+    if (Has(pair, kGivenInternalEnergy) || Has(pair, kGivenDensity))
+        SolveByDensityOrEnergy(setting, pair, n, first, second, block);
+    else if (PairHasFunction(pair))
+        SolveByFunctions(setting, pair, n, first, second, block);
+    else
+        SolveThroughPressure(setting, pair, n, first, second, block);
+}
 
 }  // namespace rudid
 

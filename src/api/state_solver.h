@@ -29,8 +29,14 @@ struct StateSetting {
     bool flags;
 };
 
-// The given pair: two different properties, RUDID_STATE_P ... X, in the
-// order of the caller's first and second arrays.
+// Two more given properties than a state's six: the specific internal
+// energy (only with the pressure) and the density (with any of the six but
+// the volume, whose inverse it is).
+constexpr int kGivenInternalEnergy = kStateProperties;
+constexpr int kGivenDensity = kStateProperties + 1;
+
+// The given pair: two different properties, RUDID_STATE_P ... X or the two
+// above, in the order of the caller's first and second arrays.
 struct GivenPair {
     int first;
     int second;
@@ -87,5 +93,21 @@ void SolveThroughPressure(const StateSetting &setting, GivenPair pair, std::size
 
 // Whether some property function takes the pair, in either order.
 bool PairHasFunction(GivenPair pair);
+
+// The pair that RudidSolveStates' letters name ("pT", "hs", ...); false for
+// anything else.
+bool ReadGivenPair(const char *given, GivenPair *pair);
+
+// The states of rows given by a pair with a density (solved as the volume)
+// or an internal energy (with the pressure: the enthalpy at that pressure
+// whose state has the energy, found by false position), into block; each
+// state gives back the given pair within the tolerance of GivesBack (the
+// energy as an enthalpy), else the row is RUDID_NO_STATE.
+void SolveByDensityOrEnergy(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                            const double *second, StateBlock *block);
+
+// The states of rows given by any pair, into block (resized to n).
+void SolveBlock(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
+                const double *second, StateBlock *block);
 
 }  // namespace rudid

@@ -136,6 +136,20 @@ __attribute__((noinline)) double RunVbSolveState(RudidContext *context, const ch
     return rangeError ? double(outcome) : std::numeric_limits<double>::quiet_NaN();
 }
 
+__attribute__((noinline)) double RunVbContextProperty(RudidContext *context, const char *property,
+                                                      const char *given, int options, const double *first,
+                                                      const double *second, int *code) {
+    double value;
+    int failure = 0;
+    // Always through the library's entry point, which puts its control word
+    // in force before a double is loaded.
+    const int status = RudidContextProperty(context, property, given, options, 1, first, second, &value, &failure,
+                                            nullptr);
+    const int outcome = status < 0 ? status : failure;
+    if (code) *code = outcome;
+    return outcome == 0 ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
 }  // namespace
 
 }  // namespace rudid
@@ -191,6 +205,12 @@ RUDID_API int RUDID_VB_CALL RudidVbContextFlags(RudidContext *context, const cha
 RUDID_API double RUDID_VB_CALL RudidVbSolveState(RudidContext *context, const char *given, int options,
                                                  double arg1, double arg2, int property, int *code) {
     return rudid::RunVbSolveState(context, given, options, &arg1, &arg2, property, code);
+}
+
+RUDID_API double RUDID_VB_CALL RudidVbContextProperty(RudidContext *context, const char *property,
+                                                      const char *given, int options, double arg1, double arg2,
+                                                      int *code) {
+    return rudid::RunVbContextProperty(context, property, given, options, &arg1, &arg2, code);
 }
 
 RUDID_API int RUDID_VB_CALL RudidVbContextMessage(const RudidContext *context, const char *function, int code,

@@ -265,5 +265,38 @@ TEST(VbContextTwins, OnePropertyOfTheWholeStateIsRudidSolveStatesOwn) {
     EXPECT_EQ(RUDID_BAD_ARGUMENTS, code);
 }
 
+TEST(VbContextTwins, ADerivedPropertyIsRudidSolvePropertiesOwnWithItsCode) {
+    const LibraryInstance lib(ShippedSetup());
+    const auto one = lib.Symbol<decltype(&::RudidVbContextProperty)>("RudidVbContextProperty");
+    const auto all = lib.Symbol<decltype(&::RudidSolveProperties)>("RudidSolveProperties");
+    struct Pair {
+        const char *given;
+        double a, b;
+    };
+    // Water, wet steam (no cp), a single phase (no surface tension), no state.
+    const Pair pairs[] = {{"pT", 1, 25}, {"px", 10, 0.5}, {"pu", 160, 3076}, {"hs", 99999, 7}};
+    for (const Pair &pair : pairs) {
+        double values[RUDID_DERIVED_PROPERTIES];
+        int codes[RUDID_DERIVED_PROPERTIES];
+        ASSERT_GE(all(nullptr, pair.given, 0, 1, &pair.a, &pair.b, values, codes, nullptr), 0);
+        for (const char *name : {"rho", "cp", "speed of sound", "sigma"}) {
+            const int k = lib.Symbol<decltype(&::RudidPropertyIndex)>("RudidPropertyIndex")(name);
+            int code = 12345;
+            const double value = one(nullptr, name, pair.given, 0, pair.a, pair.b, &code);
+            EXPECT_EQ(codes[k], code) << pair.given << " " << name;
+            if (code == 0)
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(values[k]), std::bit_cast<std::uint64_t>(value));
+            else
+                EXPECT_TRUE(std::isnan(value));
+        }
+    }
+    int code = 0;
+    EXPECT_TRUE(std::isnan(one(nullptr, "enthalpy", "pT", 0, 1, 25, &code)));
+    EXPECT_EQ(RUDID_UNKNOWN_FUNCTION, code);
+    EXPECT_TRUE(std::isnan(one(nullptr, "cp", "pT", RUDID_TABLE | RUDID_REFINED, 1, 25, &code)));
+    EXPECT_EQ(RUDID_BAD_ARGUMENTS, code);
+    EXPECT_FALSE(std::isnan(one(nullptr, "cp", "pT", 0, 1, 25, nullptr)));  // code may be NULL
+}
+
 }  // namespace
 }  // namespace rudid::testing

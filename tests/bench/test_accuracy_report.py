@@ -320,7 +320,7 @@ def built_report():
         pytest.skip("RUDID32_LIBRARY is not set")
     run = subprocess.run([sys.executable, str(SCRIPT), "--library", library,
                           "--states", "150", "--promise-states", "500", "--target-states", "300",
-                          "--markdown"],
+                          "--derived-states", "600", "--markdown"],
                          capture_output=True, text=True, timeout=300)
     assert run.returncode == 0, run.stdout[-2000:] + run.stderr
     return run.stdout
@@ -335,7 +335,11 @@ def test_built_library_report_is_well_formed(built_report):
         "Largest error by reason flagged",
         "Refined answers against their targets (RudidEvaluateRefined)",
         "Largest refined error by reason flagged (RudidRefinedFlags)",
-        "Where the refined answer differs from an unflagged table answer"]
+        "Where the refined answer differs from an unflagged table answer",
+        "Derived properties against python3-iapws (RudidSolveProperties, 600 random states; targets"]
+    derived = tables[8][1]
+    assert derived[0][:4] == ["property", "unit", "states", "off > 1 %"]
+    assert [row[0] for row in derived[1:]] == ["rho", "u", "cp", "cv", "w", "mu", "lambda", "Pr", "sigma"]
     promise, reasons = tables[3][1], tables[4][1]
     assert promise[0] == report.PROMISE_HEADER
     assert [r[0].strip("`") for r in promise[1:]] == report.promise_exports(stand_in_catalogue())

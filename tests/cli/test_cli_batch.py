@@ -133,15 +133,18 @@ def test_any_number_of_threads_gives_the_same_output(data):
 def test_batch_state_gives_the_whole_state_of_every_row(data):
     header = ["given pressure [bar]", "given specific enthalpy [kJ/kg]", "temperature [C]", "pressure [bar]",
               "specific volume [m3/kg]", "specific enthalpy [kJ/kg]", "specific entropy [kJ/kg,K]", "quality",
-              "phase", "T_flags", "p_flags", "v_flags", "h_flags", "s_flags", "x_flags", "status", "code", "message"]
+              "phase", "density [ton/m3]", "internal energy [kJ/kg]", "cp [kJ/kg,K]", "cv [kJ/kg,K]",
+              "speed of sound [m/s]", "viscosity [Ns/m2]", "thermal conductivity [KW/m,C]", "Prandtl number",
+              "surface tension [N/m]",
+              "T_flags", "p_flags", "v_flags", "h_flags", "s_flags", "x_flags", "status", "code", "message"]
     assert len(set(header)) == len(header)
-    flags, status = slice(9, 15), header.index("status")
+    flags, status = slice(18, 24), header.index("status")
     given = ["10,3000", "10,1000", "300,2000", "10,99999", "ten,1"]
     result = data.run("batch", "--exact", "state", "p", "h", input="\n".join(given), check=1)
     rows = rows_of(result.stdout, header)
     for row, line in zip(rows[:3], given):
         single = data.run("--exact", "state", "p=" + line.split(",")[0], "h=" + line.split(",")[1], check=0).stdout
-        values = {text[:18].strip(): text[19:] for text in single.splitlines() if not text.startswith("caution")}
+        values = {text[:20].strip(): text[21:] for text in single.splitlines() if not text.startswith("caution")}
         assert row[2:7] == [values[label].split()[0] for label in
                             ("temperature", "pressure", "specific volume", "specific enthalpy", "specific entropy")]
         assert row[7] == ("" if values["quality"].startswith("none") else values["quality"])

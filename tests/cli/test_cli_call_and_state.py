@@ -144,16 +144,19 @@ def test_batch_into_a_full_disk_stops_and_exits_3(data, tmp_path):
 
 
 def read_state(output):
-    """{label: text} of the state's seven lines; the caution lines under "caution"."""
+    """{label: text} of the state's seven lines and its derived properties'
+    lines; the caution lines under "caution"."""
     lines = {"caution": []}
     for line in output.splitlines():
         if line.startswith("caution: "):
             lines["caution"].append(line)
         else:
-            label, text = line[:18].strip(), line[19:]
+            label, text = line[:20].strip(), line[21:]
             lines[label] = text
     assert list(lines) == ["caution", "temperature", "pressure", "specific volume", "specific enthalpy",
-                           "specific entropy", "quality", "phase"]
+                           "specific entropy", "quality", "phase", "density", "internal energy", "cp", "cv",
+                           "speed of sound", "viscosity", "thermal conductivity", "Prandtl number",
+                           "surface tension"]
     return lines
 
 

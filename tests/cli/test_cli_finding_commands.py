@@ -12,7 +12,7 @@ from cli_support import selection_bytes
 def state(data, *given, check=0):
     """{label: text} of rudid32 state."""
     output = data.run("--exact", "state", *given, check=check).stdout
-    return {line[:18].strip(): line[19:] for line in output.splitlines() if not line.startswith("caution")}
+    return {line[:20].strip(): line[21:] for line in output.splitlines() if not line.startswith("caution")}
 
 
 def number(text):

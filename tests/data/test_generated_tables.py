@@ -46,10 +46,10 @@ def test_shipped_file_is_byte_identical_to_a_fresh_generation(regenerated, name)
     assert (DATA / name).read_bytes() == (regenerated / name).read_bytes()
 
 
-def test_default_cfg_selects_first_units_and_m3_per_kg():
+def test_default_cfg_selects_first_units_but_m3_per_kg_kg_per_m3_and_w_per_m_c():
     words = struct.unpack("<31h", (DATA / "default.cfg").read_bytes())
-    assert words[12] == 1
-    assert all(w == 0 for k, w in enumerate(words) if k != 12)
+    assert words[12] == 1 and words[2] == 1 and words[23] == 1
+    assert all(w == 0 for k, w in enumerate(words) if k not in (2, 12, 23))
 
 
 def test_saturation_by_pressure_holds_known_states():

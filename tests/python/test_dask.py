@@ -144,3 +144,13 @@ def test_workers_open_the_context_of_the_client(client, monkeypatch):
     assert numpy.array_equal(bits(values), bits(here[0])) and numpy.array_equal(codes, here[1])
     assert codes.tolist() == [0, 0, 0, -1001]  # 2e5 psi is above the tables' 1000 bar
     assert not numpy.array_equal(values[:3], rudid32.evaluate("AQPPTH", psi[:3], 300.0)[0])  # not read as bar
+
+
+def test_a_derived_property_of_a_pair_is_evaluated_on_the_workers_as_here(client):
+    p, h = states(6000, 2)
+    values, codes = rudid32.dask.evaluate("cp_ph", dask.array.from_array(p, chunks=2000),
+                                          dask.array.from_array(h, chunks=2000))
+    values, codes = dask.compute(values, codes)
+    expected = rudid32.evaluate("cp_ph", p, h)
+    assert numpy.array_equal(bits(values), bits(expected[0])) and numpy.array_equal(codes, expected[1])
+    assert (codes == 0).any() and (codes == -1022).any()  # single phases have cp, wet steam not

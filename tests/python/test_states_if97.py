@@ -66,7 +66,8 @@ def test_each_pair_leads_back_to_the_state_by_pressure_and_temperature(clean_sta
 
 def test_states_returns_every_property_phase_and_flags_from_one_call():
     table = rudid32.states(h=[3000.0, 99999.0], s=7.0)
-    assert list(table.columns) == ["p", "T", "h", "s", "v", "x", "phase"] + ["flags_" + k for k in "pThsvx"]
+    assert list(table.columns) == ["p", "T", "h", "s", "v", "x", "phase"] + ["flags_" + k for k in "pThsvx"] + [
+        "rho", "u", "cp", "cv", "w", "mu", "k", "Pr", "sigma"]
     assert table["phase"][0] == "superheated vapour" and numpy.isnan(table["x"][0])
     assert numpy.isnan(table["p"][1]) and table["phase"][1] is None
     state = rudid32.State(h=3000.0, s=7.0)

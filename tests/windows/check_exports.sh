@@ -76,6 +76,12 @@ expected="1 AQPPT
 59 RudidSolveStates
 60 RudidPhaseName
 61 RudidContextRangeMessage
+62 RudidSolveProperties
+63 RudidContextProperty
+64 RudidPropertyName
+65 RudidPropertySymbol
+66 RudidPropertyQuantity
+67 RudidPropertyIndex
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
@@ -105,7 +111,8 @@ expected="1 AQPPT
 132 RudidVbContextEvaluate
 133 RudidVbContextFlags
 134 RudidVbContextMessage
-135 RudidVbSolveState"
+135 RudidVbSolveState
+136 RudidVbContextProperty"
 
 # DLLs that every Windows installation has.
 system_dlls="kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll"

@@ -59,6 +59,7 @@ constexpr ExportInfo kDiagnostics[] = {
 };
 constexpr ExportInfo kBatch = {"RudidEvaluate", 27, 6};
 constexpr ExportInfo kRefinedBatch = {"RudidEvaluateRefined", 50, 6};
+constexpr ExportInfo kDerivedBatch = {"RudidSolveProperties", 62, 9};
 
 struct Call {
     int line;           // line number in the corpus file
@@ -310,6 +311,35 @@ inline void PrintRefined(std::FILE *out, EvaluateFn refined, const std::vector<C
         call.text = "refined " + call.text;
         PrintOutcome(out, call, outcomes[i]);
     }
+}
+
+// The derived properties (RudidSolveProperties, refined, the process's
+// configuration) of the states of the corpus's AQPPTH lines, given by their
+// (p, T), one batch: a line "derived K AQPPTH p T => ..." per property K,
+// its bits or its code as a failure. The formulations behind them must give
+// the same bits in the DLLs as on Linux.
+using DeriveFn = int (*)(void *, const char *, int, std::size_t, const double *, const double *, double *, int *,
+                         int *);
+
+inline void PrintDerived(std::FILE *out, DeriveFn derive, const std::vector<Call> &calls) {
+    const int enthalpy = FindExport("AQPPTH");
+    const ExportRows batch = RowsOfExport(calls, enthalpy);
+    const std::size_t n = batch.rows.size(), width = RUDID_DERIVED_PROPERTIES;
+    if (n == 0) return;
+    std::vector<double> values(n * width);
+    std::vector<int> codes(n * width);
+    derive(nullptr, "pT", RUDID_REFINED, n, batch.first.data(), batch.second.data(), values.data(), codes.data(),
+           nullptr);
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t k = 0; k < width; ++k) {
+            Call call = calls[batch.rows[r]];
+            call.text = "derived " + std::to_string(k) + " " + call.text;
+            Outcome outcome;
+            outcome.failed = codes[width * r + k] != 0;
+            outcome.code = codes[width * r + k];
+            outcome.bits = BitsOf(values[width * r + k]);
+            PrintOutcome(out, call, outcome);
+        }
 }
 
 }  // namespace corpus

@@ -47,6 +47,7 @@ struct Library {
     MessageFn lastErrorMessage = nullptr;
     corpus::EvaluateFn evaluate = nullptr;
     corpus::EvaluateFn refined = nullptr;
+    corpus::DeriveFn derived = nullptr;  // null for a library older than the derived properties
 };
 
 Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWord,
@@ -126,6 +127,7 @@ bool LoadExports(const char *path, Library *library) {
     library->lastErrorMessage = reinterpret_cast<MessageFn>(resolve(corpus::kDiagnostics[1].name));
     library->evaluate = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kBatch.name));
     library->refined = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch.name));
+    library->derived = reinterpret_cast<corpus::DeriveFn>(dlsym(library->handle, corpus::kDerivedBatch.name));
     return ok;
 }
 
@@ -171,6 +173,7 @@ int main(int argc, char **argv) {
     const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
     if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
+    if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(

@@ -97,6 +97,7 @@ struct Library {
     MessageFn dataDirectory = nullptr;
     corpus::EvaluateFn evaluate = nullptr;
     corpus::EvaluateFn refined = nullptr;
+    corpus::DeriveFn derived = nullptr;
 };
 
 // Per-thread state of a guarded call, reached from the vectored handler
@@ -377,6 +378,7 @@ bool LoadExports(const char *path, Library *library) {
     library->dataDirectory = As<MessageFn>(resolve(corpus::kDiagnostics[3]));
     library->evaluate = As<corpus::EvaluateFn>(resolve(corpus::kBatch));
     library->refined = As<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch));
+    library->derived = As<corpus::DeriveFn>(resolve(corpus::kDerivedBatch));
     return ok;
 }
 
@@ -657,6 +659,7 @@ int main(int argc, char **argv) {
         const std::vector<Outcome> outcomes = RunCorpus(library, calls, loadWord, &checks);
         for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
         if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
+    if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
         std::fflush(stdout);
         const int problems = checks.failures + CheckHelpers(library, loadWord);
         std::fprintf(stderr, "win_harness: loaded under 0x%04x, %zu calls, %d problem(s)\n", unsigned(loadWord),
@@ -666,6 +669,7 @@ int main(int argc, char **argv) {
     const std::vector<Outcome> outcomes = RunCorpus(library, calls, kHostWordMsvc, &checks);
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
     if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
+    if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(

@@ -1,0 +1,147 @@
+// RudidSolveProperties, RudidContextProperty and the names of the derived
+// properties. No C++ exception leaves here.
+#define RUDID_BUILDING_LIBRARY
+#include "rudid32.h"
+
+#include <cctype>
+#include <cstring>
+#include <new>
+
+#include "api/context.h"
+#include "api/derived_properties.h"
+#include "platform/platform.h"
+
+namespace rudid {
+
+namespace {
+
+struct PropertyNaming {
+    const char *name;
+    const char *symbol;
+};
+
+constexpr PropertyNaming kNaming[kDerivedProperties] = {
+    {"density", "rho"},       {"internal energy", "u"}, {"cp", "cp"},
+    {"cv", "cv"},             {"speed of sound", "w"},  {"viscosity", "mu"},
+    {"thermal conductivity", "lambda"}, {"Prandtl number", "Pr"}, {"surface tension", "sigma"}};
+
+// Equal without regard to case, spaces, '_' and '-'.
+bool SameName(const char *a, const char *b) {
+    auto skip = [](const char *&c) {
+        while (*c == ' ' || *c == '_' || *c == '-') ++c;
+    };
+    for (;;) {
+        skip(a), skip(b);
+        if (!*a || !*b) return !*a && !*b;
+        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
+        ++a, ++b;
+    }
+}
+
+int PropertyOfName(const char *name) {
+    if (!name) return -1;
+    for (int k = 0; k < kDerivedProperties; ++k)
+        if (SameName(name, kNaming[k].name) || SameName(name, kNaming[k].symbol)) return k;
+    if (SameName(name, "Prandtl")) return RUDID_PROPERTY_PRANDTL;
+    return -1;
+}
+
+// The states of the rows, then their derived properties, under the
+// library's arithmetic; the count of rows with a property not answered,
+// or RUDID_OUT_OF_MEMORY.
+int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
+           DerivedBlock *derived, unsigned wanted = kAllDerived) {
+    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
+    int result = 0;
+    try {
+        StateBlock block;
+        SolveBlock(setting, pair, n, first, second, &block);
+        DeriveProperties(*setting.context, block, n, derived, wanted);
+        for (std::size_t i = 0; i < n; ++i) {
+            bool answered = true;
+            for (int k = 0; k < kDerivedProperties; ++k)
+                answered = answered && DerivedAnswered(derived->codes[std::size_t(kDerivedProperties) * i + std::size_t(k)]);
+            if (!answered) ++result;
+        }
+    } catch (const std::bad_alloc &) {
+        result = RUDID_OUT_OF_MEMORY;
+    }
+    platform::LeaveLibraryArithmetic(saved);
+    return result;
+}
+
+// The call's setting, or a wrong call's code.
+int SettingOf(RudidContext *context, const char *given, int options, bool flags, StateSetting *setting,
+              GivenPair *pair) {
+    const RudidContext &in = context ? *context : DefaultContext();
+    if (!ReadGivenPair(given, pair)) return RUDID_UNKNOWN_FUNCTION;
+    Answer answer;
+    if (!AnswerOf(options, in.answer, &answer)) return RUDID_BAD_ARGUMENTS;
+    *setting = StateSetting{&in, answer, flags};
+    return 0;
+}
+
+}  // namespace
+
+}  // namespace rudid
+
+extern "C" {
+
+RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char *given, int options, size_t n,
+                                              const double *first, const double *second, double *properties,
+                                              int *codes, int *flags) {
+    using namespace rudid;
+    StateSetting setting;
+    GivenPair pair;
+    if (const int wrong = SettingOf(context, given, options, flags != nullptr, &setting, &pair)) return wrong;
+    if (n == 0) return 0;
+    if (!first || !second || !properties || !codes) return RUDID_BAD_ARGUMENTS;
+    DerivedBlock derived;
+    const int result = Derive(setting, pair, n, first, second, &derived);
+    if (result < 0) return result;
+    for (std::size_t at = 0; at < n * std::size_t(kDerivedProperties); ++at) {
+        properties[at] = derived.values[at];
+        codes[at] = derived.codes[at];
+        if (flags) flags[at] = int(derived.flags[at]);
+    }
+    return result;
+}
+
+RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char *property, const char *given,
+                                              int options, size_t n, const double *first, const double *second,
+                                              double *result, int *failure, int *flags) {
+    using namespace rudid;
+    const int k = PropertyOfName(property);
+    if (k < 0) return RUDID_UNKNOWN_FUNCTION;
+    StateSetting setting;
+    GivenPair pair;
+    if (const int wrong = SettingOf(context, given, options, flags != nullptr, &setting, &pair)) return wrong;
+    if (n == 0) return 0;
+    if (!first || !second || !result || !failure) return RUDID_BAD_ARGUMENTS;
+    DerivedBlock derived;
+    const int outcome = Derive(setting, pair, n, first, second, &derived, 1u << k);
+    if (outcome < 0) return outcome;
+    int failed = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = std::size_t(kDerivedProperties) * i + std::size_t(k);
+        result[i] = derived.values[at];
+        failure[i] = derived.codes[at];
+        if (flags) flags[i] = int(derived.flags[at]);
+        if (failure[i] != 0) ++failed;
+    }
+    return failed;
+}
+
+RUDID_API const char *RUDID_CALL RudidPropertyName(int property) {
+    return property >= 0 && property < rudid::kDerivedProperties ? rudid::kNaming[property].name : nullptr;
+}
+
+RUDID_API const char *RUDID_CALL RudidPropertySymbol(int property) {
+    return property >= 0 && property < rudid::kDerivedProperties ? rudid::kNaming[property].symbol : nullptr;
+}
+
+RUDID_API int RUDID_CALL RudidPropertyQuantity(int property) { return rudid::DerivedQuantity(property); }
+
+RUDID_API int RUDID_CALL RudidPropertyIndex(const char *name) { return rudid::PropertyOfName(name); }
+
+}  // extern "C"

@@ -1,0 +1,171 @@
+#include "api/derived_properties.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+
+#include "formulation/basic_equations.h"
+#include "formulation/transport.h"
+
+namespace rudid {
+
+namespace {
+
+using formulation::CaloricProperties;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr Extended kKelvin = 273.15L;
+constexpr Extended kBarPerMegapascal = 10;
+constexpr Extended kKilopascalPerBar = 100;
+// Internal units of the catalogue: thermal conductivity in kW/(m C).
+constexpr Extended kConductivityToInternal = 1e-3L;
+
+// The quantity of each property's unit, in RUDID_PROPERTY_... order.
+constexpr int kQuantity[kDerivedProperties] = {
+    RUDID_DENSITY,   RUDID_SPECIFIC_ENTHALPY,    RUDID_SPECIFIC_ENTROPY, RUDID_SPECIFIC_ENTROPY,
+    RUDID_VELOCITY,  RUDID_VISCOSITY,            RUDID_THERMAL_CONDUCTIVITY, RUDID_DIMENSIONLESS,
+    RUDID_NO_QUANTITY};
+
+// The state of one row in internal units, and what it is.
+struct RowState {
+    Extended p, t, h, v;  // bar, C, kJ/kg, m3/kg
+    int phase;
+};
+
+struct RowOut {
+    double *value;
+    int *code;
+    unsigned *flags;
+    void Set(int k, Extended v) { value[k] = double(v), code[k] = 0; }
+    void Fail(int k, int c) { value[k] = kNaN, code[k] = c; }
+};
+
+bool SaturationPhase(int phase) {
+    return phase == RUDID_PHASE_WET_STEAM || phase == RUDID_PHASE_SATURATED_LIQUID ||
+           phase == RUDID_PHASE_SATURATED_VAPOUR || phase == RUDID_PHASE_SATURATION_LINE;
+}
+
+bool SinglePhase(int phase) {
+    return phase != RUDID_PHASE_WET_STEAM && phase != RUDID_PHASE_SATURATION_LINE && phase != RUDID_PHASE_UNKNOWN;
+}
+
+bool LiquidSide(int phase) {
+    return phase == RUDID_PHASE_COMPRESSED_LIQUID || phase == RUDID_PHASE_SATURATED_LIQUID ||
+           phase == RUDID_PHASE_SUPERCRITICAL_FLUID;
+}
+
+constexpr unsigned Bit(int property) { return 1u << property; }
+constexpr unsigned kFromFormulations = Bit(RUDID_PROPERTY_CP) | Bit(RUDID_PROPERTY_CV) |
+                                       Bit(RUDID_PROPERTY_SPEED_OF_SOUND) | Bit(RUDID_PROPERTY_VISCOSITY) |
+                                       Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+constexpr unsigned kNeedsViscosity =
+    Bit(RUDID_PROPERTY_VISCOSITY) | Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+constexpr unsigned kNeedsConductivity = Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
+
+// The properties from the formulations: cp, cv, w, mu, lambda, Pr (the
+// transport properties only where wanted asks for them).
+void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
+    const Extended pressure = s.p / kBarPerMegapascal, temperature = s.t + kKelvin;
+    const formulation::Region region = formulation::RegionOf(pressure, temperature, LiquidSide(s.phase));
+    CaloricProperties c;
+    if (!formulation::CaloricAt(region, pressure, temperature, 1 / s.v, &c)) {
+        for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_NO_FORMULATION_STATE);
+        return;
+    }
+    out->Set(RUDID_PROPERTY_CP, c.cp);
+    out->Set(RUDID_PROPERTY_CV, c.cv);
+    out->Set(RUDID_PROPERTY_SPEED_OF_SOUND, c.speedOfSound);
+    if (!(wanted & kNeedsViscosity)) return;
+    const Extended mu = formulation::Viscosity(temperature, c.density);
+    out->Set(RUDID_PROPERTY_VISCOSITY, mu);
+    if (!(wanted & kNeedsConductivity)) return;
+    const Extended lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
+    out->Set(RUDID_PROPERTY_THERMAL_CONDUCTIVITY, lambda * kConductivityToInternal);
+    out->Set(RUDID_PROPERTY_PRANDTL, mu * c.cp * 1000 / lambda);
+}
+
+// The first code among the state's properties that these come from.
+int FirstCode(const int *codes, std::initializer_list<int> from) {
+    for (int k : from)
+        if (codes[k] != 0) return codes[k];
+    return 0;
+}
+
+void DeriveRow(const RudidContext &context, const double *state, const int *codes, const unsigned *flags,
+               int phase, unsigned wanted, RowOut *out) {
+    const unsigned fromVolume = flags[RUDID_STATE_V] | flags[RUDID_STATE_H];
+    const unsigned fromTemperature = flags[RUDID_STATE_T] | flags[RUDID_STATE_V];
+    for (int k = 0; k < kDerivedProperties; ++k)
+        out->flags[k] = k <= RUDID_PROPERTY_INTERNAL_ENERGY ? fromVolume : fromTemperature;
+    RowState s{ToInternal(context, RUDID_PRESSURE, state[RUDID_STATE_P]),
+               ToInternal(context, RUDID_TEMPERATURE, state[RUDID_STATE_T]),
+               ToInternal(context, RUDID_SPECIFIC_ENTHALPY, state[RUDID_STATE_H]),
+               ToInternal(context, RUDID_SPECIFIC_VOLUME, state[RUDID_STATE_V]), phase};
+    // Density and internal energy need v and h (and p); the rest T and v.
+    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V, RUDID_STATE_H})) {
+        out->Fail(RUDID_PROPERTY_DENSITY, code);
+        out->Fail(RUDID_PROPERTY_INTERNAL_ENERGY, code);
+    } else {
+        out->Set(RUDID_PROPERTY_DENSITY, 1 / s.v);
+        out->Set(RUDID_PROPERTY_INTERNAL_ENERGY, s.h - kKilopascalPerBar * s.p * s.v);
+    }
+    const int stateCode = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_T, RUDID_STATE_V});
+    if (stateCode != 0 && stateCode != RUDID_ON_SATURATION_LINE) {
+        for (int k = RUDID_PROPERTY_CP; k < kDerivedProperties; ++k) out->Fail(k, stateCode);
+        return;
+    }
+    if (!(wanted & kFromFormulations)) {
+        // Not asked for: left NaN.
+    } else if (SinglePhase(phase) && stateCode == 0) {
+        FromFormulations(s, wanted, out);
+    } else {
+        // A phase that could not be told has no region to evaluate either.
+        const int code = phase == RUDID_PHASE_UNKNOWN ? RUDID_NO_FORMULATION_STATE : RUDID_TWO_PHASE;
+        for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, code);
+    }
+    if (!(wanted & Bit(RUDID_PROPERTY_SURFACE_TENSION))) {
+        // Not asked for: left NaN.
+    } else if (!SaturationPhase(phase)) {
+        out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
+    } else {
+        const Extended sigma = formulation::SurfaceTension(s.t + kKelvin);
+        if (std::isnan(sigma))
+            out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
+        else
+            out->Set(RUDID_PROPERTY_SURFACE_TENSION, sigma);
+    }
+}
+
+// Each value from the internal unit into the context's.
+void IntoContextUnits(const RudidContext &context, unsigned wanted, RowOut *out) {
+    for (int k = 0; k < kDerivedProperties; ++k) {
+        const int quantity = kQuantity[k];
+        if (!(wanted & Bit(k)) || out->code[k] != 0 || quantity == RUDID_NO_QUANTITY ||
+            quantity == RUDID_DIMENSIONLESS)
+            continue;
+        out->value[k] = FromInternal(context, quantity, out->value[k]);
+    }
+}
+
+}  // namespace
+
+bool DerivedAnswered(int code) { return code <= 0 && code != RUDID_NO_STATE; }
+
+int DerivedQuantity(int property) {
+    return property >= 0 && property < kDerivedProperties ? kQuantity[property] : RUDID_NO_QUANTITY;
+}
+
+void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out,
+                      unsigned wanted) {
+    out->values.assign(n * kDerivedProperties, kNaN);
+    out->codes.assign(n * kDerivedProperties, 0);
+    out->flags.assign(n * kDerivedProperties, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t from = std::size_t(kStateProperties) * i, to = std::size_t(kDerivedProperties) * i;
+        RowOut row{&out->values[to], &out->codes[to], &out->flags[to]};
+        DeriveRow(context, &block.values[from], &block.codes[from], &block.flags[from], block.phase[i], wanted, &row);
+        IntoContextUnits(context, wanted, &row);
+    }
+}
+
+}  // namespace rudid
