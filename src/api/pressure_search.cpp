@@ -17,11 +17,21 @@
 
 #include "api/context.h"
 #include "api/state_solver.h"
+#include "formulation/elementary.h"
 #include "tables/table_limits.h"
 
 namespace rudid {
 
 namespace {
+
+// The search's steps must be the same to the bit wherever the library runs:
+// its doubles are computed on SSE2 everywhere (see the build), and its
+// logarithms and exponentials by the library's own functions, not the C
+// library's, whose last bits differ from one system to another.
+double Log(double x) { return double(formulation::Logarithm(x)); }
+double Exp(double x) { return double(formulation::Exponential(x)); }
+// a (b / a)^f for a, b > 0.
+double Between(double a, double b, double f) { return a * Exp(f * Log(b / a)); }
 
 constexpr int kScanPoints = 32;        // pressures scanned, log-spaced over the tables' range
 constexpr int kMostIterations = 80;    // steps narrowing one crossing down, at most
@@ -82,7 +92,7 @@ Plan MakePlan(const StateSetting &setting, GivenPair pair) {
     const double highest =
         double(plan.argument == RUDID_STATE_X ? kCriticalPressure : kHighestPressure) * (1 - kInside);
     for (int k = 0; k < kScanPoints; ++k) {
-        const double bar = lowest * std::pow(highest / lowest, double(k) / (kScanPoints - 1));
+        const double bar = Between(lowest, highest, double(k) / (kScanPoints - 1));
         plan.grid.push_back(FromInternal(*setting.context, RUDID_PRESSURE, bar));
     }
     return plan;
@@ -116,7 +126,7 @@ void ScanEdges(const StateSetting &setting, const Plan &plan, std::vector<RowSea
             const std::size_t at = (i - start) * points + k;
             if ((scan.code[at] == 0) == (scan.code[at + 1] == 0)) continue;
             for (int e = 0; e <= kEdgePoints; ++e)
-                pressures.push_back(plan.grid[k] * std::pow(plan.grid[k + 1] / plan.grid[k], double(e) / kEdgePoints)),
+                pressures.push_back(Between(plan.grid[k], plan.grid[k + 1], double(e) / kEdgePoints)),
                     arguments.push_back((*rows)[i].argument), owners.push_back(i);
         }
     if (pressures.empty()) return;
@@ -188,13 +198,13 @@ struct Narrowing {
 
 double Trial(Narrowing *w, int step) {
     const Bracket &b = w->bracket;
-    const double low = std::log(b.low), high = std::log(b.high), middle = std::sqrt(b.low * b.high);
+    const double low = Log(b.low), high = Log(b.high), middle = std::sqrt(b.low * b.high);
     if (step % 3 == 0) {
         const bool slow = step > 0 && high - low > w->width / 2;
         w->width = high - low;
         if (slow) return middle;
     }
-    const double p = std::exp(low - b.gLow * (high - low) / (b.gHigh - b.gLow));
+    const double p = Exp(low - b.gLow * (high - low) / (b.gHigh - b.gLow));
     return p > b.low && p < b.high ? p : middle;
 }
 

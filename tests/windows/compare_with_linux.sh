@@ -4,9 +4,11 @@
 # libRUDID32.so on Linux, both configured with the same data directory, and
 # requires the two outputs to be identical byte for byte (every result as
 # the exact bits of its double, every failure with its code and message),
-# the refined answers of every line (RudidEvaluateRefined) and the derived
-# properties of its AQPPTH states (RudidSolveProperties) included (not for
-# the Visual Basic twins, which have neither).
+# the refined answers of every line (RudidEvaluateRefined), the derived
+# properties of its AQPPTH states (RudidSolveProperties) and the whole
+# states by temperature and volume of its AQPPTV states (RudidSolveStates,
+# found by searching the pressure) included (not for the Visual Basic twins,
+# which have none of them).
 # Each harness also checks the caller's x87 control word and runs the
 # corpus on two threads at once; a problem there fails the test too. The DLL
 # is then loaded again under each host control word of RUDID_HOST_WORDS
@@ -32,7 +34,7 @@ printf '[STARTUP]\nDIR=%s\n' "$data" >"$work/linux.ini"
 ZAREVIRU_INI="$work/linux.ini" "$linux_corpus" "$shared" "$corpus" >"$work/linux.out" 2>"$work/linux.err"
 linux_status=$?
 if [ "$(basename "$harness")" = vba_harness.exe ]; then
-    grep -v '^refined \|^derived ' "$work/linux.out" >"$work/linux-table.out"
+    grep -v '^refined \|^derived \|^solved ' "$work/linux.out" >"$work/linux-table.out"
     mv "$work/linux-table.out" "$work/linux.out"
 fi
 

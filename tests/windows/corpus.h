@@ -60,6 +60,7 @@ constexpr ExportInfo kDiagnostics[] = {
 constexpr ExportInfo kBatch = {"RudidEvaluate", 27, 6};
 constexpr ExportInfo kRefinedBatch = {"RudidEvaluateRefined", 50, 6};
 constexpr ExportInfo kDerivedBatch = {"RudidSolveProperties", 62, 9};
+constexpr ExportInfo kSolveStates = {"RudidSolveStates", 59, 10};
 
 struct Call {
     int line;           // line number in the corpus file
@@ -338,6 +339,40 @@ inline void PrintDerived(std::FILE *out, DeriveFn derive, const std::vector<Call
             outcome.failed = codes[width * r + k] != 0;
             outcome.code = codes[width * r + k];
             outcome.bits = BitsOf(values[width * r + k]);
+            PrintOutcome(out, call, outcome);
+        }
+}
+
+// Whole states by temperature and volume (RudidSolveStates, table answers),
+// which the library finds by searching the pressure: the (T, v) of the
+// corpus's AQPPTV states, solved first by their (p, T). A line "solved K Tv
+// AQPPTV p T => ..." per property K. The search must take the same steps,
+// to the bit, in the DLLs as on Linux.
+using SolveFn = int (*)(void *, const char *, int, std::size_t, const double *, const double *, double *, int *,
+                        int *, int *);
+
+inline void PrintSolvedByVolume(std::FILE *out, SolveFn solve, const std::vector<Call> &calls) {
+    const ExportRows batch = RowsOfExport(calls, FindExport("AQPPTV"));
+    const std::size_t n = batch.rows.size(), width = RUDID_STATE_PROPERTIES;
+    if (n == 0) return;
+    std::vector<double> byPT(n * width), states(n * width), temperature(n), volume(n);
+    std::vector<int> codes(n * width), phase(n), flags(n * width);
+    solve(nullptr, "pT", 0, n, batch.first.data(), batch.second.data(), byPT.data(), codes.data(), phase.data(),
+          flags.data());
+    for (std::size_t r = 0; r < n; ++r) {
+        temperature[r] = byPT[width * r + RUDID_STATE_T];
+        volume[r] = byPT[width * r + RUDID_STATE_V];
+    }
+    solve(nullptr, "Tv", 0, n, temperature.data(), volume.data(), states.data(), codes.data(), phase.data(),
+          flags.data());
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t k = 0; k < width; ++k) {
+            Call call = calls[batch.rows[r]];
+            call.text = "solved " + std::to_string(k) + " Tv " + call.text;
+            Outcome outcome;
+            outcome.failed = codes[width * r + k] != 0;
+            outcome.code = codes[width * r + k];
+            outcome.bits = BitsOf(states[width * r + k]);
             PrintOutcome(out, call, outcome);
         }
 }

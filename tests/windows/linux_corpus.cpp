@@ -48,6 +48,7 @@ struct Library {
     corpus::EvaluateFn evaluate = nullptr;
     corpus::EvaluateFn refined = nullptr;
     corpus::DeriveFn derived = nullptr;  // null for a library older than the derived properties
+    corpus::SolveFn solve = nullptr;      // null for a library older than the state solver
 };
 
 Outcome CallOnce(const Library &library, const Call &call, std::uint16_t hostWord,
@@ -128,6 +129,7 @@ bool LoadExports(const char *path, Library *library) {
     library->evaluate = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kBatch.name));
     library->refined = reinterpret_cast<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch.name));
     library->derived = reinterpret_cast<corpus::DeriveFn>(dlsym(library->handle, corpus::kDerivedBatch.name));
+    library->solve = reinterpret_cast<corpus::SolveFn>(dlsym(library->handle, corpus::kSolveStates.name));
     return ok;
 }
 
@@ -174,6 +176,7 @@ int main(int argc, char **argv) {
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
     if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
     if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
+    if (library.solve) corpus::PrintSolvedByVolume(stdout, library.solve, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(

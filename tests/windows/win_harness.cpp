@@ -98,6 +98,7 @@ struct Library {
     corpus::EvaluateFn evaluate = nullptr;
     corpus::EvaluateFn refined = nullptr;
     corpus::DeriveFn derived = nullptr;
+    corpus::SolveFn solve = nullptr;
 };
 
 // Per-thread state of a guarded call, reached from the vectored handler
@@ -379,6 +380,7 @@ bool LoadExports(const char *path, Library *library) {
     library->evaluate = As<corpus::EvaluateFn>(resolve(corpus::kBatch));
     library->refined = As<corpus::EvaluateFn>(resolve(corpus::kRefinedBatch));
     library->derived = As<corpus::DeriveFn>(resolve(corpus::kDerivedBatch));
+    library->solve = As<corpus::SolveFn>(resolve(corpus::kSolveStates));
     return ok;
 }
 
@@ -660,6 +662,7 @@ int main(int argc, char **argv) {
         for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
         if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
     if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
+    if (library.solve) corpus::PrintSolvedByVolume(stdout, library.solve, calls);
         std::fflush(stdout);
         const int problems = checks.failures + CheckHelpers(library, loadWord);
         std::fprintf(stderr, "win_harness: loaded under 0x%04x, %zu calls, %d problem(s)\n", unsigned(loadWord),
@@ -670,6 +673,7 @@ int main(int argc, char **argv) {
     for (std::size_t i = 0; i < calls.size(); ++i) corpus::PrintOutcome(stdout, calls[i], outcomes[i]);
     if (library.refined) corpus::PrintRefined(stdout, library.refined, calls);
     if (library.derived) corpus::PrintDerived(stdout, library.derived, calls);
+    if (library.solve) corpus::PrintSolvedByVolume(stdout, library.solve, calls);
     std::fflush(stdout);
 
     const int mismatches = corpus::CompareOutcomes(
