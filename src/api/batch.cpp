@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <new>
 
 #include "api/batch.h"
@@ -34,10 +33,10 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
     std::unique_ptr<CallTableCache> cache;
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
     TableSource tables = kept ? *kept : cache->source();
-    std::optional<BatchFlagFacts> facts;
+    std::unique_ptr<FlagFacts> facts;
     if (flags && answer == Answer::Table && n >= kRowsForFlagFacts && !tables.flagFacts) {
-        facts.emplace();
-        tables.flagFacts = facts->get();
+        facts = std::make_unique<FlagFacts>();
+        tables.flagFacts = facts.get();
     }
     return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags, answer);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "common/failure.h"
 #include "tables/record_fields.h"
@@ -363,7 +362,6 @@ void WorkOutInterval(const TableSource &tables, int r, unsigned mask, Saturation
 // What a memo knows of a pair of isobars: the isobars around it, as bytes
 // the source holds, and the cells of each column worked out so far.
 struct PairFacts {
-    bool read = false;  // around holds the isobars
     IsobarsAround around;
     // Room for a column's cells once a row asks for one of them, left
     // unwritten until each is worked out.
@@ -374,56 +372,17 @@ struct PairFacts {
 FlagFacts::FlagFacts() = default;
 FlagFacts::~FlagFacts() = default;
 
-void FlagFacts::Forget() {
-    for (int j : touchedPairs) {
-        pair[j]->read = false;
-        std::memset(pair[j]->known, 0, sizeof pair[j]->known);
-    }
-    for (int r : touchedIntervals) saturation[r] = SaturationFacts{};
-    touchedPairs.clear(), touchedIntervals.clear();
-}
-
-namespace {
-
-// The memo that the thread's batch calls lend each other.
-struct LentFacts {
-    std::unique_ptr<FlagFacts> facts;
-    bool lent = false;
-};
-thread_local LentFacts tBatchFacts;
-
-}  // namespace
-
-BatchFlagFacts::BatchFlagFacts() {
-    if (tBatchFacts.lent) {
-        // A batch inside a batch of the same thread has its own.
-        own_ = std::make_unique<FlagFacts>();
-        facts_ = own_.get();
-        return;
-    }
-    if (!tBatchFacts.facts) tBatchFacts.facts = std::make_unique<FlagFacts>();
-    tBatchFacts.lent = true;
-    facts_ = tBatchFacts.facts.get();
-}
-
-BatchFlagFacts::~BatchFlagFacts() {
-    if (own_) return;
-    facts_->Forget();
-    tBatchFacts.lent = false;
-}
-
 const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch) {
     FlagFacts *memo = tables.flagFacts;
     std::unique_ptr<PairFacts> *pair = memo ? &memo->pair[j] : nullptr;
     if (pair && *pair && (*pair)->known[column][e]) return (*pair)->cell[column][e];
     IsobarScratch bytes;
-    if (pair && (!*pair || !(*pair)->read)) {
-        if (!*pair) *pair = std::make_unique<PairFacts>();
+    if (pair && !*pair) {
+        auto read = std::make_unique<PairFacts>();
         // Only isobars the source holds can be remembered.
-        (*pair)->read = ReadAround(tables, j, &(*pair)->around, bytes);
-        if ((*pair)->read) memo->touchedPairs.push_back(j);
+        if (ReadAround(tables, j, &read->around, bytes)) *pair = std::move(read);
     }
-    if (!pair || !(*pair)->read) {
+    if (!pair || !*pair) {
         IsobarsAround around;
         ReadAround(tables, j, &around, bytes);
         *scratch = CellFacts{};
@@ -440,10 +399,8 @@ const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, Cel
 
 const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, unsigned fields,
                                             SaturationFacts *scratch) {
-    FlagFacts *memo = tables.flagFacts;
-    SaturationFacts *facts = memo ? &memo->saturation[r] : scratch;
-    if (!memo) *facts = SaturationFacts{};
-    if (memo && !facts->known) memo->touchedIntervals.push_back(r);
+    SaturationFacts *facts = tables.flagFacts ? &tables.flagFacts->saturation[r] : scratch;
+    if (!tables.flagFacts) *facts = SaturationFacts{};
     WorkOutInterval(tables, r, fields, facts);
     return *facts;
 }

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "common/real48.h"
 #include "tables/pressure_grids.h"
@@ -97,27 +96,6 @@ struct FlagFacts {
 
     std::unique_ptr<PairFacts> pair[kSinglePhaseGridPoints + 1];
     SaturationFacts saturation[kSaturationGridPoints];
-
-    // Forgets every fact, keeping the room the pairs took.
-    void Forget();
-    std::vector<int> touchedPairs, touchedIntervals;
-};
-
-// The memo of one batch call. A thread's batch calls lend one another the
-// same room, emptied after each, so that a call does not pay for fresh
-// memory (the kernel's zeroing of it cost more than the facts); a batch
-// called inside another gets its own.
-class BatchFlagFacts {
-public:
-    BatchFlagFacts();
-    ~BatchFlagFacts();
-    BatchFlagFacts(const BatchFlagFacts &) = delete;
-    BatchFlagFacts &operator=(const BatchFlagFacts &) = delete;
-    FlagFacts *get() const { return facts_; }
-
-private:
-    FlagFacts *facts_;
-    std::unique_ptr<FlagFacts> own_;
 };
 
 // The facts of the cell whose upper isobar is j (2..224) and lower entry e
