@@ -4,7 +4,6 @@
 
 #include "common/failure.h"
 #include "platform/platform.h"
-#include "tables/cell_facts.h"
 #include "tables/pressure_grids.h"
 
 namespace rudid {
@@ -34,8 +33,6 @@ struct ThreadReferences {
     // Facts about pairs of isobars of tables[SinglePhase]; written by this
     // thread's lookups only, cleared with every new set of snapshots.
     std::uint8_t isobarPairFacts[kSinglePhaseGridPoints + 1] = {};
-    // The same for the state flags' cells.
-    std::unique_ptr<FlagFacts> flagFacts;
 };
 thread_local ThreadReferences tReferences;
 
@@ -95,8 +92,7 @@ void ReadFromSnapshot(const TableSource &self, Table table, const ByteSpan *span
 TableSource CachedCallTables::source() const {
     // No view: where a table is not complete, the lookups read their spans
     // one read at a time, exactly as from the file.
-    return TableSource{&ReadFromSnapshot, const_cast<CachedCallTables *>(this), nullptr, complete, isobarPairFacts,
-                       flagFacts};
+    return TableSource{&ReadFromSnapshot, const_cast<CachedCallTables *>(this), nullptr, complete, isobarPairFacts};
 }
 
 ProcessTableCache::ProcessTableCache(const char *dataDirectory, std::uint64_t recheckMilliseconds)
@@ -137,10 +133,8 @@ void ProcessTableCache::Acquire(CachedCallTables *tables) {
         held.generation = generation_.load(std::memory_order_relaxed);
         held.cache = id_;
         std::memset(held.isobarPairFacts, 0, sizeof held.isobarPairFacts);
-        held.flagFacts = std::make_unique<FlagFacts>();
     }
     tables->isobarPairFacts = held.isobarPairFacts;
-    tables->flagFacts = held.flagFacts.get();
     for (int t = 0; t < kTableCount; ++t) {
         const TableSnapshot &snapshot = *held.tables[t];
         tables->snapshots[t] = &snapshot;

@@ -37,9 +37,6 @@ struct CachedCallTables {
     // The facts about pairs of isobars that the thread's calls have worked
     // out from these snapshots (TableSource::isobarPairFacts).
     std::uint8_t *isobarPairFacts = nullptr;
-    // The facts of the cells that the thread's state flags have read
-    // (TableSource::flagFacts).
-    FlagFacts *flagFacts = nullptr;
     TableSource source() const;
 };
 
