@@ -109,8 +109,8 @@ TEST_P(StoredCorpus, BatchRowsGiveTheStoredResults) {
     }
 }
 
-// Each state's flags, worked out for the call alone, and from the kept
-// tables, whose facts the thread's calls keep from one call to the next.
+// Each state's flags, from the files read for the call and from the kept
+// tables.
 TEST_P(StoredCorpus, StateFlagsAreTheStoredOnes) {
     const Configuration &stored = configuration();
     for (const char *startup : {"", "CACHE=1\n"}) {
