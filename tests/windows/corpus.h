@@ -314,6 +314,23 @@ inline void PrintRefined(std::FILE *out, EvaluateFn refined, const std::vector<C
     }
 }
 
+// Rows of width values each (a code of 0 for an answer), one line per value
+// of a corpus call: "<kind>K <pair><the call's text> => ...".
+inline void PrintPerProperty(std::FILE *out, const std::vector<Call> &calls, const std::vector<std::size_t> &rows,
+                             std::size_t width, const std::vector<double> &values, const std::vector<int> &codes,
+                             const std::string &kind, const std::string &pair) {
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t k = 0; k < width; ++k) {
+            Call call = calls[rows[r]];
+            call.text = kind + std::to_string(k) + " " + pair + call.text;
+            Outcome outcome;
+            outcome.failed = codes[width * r + k] != 0;
+            outcome.code = codes[width * r + k];
+            outcome.bits = BitsOf(values[width * r + k]);
+            PrintOutcome(out, call, outcome);
+        }
+}
+
 // The derived properties (RudidSolveProperties, refined, the process's
 // configuration) of the states of the corpus's AQPPTH lines, given by their
 // (p, T), one batch: a line "derived K AQPPTH p T => ..." per property K,
@@ -331,16 +348,7 @@ inline void PrintDerived(std::FILE *out, DeriveFn derive, const std::vector<Call
     std::vector<int> codes(n * width);
     derive(nullptr, "pT", RUDID_REFINED, n, batch.first.data(), batch.second.data(), values.data(), codes.data(),
            nullptr);
-    for (std::size_t r = 0; r < n; ++r)
-        for (std::size_t k = 0; k < width; ++k) {
-            Call call = calls[batch.rows[r]];
-            call.text = "derived " + std::to_string(k) + " " + call.text;
-            Outcome outcome;
-            outcome.failed = codes[width * r + k] != 0;
-            outcome.code = codes[width * r + k];
-            outcome.bits = BitsOf(values[width * r + k]);
-            PrintOutcome(out, call, outcome);
-        }
+    PrintPerProperty(out, calls, batch.rows, width, values, codes, "derived ", "");
 }
 
 // Whole states by temperature and volume (RudidSolveStates, table answers),
@@ -365,16 +373,7 @@ inline void PrintSolvedByVolume(std::FILE *out, SolveFn solve, const std::vector
     }
     solve(nullptr, "Tv", 0, n, temperature.data(), volume.data(), states.data(), codes.data(), phase.data(),
           flags.data());
-    for (std::size_t r = 0; r < n; ++r)
-        for (std::size_t k = 0; k < width; ++k) {
-            Call call = calls[batch.rows[r]];
-            call.text = "solved " + std::to_string(k) + " Tv " + call.text;
-            Outcome outcome;
-            outcome.failed = codes[width * r + k] != 0;
-            outcome.code = codes[width * r + k];
-            outcome.bits = BitsOf(states[width * r + k]);
-            PrintOutcome(out, call, outcome);
-        }
+    PrintPerProperty(out, calls, batch.rows, width, states, codes, "solved ", "Tv ");
 }
 
 }  // namespace corpus
