@@ -3,6 +3,7 @@
 #define RUDID_BUILDING_LIBRARY
 #include "rudid32.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <new>
@@ -46,22 +47,35 @@ int PropertyOfName(const char *name) {
     return -1;
 }
 
+// Rows are solved and derived a block at a time, so that however many a
+// call has, its working blocks stay small and in the cache.
+constexpr std::size_t kRowsAtOnce = 8192;
+
 // The states of the rows, then their derived properties, under the
-// library's arithmetic; the count of rows with a property not answered,
-// or RUDID_OUT_OF_MEMORY.
+// library's arithmetic, each block of rows handed to deliver(start, count,
+// derived); the count of rows with a property not answered, or
+// RUDID_OUT_OF_MEMORY.
+template <typename Deliver>
 int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
-           DerivedBlock *derived, unsigned wanted = kAllDerived) {
+           unsigned wanted, Deliver deliver) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int result = 0;
     try {
+        StateSetting solving = setting;
+        if (PairHasFunction(pair)) solving.needed = StatePropertiesFor(wanted);
         StateBlock block;
-        SolveBlock(setting, pair, n, first, second, &block);
-        DeriveProperties(*setting.context, block, n, derived, wanted);
-        for (std::size_t i = 0; i < n; ++i) {
-            bool answered = true;
-            for (int k = 0; k < kDerivedProperties; ++k)
-                answered = answered && DerivedAnswered(derived->codes[std::size_t(kDerivedProperties) * i + std::size_t(k)]);
-            if (!answered) ++result;
+        DerivedBlock derived;
+        for (std::size_t start = 0; start < n; start += kRowsAtOnce) {
+            const std::size_t count = std::min(kRowsAtOnce, n - start);
+            SolveBlock(solving, pair, count, first + start, second + start, &block);
+            DeriveProperties(*setting.context, block, count, &derived, wanted);
+            for (std::size_t i = 0; i < count; ++i) {
+                bool answered = true;
+                for (int k = 0; k < kDerivedProperties; ++k)
+                    answered = answered && DerivedAnswered(derived.codes[std::size_t(kDerivedProperties) * i + std::size_t(k)]);
+                if (!answered) ++result;
+            }
+            deliver(start, count, derived);
         }
     } catch (const std::bad_alloc &) {
         result = RUDID_OUT_OF_MEMORY;
@@ -96,15 +110,15 @@ RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char 
     if (const int wrong = SettingOf(context, given, options, flags != nullptr, &setting, &pair)) return wrong;
     if (n == 0) return 0;
     if (!first || !second || !properties || !codes) return RUDID_BAD_ARGUMENTS;
-    DerivedBlock derived;
-    const int result = Derive(setting, pair, n, first, second, &derived);
-    if (result < 0) return result;
-    for (std::size_t at = 0; at < n * std::size_t(kDerivedProperties); ++at) {
-        properties[at] = derived.values[at];
-        codes[at] = derived.codes[at];
-        if (flags) flags[at] = int(derived.flags[at]);
-    }
-    return result;
+    return Derive(setting, pair, n, first, second, kAllDerived,
+                  [&](std::size_t start, std::size_t count, const DerivedBlock &derived) {
+                      const std::size_t from = start * std::size_t(kDerivedProperties);
+                      for (std::size_t at = 0; at < count * std::size_t(kDerivedProperties); ++at) {
+                          properties[from + at] = derived.values[at];
+                          codes[from + at] = derived.codes[at];
+                          if (flags) flags[from + at] = int(derived.flags[at]);
+                      }
+                  });
 }
 
 RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char *property, const char *given,
@@ -118,18 +132,18 @@ RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char 
     if (const int wrong = SettingOf(context, given, options, flags != nullptr, &setting, &pair)) return wrong;
     if (n == 0) return 0;
     if (!first || !second || !result || !failure) return RUDID_BAD_ARGUMENTS;
-    DerivedBlock derived;
-    const int outcome = Derive(setting, pair, n, first, second, &derived, 1u << k);
-    if (outcome < 0) return outcome;
     int failed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t at = std::size_t(kDerivedProperties) * i + std::size_t(k);
-        result[i] = derived.values[at];
-        failure[i] = derived.codes[at];
-        if (flags) flags[i] = int(derived.flags[at]);
-        if (failure[i] != 0) ++failed;
-    }
-    return failed;
+    const int outcome = Derive(setting, pair, n, first, second, 1u << k,
+                               [&](std::size_t start, std::size_t count, const DerivedBlock &derived) {
+                                   for (std::size_t i = 0; i < count; ++i) {
+                                       const std::size_t at = std::size_t(kDerivedProperties) * i + std::size_t(k);
+                                       result[start + i] = derived.values[at];
+                                       failure[start + i] = derived.codes[at];
+                                       if (flags) flags[start + i] = int(derived.flags[at]);
+                                       if (failure[start + i] != 0) ++failed;
+                                   }
+                               });
+    return outcome < 0 ? outcome : failed;
 }
 
 RUDID_API const char *RUDID_CALL RudidPropertyName(int property) {

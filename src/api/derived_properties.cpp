@@ -93,22 +93,23 @@ int FirstCode(const int *codes, std::initializer_list<int> from) {
 
 void DeriveRow(const RudidContext &context, const double *state, const int *codes, const unsigned *flags,
                int phase, unsigned wanted, RowOut *out) {
-    const unsigned fromVolume = flags[RUDID_STATE_V] | flags[RUDID_STATE_H];
     const unsigned fromTemperature = flags[RUDID_STATE_T] | flags[RUDID_STATE_V];
-    for (int k = 0; k < kDerivedProperties; ++k)
-        out->flags[k] = k <= RUDID_PROPERTY_INTERNAL_ENERGY ? fromVolume : fromTemperature;
+    for (int k = 0; k < kDerivedProperties; ++k) out->flags[k] = fromTemperature;
+    out->flags[RUDID_PROPERTY_DENSITY] = flags[RUDID_STATE_V];
+    out->flags[RUDID_PROPERTY_INTERNAL_ENERGY] = flags[RUDID_STATE_V] | flags[RUDID_STATE_H];
     RowState s{ToInternal(context, RUDID_PRESSURE, state[RUDID_STATE_P]),
                ToInternal(context, RUDID_TEMPERATURE, state[RUDID_STATE_T]),
                ToInternal(context, RUDID_SPECIFIC_ENTHALPY, state[RUDID_STATE_H]),
                ToInternal(context, RUDID_SPECIFIC_VOLUME, state[RUDID_STATE_V]), phase};
-    // Density and internal energy need v and h (and p); the rest T and v.
-    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V, RUDID_STATE_H})) {
+    // Density needs v; internal energy p, v and h; the rest p, T and v.
+    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V}))
         out->Fail(RUDID_PROPERTY_DENSITY, code);
-        out->Fail(RUDID_PROPERTY_INTERNAL_ENERGY, code);
-    } else {
+    else
         out->Set(RUDID_PROPERTY_DENSITY, 1 / s.v);
+    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V, RUDID_STATE_H}))
+        out->Fail(RUDID_PROPERTY_INTERNAL_ENERGY, code);
+    else
         out->Set(RUDID_PROPERTY_INTERNAL_ENERGY, s.h - kKilopascalPerBar * s.p * s.v);
-    }
     const int stateCode = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_T, RUDID_STATE_V});
     if (stateCode != 0 && stateCode != RUDID_ON_SATURATION_LINE) {
         for (int k = RUDID_PROPERTY_CP; k < kDerivedProperties; ++k) out->Fail(k, stateCode);
@@ -150,6 +151,19 @@ void IntoContextUnits(const RudidContext &context, unsigned wanted, RowOut *out)
 }  // namespace
 
 bool DerivedAnswered(int code) { return code <= 0 && code != RUDID_NO_STATE; }
+
+unsigned StatePropertiesFor(unsigned wanted) {
+    // The quality given or answered tells the phase, with the pressure.
+    constexpr unsigned kPhase = kStatePhase | 1u << RUDID_STATE_X | 1u << RUDID_STATE_P;
+    constexpr unsigned kVolume = 1u << RUDID_STATE_P | 1u << RUDID_STATE_V, kEnthalpy = 1u << RUDID_STATE_H;
+    constexpr unsigned kTemperature = 1u << RUDID_STATE_T;
+    unsigned needed = 0;
+    if (wanted & Bit(RUDID_PROPERTY_DENSITY)) needed |= kVolume;
+    if (wanted & Bit(RUDID_PROPERTY_INTERNAL_ENERGY)) needed |= kVolume | kEnthalpy;
+    if (wanted & kFromFormulations) needed |= kTemperature | kVolume | kPhase;
+    if (wanted & Bit(RUDID_PROPERTY_SURFACE_TENSION)) needed |= kTemperature | kPhase;
+    return needed;
+}
 
 int DerivedQuantity(int property) {
     return property >= 0 && property < kDerivedProperties ? kQuantity[property] : RUDID_NO_QUANTITY;

@@ -31,6 +31,10 @@ constexpr unsigned kAllDerived = (1u << kDerivedProperties) - 1;
 void DeriveProperties(const RudidContext &context, const StateBlock &block, std::size_t n, DerivedBlock *out,
                       unsigned wanted = kAllDerived);
 
+// What of the solved state (StateSetting::needed) the wanted derived
+// properties are worked out from.
+unsigned StatePropertiesFor(unsigned wanted);
+
 // Whether a code of a derived property is an answer of the call (a value,
 // an error code, a property the state does not have) rather than a state
 // not found or a failure.

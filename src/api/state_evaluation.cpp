@@ -76,6 +76,7 @@ const ExportDescriptor *ExportFor(int result, int first, int second) {
 }
 
 bool PairHasFunction(GivenPair pair) {
+    if (pair.first >= kStateProperties || pair.second >= kStateProperties) return false;  // u or density
     const int a = kPropertyQuantity[pair.first], b = kPropertyQuantity[pair.second];
     for (int i = 0; i < kExportCount; ++i) {
         const ExportDescriptor &fn = Describe(ExportId(i));

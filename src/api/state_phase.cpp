@@ -183,13 +183,13 @@ void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n
         if (Given(rows, property)) {
             const double *values = GivenValues(rows, property);
             for (std::size_t i = 0; i < n; ++i) block->values[At(i, property)] = values[i];
-        } else {
+        } else if (setting.needed & (1u << property)) {
             EvaluateProperty(rows, property);
         }
     }
     if (Given(rows, RUDID_STATE_X))
         PhaseByGivenQuality(rows);
-    else if (Given(rows, RUDID_STATE_P))
+    else if (Given(rows, RUDID_STATE_P) && (setting.needed & kStatePhase))
         PhaseByPressure(rows);
 }
 

@@ -21,12 +21,19 @@ namespace rudid {
 
 constexpr int kStateProperties = RUDID_STATE_PROPERTIES;
 
-// Where and how rows are solved: the context, the kind of answer, and
-// whether the flags of each property are wanted.
+// Where and how rows are solved: the context, the kind of answer, whether
+// the flags of each property are wanted, and what a pair that property
+// functions take needs worked out: bit k for RUDID_STATE_ k (the others are
+// left NaN with code 0) and kStatePhase for the phase (else left unknown).
+// A pair solved through the pressure has everything, which it needs to
+// check what it found.
+constexpr unsigned kStatePhase = 1u << kStateProperties;
+constexpr unsigned kAllStateProperties = (kStatePhase << 1) - 1;
 struct StateSetting {
     const RudidContext *context;
     Answer answer;
     bool flags;
+    unsigned needed = kAllStateProperties;
 };
 
 // Two more given properties than a state's six: the specific internal
@@ -91,7 +98,8 @@ void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n
 void SolveThroughPressure(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
                           const double *second, StateBlock *block);
 
-// Whether some property function takes the pair, in either order.
+// Whether some property function takes the pair, in either order (none
+// takes an internal energy or a density).
 bool PairHasFunction(GivenPair pair);
 
 // The pair that RudidSolveStates' letters name ("pT", "hs", ...); false for
