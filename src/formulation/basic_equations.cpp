@@ -3,92 +3,136 @@
 #include <cmath>
 #include <iterator>
 
-#include "formulation/elementary.h"
 #include "formulation/formulation_coefficients.h"
 
 namespace rudid::formulation {
 
 namespace {
 
-constexpr Extended kGasConstant = 0.461526L;  // kJ/(kg K), IAPWS-IF97's
-constexpr Extended kCriticalTemperature = 647.096L;
-constexpr Extended kCriticalDensity = 322;
-constexpr Extended kRegion1Pressure = 16.53L, kRegion1Temperature = 1386;
-constexpr Extended kRegion2Temperature = 540;
-constexpr Extended kRegion3Logarithm = 1.0658070028513L;  // n1, the term n1 ln(delta)
-constexpr Extended kBoundary23LowTemperature = 623.15L;
+// The basic equations are summed in double precision on the SSE unit (the
+// 32-bit library is built for SSE2 here): the heat capacities and the
+// speed of sound need 4 significant digits, the sums have 34 to 43 terms
+// of one sign pattern, and double arithmetic gives the same bits on every
+// build.
+using Real = double;
+
+constexpr Real kGasConstant = 0.461526;  // kJ/(kg K), IAPWS-IF97's
+constexpr Real kCriticalTemperature = 647.096;
+constexpr Real kCriticalDensity = 322;
+constexpr Real kRegion1Pressure = 16.53, kRegion1Temperature = 1386;
+constexpr Real kRegion2Temperature = 540;
+constexpr Real kRegion3Logarithm = 1.0658070028513;  // n1, the term n1 ln(delta)
+constexpr Real kBoundary23LowTemperature = 623.15;
+
+// Each term n x^i y^j of a sum, with the factors its four derivatives
+// take: the term's derivative by x is (n i) x^(i-2) y^(j-2) times x y^2,
+// and so on, so that a term costs two powers, a product and four
+// multiply-adds, and the common x y^2, y^2, x^2 and x y multiply the sums
+// once at the end.
+struct Term {
+    int i, j;
+    Real byX, byXX, byYY, byXY;  // n i, n i (i - 1), n j (j - 1), n i j
+};
+
+template <std::size_t N>
+struct Terms {
+    Term term[N];
+};
+
+template <std::size_t N>
+constexpr Terms<N> TermsOf(const int (&is)[N], const int (&js)[N], const Extended (&ns)[N]) {
+    Terms<N> t{};
+    for (std::size_t k = 0; k < N; ++k) {
+        const Extended n = ns[k];
+        const int i = is[k], j = js[k];
+        t.term[k] = {i, j, Real(n * i), Real(n * i * (i - 1)), Real(n * j * (j - 1)), Real(n * i * j)};
+    }
+    return t;
+}
+
+constexpr auto kRegion1 = TermsOf(kRegion1I, kRegion1J, kRegion1N);
+constexpr auto kRegion2 = TermsOf(kRegion2ResidualI, kRegion2ResidualJ, kRegion2ResidualN);
+constexpr auto kRegion3 = TermsOf(kRegion3I, kRegion3J, kRegion3N);
+
+// The powers a sum needs: exponents from kLow to kHigh of one value, up
+// and down from x^0 in two interleaved chains (one multiplication by x^2
+// per power), so that they do not wait on each other.
+template <int kLow, int kHigh>
+struct Powers {
+    Real table[kHigh - kLow + 1];
+    explicit Powers(Real x) {
+        Real *zero = table - kLow;
+        const Real square = x * x;
+        zero[0] = 1, zero[1] = x;
+        for (int k = 2; k <= kHigh; ++k) zero[k] = zero[k - 2] * square;
+        const Real inverse = 1 / x, inverseSquare = inverse * inverse;
+        zero[-1] = inverse;
+        for (int k = -2; k >= kLow; --k) zero[k] = zero[k + 2] * inverseSquare;
+    }
+    Real operator()(int k) const { return table[k - kLow]; }
+};
+
+// The four second-order sums of terms, then their common factors.
+struct Derivatives {
+    Real x = 0, xx = 0, yy = 0, xy = 0;
+};
+
+template <std::size_t N, typename PowersX, typename PowersY>
+Derivatives SumOf(const Terms<N> &terms, const PowersX &x, const PowersY &y) {
+    Derivatives d;
+    for (const Term &t : terms.term) {
+        const Real base = x(t.i - 2) * y(t.j - 2);
+        d.x += t.byX * base, d.xx += t.byXX * base, d.yy += t.byYY * base, d.xy += t.byXY * base;
+    }
+    const Real a = x(1), b = y(1);
+    d.x *= a * b * b, d.xx *= b * b, d.yy *= a * a, d.xy *= a * b;
+    return d;
+}
 
 // The derivatives of a Gibbs function in reduced pressure pi and
 // temperature tau that the properties need.
 struct Gibbs {
-    Extended pi = 0, piPi = 0, tauTau = 0, piTau = 0;
+    Real pi = 0, piPi = 0, tauTau = 0, piTau = 0;
 };
 
-// The powers a sum needs: exponents from kLow to kHigh of one value.
-template <int kLow, int kHigh>
-struct Powers {
-    Extended table[kHigh - kLow + 1];
-    explicit Powers(Extended x) { PowerTable(x, kLow, kHigh, table); }
-    Extended operator()(int k) const { return table[k - kLow]; }
-};
-
-Gibbs Region1Gibbs(Extended pi, Extended tau) {
-    Gibbs g;
-    const Powers<-2, 32> a(7.1L - pi);
-    const Powers<-43, 17> b(tau - 1.222L);
-    for (std::size_t k = 0; k < std::size(kRegion1N); ++k) {
-        const int i = kRegion1I[k], j = kRegion1J[k];
-        const Extended n = kRegion1N[k];
-        g.pi -= n * i * a(i - 1) * b(j);
-        g.piPi += n * i * (i - 1) * a(i - 2) * b(j);
-        g.tauTau += n * a(i) * j * (j - 1) * b(j - 2);
-        g.piTau -= n * i * a(i - 1) * j * b(j - 1);
-    }
-    return g;
+// In 7.1 - pi and tau - 1.222, whose derivatives by pi change sign.
+Gibbs Region1Gibbs(Real pi, Real tau) {
+    const Derivatives d = SumOf(kRegion1, Powers<-2, 32>(7.1 - pi), Powers<-43, 17>(tau - 1.222));
+    return {-d.x, d.xx, d.yy, -d.xy};
 }
 
 // Ideal and residual parts together; the ideal part's pi derivatives are
 // 1/pi and -1/pi^2.
-Gibbs Region2Gibbs(Extended pi, Extended tau) {
-    Gibbs g;
+Gibbs Region2Gibbs(Real pi, Real tau) {
+    const Derivatives d = SumOf(kRegion2, Powers<-2, 24>(pi), Powers<-2, 58>(tau - 0.5));
+    Gibbs g{1 / pi + d.x, -1 / (pi * pi) + d.xx, d.yy, d.xy};
     const Powers<-7, 1> t(tau);
     for (std::size_t k = 0; k < std::size(kRegion2IdealDilute); ++k) {
         const int j = kRegion2IdealJ[k];
-        g.tauTau += kRegion2IdealDilute[k] * j * (j - 1) * t(j - 2);
-    }
-    const Powers<-2, 24> q(pi);
-    const Powers<-2, 58> b(tau - 0.5L);
-    for (std::size_t k = 0; k < std::size(kRegion2ResidualN); ++k) {
-        const int i = kRegion2ResidualI[k], j = kRegion2ResidualJ[k];
-        const Extended n = kRegion2ResidualN[k];
-        g.pi += n * i * q(i - 1) * b(j);
-        g.piPi += n * i * (i - 1) * q(i - 2) * b(j);
-        g.tauTau += n * q(i) * j * (j - 1) * b(j - 2);
-        g.piTau += n * i * q(i - 1) * j * b(j - 1);
+        g.tauTau += Real(kRegion2IdealDilute[k] * j * (j - 1)) * t(j - 2);
     }
     return g;
 }
 
-bool FromGibbs(Region region, Extended p, Extended t, CaloricProperties *out) {
-    const Extended rt = kGasConstant * t;
-    Extended pStar, tau, gPi, gPiPi, gTauTau, gPiTau, pi;
+bool FromGibbs(Region region, Real p, Real t, CaloricProperties *out) {
+    const Real rt = kGasConstant * t;
+    Real pStar, tau;
+    Gibbs g;
     if (region == Region::Liquid) {
-        pStar = kRegion1Pressure, pi = p / pStar, tau = kRegion1Temperature / t;
-        const Gibbs g = Region1Gibbs(pi, tau);
-        gPi = g.pi, gPiPi = g.piPi, gTauTau = g.tauTau, gPiTau = g.piTau;
+        pStar = kRegion1Pressure, tau = kRegion1Temperature / t;
+        g = Region1Gibbs(p / pStar, tau);
     } else {
-        pStar = 1, pi = p, tau = kRegion2Temperature / t;
-        const Gibbs g = Region2Gibbs(pi, tau);
-        gPi = 1 / pi + g.pi, gPiPi = -1 / (pi * pi) + g.piPi, gTauTau = g.tauTau, gPiTau = g.piTau;
+        pStar = 1, tau = kRegion2Temperature / t;
+        g = Region2Gibbs(p, tau);
     }
     // v = R T gamma_pi / p*, with R T in kJ/kg and p* in kPa.
-    const Extended v = rt * gPi / (1000 * pStar);
-    const Extended dvdp = rt * gPiPi / (1000 * pStar * pStar);  // m3/(kg MPa)
-    const Extended cp = -kGasConstant * tau * tau * gTauTau;
-    const Extended c = gPi - tau * gPiTau;
-    if (!(gPiPi < 0) || !(gTauTau < 0) || !(v > 0)) return false;
-    const Extended cv = cp + kGasConstant * c * c / gPiPi;
-    const Extended w2 = 1000 * rt * gPi * gPi / (c * c / (tau * tau * gTauTau) - gPiPi);
+    const Real v = rt * g.pi / (1000 * pStar);
+    const Real dvdp = rt * g.piPi / (1000 * pStar * pStar);  // m3/(kg MPa)
+    const Real cp = -kGasConstant * tau * tau * g.tauTau;
+    const Real c = g.pi - tau * g.piTau;
+    if (!(g.piPi < 0) || !(g.tauTau < 0) || !(v > 0)) return false;
+    const Real cv = cp + kGasConstant * c * c / g.piPi;
+    const Real w2 = 1000 * rt * g.pi * g.pi / (c * c / (tau * tau * g.tauTau) - g.piPi);
     if (!(cv > 0) || !(w2 > 0)) return false;
     out->density = 1 / v;
     out->cp = cp;
@@ -101,61 +145,49 @@ bool FromGibbs(Region region, Extended p, Extended t, CaloricProperties *out) {
 // The derivatives of region 3's Helmholtz function in reduced density delta
 // and temperature tau.
 struct Helmholtz {
-    Extended delta = 0, deltaDelta = 0, tauTau = 0, deltaTau = 0;
+    Real delta = 0, deltaDelta = 0, tauTau = 0, deltaTau = 0;
 };
 
-Helmholtz Region3Helmholtz(Extended delta, Extended tau) {
-    Helmholtz f;
-    f.delta = kRegion3Logarithm / delta;
-    f.deltaDelta = -kRegion3Logarithm / (delta * delta);
-    const Powers<-2, 11> d(delta);
-    const Powers<-2, 26> t(tau);
-    for (std::size_t k = 0; k < std::size(kRegion3N); ++k) {
-        const int i = kRegion3I[k], j = kRegion3J[k];
-        const Extended n = kRegion3N[k];
-        f.delta += n * i * d(i - 1) * t(j);
-        f.deltaDelta += n * i * (i - 1) * d(i - 2) * t(j);
-        f.tauTau += n * j * (j - 1) * d(i) * t(j - 2);
-        f.deltaTau += n * i * j * d(i - 1) * t(j - 1);
-    }
-    return f;
+Helmholtz Region3Helmholtz(Real delta, Real tau) {
+    const Derivatives d = SumOf(kRegion3, Powers<-2, 11>(delta), Powers<-2, 26>(tau));
+    return {kRegion3Logarithm / delta + d.x, -kRegion3Logarithm / (delta * delta) + d.xx, d.yy, d.xy};
 }
 
 // Pressure (MPa) and its derivative along the isotherm at a density.
-void Region3Pressure(Extended rho, Extended t, Extended *p, Extended *dpdrho) {
-    const Extended delta = rho / kCriticalDensity, tau = kCriticalTemperature / t;
+void Region3Pressure(Real rho, Real t, Real *p, Real *dpdrho) {
+    const Real delta = rho / kCriticalDensity, tau = kCriticalTemperature / t;
     const Helmholtz f = Region3Helmholtz(delta, tau);
-    const Extended rt = kGasConstant * t / 1000;  // MPa m3/kg
+    const Real rt = kGasConstant * t / 1000;  // MPa m3/kg
     *p = rho * rt * delta * f.delta;
     *dpdrho = rt * delta * (2 * f.delta + delta * f.deltaDelta);
 }
 
-bool Region3At(Extended p, Extended t, Extended guess, CaloricProperties *out) {
+bool Region3At(Real p, Real t, Real guess, CaloricProperties *out) {
     // Newton's method from the guess; a step is at most a tenth of the
     // density, so a guess on the right side of the saturation line stays
     // there. Twenty steps settle every state of the tables' range.
-    Extended rho = guess;
+    Real rho = guess;
     bool settled = false;
     for (int step = 0; step < 20 && !settled; ++step) {
-        Extended at, slope;
+        Real at, slope;
         Region3Pressure(rho, t, &at, &slope);
         if (!(slope > 0)) return false;
-        Extended change = (p - at) / slope;
-        const Extended limit = rho / 10;
+        Real change = (p - at) / slope;
+        const Real limit = rho / 10;
         if (change > limit) change = limit;
         if (change < -limit) change = -limit;
         rho += change;
-        settled = std::fabs(change) <= 1e-13L * rho;
+        settled = std::fabs(change) <= 1e-13 * rho;
     }
     if (!settled) return false;
-    const Extended delta = rho / kCriticalDensity, tau = kCriticalTemperature / t;
+    const Real delta = rho / kCriticalDensity, tau = kCriticalTemperature / t;
     const Helmholtz f = Region3Helmholtz(delta, tau);
-    const Extended pressureTerm = 2 * delta * f.delta + delta * delta * f.deltaDelta;
-    const Extended mixed = delta * f.delta - delta * tau * f.deltaTau;
-    const Extended cv = -kGasConstant * tau * tau * f.tauTau;
+    const Real pressureTerm = 2 * delta * f.delta + delta * delta * f.deltaDelta;
+    const Real mixed = delta * f.delta - delta * tau * f.deltaTau;
+    const Real cv = -kGasConstant * tau * tau * f.tauTau;
     if (!(pressureTerm > 0) || !(cv > 0)) return false;
-    const Extended cp = cv + kGasConstant * mixed * mixed / pressureTerm;
-    const Extended w2 = 1000 * kGasConstant * t * (pressureTerm - mixed * mixed / (tau * tau * f.tauTau));
+    const Real cp = cv + kGasConstant * mixed * mixed / pressureTerm;
+    const Real w2 = 1000 * kGasConstant * t * (pressureTerm - mixed * mixed / (tau * tau * f.tauTau));
     if (!(w2 > 0)) return false;
     out->density = rho;
     out->cp = cp;
@@ -165,19 +197,21 @@ bool Region3At(Extended p, Extended t, Extended guess, CaloricProperties *out) {
     return true;
 }
 
-Extended Boundary23Pressure(Extended t) { return kBoundary23N[0] + kBoundary23N[1] * t + kBoundary23N[2] * t * t; }
+Real Boundary23Pressure(Real t) {
+    return Real(kBoundary23N[0]) + Real(kBoundary23N[1]) * t + Real(kBoundary23N[2]) * t * t;
+}
 
 }  // namespace
 
 Region RegionOf(Extended pressure, Extended temperature, bool liquidSide) {
-    if (temperature <= kBoundary23LowTemperature) return liquidSide ? Region::Liquid : Region::Vapour;
-    return pressure <= Boundary23Pressure(temperature) ? Region::Vapour : Region::NearCritical;
+    if (Real(temperature) <= kBoundary23LowTemperature) return liquidSide ? Region::Liquid : Region::Vapour;
+    return Real(pressure) <= Boundary23Pressure(Real(temperature)) ? Region::Vapour : Region::NearCritical;
 }
 
 bool CaloricAt(Region region, Extended pressure, Extended temperature, Extended densityGuess,
                CaloricProperties *out) {
-    if (region == Region::NearCritical) return Region3At(pressure, temperature, densityGuess, out);
-    return FromGibbs(region, pressure, temperature, out);
+    if (region == Region::NearCritical) return Region3At(Real(pressure), Real(temperature), Real(densityGuess), out);
+    return FromGibbs(region, Real(pressure), Real(temperature), out);
 }
 
 }  // namespace rudid::formulation
