@@ -65,10 +65,11 @@ constexpr unsigned kNeedsConductivity = Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY)
 // The properties from the formulations: cp, cv, w, mu, lambda, Pr (the
 // transport properties only where wanted asks for them).
 void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
-    const Extended pressure = s.p / kBarPerMegapascal, temperature = s.t + kKelvin;
+    using formulation::Real;
+    const Real pressure = Real(s.p / kBarPerMegapascal), temperature = Real(s.t + kKelvin);
     const formulation::Region region = formulation::RegionOf(pressure, temperature, LiquidSide(s.phase));
     CaloricProperties c;
-    if (!formulation::CaloricAt(region, pressure, temperature, 1 / s.v, &c)) {
+    if (!formulation::CaloricAt(region, pressure, temperature, Real(1 / s.v), &c)) {
         for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_NO_FORMULATION_STATE);
         return;
     }
@@ -76,10 +77,10 @@ void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
     out->Set(RUDID_PROPERTY_CV, c.cv);
     out->Set(RUDID_PROPERTY_SPEED_OF_SOUND, c.speedOfSound);
     if (!(wanted & kNeedsViscosity)) return;
-    const Extended mu = formulation::Viscosity(temperature, c.density);
+    const Real mu = formulation::Viscosity(temperature, c.density);
     out->Set(RUDID_PROPERTY_VISCOSITY, mu);
     if (!(wanted & kNeedsConductivity)) return;
-    const Extended lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
+    const Real lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
     out->Set(RUDID_PROPERTY_THERMAL_CONDUCTIVITY, lambda * kConductivityToInternal);
     out->Set(RUDID_PROPERTY_PRANDTL, mu * c.cp * 1000 / lambda);
 }
@@ -129,7 +130,7 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
     } else if (!SaturationPhase(phase)) {
         out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
     } else {
-        const Extended sigma = formulation::SurfaceTension(s.t + kKelvin);
+        const formulation::Real sigma = formulation::SurfaceTension(formulation::Real(s.t + kKelvin));
         if (std::isnan(sigma))
             out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
         else

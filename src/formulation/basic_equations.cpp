@@ -9,13 +9,6 @@ namespace rudid::formulation {
 
 namespace {
 
-// The basic equations are summed in double precision on the SSE unit (the
-// 32-bit library is built for SSE2 here): the heat capacities and the
-// speed of sound need 4 significant digits, the sums have 34 to 43 terms
-// of one sign pattern, and double arithmetic gives the same bits on every
-// build.
-using Real = double;
-
 constexpr Real kGasConstant = 0.461526;  // kJ/(kg K), IAPWS-IF97's
 constexpr Real kCriticalTemperature = 647.096;
 constexpr Real kCriticalDensity = 322;
@@ -40,12 +33,12 @@ struct Terms {
 };
 
 template <std::size_t N>
-constexpr Terms<N> TermsOf(const int (&is)[N], const int (&js)[N], const Extended (&ns)[N]) {
+constexpr Terms<N> TermsOf(const int (&is)[N], const int (&js)[N], const Real (&ns)[N]) {
     Terms<N> t{};
     for (std::size_t k = 0; k < N; ++k) {
-        const Extended n = ns[k];
+        const Real n = ns[k];
         const int i = is[k], j = js[k];
-        t.term[k] = {i, j, Real(n * i), Real(n * i * (i - 1)), Real(n * j * (j - 1)), Real(n * i * j)};
+        t.term[k] = {i, j, n * i, n * i * (i - 1), n * j * (j - 1), n * i * j};
     }
     return t;
 }
@@ -109,7 +102,7 @@ Gibbs Region2Gibbs(Real pi, Real tau) {
     const Powers<-7, 1> t(tau);
     for (std::size_t k = 0; k < std::size(kRegion2IdealDilute); ++k) {
         const int j = kRegion2IdealJ[k];
-        g.tauTau += Real(kRegion2IdealDilute[k] * j * (j - 1)) * t(j - 2);
+        g.tauTau += kRegion2IdealDilute[k] * j * (j - 1) * t(j - 2);
     }
     return g;
 }
@@ -198,20 +191,20 @@ bool Region3At(Real p, Real t, Real guess, CaloricProperties *out) {
 }
 
 Real Boundary23Pressure(Real t) {
-    return Real(kBoundary23N[0]) + Real(kBoundary23N[1]) * t + Real(kBoundary23N[2]) * t * t;
+    return kBoundary23N[0] + kBoundary23N[1] * t + kBoundary23N[2] * t * t;
 }
 
 }  // namespace
 
-Region RegionOf(Extended pressure, Extended temperature, bool liquidSide) {
-    if (Real(temperature) <= kBoundary23LowTemperature) return liquidSide ? Region::Liquid : Region::Vapour;
-    return Real(pressure) <= Boundary23Pressure(Real(temperature)) ? Region::Vapour : Region::NearCritical;
+Region RegionOf(Real pressure, Real temperature, bool liquidSide) {
+    if (temperature <= kBoundary23LowTemperature) return liquidSide ? Region::Liquid : Region::Vapour;
+    return pressure <= Boundary23Pressure(temperature) ? Region::Vapour : Region::NearCritical;
 }
 
-bool CaloricAt(Region region, Extended pressure, Extended temperature, Extended densityGuess,
+bool CaloricAt(Region region, Real pressure, Real temperature, Real densityGuess,
                CaloricProperties *out) {
-    if (region == Region::NearCritical) return Region3At(Real(pressure), Real(temperature), Real(densityGuess), out);
-    return FromGibbs(region, Real(pressure), Real(temperature), out);
+    if (region == Region::NearCritical) return Region3At(pressure, temperature, densityGuess, out);
+    return FromGibbs(region, pressure, temperature, out);
 }
 
 }  // namespace rudid::formulation

@@ -10,30 +10,30 @@
 // kJ/(kg K), speed of sound m/s, density per pressure kg/(m3 MPa).
 #pragma once
 
-#include "common/real48.h"
+#include "formulation/elementary.h"
 
 namespace rudid::formulation {
 
 enum class Region { Liquid = 1, Vapour = 2, NearCritical = 3 };
 
 struct CaloricProperties {
-    Extended density;
-    Extended cp;
-    Extended cv;
-    Extended speedOfSound;
-    Extended densityByPressure;  // (d rho / d p) at constant T
+    Real density;
+    Real cp;
+    Real cv;
+    Real speedOfSound;
+    Real densityByPressure;  // (d rho / d p) at constant T
 };
 
 // The region of IAPWS-IF97 whose equation describes a single-phase state
 // of the given side of the saturation line (liquid: compressed or
 // saturated liquid, or supercritical below the region 2-3 boundary's
 // temperatures; otherwise vapour).
-Region RegionOf(Extended pressure, Extended temperature, bool liquidSide);
+Region RegionOf(Real pressure, Real temperature, bool liquidSide);
 
 // Regions 1 and 2 at (p, T); region 3 at the density that gives p at T,
 // found from densityGuess. False where the equation gives no stable state
 // there (a negative compressibility, a Newton search that does not settle).
-bool CaloricAt(Region region, Extended pressure, Extended temperature, Extended densityGuess,
+bool CaloricAt(Region region, Real pressure, Real temperature, Real densityGuess,
                CaloricProperties *out);
 
 }  // namespace rudid::formulation

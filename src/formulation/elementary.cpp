@@ -8,17 +8,60 @@ namespace rudid::formulation {
 namespace {
 
 // ln 2 in two parts: the high part has 32 significant bits, so k * high is
-// exact for every k the exponential meets.
-constexpr Extended kLn2High = 0.693147180369123816490L;    // 0xB17217F7 / 2^32
-constexpr Extended kLn2Low = 1.90821492927058781614e-10L;  // ln 2 - kLn2High
-constexpr Extended kLn2 = 0.693147180559945309417232121458176568L;
-constexpr Extended kSqrtHalf = 0.707106781186547524400844362104849039L;
+// exact for every k the exponential and the logarithm meet.
+constexpr Real kLn2High = 0.693147180369123816490;    // 0xB17217F7 / 2^32
+constexpr Real kLn2Low = 1.90821492927058781614e-10;  // ln 2 - kLn2High
+constexpr Real kLn2 = 0.693147180559945309417232121458176568;
+constexpr Real kSqrtHalf = 0.707106781186547524400844362104849039;
+// Beyond these e^x is not a finite double, or rounds to 0.
+constexpr Real kHighestExponent = 709.8, kLowestExponent = -745.2;
+
+// The series below are summed by Horner's rule from coefficients worked out
+// once here, so that a term costs a multiply and an add, not a division.
+// Each has terms enough for its argument's range: |r| <= ln 2 / 2 for the
+// exponential, s^2 < 0.03 for the logarithm, y^2 < 0.172 for the arctangent.
+constexpr int kExponentialTerms = 16;  // 1/k! for k = 0 ... 15
+constexpr int kLogarithmTerms = 12;    // 1/(2m + 1) for m = 0 ... 11
+constexpr int kArctangentTerms = 24;   // (-1)^m / (2m + 1) for m = 0 ... 23
+
+template <int N>
+struct Coefficients {
+    Real c[N];
+};
+
+constexpr Coefficients<kExponentialTerms> ExponentialSeries() {
+    Coefficients<kExponentialTerms> s{};
+    long double factorial = 1;
+    for (int k = 0; k < kExponentialTerms; ++k) {
+        if (k > 0) factorial *= k;
+        s.c[k] = Real(1 / factorial);
+    }
+    return s;
+}
+
+template <int N>
+constexpr Coefficients<N> OddSeries(bool alternating) {
+    Coefficients<N> s{};
+    for (int m = 0; m < N; ++m) s.c[m] = (alternating && (m & 1) ? -1 : 1) / Real(2 * m + 1);
+    return s;
+}
+
+constexpr auto kExponentialSeries = ExponentialSeries();
+constexpr auto kLogarithmSeries = OddSeries<kLogarithmTerms>(false);
+constexpr auto kArctangentSeries = OddSeries<kArctangentTerms>(true);
+
+// The sum over m < n of c[m] x^m.
+Real Horner(const Real *c, int n, Real x) {
+    Real sum = c[n - 1];
+    for (int m = n - 2; m >= 0; --m) sum = sum * x + c[m];
+    return sum;
+}
 
 }  // namespace
 
-Extended IntegerPower(Extended x, int n) {
+Real IntegerPower(Real x, int n) {
     unsigned m = n < 0 ? 0u - unsigned(n) : unsigned(n);
-    Extended result = 1, square = x;
+    Real result = 1, square = x;
     while (m) {
         if (m & 1u) result *= square;
         m >>= 1;
@@ -27,71 +70,51 @@ Extended IntegerPower(Extended x, int n) {
     return n < 0 ? 1 / result : result;
 }
 
-void PowerTable(Extended x, int low, int high, Extended *powers) {
-    Extended *zero = powers - low;
+void PowerTable(Real x, int low, int high, Real *powers) {
+    Real *zero = powers - low;
     zero[0] = 1;
     for (int k = 1; k <= high; ++k) zero[k] = zero[k - 1] * x;
     if (low < 0) {
-        const Extended inverse = 1 / x;
+        const Real inverse = 1 / x;
         for (int k = -1; k >= low; --k) zero[k] = zero[k + 1] * inverse;
     }
 }
 
-Extended Exponential(Extended x) {
+Real Exponential(Real x) {
     if (std::isnan(x)) return x;
-    if (x > 11400) return std::numeric_limits<Extended>::infinity();
-    if (x < -11400) return 0;
-    // x = k ln 2 + r with |r| <= ln2 / 2, then r halved four times so that
-    // the series converges in a handful of terms; squared back after.
-    // The nearest whole number, ties away from zero: |x / ln 2| < 16500.
-    const Extended k = Extended(static_cast<long long>(x / kLn2 + (x < 0 ? -0.5L : 0.5L)));
-    const Extended r = (x - k * kLn2High) - k * kLn2Low;
-    const Extended t = r / 16;
-    Extended term = 1, sum = 1;
-    for (int i = 1; i <= 14; ++i) {
-        term *= t / i;
-        sum += term;
-    }
-    for (int i = 0; i < 4; ++i) sum *= sum;
-    return std::ldexp(sum, int(k));
+    if (x > kHighestExponent) return std::numeric_limits<Real>::infinity();
+    if (x < kLowestExponent) return 0;
+    // x = k ln 2 + r with |r| <= ln 2 / 2, k the nearest whole number (ties
+    // away from zero; |x / ln 2| < 1100).
+    const int k = int(x / kLn2 + (x < 0 ? -0.5 : 0.5));
+    const Real r = (x - k * kLn2High) - k * kLn2Low;
+    return std::ldexp(Horner(kExponentialSeries.c, kExponentialTerms, r), k);
 }
 
-Extended Logarithm(Extended x) {
-    if (!(x > 0)) return std::numeric_limits<Extended>::quiet_NaN();
+Real Logarithm(Real x) {
+    if (!(x > 0)) return std::numeric_limits<Real>::quiet_NaN();
     if (std::isinf(x)) return x;
     // x = m 2^e with m in [sqrt(1/2), sqrt(2)); ln m = 2 atanh s with
     // s = (m - 1) / (m + 1), |s| < 0.172.
     int e = 0;
-    Extended m = std::frexp(x, &e);  // [1/2, 1)
+    Real m = std::frexp(x, &e);  // [1/2, 1)
     if (m < kSqrtHalf) m *= 2, --e;
-    const Extended s = (m - 1) / (m + 1), s2 = s * s;
-    Extended power = s, sum = 0;
-    for (int i = 1; i <= 41; i += 2) {
-        sum += power / i;
-        power *= s2;
-    }
+    const Real s = (m - 1) / (m + 1);
+    const Real sum = s * Horner(kLogarithmSeries.c, kLogarithmTerms, s * s);
     return 2 * sum + e * kLn2High + e * kLn2Low;
 }
 
-Extended RealPower(Extended x, Extended y) { return Exponential(y * Logarithm(x)); }
+Real RealPower(Real x, Real y) { return Exponential(y * Logarithm(x)); }
 
-Extended Arctangent(Extended x) {
+Real Arctangent(Real x) {
     if (std::isnan(x)) return x;
     if (x < 0) return -Arctangent(-x);
-    // atan x = pi/2 - atan(1/x) above 1; then halve the angle three times
-    // (atan x = 2 atan(x / (1 + sqrt(1 + x^2)))) to |x| < 0.1, where the
-    // series converges fast.
+    // atan x = pi/2 - atan(1/x) above 1; then halve the angle once
+    // (atan x = 2 atan(x / (1 + sqrt(1 + x^2)))) to |x| < 0.415, where the
+    // series converges in two dozen terms.
     if (x > 1) return kPi / 2 - Arctangent(1 / x);
-    Extended y = x;
-    for (int i = 0; i < 3; ++i) y = y / (1 + std::sqrt(1 + y * y));
-    const Extended y2 = y * y;
-    Extended power = y, sum = 0;
-    for (int i = 0; i < 14; ++i) {
-        const Extended term = power / (2 * i + 1);
-        sum += (i & 1) ? -term : term;
-        power *= y2;
-    }
-    return 8 * sum;
+    const Real y = x / (1 + std::sqrt(1 + x * x));
+    return 2 * y * Horner(kArctangentSeries.c, kArctangentTerms, y * y);
 }
 
 }  // namespace rudid::formulation

@@ -9,19 +9,18 @@
 // conductivity W/(m K), surface tension N/m.
 #pragma once
 
-#include "common/real48.h"
 #include "formulation/basic_equations.h"
 
 namespace rudid::formulation {
 
-Extended Viscosity(Extended temperature, Extended density);
+Real Viscosity(Real temperature, Real density);
 
 // The state's caloric properties and viscosity enter the critical
 // enhancement.
-Extended ThermalConductivity(Extended temperature, const CaloricProperties &state, Extended viscosity);
+Real ThermalConductivity(Real temperature, const CaloricProperties &state, Real viscosity);
 
 // Along the saturation line, from the triple point to the critical
 // temperature (647.096 K, where it is 0); NaN outside.
-Extended SurfaceTension(Extended temperature);
+Real SurfaceTension(Real temperature);
 
 }  // namespace rudid::formulation
