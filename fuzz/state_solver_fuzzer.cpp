@@ -5,7 +5,12 @@
 // others, with table or refined answers. Every state answered must give
 // back both properties it was given within the documented tolerance (each
 // measured here on its own, in the internal units): a pair it cannot give
-// back is RUDID_NO_STATE, never another state with codes 0.
+// back is RUDID_NO_STATE, never another state with codes 0. The derived
+// properties of the same rows: one by name gives what all nine give, bit
+// for bit, with the same code and flags (it solves only what it needs);
+// each answered but the internal energy (below zero in cold compressed
+// water) is positive, and the density is the inverse of the state's volume.
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -96,6 +101,40 @@ bool StateFrom(RudidContext *context, FuzzedDataProvider &data, Solved *state) {
     return state->status == 0;
 }
 
+void CheckDerived(RudidContext *context, const char *given, int options, const std::vector<double> &first,
+                  const std::vector<double> &second, const Solved &solved, int property) {
+    constexpr std::size_t kDerived = RUDID_DERIVED_PROPERTIES;
+    const std::size_t n = first.size();
+    std::vector<double> all(kDerived * n), one(n);
+    std::vector<int> codes(kDerived * n), flags(kDerived * n), failure(n), oneFlags(n);
+    FUZZ_CHECK(RudidSolveProperties(context, given, options, n, first.data(), second.data(), all.data(),
+                                    codes.data(), flags.data()) >= 0,
+               "the properties refused");
+    FUZZ_CHECK(RudidContextProperty(context, RudidPropertySymbol(property), given, options, n, first.data(),
+                                    second.data(), one.data(), failure.data(), oneFlags.data()) >= 0,
+               "the property by name refused");
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t row = kDerived * i, at = row + std::size_t(property);
+        FUZZ_CHECK(failure[i] == codes[at], std::string("by name another code: ") + RudidPropertySymbol(property));
+        FUZZ_CHECK(oneFlags[i] == flags[at], std::string("by name other flags: ") + RudidPropertySymbol(property));
+        FUZZ_CHECK(failure[i] != 0 || std::bit_cast<std::uint64_t>(one[i]) == std::bit_cast<std::uint64_t>(all[at]),
+                   std::string("by name another value: ") + RudidPropertySymbol(property));
+        for (std::size_t k = 0; k < kDerived; ++k) {
+            if (codes[row + k] != 0 || k == RUDID_PROPERTY_INTERNAL_ENERGY) continue;
+            const double value = all[row + k];
+            FUZZ_CHECK(value > 0 || (k == RUDID_PROPERTY_SURFACE_TENSION && value == 0),
+                       std::string("not positive: ") + RudidPropertySymbol(int(k)) + " " + std::to_string(value) +
+                           " at " + given + " " + std::to_string(first[i]) + ", " + std::to_string(second[i]));
+        }
+        const std::size_t v = std::size_t(kWidth) * i + RUDID_STATE_V;
+        if (codes[row + RUDID_PROPERTY_DENSITY] == 0 && solved.codes[v] == 0) {
+            const double rho = RudidContextConvert(context, RUDID_DENSITY, all[row + RUDID_PROPERTY_DENSITY], 0);
+            const double volume = RudidContextConvert(context, RUDID_SPECIFIC_VOLUME, solved.states[v], 0);
+            FUZZ_CHECK(std::fabs(rho * volume - 1) <= 1e-9, "density not the inverse of the volume");
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -126,7 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     }
     if (first.empty()) return 0;
     const char given[] = {kLetters[a], kLetters[b], '\0'};
-    const Solved solved = Solve(context, given, data.ConsumeBool() ? RUDID_REFINED : RUDID_TABLE, first, second);
+    const int options = data.ConsumeBool() ? RUDID_REFINED : RUDID_TABLE;
+    const Solved solved = Solve(context, given, options, first, second);
     FUZZ_CHECK(solved.status >= 0, "the rows refused");
     for (std::size_t i = 0; i < first.size(); ++i) {
         const std::size_t at = std::size_t(kWidth) * i;
@@ -137,5 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         FUZZ_CHECK(NearEnough(context, a, first[i], one), Describe(a, first[i], one));
         FUZZ_CHECK(NearEnough(context, b, second[i], two), Describe(b, second[i], two));
     }
+    CheckDerived(context, given, options, first, second, solved,
+                 data.ConsumeIntegralInRange(0, RUDID_DERIVED_PROPERTIES - 1));
     return 0;
 }

@@ -538,12 +538,14 @@ RUDID_API const char *RUDID_CALL RudidPhaseName(int phase);
  *               RUDID_NOT_SATURATED for the surface tension of a single
  *               phase; RUDID_NO_FORMULATION_STATE where the formulation has
  *               no stable state at the table's (p, T) (at the critical
- *               point) or the state's phase could not be told; else the code of the state's v, h or T that kept
- *               it from being found (a negative error code, RUDID_NO_STATE,
- *               a failure code);
+ *               point) or the state's phase could not be told; else the
+ *               code of the state's answer that kept it from being found
+ *               (a negative error code, RUDID_NO_STATE, a failure code):
+ *               of p, T or v, or of h for internal energy;
  *   flags       beside properties, the flags of the state's answers the
- *               property comes from (v and h for density and internal
- *               energy, T and v for the others): RUDID_FLAG_CRITICAL_REGION
+ *               property comes from (v for density, v and h for internal
+ *               energy, T and v for the others):
+ *               RUDID_FLAG_CRITICAL_REGION
  *               marks the states near the critical point where the
  *               properties are poor; NULL for none.
  * options as RudidSolveStates takes them. Returns what RudidSolveStates

@@ -102,12 +102,14 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
                ToInternal(context, RUDID_TEMPERATURE, state[RUDID_STATE_T]),
                ToInternal(context, RUDID_SPECIFIC_ENTHALPY, state[RUDID_STATE_H]),
                ToInternal(context, RUDID_SPECIFIC_VOLUME, state[RUDID_STATE_V]), phase};
-    // Density needs v; internal energy p, v and h; the rest p, T and v.
-    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V}))
+    // Each property needs the state found (the given properties have code
+    // 0; the temperature, given or answered, tells) and what it comes from:
+    // density v; internal energy p, v and h; the rest p, T and v.
+    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_T, RUDID_STATE_V}))
         out->Fail(RUDID_PROPERTY_DENSITY, code);
     else
         out->Set(RUDID_PROPERTY_DENSITY, 1 / s.v);
-    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_V, RUDID_STATE_H}))
+    if (const int code = FirstCode(codes, {RUDID_STATE_P, RUDID_STATE_T, RUDID_STATE_V, RUDID_STATE_H}))
         out->Fail(RUDID_PROPERTY_INTERNAL_ENERGY, code);
     else
         out->Set(RUDID_PROPERTY_INTERNAL_ENERGY, s.h - kKilopascalPerBar * s.p * s.v);
@@ -158,11 +160,10 @@ unsigned StatePropertiesFor(unsigned wanted) {
     constexpr unsigned kPhase = kStatePhase | 1u << RUDID_STATE_X | 1u << RUDID_STATE_P;
     constexpr unsigned kVolume = 1u << RUDID_STATE_P | 1u << RUDID_STATE_V, kEnthalpy = 1u << RUDID_STATE_H;
     constexpr unsigned kTemperature = 1u << RUDID_STATE_T;
-    unsigned needed = 0;
-    if (wanted & Bit(RUDID_PROPERTY_DENSITY)) needed |= kVolume;
-    if (wanted & Bit(RUDID_PROPERTY_INTERNAL_ENERGY)) needed |= kVolume | kEnthalpy;
-    if (wanted & kFromFormulations) needed |= kTemperature | kVolume | kPhase;
-    if (wanted & Bit(RUDID_PROPERTY_SURFACE_TENSION)) needed |= kTemperature | kPhase;
+    // Every property needs the state found: p, T and v tell.
+    unsigned needed = kTemperature | kVolume;
+    if (wanted & Bit(RUDID_PROPERTY_INTERNAL_ENERGY)) needed |= kEnthalpy;
+    if (wanted & (kFromFormulations | Bit(RUDID_PROPERTY_SURFACE_TENSION))) needed |= kPhase;
     return needed;
 }
 
