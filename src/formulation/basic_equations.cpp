@@ -48,7 +48,7 @@ constexpr auto kRegion2 = TermsOf(kRegion2ResidualI, kRegion2ResidualJ, kRegion2
 constexpr auto kRegion3 = TermsOf(kRegion3I, kRegion3J, kRegion3N);
 
 // The powers a sum needs: exponents from kLow to kHigh of one value, up
-// and down from x^0 in two interleaved chains (one multiplication by x^2
+// and down from x^0 in four interleaved chains (one multiplication by x^4
 // per power), so that they do not wait on each other.
 template <int kLow, int kHigh>
 struct Powers {
@@ -56,11 +56,18 @@ struct Powers {
     explicit Powers(Real x) {
         Real *zero = table - kLow;
         const Real square = x * x;
-        zero[0] = 1, zero[1] = x;
-        for (int k = 2; k <= kHigh; ++k) zero[k] = zero[k - 2] * square;
+        Real up[4] = {1, x, square, square * x};
+        Chains(up, square * square, kHigh, [zero](int k, Real power) { zero[k] = power; });
         const Real inverse = 1 / x, inverseSquare = inverse * inverse;
-        zero[-1] = inverse;
-        for (int k = -2; k >= kLow; --k) zero[k] = zero[k + 2] * inverseSquare;
+        Real down[4] = {inverse, inverseSquare, inverseSquare * inverse, inverseSquare * inverseSquare};
+        Chains(down, down[3], -kLow - 1, [zero](int k, Real power) { zero[-1 - k] = power; });
+    }
+    // chain[c] times step^m is the power 4m + c, for powers 0 ... last.
+    template <typename Store>
+    static void Chains(Real (&chain)[4], Real step, int last, Store store) {
+        for (int k = 0; k <= last; k += 4)
+            for (int c = 0; c < 4; ++c)
+                if (k + c <= last) store(k + c, chain[c]), chain[c] *= step;
     }
     Real operator()(int k) const { return table[k - kLow]; }
 };
