@@ -55,6 +55,7 @@ struct LookupPath {
     // pressure between the two).
     int saturationRecord = -1;
     double saturationWeight = 0;
+    Extended saturationTemperature = 0;  // at the pressure, as interpolated
     // Inverse, single phase: the two ends of the interpolation (key,
     // temperature, second and third property); wet: the saturated liquid's
     // and vapour's key, second and third property.

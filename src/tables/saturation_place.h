@@ -10,6 +10,7 @@ namespace rudid {
 inline void PlaceOnTheLine(const SaturationPoint &sat, LookupPath *path) {
     path->saturationRecord = sat.lowerRecord();
     path->saturationWeight = sat.weight();
+    path->saturationTemperature = sat.field(kSaturationLevel);
 }
 
 }  // namespace rudid

@@ -5,7 +5,6 @@
 
 #include "tables/cell_facts.h"
 #include "tables/pressure_grids.h"
-#include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
 
@@ -33,7 +32,7 @@ struct Line {
 // fields: the saturation fields whose errors the row weighs, besides the
 // temperature.
 Line LineAt(const TableSource &tables, const LookupPath &place, unsigned fields, SaturationFacts *scratch) {
-    return Line{SaturationAtPressure(tables, place.pressure).field(kSaturationLevel), place.saturationWeight,
+    return Line{place.saturationTemperature, place.saturationWeight,
                 &SaturationIntervalAt(tables, place.saturationRecord, fields | 1u << kSaturationLevel, scratch)};
 }
 
