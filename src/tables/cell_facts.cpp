@@ -96,7 +96,9 @@ struct IsobarAt {
 };
 
 // scratch: room for the isobar's bytes where the source does not hold them.
-void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t *scratch) {
+// allFields: the saturated state's every field, not only its temperature
+// (a neighbour of the pair needs only the phase of its entries).
+void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t *scratch, bool allFields = true) {
     if (j < 1 || j > kSinglePhaseGridPoints) return;
     const ByteSpan span{std::uint64_t(j - 1) * kIsobarSize, kIsobarSize};
     isobar->bytes = SpanBytes(tables, Table::SinglePhase, span, scratch);
@@ -107,7 +109,7 @@ void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t
         // The lowest isobar lies at the saturation table's first point.
         const Extended p = std::max(isobar->pressure, Extended(SaturationPressures().value[1]));
         const SaturationPoint sat = SaturationAtPressure(tables, p);
-        for (int f = 0; f < kSaturationFields; ++f) isobar->saturated[f] = sat.field(f);
+        for (int f = 0; f < (allFields ? kSaturationFields : 1); ++f) isobar->saturated[f] = sat.field(f);
         isobar->saturationTemperature = isobar->saturated[kSaturationLevel];
     }
     isobar->present = true;
@@ -117,7 +119,7 @@ void ReadIsobar(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t
 // out.
 void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar, std::uint8_t *scratch) {
     try {
-        ReadIsobar(tables, j, isobar, scratch);
+        ReadIsobar(tables, j, isobar, scratch, false);
     } catch (const LibraryFailure &) {
         isobar->present = false;
     }
@@ -129,12 +131,15 @@ void ReadNeighbour(const TableSource &tables, int j, IsobarAt *isobar, std::uint
 struct IsobarsAround {
     IsobarAt isobar[4];
     PressureStencil stencil;
+    // Known once a cell's quiet bit is first worked out (LineBetween).
+    bool lineKnown = false;
     bool lineBetween = false;  // the lower isobar lies below the critical pressure
     Extended lineLow = 0, lineHigh = 0, lineError = 0;
 };
 
 void LineBetween(const TableSource &tables, IsobarsAround *around) {
     const IsobarAt &low = around->isobar[1], &high = around->isobar[2];
+    around->lineKnown = true;
     around->lineBetween = low.belowCritical;
     if (!low.belowCritical) return;
     around->lineLow = low.saturationTemperature;
@@ -160,7 +165,6 @@ bool ReadAround(const TableSource &tables, int j, IsobarsAround *around, IsobarS
     const bool present[2] = {is[0].present, is[3].present};
     const Extended logN[2] = {is[0].logPressure, is[3].logPressure};
     around->stencil = StencilAlong(is[1].pressure, is[1].logPressure, is[2].pressure, is[2].logPressure, present, logN);
-    LineBetween(tables, around);
     bool held = true;
     for (int i = 0; i < 4; ++i) held = held && (!is[i].present || is[i].bytes != scratch[i]);
     return held;
@@ -278,7 +282,13 @@ void WorkOut(const IsobarsAround &around, int first, int last, int c, CellFacts 
         if (entry > first) cells[entry - 1 - first].acrossIsobars[1] = bends;
         if (entry <= last) cells[entry - first].acrossIsobars[0] = bends;
     }
-    for (int e = first; e <= last; ++e) cells[e - first].quiet = Quiet(around, e, c, cells[e - first]);
+}
+
+// The cell's quiet bit, with what the saturation line does between the
+// pair's pressures the first time a cell of the pair needs it.
+void WorkOutQuiet(const TableSource &tables, IsobarsAround *around, int e, int c, CellFacts *cell) {
+    if (!around->lineKnown) LineBetween(tables, around);
+    cell->quiet = Quiet(*around, e, c, *cell);
 }
 
 struct SaturationRecordAt {
@@ -366,8 +376,13 @@ struct PairFacts {
     // Room for a column's cells once a row asks for one of them, left
     // unwritten until each is worked out.
     std::unique_ptr<CellFacts[]> cell[kEntryValues];
+    // kFacts: worked out; kQuiet: with its quiet bit too.
     std::uint8_t known[kEntryValues][kIsobarEntries - 1] = {};
 };
+
+namespace {
+enum : std::uint8_t { kNothing = 0, kFacts = 1, kQuiet = 2 };
+}  // namespace
 
 FlagFacts::FlagFacts() = default;
 FlagFacts::~FlagFacts() = default;
@@ -375,7 +390,16 @@ FlagFacts::~FlagFacts() = default;
 const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch) {
     FlagFacts *memo = tables.flagFacts;
     std::unique_ptr<PairFacts> *pair = memo ? &memo->pair[j] : nullptr;
-    if (pair && *pair && (*pair)->known[column][e]) return (*pair)->cell[column][e];
+    if (pair && *pair && (*pair)->known[column][e] != kNothing) {
+        // The quiet bit lets the rows of a cell skip their own checks: worth
+        // working out once a second row reaches the cell.
+        PairFacts &facts = **pair;
+        if (facts.known[column][e] == kFacts) {
+            WorkOutQuiet(tables, &facts.around, e, column, &facts.cell[column][e]);
+            facts.known[column][e] = kQuiet;
+        }
+        return facts.cell[column][e];
+    }
     IsobarScratch bytes;
     if (pair && !*pair) {
         auto read = std::make_unique<PairFacts>();
@@ -393,7 +417,7 @@ const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, Cel
     if (!facts.cell[column]) facts.cell[column].reset(new CellFacts[kIsobarEntries - 1]);
     facts.cell[column][e] = CellFacts{};
     WorkOut(facts.around, e, e, column, &facts.cell[column][e]);
-    facts.known[column][e] = true;
+    facts.known[column][e] = kFacts;
     return facts.cell[column][e];
 }
 

@@ -58,7 +58,9 @@ struct CellFacts {
     // of the column: the cell lies outside the critical box, its corners
     // are of one phase, the saturation line with its margin stays clear of
     // it, and the largest error its bends allow stays below the coarse
-    // share of the smallest answer it can give.
+    // share of the smallest answer it can give. Worked out only once a
+    // second row of a call reaches the cell (false until then), since it
+    // saves nothing for one row.
     bool quiet;
     // Across the isobars, at entry e + n.
     PressureBends acrossIsobars[2];

@@ -74,12 +74,17 @@ Extended ColumnError(const InCell &cell, const LookupPath &place, const Line &li
     return std::max(across[side], saturated) + cell.facts.besideLine[side] * width;
 }
 
-// The interval of the cell that the place interpolated in.
-InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
-    InCell cell{CellAt(tables, place.isobar, place.lowerEntry, column, scratch), PressureWeight(place),
-                Extended(kEntryStep * place.lowerEntry), Extended(kEntryStep * place.lowerEntry + kEntryStep)};
+// The interval of the cell that the place interpolated in, whose facts
+// are given.
+InCell CellOf(const CellFacts &facts, const LookupPath &place, const Line &line) {
+    InCell cell{facts, PressureWeight(place), Extended(kEntryStep * place.lowerEntry),
+                Extended(kEntryStep * place.lowerEntry + kEntryStep)};
     if (place.straddling) (place.vapour ? cell.low : cell.high) = line.temperature;
     return cell;
+}
+
+InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
+    return CellOf(CellAt(tables, place.isobar, place.lowerEntry, column, scratch), place, line);
 }
 
 unsigned WetFlags(const Line &line, const LookupPath &place, const KeyVariant &kv, Extended k, int output) {
@@ -136,11 +141,12 @@ unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const 
 
 unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value) {
     CellFacts cellScratch;
-    if (CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch).quiet) return 0;
+    const CellFacts &facts = CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch);
+    if (facts.quiet) return 0;
     SaturationFacts lineScratch;
     const Line line =
         place.belowCritical ? LineAt(tables, place, 1u << LiquidFieldOf(column), &lineScratch) : Line{};
-    const InCell cell = CellOf(tables, place, line, column, &cellScratch);
+    const InCell cell = CellOf(facts, place, line);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     const Extended t = place.temperature;
     if (place.belowCritical) {
