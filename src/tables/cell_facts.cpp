@@ -32,14 +32,15 @@ struct PressureStencil {
     Extended logN[2] = {}, inverseNB[2] = {}, inverseNA[2] = {};
 };
 
-// pa, pb: the pressures; la, lb their logarithms; ln[i] a neighbour's, where
-// present.
-PressureStencil StencilAlong(Extended pa, Extended la, Extended pb, Extended lb, const bool *present,
+// la, lb: the logarithms of the pressures; quarter: of the pressures a
+// quarter and three quarters of the way (the grid's quarterLog); ln[i] a
+// neighbour's, where present.
+PressureStencil StencilAlong(Extended la, Extended lb, const Extended *quarter, const bool *present,
                              const Extended *ln) {
     PressureStencil s;
     s.logA = la, s.logB = lb;
-    s.quarterLog[0] = std::log(pa + 0.25L * (pb - pa));
-    s.quarterLog[1] = std::log(pa + 0.75L * (pb - pa));
+    s.quarterLog[0] = quarter[0];
+    s.quarterLog[1] = quarter[1];
     s.inverseAB = 1 / (lb - la);
     for (int i = 0; i < 2; ++i) {
         s.neighbour[i] = present[i] && ln[i] != la && ln[i] != lb && la != lb;
@@ -164,7 +165,8 @@ bool ReadAround(const TableSource &tables, int j, IsobarsAround *around, IsobarS
     const IsobarAt *is = around->isobar;
     const bool present[2] = {is[0].present, is[3].present};
     const Extended logN[2] = {is[0].logPressure, is[3].logPressure};
-    around->stencil = StencilAlong(is[1].pressure, is[1].logPressure, is[2].pressure, is[2].logPressure, present, logN);
+    around->stencil =
+        StencilAlong(is[1].logPressure, is[2].logPressure, SinglePhasePressures().quarterLog[j], present, logN);
     bool held = true;
     for (int i = 0; i < 4; ++i) held = held && (!is[i].present || is[i].bytes != scratch[i]);
     return held;
@@ -355,8 +357,8 @@ void WorkOutInterval(const TableSource &tables, int r, unsigned mask, Saturation
     }
     const bool present[2] = {record[0].present, record[3].present};
     const Extended logN[2] = {record[0].logPressure, record[3].logPressure};
-    const PressureStencil stencil = StencilAlong(record[1].pressure, record[1].logPressure, record[2].pressure,
-                                                 record[2].logPressure, present, logN);
+    const PressureStencil stencil = StencilAlong(record[1].logPressure, record[2].logPressure,
+                                                 SaturationPressures().quarterLog[r + 2], present, logN);
     for (int f = 0; f < kSaturationFields; ++f) {
         if (!(mask >> f & 1)) continue;
         facts->across[f] = PressureBends{};

@@ -41,6 +41,11 @@ Extended SegmentPoint(const Segment &s, int k) { return Extended(k - s.k0) * s.s
 // The grids are built once, when the library is loaded or first asked, in
 // whatever floating-point environment the host has at that moment; the
 // library's own makes the points the same bits as on every call.
+void QuarterLogs(Extended pa, Extended pb, Extended *logs) {
+    logs[0] = std::log(pa + 0.25L * (pb - pa));
+    logs[1] = std::log(pa + 0.75L * (pb - pa));
+}
+
 SaturationPressureGrid BuildSaturationGrid() {
     const platform::LibraryArithmeticScope arithmetic;
     SaturationPressureGrid grid{};
@@ -50,6 +55,7 @@ SaturationPressureGrid BuildSaturationGrid() {
             grid.value[k] = double(Real48ToExtended(grid.point[k]));
             grid.logValue[k] = std::log(Extended(grid.value[k]));
         }
+    for (int k = 2; k <= kSaturationGridPoints; ++k) QuarterLogs(grid.value[k - 1], grid.value[k], grid.quarterLog[k]);
     return grid;
 }
 
@@ -61,6 +67,7 @@ SinglePhasePressureGrid BuildSinglePhaseGrid() {
             grid.point[k] = float(SegmentPoint(s, k));
             grid.logPoint[k] = std::log(Extended(grid.point[k]));  // -inf at the grid's 0 bar
         }
+    for (int k = 2; k <= kSinglePhaseGridPoints; ++k) QuarterLogs(grid.point[k - 1], grid.point[k], grid.quarterLog[k]);
     return grid;
 }
 

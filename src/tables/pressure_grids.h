@@ -22,6 +22,10 @@ struct SaturationPressureGrid {
     // Their natural logarithms in extended precision, for the state flags'
     // estimates of the bend along pressure.
     Extended logValue[kSaturationGridPoints + 1];
+    // For the interval from point k - 1 to point k (k >= 2): the logarithms
+    // of the pressures a quarter and three quarters of the way, where those
+    // estimates look.
+    Extended quarterLog[kSaturationGridPoints + 1][2];
 };
 // The grid as built from its segments; SaturationPressures() holds it,
 // inline, as the lookups ask for it on every row.
@@ -36,7 +40,8 @@ inline const SaturationPressureGrid &SaturationPressures() {
 constexpr int kSinglePhaseGridPoints = 224;
 struct SinglePhasePressureGrid {
     float point[kSinglePhaseGridPoints + 1];
-    Extended logPoint[kSinglePhaseGridPoints + 1];  // as logValue above
+    Extended logPoint[kSinglePhaseGridPoints + 1];         // as logValue above
+    Extended quarterLog[kSinglePhaseGridPoints + 1][2];  // as quarterLog above
 };
 SinglePhasePressureGrid BuildSinglePhaseGrid();
 inline const SinglePhasePressureGrid &SinglePhasePressures() {
