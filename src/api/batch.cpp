@@ -26,10 +26,15 @@ constexpr std::size_t kRowsForFlagFacts = 8;
 
 }  // namespace
 
-int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
-                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                  LookupStatistics *statistics, unsigned *flags, Answer answer, const TableSource *kept) {
-    const ExportUnits units = ResolveUnits(fn, config);
+int EvaluateBatchColumns(const Column *columns, int count, const StartupConfiguration &config, std::size_t n,
+                         const double *first, const double *second, bool boundFirst, LookupStatistics *statistics,
+                         Answer answer, const TableSource *kept) {
+    ExportUnits units[kMostColumns];
+    bool flags = false;
+    for (int c = 0; c < count; ++c) {
+        units[c] = ResolveUnits(*columns[c].fn, config);
+        flags = flags || columns[c].flags;
+    }
     std::unique_ptr<CallTableCache> cache;
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
     TableSource tables = kept ? *kept : cache->source();
@@ -38,7 +43,14 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
         facts = std::make_unique<FlagFacts>();
         tables.flagFacts = facts.get();
     }
-    return EvaluateRows(fn, units, tables, n, first, second, result, failure, boundFirst, statistics, flags, answer);
+    return EvaluateColumns(columns, count, units, tables, n, first, second, boundFirst, statistics, answer);
+}
+
+int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
+                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
+                  LookupStatistics *statistics, unsigned *flags, Answer answer, const TableSource *kept) {
+    const Column column{&fn, result, failure, flags};
+    return EvaluateBatchColumns(&column, 1, config, n, first, second, boundFirst, statistics, answer, kept);
 }
 
 }  // namespace rudid

@@ -21,4 +21,11 @@ int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config
                   LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table,
                   const TableSource *kept = nullptr);
 
+// The same for the columns of EvaluateColumns (call_frame.h): exports of
+// one family and arguments, each row looked up once for all of them.
+int EvaluateBatchColumns(const Column *columns, int count, const StartupConfiguration &config, std::size_t n,
+                         const double *first, const double *second, bool boundFirst,
+                         LookupStatistics *statistics = nullptr, Answer answer = Answer::Table,
+                         const TableSource *kept = nullptr);
+
 }  // namespace rudid

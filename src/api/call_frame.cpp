@@ -61,10 +61,40 @@ Extended OutputOf(const ExportDescriptor &fn, const SinglePhaseValues &state) {
     return fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
 }
 
-// Runs the family's lookup; returns false when it refused the state.
+// The output of each column's export at a saturation point (a table's or
+// a refined one).
+template <class Saturation>
+void SaturationOutputs(const Column *columns, int count, Saturation &sat, Extended second, Extended *outputs) {
+    for (int c = 0; c < count; ++c) {
+        const ExportDescriptor &fn = *columns[c].fn;
+        outputs[c] =
+            fn.arguments == 1 ? sat.field(fn.output) : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
+    }
+}
+
+unsigned PressureTemperatureWanted(const Column *columns, int count) {
+    unsigned wanted = 0;
+    for (int c = 0; c < count; ++c) wanted |= 1u << columns[c].fn->output;
+    return wanted;
+}
+
+unsigned InverseWanted(const Column *columns, int count) {
+    unsigned wanted = 0;
+    for (int c = 0; c < count; ++c) wanted |= InverseWanted(*columns[c].fn);
+    return wanted;
+}
+
+template <class State>
+void Outputs(const Column *columns, int count, const State &state, Extended *outputs) {
+    for (int c = 0; c < count; ++c) outputs[c] = OutputOf(*columns[c].fn, state);
+}
+
+// Runs the family's lookup once for the outputs of every column; returns
+// false when it refused the state. A lookup asked for more outputs gives
+// each the same bits as asked for it alone.
 template <ExportFamily kFamily, class Decide>
-bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
-            Extended *output, LookupPath *path) {
+bool Lookup(const Column *columns, int count, const TableSource &tables, Extended first, Extended second,
+            Extended *outputs, LookupPath *path) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
@@ -72,23 +102,24 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
                                       ? SaturationAtPressure(tables, first)
                                       : SaturationAtTemperature(tables, first);
             if (path->wantsPlace) PlaceOnTheLine(sat, path);
-            *output = fn.arguments == 1 ? sat.field(fn.output)
-                                        : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
+            SaturationOutputs(columns, count, sat, second, outputs);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (!LookupPT<Decide>(tables, first, second, 1u << fn.output, &state, path)) return false;
-            *output = OutputOf(fn, state);
+            if (!LookupPT<Decide>(tables, first, second, PressureTemperatureWanted(columns, count), &state, path))
+                return false;
+            Outputs(columns, count, state, outputs);
             return true;
         }
         case ExportFamily::PressureEnthalpy:
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, InverseWanted(fn), &state, path))
+            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, InverseWanted(columns, count), &state,
+                                       path))
                 return false;
-            *output = OutputOf(fn, state);
+            Outputs(columns, count, state, outputs);
             return true;
         }
     }
@@ -101,12 +132,12 @@ bool Lookup(const ExportDescriptor &fn, const TableSource &tables, Extended firs
 // what they worked out from the records (tables/refined_memory.h).
 struct RefinedAnswers {};
 
-// The refined answer of the export's lookup and, when asked, the flags
-// that still apply to it, read from the state the lookup found; returns
-// false when it refused the state.
+// The refined answers of the columns' lookup and, when asked, the flags
+// that still apply to them (the same for every column), read from the
+// state the lookup found; returns false when it refused the state.
 template <ExportFamily kFamily>
-bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Extended first, Extended second,
-                   Extended *output, unsigned *flags) {
+bool RefinedLookup(const Column *columns, int count, const RefinedTables &tables, Extended first, Extended second,
+                   Extended *outputs, unsigned *flags) {
     switch (kFamily) {
         case ExportFamily::SaturationByPressure:
         case ExportFamily::SaturationByTemperature: {
@@ -116,15 +147,15 @@ bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Exte
                 sat.AtPressure(tables, first, std::log(double(first)));  // a Real48: exact in a double
             else
                 sat.AtTemperature(tables, first);
-            *output = fn.arguments == 1 ? sat.field(fn.output)
-                                        : Mix(sat.field(fn.output), sat.field(fn.output + 1), second);
+            SaturationOutputs(columns, count, sat, second, outputs);
             if (flags) *flags = RefinedSaturationFlags(byPressure, first);
             return true;
         }
         case ExportFamily::PressureTemperature: {
             SinglePhaseValues state;
-            if (!RefinedLookupPT(tables, first, second, 1u << fn.output, &state)) return false;
-            *output = OutputOf(fn, state);
+            if (!RefinedLookupPT(tables, first, second, PressureTemperatureWanted(columns, count), &state))
+                return false;
+            Outputs(columns, count, state, outputs);
             if (flags) *flags = RefinedStateFlags(first, second);
             return true;
         }
@@ -132,8 +163,9 @@ bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Exte
         case ExportFamily::PressureEntropy:
         case ExportFamily::PressureVolume: {
             InverseValues state;
-            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, InverseWanted(fn), &state)) return false;
-            *output = OutputOf(fn, state);
+            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, InverseWanted(columns, count), &state))
+                return false;
+            Outputs(columns, count, state, outputs);
             if (flags) *flags = RefinedInverseFlags(tables, KeyOf(kFamily), first, second, state);
             return true;
         }
@@ -141,24 +173,31 @@ bool RefinedLookup(const ExportDescriptor &fn, const RefinedTables &tables, Exte
     return false;
 }
 
-// Runs the answer's lookup and writes the row's flags when asked; returns
-// false when the lookup refused the state. memory: the call's, for a
-// refined answer (else unused).
+// Runs the answer's lookup for the columns and, where a column asks for
+// flags, works out its row's flags into flags[c]; returns false when the
+// lookup refused the state. memory: the call's, for a refined answer (else
+// unused).
 template <ExportFamily kFamily, class Decide>
-bool Answered(const ExportDescriptor &fn, const TableSource &tables, Extended a, Extended b, Extended *result,
-              LookupStatistics *statistics, unsigned *flags, RefinedMemory *memory) {
+[[gnu::always_inline]] inline bool Answered(const Column *columns, int count, const TableSource &tables, Extended a, Extended b,
+              Extended *outputs, LookupStatistics *statistics, bool flagsWanted, unsigned *flags,
+              RefinedMemory *memory) {
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
         const RefinedTables refined{tables, *memory};
-        return RefinedLookup<kFamily>(fn, refined, a, b, result, flags);
+        unsigned rowFlags = 0;
+        const bool answered =
+            RefinedLookup<kFamily>(columns, count, refined, a, b, outputs, flagsWanted ? &rowFlags : nullptr);
+        for (int c = 0; c < count; ++c) flags[c] = rowFlags;
+        return answered;
     } else {
         LookupPath path;
-        path.wantsPlace = flags != nullptr;
-        const bool answered = Lookup<kFamily, Decide>(fn, tables, a, b, result, &path);
+        path.wantsPlace = flagsWanted;
+        const bool answered = Lookup<kFamily, Decide>(columns, count, tables, a, b, outputs, &path);
         if (statistics) {
             ++statistics->lookups;
             if (path.exactFallback) ++statistics->exactFallbacks;
         }
-        if (answered && flags) *flags = RowFlags(fn, tables, a, b, path, *result);
+        for (int c = 0; c < count; ++c)
+            if (answered && columns[c].flags) flags[c] = RowFlags(*columns[c].fn, tables, a, b, path, outputs[c]);
         return answered;
     }
 }
@@ -182,59 +221,86 @@ ExportUnits ResolveUnits(const ExportDescriptor &fn, const StartupConfiguration 
 
 namespace {
 
-// One row of an export of the given family. The family is fixed at compile
-// time, so that a batch runs the tests and the lookup of its family without
-// asking for it on every row.
-// flags, when given, receives the row's state flags (0 unless the lookup
-// answered); memory is the call's for a refined answer.
-template <ExportFamily kFamily, class Decide>
-double EvaluateRow(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, double first,
-                   double second, LookupStatistics *statistics, unsigned *flags, RefinedMemory *memory = nullptr) {
-    // Both arguments are rounded to Real48 before either is converted, and
-    // both are converted before the first range test.
-    Extended a = RoundDoubleToReal48(first);
-    Extended b = fn.arguments == 2 ? RoundDoubleToReal48(second) : 0.0L;
-    if (units.convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units.first);
-    if (units.convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units.second);
-
-    const int refused = RangeTest<kFamily>(fn, a, b);
-    if (refused != 0) return refused;
-
-    Extended result = 0;  // set by the lookup when it answers
-    if (!Answered<kFamily, Decide>(fn, tables, a, b, &result, statistics, flags, memory)) return fn.lookupRefusal;
-    if (units.convertResult) result = FromInternalUnit(QuantityCode(fn.resultQuantity), result, units.result);
-    // A Real48 widens exactly to a double.
-    return double(result);
-}
-
 // The file of the first failed row of the thread's last rows.
 thread_local char tFirstFailedFile[kMaxPathSize];
 
-template <ExportFamily kFamily, class Decide>
-int EvaluateRowsOf(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
-                   const double *first, const double *second, double *result, int *failure,
-                   LookupStatistics *statistics, unsigned *flags) {
+void Fail(const Column &column, std::size_t i, const LibraryFailure &f, int *failed) {
+    column.result[i] = NAN;
+    column.failure[i] = f.code;
+    if (column.flags) column.flags[i] = 0;
+    if ((*failed)++ == 0) std::memcpy(tFirstFailedFile, f.path, sizeof tFirstFailedFile);
+}
+
+// Row i of the columns' exports, of the given family. The family is fixed
+// at compile time, so that a batch runs the tests and the lookup of its
+// family without asking for it on every row. Each column's result is its
+// property or a negative error code; a LibraryFailure fails the row of
+// every column (of the lookup) or of one (of its result's unit). memory is
+// the call's for a refined answer.
+// kColumns: the count of columns when the compiler should know it (a
+// single export), else 0.
+template <ExportFamily kFamily, class Decide, int kColumns>
+void EvaluateRow(const Column *columns, int anyCount, const ExportUnits *units, const TableSource &tables,
+                 std::size_t i, double first, double second, LookupStatistics *statistics, RefinedMemory *memory,
+                 int *failed) {
+    const int count = kColumns != 0 ? kColumns : anyCount;
+    const ExportDescriptor &fn = *columns[0].fn;  // the arguments and range tests of every column
+    bool flagsWanted = false;
+    for (int c = 0; c < count; ++c) {
+        columns[c].failure[i] = 0;
+        if (columns[c].flags) columns[c].flags[i] = 0, flagsWanted = true;
+    }
+    Extended outputs[kMostColumns];
+    unsigned flags[kMostColumns] = {};
+    int refused = 0;
+    bool answered = false;
+    try {
+        // Both arguments are rounded to Real48 before either is converted,
+        // and both are converted before the first range test.
+        Extended a = RoundDoubleToReal48(first);
+        Extended b = fn.arguments == 2 ? RoundDoubleToReal48(second) : 0.0L;
+        if (units[0].convertFirst) a = ToInternalUnit(QuantityCode(fn.firstArgument), a, units[0].first);
+        if (units[0].convertSecond) b = ToInternalUnit(QuantityCode(fn.secondArgument), b, units[0].second);
+        refused = RangeTest<kFamily>(fn, a, b);
+        if (refused == 0)
+            answered = Answered<kFamily, Decide>(columns, count, tables, a, b, outputs, statistics, flagsWanted, flags,
+                                                 memory);
+    } catch (const LibraryFailure &f) {
+        for (int c = 0; c < count; ++c) Fail(columns[c], i, f, failed);
+        return;
+    }
+    for (int c = 0; c < count; ++c) {
+        const Column &column = columns[c];
+        if (!answered) {
+            column.result[i] = refused != 0 ? refused : column.fn->lookupRefusal;
+            continue;
+        }
+        try {
+            Extended result = outputs[c];
+            if (units[c].convertResult)
+                result = FromInternalUnit(QuantityCode(column.fn->resultQuantity), result, units[c].result);
+            // A Real48 widens exactly to a double.
+            column.result[i] = double(result);
+            if (column.flags) column.flags[i] = flags[c];
+        } catch (const LibraryFailure &f) {
+            Fail(column, i, f, failed);
+        }
+    }
+}
+
+template <ExportFamily kFamily, class Decide, int kColumns>
+int EvaluateRowsOf(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
+                   std::size_t n, const double *first, const double *second, LookupStatistics *statistics) {
     // A refined answer keeps what it works out from the records for the
     // call's later rows.
     std::unique_ptr<RefinedMemory> memory;
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) memory = std::make_unique<RefinedMemory>();
     int failed = 0;
-    const bool two = fn.arguments == 2;
+    const bool two = columns[0].fn->arguments == 2;
     tFirstFailedFile[0] = '\0';
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned *rowFlags = flags ? &flags[i] : nullptr;
-        if (rowFlags) *rowFlags = 0;
-        try {
-            result[i] = EvaluateRow<kFamily, Decide>(fn, units, tables, first[i], two ? second[i] : 0.0, statistics,
-                                                     rowFlags, memory.get());
-            failure[i] = 0;
-        } catch (const LibraryFailure &f) {
-            result[i] = NAN;
-            failure[i] = f.code;
-            if (rowFlags) *rowFlags = 0;
-            if (failed++ == 0) std::memcpy(tFirstFailedFile, f.path, sizeof tFirstFailedFile);
-        }
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        EvaluateRow<kFamily, Decide, kColumns>(columns, count, units, tables, i, first[i], two ? second[i] : 0.0,
+                                               statistics, memory.get(), &failed);
     return failed;
 }
 
@@ -257,27 +323,50 @@ auto WithFamily(ExportFamily family, Body &&body) {
 
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second, Answer answer) {
-    return WithFamily(fn.family, [&](auto family) {
+    double result = 0;
+    LibraryFailure failure{0, ""};
+    const Column column{&fn, &result, &failure.code, nullptr};
+    int failed = 0;
+    WithFamily(fn.family, [&](auto family) {
         if (answer == Answer::Refined) {
             RefinedMemory memory;
-            return EvaluateRow<family(), RefinedAnswers>(fn, units, tables, first, second, nullptr, nullptr, &memory);
+            EvaluateRow<family(), RefinedAnswers, 1>(&column, 1, &units, tables, 0, first, second, nullptr, &memory,
+                                                     &failed);
+        } else {
+            EvaluateRow<family(), BoundedDecisions, 1>(&column, 1, &units, tables, 0, first, second, nullptr, nullptr,
+                                                       &failed);
         }
-        return EvaluateRow<family(), BoundedDecisions>(fn, units, tables, first, second, nullptr, nullptr);
+    });
+    if (failed) {
+        std::memcpy(failure.path, tFirstFailedFile, sizeof failure.path);
+        throw failure;
+    }
+    return result;
+}
+
+int EvaluateColumns(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
+                    std::size_t n, const double *first, const double *second, bool boundFirst,
+                    LookupStatistics *statistics, Answer answer) {
+    const auto rows = [&](auto family, auto columnsKnown) {
+        constexpr int kColumns = decltype(columnsKnown)::value;
+        if (answer == Answer::Refined)
+            return EvaluateRowsOf<family(), RefinedAnswers, kColumns>(columns, count, units, tables, n, first, second,
+                                                                      statistics);
+        return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions, kColumns>(columns, count, units, tables, n,
+                                                                                 first, second, statistics)
+                          : EvaluateRowsOf<family(), ExactDecisions, kColumns>(columns, count, units, tables, n,
+                                                                               first, second, statistics);
+    };
+    return WithFamily(columns[0].fn->family, [&](auto family) {
+        return count == 1 ? rows(family, std::integral_constant<int, 1>{}) : rows(family, std::integral_constant<int, 0>{});
     });
 }
 
 int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables, std::size_t n,
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
                  LookupStatistics *statistics, unsigned *flags, Answer answer) {
-    return WithFamily(fn.family, [&](auto family) {
-        if (answer == Answer::Refined)
-            return EvaluateRowsOf<family(), RefinedAnswers>(fn, units, tables, n, first, second, result, failure,
-                                                            statistics, flags);
-        return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions>(fn, units, tables, n, first, second, result,
-                                                                       failure, statistics, flags)
-                          : EvaluateRowsOf<family(), ExactDecisions>(fn, units, tables, n, first, second, result,
-                                                                     failure, statistics, flags);
-    });
+    const Column column{&fn, result, failure, flags};
+    return EvaluateColumns(&column, 1, &units, tables, n, first, second, boundFirst, statistics, answer);
 }
 
 const char *FirstFailedFile() { return tFirstFailedFile; }

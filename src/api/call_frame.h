@@ -60,6 +60,27 @@ int EvaluateRows(const ExportDescriptor &fn, const ExportUnits &units, const Tab
                  const double *first, const double *second, double *result, int *failure, bool boundFirst,
                  LookupStatistics *statistics = nullptr, unsigned *flags = nullptr, Answer answer = Answer::Table);
 
+// One export's answers over the rows of a batch: where its results,
+// failures and flags (null for none) go, as EvaluateRows writes them.
+struct Column {
+    const ExportDescriptor *fn;
+    double *result;
+    int *failure;
+    unsigned *flags;
+};
+// At most this many exports share a family and arguments: an inverse
+// family's temperature, two other properties and quality.
+constexpr int kMostColumns = 4;
+
+// EvaluateRows for up to kMostColumns exports of one family with the same
+// arguments (AQPPTH, AQPPTS and AQPPTV, for example), units[c] resolved
+// for columns[c]: each row is looked up once for all their outputs, and
+// each column gets exactly what EvaluateRows gives its export. Returns how
+// many answers failed.
+int EvaluateColumns(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
+                    std::size_t n, const double *first, const double *second, bool boundFirst,
+                    LookupStatistics *statistics = nullptr, Answer answer = Answer::Table);
+
 // The file that the first failed row of this thread's last EvaluateRows
 // concerned; "" when no row failed or its failure concerned no file.
 const char *FirstFailedFile();

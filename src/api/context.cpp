@@ -118,18 +118,32 @@ std::unique_ptr<RudidContext> OpenContext(const char *directory, const char *uni
     return context;
 }
 
-int EvaluateInContext(const RudidContext &context, const ExportDescriptor &fn, Answer answer, bool keptTables,
-                      std::size_t n, const double *first, const double *second, double *result, int *failure,
-                      unsigned *flags) {
+namespace {
+
+int ColumnsIn(const RudidContext &context, const Column *columns, int count, Answer answer, bool keptTables,
+              std::size_t n, const double *first, const double *second) {
     const bool boundFirst = answer == Answer::Table;
     if (!keptTables || !context.kept)
-        return EvaluateBatch(fn, ConfigOf(context), n, first, second, result, failure, boundFirst, nullptr, flags,
-                             answer);
+        return EvaluateBatchColumns(columns, count, ConfigOf(context), n, first, second, boundFirst, nullptr, answer);
     CachedCallTables tables;
     context.kept->Acquire(&tables);
     const TableSource source = tables.source();
-    return EvaluateBatch(fn, ConfigOf(context), n, first, second, result, failure, boundFirst, nullptr, flags, answer,
-                         &source);
+    return EvaluateBatchColumns(columns, count, ConfigOf(context), n, first, second, boundFirst, nullptr, answer,
+                                &source);
+}
+
+}  // namespace
+
+int EvaluateInContext(const RudidContext &context, const ExportDescriptor &fn, Answer answer, bool keptTables,
+                      std::size_t n, const double *first, const double *second, double *result, int *failure,
+                      unsigned *flags) {
+    const Column column{&fn, result, failure, flags};
+    return ColumnsIn(context, &column, 1, answer, keptTables, n, first, second);
+}
+
+int EvaluateColumnsInContext(const RudidContext &context, const Column *columns, int count, Answer answer,
+                             std::size_t n, const double *first, const double *second) {
+    return ColumnsIn(context, columns, count, answer, true, n, first, second);
 }
 
 int EvaluateByName(const RudidContext &context, const char *name, Answer answer, bool keptTables, std::size_t n,

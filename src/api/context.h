@@ -52,6 +52,10 @@ std::unique_ptr<RudidContext> OpenContext(const char *directory, const char *uni
 int EvaluateInContext(const RudidContext &context, const ExportDescriptor &fn, Answer answer, bool keptTables,
                       std::size_t n, const double *first, const double *second, double *result, int *failure,
                       unsigned *flags);
+// The same for the columns of EvaluateColumns (call_frame.h), from the
+// context's kept tables where it keeps them.
+int EvaluateColumnsInContext(const RudidContext &context, const Column *columns, int count, Answer answer,
+                             std::size_t n, const double *first, const double *second);
 
 // An evaluation by name as the entry points take it: the name checked
 // (RUDID_UNKNOWN_FUNCTION), the arrays the call needs checked

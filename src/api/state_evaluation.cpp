@@ -47,22 +47,32 @@ void ResizeBlock(StateBlock *block, std::size_t n) {
     block->phase.assign(n, RUDID_PHASE_UNKNOWN);
 }
 
+void EvaluateTogether(const StateSetting &setting, const ExportDescriptor *const *fns, int count, std::size_t n,
+                      const double *first, const double *second, Evaluation *out, bool withFlags) {
+    Column columns[kMostColumns] = {};
+    for (int c = 0; c < count; ++c) {
+        out[c].value.resize(n);
+        out[c].code.assign(n, 0);
+        out[c].flags.assign(withFlags ? n : 0, 0);
+        columns[c] = {fns[c], out[c].value.data(), out[c].code.data(), withFlags ? out[c].flags.data() : nullptr};
+    }
+    if (n == 0) return;
+    EvaluateColumnsInContext(*setting.context, columns, count, setting.answer, n, first, second);
+    for (int c = 0; c < count; ++c)
+        for (std::size_t i = 0; i < n; ++i) {
+            if (out[c].code[i] != 0) {
+                out[c].value[i] = kNaN;
+                continue;
+            }
+            const int range = RudidRangeCode(out[c].value[i]);
+            if (range != 0) out[c].code[i] = range, out[c].value[i] = kNaN;
+        }
+}
+
 void EvaluateRows(const StateSetting &setting, const ExportDescriptor &fn, std::size_t n, const double *first,
                   const double *second, Evaluation *out, bool withFlags) {
-    out->value.resize(n);
-    out->code.assign(n, 0);
-    out->flags.assign(withFlags ? n : 0, 0);
-    if (n == 0) return;
-    EvaluateInContext(*setting.context, fn, setting.answer, true, n, first, second, out->value.data(),
-                      out->code.data(), withFlags ? out->flags.data() : nullptr);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (out->code[i] != 0) {
-            out->value[i] = kNaN;
-            continue;
-        }
-        const int range = RudidRangeCode(out->value[i]);
-        if (range != 0) out->code[i] = range, out->value[i] = kNaN;
-    }
+    const ExportDescriptor *fns[] = {&fn};
+    EvaluateTogether(setting, fns, 1, n, first, second, out, withFlags);
 }
 
 int QuantityOfProperty(int property) { return kPropertyQuantity[property]; }

@@ -34,27 +34,44 @@ void Store(const Rows &rows, int property, const Evaluation &column) {
     }
 }
 
-// One property not given: from the function of the given pair in either
-// order, or, with a quality given, from the saturation function of the
-// other given property. Left NaN (and its code for the phase to set) when
-// none has it: the quality at a pressure and temperature.
-void EvaluateProperty(const Rows &rows, int property) {
-    const int result = QuantityOfProperty(property);
+// The properties not given (and needed) that a function of the pair
+// answers, the pair in its order or swapped: those of each order looked up
+// together, once a row. Marks them in done.
+void EvaluateWithThePair(const Rows &rows, unsigned *done) {
     const int a = QuantityOfProperty(rows.pair.first), b = QuantityOfProperty(rows.pair.second);
-    Evaluation column;
-    if (const ExportDescriptor *fn = ExportFor(result, a, b)) {
-        EvaluateRows(rows.setting, *fn, rows.n, rows.first, rows.second, &column, rows.setting.flags);
-    } else if (const ExportDescriptor *swapped = ExportFor(result, b, a)) {
-        EvaluateRows(rows.setting, *swapped, rows.n, rows.second, rows.first, &column, rows.setting.flags);
-    } else if (Given(rows, RUDID_STATE_X)) {
-        const int other = rows.pair.first == RUDID_STATE_X ? rows.pair.second : rows.pair.first;
-        const ExportDescriptor *line = ExportFor(result, QuantityOfProperty(other), RUDID_NO_QUANTITY);
-        if (!line) return;
-        const double *values = GivenValues(rows, other);
-        EvaluateRows(rows.setting, *line, rows.n, values, values, &column, rows.setting.flags);
-    } else {
-        return;
+    for (const bool swapped : {false, true}) {
+        const ExportDescriptor *fns[kMostColumns];
+        int properties[kMostColumns], count = 0;
+        for (int property = 0; property < kStateProperties && count < kMostColumns; ++property) {
+            if (Given(rows, property) || !(rows.setting.needed & 1u << property) || (*done >> property & 1)) continue;
+            const int result = QuantityOfProperty(property);
+            if (const ExportDescriptor *fn = swapped ? ExportFor(result, b, a) : ExportFor(result, a, b))
+                fns[count] = fn, properties[count++] = property;
+        }
+        if (count == 0) continue;
+        Evaluation columns[kMostColumns];
+        EvaluateTogether(rows.setting, fns, count, rows.n, swapped ? rows.second : rows.first,
+                         swapped ? rows.first : rows.second, columns, rows.setting.flags);
+        for (int c = 0; c < count; ++c) {
+            Store(rows, properties[c], columns[c]);
+            *done |= 1u << properties[c];
+        }
     }
+}
+
+// A property no function of the pair answers: with a quality given, from
+// the saturation function of the other given property. Left NaN (and its
+// code for the phase to set) otherwise: the quality at a pressure and
+// temperature.
+void EvaluateOnTheLine(const Rows &rows, int property) {
+    if (!Given(rows, RUDID_STATE_X)) return;
+    const int other = rows.pair.first == RUDID_STATE_X ? rows.pair.second : rows.pair.first;
+    const ExportDescriptor *line =
+        ExportFor(QuantityOfProperty(property), QuantityOfProperty(other), RUDID_NO_QUANTITY);
+    if (!line) return;
+    const double *values = GivenValues(rows, other);
+    Evaluation column;
+    EvaluateRows(rows.setting, *line, rows.n, values, values, &column, rows.setting.flags);
     Store(rows, property, column);
 }
 
@@ -180,13 +197,15 @@ void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n
     ResizeBlock(block, n);
     const Rows rows{setting, pair, n, first, second, block};
     for (int property = 0; property < kStateProperties; ++property) {
-        if (Given(rows, property)) {
-            const double *values = GivenValues(rows, property);
-            for (std::size_t i = 0; i < n; ++i) block->values[At(i, property)] = values[i];
-        } else if (setting.needed & (1u << property)) {
-            EvaluateProperty(rows, property);
-        }
+        if (!Given(rows, property)) continue;
+        const double *values = GivenValues(rows, property);
+        for (std::size_t i = 0; i < n; ++i) block->values[At(i, property)] = values[i];
     }
+    unsigned done = 0;
+    EvaluateWithThePair(rows, &done);
+    for (int property = 0; property < kStateProperties; ++property)
+        if (!Given(rows, property) && (setting.needed & 1u << property) && !(done >> property & 1))
+            EvaluateOnTheLine(rows, property);
     if (Given(rows, RUDID_STATE_X))
         PhaseByGivenQuality(rows);
     else if (Given(rows, RUDID_STATE_P) && (setting.needed & kStatePhase))

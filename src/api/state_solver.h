@@ -70,6 +70,11 @@ struct Evaluation {
 void EvaluateRows(const StateSetting &setting, const ExportDescriptor &fn, std::size_t n, const double *first,
                   const double *second, Evaluation *out, bool withFlags = false);
 
+// The same for up to kMostColumns functions of one family with the same
+// arguments (fns[c] into out[c]), each row looked up once for all of them.
+void EvaluateTogether(const StateSetting &setting, const ExportDescriptor *const *fns, int count, std::size_t n,
+                      const double *first, const double *second, Evaluation *out, bool withFlags = false);
+
 // The quantity code of a property; the function that gives result from
 // the arguments in this order (second RUDID_NO_QUANTITY for one
 // argument), or null.

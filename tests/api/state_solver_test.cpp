@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
 #include <string>
@@ -143,6 +144,65 @@ TEST_F(StateSolver, PairsOfAFunctionAnswerExactlyAsTheFunction) {
     const Solved line = Solve(nullptr, "pT", {10}, {*lib_->AQPPT(10)});
     EXPECT_EQ(line.phase[0], RUDID_PHASE_SATURATION_LINE);
     EXPECT_EQ(line.codes[2], RUDID_ON_SATURATION_LINE);
+}
+
+// A pair that property functions take has each other property looked up
+// once a row for all of them: every value, code and flag must still be
+// what the property function's own batch gives, table and refined, across
+// the phases and beyond the tables (the rows here include pressures and
+// temperatures out of range and arguments on no table at all).
+TEST_F(StateSolver, PropertiesLookedUpTogetherAreEachFunctionsOwnBits) {
+    const auto evaluate = Get<decltype(&::RudidContextEvaluate)>("RudidContextEvaluate");
+    const Solved states = RandomStates(150, 7);
+    const std::size_t n = states.phase.size();
+    struct Pair {
+        const char *given;
+        int first, second;
+        // Of each property, by the pair in its order; not the quality,
+        // which the phase may replace with RUDID_NO_QUALITY.
+        const char *functions[kWidth];
+    };
+    const Pair pairs[] = {{"pT", 0, 1, {nullptr, nullptr, "AQPPTH", "AQPPTS", "AQPPTV", nullptr}},
+                          {"ph", 0, 2, {nullptr, "AQPPHT", nullptr, "AQPPHS", "AQPPHV", nullptr}},
+                          {"ps", 0, 3, {nullptr, "AQPPST", "AQPPSH", nullptr, "AQPPSV", nullptr}},
+                          {"pv", 0, 4, {nullptr, "AQPPVT", "AQPPVH", "AQPPVS", nullptr, nullptr}},
+                          {"px", 0, 5, {nullptr, nullptr, "AQPPQH", "AQPPQS", "AQPPQV", nullptr}},
+                          {"Tx", 1, 5, {nullptr, nullptr, "AQPTQH", "AQPTQS", "AQPTQV", nullptr}}};
+    for (const int options : {RUDID_TABLE, RUDID_REFINED})
+        for (const Pair &pair : pairs) {
+            std::vector<double> a, b;
+            for (std::size_t i = 0; i < n; ++i) {
+                a.push_back(states.states[kWidth * i + pair.first]);
+                b.push_back(states.states[kWidth * i + pair.second]);
+            }
+            a.insert(a.end(), {0.001, 2000, 50, -1, 1e300}), b.insert(b.end(), {300, 300, -50, 0.5, 2});
+            const std::size_t rows = a.size();
+            std::vector<double> solved(kWidth * rows);
+            std::vector<int> codes(kWidth * rows), phase(rows), flags(kWidth * rows);
+            ASSERT_GE(Get<decltype(&::RudidSolveStates)>("RudidSolveStates")(nullptr, pair.given, options, rows,
+                                                                            a.data(), b.data(), solved.data(),
+                                                                            codes.data(), phase.data(), flags.data()),
+                      0);
+            for (int k = 0; k < kWidth; ++k) {
+                if (!pair.functions[k]) continue;
+                std::vector<double> value(rows);
+                std::vector<int> failure(rows), flag(rows);
+                evaluate(nullptr, pair.functions[k], options, rows, a.data(), b.data(), value.data(), failure.data(),
+                         flag.data());
+                for (std::size_t i = 0; i < rows; ++i) {
+                    const std::size_t at = kWidth * i + std::size_t(k);
+                    SCOPED_TRACE(std::string(pair.functions[k]) + " row " + std::to_string(i));
+                    const int range = failure[i] == 0 ? Get<decltype(&::RudidRangeCode)>("RudidRangeCode")(value[i]) : 0;
+                    if (failure[i] != 0 || range != 0) {
+                        EXPECT_EQ(codes[at], failure[i] != 0 ? failure[i] : range);
+                        continue;
+                    }
+                    EXPECT_EQ(codes[at], 0);
+                    EXPECT_EQ(std::memcmp(&solved[at], &value[i], sizeof(double)), 0) << solved[at] << " " << value[i];
+                    EXPECT_EQ(flags[at], flag[i]);
+                }
+            }
+        }
 }
 
 TEST_F(StateSolver, TwoContextsOfDifferentUnitsFindTheSameStates) {
