@@ -432,7 +432,7 @@ void Register() {
     benchmark::RegisterBenchmark("WholeState/pT", WholeState, "pT", false)->Arg(1000);
     benchmark::RegisterBenchmark("WholeState/pT_flags", WholeState, "pT", true)->Arg(1000);
     benchmark::RegisterBenchmark("WholeState/hs", WholeState, "hs", false)->Arg(1000);
-    for (const char *property : {"AQPPTH", "rho", "cp", "mu", "lambda"})
+    for (const char *property : {"AQPPTH", "rho", "u", "cp", "mu", "lambda", "sigma"})
         benchmark::RegisterBenchmark((std::string("DerivedBatch/") + property).c_str(), DerivedBatch, property)
             ->Arg(100000);
     benchmark::RegisterBenchmark("DerivedBatch/all_nine", DerivedBatch, nullptr)->Arg(1000)->Arg(100000);

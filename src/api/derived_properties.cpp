@@ -98,10 +98,17 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
     for (int k = 0; k < kDerivedProperties; ++k) out->flags[k] = fromTemperature;
     out->flags[RUDID_PROPERTY_DENSITY] = flags[RUDID_STATE_V];
     out->flags[RUDID_PROPERTY_INTERNAL_ENERGY] = flags[RUDID_STATE_V] | flags[RUDID_STATE_H];
-    RowState s{ToInternal(context, RUDID_PRESSURE, state[RUDID_STATE_P]),
-               ToInternal(context, RUDID_TEMPERATURE, state[RUDID_STATE_T]),
-               ToInternal(context, RUDID_SPECIFIC_ENTHALPY, state[RUDID_STATE_H]),
-               ToInternal(context, RUDID_SPECIFIC_VOLUME, state[RUDID_STATE_V]), phase};
+    // Each in the internal unit where a wanted property needs it.
+    const auto in = [&](int property, int quantity, unsigned neededBy) {
+        return wanted & neededBy ? ToInternal(context, quantity, state[property]) : NAN;
+    };
+    constexpr unsigned kEnergy = Bit(RUDID_PROPERTY_INTERNAL_ENERGY);
+    constexpr unsigned kSigma = Bit(RUDID_PROPERTY_SURFACE_TENSION);
+    RowState s{in(RUDID_STATE_P, RUDID_PRESSURE, kEnergy | kFromFormulations),
+               in(RUDID_STATE_T, RUDID_TEMPERATURE, kFromFormulations | kSigma),
+               in(RUDID_STATE_H, RUDID_SPECIFIC_ENTHALPY, kEnergy),
+               in(RUDID_STATE_V, RUDID_SPECIFIC_VOLUME, Bit(RUDID_PROPERTY_DENSITY) | kEnergy | kFromFormulations),
+               phase};
     // Each property needs the state found (the given properties have code
     // 0; the temperature, given or answered, tells) and what it comes from:
     // density v; internal energy p, v and h; the rest p, T and v.

@@ -29,8 +29,13 @@ double Convert(const RudidContext &context, int quantity, double value, bool toI
     const StartupConfiguration &config = ConfigOf(context);
     if (!config.unitRecognised[quantity] || !std::isfinite(value)) return kNaN;
     const QuantityCode code = QuantityCode(quantity);
-    const Extended factor = Real48ToExtended(config.unitFactor[quantity]);
+    const Extended factor = config.unitFactorValue[quantity];
     try {
+        // The internal unit: a factor of 1 only rounds to six bytes, which
+        // the double's bits give; the Celsius scale (0) leaves the value as
+        // it is.
+        if (code == Temperature && factor == 0) return value;
+        if (code != Temperature && factor == 1) return double(RoundDoubleToReal48(value));
         return double(toInternal ? ToInternalUnit(code, Extended(value), factor)
                                  : FromInternalUnit(code, Extended(value), factor));
     } catch (const LibraryFailure &) {
