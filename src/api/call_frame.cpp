@@ -324,8 +324,8 @@ auto WithFamily(ExportFamily family, Body &&body) {
 double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, const TableSource &tables,
                       double first, double second, Answer answer) {
     double result = 0;
-    LibraryFailure failure{0, ""};
-    const Column column{&fn, &result, &failure.code, nullptr};
+    int code = 0;
+    const Column column{&fn, &result, &code, nullptr};
     int failed = 0;
     WithFamily(fn.family, [&](auto family) {
         if (answer == Answer::Refined) {
@@ -338,6 +338,7 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
         }
     });
     if (failed) {
+        LibraryFailure failure{code, {}};
         std::memcpy(failure.path, tFirstFailedFile, sizeof failure.path);
         throw failure;
     }
