@@ -137,6 +137,54 @@ TEST_F(DerivedProperties, ByNameGiveTheColumnOfTheWholeCall) {
     EXPECT_EQ(byName(nullptr, "cp", "pT", 0, 1, nullptr, t.data(), &r, &f, nullptr), RUDID_BAD_ARGUMENTS);
 }
 
+// A property by name solves only what it needs of each state, in blocks of
+// rows; it must still answer, code and flag as the whole call does, for
+// every pair, both answers and units other than the internal ones, and a
+// pair that no state has must never give a density (1/v of a given v).
+TEST_F(DerivedProperties, ByNameAnswerAsTheWholeCallForEveryPairAndNeverWithoutAState) {
+    const auto byName = Get<decltype(&::RudidContextProperty)>("RudidContextProperty");
+    const auto states = Get<decltype(&::RudidSolveStates)>("RudidSolveStates");
+    RudidContext *other = Open("pressure=psi, temperature=F, enthalpy=Btu/lbm, density=lbm/ft3");
+    ASSERT_NE(other, nullptr);
+    std::vector<double> p, t;
+    for (int i = 0; i < 40; ++i) p.push_back(0.02 * std::pow(1.3, i)), t.push_back(10 + 19.7 * i);
+    for (RudidContext *context : {static_cast<RudidContext *>(nullptr), other}) {
+        std::vector<double> solved(RUDID_STATE_PROPERTIES * p.size());
+        std::vector<int> codes(solved.size());
+        states(context, "pT", 0, p.size(), p.data(), t.data(), solved.data(), codes.data(), nullptr, nullptr);
+        for (const char *given : {"pT", "ph", "pv", "px", "Tx", "hs", "Tv"})
+            for (const int options : {RUDID_TABLE, RUDID_REFINED}) {
+                const int a = int(std::strchr("pThsvx", given[0]) - "pThsvx");
+                const int b = int(std::strchr("pThsvx", given[1]) - "pThsvx");
+                std::vector<double> first, second;
+                for (std::size_t i = 0; i < p.size(); ++i) {
+                    const double *row = &solved[RUDID_STATE_PROPERTIES * i];
+                    first.push_back(row[a]), second.push_back(b == 5 ? (i % 5) / 4.0 : row[b]);
+                }
+                first.push_back(1), second.push_back(1e6);  // no state of the tables has it
+                const std::size_t n = first.size();
+                const Derived all = Solve(context, given, first, second, options);
+                for (int k = 0; k < kWidth; ++k) {
+                    std::vector<double> result(n);
+                    std::vector<int> failure(n), flags(n);
+                    byName(context, Get<decltype(&::RudidPropertySymbol)>("RudidPropertySymbol")(k), given, options,
+                           n, first.data(), second.data(), result.data(), failure.data(), flags.data());
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const std::size_t at = std::size_t(kWidth) * i + std::size_t(k);
+                        SCOPED_TRACE(std::string(given) + " property " + std::to_string(k) + " row " + std::to_string(i));
+                        EXPECT_EQ(failure[i], all.codes[at]);
+                        EXPECT_EQ(flags[i], all.flags[at]);
+                        if (failure[i] == 0) {
+                            EXPECT_EQ(std::memcmp(&result[i], &all.values[at], sizeof(double)), 0);
+                        }
+                    }
+                }
+                EXPECT_NE(all.codes[std::size_t(kWidth) * (n - 1) + RUDID_PROPERTY_DENSITY], 0) << given;
+            }
+    }
+    Close(other);
+}
+
 TEST_F(DerivedProperties, DescribeThemselves) {
     const auto name = Get<decltype(&::RudidPropertyName)>("RudidPropertyName");
     const auto symbol = Get<decltype(&::RudidPropertySymbol)>("RudidPropertySymbol");
