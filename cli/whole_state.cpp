@@ -121,19 +121,21 @@ Outcome DerivedOutcome(double value, int code, Quantity a, Quantity b) {
     return OutcomeOf(value, code, SourceFunction(Quantity::SpecificVolume, a, b));
 }
 
-void DeriveRows(std::vector<StateRow> *rows, const char *given, std::span<const double> first,
-                std::span<const double> second, bool withFlags, bool refined, Quantity a, Quantity b) {
+// The derived properties of the rows RudidSolveStates solved (its arrays,
+// as it filled them), without solving them again.
+void DeriveRows(std::vector<StateRow> *rows, const std::vector<double> &states, const std::vector<int> &stateCodes,
+                const std::vector<int> &phases, const std::vector<int> &stateFlags, Quantity a, Quantity b) {
     const std::size_t n = rows->size(), width = kDerivedCount;
     std::vector<double> values(n * width);
     std::vector<int> codes(n * width), flags(n * width, 0);
-    const int status = RudidSolveProperties(ToolContext(), given, refined ? RUDID_REFINED : RUDID_TABLE, n,
-                                            first.data(), second.data(), values.data(), codes.data(),
-                                            withFlags ? flags.data() : nullptr);
+    const int status = RudidDeriveStates(ToolContext(), n, states.data(), stateCodes.data(), phases.data(),
+                                         stateFlags.data(), values.data(), codes.data(), flags.data());
     for (std::size_t i = 0; i < n; ++i) {
         StateRow &row = (*rows)[i];
         for (std::size_t k = 0; k < width; ++k) {
             const std::size_t at = width * i + k;
-            row.derived[k] = status < 0 ? row.properties[0] : DerivedOutcome(values[at], codes[at], a, b);
+            row.derived[k] = status < 0 ? Outcome{OutcomeKind::Failure, 0, status, "the library refused the rows"}
+                                        : DerivedOutcome(values[at], codes[at], a, b);
             row.derivedFlags[k] = std::max(flags[at], 0);
         }
     }
@@ -190,6 +192,7 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
     const int status = RudidSolveStates(ToolContext(), given, refined ? RUDID_REFINED : RUDID_TABLE, n, first.data(),
                                         second.data(), states.data(), codes.data(), phases.data(),
                                         withFlags ? flags.data() : nullptr);
+    const std::vector<int> solvedPhases = phases;  // the library's, before the tool names a line below
     std::vector<StateRow> rows(n);
     for (std::size_t i = 0; i < n; ++i) {
         StateRow &row = rows[i];
@@ -207,7 +210,10 @@ std::vector<StateRow> SolveStates(Quantity a, Quantity b, std::span<const double
         row.phase = status < 0 ? "" : RudidPhaseName(phases[i]);
     }
     if (status >= 0) NoteQualities(&rows, codes, phases, states, refined);
-    DeriveRows(&rows, given, first, second, withFlags, refined, a, b);
+    if (status >= 0)
+        DeriveRows(&rows, states, codes, solvedPhases, flags, a, b);
+    else
+        for (StateRow &row : rows) std::fill(std::begin(row.derived), std::end(row.derived), row.properties[0]);
     for (StateRow &row : rows) {
         for (std::size_t k = 0; k < kStatePropertyCount; ++k) {
             const bool quality = kStateProperties[k] == Quantity::Quality;

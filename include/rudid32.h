@@ -586,6 +586,17 @@ RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char 
 RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char *property, const char *given,
                                               int options, size_t n, const double *first, const double *second,
                                               double *result, int *failure, int *flags);
+/* RudidDeriveStates gives the same properties for n states that
+ * RudidSolveStates has already solved in the same context, without solving
+ * them again: states, codes, phase and flags (NULL: none, and then the
+ * properties carry none) exactly as RudidSolveStates filled them, the
+ * other arguments as RudidSolveProperties takes them. Each row's
+ * properties, codes and flags are those RudidSolveProperties gives for the
+ * pair the states were solved from, bit for bit. Returns what
+ * RudidSolveProperties returns. */
+RUDID_API int RUDID_CALL RudidDeriveStates(RudidContext *context, size_t n, const double *states, const int *codes,
+                                           const int *phase, const int *flags, double *properties,
+                                           int *propertyCodes, int *propertyFlags);
 RUDID_API const char *RUDID_CALL RudidPropertyName(int property);
 RUDID_API const char *RUDID_CALL RudidPropertySymbol(int property);
 RUDID_API int RUDID_CALL RudidPropertyQuantity(int property);

@@ -325,6 +325,8 @@ function RudidSolveProperties(AContext: Pointer; AGiven: PAnsiChar; AOptions: Lo
   cdecl; external RudidLibrary name 'RudidSolveProperties';
 function RudidContextProperty(AContext: Pointer; AProperty: PAnsiChar; AGiven: PAnsiChar; AOptions: LongInt; AN: SizeUInt; AFirst: PDouble; ASecond: PDouble; AResult: PDouble; AFailure: PLongInt; AFlags: PLongInt): LongInt;
   cdecl; external RudidLibrary name 'RudidContextProperty';
+function RudidDeriveStates(AContext: Pointer; AN: SizeUInt; AStates: PDouble; ACodes: PLongInt; APhase: PLongInt; AFlags: PLongInt; AProperties: PDouble; APropertyCodes: PLongInt; APropertyFlags: PLongInt): LongInt;
+  cdecl; external RudidLibrary name 'RudidDeriveStates';
 function RudidPropertyName(AProperty: LongInt): PAnsiChar;
   cdecl; external RudidLibrary name 'RudidPropertyName';
 function RudidPropertySymbol(AProperty: LongInt): PAnsiChar;

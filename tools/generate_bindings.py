@@ -559,6 +559,7 @@ PASCAL_TYPES = {
     "const double *": "PDouble",
     "double *": "PDouble",
     "int *": "PLongInt",
+    "const int *": "PLongInt",
     "RudidContext *": "Pointer",
     "const RudidContext *": "Pointer",
     "void": None,

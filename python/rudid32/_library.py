@@ -136,6 +136,8 @@ def _declare(library):
         "RudidPropertySymbol": (c_char_p, [c_int]),
         "RudidPropertyQuantity": (c_int, [c_int]),
         "RudidPropertyIndex": (c_int, [c_char_p]),
+        "RudidDeriveStates": (c_int, [c_void_p, ctypes.c_size_t, c_void_p, c_void_p, c_void_p, c_void_p, c_void_p,
+                                      c_void_p, c_void_p]),
     }
     for name, (result, arguments) in prototypes.items():
         function = getattr(library, name)

@@ -97,24 +97,22 @@ def _solve(pair, refined):
     return states, codes, phase, flags
 
 
-def _derive(pair, refined):
-    """The derived properties of the rows: (values, codes, flags) arrays of
-    n x 9, in the library's order (_DERIVED)."""
-    (a, first), (b, second) = pair.items()
-    first, second = numpy.broadcast_arrays(numpy.asarray(first, dtype=float), numpy.asarray(second, dtype=float))
-    first, second = numpy.ascontiguousarray(first.ravel()), numpy.ascontiguousarray(second.ravel())
-    n = first.size
+def _derive(states, codes, phase, flags):
+    """The derived properties of rows that _solve solved, without solving
+    them again: (values, codes, flags) arrays of n x 9, in the library's
+    order (_DERIVED)."""
+    n = phase.size
     width = len(_DERIVED)
     values = numpy.empty((n, width))
-    codes, flags = numpy.empty((n, width), dtype=numpy.intc), numpy.empty((n, width), dtype=numpy.intc)
-    options = 0 if refined is None else _REFINED if refined else _TABLE
-    status = _library.library().RudidSolveProperties(
-        _context(), (a + b).encode(), options, n, first.ctypes.data, second.ctypes.data, values.ctypes.data,
-        codes.ctypes.data, flags.ctypes.data)
+    derived_codes = numpy.empty((n, width), dtype=numpy.intc)
+    derived_flags = numpy.empty((n, width), dtype=numpy.intc)
+    status = _library.library().RudidDeriveStates(
+        _context(), n, states.ctypes.data, codes.ctypes.data, phase.ctypes.data, flags.ctypes.data,
+        values.ctypes.data, derived_codes.ctypes.data, derived_flags.ctypes.data)
     if status < 0:
         from ._errors import RudidFailure
-        raise RudidFailure("RudidSolveProperties", status, "the library refused the rows")
-    return values, codes, flags
+        raise RudidFailure("RudidDeriveStates", status, "the library refused the rows")
+    return values, derived_codes, derived_flags
 
 
 def _phase_names():
@@ -194,7 +192,7 @@ class State:
         self.phase = _phase_names()[phase[0]]
         self.property_flags = {symbol: int(max(flags[0, k], 0)) for k, symbol in enumerate(_SYMBOLS)}
         self.flags = int(numpy.bitwise_or.reduce(list(self.property_flags.values())))
-        values, codes, flags = _derive(pair, refined)
+        values, codes, flags = _derive(states, codes, phase, flags)
         for k, symbol in enumerate(_DERIVED):
             setattr(self, symbol, float(values[0, k]) if codes[0, k] == 0 else None)
         self.derived_flags = {symbol: int(max(flags[0, k], 0)) for k, symbol in enumerate(_DERIVED)}
@@ -268,7 +266,7 @@ def states(refined=True, **given):
     for a row."""
     pair = _pair(given, "states()")
     states_, codes, phase, flags = _solve(pair, refined)
-    derived, derived_codes, _ = _derive(pair, refined)
+    derived, derived_codes, _ = _derive(states_, codes, phase, flags)
     columns = {symbol: numpy.where(codes[:, k] == 0, states_[:, k], numpy.nan) for k, symbol in enumerate(_SYMBOLS)}
     columns["phase"] = _phase_names()[phase]
     for k, symbol in enumerate(_SYMBOLS):

@@ -51,24 +51,21 @@ int PropertyOfName(const char *name) {
 // call has, its working blocks stay small and in the cache.
 constexpr std::size_t kRowsAtOnce = 8192;
 
-// The states of the rows, then their derived properties, under the
-// library's arithmetic, each block of rows handed to deliver(start, count,
-// derived); the count of rows with a property not answered, or
-// RUDID_OUT_OF_MEMORY.
-template <typename Deliver>
-int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
-           unsigned wanted, Deliver deliver) {
+// Blocks of rows, under the library's arithmetic: fill(start, count,
+// block) gives each block's states, whose derived properties go to
+// deliver(start, count, derived); the count of rows with a property not
+// answered, or RUDID_OUT_OF_MEMORY.
+template <typename Fill, typename Deliver>
+int DeriveBlocks(const RudidContext &context, std::size_t n, unsigned wanted, Fill fill, Deliver deliver) {
     const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
     int result = 0;
     try {
-        StateSetting solving = setting;
-        if (PairHasFunction(pair)) solving.needed = StatePropertiesFor(wanted);
         StateBlock block;
         DerivedBlock derived;
         for (std::size_t start = 0; start < n; start += kRowsAtOnce) {
             const std::size_t count = std::min(kRowsAtOnce, n - start);
-            SolveBlock(solving, pair, count, first + start, second + start, &block);
-            DeriveProperties(*setting.context, block, count, &derived, wanted);
+            fill(start, count, &block);
+            DeriveProperties(context, block, count, &derived, wanted);
             for (std::size_t i = 0; i < count; ++i) {
                 bool answered = true;
                 for (int k = 0; k < kDerivedProperties; ++k)
@@ -83,6 +80,48 @@ int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const dou
     platform::LeaveLibraryArithmetic(saved);
     return result;
 }
+
+// The states of the rows, solved from the pair (only what the wanted
+// properties need of them), then their derived properties.
+template <typename Deliver>
+int Derive(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first, const double *second,
+           unsigned wanted, Deliver deliver) {
+    StateSetting solving = setting;
+    if (PairHasFunction(pair)) solving.needed = StatePropertiesFor(wanted);
+    return DeriveBlocks(
+        *setting.context, n, wanted,
+        [&](std::size_t start, std::size_t count, StateBlock *block) {
+            SolveBlock(solving, pair, count, first + start, second + start, block);
+        },
+        deliver);
+}
+
+// Copies what a caller's arrays give of the rows' states into block.
+void CopyStates(std::size_t start, std::size_t count, const double *states, const int *codes, const int *phase,
+                const int *flags, StateBlock *block) {
+    ResizeBlock(block, count);
+    const std::size_t from = start * std::size_t(kStateProperties), width = count * std::size_t(kStateProperties);
+    std::copy(states + from, states + from + width, block->values.begin());
+    std::copy(codes + from, codes + from + width, block->codes.begin());
+    if (flags)
+        for (std::size_t at = 0; at < width; ++at) block->flags[at] = unsigned(flags[from + at]);
+    std::copy(phase + start, phase + start + count, block->phase.begin());
+}
+
+// Each row's derived properties into the caller's arrays.
+struct AllProperties {
+    double *properties;
+    int *codes;
+    int *flags;
+    void operator()(std::size_t start, std::size_t count, const DerivedBlock &derived) const {
+        const std::size_t from = start * std::size_t(kDerivedProperties);
+        for (std::size_t at = 0; at < count * std::size_t(kDerivedProperties); ++at) {
+            properties[from + at] = derived.values[at];
+            codes[from + at] = derived.codes[at];
+            if (flags) flags[from + at] = int(derived.flags[at]);
+        }
+    }
+};
 
 // The call's setting, or a wrong call's code.
 int SettingOf(RudidContext *context, const char *given, int options, bool flags, StateSetting *setting,
@@ -110,15 +149,22 @@ RUDID_API int RUDID_CALL RudidSolveProperties(RudidContext *context, const char 
     if (const int wrong = SettingOf(context, given, options, flags != nullptr, &setting, &pair)) return wrong;
     if (n == 0) return 0;
     if (!first || !second || !properties || !codes) return RUDID_BAD_ARGUMENTS;
-    return Derive(setting, pair, n, first, second, kAllDerived,
-                  [&](std::size_t start, std::size_t count, const DerivedBlock &derived) {
-                      const std::size_t from = start * std::size_t(kDerivedProperties);
-                      for (std::size_t at = 0; at < count * std::size_t(kDerivedProperties); ++at) {
-                          properties[from + at] = derived.values[at];
-                          codes[from + at] = derived.codes[at];
-                          if (flags) flags[from + at] = int(derived.flags[at]);
-                      }
-                  });
+    return Derive(setting, pair, n, first, second, kAllDerived, AllProperties{properties, codes, flags});
+}
+
+RUDID_API int RUDID_CALL RudidDeriveStates(RudidContext *context, size_t n, const double *states, const int *codes,
+                                           const int *phase, const int *flags, double *properties,
+                                           int *propertyCodes, int *propertyFlags) {
+    using namespace rudid;
+    if (n == 0) return 0;
+    if (!states || !codes || !phase || !properties || !propertyCodes) return RUDID_BAD_ARGUMENTS;
+    const RudidContext &in = context ? *context : DefaultContext();
+    return DeriveBlocks(
+        in, n, kAllDerived,
+        [&](std::size_t start, std::size_t count, StateBlock *block) {
+            CopyStates(start, count, states, codes, phase, flags, block);
+        },
+        AllProperties{properties, propertyCodes, propertyFlags});
 }
 
 RUDID_API int RUDID_CALL RudidContextProperty(RudidContext *context, const char *property, const char *given,

@@ -185,6 +185,40 @@ TEST_F(DerivedProperties, ByNameAnswerAsTheWholeCallForEveryPairAndNeverWithoutA
     Close(other);
 }
 
+// Hosts that show the state and its properties solve once and derive from
+// the solved rows: RudidDeriveStates must give what RudidSolveProperties
+// gives for the pair, bit for bit, pairs solved through the pressure and
+// rows without a state included.
+TEST_F(DerivedProperties, FromSolvedStatesAreThoseOfThePair) {
+    const auto states = Get<decltype(&::RudidSolveStates)>("RudidSolveStates");
+    const auto derive = Get<decltype(&::RudidDeriveStates)>("RudidDeriveStates");
+    RudidContext *other = Open("pressure=MPa, temperature=K, density=lbm/ft3");
+    ASSERT_NE(other, nullptr);
+    const std::vector<double> h = {3000, 2500, 150, 1e6, 2800}, s = {7, 6.5, 0.5, 7, 1e6};
+    for (RudidContext *context : {static_cast<RudidContext *>(nullptr), other})
+        for (const int options : {RUDID_TABLE, RUDID_REFINED}) {
+            const std::size_t n = h.size();
+            std::vector<double> solved(RUDID_STATE_PROPERTIES * n);
+            std::vector<int> codes(solved.size()), phase(n), flags(solved.size());
+            ASSERT_GE(states(context, "hs", options, n, h.data(), s.data(), solved.data(), codes.data(), phase.data(),
+                             flags.data()),
+                      0);
+            const Derived want = Solve(context, "hs", h, s, options);
+            Derived got{0, std::vector<double>(kWidth * n), std::vector<int>(kWidth * n), std::vector<int>(kWidth * n)};
+            got.status = derive(context, n, solved.data(), codes.data(), phase.data(), flags.data(), got.values.data(),
+                                got.codes.data(), got.flags.data());
+            EXPECT_EQ(got.status, want.status);
+            EXPECT_EQ(got.codes, want.codes);
+            EXPECT_EQ(got.flags, want.flags);
+            EXPECT_EQ(std::memcmp(got.values.data(), want.values.data(), got.values.size() * sizeof(double)), 0);
+        }
+    Close(other);
+    double value;
+    int code;
+    EXPECT_EQ(derive(nullptr, 1, nullptr, &code, &code, nullptr, &value, &code, nullptr), RUDID_BAD_ARGUMENTS);
+    EXPECT_EQ(derive(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+}
+
 TEST_F(DerivedProperties, DescribeThemselves) {
     const auto name = Get<decltype(&::RudidPropertyName)>("RudidPropertyName");
     const auto symbol = Get<decltype(&::RudidPropertySymbol)>("RudidPropertySymbol");

@@ -82,6 +82,7 @@ expected="1 AQPPT
 65 RudidPropertySymbol
 66 RudidPropertyQuantity
 67 RudidPropertyIndex
+68 RudidDeriveStates
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
