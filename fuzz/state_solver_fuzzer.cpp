@@ -9,7 +9,9 @@
 // properties of the same rows: one by name gives what all nine give, bit
 // for bit, with the same code and flags (it solves only what it needs);
 // each answered but the internal energy (below zero in cold compressed
-// water) is positive, and the density is the inverse of the state's volume.
+// water) is positive, and the density is the inverse of the state's volume;
+// derived from the solved rows, they are the same again, and rows a caller
+// made up do not crash the derivation.
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -79,13 +81,14 @@ bool NearEnough(RudidContext *context, int k, double given, double answer) {
 // The states of rows of a pair, and each property's code.
 struct Solved {
     std::vector<double> states;
-    std::vector<int> codes;
+    std::vector<int> codes, phase;
     int status;
 };
 Solved Solve(RudidContext *context, const char *given, int options, const std::vector<double> &first, const std::vector<double> &second) {
-    Solved solved{std::vector<double>(kWidth * first.size()), std::vector<int>(kWidth * first.size()), 0};
+    Solved solved{std::vector<double>(kWidth * first.size()), std::vector<int>(kWidth * first.size()),
+                  std::vector<int>(first.size()), 0};
     solved.status = RudidSolveStates(context, given, options, first.size(), first.data(), second.data(),
-                                     solved.states.data(), solved.codes.data(), nullptr, nullptr);
+                                     solved.states.data(), solved.codes.data(), solved.phase.data(), nullptr);
     return solved;
 }
 
@@ -107,12 +110,23 @@ void CheckDerived(RudidContext *context, const char *given, int options, const s
     const std::size_t n = first.size();
     std::vector<double> all(kDerived * n), one(n);
     std::vector<int> codes(kDerived * n), flags(kDerived * n), failure(n), oneFlags(n);
-    FUZZ_CHECK(RudidSolveProperties(context, given, options, n, first.data(), second.data(), all.data(),
-                                    codes.data(), flags.data()) >= 0,
-               "the properties refused");
+    const int count = RudidSolveProperties(context, given, options, n, first.data(), second.data(), all.data(),
+                                           codes.data(), flags.data());
+    FUZZ_CHECK(count >= 0, "the properties refused");
     FUZZ_CHECK(RudidContextProperty(context, RudidPropertySymbol(property), given, options, n, first.data(),
                                     second.data(), one.data(), failure.data(), oneFlags.data()) >= 0,
                "the property by name refused");
+    // From the solved rows, without solving them again: the same values and
+    // codes (the rows were solved without flags).
+    std::vector<double> fromStates(kDerived * n);
+    std::vector<int> fromStatesCodes(kDerived * n);
+    FUZZ_CHECK(RudidDeriveStates(context, n, solved.states.data(), solved.codes.data(), solved.phase.data(), nullptr,
+                                 fromStates.data(), fromStatesCodes.data(), nullptr) == count,
+               "derived from the states, another count");
+    for (std::size_t at = 0; at < kDerived * n; ++at)
+        FUZZ_CHECK(fromStatesCodes[at] == codes[at] && (codes[at] != 0 || std::bit_cast<std::uint64_t>(fromStates[at]) ==
+                                                                              std::bit_cast<std::uint64_t>(all[at])),
+                   "derived from the states, another answer");
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t row = kDerived * i, at = row + std::size_t(property);
         FUZZ_CHECK(failure[i] == codes[at], std::string("by name another code: ") + RudidPropertySymbol(property));
@@ -179,5 +193,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     }
     CheckDerived(context, given, options, first, second, solved,
                  data.ConsumeIntegralInRange(0, RUDID_DERIVED_PROPERTIES - 1));
+    // Rows a caller made up: any values, codes and phases, only no crash.
+    std::vector<double> madeUp(kWidth * first.size()), out(RUDID_DERIVED_PROPERTIES * first.size());
+    std::vector<int> madeUpCodes(madeUp.size()), madeUpPhase(first.size()), outCodes(out.size());
+    for (std::size_t at = 0; at < madeUp.size(); ++at)
+        madeUp[at] = ArgumentFrom(data), madeUpCodes[at] = data.ConsumeIntegralInRange(-1030, 20);
+    for (int &phase : madeUpPhase) phase = data.ConsumeIntegralInRange(-2, 9);
+    RudidDeriveStates(context, first.size(), madeUp.data(), madeUpCodes.data(), madeUpPhase.data(), nullptr,
+                      out.data(), outCodes.data(), nullptr);
     return 0;
 }
