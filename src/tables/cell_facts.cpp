@@ -389,14 +389,14 @@ enum : std::uint8_t { kNothing = 0, kFacts = 1, kQuiet = 2 };
 FlagFacts::FlagFacts() = default;
 FlagFacts::~FlagFacts() = default;
 
-const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch) {
+const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch, bool quiet) {
     FlagFacts *memo = tables.flagFacts;
     std::unique_ptr<PairFacts> *pair = memo ? &memo->pair[j] : nullptr;
     if (pair && *pair && (*pair)->known[column][e] != kNothing) {
         // The quiet bit lets the rows of a cell skip their own checks: worth
-        // working out once a second row reaches the cell.
+        // working out once a second row that reads it reaches the cell.
         PairFacts &facts = **pair;
-        if (facts.known[column][e] == kFacts) {
+        if (quiet && facts.known[column][e] == kFacts) {
             WorkOutQuiet(tables, &facts.around, e, column, &facts.cell[column][e]);
             facts.known[column][e] = kQuiet;
         }

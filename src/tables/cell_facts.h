@@ -59,8 +59,9 @@ struct CellFacts {
     // are of one phase, the saturation line with its margin stays clear of
     // it, and the largest error its bends allow stays below the coarse
     // share of the smallest answer it can give. Worked out only once a
-    // second row of a call reaches the cell (false until then), since it
-    // saves nothing for one row.
+    // second row of a call that reads it reaches the cell (false until
+    // then), since it saves nothing for one row. Pressure-temperature rows
+    // read it; the inverse rows do not.
     bool quiet;
     // Across the isobars, at entry e + n.
     PressureBends acrossIsobars[2];
@@ -105,7 +106,8 @@ struct FlagFacts {
 // (working them out there the first time), else worked out into scratch. Raises the tables' input/output
 // failures for the cell's own records; a neighbour that cannot be read is
 // left out.
-const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch);
+// quiet: the caller reads the quiet bit (else it is left as it is).
+const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch, bool quiet);
 
 // The same for the interval of saturation records r and r + 1 (0..290),
 // at least for the fields asked (a bit each; a liquid field brings its

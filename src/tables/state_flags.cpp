@@ -84,7 +84,7 @@ InCell CellOf(const CellFacts &facts, const LookupPath &place, const Line &line)
 }
 
 InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
-    return CellOf(CellAt(tables, place.isobar, place.lowerEntry, column, scratch), place, line);
+    return CellOf(CellAt(tables, place.isobar, place.lowerEntry, column, scratch, false), place, line);
 }
 
 unsigned WetFlags(const Line &line, const LookupPath &place, const KeyVariant &kv, Extended k, int output) {
@@ -141,7 +141,7 @@ unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const 
 
 unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value) {
     CellFacts cellScratch;
-    const CellFacts &facts = CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch);
+    const CellFacts &facts = CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch, true);
     if (facts.quiet) return 0;
     SaturationFacts lineScratch;
     const Line line =
