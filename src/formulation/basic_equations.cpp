@@ -10,8 +10,6 @@ namespace rudid::formulation {
 namespace {
 
 constexpr Real kGasConstant = 0.461526;  // kJ/(kg K), IAPWS-IF97's
-constexpr Real kCriticalTemperature = 647.096;
-constexpr Real kCriticalDensity = 322;
 constexpr Real kRegion1Pressure = 16.53, kRegion1Temperature = 1386;
 constexpr Real kRegion2Temperature = 540;
 constexpr Real kRegion3Logarithm = 1.0658070028513;  // n1, the term n1 ln(delta)

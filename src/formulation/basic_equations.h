@@ -14,6 +14,12 @@
 
 namespace rudid::formulation {
 
+// Water's critical point as the formulations take it: IF97's region 3 and
+// the transport correlations reduce by it.
+constexpr Real kCriticalTemperature = 647.096;  // K
+constexpr Real kCriticalDensity = 322;          // kg/m3
+constexpr Real kCriticalPressure = 22.064;      // MPa
+
 enum class Region { Liquid = 1, Vapour = 2, NearCritical = 3 };
 
 struct CaloricProperties {

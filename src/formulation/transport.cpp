@@ -11,10 +11,6 @@ namespace rudid::formulation {
 
 namespace {
 
-// The reducing constants of the transport correlations.
-constexpr Real kCriticalTemperature = 647.096;  // K
-constexpr Real kCriticalDensity = 322;           // kg/m3
-constexpr Real kCriticalPressure = 22.064;      // MPa
 // The critical enhancement of the thermal conductivity.
 constexpr Real kEnhancementGasConstant = 0.46151805;  // kJ/(kg K)
 constexpr Real kEnhancementScale = 177.8514;
