@@ -65,18 +65,13 @@ struct EnergySearch {
     bool open;
 };
 
-// The enthalpies (in the context's unit) whose states at the pressures have
-// the energies; NaN with the row's code in codes where none has.
-void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const double *p, const double *u,
-                          std::vector<double> *h, std::vector<int> *codes) {
+// The search of each row at the ends, the states at 0 and 800 C: open
+// where the energy lies between theirs, else answered or refused.
+void SearchFromTheEnds(const StateSetting &setting, std::size_t n, const double *p, const std::vector<Extended> &target,
+                       std::vector<EnergySearch> *search, std::vector<double> *h, std::vector<int> *codes) {
     const RudidContext &context = *setting.context;
     const ExportDescriptor &enthalpy = *ExportFor(RUDID_SPECIFIC_ENTHALPY, RUDID_PRESSURE, RUDID_TEMPERATURE);
     const std::vector<double> pressures(p, p + n);
-    h->assign(n, kNaN);
-    codes->assign(n, 0);
-    std::vector<EnergySearch> search(n);
-    std::vector<Extended> target(n);
-    // The ends: the states at 0 and 800 C.
     for (const double t : {kLowestTemperature, kHighestTemperature}) {
         const std::vector<double> temperature(n, FromInternal(context, RUDID_TEMPERATURE, t));
         Evaluation end;
@@ -85,70 +80,86 @@ void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const doub
         std::vector<int> code;
         EnergiesAt(setting, pressures, end.value, &energy, &code);
         for (std::size_t i = 0; i < n; ++i) {
-            target[i] = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, u[i]);
             const int failed = end.code[i] != 0 ? end.code[i] : code[i];
             if (failed != 0 && (*codes)[i] == 0) (*codes)[i] = failed;
+            EnergySearch &s = (*search)[i];
             const Extended hi = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, end.value[i]);
             if (t == kLowestTemperature)
-                search[i].a = hi, search[i].fa = energy[i] - target[i];
+                s.a = hi, s.fa = energy[i] - target[i];
             else
-                search[i].b = hi, search[i].fb = energy[i] - target[i];
+                s.b = hi, s.fb = energy[i] - target[i];
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        EnergySearch &s = search[i];
+        EnergySearch &s = (*search)[i];
         s.open = false;
         if ((*codes)[i] != 0) continue;
-        if (!std::isfinite(target[i])) {
+        if (!std::isfinite(target[i]))
             (*codes)[i] = RUDID_NO_STATE;
-        } else if (s.fa == 0) {
+        else if (s.fa == 0)
             (*h)[i] = FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(s.a));
-        } else if (s.fb == 0) {
+        else if (s.fb == 0)
             (*h)[i] = FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(s.b));
-        } else if (s.fa > 0 || s.fb < 0) {
+        else if (s.fa > 0 || s.fb < 0)
             (*codes)[i] = RUDID_NO_STATE;  // below the 0 C state's energy or above the 800 C one's
-        } else {
+        else
             s.open = true;
+    }
+}
+
+// One step of false position with the Illinois halving for all open rows,
+// in one batch. False when none was open.
+bool FalsePositionStep(const StateSetting &setting, const double *p, const std::vector<Extended> &target,
+                       std::vector<EnergySearch> *search, std::vector<double> *h, std::vector<int> *codes) {
+    const RudidContext &context = *setting.context;
+    std::vector<std::size_t> rows;
+    std::vector<double> rowP, rowH;
+    for (std::size_t i = 0; i < search->size(); ++i) {
+        const EnergySearch &s = (*search)[i];
+        if (!s.open) continue;
+        const Extended c = s.b - s.fb * (s.b - s.a) / (s.fb - s.fa);
+        rows.push_back(i);
+        rowP.push_back(p[i]);
+        rowH.push_back(FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(c)));
+    }
+    if (rows.empty()) return false;
+    std::vector<Extended> energy;
+    std::vector<int> code;
+    EnergiesAt(setting, rowP, rowH, &energy, &code);
+    for (std::size_t j = 0; j < rows.size(); ++j) {
+        const std::size_t i = rows[j];
+        EnergySearch &s = (*search)[i];
+        if (code[j] != 0) {
+            s.open = false;
+            (*codes)[i] = code[j];
+            continue;
+        }
+        const Extended c = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, rowH[j]), fc = energy[j] - target[i];
+        if ((fc < 0) == (s.fb < 0))
+            s.fa /= 2;
+        else
+            s.a = s.b, s.fa = s.fb;
+        s.b = c, s.fb = fc;
+        if (std::fabs(fc) <= kConverged * std::fmax(std::fabs(target[i]), kEnergyFloor) || s.a == s.b) {
+            s.open = false;
+            (*h)[i] = rowH[j];
         }
     }
-    // False position with the Illinois halving, all open rows in one batch
-    // a step.
-    for (int step = 0; step < kMostSteps; ++step) {
-        std::vector<std::size_t> rows;
-        std::vector<double> rowP, rowH;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!search[i].open) continue;
-            const EnergySearch &s = search[i];
-            const Extended c = s.b - s.fb * (s.b - s.a) / (s.fb - s.fa);
-            rows.push_back(i);
-            rowP.push_back(p[i]);
-            rowH.push_back(FromInternal(context, RUDID_SPECIFIC_ENTHALPY, double(c)));
-        }
-        if (rows.empty()) break;
-        std::vector<Extended> energy;
-        std::vector<int> code;
-        EnergiesAt(setting, rowP, rowH, &energy, &code);
-        for (std::size_t j = 0; j < rows.size(); ++j) {
-            const std::size_t i = rows[j];
-            EnergySearch &s = search[i];
-            if (code[j] != 0) {
-                s.open = false;
-                (*codes)[i] = code[j];
-                continue;
-            }
-            const Extended c = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, rowH[j]), fc = energy[j] - target[i];
-            if ((fc < 0) == (s.fb < 0)) {
-                s.fa /= 2;
-            } else {
-                s.a = s.b, s.fa = s.fb;
-            }
-            s.b = c, s.fb = fc;
-            if (std::fabs(fc) <= kConverged * std::fmax(std::fabs(target[i]), kEnergyFloor) || s.a == s.b) {
-                s.open = false;
-                (*h)[i] = rowH[j];
-            }
-        }
-    }
+    return true;
+}
+
+// The enthalpies (in the context's unit) whose states at the pressures have
+// the energies; NaN with the row's code in codes where none has.
+void EnthalpiesOfEnergies(const StateSetting &setting, std::size_t n, const double *p, const double *u,
+                          std::vector<double> *h, std::vector<int> *codes) {
+    h->assign(n, kNaN);
+    codes->assign(n, 0);
+    std::vector<EnergySearch> search(n);
+    std::vector<Extended> target(n);
+    for (std::size_t i = 0; i < n; ++i) target[i] = ToInternal(*setting.context, RUDID_SPECIFIC_ENTHALPY, u[i]);
+    SearchFromTheEnds(setting, n, p, target, &search, h, codes);
+    for (int step = 0; step < kMostSteps; ++step)
+        if (!FalsePositionStep(setting, p, target, &search, h, codes)) break;
     for (std::size_t i = 0; i < n; ++i)
         if (search[i].open) (*codes)[i] = RUDID_NO_STATE;
 }
