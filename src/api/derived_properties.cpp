@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <limits>
 
+#include "common/constants.h"
 #include "formulation/basic_equations.h"
 #include "formulation/transport.h"
 
@@ -14,9 +15,6 @@ namespace {
 using formulation::CaloricProperties;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr Extended kKelvin = 273.15L;
-constexpr Extended kBarPerMegapascal = 10;
-constexpr Extended kKilopascalPerBar = 100;
 // Internal units of the catalogue: thermal conductivity in kW/(m C).
 constexpr Extended kConductivityToInternal = 1e-3L;
 
@@ -66,7 +64,7 @@ constexpr unsigned kNeedsConductivity = Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY)
 // transport properties only where wanted asks for them).
 void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
     using formulation::Real;
-    const Real pressure = Real(s.p / kBarPerMegapascal), temperature = Real(s.t + kKelvin);
+    const Real pressure = Real(s.p / kBarPerMegapascal), temperature = Real(s.t + kCelsiusZero);
     const formulation::Region region = formulation::RegionOf(pressure, temperature, LiquidSide(s.phase));
     CaloricProperties c;
     if (!formulation::CaloricAt(region, pressure, temperature, Real(1 / s.v), &c)) {
@@ -139,7 +137,7 @@ void DeriveRow(const RudidContext &context, const double *state, const int *code
     } else if (!SaturationPhase(phase)) {
         out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
     } else {
-        const formulation::Real sigma = formulation::SurfaceTension(formulation::Real(s.t + kKelvin));
+        const formulation::Real sigma = formulation::SurfaceTension(formulation::Real(s.t + kCelsiusZero));
         if (std::isnan(sigma))
             out->Fail(RUDID_PROPERTY_SURFACE_TENSION, RUDID_NOT_SATURATED);
         else

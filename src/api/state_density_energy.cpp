@@ -14,18 +14,17 @@
 
 #include "api/context.h"
 #include "api/state_solver.h"
-#include "common/real48.h"
+#include "common/constants.h"
 
 namespace rudid {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr Extended kKilopascalPerBar = 100;
 // C: the single-phase table's range, a little inside, so that the ends'
 // enthalpies, converted into the context's unit and back, stay inside the
 // inverse lookup's range.
-constexpr double kLowestTemperature = 0.01, kHighestTemperature = 799.99;
+constexpr double kFirstEnd = 0.01, kSecondEnd = 799.99;
 constexpr int kMostSteps = 100;
 constexpr Extended kConverged = 1e-12L;  // of max(|u|, 1 kJ/kg)
 constexpr Extended kEnergyFloor = 1;     // kJ/kg, as an enthalpy's
@@ -72,7 +71,7 @@ void SearchFromTheEnds(const StateSetting &setting, std::size_t n, const double 
     const RudidContext &context = *setting.context;
     const ExportDescriptor &enthalpy = *ExportFor(RUDID_SPECIFIC_ENTHALPY, RUDID_PRESSURE, RUDID_TEMPERATURE);
     const std::vector<double> pressures(p, p + n);
-    for (const double t : {kLowestTemperature, kHighestTemperature}) {
+    for (const double t : {kFirstEnd, kSecondEnd}) {
         const std::vector<double> temperature(n, FromInternal(context, RUDID_TEMPERATURE, t));
         Evaluation end;
         EvaluateRows(setting, enthalpy, n, p, temperature.data(), &end);
@@ -84,7 +83,7 @@ void SearchFromTheEnds(const StateSetting &setting, std::size_t n, const double 
             if (failed != 0 && (*codes)[i] == 0) (*codes)[i] = failed;
             EnergySearch &s = (*search)[i];
             const Extended hi = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, end.value[i]);
-            if (t == kLowestTemperature)
+            if (t == kFirstEnd)
                 s.a = hi, s.fa = energy[i] - target[i];
             else
                 s.b = hi, s.fb = energy[i] - target[i];

@@ -116,7 +116,7 @@ bool GivesBack(const RudidContext &context, int property, double given, double v
     double floor = 0;
     switch (property) {
         case RUDID_STATE_T:
-            want += double(kKelvinOffset), got += double(kKelvinOffset);
+            want += double(kCelsiusZero), got += double(kCelsiusZero);
             break;
         case RUDID_STATE_H: floor = double(kEnthalpyScale); break;
         case RUDID_STATE_S: floor = double(kEntropyScale); break;

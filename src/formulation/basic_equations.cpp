@@ -3,13 +3,14 @@
 #include <cmath>
 #include <iterator>
 
+#include "common/constants.h"
 #include "formulation/formulation_coefficients.h"
 
 namespace rudid::formulation {
 
 namespace {
 
-constexpr Real kGasConstant = 0.461526;  // kJ/(kg K), IAPWS-IF97's
+constexpr Real kGasConstant = Real(kWaterGasConstant);  // kJ/(kg K)
 constexpr Real kRegion1Pressure = 16.53, kRegion1Temperature = 1386;
 constexpr Real kRegion2Temperature = 540;
 constexpr Real kRegion3Logarithm = 1.0658070028513;  // n1, the term n1 ln(delta)

@@ -7,13 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/real48.h"
+#include "common/constants.h"
 
 namespace rudid {
 
 // Saturation table by pressure: 292 points from 0.01 to 221.2 bar, held as
 // Real48, indexed 1 to 292 (index 0 unused).
-constexpr int kSaturationGridPoints = 292;
 struct SaturationPressureGrid {
     Real48 point[kSaturationGridPoints + 1];
     // The same points widened; a double holds every Real48 exactly and
@@ -37,7 +36,6 @@ inline const SaturationPressureGrid &SaturationPressures() {
 
 // Single-phase table: 224 points from 0.01 to 1000 bar, held as singles,
 // indexed 1 to 224 (index 0 unused).
-constexpr int kSinglePhaseGridPoints = 224;
 struct SinglePhasePressureGrid {
     float point[kSinglePhaseGridPoints + 1];
     Extended logPoint[kSinglePhaseGridPoints + 1];         // as logValue above

@@ -1,18 +1,12 @@
 #include "tables/refined_flags.h"
 
+#include "common/constants.h"
 #include "tables/refined_lookup.h"
 #include "tables/single_phase_table.h"
 
 namespace rudid {
 
 namespace {
-
-// The region where refined answers still miss by more than 1 %: the
-// saturation line above kSaturationCriticalPressure (or its temperature),
-// and the supercritical states of the box above it.
-constexpr Extended kRegionLowPressure = 200, kRegionHighPressure = 300;
-constexpr Extended kRegionLowTemperature = 360, kRegionHighTemperature = 420;
-constexpr Extended kSaturationCriticalPressure = 200, kSaturationCriticalTemperature = 365;
 
 // Two states share a volume in cold water: liquid water's isobar v(T)
 // falls from 0 degC to the density maximum near 4 degC and rises after it,
@@ -43,7 +37,7 @@ constexpr Extended kSaturationCriticalPressure = 200, kSaturationCriticalTempera
 struct IllPosedReach {
     Extended upToPressure, margin;
 };
-constexpr IllPosedReach kIllPosedReach[] = {{0.03L, 2e-3L}, {30, 1e-7L}, {221.2L, 1.5e-4L}};
+constexpr IllPosedReach kIllPosedReach[] = {{0.03L, 2e-3L}, {30, 1e-7L}, {kCriticalPressure, 1.5e-4L}};
 
 bool SharesColdVolume(const RefinedTables &tables, Extended p, Extended v) {
     Extended margin = 0;
@@ -60,13 +54,13 @@ bool SharesColdVolume(const RefinedTables &tables, Extended p, Extended v) {
 }  // namespace
 
 unsigned RefinedStateFlags(Extended p, Extended t) {
-    const bool inBox = p >= kRegionLowPressure && p <= kRegionHighPressure && t >= kRegionLowTemperature &&
-                       t <= kRegionHighTemperature;
+    const bool inBox = p >= kRefinedRegionLowPressure && p <= kRefinedRegionHighPressure &&
+                       t >= kRefinedRegionLowTemperature && t <= kRefinedRegionHighTemperature;
     return inBox ? unsigned(kRefinedCriticalRegion) : 0u;
 }
 
 unsigned RefinedSaturationFlags(bool byPressure, Extended level) {
-    const bool critical = byPressure ? level >= kSaturationCriticalPressure : level >= kSaturationCriticalTemperature;
+    const bool critical = byPressure ? level >= kRefinedSaturationPressure : level >= kRefinedSaturationTemperature;
     return critical ? unsigned(kRefinedCriticalRegion) : 0u;
 }
 

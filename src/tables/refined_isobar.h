@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "common/real48.h"
+#include "common/constants.h"
 #include "tables/record_fields.h"
 #include "tables/refined_memory.h"
 #include "tables/refined_saturation.h"
@@ -81,11 +81,6 @@ inline void PlacePressure(const RefinedTables &tables, Extended p, RefinedPressu
 // node values. Needs the isobars only, so that it can be worked out beside
 // the saturated state.
 int EstimatedEntryAtOrBelow(const IsobarPair &isobars, int column, Extended k);
-
-// A table temperature closer than this to the saturation temperature is
-// left out of its phase: the saturated state stands there instead, and two
-// nodes so close would turn the tables' rounding into wiggles.
-constexpr Extended kSaturationClearance = 3;
 
 // The nodes of a phase at the placed pressure (Supercritical above the
 // critical pressure), rising in temperature: every table temperature that

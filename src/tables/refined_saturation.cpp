@@ -66,7 +66,7 @@ void RefinedSaturation::AtPressure(const RefinedTables &tables, Extended p, doub
 
 void RefinedSaturation::AtTemperature(const RefinedTables &tables, Extended t) {
     byTemperature_ = true;
-    if (t < 0.01L) {
+    if (t < kTriplePointTemperature) {
         // The fixed values at and just above 0 degC: the table lookup's own.
         SaturationPoint fixed = SaturationAtTemperature(tables.source, t);
         for (int f = 0; f < kSaturationFields; ++f) value_[f] = fixed.field(f);

@@ -6,15 +6,13 @@
 
 #include <cmath>
 
-#include "common/real48.h"
+#include "common/constants.h"
 
 namespace rudid {
 
-// The specific gas constant of water, kJ/(kg K): steam's volume follows
-// R T / p and its entropy falls by R ln p across isobars, so p v and
-// s + R ln p are nearly linear in pressure.
-constexpr Extended kWaterGasConstant = 0.461526L;
-constexpr Extended kCelsiusZero = 273.15L;
+// Steam's volume follows R T / p and its entropy falls by R ln p across
+// isobars (R: kWaterGasConstant), so p v and s + R ln p are nearly linear
+// in pressure.
 
 // At most this many nodes take part in one interpolation (a cubic).
 constexpr int kStencilNodes = 4;

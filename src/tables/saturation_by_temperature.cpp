@@ -35,7 +35,7 @@ constexpr SaturationState kJustAboveZero = {{
 
 SaturationPoint SaturationAtTemperature(const TableSource &tables, Extended temperature) {
     if (temperature == 0) return SaturationPoint(kAtZero);
-    if (temperature < 0.01L) return SaturationPoint(kJustAboveZero);
+    if (temperature < kTriplePointTemperature) return SaturationPoint(kJustAboveZero);
 
     // Record n + 1 holds n degC; truncation, whatever the rounding mode. The
     // temperature is a Real48 value, which a double holds exactly.

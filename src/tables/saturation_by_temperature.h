@@ -1,15 +1,14 @@
 // The saturation state by temperature, from vevuzu.dat.
 #pragma once
 
-#include "common/real48.h"
+#include "common/constants.h"
 #include "tables/saturation_state.h"
 #include "tables/table_source.h"
 
 namespace rudid {
 
-// Records of the table: record n + 1 holds n degC, from 0 to 374, and the
-// critical point follows.
-constexpr int kSaturationTemperatureRecords = 377;
+// Record n + 1 of the table (of kSaturationTemperatureRecords) holds n
+// degC, from 0 to 374, and the critical point follows.
 // The last record holds the critical point: the Real48 nearest to
 // 374.15 degC.
 constexpr Real48 kLastRecordTemperature = {{0x89, 0x33, 0x33, 0x33, 0x13, 0x3B}};

@@ -20,7 +20,6 @@ enum SaturationField : int {
     kLiquidEntropy = 5,
     kVapourEntropy = 6,
 };
-constexpr int kSaturationFields = 7;
 constexpr int kSaturationRecordSize = kSaturationFields * 4;
 
 // The saturated liquid's field of a column of the single-phase table; the

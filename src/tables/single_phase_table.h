@@ -4,13 +4,10 @@
 
 #include <cstdint>
 
-#include "common/real48.h"
+#include "common/constants.h"
 
 namespace rudid {
 
-constexpr int kIsobarEntries = 81;
-constexpr int kEntryStep = 10;  // degC from one entry to the next
-constexpr int kEntryValues = 3;  // v, h, s
 constexpr int kEntrySize = kEntryValues * 4;
 constexpr int kIsobarValues = kIsobarEntries * kEntryValues;
 constexpr int kIsobarSize = kIsobarEntries * kEntrySize;  // 972 bytes

@@ -128,7 +128,7 @@ unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const 
     const Extended keyError = ColumnError(cell, place, line, kv.keyColumn, t);
     if (a[0] == b[0]) return keyError > 0 ? kCoarseGrid : 0u;
     const Extended temperatureError = std::fabs((Extended(b[1]) - a[1]) / (Extended(b[0]) - a[0])) * keyError;
-    if (output == 0) return Coarse(temperatureError, t + kKelvinOffset) ? kCoarseGrid : 0u;
+    if (output == 0) return Coarse(temperatureError, t + kCelsiusZero) ? kCoarseGrid : 0u;
     const int column = output == 1 ? kv.secondColumn : kv.thirdColumn;
     const Extended slope = b[1] == a[1] ? 0 : (Extended(b[1 + output]) - a[1 + output]) / (Extended(b[1]) - a[1]);
     CellFacts scratch;

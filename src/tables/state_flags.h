@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/real48.h"
+#include "common/constants.h"
 #include "tables/inverse_lookup.h"
 #include "tables/lookup_path.h"
 #include "tables/saturation_state.h"
@@ -24,29 +24,6 @@ enum StateFlag : unsigned {
     kCoarseGrid = 0x8,      // the table's curvature says the grid is too coarse here
 };
 
-// Cells around the critical point: a cell that reaches into this box of
-// pressure and temperature holds states whose properties change faster than
-// any grid of the tables can follow.
-constexpr Extended kCriticalBoxLowPressure = 200;
-constexpr Extended kCriticalBoxHighPressure = 260;
-constexpr Extended kCriticalBoxLowTemperature = 360;
-constexpr Extended kCriticalBoxHighTemperature = 400;
-
-// The interpolated saturation temperature is uncertain by about the bend of
-// the records' temperatures; states closer to it than this many times that
-// error, or than the floor, may be answered for the other phase.
-constexpr Extended kSaturationMarginFactor = 2;
-constexpr Extended kSaturationMarginFloor = 0.01L;  // degC
-
-// The grid counts as coarse where the bend of the table's own values says
-// that linear interpolation may be off by more than this share of the
-// answer: of the absolute temperature, and of at least 1 kJ/kg and
-// 0.01 kJ/(kg K), where enthalpy and entropy pass through zero.
-constexpr Extended kCoarseShare = 0.004L;
-constexpr Extended kKelvinOffset = 273.15L;
-constexpr Extended kEnthalpyScale = 1;
-constexpr Extended kEntropyScale = 0.01L;
-
 // The scale against which an error of a value of a column of the
 // single-phase table, or of a saturation field, counts.
 inline Extended ColumnScale(int column, Extended value) {
@@ -58,7 +35,7 @@ inline Extended ColumnScale(int column, Extended value) {
 }
 inline Extended FieldScale(int field, Extended value) {
     switch (field) {
-        case kSaturationLevel: return value + kKelvinOffset;
+        case kSaturationLevel: return value + kCelsiusZero;
         case kLiquidEnthalpy:
         case kVapourEnthalpy: return std::max(std::fabs(value), kEnthalpyScale);
         case kLiquidEntropy:

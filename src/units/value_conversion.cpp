@@ -1,5 +1,7 @@
 #include "units/value_conversion.h"
 
+#include "common/constants.h"
+
 namespace rudid {
 
 namespace {
@@ -10,7 +12,6 @@ constexpr Extended kFahrenheitZero = 32.0L;
 constexpr Extended kFive = 5.0L;
 constexpr Extended kOneNinth = 1.0L / 9.0L;
 constexpr Extended kFahrenheitPerKelvin = 1.8L;
-constexpr Extended kCelsiusZeroInKelvin = 273.15L;
 
 // The temperature scales that recognition gives in place of a factor.
 constexpr Extended kCelsiusScale = 0;
@@ -25,7 +26,7 @@ Extended ConvertTemperature(Extended scale, Direction direction, Extended x) {
         result = direction == Direction::ToInternal ? ((x - kFahrenheitZero) * kFive) * kOneNinth
                                                     : x * kFahrenheitPerKelvin + kFahrenheitZero;
     } else {  // Kelvin, the only other scale the table holds
-        result = direction == Direction::ToInternal ? x - kCelsiusZeroInKelvin : x + kCelsiusZeroInKelvin;
+        result = direction == Direction::ToInternal ? x - kCelsiusZero : x + kCelsiusZero;
     }
     return RoundToReal48(result);
 }
