@@ -49,11 +49,11 @@ int StatusOf(const Outcome &outcome) {
 
 Outcome OutcomeOf(double value, int code, int function) {
     if (code == 0) return {OutcomeKind::Value, value, 0, {}};
-    if (code == RUDID_NO_STATE)
-        return {OutcomeKind::RangeError, 0, 0, "no state in the tables has these two properties"};
     if (code > 0) return FailureOutcome(code);
     const char *meaning = RudidRangeMessage(function, code);
-    return {OutcomeKind::RangeError, 0, code, meaning ? meaning : "error code " + std::to_string(code)};
+    // No state has no error code of its own to report.
+    return {OutcomeKind::RangeError, 0, code == RUDID_NO_STATE ? 0 : code,
+            meaning ? meaning : "error code " + std::to_string(code)};
 }
 
 // Whether a property of the row is refused as lying on the saturation line:
@@ -108,14 +108,10 @@ void NoteQualities(std::vector<StateRow> *rows, const std::vector<int> &codes, c
 
 // Why a state has no value of a derived property, in words.
 Outcome DerivedOutcome(double value, int code, Quantity a, Quantity b) {
-    switch (code) {
-        case 0: return {OutcomeKind::Value, value, 0, {}};
-        case RUDID_TWO_PHASE: return {OutcomeKind::RangeError, 0, code, "none (wet steam: a property of a single phase)"};
-        case RUDID_NOT_SATURATED:
-            return {OutcomeKind::RangeError, 0, code, "none (a single phase: only along the saturation line)"};
-        case RUDID_NO_FORMULATION_STATE:
-            return {OutcomeKind::RangeError, 0, code, "none (no stable state of the formulation here)"};
-        default: break;
+    if (code == 0) return {OutcomeKind::Value, value, 0, {}};
+    if (code == RUDID_TWO_PHASE || code == RUDID_NOT_SATURATED || code == RUDID_NO_FORMULATION_STATE) {
+        const char *meaning = RudidRangeMessage(-1, code);
+        return {OutcomeKind::RangeError, 0, code, "none (" + std::string(meaning ? meaning : "code " + std::to_string(code)) + ")"};
     }
     // The code of the state's v, h or T: told as the state's property tells it.
     return OutcomeOf(value, code, SourceFunction(Quantity::SpecificVolume, a, b));

@@ -299,8 +299,11 @@ RUDID_API int RUDID_CALL RudidRangeCode(double result);
 
 /* What an error code refuses, in words and in the configured units, as it
  * applies to the given function ("pressure above 221.2 bar, the critical
- * pressure"); function -1 gives the meaning for any function. NULL when the
- * code is not an error code. The text stays valid until the next call of
+ * pressure"); function -1 gives the meaning for any function. The codes of
+ * a state's property that has no value (RUDID_NO_STATE, RUDID_NO_QUALITY,
+ * RUDID_TWO_PHASE, RUDID_NOT_SATURATED, RUDID_NO_FORMULATION_STATE) are
+ * worded too ("wet steam: a property of a single phase"). NULL when the
+ * code is none of these. The text stays valid until the next call of
  * this function on the same thread. */
 RUDID_API const char *RUDID_CALL RudidRangeMessage(int function, int code);
 

@@ -202,8 +202,9 @@ class State:
         """Raises for a row without a state or with a property outside the
         tables or failed."""
         if (codes == _NO_STATE).any():
-            raise ValueError("no state in the tables has these properties (%s)"
-                             % ", ".join("%s = %r" % item for item in pair.items()))
+            from ._errors import error_meaning
+            raise ValueError("%s (%s)" % (error_meaning(_NO_STATE),
+                                           ", ".join("%s = %r" % item for item in pair.items())))
         from ._errors import RudidFailure, RudidRangeError
         for code in codes:
             if code > 0:

@@ -237,6 +237,25 @@ RUDID_API const char *RUDID_CALL RudidFailureMessage(int code) {
 namespace rudid {
 namespace {
 
+// The meaning of each code that no range test words, in the words every
+// host shows: the lookups' refusals, and the codes of the properties of a
+// state that has none of its own.
+struct CodeWords {
+    int code;
+    const char *words;
+};
+constexpr CodeWords kCodeWords[] = {
+    {RUDID_ENTROPY_OUTSIDE_TABLE, "entropy outside the table at this pressure"},
+    {RUDID_VOLUME_OUTSIDE_TABLE, "specific volume outside the table at this pressure"},
+    {RUDID_ENTHALPY_OUTSIDE_TABLE, "enthalpy outside the table at this pressure"},
+    {RUDID_ON_SATURATION_LINE, "pressure and temperature on the saturation line (give a quality instead)"},
+    {RUDID_NO_STATE, "no state in the tables has these two properties"},
+    {RUDID_NO_QUALITY, "a single phase: no quality"},
+    {RUDID_TWO_PHASE, "wet steam: a property of a single phase"},
+    {RUDID_NOT_SATURATED, "a single phase: only along the saturation line"},
+    {RUDID_NO_FORMULATION_STATE, "no stable state of the formulation here"},
+};
+
 // The words of a range test's failure with code, for one family's test:
 // "pressure below 0.01 bar", "... or above 1000 bar", "pressure above
 // 221.2 bar, the critical pressure". Only the limits named are converted.
@@ -280,14 +299,9 @@ const char *RangeMessage(int function, int code, const StartupConfiguration &con
         WordCheck(*check, code, out, size, config);
         return out;
     }
-    switch (code) {
-        case RUDID_ENTROPY_OUTSIDE_TABLE: return "entropy outside the table at this pressure";
-        case RUDID_VOLUME_OUTSIDE_TABLE: return "specific volume outside the table at this pressure";
-        case RUDID_ENTHALPY_OUTSIDE_TABLE: return "enthalpy outside the table at this pressure";
-        case RUDID_ON_SATURATION_LINE:
-            return "pressure and temperature on the saturation line (give a quality instead)";
-        default: return nullptr;
-    }
+    for (const CodeWords &entry : kCodeWords)
+        if (entry.code == code) return entry.words;
+    return nullptr;
 }
 
 }  // namespace

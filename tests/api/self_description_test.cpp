@@ -141,6 +141,14 @@ TEST(SelfDescription, RangeCodesAreRecognisedExactly) {
     for (double value : {-1006.0, -1011.0, -1000.0, -1016.0, -1001.5, 0.0, 100.0, double(NAN)})
         EXPECT_EQ(d.rangeCode(value), 0) << value;
     EXPECT_EQ(d.rangeMessage(-1, -1006), nullptr);
+    // The codes of a state's property without a value are worded, but are
+    // never a result.
+    for (int code : {RUDID_NO_STATE, RUDID_NO_QUALITY, RUDID_TWO_PHASE, RUDID_NOT_SATURATED,
+                     RUDID_NO_FORMULATION_STATE}) {
+        EXPECT_EQ(d.rangeCode(code), 0) << code;
+        ASSERT_NE(d.rangeMessage(-1, code), nullptr) << code;
+        EXPECT_GT(std::strlen(d.rangeMessage(-1, code)), 10u) << code;
+    }
 }
 
 TEST(SelfDescription, RangeMessagesSpeakTheConfiguredUnitsAndTheFunctionsLimits) {
