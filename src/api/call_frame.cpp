@@ -95,35 +95,26 @@ void Outputs(const Column *columns, int count, const State &state, Extended *out
 template <ExportFamily kFamily, class Decide>
 bool Lookup(const Column *columns, int count, const TableSource &tables, Extended first, Extended second,
             Extended *outputs, LookupPath *path) {
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure:
-        case ExportFamily::SaturationByTemperature: {
-            SaturationPoint sat = kFamily == ExportFamily::SaturationByPressure
-                                      ? SaturationAtPressure(tables, first)
-                                      : SaturationAtTemperature(tables, first);
-            if (path->wantsPlace) PlaceOnTheLine(sat, path);
-            SaturationOutputs(columns, count, sat, second, outputs);
-            return true;
-        }
-        case ExportFamily::PressureTemperature: {
-            SinglePhaseValues state;
-            if (!LookupPT<Decide>(tables, first, second, PressureTemperatureWanted(columns, count), &state, path))
-                return false;
-            Outputs(columns, count, state, outputs);
-            return true;
-        }
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: {
-            InverseValues state;
-            if (!LookupInverse<Decide>(tables, KeyOf(kFamily), first, second, InverseWanted(columns, count), &state,
-                                       path))
-                return false;
-            Outputs(columns, count, state, outputs);
-            return true;
-        }
+    constexpr const FamilyTraits &kTraits = TraitsOf(kFamily);
+    if constexpr (kTraits.lookup == FamilyLookup::Saturation) {
+        SaturationPoint sat = kTraits.firstQuantity == RUDID_PRESSURE ? SaturationAtPressure(tables, first)
+                                                                      : SaturationAtTemperature(tables, first);
+        if (path->wantsPlace) PlaceOnTheLine(sat, path);
+        SaturationOutputs(columns, count, sat, second, outputs);
+        return true;
+    } else if constexpr (kTraits.lookup == FamilyLookup::PressureTemperature) {
+        SinglePhaseValues state;
+        if (!LookupPT<Decide>(tables, first, second, PressureTemperatureWanted(columns, count), &state, path))
+            return false;
+        Outputs(columns, count, state, outputs);
+        return true;
+    } else {
+        InverseValues state;
+        if (!LookupInverse<Decide>(tables, kTraits.key, first, second, InverseWanted(columns, count), &state, path))
+            return false;
+        Outputs(columns, count, state, outputs);
+        return true;
     }
-    return false;
 }
 
 // The refined answer is another policy of the same call: in place of the
@@ -138,39 +129,31 @@ struct RefinedAnswers {};
 template <ExportFamily kFamily>
 bool RefinedLookup(const Column *columns, int count, const RefinedTables &tables, Extended first, Extended second,
                    Extended *outputs, unsigned *flags) {
-    switch (kFamily) {
-        case ExportFamily::SaturationByPressure:
-        case ExportFamily::SaturationByTemperature: {
-            constexpr bool byPressure = kFamily == ExportFamily::SaturationByPressure;
-            RefinedSaturation sat;
-            if (byPressure)
-                sat.AtPressure(tables, first, std::log(double(first)));  // a Real48: exact in a double
-            else
-                sat.AtTemperature(tables, first);
-            SaturationOutputs(columns, count, sat, second, outputs);
-            if (flags) *flags = RefinedSaturationFlags(byPressure, first);
-            return true;
-        }
-        case ExportFamily::PressureTemperature: {
-            SinglePhaseValues state;
-            if (!RefinedLookupPT(tables, first, second, PressureTemperatureWanted(columns, count), &state))
-                return false;
-            Outputs(columns, count, state, outputs);
-            if (flags) *flags = RefinedStateFlags(first, second);
-            return true;
-        }
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: {
-            InverseValues state;
-            if (!RefinedLookupInverse(tables, KeyOf(kFamily), first, second, InverseWanted(columns, count), &state))
-                return false;
-            Outputs(columns, count, state, outputs);
-            if (flags) *flags = RefinedInverseFlags(tables, KeyOf(kFamily), first, second, state);
-            return true;
-        }
+    constexpr const FamilyTraits &kTraits = TraitsOf(kFamily);
+    if constexpr (kTraits.lookup == FamilyLookup::Saturation) {
+        constexpr bool byPressure = kTraits.firstQuantity == RUDID_PRESSURE;
+        RefinedSaturation sat;
+        if (byPressure)
+            sat.AtPressure(tables, first, std::log(double(first)));  // a Real48: exact in a double
+        else
+            sat.AtTemperature(tables, first);
+        SaturationOutputs(columns, count, sat, second, outputs);
+        if (flags) *flags = RefinedSaturationFlags(byPressure, first);
+        return true;
+    } else if constexpr (kTraits.lookup == FamilyLookup::PressureTemperature) {
+        SinglePhaseValues state;
+        if (!RefinedLookupPT(tables, first, second, PressureTemperatureWanted(columns, count), &state)) return false;
+        Outputs(columns, count, state, outputs);
+        if (flags) *flags = RefinedStateFlags(first, second);
+        return true;
+    } else {
+        InverseValues state;
+        if (!RefinedLookupInverse(tables, kTraits.key, first, second, InverseWanted(columns, count), &state))
+            return false;
+        Outputs(columns, count, state, outputs);
+        if (flags) *flags = RefinedInverseFlags(tables, kTraits.key, first, second, state);
+        return true;
     }
-    return false;
 }
 
 // Runs the answer's lookup for the columns and, where a column asks for

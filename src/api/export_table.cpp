@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "api/family_description.h"
+
 namespace rudid {
 
 namespace {
@@ -23,10 +25,9 @@ constexpr bool RowsAreConsistent() {
         if (fn.ordinal != OrdinalOfRow(i)) return false;
         if (fn.arguments != 1 && fn.arguments != 2) return false;
         if ((fn.arguments == 1) != (fn.secondArgument == kNoQuantity)) return false;
-        const bool saturation = fn.family == ExportFamily::SaturationByPressure ||
-                                fn.family == ExportFamily::SaturationByTemperature;
-        const int first = fn.family == ExportFamily::SaturationByTemperature ? Temperature : Pressure;
-        if (fn.firstArgument != first) return false;
+        const FamilyTraits &traits = TraitsOf(fn.family);
+        const bool saturation = traits.lookup == FamilyLookup::Saturation;
+        if (fn.firstArgument != traits.firstQuantity) return false;
         if (saturation != (fn.lookupRefusal == 0)) return false;
         if (saturation && fn.arguments == 2 && fn.secondArgument != kQuality) return false;
     }

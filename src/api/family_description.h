@@ -1,10 +1,13 @@
-// What each family of exports tests before it asks its lookup: the range
-// tests in order, each with its argument, quantity, limits and codes. The
-// call skeleton runs them (RangeTest) and RudidRangeMessage words them; no
-// other place says which family tests which limit. Which lookup a family
-// asks, and the code of its refusal, stand beside each export in the
-// public header's list.
+// What each family of exports is, in one table: which lookup answers it,
+// what its first argument is, the key of an inverse lookup, and the range
+// tests it runs before the lookup, in order, each with its argument,
+// quantity, limits and codes. The call skeleton runs the tests (RangeTest)
+// and RudidRangeMessage words them; no other place says which family tests
+// which limit or asks which lookup. The code of a lookup's refusal stands
+// beside each export in the public header's list.
 #pragma once
+
+#include <iterator>
 
 #include "api/export_table.h"
 #include "common/real48.h"
@@ -23,10 +26,6 @@ struct RangeCheck {
     int belowCode, aboveCode;
 };
 
-struct FamilyDescription {
-    RangeCheck checks[2];
-    int count;
-};
 
 constexpr RangeCheck kQualityTest = {2, RUDID_QUALITY, 0, 1, RUDID_QUALITY_OUT_OF_RANGE, RUDID_QUALITY_OUT_OF_RANGE};
 
@@ -39,27 +38,40 @@ constexpr RangeCheck kPressureInTable = {1, RUDID_PRESSURE, kLowestPressure, kHi
 constexpr RangeCheck kTemperatureInTable = {2, RUDID_TEMPERATURE, kLowestTemperature, kHighestTemperature,
                                             RUDID_TEMPERATURE_OUT_OF_RANGE, RUDID_TEMPERATURE_OUT_OF_RANGE};
 
-constexpr FamilyDescription DescriptionOf(ExportFamily family) {
-    switch (family) {
-        case ExportFamily::SaturationByPressure: return {{kPressureToCritical}, 1};
-        case ExportFamily::SaturationByTemperature: return {{kTemperatureToCritical}, 1};
-        case ExportFamily::PressureTemperature: return {{kPressureInTable, kTemperatureInTable}, 2};
-        case ExportFamily::PressureEnthalpy:
-        case ExportFamily::PressureEntropy:
-        case ExportFamily::PressureVolume: break;
-    }
-    // The inverse lookups refuse a key outside the table themselves.
-    return {{kPressureInTable}, 1};
-}
+// The lookup that answers a family.
+enum class FamilyLookup { Saturation, PressureTemperature, Inverse };
 
-// The key of an inverse family's lookup.
-constexpr InverseKey KeyOf(ExportFamily family) {
-    switch (family) {
-        case ExportFamily::PressureEnthalpy: return InverseKey::Enthalpy;
-        case ExportFamily::PressureEntropy: return InverseKey::Entropy;
-        default: return InverseKey::Volume;
-    }
+struct FamilyTraits {
+    ExportFamily family;
+    FamilyLookup lookup;
+    int firstQuantity;  // RUDID_PRESSURE, or RUDID_TEMPERATURE for the saturation by temperature
+    InverseKey key;     // of an inverse lookup; unused by the others
+    RangeCheck checks[2];
+    int count;
+};
+
+// Indexed by ExportFamily. The inverse lookups refuse a key outside the
+// table themselves, so their families test the pressure only.
+inline constexpr FamilyTraits kFamilyTraits[] = {
+    {ExportFamily::SaturationByPressure, FamilyLookup::Saturation, RUDID_PRESSURE, InverseKey::Volume,
+     {kPressureToCritical}, 1},
+    {ExportFamily::SaturationByTemperature, FamilyLookup::Saturation, RUDID_TEMPERATURE, InverseKey::Volume,
+     {kTemperatureToCritical}, 1},
+    {ExportFamily::PressureTemperature, FamilyLookup::PressureTemperature, RUDID_PRESSURE, InverseKey::Volume,
+     {kPressureInTable, kTemperatureInTable}, 2},
+    {ExportFamily::PressureEnthalpy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Enthalpy, {kPressureInTable}, 1},
+    {ExportFamily::PressureEntropy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Entropy, {kPressureInTable}, 1},
+    {ExportFamily::PressureVolume, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Volume, {kPressureInTable}, 1},
+};
+
+constexpr const FamilyTraits &TraitsOf(ExportFamily family) { return kFamilyTraits[int(family)]; }
+
+constexpr bool TraitsInFamilyOrder() {
+    for (int i = 0; i < int(std::size(kFamilyTraits)); ++i)
+        if (int(kFamilyTraits[i].family) != i) return false;
+    return std::size(kFamilyTraits) == std::size_t(ExportFamily::PressureVolume) + 1;
 }
+static_assert(TraitsInFamilyOrder(), "kFamilyTraits has one row per family, in ExportFamily order");
 
 // 0 when the value passes the test, else its code.
 inline int Check(const RangeCheck &check, Extended value) {
@@ -74,9 +86,9 @@ inline int Check(const RangeCheck &check, Extended value) {
 // a call would pass through memory.
 template <ExportFamily kFamily>
 [[gnu::always_inline]] inline int RangeTest(const ExportDescriptor &fn, Extended first, Extended second) {
-    constexpr FamilyDescription kDescription = DescriptionOf(kFamily);
-    for (int i = 0; i < kDescription.count; ++i) {
-        const RangeCheck &check = kDescription.checks[i];
+    constexpr const FamilyTraits &kTraits = TraitsOf(kFamily);
+    for (int i = 0; i < kTraits.count; ++i) {
+        const RangeCheck &check = kTraits.checks[i];
         if (const int code = Check(check, check.argument == 1 ? first : second)) return code;
     }
     if (fn.arguments == 2 && fn.secondArgument == kQuality) return Check(kQualityTest, second);

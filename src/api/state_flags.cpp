@@ -29,18 +29,15 @@ static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation 
 unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
                   const LookupPath &place, Extended answer) {
     try {
-        switch (fn.family) {
-            case ExportFamily::SaturationByPressure:
-            case ExportFamily::SaturationByTemperature:
+        const FamilyTraits &traits = TraitsOf(fn.family);
+        switch (traits.lookup) {
+            case FamilyLookup::Saturation:
                 // A one-argument export gives the field alone (quality < 0).
-                return SaturationFlags(tables, fn.family == ExportFamily::SaturationByPressure, first, fn.output,
+                return SaturationFlags(tables, traits.firstQuantity == RUDID_PRESSURE, first, fn.output,
                                        fn.arguments == 2 ? second : -1.0L, place, answer);
-            case ExportFamily::PressureTemperature:
+            case FamilyLookup::PressureTemperature:
                 return PressureTemperatureFlags(tables, fn.output, place, answer);
-            case ExportFamily::PressureEnthalpy:
-            case ExportFamily::PressureEntropy:
-            case ExportFamily::PressureVolume:
-                return InverseFlags(tables, KeyOf(fn.family), fn.output, second, place, answer);
+            case FamilyLookup::Inverse: return InverseFlags(tables, traits.key, fn.output, second, place, answer);
         }
     } catch (const LibraryFailure &) {
     }
