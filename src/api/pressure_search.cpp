@@ -36,13 +36,22 @@ double Between(double a, double b, double f) { return a * Exp(f * Log(b / a)); }
 constexpr int kScanPoints = 32;        // pressures scanned, log-spaced over the tables' range
 constexpr int kMostIterations = 80;    // steps narrowing one crossing down, at most
 constexpr double kAccepted = 1e-6;     // how near the function must come to the given property (relative)
-// Near enough to stop narrowing: the function within this share of the
+// Near enough to stop narrowing: the function within a share of the
 // target itself (a liquid's volume hardly changes with pressure, so no
-// floor; the answers hold about 24 bits, so nearer is mostly chance), or
-// the pressures within this share of each other (arguments are rounded to
-// six-byte reals, 40 bits, inside the library).
-constexpr double kConverged = 1e-8;
+// floor), or the pressures within kNarrowest of each other (arguments are
+// rounded to six-byte reals, 40 bits, inside the library). Table answers
+// interpolate single-precision records and move in steps of about 2^-24
+// (6e-8) of their value as the pressure moves, so nearer than 1e-7 is
+// chance; refined answers are smooth to 1e-8 and below.
+constexpr double kConvergedTable = 1e-7;
+constexpr double kConvergedRefined = 1e-8;
 constexpr double kNarrowest = 1e-11;
+// A bracket this narrow (a share of its pressure) whose nearest value still
+// misses the target by more than kAccepted holds a jump of the function
+// past the target, not a crossing: across it the function of a state,
+// whose slope in ln p stays below a few times the target, could not move
+// by more than 1e-6 of it.
+constexpr double kJump = 1e-7;
 constexpr std::size_t kRowsPerScan = 512;  // rows scanned in one batch
 // The scan's ends lie this much inside the tables, so that the pressures
 // converted to the context's unit and back stay inside.
@@ -190,6 +199,7 @@ void FindWetStates(const StateSetting &setting, const Plan &plan, std::vector<Ro
 struct Narrowing {
     Bracket bracket;
     double target;
+    double converged;    // kConvergedTable or kConvergedRefined
     double best, bestG;  // the pressure nearest the target so far
     int kept = 0;        // which end stayed last: -1 low, 1 high
     double width = 0;    // the bracket's width in ln p three steps ago
@@ -208,6 +218,11 @@ double Trial(Narrowing *w, int step) {
     return p > b.low && p < b.high ? p : middle;
 }
 
+// Whether the nearest value so far answers the target within kAccepted.
+bool NearEnough(const Narrowing &w) {
+    return std::fabs(w.bestG) <= kAccepted * std::fmax(1.0, std::fabs(w.target));
+}
+
 void Update(Narrowing *w, double p, double value, int code) {
     Bracket &b = w->bracket;
     if (code != 0 || !(p > b.low && p < b.high)) {
@@ -216,7 +231,7 @@ void Update(Narrowing *w, double p, double value, int code) {
     }
     const double g = value - w->target;
     if (std::fabs(g) < std::fabs(w->bestG)) w->best = p, w->bestG = g;
-    if (std::fabs(g) <= kConverged * std::fabs(w->target)) w->done = true;
+    if (std::fabs(g) <= w->converged * std::fabs(w->target)) w->done = true;
     if ((g < 0) == (b.gLow < 0)) {
         b.low = p, b.gLow = g;
         if (w->kept == 1) b.gHigh /= 2;
@@ -227,6 +242,7 @@ void Update(Narrowing *w, double p, double value, int code) {
         w->kept = -1;
     }
     if (b.high - b.low <= kNarrowest * b.high) w->done = true;
+    if (b.high - b.low <= kJump * b.high && !NearEnough(*w)) w->done = true;
 }
 
 // The pressure of each bracket where the function answers the target
@@ -234,10 +250,11 @@ void Update(Narrowing *w, double p, double value, int code) {
 std::vector<double> Narrow(const StateSetting &setting, const Plan &plan, const std::vector<Bracket> &brackets,
                            const std::vector<double> &targets, const std::vector<double> &arguments) {
     std::vector<Narrowing> all(brackets.size());
+    const double converged = setting.answer == Answer::Refined ? kConvergedRefined : kConvergedTable;
     for (std::size_t j = 0; j < brackets.size(); ++j) {
         const Bracket &b = brackets[j];
         const bool lowNearer = std::fabs(b.gLow) <= std::fabs(b.gHigh);
-        all[j] = {b, targets[j], lowNearer ? b.low : b.high, lowNearer ? b.gLow : b.gHigh};
+        all[j] = {b, targets[j], converged, lowNearer ? b.low : b.high, lowNearer ? b.gLow : b.gHigh};
     }
     std::vector<std::size_t> open;
     std::vector<double> pressures, argumentsOpen;
@@ -253,7 +270,7 @@ std::vector<double> Narrow(const StateSetting &setting, const Plan &plan, const 
     }
     std::vector<double> found(all.size(), NAN);
     for (std::size_t j = 0; j < all.size(); ++j)
-        if (std::fabs(all[j].bestG) <= kAccepted * std::fmax(1.0, std::fabs(all[j].target))) found[j] = all[j].best;
+        if (NearEnough(all[j])) found[j] = all[j].best;
     return found;
 }
 
