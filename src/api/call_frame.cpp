@@ -58,7 +58,10 @@ Extended OutputOf(const ExportDescriptor &fn, const InverseValues &state) {
                             : state.quality;
 }
 Extended OutputOf(const ExportDescriptor &fn, const SinglePhaseValues &state) {
-    return fn.output == 0 ? state.volume : fn.output == 1 ? state.enthalpy : state.entropy;
+    return fn.output == 0   ? state.volume
+           : fn.output == 1 ? state.enthalpy
+           : fn.output == 2 ? state.entropy
+                            : Extended(int(state.side));
 }
 
 // The output of each column's export at a saturation point (a table's or

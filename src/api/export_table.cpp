@@ -39,6 +39,13 @@ static_assert(RowsAreConsistent(), "RUDID_PROPERTY_FUNCTIONS: a row breaks the r
 
 const ExportDescriptor &Describe(ExportId id) { return kExports[int(id)]; }
 
+const ExportDescriptor &SideOfTheLine() {
+    static constexpr ExportDescriptor kSide = {
+        "", 0, 2, RUDID_PRESSURE, RUDID_TEMPERATURE, kQuality, ExportFamily::PressureTemperature, 3,
+        RUDID_ON_SATURATION_LINE, "side of the saturation line at a pressure and temperature"};
+    return kSide;
+}
+
 std::optional<ExportId> FindExport(const char *name) {
     if (!name) return std::nullopt;
     for (int i = 0; i < kExportCount; ++i)

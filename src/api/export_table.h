@@ -66,6 +66,11 @@ struct ExportDescriptor {
 
 const ExportDescriptor &Describe(ExportId id);
 
+// Not an export: the side of the saturation line that the pressure-
+// temperature lookup found a state on (a LineSide, 0 to 2, as the result),
+// for the library's own callers to read beside the lookup's other outputs.
+const ExportDescriptor &SideOfTheLine();
+
 // The export of that name (exact case), if there is one.
 std::optional<ExportId> FindExport(const char *name);
 

@@ -58,8 +58,10 @@ void EvaluateTogether(const StateSetting &setting, const ExportDescriptor *const
     for (int c = 0; c < count; ++c) {
         out[c].value.resize(n);
         out[c].code.assign(n, 0);
-        out[c].flags.assign(withFlags ? n : 0, 0);
-        columns[c] = {fns[c], out[c].value.data(), out[c].code.data(), withFlags ? out[c].flags.data() : nullptr};
+        // The side of the line has no flags of its own.
+        const bool flagged = withFlags && fns[c] != &SideOfTheLine();
+        out[c].flags.assign(flagged ? n : 0, 0);
+        columns[c] = {fns[c], out[c].value.data(), out[c].code.data(), flagged ? out[c].flags.data() : nullptr};
     }
     if (n == 0) return;
     EvaluateColumnsInContext(*setting.context, columns, count, setting.answer, n, first, second);

@@ -1,10 +1,13 @@
 // States given by a pair that property functions take: each other property
 // from the function of that pair (with a quality, from the saturation line
-// by the other given property), and the phase, told by the saturation
+// by the other given property), and the phase, told by the side of the
+// saturation line the pressure-temperature lookup found, by the saturation
 // temperature at the pressure or by the quality the functions answer.
 #include <cmath>
+#include <utility>
 
 #include "api/state_solver.h"
+#include "tables/lookup_pt.h"
 
 namespace rudid {
 
@@ -17,6 +20,9 @@ struct Rows {
     std::size_t n;
     const double *first, *second;
     StateBlock *block;
+    // Null, or where the side of the line of each row goes: a pressure and
+    // a temperature given and the phase needed.
+    Evaluation *side;
 };
 
 bool Given(const Rows &rows, int property) { return rows.pair.first == property || rows.pair.second == property; }
@@ -36,7 +42,8 @@ void Store(const Rows &rows, int property, const Evaluation &column) {
 
 // The properties not given (and needed) that a function of the pair
 // answers, the pair in its order or swapped: those of each order looked up
-// together, once a row. Marks them in done.
+// together, once a row, with the side of the line where it is wanted.
+// Marks them in done.
 void EvaluateWithThePair(const Rows &rows, unsigned *done) {
     const int a = QuantityOfProperty(rows.pair.first), b = QuantityOfProperty(rows.pair.second);
     for (const bool swapped : {false, true}) {
@@ -48,11 +55,18 @@ void EvaluateWithThePair(const Rows &rows, unsigned *done) {
             if (const ExportDescriptor *fn = swapped ? ExportFor(result, b, a) : ExportFor(result, a, b))
                 fns[count] = fn, properties[count++] = property;
         }
+        const bool pressureFirst = (swapped ? b : a) == RUDID_PRESSURE;
+        const bool withSide = rows.side && pressureFirst && count < kMostColumns;
+        if (withSide) fns[count] = &SideOfTheLine(), properties[count++] = -1;
         if (count == 0) continue;
         Evaluation columns[kMostColumns];
         EvaluateTogether(rows.setting, fns, count, rows.n, swapped ? rows.second : rows.first,
                          swapped ? rows.first : rows.second, columns, rows.setting.flags);
         for (int c = 0; c < count; ++c) {
+            if (properties[c] < 0) {
+                *rows.side = std::move(columns[c]);
+                continue;
+            }
             Store(rows, properties[c], columns[c]);
             *done |= 1u << properties[c];
         }
@@ -161,6 +175,44 @@ void PhaseByQuality(const Rows &rows, std::size_t i, int other, int saturationCo
         SetNoQuality(&block, i);
 }
 
+// A pressure and a temperature given: the side of the line the lookup
+// found places each state it answered; the saturation temperature the
+// others (outside the tables, or within the band around the line that the
+// lookup refuses), as for any pressure.
+void PhaseBySide(const Rows &rows) {
+    const Evaluation &side = *rows.side;
+    const double *pressures = GivenValues(rows, RUDID_STATE_P);
+    std::vector<std::size_t> aboveCritical, others;
+    std::vector<double> otherPressures;
+    for (std::size_t i = 0; i < rows.n; ++i) {
+        if (side.code[i] != 0) {
+            others.push_back(i), otherPressures.push_back(pressures[i]);
+        } else if (side.value[i] == double(LineSide::AboveCritical)) {
+            aboveCritical.push_back(i);
+        } else {
+            rows.block->phase[i] = side.value[i] == double(LineSide::Liquid) ? RUDID_PHASE_COMPRESSED_LIQUID
+                                                                             : RUDID_PHASE_SUPERHEATED_VAPOUR;
+            SetNoQuality(rows.block, i);
+        }
+    }
+    if (!others.empty()) {
+        Evaluation saturation;
+        EvaluateRows(rows.setting, *ExportFor(RUDID_TEMPERATURE, RUDID_PRESSURE, RUDID_NO_QUANTITY), others.size(),
+                     otherPressures.data(), otherPressures.data(), &saturation);
+        for (std::size_t j = 0; j < others.size(); ++j) {
+            const std::size_t i = others[j];
+            const int code = saturation.code[j];
+            if (code == RUDID_PRESSURE_ABOVE_CRITICAL)
+                aboveCritical.push_back(i);
+            else if (code != 0)  // why no phase can be told
+                rows.block->codes[At(i, RUDID_STATE_X)] = code;
+            else
+                PhaseByTemperature(rows, i, saturation.value[j]);
+        }
+    }
+    PhaseAboveCritical(rows, aboveCritical);
+}
+
 // A pressure given: the saturation temperature at it places the state.
 void PhaseByPressure(const Rows &rows) {
     const int other = rows.pair.first == RUDID_STATE_P ? rows.pair.second : rows.pair.first;
@@ -195,7 +247,11 @@ void PhaseByPressure(const Rows &rows) {
 void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n, const double *first,
                       const double *second, StateBlock *block) {
     ResizeBlock(block, n);
-    const Rows rows{setting, pair, n, first, second, block};
+    const bool pressureAndTemperature = (pair.first == RUDID_STATE_P && pair.second == RUDID_STATE_T) ||
+                                        (pair.first == RUDID_STATE_T && pair.second == RUDID_STATE_P);
+    Evaluation side;
+    const Rows rows{setting, pair, n, first, second, block,
+                    pressureAndTemperature && (setting.needed & kStatePhase) ? &side : nullptr};
     for (int property = 0; property < kStateProperties; ++property) {
         if (!Given(rows, property)) continue;
         const double *values = GivenValues(rows, property);
@@ -208,6 +264,8 @@ void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n
             EvaluateOnTheLine(rows, property);
     if (Given(rows, RUDID_STATE_X))
         PhaseByGivenQuality(rows);
+    else if (rows.side)
+        PhaseBySide(rows);
     else if (Given(rows, RUDID_STATE_P) && (setting.needed & kStatePhase))
         PhaseByPressure(rows);
 }

@@ -186,6 +186,7 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
         const SinglePhaseCell cell(tables, p, t, scratch);
         Report(cell, path);
         path->vapour = t >= kCriticalTemperature;
+        state->side = LineSide::AboveCritical;
         cell.BilinearState(t, cell.safe() ? wanted : kWantAllProperties, state);
         return true;
     }
@@ -193,6 +194,7 @@ bool LookupPT(const TableSource &tables, Extended p, Extended t, unsigned wanted
     path->belowCritical = true;
     SaturationPoint sat = SaturationAtPressure(tables, p);
     if (OnSaturationLine<Decide>(sat, t, path)) return false;
+    state->side = path->vapour ? LineSide::Vapour : LineSide::Liquid;
     if (path->wantsPlace) PlaceOnTheLine(sat, path);
 
     std::uint8_t scratch[kCellBytes];

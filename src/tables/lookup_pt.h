@@ -21,10 +21,15 @@ namespace rudid {
 //
 // Decide is ExactDecisions or BoundedDecisions (lookup_path.h); path, when
 // given, receives the cell used and the side of the saturation line.
+// The side of the saturation line a state lies on, as the lookup decided
+// it; above the critical pressure there is no line.
+enum class LineSide : int { Liquid = 0, Vapour = 1, AboveCritical = 2 };
+
 struct SinglePhaseValues {
     Extended volume;
     Extended enthalpy;
     Extended entropy;
+    LineSide side;  // always set when the lookup answers
 };
 enum : unsigned { kWantVolume = 1, kWantEnthalpy = 2, kWantEntropy = 4, kWantAllProperties = 7 };
 template <class Decide = ExactDecisions>

@@ -232,6 +232,9 @@ bool RefinedLookupPT(const RefinedTables &tables, Extended p, Extended t, unsign
         if (std::fabs(ts - t) < kSaturationBand) return false;
         phase = t < ts ? Phase::Liquid : Phase::Vapour;
     }
+    state->side = phase == Phase::Liquid   ? LineSide::Liquid
+                  : phase == Phase::Vapour ? LineSide::Vapour
+                                           : LineSide::AboveCritical;
     PhaseLine line(tables, place, phase);
     double weight[kStencilNodes];
     int first;

@@ -205,6 +205,62 @@ TEST_F(StateSolver, PropertiesLookedUpTogetherAreEachFunctionsOwnBits) {
         }
 }
 
+// The phase of a state by pressure and temperature is the side of the
+// saturation temperature the saturation function gives at that pressure
+// (above the critical pressure: liquid below the critical temperature,
+// supercritical above), whatever the lookup of the other properties
+// decided: rows just inside and outside the band the lookup refuses around
+// the line, above the critical pressure and outside the tables, table and
+// refined, in the internal units and in imperial ones.
+TEST_F(StateSolver, PhaseByPressureAndTemperatureIsTheSideOfTheSaturationTemperature) {
+    const auto evaluate = Get<decltype(&::RudidContextEvaluate)>("RudidContextEvaluate");
+    const auto convert = Get<decltype(&::RudidContextConvert)>("RudidContextConvert");
+    RudidContext *imperial = Open("pressure=psi, temperature=F");
+    ASSERT_NE(imperial, nullptr);
+    std::mt19937_64 random(11);
+    for (RudidContext *context : {static_cast<RudidContext *>(nullptr), imperial})
+        for (const int options : {RUDID_TABLE, RUDID_REFINED}) {
+            std::vector<double> p, t;  // in bar and C first
+            for (int i = 0; i < 200; ++i) {
+                const double bar = std::exp(std::uniform_real_distribution<double>(std::log(0.01), std::log(1000))(random));
+                p.push_back(bar), t.push_back(std::uniform_real_distribution<double>(0, 800)(random));
+            }
+            for (const double bar : {0.02, 1.0, 50.0, 220.0}) {
+                double ts = 0;
+                int code = 0;
+                evaluate(nullptr, "AQPPT", options, 1, &bar, &bar, &ts, &code, nullptr);
+                for (const double off : {-0.5, -0.0011, -0.0009, 0.0, 0.0009, 0.0011, 0.5})
+                    p.push_back(bar), t.push_back(ts + off);
+            }
+            for (const double c : {374.0, 374.15, 374.2, 500.0}) p.push_back(250), t.push_back(c);
+            p.insert(p.end(), {0.005, 1200, 10, 300}), t.insert(t.end(), {20, 20, -5, 900});
+            for (std::size_t i = 0; i < p.size(); ++i)
+                p[i] = convert(context, RUDID_PRESSURE, p[i], 1), t[i] = convert(context, RUDID_TEMPERATURE, t[i], 1);
+            const std::size_t n = p.size();
+            std::vector<double> ts(n), tc(n);
+            std::vector<int> tsCode(n), tcCode(n);
+            evaluate(context, "AQPPT", options, n, p.data(), p.data(), ts.data(), tsCode.data(), nullptr);
+            evaluate(context, "AQPTP", options, n, t.data(), t.data(), tc.data(), tcCode.data(), nullptr);
+            const Solved solved = Solve(context, "pT", p, t, options);
+            const auto rangeCode = Get<decltype(&::RudidRangeCode)>("RudidRangeCode");
+            for (std::size_t i = 0; i < n; ++i) {
+                int want = RUDID_PHASE_UNKNOWN;
+                if (rangeCode(ts[i]) == RUDID_PRESSURE_ABOVE_CRITICAL) {
+                    const int above = rangeCode(tc[i]);
+                    want = above == 0                                  ? RUDID_PHASE_COMPRESSED_LIQUID
+                           : above == RUDID_TEMPERATURE_ABOVE_CRITICAL ? RUDID_PHASE_SUPERCRITICAL_FLUID
+                                                                       : RUDID_PHASE_UNKNOWN;
+                } else if (rangeCode(ts[i]) == 0) {
+                    want = t[i] == ts[i]  ? RUDID_PHASE_SATURATION_LINE
+                           : t[i] < ts[i] ? RUDID_PHASE_COMPRESSED_LIQUID
+                                          : RUDID_PHASE_SUPERHEATED_VAPOUR;
+                }
+                EXPECT_EQ(solved.phase[i], want) << "p " << p[i] << " T " << t[i] << " options " << options;
+            }
+        }
+    Close(imperial);
+}
+
 TEST_F(StateSolver, TwoContextsOfDifferentUnitsFindTheSameStates) {
     RudidContext *internal = Open("pressure=bar, temperature=C, enthalpy=kJ/kg, entropy=kJ/kg,K, volume=m3/kg");
     RudidContext *imperial = Open("pressure=psi, temperature=F, enthalpy=Btu/lbm, entropy=Btu/lbm,F, volume=ft3/lbm");
