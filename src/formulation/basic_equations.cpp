@@ -61,12 +61,20 @@ struct Powers {
         Real down[4] = {inverse, inverseSquare, inverseSquare * inverse, inverseSquare * inverseSquare};
         Chains(down, down[3], -kLow - 1, [zero](int k, Real power) { zero[-1 - k] = power; });
     }
-    // chain[c] times step^m is the power 4m + c, for powers 0 ... last.
+    // chain[c] times step^m is the power 4m + c, for powers 0 ... last:
+    // four products at a time, each chain in a register of its own, and
+    // the last few stored one by one.
     template <typename Store>
     static void Chains(Real (&chain)[4], Real step, int last, Store store) {
-        for (int k = 0; k <= last; k += 4)
-            for (int c = 0; c < 4; ++c)
-                if (k + c <= last) store(k + c, chain[c]), chain[c] *= step;
+        Real c0 = chain[0], c1 = chain[1], c2 = chain[2], c3 = chain[3];
+        int k = 0;
+#pragma GCC unroll 16
+        for (; k + 3 <= last; k += 4) {
+            store(k, c0), store(k + 1, c1), store(k + 2, c2), store(k + 3, c3);
+            c0 *= step, c1 *= step, c2 *= step, c3 *= step;
+        }
+        const Real rest[3] = {c0, c1, c2};
+        for (int c = 0; k + c <= last; ++c) store(k + c, rest[c]);
     }
     Real operator()(int k) const { return table[k - kLow]; }
 };
