@@ -54,6 +54,10 @@ constexpr int kSaturationTemperatureRecords = 377;
 // Fields of a saturation record: the level (temperature or pressure), then
 // v, h and s of the liquid and of the vapour.
 constexpr int kSaturationFields = 7;
+// The records hold four-byte singles.
+constexpr int kEntrySize = kEntryValues * 4;
+constexpr int kIsobarSize = kIsobarEntries * kEntrySize;  // 972 bytes
+constexpr int kSaturationRecordSize = kSaturationFields * 4;
 
 // --- Table answers' flags -------------------------------------------------
 

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/constants.h"
 #include "common/failure.h"
 #include "platform/platform.h"
-#include "tables/saturation_by_temperature.h"
-#include "tables/saturation_state.h"
-#include "tables/single_phase_table.h"
 
 namespace rudid {
 

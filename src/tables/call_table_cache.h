@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/constants.h"
 #include "platform/platform.h"
-#include "tables/pressure_grids.h"
 #include "tables/table_source.h"
 
 namespace rudid {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "common/constants.h"
 #include "common/failure.h"
 #include "platform/platform.h"
-#include "tables/pressure_grids.h"
 
 namespace rudid {
 

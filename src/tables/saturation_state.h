@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/interpolation.h"
-#include "common/real48.h"
+#include "common/constants.h"
 #include "tables/record_fields.h"
 #include "tables/table_source.h"
 
@@ -20,7 +20,6 @@ enum SaturationField : int {
     kLiquidEntropy = 5,
     kVapourEntropy = 6,
 };
-constexpr int kSaturationRecordSize = kSaturationFields * 4;
 
 // The saturated liquid's field of a column of the single-phase table; the
 // vapour's is the next.

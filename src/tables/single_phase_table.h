@@ -8,9 +8,7 @@
 
 namespace rudid {
 
-constexpr int kEntrySize = kEntryValues * 4;
 constexpr int kIsobarValues = kIsobarEntries * kEntryValues;
-constexpr int kIsobarSize = kIsobarEntries * kEntrySize;  // 972 bytes
 enum EntryColumn : int { kVolumeColumn = 0, kEnthalpyColumn = 1, kEntropyColumn = 2 };
 
 }  // namespace rudid

@@ -2,12 +2,9 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "common/constants.h"
 #include "common/failure.h"
-#include "tables/pressure_grids.h"
-#include "tables/saturation_by_temperature.h"
-#include "tables/saturation_state.h"
-#include "tables/single_phase_table.h"
+#include "platform/platform.h"
 
 namespace rudid {
 
