@@ -11,7 +11,7 @@
 #include "api/call_frame.h"
 #include "api/context.h"
 #include "api/export_table.h"
-#include "api/state_flags.h"
+#include "api/flag_exports.h"
 #include "platform/platform.h"
 #include "tables/refined_flags.h"
 

@@ -1,19 +1,10 @@
-// RudidStateFlags: where the answer of a property function is poor. The
-// row is evaluated as a batch row is, and its flags are read from the path
-// its lookup took and from the records around it; a state that the export
-// refuses or fails on has no flags.
-#define RUDID_BUILDING_LIBRARY
-#include "rudid32.h"
-
+// The flags of a row its export answered: read from the path its lookup
+// took and from the facts of the records around it, by the lookup that
+// answers the export's family.
 #include "api/state_flags.h"
 
-#include <new>
-
-#include "api/batch.h"
-#include "api/context.h"
 #include "api/family_description.h"
 #include "common/failure.h"
-#include "platform/platform.h"
 #include "tables/state_flags.h"
 
 namespace rudid {
@@ -44,27 +35,4 @@ unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extende
     return 0;
 }
 
-__attribute__((noinline)) int FlagsOfOneState(ExportId id, const double *first, const double *second, Answer answer) {
-    const platform::ArithmeticState saved = platform::EnterLibraryArithmetic();
-    double result;
-    int failure;
-    unsigned flags = 0;
-    try {
-        // From the kept tables where the INI keeps them: no file opened
-        // per call.
-        EvaluateInContext(DefaultContext(), Describe(id), answer, true, 1, first, second, &result, &failure,
-                          &flags);
-    } catch (const std::bad_alloc &) {
-        flags = 0;
-    }
-    platform::LeaveLibraryArithmetic(saved);
-    return int(flags);
-}
-
 }  // namespace rudid
-
-extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
-    const std::optional<rudid::ExportId> id = rudid::FindExport(name);
-    if (!id) return RUDID_UNKNOWN_FUNCTION;
-    return rudid::FlagsOfOneState(*id, &arg1, &arg2, rudid::Answer::Table);
-}

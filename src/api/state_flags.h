@@ -16,13 +16,4 @@ namespace rudid {
 unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
                   const LookupPath &place, Extended answer);
 
-// The flags of one state, evaluated as a batch of one row under the
-// library's arithmetic: the table answer's (RudidStateFlags) or the refined
-// answer's (RudidRefinedFlags). 0 for a state the export refuses or fails
-// on. The arguments are read through their addresses only once the
-// library's arithmetic is in force: a double copied by value may pass
-// through the x87 unit on i686, where a signalling NaN traps a host that
-// unmasks invalid operations.
-int FlagsOfOneState(ExportId id, const double *first, const double *second, Answer answer);
-
 }  // namespace rudid
