@@ -39,11 +39,9 @@ int EvaluateBatchColumns(const Column *columns, int count, const StartupConfigur
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
     TableSource tables = kept ? *kept : cache->source();
     std::unique_ptr<FlagFacts> facts;
-    if (flags && answer == Answer::Table && n >= kRowsForFlagFacts && !tables.flagFacts) {
-        facts = std::make_unique<FlagFacts>();
-        tables.flagFacts = facts.get();
-    }
-    return EvaluateColumns(columns, count, units, tables, n, first, second, boundFirst, statistics, answer);
+    if (flags && answer == Answer::Table && n >= kRowsForFlagFacts) facts = std::make_unique<FlagFacts>();
+    return EvaluateColumns(columns, count, units, tables, n, first, second, boundFirst, statistics, answer,
+                           facts.get());
 }
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,

@@ -126,6 +126,14 @@ bool Lookup(const Column *columns, int count, const TableSource &tables, Extende
 // what they worked out from the records (tables/refined_memory.h).
 struct RefinedAnswers {};
 
+// What a call remembers of the records for its later rows: a refined
+// call's refined memory, and the facts its rows' flags read (null: each
+// row's cell worked out afresh).
+struct CallMemory {
+    RefinedMemory *refined;
+    FlagFacts *facts;
+};
+
 // The refined answers of the columns' lookup and, when asked, the flags
 // that still apply to them (the same for every column), read from the
 // state the lookup found; returns false when it refused the state.
@@ -161,14 +169,13 @@ bool RefinedLookup(const Column *columns, int count, const RefinedTables &tables
 
 // Runs the answer's lookup for the columns and, where a column asks for
 // flags, works out its row's flags into flags[c]; returns false when the
-// lookup refused the state. memory: the call's, for a refined answer (else
-// unused).
+// lookup refused the state.
 template <ExportFamily kFamily, class Decide>
 [[gnu::always_inline]] inline bool Answered(const Column *columns, int count, const TableSource &tables, Extended a, Extended b,
               Extended *outputs, LookupStatistics *statistics, bool flagsWanted, unsigned *flags,
-              RefinedMemory *memory) {
+              const CallMemory &memory) {
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
-        const RefinedTables refined{tables, *memory};
+        const RefinedTables refined{tables, *memory.refined};
         unsigned rowFlags = 0;
         const bool answered =
             RefinedLookup<kFamily>(columns, count, refined, a, b, outputs, flagsWanted ? &rowFlags : nullptr);
@@ -183,7 +190,7 @@ template <ExportFamily kFamily, class Decide>
             if (path.exactFallback) ++statistics->exactFallbacks;
         }
         for (int c = 0; c < count; ++c)
-            if (answered && columns[c].flags) flags[c] = RowFlags(*columns[c].fn, tables, a, b, path, outputs[c]);
+            if (answered && columns[c].flags) flags[c] = RowFlags(*columns[c].fn, tables, memory.facts, a, b, path, outputs[c]);
         return answered;
     }
 }
@@ -221,13 +228,12 @@ void Fail(const Column &column, std::size_t i, const LibraryFailure &f, int *fai
 // at compile time, so that a batch runs the tests and the lookup of its
 // family without asking for it on every row. Each column's result is its
 // property or a negative error code; a LibraryFailure fails the row of
-// every column (of the lookup) or of one (of its result's unit). memory is
-// the call's for a refined answer.
+// every column (of the lookup) or of one (of its result's unit).
 // kColumns: the count of columns when the compiler should know it (a
 // single export), else 0.
 template <ExportFamily kFamily, class Decide, int kColumns>
 void EvaluateRow(const Column *columns, int anyCount, const ExportUnits *units, const TableSource &tables,
-                 std::size_t i, double first, double second, LookupStatistics *statistics, RefinedMemory *memory,
+                 std::size_t i, double first, double second, LookupStatistics *statistics, const CallMemory &memory,
                  int *failed) {
     const int count = kColumns != 0 ? kColumns : anyCount;
     const ExportDescriptor &fn = *columns[0].fn;  // the arguments and range tests of every column
@@ -276,17 +282,19 @@ void EvaluateRow(const Column *columns, int anyCount, const ExportUnits *units, 
 
 template <ExportFamily kFamily, class Decide, int kColumns>
 int EvaluateRowsOf(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
-                   std::size_t n, const double *first, const double *second, LookupStatistics *statistics) {
+                   std::size_t n, const double *first, const double *second, LookupStatistics *statistics,
+                   FlagFacts *facts) {
     // A refined answer keeps what it works out from the records for the
     // call's later rows.
-    std::unique_ptr<RefinedMemory> memory;
-    if constexpr (std::is_same_v<Decide, RefinedAnswers>) memory = std::make_unique<RefinedMemory>();
+    std::unique_ptr<RefinedMemory> refined;
+    if constexpr (std::is_same_v<Decide, RefinedAnswers>) refined = std::make_unique<RefinedMemory>();
+    const CallMemory memory{refined.get(), facts};
     int failed = 0;
     const bool two = columns[0].fn->arguments == 2;
     tFirstFailedFile[0] = '\0';
     for (std::size_t i = 0; i < n; ++i)
         EvaluateRow<kFamily, Decide, kColumns>(columns, count, units, tables, i, first[i], two ? second[i] : 0.0,
-                                               statistics, memory.get(), &failed);
+                                               statistics, memory, &failed);
     return failed;
 }
 
@@ -315,12 +323,12 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
     int failed = 0;
     WithFamily(fn.family, [&](auto family) {
         if (answer == Answer::Refined) {
-            RefinedMemory memory;
-            EvaluateRow<family(), RefinedAnswers, 1>(&column, 1, &units, tables, 0, first, second, nullptr, &memory,
-                                                     &failed);
+            RefinedMemory refined;
+            EvaluateRow<family(), RefinedAnswers, 1>(&column, 1, &units, tables, 0, first, second, nullptr,
+                                                     CallMemory{&refined, nullptr}, &failed);
         } else {
-            EvaluateRow<family(), BoundedDecisions, 1>(&column, 1, &units, tables, 0, first, second, nullptr, nullptr,
-                                                       &failed);
+            EvaluateRow<family(), BoundedDecisions, 1>(&column, 1, &units, tables, 0, first, second, nullptr,
+                                                       CallMemory{nullptr, nullptr}, &failed);
         }
     });
     if (failed) {
@@ -333,16 +341,16 @@ double EvaluateExport(const ExportDescriptor &fn, const ExportUnits &units, cons
 
 int EvaluateColumns(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
                     std::size_t n, const double *first, const double *second, bool boundFirst,
-                    LookupStatistics *statistics, Answer answer) {
+                    LookupStatistics *statistics, Answer answer, FlagFacts *facts) {
     const auto rows = [&](auto family, auto columnsKnown) {
         constexpr int kColumns = decltype(columnsKnown)::value;
         if (answer == Answer::Refined)
             return EvaluateRowsOf<family(), RefinedAnswers, kColumns>(columns, count, units, tables, n, first, second,
-                                                                      statistics);
+                                                                      statistics, nullptr);
         return boundFirst ? EvaluateRowsOf<family(), BoundedDecisions, kColumns>(columns, count, units, tables, n,
-                                                                                 first, second, statistics)
+                                                                                 first, second, statistics, facts)
                           : EvaluateRowsOf<family(), ExactDecisions, kColumns>(columns, count, units, tables, n,
-                                                                               first, second, statistics);
+                                                                               first, second, statistics, facts);
     };
     return WithFamily(columns[0].fn->family, [&](auto family) {
         return count == 1 ? rows(family, std::integral_constant<int, 1>{}) : rows(family, std::integral_constant<int, 0>{});

@@ -10,6 +10,8 @@
 
 namespace rudid {
 
+struct FlagFacts;  // tables/cell_facts.h
+
 // The factors of the units that the configuration selects for an export's
 // arguments and result. Every name a selection can give for these quantities
 // is recognised, so resolving cannot fail.
@@ -77,9 +79,12 @@ constexpr int kMostColumns = 4;
 // for columns[c]: each row is looked up once for all their outputs, and
 // each column gets exactly what EvaluateRows gives its export. Returns how
 // many answers failed.
+// facts: null, or the memo of the facts of the cells the rows' flags read,
+// kept for the call (tables/cell_facts.h).
 int EvaluateColumns(const Column *columns, int count, const ExportUnits *units, const TableSource &tables,
                     std::size_t n, const double *first, const double *second, bool boundFirst,
-                    LookupStatistics *statistics = nullptr, Answer answer = Answer::Table);
+                    LookupStatistics *statistics = nullptr, Answer answer = Answer::Table,
+                    FlagFacts *facts = nullptr);
 
 // The file that the first failed row of this thread's last EvaluateRows
 // concerned; "" when no row failed or its failure concerned no file.

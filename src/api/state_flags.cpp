@@ -5,6 +5,7 @@
 
 #include "api/family_description.h"
 #include "common/failure.h"
+#include "tables/cell_facts.h"
 #include "tables/state_flags.h"
 
 namespace rudid {
@@ -17,18 +18,19 @@ static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation 
 
 }  // namespace
 
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first, Extended second,
                   const LookupPath &place, Extended answer) {
     try {
+        const FactSource source{tables, facts};
         const FamilyTraits &traits = TraitsOf(fn.family);
         switch (traits.lookup) {
             case FamilyLookup::Saturation:
                 // A one-argument export gives the field alone (quality < 0).
-                return SaturationFlags(tables, traits.firstQuantity == RUDID_PRESSURE, first, fn.output,
+                return SaturationFlags(source, traits.firstQuantity == RUDID_PRESSURE, first, fn.output,
                                        fn.arguments == 2 ? second : -1.0L, place, answer);
             case FamilyLookup::PressureTemperature:
-                return PressureTemperatureFlags(tables, fn.output, place, answer);
-            case FamilyLookup::Inverse: return InverseFlags(tables, traits.key, fn.output, second, place, answer);
+                return PressureTemperatureFlags(source, fn.output, place, answer);
+            case FamilyLookup::Inverse: return InverseFlags(source, traits.key, fn.output, second, place, answer);
         }
     } catch (const LibraryFailure &) {
     }

@@ -11,9 +11,10 @@
 namespace rudid {
 
 // first and second: the arguments in internal units, as the row took them
-// (second unused by a one-argument export). Never raises: a table that
+// (second unused by a one-argument export); facts: null, or the call's
+// memo of the facts of the cells its rows read. Never raises: a table that
 // cannot be read on the way gives no flags.
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, Extended first, Extended second,
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first, Extended second,
                   const LookupPath &place, Extended answer);
 
 }  // namespace rudid

@@ -138,7 +138,7 @@ struct IsobarsAround {
     Extended lineLow = 0, lineHigh = 0, lineError = 0;
 };
 
-void LineBetween(const TableSource &tables, IsobarsAround *around) {
+void LineBetween(const FactSource &source, IsobarsAround *around) {
     const IsobarAt &low = around->isobar[1], &high = around->isobar[2];
     around->lineKnown = true;
     around->lineBetween = low.belowCritical;
@@ -149,7 +149,7 @@ void LineBetween(const TableSource &tables, IsobarsAround *around) {
     const int first = FirstSaturationPointAbove(std::max(low.pressure, Extended(SaturationPressures().value[1])));
     for (int r = first - 2; r <= FirstSaturationPointAbove(top) - 2; ++r) {
         SaturationFacts scratch;
-        const SaturationFacts &facts = SaturationIntervalAt(tables, r, 1u << kSaturationLevel, &scratch);
+        const SaturationFacts &facts = SaturationIntervalAt(source, r, 1u << kSaturationLevel, &scratch);
         around->lineError = std::max(around->lineError, facts.across[kSaturationLevel].Largest());
     }
 }
@@ -288,8 +288,8 @@ void WorkOut(const IsobarsAround &around, int first, int last, int c, CellFacts 
 
 // The cell's quiet bit, with what the saturation line does between the
 // pair's pressures the first time a cell of the pair needs it.
-void WorkOutQuiet(const TableSource &tables, IsobarsAround *around, int e, int c, CellFacts *cell) {
-    if (!around->lineKnown) LineBetween(tables, around);
+void WorkOutQuiet(const FactSource &source, IsobarsAround *around, int e, int c, CellFacts *cell) {
+    if (!around->lineKnown) LineBetween(source, around);
     cell->quiet = Quiet(*around, e, c, *cell);
 }
 
@@ -389,15 +389,16 @@ enum : std::uint8_t { kNothing = 0, kFacts = 1, kQuiet = 2 };
 FlagFacts::FlagFacts() = default;
 FlagFacts::~FlagFacts() = default;
 
-const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch, bool quiet) {
-    FlagFacts *memo = tables.flagFacts;
+const CellFacts &CellAt(const FactSource &source, int j, int e, int column, CellFacts *scratch, bool quiet) {
+    const TableSource &tables = source.tables;
+    FlagFacts *memo = source.memo;
     std::unique_ptr<PairFacts> *pair = memo ? &memo->pair[j] : nullptr;
     if (pair && *pair && (*pair)->known[column][e] != kNothing) {
         // The quiet bit lets the rows of a cell skip their own checks: worth
         // working out once a second row that reads it reaches the cell.
         PairFacts &facts = **pair;
         if (quiet && facts.known[column][e] == kFacts) {
-            WorkOutQuiet(tables, &facts.around, e, column, &facts.cell[column][e]);
+            WorkOutQuiet(source, &facts.around, e, column, &facts.cell[column][e]);
             facts.known[column][e] = kQuiet;
         }
         return facts.cell[column][e];
@@ -423,11 +424,11 @@ const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, Cel
     return facts.cell[column][e];
 }
 
-const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, unsigned fields,
+const SaturationFacts &SaturationIntervalAt(const FactSource &source, int r, unsigned fields,
                                             SaturationFacts *scratch) {
-    SaturationFacts *facts = tables.flagFacts ? &tables.flagFacts->saturation[r] : scratch;
-    if (!tables.flagFacts) *facts = SaturationFacts{};
-    WorkOutInterval(tables, r, fields, facts);
+    SaturationFacts *facts = source.memo ? &source.memo->saturation[r] : scratch;
+    if (!source.memo) *facts = SaturationFacts{};
+    WorkOutInterval(source.tables, r, fields, facts);
     return *facts;
 }
 

@@ -101,18 +101,26 @@ struct FlagFacts {
     SaturationFacts saturation[kSaturationGridPoints];
 };
 
+// The records the flags read, and the memo of what is known of them so far
+// (null: each cell or interval is worked out afresh into the caller's
+// scratch). A memo holds no lock: one call, or one thread's calls, owns it.
+struct FactSource {
+    const TableSource &tables;
+    FlagFacts *memo;
+};
+
 // The facts of the cell whose upper isobar is j (2..224) and lower entry e
 // (0..79), for one column. From the source's memo where it has one
 // (working them out there the first time), else worked out into scratch. Raises the tables' input/output
 // failures for the cell's own records; a neighbour that cannot be read is
 // left out.
 // quiet: the caller reads the quiet bit (else it is left as it is).
-const CellFacts &CellAt(const TableSource &tables, int j, int e, int column, CellFacts *scratch, bool quiet);
+const CellFacts &CellAt(const FactSource &source, int j, int e, int column, CellFacts *scratch, bool quiet);
 
 // The same for the interval of saturation records r and r + 1 (0..290),
 // at least for the fields asked (a bit each; a liquid field brings its
 // vapour field).
-const SaturationFacts &SaturationIntervalAt(const TableSource &tables, int r, unsigned fields,
+const SaturationFacts &SaturationIntervalAt(const FactSource &source, int r, unsigned fields,
                                             SaturationFacts *scratch);
 
 // Field f of saturation record r, as the table holds it.

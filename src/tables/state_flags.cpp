@@ -31,9 +31,9 @@ struct Line {
 // ask for it, as the lookup did.
 // fields: the saturation fields whose errors the row weighs, besides the
 // temperature.
-Line LineAt(const TableSource &tables, const LookupPath &place, unsigned fields, SaturationFacts *scratch) {
+Line LineAt(const FactSource &source, const LookupPath &place, unsigned fields, SaturationFacts *scratch) {
     return Line{place.saturationTemperature, place.saturationWeight,
-                &SaturationIntervalAt(tables, place.saturationRecord, fields | 1u << kSaturationLevel, scratch)};
+                &SaturationIntervalAt(source, place.saturationRecord, fields | 1u << kSaturationLevel, scratch)};
 }
 
 // Whether the table points that the lookup interpolated are of another
@@ -83,8 +83,8 @@ InCell CellOf(const CellFacts &facts, const LookupPath &place, const Line &line)
     return cell;
 }
 
-InCell CellOf(const TableSource &tables, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
-    return CellOf(CellAt(tables, place.isobar, place.lowerEntry, column, scratch, false), place, line);
+InCell CellOf(const FactSource &source, const LookupPath &place, const Line &line, int column, CellFacts *scratch) {
+    return CellOf(CellAt(source, place.isobar, place.lowerEntry, column, scratch, false), place, line);
 }
 
 unsigned WetFlags(const Line &line, const LookupPath &place, const KeyVariant &kv, Extended k, int output) {
@@ -121,7 +121,7 @@ bool UncertainSide(const TableSource &tables, const KeyVariant &kv, Extended k) 
 // The coarse-grid flag of an inverse answer at t: the error of the key
 // becomes an error of the temperature through the interval's slope, and of
 // an output property through that property's slope as well.
-unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const LookupPath &place, const Line &line,
+unsigned InverseCoarseGrid(const FactSource &source, const InCell &cell, const LookupPath &place, const Line &line,
                            const KeyVariant &kv, int output, Extended t, Extended value) {
     const double *a = place.end[0], *b = place.end[1];
     if (!place.straddling && cell.facts.turns) return kCoarseGrid;
@@ -132,20 +132,20 @@ unsigned InverseCoarseGrid(const TableSource &tables, const InCell &cell, const 
     const int column = output == 1 ? kv.secondColumn : kv.thirdColumn;
     const Extended slope = b[1] == a[1] ? 0 : (Extended(b[1 + output]) - a[1 + output]) / (Extended(b[1]) - a[1]);
     CellFacts scratch;
-    const InCell outputCell = CellOf(tables, place, line, column, &scratch);
+    const InCell outputCell = CellOf(source, place, line, column, &scratch);
     const Extended error = ColumnError(outputCell, place, line, column, t) + std::fabs(slope) * temperatureError;
     return Coarse(error, ColumnScale(column, value)) ? kCoarseGrid : 0u;
 }
 
 }  // namespace
 
-unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value) {
+unsigned PressureTemperatureFlags(const FactSource &source, int column, const LookupPath &place, Extended value) {
     CellFacts cellScratch;
-    const CellFacts &facts = CellAt(tables, place.isobar, place.lowerEntry, column, &cellScratch, true);
+    const CellFacts &facts = CellAt(source, place.isobar, place.lowerEntry, column, &cellScratch, true);
     if (facts.quiet) return 0;
     SaturationFacts lineScratch;
     const Line line =
-        place.belowCritical ? LineAt(tables, place, 1u << LiquidFieldOf(column), &lineScratch) : Line{};
+        place.belowCritical ? LineAt(source, place, 1u << LiquidFieldOf(column), &lineScratch) : Line{};
     const InCell cell = CellOf(facts, place, line);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
     const Extended t = place.temperature;
@@ -157,18 +157,18 @@ unsigned PressureTemperatureFlags(const TableSource &tables, int column, const L
     return flags;
 }
 
-unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Extended k, const LookupPath &place,
+unsigned InverseFlags(const FactSource &source, InverseKey key, int output, Extended k, const LookupPath &place,
                       Extended value) {
     const KeyVariant &kv = VariantOf(key);
     SaturationFacts lineScratch;
     const unsigned fields = 1u << kv.keyLiquid | 1u << kv.secondLiquid | 1u << kv.thirdLiquid;
-    const Line line = place.belowCritical ? LineAt(tables, place, fields, &lineScratch) : Line{};
+    const Line line = place.belowCritical ? LineAt(source, place, fields, &lineScratch) : Line{};
     if (place.twoPhase) return WetFlags(line, place, kv, k, output);
 
     CellFacts cellScratch;
-    const InCell cell = CellOf(tables, place, line, kv.keyColumn, &cellScratch);
+    const InCell cell = CellOf(source, place, line, kv.keyColumn, &cellScratch);
     unsigned flags = cell.facts.critical ? kCriticalRegion : 0u;
-    if (!place.belowCritical && output == 3 && UncertainSide(tables, kv, k)) flags |= kCriticalRegion;
+    if (!place.belowCritical && output == 3 && UncertainSide(source.tables, kv, k)) flags |= kCriticalRegion;
     // The temperature the lookup interpolated, from its ends.
     const double *a = place.end[0], *b = place.end[1];
     const Extended t = a[0] == b[0] ? Extended(a[1]) : a[1] + (b[1] - Extended(a[1])) * (k - a[0]) / (b[0] - a[0]);
@@ -177,10 +177,10 @@ unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Ext
         if (Mixed(cell.facts, place)) return flags | kMixedPhaseCell;
     }
     if (output == 3) return flags;
-    return flags | InverseCoarseGrid(tables, cell, place, line, kv, output, t, value);
+    return flags | InverseCoarseGrid(source, cell, place, line, kv, output, t, value);
 }
 
-unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality,
+unsigned SaturationFlags(const FactSource &source, bool byPressure, Extended level, int field, Extended quality,
                          const LookupPath &place, Extended value) {
     if (!byPressure) {
         // One-degree records: only the approach to the critical point bends
@@ -189,7 +189,7 @@ unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended le
     }
     unsigned flags = level >= kCriticalBoxLowPressure ? kCriticalRegion : 0u;
     SaturationFacts scratch;
-    const SaturationFacts &facts = SaturationIntervalAt(tables, place.saturationRecord, 1u << field, &scratch);
+    const SaturationFacts &facts = SaturationIntervalAt(source, place.saturationRecord, 1u << field, &scratch);
     if ((quality < 0 ? facts.quietField : facts.quietMixture) >> field & 1) return flags;
     const Line line{0, place.saturationWeight, &facts};
     const Extended error =

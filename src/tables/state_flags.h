@@ -17,6 +17,8 @@
 
 namespace rudid {
 
+struct FactSource;  // cell_facts.h
+
 enum StateFlag : unsigned {
     kMixedPhaseCell = 0x1,  // the points interpolated are of different phases
     kNearSaturation = 0x2,  // within the uncertainty of the interpolated saturation line
@@ -49,17 +51,17 @@ inline Extended FieldScale(int field, Extended value) {
 // failures for records the facts need.
 
 // A pressure-temperature answer of the column (volume, enthalpy, entropy).
-unsigned PressureTemperatureFlags(const TableSource &tables, int column, const LookupPath &place, Extended value);
+unsigned PressureTemperatureFlags(const FactSource &source, int column, const LookupPath &place, Extended value);
 
 // An inverse answer: output 0 temperature, 1 and 2 the second and third
 // property of the key (InverseValues order), 3 the quality.
-unsigned InverseFlags(const TableSource &tables, InverseKey key, int output, Extended k, const LookupPath &place,
+unsigned InverseFlags(const FactSource &source, InverseKey key, int output, Extended k, const LookupPath &place,
                       Extended value);
 
 // A saturation export at a pressure (byPressure) or a temperature: the
 // field alone (quality < 0), or the mixture of field (liquid) and field + 1
 // (vapour) at that quality; the place holds the records interpolated.
-unsigned SaturationFlags(const TableSource &tables, bool byPressure, Extended level, int field, Extended quality,
+unsigned SaturationFlags(const FactSource &source, bool byPressure, Extended level, int field, Extended quality,
                          const LookupPath &place, Extended value);
 
 }  // namespace rudid

@@ -17,8 +17,6 @@
 
 namespace rudid {
 
-struct FlagFacts;
-
 enum class Table : int {
     SaturationOnPressureGrid = 0,     // zarude.dat, 28-byte records
     SaturationOnTemperatureGrid = 1,  // vevuzu.dat, 28-byte records
@@ -53,9 +51,6 @@ struct TableSource {
     // there (0: nothing known yet). The facts depend on the table's bytes
     // only, which cannot change while the source lives.
     std::uint8_t *isobarPairFacts = nullptr;
-    // Null, or what the state flags have worked out about these bytes so
-    // far (cell_facts.h), for the rest of the call or the thread's calls.
-    FlagFacts *flagFacts = nullptr;
 };
 
 inline void ReadSpans(const TableSource &source, Table table, const ByteSpan *spans, int count,
