@@ -13,14 +13,14 @@
 #pragma weak RudidStateFlags
 #pragma weak RudidRefinedFlags
 #pragma weak RudidEvaluateWithFlags
+#pragma weak RudidFlagName
 
 namespace rudid::cli {
 
 namespace {
 
 struct Reason {
-    int bit;
-    const char *word;
+    int bit;  // its word is the library's (RudidFlagName)
     const char *explanation;
     const char *brief;  // the explanation in a few words, for one CSV field
     const char *advice; // what to do about it
@@ -38,28 +38,28 @@ constexpr const char *kUnknownAdvice = "check the answer against IAPWS-IF97";
 // {p 10} (a pressure) in the library's internal units, and told in the
 // configured ones.
 constexpr Reason kReasons[] = {
-    {RUDID_FLAG_MIXED_PHASE_CELL, "mixed-phase-cell",
+    {RUDID_FLAG_MIXED_PHASE_CELL,
      "the table points this answer is interpolated from are not all of the state's phase: the saturation "
      "line passes through the table cell and liquid and vapour values are mixed. Errors seen there: enthalpy "
      "and entropy up to 7,900 %, volume by a factor of 126,000, a temperature from enthalpy or entropy up to "
      "4 %, from volume up to 11 %",
      "liquid and vapour table points mixed; enthalpy and entropy seen off by up to 7,900 %",
      kUseRefined},
-    {RUDID_FLAG_NEAR_SATURATION, "near-saturation",
+    {RUDID_FLAG_NEAR_SATURATION,
      "the state lies within the uncertainty of the tables' saturation line (up to {dT 0.27} from the real one "
      "at the lowest pressures) and may be answered for the other phase. Errors seen there: enthalpy and "
      "entropy up to 2,300 %, volume by a factor of 42,000, a temperature from enthalpy or entropy up to "
      "0.16 %, from volume up to 2.2 %",
      "within the tables' uncertainty of the saturation line; may be answered for the other phase",
      kUseRefined},
-    {RUDID_FLAG_CRITICAL_REGION, "critical-region",
+    {RUDID_FLAG_CRITICAL_REGION,
      "the state lies in the table cells around the critical point, where properties change faster than "
      "cells of {dT 10} by {p 10} can follow. Errors seen there: volume up to 48 %, enthalpy up to 7.4 %, "
      "entropy up to 5.3 %, a temperature from a lookup up to 0.5 %; above the critical pressure a quality "
      "can be 0 instead of 1",
      "around the critical point; volume seen off by up to 48 %, enthalpy 7.4 %",
      kUseFormulation},
-    {RUDID_FLAG_COARSE_GRID, "coarse-grid",
+    {RUDID_FLAG_COARSE_GRID,
      "the table's grid is coarse for this property here (steam's volume and entropy at low pressure, cold "
      "water entered by volume, wet steam whose saturated values are uncertain), so that linear interpolation "
      "may be off by more than 0.4 %. Errors seen there: volume up to 12.5 %, entropy up to 3.1 %, a "
@@ -75,14 +75,14 @@ constexpr int kKnownReasons = RUDID_FLAG_MIXED_PHASE_CELL | RUDID_FLAG_NEAR_SATU
 // The reasons that still apply to a refined answer (RudidRefinedFlags),
 // with the largest errors the accuracy report has seen under each.
 constexpr Reason kRefinedReasons[] = {
-    {RUDID_FLAG_CRITICAL_REGION, "critical-region",
+    {RUDID_FLAG_CRITICAL_REGION,
      "the state lies around the critical point or on the supercritical ridge above it ({p 200} to {p 300}, "
      "{T 360} to {T 420}, or the saturation line above {p 200}), where properties change faster than the "
      "tables' {dT 10} steps can follow even in the refined answer. Errors seen there: volume up to 44 %, "
      "enthalpy up to 7.5 %, entropy up to 5.3 %, a temperature from a lookup up to 0.9 %",
      "around the critical point or on the ridge above it; volume seen off by up to 44 %, enthalpy 7.5 %",
      kUseFormulation},
-    {RUDID_FLAG_ILL_POSED, "ill-posed",
+    {RUDID_FLAG_ILL_POSED,
      "cold water entered by its volume: near the density maximum ({T 4}) the volume hardly changes with "
      "temperature, so two temperatures share a volume (below {p 0.0107} a cold liquid shares it with wet "
      "steam) and the one answered is uncertain by degrees. Errors seen there: a temperature up to 2.9 %, "
@@ -112,6 +112,11 @@ std::string InConfiguredUnits(std::string text) {
         text.replace(open, close - open + 1, std::string(written) + " " + UnitOf(quantity));
     }
     return text;
+}
+
+const char *WordOf(const Reason &reason) {
+    const char *word = &RudidFlagName ? RudidFlagName(reason.bit) : nullptr;
+    return word ? word : "flag";
 }
 
 // The reasons of the answers the calls give: the table's or the refined.
@@ -211,7 +216,7 @@ std::string PropertyCautionSummary(std::span<const int> flags, std::span<const s
     const int all = AllOf(flags);
     for (const Reason &reason : ReasonsInUse())
         if (all & reason.bit)
-            text += (text.empty() ? "caution: " : "; ") + Named(flags, names, reason.bit) + reason.word + " (" +
+            text += (text.empty() ? "caution: " : "; ") + Named(flags, names, reason.bit) + WordOf(reason) + " (" +
                     reason.brief + "; " + reason.advice + ")";
     if (const int other = all & ~KnownReasonsInUse())
         text += (text.empty() ? "caution: " : "; ") + Named(flags, names, other) +
@@ -226,7 +231,7 @@ std::string FlagWords(int flags) {
     for (const Reason &reason : ReasonsInUse())
         if (flags & reason.bit) {
             if (!words.empty()) words += '+';
-            words += reason.word;
+            words += WordOf(reason);
         }
     const int other = flags & ~KnownReasonsInUse();
     if (other) words += (words.empty() ? "other-" : "+other-") + std::to_string(other);

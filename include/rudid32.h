@@ -374,6 +374,11 @@ RUDID_API int RUDID_CALL RudidEvaluateRefined(const char *name, size_t n, const 
                                               const double *arg2, double *result, int *failure);
 RUDID_API int RUDID_CALL RudidRefinedFlags(const char *name, double arg1, double arg2);
 
+/* The word of one flag as the command-line tool and Python write it:
+ * "mixed-phase-cell", "near-saturation", "critical-region", "coarse-grid"
+ * or "ill-posed"; NULL for anything but one of the RUDID_FLAG_ bits. */
+RUDID_API const char *RUDID_CALL RudidFlagName(int flag);
+
 /* Contexts
  *
  * A context is a configuration that a program opens for itself: its data

@@ -301,6 +301,8 @@ function RudidEvaluateRefined(AName: PAnsiChar; AN: SizeUInt; AArg1: PDouble; AA
   cdecl; external RudidLibrary name 'RudidEvaluateRefined';
 function RudidRefinedFlags(AName: PAnsiChar; AArg1: Double; AArg2: Double): LongInt;
   cdecl; external RudidLibrary name 'RudidRefinedFlags';
+function RudidFlagName(AFlag: LongInt): PAnsiChar;
+  cdecl; external RudidLibrary name 'RudidFlagName';
 function RudidOpen(ADirectory: PAnsiChar; AUnits: PAnsiChar; AOptions: LongInt): Pointer;
   cdecl; external RudidLibrary name 'RudidOpen';
 procedure RudidClose(AContext: Pointer);

@@ -128,6 +128,7 @@ def _declare(library):
         "RudidSolveStates": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
                                      c_void_p, c_void_p, c_void_p]),
         "RudidPhaseName": (c_char_p, [c_int]),
+        "RudidFlagName": (c_char_p, [c_int]),
         "RudidSolveProperties": (c_int, [c_void_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p, c_void_p,
                                          c_void_p, c_void_p]),
         "RudidContextProperty": (c_int, [c_void_p, c_char_p, c_char_p, c_int, ctypes.c_size_t, c_void_p, c_void_p,

@@ -42,15 +42,22 @@ _NO_STATE, _NO_QUALITY = -1020, -1021
 _REFINED, _TABLE = 0x4, 0x8
 _PHASES = 8
 
-_FLAG_WORDS = ((0x1, "mixed-phase-cell"), (0x2, "near-saturation"), (0x4, "critical-region"), (0x8, "coarse-grid"),
-               (0x10, "ill-posed"))
-
-
 def flag_words(flags):
-    """The library's flags as words ("mixed-phase-cell", ...)."""
-    words = [word for bit, word in _FLAG_WORDS if flags & bit]
-    if flags & ~0x1F:
-        words.append("other-%d" % (flags & ~0x1F))
+    """The library's flags as words ("mixed-phase-cell", ...), the library's
+    own (RudidFlagName); "other-<bits>" for bits it has no word for."""
+    library = _library.library()
+    words, other = [], 0
+    for k in range(31):
+        bit = 1 << k
+        if not flags & bit:
+            continue
+        word = _library.text(library.RudidFlagName(bit))
+        if word is None:
+            other |= bit
+        else:
+            words.append(word)
+    if other:
+        words.append("other-%d" % other)
     return words
 
 

@@ -34,6 +34,17 @@ __attribute__((noinline)) int FlagsOfOneState(ExportId id, const double *first, 
 
 }  // namespace rudid
 
+extern "C" RUDID_API const char *RUDID_CALL RudidFlagName(int flag) {
+    switch (flag) {
+        case RUDID_FLAG_MIXED_PHASE_CELL: return "mixed-phase-cell";
+        case RUDID_FLAG_NEAR_SATURATION: return "near-saturation";
+        case RUDID_FLAG_CRITICAL_REGION: return "critical-region";
+        case RUDID_FLAG_COARSE_GRID: return "coarse-grid";
+        case RUDID_FLAG_ILL_POSED: return "ill-posed";
+        default: return nullptr;
+    }
+}
+
 extern "C" RUDID_API int RUDID_CALL RudidStateFlags(const char *name, double arg1, double arg2) {
     const std::optional<rudid::ExportId> id = rudid::FindExport(name);
     if (!id) return RUDID_UNKNOWN_FUNCTION;

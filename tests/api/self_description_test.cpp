@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "api/library_instance.h"
 #include "rudid32.h"
@@ -149,6 +150,19 @@ TEST(SelfDescription, RangeCodesAreRecognisedExactly) {
         ASSERT_NE(d.rangeMessage(-1, code), nullptr) << code;
         EXPECT_GT(std::strlen(d.rangeMessage(-1, code)), 10u) << code;
     }
+}
+
+// The words the tool and Python write for the flags come from the library:
+// one each, as the header documents them, and none for what is not a bit.
+TEST(SelfDescription, EachFlagBitHasItsWord) {
+    const auto flagName = LibraryInstance::Standard().Symbol<const char *(*)(int)>("RudidFlagName");
+    const std::pair<int, const char *> words[] = {{RUDID_FLAG_MIXED_PHASE_CELL, "mixed-phase-cell"},
+                                                  {RUDID_FLAG_NEAR_SATURATION, "near-saturation"},
+                                                  {RUDID_FLAG_CRITICAL_REGION, "critical-region"},
+                                                  {RUDID_FLAG_COARSE_GRID, "coarse-grid"},
+                                                  {RUDID_FLAG_ILL_POSED, "ill-posed"}};
+    for (const auto &[bit, word] : words) EXPECT_STREQ(flagName(bit), word) << bit;
+    for (int notABit : {0, 3, 0x20, -1}) EXPECT_EQ(flagName(notABit), nullptr) << notABit;
 }
 
 TEST(SelfDescription, RangeMessagesSpeakTheConfiguredUnitsAndTheFunctionsLimits) {

@@ -83,6 +83,7 @@ expected="1 AQPPT
 66 RudidPropertyQuantity
 67 RudidPropertyIndex
 68 RudidDeriveStates
+69 RudidFlagName
 100 RudidVbMessage
 101 RudidVbAQPPT
 102 RudidVbAQPTP
