@@ -24,11 +24,29 @@ namespace {
 // the cells its rows' flags read; fewer work out each row's cell afresh.
 constexpr std::size_t kRowsForFlagFacts = 8;
 
+// What the flags have worked out from one set of kept snapshots, for the
+// thread's calls on them: the facts depend on the snapshots' bytes only,
+// which never change. Replaced with the snapshots.
+struct KeptFacts {
+    std::uint64_t cache = 0, generation = 0;
+    std::unique_ptr<FlagFacts> facts;
+};
+thread_local KeptFacts tKeptFacts;
+
+FlagFacts *FactsOfKeptTables(const CachedCallTables &kept) {
+    KeptFacts &held = tKeptFacts;
+    if (!held.facts || held.cache != kept.cache || held.generation != kept.generation) {
+        held.facts = std::make_unique<FlagFacts>();
+        held.cache = kept.cache, held.generation = kept.generation;
+    }
+    return held.facts.get();
+}
+
 }  // namespace
 
 int EvaluateBatchColumns(const Column *columns, int count, const StartupConfiguration &config, std::size_t n,
                          const double *first, const double *second, bool boundFirst, LookupStatistics *statistics,
-                         Answer answer, const TableSource *kept) {
+                         Answer answer, const CachedCallTables *kept) {
     ExportUnits units[kMostColumns];
     bool flags = false;
     for (int c = 0; c < count; ++c) {
@@ -37,16 +55,21 @@ int EvaluateBatchColumns(const Column *columns, int count, const StartupConfigur
     }
     std::unique_ptr<CallTableCache> cache;
     if (!kept) cache = std::make_unique<CallTableCache>(config.dataDirectory, n);
-    TableSource tables = kept ? *kept : cache->source();
-    std::unique_ptr<FlagFacts> facts;
-    if (flags && answer == Answer::Table && n >= kRowsForFlagFacts) facts = std::make_unique<FlagFacts>();
-    return EvaluateColumns(columns, count, units, tables, n, first, second, boundFirst, statistics, answer,
-                           facts.get());
+    const TableSource tables = kept ? kept->source() : cache->source();
+    std::unique_ptr<FlagFacts> callFacts;
+    FlagFacts *facts = nullptr;
+    if (flags && answer == Answer::Table) {
+        if (kept)
+            facts = FactsOfKeptTables(*kept);
+        else if (n >= kRowsForFlagFacts)
+            facts = (callFacts = std::make_unique<FlagFacts>()).get();
+    }
+    return EvaluateColumns(columns, count, units, tables, n, first, second, boundFirst, statistics, answer, facts);
 }
 
 int EvaluateBatch(const ExportDescriptor &fn, const StartupConfiguration &config, std::size_t n,
                   const double *first, const double *second, double *result, int *failure, bool boundFirst,
-                  LookupStatistics *statistics, unsigned *flags, Answer answer, const TableSource *kept) {
+                  LookupStatistics *statistics, unsigned *flags, Answer answer, const CachedCallTables *kept) {
     const Column column{&fn, result, failure, flags};
     return EvaluateBatchColumns(&column, 1, config, n, first, second, boundFirst, statistics, answer, kept);
 }

@@ -127,9 +127,8 @@ int ColumnsIn(const RudidContext &context, const Column *columns, int count, Ans
         return EvaluateBatchColumns(columns, count, ConfigOf(context), n, first, second, boundFirst, nullptr, answer);
     CachedCallTables tables;
     context.kept->Acquire(&tables);
-    const TableSource source = tables.source();
     return EvaluateBatchColumns(columns, count, ConfigOf(context), n, first, second, boundFirst, nullptr, answer,
-                                &source);
+                                &tables);
 }
 
 }  // namespace

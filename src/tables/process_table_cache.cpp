@@ -135,6 +135,8 @@ void ProcessTableCache::Acquire(CachedCallTables *tables) {
         std::memset(held.isobarPairFacts, 0, sizeof held.isobarPairFacts);
     }
     tables->isobarPairFacts = held.isobarPairFacts;
+    tables->cache = held.cache;
+    tables->generation = held.generation;
     for (int t = 0; t < kTableCount; ++t) {
         const TableSnapshot &snapshot = *held.tables[t];
         tables->snapshots[t] = &snapshot;

@@ -37,6 +37,9 @@ struct CachedCallTables {
     // The facts about pairs of isobars that the thread's calls have worked
     // out from these snapshots (TableSource::isobarPairFacts).
     std::uint8_t *isobarPairFacts = nullptr;
+    // Which cache and which of its sets of snapshots these are: what a
+    // thread learns of them holds while both stay the same.
+    std::uint64_t cache = 0, generation = 0;
     TableSource source() const;
 };
 

@@ -40,19 +40,25 @@ struct Probe {
 };
 
 // Calls that read each table: the single-phase table at low and at high
-// pressure (past the isobars of a cut file), both saturation tables.
+// pressure (past the isobars of a cut file), both saturation tables; and a
+// state whose flags tell the shipped tables (coarse grid by the critical
+// point) from a replacement that varies linearly above it.
 constexpr Probe kProbes[] = {{"AQPPTH", 10, 300}, {"AQPPTH", 500, 600}, {"AQPPHT", 10, 3000},
-                             {"AQPPHT", 800, 2500}, {"AQPPT", 10, 0},    {"AQPTP", 200, 0}};
+                             {"AQPPHT", 800, 2500}, {"AQPPT", 10, 0},    {"AQPTP", 200, 0},
+                             {"AQPPTV", 265, 395}};
 
-// What each probe gave, as text: the answer's bits, or the failure's code
-// and message with the library's data directory written as "<dir>/".
+// What each probe gave, as text: the answer's bits and its flags (from the
+// same kept tables, and what the thread has worked out of them), or the
+// failure's code and message with the library's data directory written as
+// "<dir>/".
 std::string Outcomes(const LibraryInstance &lib) {
+    const auto flagsOf = lib.Symbol<decltype(&::RudidStateFlags)>("RudidStateFlags");
     std::string text;
     for (const Probe &p : kProbes) {
         const double *r = lib.Call(p.name, p.a, p.b);
         char line[1200];
         if (r) {
-            std::snprintf(line, sizeof line, "%s %a\n", p.name, *r);
+            std::snprintf(line, sizeof line, "%s %a flags %d\n", p.name, *r, flagsOf(p.name, p.a, p.b));
         } else {
             std::string message = lib.RudidLastErrorMessage();
             const std::string dir = lib.dataPrefix();
