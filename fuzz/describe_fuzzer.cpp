@@ -85,9 +85,13 @@ void CheckUnits(int quantity, int selection, double value) {
 void CheckCodes(int function, int code, double value) {
     const int range = RudidRangeCode(value);
     FUZZ_CHECK(range == 0 || double(range) == value, "range code " + std::to_string(range));
-    const bool errorCode = RudidRangeCode(double(code)) != 0;
+    // Worded: the error codes, and the codes of a state's property that has
+    // no value (never a result, so RudidRangeCode does not know them).
+    const bool stateCode = code == RUDID_NO_STATE || code == RUDID_NO_QUALITY || code == RUDID_TWO_PHASE ||
+                           code == RUDID_NOT_SATURATED || code == RUDID_NO_FORMULATION_STATE;
+    const bool worded = RudidRangeCode(double(code)) != 0 || stateCode;
     const char *message = RudidRangeMessage(function, code);
-    FUZZ_CHECK(errorCode ? Terminated(message) && *message : message == nullptr,
+    FUZZ_CHECK(worded ? Terminated(message) && *message : message == nullptr,
                "range message of " + std::to_string(code));
     const char *failure = RudidFailureMessage(code);
     FUZZ_CHECK(Terminated(failure) && *failure, "failure message of " + std::to_string(code));
