@@ -26,7 +26,6 @@ struct RangeCheck {
     int belowCode, aboveCode;
 };
 
-
 constexpr RangeCheck kQualityTest = {2, RUDID_QUALITY, 0, 1, RUDID_QUALITY_OUT_OF_RANGE, RUDID_QUALITY_OUT_OF_RANGE};
 
 constexpr RangeCheck kPressureToCritical = {1, RUDID_PRESSURE, kLowestPressure, kCriticalPressure,

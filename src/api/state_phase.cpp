@@ -264,7 +264,7 @@ void SolveByFunctions(const StateSetting &setting, GivenPair pair, std::size_t n
             EvaluateOnTheLine(rows, property);
     if (Given(rows, RUDID_STATE_X))
         PhaseByGivenQuality(rows);
-    else if (rows.side)
+    else if (rows.side && rows.side->code.size() == n)
         PhaseBySide(rows);
     else if (Given(rows, RUDID_STATE_P) && (setting.needed & kStatePhase))
         PhaseByPressure(rows);
