@@ -111,7 +111,8 @@ Outcome DerivedOutcome(double value, int code, Quantity a, Quantity b) {
     if (code == 0) return {OutcomeKind::Value, value, 0, {}};
     if (code == RUDID_TWO_PHASE || code == RUDID_NOT_SATURATED || code == RUDID_NO_FORMULATION_STATE) {
         const char *meaning = RudidRangeMessage(-1, code);
-        return {OutcomeKind::RangeError, 0, code, "none (" + std::string(meaning ? meaning : "code " + std::to_string(code)) + ")"};
+        const std::string why = meaning ? meaning : "code " + std::to_string(code);
+        return {OutcomeKind::RangeError, 0, code, "none (" + why + ")"};
     }
     // The code of the state's v, h or T: told as the state's property tells it.
     return OutcomeOf(value, code, SourceFunction(Quantity::SpecificVolume, a, b));

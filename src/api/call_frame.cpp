@@ -190,7 +190,8 @@ template <ExportFamily kFamily, class Decide>
             if (path.exactFallback) ++statistics->exactFallbacks;
         }
         for (int c = 0; c < count; ++c)
-            if (answered && columns[c].flags) flags[c] = RowFlags(*columns[c].fn, tables, memory.facts, a, b, path, outputs[c]);
+            if (answered && columns[c].flags)
+                flags[c] = RowFlags(*columns[c].fn, tables, memory.facts, a, b, path, outputs[c]);
         return answered;
     }
 }

@@ -58,9 +58,12 @@ inline constexpr FamilyTraits kFamilyTraits[] = {
      {kTemperatureToCritical}, 1},
     {ExportFamily::PressureTemperature, FamilyLookup::PressureTemperature, RUDID_PRESSURE, InverseKey::Volume,
      {kPressureInTable, kTemperatureInTable}, 2},
-    {ExportFamily::PressureEnthalpy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Enthalpy, {kPressureInTable}, 1},
-    {ExportFamily::PressureEntropy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Entropy, {kPressureInTable}, 1},
-    {ExportFamily::PressureVolume, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Volume, {kPressureInTable}, 1},
+    {ExportFamily::PressureEnthalpy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Enthalpy,
+     {kPressureInTable}, 1},
+    {ExportFamily::PressureEntropy, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Entropy,
+     {kPressureInTable}, 1},
+    {ExportFamily::PressureVolume, FamilyLookup::Inverse, RUDID_PRESSURE, InverseKey::Volume,
+     {kPressureInTable}, 1},
 };
 
 constexpr const FamilyTraits &TraitsOf(ExportFamily family) { return kFamilyTraits[int(family)]; }

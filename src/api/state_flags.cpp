@@ -18,8 +18,8 @@ static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation 
 
 }  // namespace
 
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first, Extended second,
-                  const LookupPath &place, Extended answer) {
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first,
+                  Extended second, const LookupPath &place, Extended answer) {
     try {
         const FactSource source{tables, facts};
         const FamilyTraits &traits = TraitsOf(fn.family);

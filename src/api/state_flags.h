@@ -14,7 +14,7 @@ namespace rudid {
 // (second unused by a one-argument export); facts: null, or the call's
 // memo of the facts of the cells its rows read. Never raises: a table that
 // cannot be read on the way gives no flags.
-unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first, Extended second,
-                  const LookupPath &place, Extended answer);
+unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first,
+                  Extended second, const LookupPath &place, Extended answer);
 
 }  // namespace rudid
