@@ -171,9 +171,9 @@ bool RefinedLookup(const Column *columns, int count, const RefinedTables &tables
 // flags, works out its row's flags into flags[c]; returns false when the
 // lookup refused the state.
 template <ExportFamily kFamily, class Decide>
-[[gnu::always_inline]] inline bool Answered(const Column *columns, int count, const TableSource &tables, Extended a, Extended b,
-              Extended *outputs, LookupStatistics *statistics, bool flagsWanted, unsigned *flags,
-              const CallMemory &memory) {
+[[gnu::always_inline]] inline bool Answered(const Column *columns, int count, const TableSource &tables, Extended a,
+                                            Extended b, Extended *outputs, LookupStatistics *statistics,
+                                            bool flagsWanted, unsigned *flags, const CallMemory &memory) {
     if constexpr (std::is_same_v<Decide, RefinedAnswers>) {
         const RefinedTables refined{tables, *memory.refined};
         unsigned rowFlags = 0;

@@ -40,6 +40,13 @@ void Unanswered(StateBlock *block, std::size_t i, int code) {
     block->phase[i] = RUDID_PHASE_UNKNOWN;
 }
 
+// u = h - p v in kJ/kg, from p, h and v in the context's units.
+Extended EnergyOf(const RudidContext &context, double p, double h, double v) {
+    return Extended(ToInternal(context, RUDID_SPECIFIC_ENTHALPY, h)) -
+           kKilopascalPerBar * Extended(ToInternal(context, RUDID_PRESSURE, p)) *
+               Extended(ToInternal(context, RUDID_SPECIFIC_VOLUME, v));
+}
+
 // The internal energies (kJ/kg) at pressures and enthalpies given in the
 // context's units; NaN with the code where the volume has none.
 void EnergiesAt(const StateSetting &setting, const std::vector<double> &p, const std::vector<double> &h,
@@ -51,10 +58,7 @@ void EnergiesAt(const StateSetting &setting, const std::vector<double> &p, const
     u->resize(p.size());
     *codes = volume.code;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        (*u)[i] = volume.code[i] != 0 ? Extended(kNaN)
-                                      : Extended(ToInternal(context, RUDID_SPECIFIC_ENTHALPY, h[i])) -
-                                            kKilopascalPerBar * Extended(ToInternal(context, RUDID_PRESSURE, p[i])) *
-                                                Extended(ToInternal(context, RUDID_SPECIFIC_VOLUME, volume.value[i]));
+        (*u)[i] = volume.code[i] != 0 ? Extended(kNaN) : EnergyOf(context, p[i], h[i], volume.value[i]);
     }
 }
 
@@ -180,9 +184,7 @@ void SolveByEnergy(const StateSetting &setting, GivenPair pair, std::size_t n, c
         // The state's own energy must give back the given one, as a given
         // enthalpy must.
         const Extended energy =
-            Extended(ToInternal(context, RUDID_SPECIFIC_ENTHALPY, block->values[At(i, RUDID_STATE_H)])) -
-            kKilopascalPerBar * Extended(ToInternal(context, RUDID_PRESSURE, p[i])) *
-                Extended(ToInternal(context, RUDID_SPECIFIC_VOLUME, block->values[At(i, RUDID_STATE_V)]));
+            EnergyOf(context, p[i], block->values[At(i, RUDID_STATE_H)], block->values[At(i, RUDID_STATE_V)]);
         const Extended want = ToInternal(context, RUDID_SPECIFIC_ENTHALPY, u[i]);
         const bool back = block->codes[At(i, RUDID_STATE_V)] == 0 &&
                           std::fabs(energy - want) <= 1e-4L * std::fmax(std::fabs(want), kEnergyFloor);

@@ -175,6 +175,18 @@ void PhaseByQuality(const Rows &rows, std::size_t i, int other, int saturationCo
         SetNoQuality(&block, i);
 }
 
+// A pressure and a temperature given, placed by the saturation function's
+// answer at the pressure: its code, and its temperature.
+void PlaceBySaturation(const Rows &rows, std::size_t i, int code, double saturation,
+                       std::vector<std::size_t> *aboveCritical) {
+    if (code == RUDID_PRESSURE_ABOVE_CRITICAL)
+        aboveCritical->push_back(i);
+    else if (code != 0)  // why no phase can be told
+        rows.block->codes[At(i, RUDID_STATE_X)] = code;
+    else
+        PhaseByTemperature(rows, i, saturation);
+}
+
 // A pressure and a temperature given: the side of the line the lookup
 // found places each state it answered; the saturation temperature the
 // others (outside the tables, or within the band around the line that the
@@ -199,16 +211,8 @@ void PhaseBySide(const Rows &rows) {
         Evaluation saturation;
         EvaluateRows(rows.setting, *ExportFor(RUDID_TEMPERATURE, RUDID_PRESSURE, RUDID_NO_QUANTITY), others.size(),
                      otherPressures.data(), otherPressures.data(), &saturation);
-        for (std::size_t j = 0; j < others.size(); ++j) {
-            const std::size_t i = others[j];
-            const int code = saturation.code[j];
-            if (code == RUDID_PRESSURE_ABOVE_CRITICAL)
-                aboveCritical.push_back(i);
-            else if (code != 0)  // why no phase can be told
-                rows.block->codes[At(i, RUDID_STATE_X)] = code;
-            else
-                PhaseByTemperature(rows, i, saturation.value[j]);
-        }
+        for (std::size_t j = 0; j < others.size(); ++j)
+            PlaceBySaturation(rows, others[j], saturation.code[j], saturation.value[j], &aboveCritical);
     }
     PhaseAboveCritical(rows, aboveCritical);
 }
@@ -229,15 +233,12 @@ void PhaseByPressure(const Rows &rows) {
     std::vector<std::size_t> aboveCritical;
     for (std::size_t i = 0; i < rows.n; ++i) {
         const int code = saturation.code[i];
-        if (code == RUDID_PRESSURE_ABOVE_CRITICAL) {
+        if (other == RUDID_STATE_T)
+            PlaceBySaturation(rows, i, code, saturation.value[i], &aboveCritical);
+        else if (code == RUDID_PRESSURE_ABOVE_CRITICAL)
             aboveCritical.push_back(i);
-        } else if (other != RUDID_STATE_T) {
+        else
             PhaseByQuality(rows, i, other, code, liquid, vapour);
-        } else if (code != 0) {  // why no phase can be told
-            rows.block->codes[At(i, RUDID_STATE_X)] = code;
-        } else {
-            PhaseByTemperature(rows, i, saturation.value[i]);
-        }
     }
     PhaseAboveCritical(rows, aboveCritical);
 }
