@@ -1,6 +1,8 @@
 #include "formulation/elementary.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace rudid::formulation {
@@ -16,11 +18,18 @@ constexpr Real kSqrtHalf = 0.707106781186547524400844362104849039;
 // Beyond these e^x is not a finite double, or rounds to 0.
 constexpr Real kHighestExponent = 709.8, kLowestExponent = -745.2;
 
+// The exponential takes x = (64 m + j) ln 2 / 64 + r, |r| <= ln 2 / 128:
+// e^x = 2^m 2^(j/64) e^r, with 2^(j/64) from a table and e^r - 1 from the
+// first six terms of its series, to r^6 (the next is below 1e-19).
+constexpr int kExponentSteps = 64;
+constexpr Real kStepsByLn2 = kExponentSteps / kLn2;
+constexpr Real kLn2ByStepsHigh = kLn2High / kExponentSteps, kLn2ByStepsLow = kLn2Low / kExponentSteps;
+
 // The series below are summed by Horner's rule from coefficients worked out
 // once here, so that a term costs a multiply and an add, not a division.
-// Each has terms enough for its argument's range: |r| <= ln 2 / 2 for the
+// Each has terms enough for its argument's range: |r| <= ln 2 / 128 for the
 // exponential, s^2 < 0.03 for the logarithm, y^2 < 0.172 for the arctangent.
-constexpr int kExponentialTerms = 16;  // 1/k! for k = 0 ... 15
+constexpr int kExponentialTerms = 7;  // 1/k! for k = 0 ... 6
 constexpr int kLogarithmTerms = 12;    // 1/(2m + 1) for m = 0 ... 11
 constexpr int kArctangentTerms = 24;   // (-1)^m / (2m + 1) for m = 0 ... 23
 
@@ -47,6 +56,25 @@ constexpr Coefficients<N> OddSeries(bool alternating) {
 }
 
 constexpr auto kExponentialSeries = ExponentialSeries();
+
+// 2^(j/64) for j = 0 ... 63, each the double nearest the sum of its series
+// in extended precision (correct to about 1e-19, so to the last bit but
+// for values within that of a tie).
+constexpr Coefficients<kExponentSteps> PowersOfTwoBySteps() {
+    Coefficients<kExponentSteps> s{};
+    for (int j = 0; j < kExponentSteps; ++j) {
+        const long double y = j * (0.693147180559945309417232121458176568L / kExponentSteps);
+        long double term = 1, sum = 1;
+        for (int k = 1; k < 30; ++k) term *= y / k, sum += term;
+        s.c[j] = Real(sum);
+    }
+    return s;
+}
+
+constexpr auto kPowersOfTwoBySteps = PowersOfTwoBySteps();
+
+// 2^m for a double's normal exponents, from its bits.
+Real PowerOfTwo(int m) { return std::bit_cast<Real>(std::uint64_t(m + 1023) << 52); }
 constexpr auto kLogarithmSeries = OddSeries<kLogarithmTerms>(false);
 constexpr auto kArctangentSeries = OddSeries<kArctangentTerms>(true);
 
@@ -84,11 +112,19 @@ Real Exponential(Real x) {
     if (std::isnan(x)) return x;
     if (x > kHighestExponent) return std::numeric_limits<Real>::infinity();
     if (x < kLowestExponent) return 0;
-    // x = k ln 2 + r with |r| <= ln 2 / 2, k the nearest whole number (ties
-    // away from zero; |x / ln 2| < 1100).
-    const int k = int(x / kLn2 + (x < 0 ? -0.5 : 0.5));
-    const Real r = (x - k * kLn2High) - k * kLn2Low;
-    return std::ldexp(Horner(kExponentialSeries.c, kExponentialTerms, r), k);
+    // x = k ln 2 / 64 + r with |r| <= ln 2 / 128, k the nearest whole
+    // number (ties away from zero; |k| < 70,400, so k times the high part
+    // of ln 2 / 64 is exact); k = 64 m + j with 0 <= j < 64.
+    const int k = int(x * kStepsByLn2 + (x < 0 ? -0.5 : 0.5));
+    const Real r = (x - k * kLn2ByStepsHigh) - k * kLn2ByStepsLow;
+    const int j = k & (kExponentSteps - 1), m = (k - j) / kExponentSteps;
+    const Real step = kPowersOfTwoBySteps.c[j];
+    const Real value = step + step * (r * Horner(kExponentialSeries.c + 1, kExponentialTerms - 1, r));
+    // 2^m is a normal double but at the ends: e^x of 2^1024 (1 - r) is, and
+    // below 2^-1022 the scaling rounds once, to the subnormal.
+    if (m > -1022 && m < 1024) return value * PowerOfTwo(m);
+    if (m > 0) return value * PowerOfTwo(m - 1) * 2;
+    return value * PowerOfTwo(m + 60) * PowerOfTwo(-60);
 }
 
 Real Logarithm(Real x) {

@@ -40,10 +40,12 @@ Real ResidualSum(const int (&is)[N], const int (&js)[N], const Real (&n)[N], Rea
     return sum;
 }
 
+// sum h_k / Tr^k, by powers of 1 / Tr.
 template <std::size_t N>
 Real DiluteSum(const Real (&h)[N], Real tr) {
+    const Real inverse = 1 / tr;
     Real sum = 0, power = 1;
-    for (std::size_t k = 0; k < N; ++k, power *= tr) sum += h[k] / power;
+    for (std::size_t k = 0; k < N; ++k, power *= inverse) sum += h[k] * power;
     return sum;
 }
 

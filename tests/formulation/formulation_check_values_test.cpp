@@ -40,6 +40,13 @@ TEST(ElementaryFunctions, StayWithinTwoUnitsInTheLastPlaceOfTheCLibraryAcrossThe
     }
 }
 
+TEST(ElementaryFunctions, ExponentialKeepsItsBitsAtTheEndsOfTheDoublesRange) {
+    // Where its scaling leaves the normal doubles, and where it overflows.
+    for (const Real x : {-708.3, -709.1, -744.0, -745.1, 709.0, 709.78})
+        ExpectRelative(Exponential(x), std::exp(x), x < -708 ? 2e-12 : 4.5e-16);
+    EXPECT_EQ(Exponential(709.79), HUGE_VAL);
+}
+
 TEST(ElementaryFunctions, RefuseWhatHasNoValue) {
     EXPECT_TRUE(std::isnan(Logarithm(0)));
     EXPECT_TRUE(std::isnan(Logarithm(-1)));
