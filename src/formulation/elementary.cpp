@@ -25,13 +25,22 @@ constexpr int kExponentSteps = 64;
 constexpr Real kStepsByLn2 = kExponentSteps / kLn2;
 constexpr Real kLn2ByStepsHigh = kLn2High / kExponentSteps, kLn2ByStepsLow = kLn2Low / kExponentSteps;
 
+// The logarithm takes m = x / 2^e in [sqrt(1/2), sqrt(2)) to the nearest
+// c = 1 + k/64: ln m = ln c + 2 atanh s, s = (m - c) / (m + c), |s| < 1/180.
+// The arctangent takes x in [0, 1] to the nearest c = k/16: atan x = atan c
+// + atan t, t = (x - c) / (1 + x c), |t| <= 1/32. ln c and atan c come from
+// tables, worked out once at compile time in extended precision.
+constexpr int kLogarithmSteps = 64, kArctangentSteps = 16;
+constexpr int kLowestLogarithmStep = -19, kHighestLogarithmStep = 27;  // c from 0.703 to 1.422
+
 // The series below are summed by Horner's rule from coefficients worked out
 // once here, so that a term costs a multiply and an add, not a division.
-// Each has terms enough for its argument's range: |r| <= ln 2 / 128 for the
-// exponential, s^2 < 0.03 for the logarithm, y^2 < 0.172 for the arctangent.
+// Each has terms enough for its argument's range (the first left out is
+// below 1e-18 of the sum): |r| <= ln 2 / 128 for the exponential, s^2 <
+// 3.1e-5 for the logarithm, t^2 < 0.001 for the arctangent.
 constexpr int kExponentialTerms = 7;  // 1/k! for k = 0 ... 6
-constexpr int kLogarithmTerms = 12;    // 1/(2m + 1) for m = 0 ... 11
-constexpr int kArctangentTerms = 24;   // (-1)^m / (2m + 1) for m = 0 ... 23
+constexpr int kLogarithmTerms = 4;    // 1/(2m + 1) for m = 0 ... 3
+constexpr int kArctangentTerms = 6;   // (-1)^m / (2m + 1) for m = 0 ... 5
 
 template <int N>
 struct Coefficients {
@@ -75,6 +84,35 @@ constexpr auto kPowersOfTwoBySteps = PowersOfTwoBySteps();
 
 // 2^m for a double's normal exponents, from its bits.
 Real PowerOfTwo(int m) { return std::bit_cast<Real>(std::uint64_t(m + 1023) << 52); }
+
+// ln(1 + k/64) for k from kLowestLogarithmStep, as 2 atanh z with z = (c -
+// 1) / (c + 1), |z| < 0.18, summed in extended precision.
+constexpr Coefficients<kHighestLogarithmStep - kLowestLogarithmStep + 1> LogarithmsOfSteps() {
+    Coefficients<kHighestLogarithmStep - kLowestLogarithmStep + 1> s{};
+    for (int k = kLowestLogarithmStep; k <= kHighestLogarithmStep; ++k) {
+        const long double c = 1 + (long double)k / kLogarithmSteps, z = (c - 1) / (c + 1);
+        long double power = z, sum = 0;
+        for (int m = 0; m < 20; ++m) sum += power / (2 * m + 1), power *= z * z;
+        s.c[k - kLowestLogarithmStep] = Real(2 * sum);
+    }
+    return s;
+}
+
+// atan(k/16) for k = 0 ... 16, by Euler's series, whose terms shrink by at
+// least half each for arguments up to 1, summed in extended precision.
+constexpr Coefficients<kArctangentSteps + 1> ArctangentsOfSteps() {
+    Coefficients<kArctangentSteps + 1> s{};
+    for (int k = 0; k <= kArctangentSteps; ++k) {
+        const long double x = (long double)k / kArctangentSteps, q = x * x / (1 + x * x);
+        long double term = x / (1 + x * x), sum = 0;
+        for (int n = 0; n < 80; ++n) sum += term, term *= q * (2 * n + 2) / (2 * n + 3);
+        s.c[k] = Real(sum);
+    }
+    return s;
+}
+
+constexpr auto kLogarithmsOfSteps = LogarithmsOfSteps();
+constexpr auto kArctangentsOfSteps = ArctangentsOfSteps();
 constexpr auto kLogarithmSeries = OddSeries<kLogarithmTerms>(false);
 constexpr auto kArctangentSeries = OddSeries<kArctangentTerms>(true);
 
@@ -130,14 +168,20 @@ Real Exponential(Real x) {
 Real Logarithm(Real x) {
     if (!(x > 0)) return std::numeric_limits<Real>::quiet_NaN();
     if (std::isinf(x)) return x;
-    // x = m 2^e with m in [sqrt(1/2), sqrt(2)); ln m = 2 atanh s with
-    // s = (m - 1) / (m + 1), |s| < 0.172.
-    int e = 0;
-    Real m = std::frexp(x, &e);  // [1/2, 1)
-    if (m < kSqrtHalf) m *= 2, --e;
-    const Real s = (m - 1) / (m + 1);
-    const Real sum = s * Horner(kLogarithmSeries.c, kLogarithmTerms, s * s);
-    return 2 * sum + e * kLn2High + e * kLn2Low;
+    // x = m 2^e with m in [sqrt(1/2), sqrt(2)), read from the bits (a
+    // subnormal x scaled up by 2^60 first).
+    int e = -1023;
+    if (x < std::numeric_limits<Real>::min()) x *= PowerOfTwo(60), e -= 60;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+    e += int(bits >> 52);
+    Real m = std::bit_cast<Real>((bits & ((std::uint64_t(1) << 52) - 1)) | (std::uint64_t(1023) << 52));  // [1, 2)
+    if (m >= 2 * kSqrtHalf) m /= 2, ++e;
+    // m - c is exact (they are within a factor 2 of each other).
+    const int k = int((m - 1) * kLogarithmSteps + 64.5) - 64;
+    const Real c = 1 + Real(k) / kLogarithmSteps;
+    const Real s = (m - c) / (m + c);
+    const Real series = 2 * s * Horner(kLogarithmSeries.c, kLogarithmTerms, s * s);
+    return e * kLn2High + (kLogarithmsOfSteps.c[k - kLowestLogarithmStep] + (series + e * kLn2Low));
 }
 
 Real RealPower(Real x, Real y) { return Exponential(y * Logarithm(x)); }
@@ -145,12 +189,13 @@ Real RealPower(Real x, Real y) { return Exponential(y * Logarithm(x)); }
 Real Arctangent(Real x) {
     if (std::isnan(x)) return x;
     if (x < 0) return -Arctangent(-x);
-    // atan x = pi/2 - atan(1/x) above 1; then halve the angle once
-    // (atan x = 2 atan(x / (1 + sqrt(1 + x^2)))) to |x| < 0.415, where the
-    // series converges in two dozen terms.
+    // atan x = pi/2 - atan(1/x) above 1.
     if (x > 1) return kPi / 2 - Arctangent(1 / x);
-    const Real y = x / (1 + std::sqrt(1 + x * x));
-    return 2 * y * Horner(kArctangentSeries.c, kArctangentTerms, y * y);
+    // x - c is exact where c is not 0 (they are within a factor 2).
+    const int k = int(x * kArctangentSteps + 0.5);
+    const Real c = Real(k) / kArctangentSteps;
+    const Real t = (x - c) / (1 + x * c);
+    return kArctangentsOfSteps.c[k] + t * Horner(kArctangentSeries.c, kArctangentTerms, t * t);
 }
 
 }  // namespace rudid::formulation

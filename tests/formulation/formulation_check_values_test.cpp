@@ -40,11 +40,19 @@ TEST(ElementaryFunctions, StayWithinTwoUnitsInTheLastPlaceOfTheCLibraryAcrossThe
     }
 }
 
-TEST(ElementaryFunctions, ExponentialKeepsItsBitsAtTheEndsOfTheDoublesRange) {
-    // Where its scaling leaves the normal doubles, and where it overflows.
+TEST(ElementaryFunctions, KeepTheirAccuracyAtTheEndsOfTheDoublesRange) {
+    // The exponential where its scaling leaves the normal doubles, and
+    // where it overflows; the logarithm of subnormal and huge numbers and
+    // beside the ends of its table's steps.
     for (const Real x : {-708.3, -709.1, -744.0, -745.1, 709.0, 709.78})
         ExpectRelative(Exponential(x), std::exp(x), x < -708 ? 2e-12 : 4.5e-16);
     EXPECT_EQ(Exponential(709.79), HUGE_VAL);
+    for (const Real x : {4.9e-324, 3.1e-310, 2.2250738585072014e-308, 1.7e308, 0.7071067811865475,
+                         0.7071067811865476, 1.4142135623730951, 1.0000000000000002, 0.9999999999999999})
+        ExpectRelative(Logarithm(x), std::log(x), 4.5e-16);
+    EXPECT_EQ(Logarithm(1), 0);
+    for (const Real x : {1.0 / 32, 1.0 / 32 + 1e-17, 0.96875, 1.0, 1 + 1e-15, 1e300, 3e-320})
+        ExpectRelative(Arctangent(x), std::atan(x), 4.5e-16);
 }
 
 TEST(ElementaryFunctions, RefuseWhatHasNoValue) {
