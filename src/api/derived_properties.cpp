@@ -60,23 +60,35 @@ constexpr unsigned kNeedsViscosity =
     Bit(RUDID_PROPERTY_VISCOSITY) | Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
 constexpr unsigned kNeedsConductivity = Bit(RUDID_PROPERTY_THERMAL_CONDUCTIVITY) | Bit(RUDID_PROPERTY_PRANDTL);
 
-// The properties from the formulations: cp, cv, w, mu, lambda, Pr (the
-// transport properties only where wanted asks for them).
+constexpr unsigned kNeedsCaloric = Bit(RUDID_PROPERTY_CP) | Bit(RUDID_PROPERTY_CV) |
+                                   Bit(RUDID_PROPERTY_SPEED_OF_SOUND) | kNeedsConductivity;
+
+// The properties from the formulations at the state's pressure and
+// temperature: cp, cv, w, mu, lambda, Pr, each only where wanted asks for
+// it or for one that needs it. The viscosity alone takes only the
+// formulation's density, which the caloric properties' has to the bit, so
+// that it is the same asked for alone or with the others.
 void FromFormulations(const RowState &s, unsigned wanted, RowOut *out) {
     using formulation::Real;
     const Real pressure = Real(s.p / kBarPerMegapascal), temperature = Real(s.t + kCelsiusZero);
     const formulation::Region region = formulation::RegionOf(pressure, temperature, LiquidSide(s.phase));
     CaloricProperties c;
-    if (!formulation::CaloricAt(region, pressure, temperature, Real(1 / s.v), &c)) {
-        for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k) out->Fail(k, RUDID_NO_FORMULATION_STATE);
-        return;
+    const bool caloric = (wanted & kNeedsCaloric) &&
+                         formulation::CaloricAt(region, pressure, temperature, Real(1 / s.v), &c);
+    for (int k = RUDID_PROPERTY_CP; k <= RUDID_PROPERTY_PRANDTL; ++k)
+        if (wanted & Bit(k)) out->Fail(k, RUDID_NO_FORMULATION_STATE);
+    Real mu = 0;
+    if (wanted & kNeedsViscosity) {
+        const Real density =
+            caloric ? c.density : formulation::DensityAt(region, pressure, temperature, Real(1 / s.v));
+        if (density == formulation::kNoDensity) return;
+        mu = formulation::Viscosity(temperature, density);
+        out->Set(RUDID_PROPERTY_VISCOSITY, mu);
     }
+    if (!caloric) return;
     out->Set(RUDID_PROPERTY_CP, c.cp);
     out->Set(RUDID_PROPERTY_CV, c.cv);
     out->Set(RUDID_PROPERTY_SPEED_OF_SOUND, c.speedOfSound);
-    if (!(wanted & kNeedsViscosity)) return;
-    const Real mu = formulation::Viscosity(temperature, c.density);
-    out->Set(RUDID_PROPERTY_VISCOSITY, mu);
     if (!(wanted & kNeedsConductivity)) return;
     const Real lambda = formulation::ThermalConductivity(temperature, c, mu);  // W/(m K)
     out->Set(RUDID_PROPERTY_THERMAL_CONDUCTIVITY, lambda * kConductivityToInternal);

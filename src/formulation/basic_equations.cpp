@@ -79,7 +79,15 @@ struct Powers {
     Real operator()(int k) const { return table[k - kLow]; }
 };
 
-// The four second-order sums of terms, then their common factors.
+// A term's derivative by x, n i x^(i-1) y^j: the first sum is added up
+// from these, the same whether the others are wanted or not.
+template <typename PowersX, typename PowersY>
+Real ByX(const Term &t, const PowersX &x, const PowersY &y) {
+    return t.byX * x(t.i - 1) * y(t.j);
+}
+
+// The first sum and the three second-order sums of terms, then the latter's
+// common factors.
 struct Derivatives {
     Real x = 0, xx = 0, yy = 0, xy = 0;
 };
@@ -89,12 +97,23 @@ Derivatives SumOf(const Terms<N> &terms, const PowersX &x, const PowersY &y) {
     Derivatives d;
     for (const Term &t : terms.term) {
         const Real base = x(t.i - 2) * y(t.j - 2);
-        d.x += t.byX * base, d.xx += t.byXX * base, d.yy += t.byYY * base, d.xy += t.byXY * base;
+        d.x += ByX(t, x, y), d.xx += t.byXX * base, d.yy += t.byYY * base, d.xy += t.byXY * base;
     }
     const Real a = x(1), b = y(1);
-    d.x *= a * b * b, d.xx *= b * b, d.yy *= a * a, d.xy *= a * b;
+    d.xx *= b * b, d.yy *= a * a, d.xy *= a * b;
     return d;
 }
+
+// The first sum alone.
+template <std::size_t N, typename PowersX, typename PowersY>
+Real FirstOf(const Terms<N> &terms, const PowersX &x, const PowersY &y) {
+    Real sum = 0;
+    for (const Term &t : terms.term) sum += ByX(t, x, y);
+    return sum;
+}
+
+// v = R T gamma_pi / p*, with R T in kJ/kg and p* in kPa.
+Real GibbsVolume(Real t, Real gammaPi, Real pStar) { return kGasConstant * t * gammaPi / (1000 * pStar); }
 
 // The derivatives of a Gibbs function in reduced pressure pi and
 // temperature tau that the properties need.
@@ -132,8 +151,7 @@ bool FromGibbs(Region region, Real p, Real t, CaloricProperties *out) {
         pStar = 1, tau = kRegion2Temperature / t;
         g = Region2Gibbs(p, tau);
     }
-    // v = R T gamma_pi / p*, with R T in kJ/kg and p* in kPa.
-    const Real v = rt * g.pi / (1000 * pStar);
+    const Real v = GibbsVolume(t, g.pi, pStar);
     const Real dvdp = rt * g.piPi / (1000 * pStar * pStar);  // m3/(kg MPa)
     const Real cp = -kGasConstant * tau * tau * g.tauTau;
     const Real c = g.pi - tau * g.piTau;
@@ -209,6 +227,27 @@ Real Boundary23Pressure(Real t) {
 }
 
 }  // namespace
+
+Real DensityAt(Region region, Real pressure, Real temperature, Real densityGuess) {
+    if (region == Region::NearCritical) {
+        CaloricProperties c;
+        return Region3At(pressure, temperature, densityGuess, &c) ? c.density : kNoDensity;
+    }
+    // gamma_pi, the Gibbs function's derivative by pi, as the caloric
+    // properties sum it (region 2: its ideal part's 1 / pi and the residual
+    // sum), so that the density is theirs to the bit.
+    Real pStar = 1, gammaPi;
+    if (region == Region::Liquid) {
+        pStar = kRegion1Pressure;
+        gammaPi = -FirstOf(kRegion1, Powers<-1, 31>(7.1 - pressure / pStar),
+                           Powers<-41, 17>(kRegion1Temperature / temperature - 1.222));
+    } else {
+        gammaPi = 1 / pressure + FirstOf(kRegion2, Powers<0, 23>(pressure),
+                                         Powers<0, 58>(kRegion2Temperature / temperature - 0.5));
+    }
+    const Real v = GibbsVolume(temperature, gammaPi, pStar);
+    return v > 0 ? 1 / v : kNoDensity;
+}
 
 Region RegionOf(Real pressure, Real temperature, bool liquidSide) {
     if (temperature <= kBoundary23LowTemperature) return liquidSide ? Region::Liquid : Region::Vapour;

@@ -42,4 +42,9 @@ Region RegionOf(Real pressure, Real temperature, bool liquidSide);
 bool CaloricAt(Region region, Real pressure, Real temperature, Real densityGuess,
                CaloricProperties *out);
 
+// The density alone, as CaloricAt finds it; kNoDensity where CaloricAt
+// would give no state for want of one.
+constexpr Real kNoDensity = -1;
+Real DensityAt(Region region, Real pressure, Real temperature, Real densityGuess);
+
 }  // namespace rudid::formulation
