@@ -9,8 +9,10 @@
 // join liquid and vapour across the saturation line, a liquid's properties
 // hardly change with pressure), and a crossing need not be the state: its
 // other given property, from another function, may lie far off. So a scan
-// over the tables' pressures finds every crossing, and they are tried in
+// over the tables' pressures finds the crossings, and they are tried in
 // order of pressure until one's state gives back both given properties.
+// The scan looks at every other pressure first and between them only
+// where it must (see Scan); a row not answered is scanned again, whole.
 // Each round solves all rows still open together: one batch per function.
 #include <algorithm>
 #include <cmath>
@@ -151,18 +153,81 @@ void ScanEdges(const StateSetting &setting, const Plan &plan, std::vector<RowSea
     }
 }
 
-void Scan(const StateSetting &setting, const Plan &plan, std::vector<RowSearch> *rows) {
+// The scan in two passes: the even points (and the last) first, then an
+// odd point only where its neighbours leave it in question: a crossing or
+// an edge of the table between them, or a row whose function does not run
+// one way along the even points. Elsewhere the odd point takes its
+// neighbours' mean and code, which adds no crossing. The function of a
+// state runs one way there, but the tables' answers may still turn back
+// between two points unseen: a row that no crossing of this scan answers
+// is scanned again at every point (whole), as SolveThroughPressure does.
+bool OddPointNeeded(const Evaluation &scan, std::size_t at, double target, bool monotone) {
+    const int low = scan.code[at - 1], high = scan.code[at + 1];
+    if (!monotone || low != high) return true;
+    if (low != 0) return false;
+    const double gLow = scan.value[at - 1] - target, gHigh = scan.value[at + 1] - target;
+    return (gLow < 0) != (gHigh < 0) || gLow == 0 || gHigh == 0;
+}
+
+bool FirstPass(std::size_t k, std::size_t points) { return k % 2 == 0 || k + 1 == points; }
+
+// Whether the answers of the first pass rise throughout, or fall.
+bool OneWay(const Evaluation &scan, std::size_t offset, std::size_t points) {
+    int direction = 0;
+    double previous = NAN;
+    for (std::size_t k = 0; k < points; ++k) {
+        if (!FirstPass(k, points) || scan.code[offset + k] != 0) continue;
+        const double value = scan.value[offset + k];
+        if (!std::isnan(previous)) {
+            const int step = value > previous ? 1 : value < previous ? -1 : 0;
+            if (step == 0 || (direction != 0 && step != direction)) return false;
+            direction = step;
+        }
+        previous = value;
+    }
+    return true;
+}
+
+void EvaluateAt(const StateSetting &setting, const Plan &plan, const std::vector<std::size_t> &positions,
+                const std::vector<double> &arguments, Evaluation *scan) {
+    std::vector<double> pressures;
     const std::size_t points = plan.grid.size();
-    std::vector<double> pressures, arguments;
+    for (std::size_t at : positions) pressures.push_back(plan.grid[at % points]);
+    Evaluation some;
+    EvaluateRows(setting, *plan.scanned, positions.size(), pressures.data(), arguments.data(), &some);
+    for (std::size_t j = 0; j < positions.size(); ++j)
+        scan->value[positions[j]] = some.value[j], scan->code[positions[j]] = some.code[j];
+}
+
+void Scan(const StateSetting &setting, const Plan &plan, std::vector<RowSearch> *rows, bool whole) {
+    const std::size_t points = plan.grid.size();
+    std::vector<std::size_t> positions;
+    std::vector<double> arguments;
     Evaluation scan;
     for (std::size_t start = 0; start < rows->size(); start += kRowsPerScan) {
         const std::size_t end = std::min(rows->size(), start + kRowsPerScan);
-        pressures.clear(), arguments.clear();
+        scan.value.assign((end - start) * points, 0.0), scan.code.assign((end - start) * points, 0);
+        positions.clear(), arguments.clear();
+        for (std::size_t i = start; i < end; ++i)
+            for (std::size_t k = 0; k < points; ++k)
+                if (whole || FirstPass(k, points))
+                    positions.push_back((i - start) * points + k), arguments.push_back((*rows)[i].argument);
+        EvaluateAt(setting, plan, positions, arguments, &scan);
+        positions.clear(), arguments.clear();
         for (std::size_t i = start; i < end; ++i) {
-            pressures.insert(pressures.end(), plan.grid.begin(), plan.grid.end());
-            arguments.insert(arguments.end(), points, (*rows)[i].argument);
+            const std::size_t offset = (i - start) * points;
+            const bool monotone = OneWay(scan, offset, points);
+            for (std::size_t k = 1; k + 1 < points && !whole; k += 2) {
+                const std::size_t at = offset + k;
+                if (OddPointNeeded(scan, at, (*rows)[i].target, monotone)) {
+                    positions.push_back(at), arguments.push_back((*rows)[i].argument);
+                } else {
+                    scan.code[at] = scan.code[at - 1];
+                    scan.value[at] = scan.value[at - 1] / 2 + scan.value[at + 1] / 2;
+                }
+            }
         }
-        EvaluateRows(setting, *plan.scanned, pressures.size(), pressures.data(), arguments.data(), &scan);
+        EvaluateAt(setting, plan, positions, arguments, &scan);
         for (std::size_t i = start; i < end; ++i) FindBrackets(plan, scan, (i - start) * points, &(*rows)[i]);
         ScanEdges(setting, plan, rows, start, scan);
     }
@@ -361,17 +426,31 @@ void SolveThroughPressure(const StateSetting &setting, GivenPair pair, std::size
         rows[i].argument = inOrder ? first[i] : second[i];
         rows[i].target = inOrder ? second[i] : first[i];
     }
-    Scan(setting, plan, &rows);
+    Scan(setting, plan, &rows, false);
     FindWetStates(setting, plan, &rows);
     std::vector<char> closed(n, 0), failed(n, 0);
     std::vector<std::size_t> open;
     for (std::size_t i = 0; i < n; ++i) open.push_back(i);
-    while (!open.empty()) {
-        Group wet{{RUDID_STATE_T, RUDID_STATE_X}, {}, {}, {}}, byPressure{{RUDID_STATE_P, plan.keep}, {}, {}, {}};
-        NextCandidates(setting, plan, &rows, &open, &wet, &byPressure);
-        TryGroup(setting, pair, first, second, wet, block, &closed, &failed);
-        TryGroup(setting, pair, first, second, byPressure, block, &closed, &failed);
-        std::erase_if(open, [&](std::size_t i) { return closed[i] != 0; });
+    for (bool whole : {false, true}) {
+        if (whole) {
+            // Rows left without a state: every point of their scan, in case
+            // the answers turned back and forth between the first pass's.
+            std::vector<std::size_t> left;
+            std::vector<RowSearch> again;
+            for (std::size_t i = 0; i < n; ++i)
+                if (!closed[i]) left.push_back(i), again.push_back(rows[i]), again.back().brackets.clear();
+            Scan(setting, plan, &again, true);
+            for (std::size_t j = 0; j < left.size(); ++j)
+                rows[left[j]].brackets = std::move(again[j].brackets), rows[left[j]].next = 0;
+            open = std::move(left);
+        }
+        while (!open.empty()) {
+            Group wet{{RUDID_STATE_T, RUDID_STATE_X}, {}, {}, {}}, byPressure{{RUDID_STATE_P, plan.keep}, {}, {}, {}};
+            NextCandidates(setting, plan, &rows, &open, &wet, &byPressure);
+            TryGroup(setting, pair, first, second, wet, block, &closed, &failed);
+            TryGroup(setting, pair, first, second, byPressure, block, &closed, &failed);
+            std::erase_if(open, [&](std::size_t i) { return closed[i] != 0; });
+        }
     }
     for (std::size_t i = 0; i < n; ++i)
         if (!closed[i] && !failed[i] && rows[i].failure != 0) SetEveryCode(block, i, rows[i].failure);

@@ -127,6 +127,31 @@ TEST_F(StateSolver, EveryPairOfRandomStatesGivesItsPairBackOrNoState) {
         }
 }
 
+// Cold liquid just above the tables' lowest pressure: there the refined
+// answers at a temperature hardly change with the pressure and turn back
+// between the scan's first points, so the search must look between them
+// before it gives up.
+TEST_F(StateSolver, StatesWhereTheTablesTurnBackBetweenScanPointsAreFound) {
+    std::vector<double> p, t;
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < 8; ++j) p.push_back(0.0101 + 0.00005 * i), t.push_back(4.8 + 0.05 * j);
+    p.push_back(0.010202507191933377), t.push_back(4.968542137126164);
+    const Solved states = Solve(nullptr, "pT", p, t, RUDID_REFINED);
+    for (const char *given : {"Th", "hv", "sv"}) {
+        const int a = int(std::strchr(kLetters, given[0]) - kLetters), b = int(std::strchr(kLetters, given[1]) - kLetters);
+        std::vector<double> first, second;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            first.push_back(states.states[kWidth * i + a]), second.push_back(states.states[kWidth * i + b]);
+        const Solved solved = Solve(nullptr, given, first, second, RUDID_REFINED);
+        EXPECT_EQ(solved.status, 0) << given;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            ASSERT_EQ(solved.codes[kWidth * i + a], 0) << given << " from " << p[i] << " bar, " << t[i] << " C";
+            EXPECT_TRUE(GivesBack(nullptr, a, first[i], solved.states[kWidth * i + a])) << given;
+            EXPECT_TRUE(GivesBack(nullptr, b, second[i], solved.states[kWidth * i + b])) << given;
+        }
+    }
+}
+
 TEST_F(StateSolver, PairsOfAFunctionAnswerExactlyAsTheFunction) {
     const std::vector<double> p = {10, 1, 300, 0.05}, t = {300, 50, 500, 20};
     const Solved solved = Solve(nullptr, "pT", p, t);
