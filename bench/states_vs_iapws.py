@@ -31,8 +31,10 @@ def direct(given, first, second):
     library, n = _library.library(), first.size
     states, codes = numpy.empty((n, 6)), numpy.empty((n, 6), dtype=numpy.intc)
     phase, flags = numpy.empty(n, dtype=numpy.intc), numpy.empty((n, 6), dtype=numpy.intc)
-    pointers = [a.ctypes.data for a in (first, second, states, codes, phase, flags)]
-    return lambda: library.RudidSolveStates(None, given.encode(), 8, n, *pointers)
+    arrays = (first, second, states, codes, phase, flags)
+    pointers = [a.ctypes.data for a in arrays]
+    # The call keeps the arrays alive: the library writes into them.
+    return lambda: library.RudidSolveStates(None, given.encode(), 8, n, *pointers) + 0 * len(arrays)
 
 def main():
     n = int(sys.argv[1]) if len(sys.argv) > 1 else 2000
