@@ -55,7 +55,11 @@ struct LookupPath {
     // pressure between the two).
     int saturationRecord = -1;
     double saturationWeight = 0;
-    Extended saturationTemperature = 0;  // at the pressure, as interpolated
+    // The saturation temperature at the pressure: as interpolated where
+    // saturationError is 0; else an estimate within saturationError of it,
+    // which most flags decide by (SaturationPoint::rough).
+    Extended saturationTemperature = 0;
+    double saturationError = 0;
     // Inverse, single phase: the two ends of the interpolation (key,
     // temperature, second and third property); wet: the saturated liquid's
     // and vapour's key, second and third property.

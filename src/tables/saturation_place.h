@@ -10,7 +10,12 @@ namespace rudid {
 inline void PlaceOnTheLine(const SaturationPoint &sat, LookupPath *path) {
     path->saturationRecord = sat.lowerRecord();
     path->saturationWeight = sat.weight();
-    path->saturationTemperature = sat.field(kSaturationLevel);
+    if (sat.bounded()) {
+        const Rough level = sat.rough(kSaturationLevel);
+        path->saturationTemperature = level.value, path->saturationError = level.error;
+    } else {
+        path->saturationTemperature = sat.field(kSaturationLevel), path->saturationError = 0;
+    }
 }
 
 }  // namespace rudid

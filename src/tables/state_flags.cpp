@@ -5,6 +5,7 @@
 
 #include "tables/cell_facts.h"
 #include "tables/pressure_grids.h"
+#include "tables/saturation_by_pressure.h"
 #include "tables/saturation_state.h"
 #include "tables/single_phase_table.h"
 
@@ -15,25 +16,40 @@ namespace {
 bool Coarse(Extended error, Extended scale) { return error > kCoarseShare * scale; }
 
 // The saturation line at the place's pressure: its temperature and how far
-// each interpolated field may be off.
+// each interpolated field may be off. The temperature is the lookup's
+// estimate where it left one (error > 0); the interpolation itself is
+// worked out only where the estimate cannot decide, the same one the
+// lookup makes at the same pressure.
 struct Line {
     Extended temperature = 0;
     Extended weight = 0;
     const SaturationFacts *facts = nullptr;
+    double error = 0;
+    const TableSource *tables = nullptr;
+    Extended pressure = 0;
 
     Extended Error(int field) const { return facts->across[field].At(weight); }
+    Extended Temperature() const {
+        return error == 0 ? temperature : SaturationAtPressure(*tables, pressure).field(kSaturationLevel);
+    }
     bool Near(Extended t) const {
-        return std::fabs(t - temperature) < kSaturationMarginFactor * Error(kSaturationLevel) + kSaturationMarginFloor;
+        const Extended margin = kSaturationMarginFactor * Error(kSaturationLevel) + kSaturationMarginFloor;
+        if (error != 0) {
+            // The margin's arithmetic is the same in both to far within 2^-30.
+            const Extended apart = std::fabs(t - temperature);
+            if (apart - error > margin + 0x1p-30) return false;
+            if (apart + error < margin - 0x1p-30) return true;
+        }
+        return std::fabs(t - Temperature()) < margin;
     }
 };
 
-// The saturation temperature is interpolated again only for the rows that
-// ask for it, as the lookup did.
 // fields: the saturation fields whose errors the row weighs, besides the
 // temperature.
 Line LineAt(const FactSource &source, const LookupPath &place, unsigned fields, SaturationFacts *scratch) {
     return Line{place.saturationTemperature, place.saturationWeight,
-                &SaturationIntervalAt(source, place.saturationRecord, fields | 1u << kSaturationLevel, scratch)};
+                &SaturationIntervalAt(source, place.saturationRecord, fields | 1u << kSaturationLevel, scratch),
+                place.saturationError, &source.tables, place.pressure};
 }
 
 // Whether the table points that the lookup interpolated are of another
@@ -79,7 +95,7 @@ Extended ColumnError(const InCell &cell, const LookupPath &place, const Line &li
 InCell CellOf(const CellFacts &facts, const LookupPath &place, const Line &line) {
     InCell cell{facts, PressureWeight(place), Extended(kEntryStep * place.lowerEntry),
                 Extended(kEntryStep * place.lowerEntry + kEntryStep)};
-    if (place.straddling) (place.vapour ? cell.low : cell.high) = line.temperature;
+    if (place.straddling) (place.vapour ? cell.low : cell.high) = line.Temperature();
     return cell;
 }
 
