@@ -400,6 +400,7 @@ const CellFacts &CellAt(const FactSource &source, int j, int e, int column, Cell
         if (quiet && facts.known[column][e] == kFacts) {
             WorkOutQuiet(source, &facts.around, e, column, &facts.cell[column][e]);
             facts.known[column][e] = kQuiet;
+            if (facts.cell[column][e].quiet) memo->quietCells[column][j][e >> 6] |= std::uint64_t(1) << (e & 63);
         }
         return facts.cell[column][e];
     }

@@ -156,6 +156,7 @@ unsigned InverseCoarseGrid(const FactSource &source, const InCell &cell, const L
 }  // namespace
 
 unsigned PressureTemperatureFlags(const FactSource &source, int column, const LookupPath &place, Extended value) {
+    if (source.memo && source.memo->Quiet(column, place.isobar, place.lowerEntry)) return 0;
     CellFacts cellScratch;
     const CellFacts &facts = CellAt(source, place.isobar, place.lowerEntry, column, &cellScratch, true);
     if (facts.quiet) return 0;
