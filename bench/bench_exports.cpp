@@ -35,6 +35,11 @@
 // BatchFlags/*   RudidEvaluateWithFlags over the same rows: the result and
 //                the state flags of every row, read from the facts of
 //                the cells the rows fall in.
+// KeptBatch/*, KeptBatchFlags/*
+//                RudidContextEvaluate over the same 100,000 rows in a context
+//                of table answers that keeps its tables, without and with
+//                the flags: what flags cost a row once the facts of the
+//                cells are known (a thread keeps them with the tables).
 // Old/SingleCall/*, Old/Batch/*
 //                the same calls and rows through another build of the library (for
 //                the figures of old and new in one run), when the
@@ -306,6 +311,22 @@ void BatchFlags(benchmark::State &state, const std::string &name) {
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+void KeptBatch(benchmark::State &state, const std::string &name, bool withFlags) {
+    static RudidContext *context = RudidOpen(nullptr, nullptr, RUDID_KEEP_TABLES | RUDID_TABLE);
+    const Family &f = FamilyNamed(name);
+    const std::size_t n = std::size_t(state.range(0));
+    std::vector<double> a, b, result(n);
+    std::vector<int> failure(n), flags(n);
+    MakeStates(f, n, a, b);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(RudidContextEvaluate(context, f.name, 0, n, a.data(), b.data(), result.data(),
+                                                      failure.data(), withFlags ? flags.data() : nullptr));
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_row"] =
+        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void WholeState(benchmark::State &state, const char *given, bool withFlags) {
     static RudidContext *context = RudidOpen(nullptr, nullptr, RUDID_KEEP_TABLES);
     const std::size_t n = std::size_t(state.range(0)), width = RUDID_STATE_PROPERTIES;
@@ -436,6 +457,11 @@ void Register() {
         benchmark::RegisterBenchmark((std::string("DerivedBatch/") + property).c_str(), DerivedBatch, property)
             ->Arg(100000);
     benchmark::RegisterBenchmark("DerivedBatch/all_nine", DerivedBatch, nullptr)->Arg(1000)->Arg(100000);
+    for (const Family &f : kFamilies) {
+        const std::string name = f.name;
+        benchmark::RegisterBenchmark(("KeptBatch/" + name).c_str(), KeptBatch, name, false)->Arg(100000);
+        benchmark::RegisterBenchmark(("KeptBatchFlags/" + name).c_str(), KeptBatch, name, true)->Arg(100000);
+    }
     for (const char *name : {"AQPPTH", "AQPPHT", "AQPPQH", "AQPTP"}) {
         benchmark::RegisterBenchmark((std::string("Batch/") + name).c_str(), Batch, name, &RudidEvaluate)
             ->Arg(1)->Arg(10)->Arg(1000)->Arg(100000);
