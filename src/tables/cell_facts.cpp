@@ -174,13 +174,19 @@ bool ReadAround(const TableSource &tables, int j, IsobarsAround *around, IsobarS
 
 // Whether no state of the cell can be flagged (CellFacts::quiet). The
 // margins stand far above the rounding of the rows' own estimates.
-bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
+// The cell lies outside the critical box, its corners are of one phase,
+// and the saturation line with its margin stays clear of it.
+bool Settled(const IsobarsAround &around, int e, const CellFacts &cell) {
     if (cell.critical || (cell.liquid != 0 && cell.liquid != 0xF)) return false;
     const Extended t0 = kEntryStep * e, t1 = t0 + kEntryStep;
-    if (around.lineBetween) {
-        const Extended clear = std::max(t0 - around.lineHigh, around.lineLow - t1);
-        if (!(clear > kSaturationMarginFactor * around.lineError + kSaturationMarginFloor + 1e-6L)) return false;
-    }
+    if (!around.lineBetween) return true;
+    const Extended clear = std::max(t0 - around.lineHigh, around.lineLow - t1);
+    return clear > kSaturationMarginFactor * around.lineError + kSaturationMarginFloor + 1e-6L;
+}
+
+// The corners of column c in the cell: the smallest scale of a value
+// between them, and the largest magnitude.
+Extended SmallestScaleOfCell(const IsobarsAround &around, int e, int c) {
     Extended least = INFINITY, most = -INFINITY;
     for (int i : {1, 2})
         for (int n : {e, e + 1}) {
@@ -188,11 +194,27 @@ bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
             least = std::min(least, y), most = std::max(most, y);
         }
     const Extended floor = c == kEnthalpyColumn ? kEnthalpyScale : c == kEntropyColumn ? kEntropyScale : 0;
-    const Extended smallest = least <= 0 && most >= 0 ? floor : std::max(floor, std::min(std::fabs(least), std::fabs(most)));
+    return least <= 0 && most >= 0 ? floor : std::max(floor, std::min(std::fabs(least), std::fabs(most)));
+}
+Extended LargestOfCell(const IsobarsAround &around, int e, int c) {
+    Extended most = 0;
+    for (int i : {1, 2})
+        for (int n : {e, e + 1}) most = std::max(most, std::fabs(around.isobar[i].at(n, c)));
+    return most;
+}
+
+// The largest error of the column's interpolation anywhere in the cell
+// (away from the saturation line): across the isobars, and along them at
+// the middle of the interval.
+Extended LargestError(const CellFacts &cell) {
     const Extended half = kEntryStep / 2;
-    const Extended error = std::max(cell.acrossIsobars[0].Largest(), cell.acrossIsobars[1].Largest()) +
-                           std::max(std::fabs(cell.alongIsobar[0]), std::fabs(cell.alongIsobar[1])) * half * half;
-    return error < kCoarseShare * smallest * (1 - 1e-6L);
+    return std::max(cell.acrossIsobars[0].Largest(), cell.acrossIsobars[1].Largest()) +
+           std::max(std::fabs(cell.alongIsobar[0]), std::fabs(cell.alongIsobar[1])) * half * half;
+}
+
+bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
+    return Settled(around, e, cell) &&
+           LargestError(cell) < kCoarseShare * SmallestScaleOfCell(around, e, c) * (1 - 1e-6L);
 }
 
 void CornerFacts(const IsobarsAround &around, int e, CellFacts *cell) {
@@ -385,6 +407,56 @@ struct PairFacts {
 namespace {
 enum : std::uint8_t { kNothing = 0, kFacts = 1, kQuiet = 2 };
 }  // namespace
+
+// Whether no temperature, second or third property that the inverse lookup
+// keyed by column `key` interpolates in the cell can be flagged: the cell
+// is settled, the key runs one way along both isobars (so that it decides
+// the temperature), and the largest errors allow no coarse answer. The
+// temperature's error is the key's over its smallest step between the
+// entries, and an output's is its own plus its largest step times that.
+// The lookup rounds the values at its pressure to singles: a step there
+// may differ from the isobars' by 2^-22 of the largest value.
+bool InverseQuietCell(const FactSource &source, IsobarsAround &around, int j, int e, int key, int second,
+                      int third) {
+    CellFacts scratch;
+    const CellFacts &keyCell = CellAt(source, j, e, key, &scratch, false);
+    if (!around.lineKnown) LineBetween(source, &around);
+    if (keyCell.turns || !Settled(around, e, keyCell)) return false;
+    const IsobarAt &low = around.isobar[1], &high = around.isobar[2];
+    const auto step = [&](const IsobarAt &is, int c) { return is.at(e + 1, c) - is.at(e, c); };
+    const Extended dLow = step(low, key), dHigh = step(high, key);
+    if (!(dLow * dHigh > 0)) return false;
+    const Extended dMin = std::min(std::fabs(dLow), std::fabs(dHigh)) - 0x1p-22L * LargestOfCell(around, e, key);
+    if (!(dMin > 0)) return false;
+    constexpr Extended kClear = kCoarseShare * (1 - 1e-6L);
+    const Extended temperatureError = kEntryStep * LargestError(keyCell) / dMin;
+    if (!(temperatureError < kClear * (kEntryStep * e + kCelsiusZero))) return false;
+    for (int c : {second, third}) {
+        const CellFacts &cell = CellAt(source, j, e, c, &scratch, false);
+        const Extended dy = std::max(std::fabs(step(low, c)), std::fabs(step(high, c))) +
+                            0x1p-22L * LargestOfCell(around, e, c);
+        if (!(LargestError(cell) + dy / kEntryStep * temperatureError < kClear * SmallestScaleOfCell(around, e, c)))
+            return false;
+    }
+    return true;
+}
+
+void LearnInverseQuiet(const FactSource &source, int j, int e, int key, int second, int third) {
+    FlagFacts *memo = source.memo;
+    const std::uint64_t bit = std::uint64_t(1) << (e & 63);
+    std::uint64_t &seen = memo->inverseSeen[key][j][e >> 6];
+    // Worth it once a second row reaches the cell, as the quiet bit.
+    if (!(seen & bit)) {
+        seen |= bit;
+        return;
+    }
+    std::uint64_t &tried = memo->inverseTried[key][j][e >> 6];
+    if (tried & bit) return;
+    tried |= bit;
+    if (!memo->pair[j]) return;  // isobars the source does not hold
+    if (InverseQuietCell(source, memo->pair[j]->around, j, e, key, second, third))
+        memo->inverseQuietCells[key][j][e >> 6] |= bit;
+}
 
 FlagFacts::FlagFacts() = default;
 FlagFacts::~FlagFacts() = default;

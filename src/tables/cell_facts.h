@@ -104,6 +104,13 @@ struct FlagFacts {
     // a quiet cell, most rows, read nothing else of the memo.
     std::uint64_t quietCells[kEntryValues][kSinglePhaseGridPoints + 1][2] = {};
     bool Quiet(int column, int j, int e) const { return quietCells[column][j][e >> 6] >> (e & 63) & 1; }
+    // The same for the temperature, second and third property that the
+    // inverse lookup keyed by a column answers in a cell (LearnInverseQuiet),
+    // with the cells a row has reached and those worked out.
+    std::uint64_t inverseQuietCells[kEntryValues][kSinglePhaseGridPoints + 1][2] = {};
+    std::uint64_t inverseSeen[kEntryValues][kSinglePhaseGridPoints + 1][2] = {};
+    std::uint64_t inverseTried[kEntryValues][kSinglePhaseGridPoints + 1][2] = {};
+    bool InverseQuiet(int key, int j, int e) const { return inverseQuietCells[key][j][e >> 6] >> (e & 63) & 1; }
 };
 
 // The records the flags read, and the memo of what is known of them so far
@@ -121,6 +128,12 @@ struct FactSource {
 // left out.
 // quiet: the caller reads the quiet bit (else it is left as it is).
 const CellFacts &CellAt(const FactSource &source, int j, int e, int column, CellFacts *scratch, bool quiet);
+
+// Notes that a single-phase inverse row keyed by column `key` (its second
+// and third properties' columns given) reached cell (j, e) of the memo's
+// source, and from the second row on works out once whether no such
+// answer of the cell can be flagged (FlagFacts::InverseQuiet).
+void LearnInverseQuiet(const FactSource &source, int j, int e, int key, int second, int third);
 
 // The same for the interval of saturation records r and r + 1 (0..290),
 // at least for the fields asked (a bit each; a liquid field brings its

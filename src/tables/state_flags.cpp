@@ -177,6 +177,10 @@ unsigned PressureTemperatureFlags(const FactSource &source, int column, const Lo
 unsigned InverseFlags(const FactSource &source, InverseKey key, int output, Extended k, const LookupPath &place,
                       Extended value) {
     const KeyVariant &kv = VariantOf(key);
+    if (!place.twoPhase && !place.straddling && output < 3 && source.memo) {
+        if (source.memo->InverseQuiet(kv.keyColumn, place.isobar, place.lowerEntry)) return 0;
+        LearnInverseQuiet(source, place.isobar, place.lowerEntry, kv.keyColumn, kv.secondColumn, kv.thirdColumn);
+    }
     SaturationFacts lineScratch;
     const unsigned fields = 1u << kv.keyLiquid | 1u << kv.secondLiquid | 1u << kv.thirdLiquid;
     const Line line = place.belowCritical ? LineAt(source, place, fields, &lineScratch) : Line{};

@@ -5,8 +5,12 @@
 
 #include <dlfcn.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "api/library_instance.h"
 #include "platform/x87_control.h"
@@ -131,6 +135,41 @@ TEST(StateFlags, AboveTheCriticalPressureTheQualityIsUncertainNearTheCriticalKey
     EXPECT_TRUE(Shipped().Flags("AQPPSQ", 832, 4.41587) & kCritical);
     EXPECT_EQ(Shipped().Flags("AQPPSQ", 832, 6), 0);
     EXPECT_EQ(Shipped().Flags("AQPPST", 832, 4.41587) & kCritical, 0);
+}
+
+// A thread keeps what it worked out of the cells of kept tables, and
+// answers the rows of cells it knows to be quiet from that alone: those
+// rows' flags must be what each row's own single call works out. Rows
+// from a few hundred cells, each reached many times, by pressure and
+// temperature and by the inverse keys, over two calls.
+TEST(StateFlags, RowsOfCellsKnownQuietAreFlaggedAsTheirSingleCalls) {
+    const auto open = Shipped().lib.Symbol<decltype(&::RudidOpen)>("RudidOpen");
+    const auto evaluate = Shipped().lib.Symbol<decltype(&::RudidContextEvaluate)>("RudidContextEvaluate");
+    RudidContext *kept = open(nullptr, nullptr, RUDID_KEEP_TABLES | RUDID_TABLE);
+    ASSERT_NE(kept, nullptr);
+    std::vector<double> p, t;
+    for (int cell = 0; cell < 400; ++cell)
+        for (int row = 0; row < 8; ++row) {
+            p.push_back(0.02 * std::pow(1.027, cell % 400) * (1 + 0.003 * row));
+            t.push_back(5 + 1.97 * cell + 1.1 * row);
+        }
+    const std::size_t n = p.size();
+    std::vector<double> key(n), answer(n);
+    std::vector<int> failure(n), flags(n);
+    for (const char *property : {"H", "S", "V"}) {
+        const std::string byTemperature = std::string("AQPPT") + property;
+        ASSERT_GE(evaluate(kept, byTemperature.c_str(), 0, n, p.data(), t.data(), key.data(), failure.data(), nullptr), 0);
+        std::vector<std::pair<std::string, const std::vector<double> *>> names{{byTemperature, &t}};
+        for (const char *output : {"T", "H", "S", "V"})
+            if (*output != *property) names.push_back({std::string("AQPP") + property + output, &key});
+        for (const auto &[name, second] : names) {
+            for (int call = 0; call < 2; ++call)
+                evaluate(kept, name.c_str(), 0, n, p.data(), second->data(), answer.data(), failure.data(), flags.data());
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_EQ(flags[i], Shipped().Flags(name.c_str(), p[i], (*second)[i])) << name << " row " << i;
+        }
+    }
+    Shipped().lib.Symbol<decltype(&::RudidClose)>("RudidClose")(kept);
 }
 
 TEST(StateFlags, UnknownNamesAreRefusedAsInBatchEvaluation) {
