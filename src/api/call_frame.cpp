@@ -102,7 +102,8 @@ bool Lookup(const Column *columns, int count, const TableSource &tables, Extende
     if constexpr (kTraits.lookup == FamilyLookup::Saturation) {
         SaturationPoint sat = kTraits.firstQuantity == RUDID_PRESSURE ? SaturationAtPressure(tables, first)
                                                                       : SaturationAtTemperature(tables, first);
-        if (path->wantsPlace) PlaceOnTheLine(sat, path);
+        // Flags by temperature read the temperature alone.
+        if (path->wantsPlace && kTraits.firstQuantity == RUDID_PRESSURE) PlaceOnTheLine(sat, path);
         SaturationOutputs(columns, count, sat, second, outputs);
         return true;
     } else if constexpr (kTraits.lookup == FamilyLookup::PressureTemperature) {
@@ -191,7 +192,7 @@ template <ExportFamily kFamily, class Decide>
         }
         for (int c = 0; c < count; ++c)
             if (answered && columns[c].flags)
-                flags[c] = RowFlags(*columns[c].fn, tables, memory.facts, a, b, path, outputs[c]);
+                flags[c] = RowFlags<kFamily>(*columns[c].fn, tables, memory.facts, a, b, path, outputs[c]);
         return answered;
     }
 }

@@ -18,23 +18,34 @@ static_assert(kMixedPhaseCell == RUDID_FLAG_MIXED_PHASE_CELL && kNearSaturation 
 
 }  // namespace
 
+template <ExportFamily kFamily>
 unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first,
                   Extended second, const LookupPath &place, Extended answer) {
+    constexpr const FamilyTraits &kTraits = TraitsOf(kFamily);
     try {
         const FactSource source{tables, facts};
-        const FamilyTraits &traits = TraitsOf(fn.family);
-        switch (traits.lookup) {
-            case FamilyLookup::Saturation:
-                // A one-argument export gives the field alone (quality < 0).
-                return SaturationFlags(source, traits.firstQuantity == RUDID_PRESSURE, first, fn.output,
-                                       fn.arguments == 2 ? second : -1.0L, place, answer);
-            case FamilyLookup::PressureTemperature:
-                return PressureTemperatureFlags(source, fn.output, place, answer);
-            case FamilyLookup::Inverse: return InverseFlags(source, traits.key, fn.output, second, place, answer);
-        }
+        if constexpr (kTraits.lookup == FamilyLookup::Saturation)
+            // A one-argument export gives the field alone (quality < 0).
+            return SaturationFlags(source, kTraits.firstQuantity == RUDID_PRESSURE, first, fn.output,
+                                   fn.arguments == 2 ? second : -1.0L, place, answer);
+        else if constexpr (kTraits.lookup == FamilyLookup::PressureTemperature)
+            return PressureTemperatureFlags(source, fn.output, place, answer);
+        else
+            return InverseFlags(source, kTraits.key, fn.output, second, place, answer);
     } catch (const LibraryFailure &) {
     }
     return 0;
 }
+
+#define RUDID_ROW_FLAGS(family)                                                                                   \
+    template unsigned RowFlags<ExportFamily::family>(const ExportDescriptor &, const TableSource &, FlagFacts *, \
+                                                     Extended, Extended, const LookupPath &, Extended);
+RUDID_ROW_FLAGS(SaturationByPressure)
+RUDID_ROW_FLAGS(SaturationByTemperature)
+RUDID_ROW_FLAGS(PressureTemperature)
+RUDID_ROW_FLAGS(PressureEnthalpy)
+RUDID_ROW_FLAGS(PressureEntropy)
+RUDID_ROW_FLAGS(PressureVolume)
+#undef RUDID_ROW_FLAGS
 
 }  // namespace rudid

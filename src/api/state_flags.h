@@ -14,6 +14,8 @@ namespace rudid {
 // (second unused by a one-argument export); facts: null, or the call's
 // memo of the facts of the cells its rows read. Never raises: a table that
 // cannot be read on the way gives no flags.
+// The family is fn's, known at compile time as the batch's rows know it.
+template <ExportFamily kFamily>
 unsigned RowFlags(const ExportDescriptor &fn, const TableSource &tables, FlagFacts *facts, Extended first,
                   Extended second, const LookupPath &place, Extended answer);
 
