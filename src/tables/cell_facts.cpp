@@ -172,8 +172,6 @@ bool ReadAround(const TableSource &tables, int j, IsobarsAround *around, IsobarS
     return held;
 }
 
-// Whether no state of the cell can be flagged (CellFacts::quiet). The
-// margins stand far above the rounding of the rows' own estimates.
 // The cell lies outside the critical box, its corners are of one phase,
 // and the saturation line with its margin stays clear of it.
 bool Settled(const IsobarsAround &around, int e, const CellFacts &cell) {
@@ -212,6 +210,8 @@ Extended LargestError(const CellFacts &cell) {
            std::max(std::fabs(cell.alongIsobar[0]), std::fabs(cell.alongIsobar[1])) * half * half;
 }
 
+// Whether no state of the cell can be flagged (CellFacts::quiet). The
+// margins stand far above the rounding of the rows' own estimates.
 bool Quiet(const IsobarsAround &around, int e, int c, const CellFacts &cell) {
     return Settled(around, e, cell) &&
            LargestError(cell) < kCoarseShare * SmallestScaleOfCell(around, e, c) * (1 - 1e-6L);

@@ -177,7 +177,8 @@ unsigned PressureTemperatureFlags(const FactSource &source, int column, const Lo
 unsigned InverseFlags(const FactSource &source, InverseKey key, int output, Extended k, const LookupPath &place,
                       Extended value) {
     const KeyVariant &kv = VariantOf(key);
-    if (!place.twoPhase && !place.straddling && output < 3 && source.memo) {
+    if (!place.twoPhase && !place.straddling && output < 3 && source.memo && place.isobar > 0 &&
+        place.lowerEntry >= 0) {
         if (source.memo->InverseQuiet(kv.keyColumn, place.isobar, place.lowerEntry)) return 0;
         LearnInverseQuiet(source, place.isobar, place.lowerEntry, kv.keyColumn, kv.secondColumn, kv.thirdColumn);
     }
