@@ -170,8 +170,6 @@ void IntoContextUnits(const RudidContext &context, unsigned wanted, RowOut *out)
 
 }  // namespace
 
-bool DerivedAnswered(int code) { return code <= 0 && code != RUDID_NO_STATE; }
-
 unsigned StatePropertiesFor(unsigned wanted) {
     // The quality given or answered tells the phase, with the pressure.
     constexpr unsigned kPhase = kStatePhase | 1u << RUDID_STATE_X | 1u << RUDID_STATE_P;

@@ -38,7 +38,7 @@ unsigned StatePropertiesFor(unsigned wanted);
 // Whether a code of a derived property is an answer of the call (a value,
 // an error code, a property the state does not have) rather than a state
 // not found or a failure.
-bool DerivedAnswered(int code);
+inline bool DerivedAnswered(int code) { return code <= 0 && code != RUDID_NO_STATE; }
 
 // The quantity of a property's unit (RUDID_NO_QUANTITY for the surface
 // tension, always in N/m, and outside the range).
