@@ -79,15 +79,7 @@ struct Powers {
     Real operator()(int k) const { return table[k - kLow]; }
 };
 
-// A term's derivative by x, n i x^(i-1) y^j: the first sum is added up
-// from these, the same whether the others are wanted or not.
-template <typename PowersX, typename PowersY>
-Real ByX(const Term &t, const PowersX &x, const PowersY &y) {
-    return t.byX * x(t.i - 1) * y(t.j);
-}
-
-// The first sum and the three second-order sums of terms, then the latter's
-// common factors.
+// The four second-order sums of terms, then their common factors.
 struct Derivatives {
     Real x = 0, xx = 0, yy = 0, xy = 0;
 };
@@ -97,19 +89,20 @@ Derivatives SumOf(const Terms<N> &terms, const PowersX &x, const PowersY &y) {
     Derivatives d;
     for (const Term &t : terms.term) {
         const Real base = x(t.i - 2) * y(t.j - 2);
-        d.x += ByX(t, x, y), d.xx += t.byXX * base, d.yy += t.byYY * base, d.xy += t.byXY * base;
+        d.x += t.byX * base, d.xx += t.byXX * base, d.yy += t.byYY * base, d.xy += t.byXY * base;
     }
     const Real a = x(1), b = y(1);
-    d.xx *= b * b, d.yy *= a * a, d.xy *= a * b;
+    d.x *= a * b * b, d.xx *= b * b, d.yy *= a * a, d.xy *= a * b;
     return d;
 }
 
-// The first sum alone.
+// The first sum alone, to the bit as SumOf adds it up.
 template <std::size_t N, typename PowersX, typename PowersY>
 Real FirstOf(const Terms<N> &terms, const PowersX &x, const PowersY &y) {
     Real sum = 0;
-    for (const Term &t : terms.term) sum += ByX(t, x, y);
-    return sum;
+    for (const Term &t : terms.term) sum += t.byX * (x(t.i - 2) * y(t.j - 2));
+    const Real a = x(1), b = y(1);
+    return sum * (a * b * b);
 }
 
 // v = R T gamma_pi / p*, with R T in kJ/kg and p* in kPa.
@@ -239,11 +232,11 @@ Real DensityAt(Region region, Real pressure, Real temperature, Real densityGuess
     Real pStar = 1, gammaPi;
     if (region == Region::Liquid) {
         pStar = kRegion1Pressure;
-        gammaPi = -FirstOf(kRegion1, Powers<-1, 31>(7.1 - pressure / pStar),
-                           Powers<-41, 17>(kRegion1Temperature / temperature - 1.222));
+        gammaPi = -FirstOf(kRegion1, Powers<-2, 32>(7.1 - pressure / pStar),
+                           Powers<-43, 17>(kRegion1Temperature / temperature - 1.222));
     } else {
-        gammaPi = 1 / pressure + FirstOf(kRegion2, Powers<0, 23>(pressure),
-                                         Powers<0, 58>(kRegion2Temperature / temperature - 0.5));
+        gammaPi = 1 / pressure + FirstOf(kRegion2, Powers<-2, 24>(pressure),
+                                         Powers<-2, 58>(kRegion2Temperature / temperature - 0.5));
     }
     const Real v = GibbsVolume(temperature, gammaPi, pStar);
     return v > 0 ? 1 / v : kNoDensity;
