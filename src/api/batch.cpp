@@ -37,6 +37,7 @@ FlagFacts *FactsOfKeptTables(const CachedCallTables &kept) {
     KeptFacts &held = tKeptFacts;
     if (!held.facts || held.cache != kept.cache || held.generation != kept.generation) {
         held.facts = std::make_unique<FlagFacts>();
+        held.facts->lasting = true;
         held.cache = kept.cache, held.generation = kept.generation;
     }
     return held.facts.get();

@@ -443,6 +443,7 @@ bool InverseQuietCell(const FactSource &source, IsobarsAround &around, int j, in
 
 void LearnInverseQuiet(const FactSource &source, int j, int e, int key, int second, int third) {
     FlagFacts *memo = source.memo;
+    if (!memo->lasting) return;
     const std::uint64_t bit = std::uint64_t(1) << (e & 63);
     std::uint64_t &seen = memo->inverseSeen[key][j][e >> 6];
     // Worth it once a second row reaches the cell, as the quiet bit.

@@ -104,6 +104,10 @@ struct FlagFacts {
     // a quiet cell, most rows, read nothing else of the memo.
     std::uint64_t quietCells[kEntryValues][kSinglePhaseGridPoints + 1][2] = {};
     bool Quiet(int column, int j, int e) const { return quietCells[column][j][e >> 6] >> (e & 63) & 1; }
+    // Whether the memo outlives the call (kept tables): only then does
+    // working out the inverse rows' quiet cells, which takes the facts of
+    // all three columns, pay.
+    bool lasting = false;
     // The same for the temperature, second and third property that the
     // inverse lookup keyed by a column answers in a cell (LearnInverseQuiet),
     // with the cells a row has reached and those worked out.
@@ -132,7 +136,8 @@ const CellFacts &CellAt(const FactSource &source, int j, int e, int column, Cell
 // Notes that a single-phase inverse row keyed by column `key` (its second
 // and third properties' columns given) reached cell (j, e) of the memo's
 // source, and from the second row on works out once whether no such
-// answer of the cell can be flagged (FlagFacts::InverseQuiet).
+// answer of the cell can be flagged (FlagFacts::InverseQuiet). Only in a
+// lasting memo.
 void LearnInverseQuiet(const FactSource &source, int j, int e, int key, int second, int third);
 
 // The same for the interval of saturation records r and r + 1 (0..290),
