@@ -137,15 +137,17 @@ TEST(StateFlags, AboveTheCriticalPressureTheQualityIsUncertainNearTheCriticalKey
     EXPECT_EQ(Shipped().Flags("AQPPST", 832, 4.41587) & kCritical, 0);
 }
 
-// A thread keeps what it worked out of the cells of kept tables, and
-// answers the rows of cells it knows to be quiet from that alone: those
-// rows' flags must be what each row's own single call works out. Rows
-// from a few hundred cells, each reached many times, by pressure and
-// temperature and by the inverse keys, over two calls.
-TEST(StateFlags, RowsOfCellsKnownQuietAreFlaggedAsTheirSingleCalls) {
+// A call's memo, and the one a thread keeps with kept tables, answer the
+// rows of cells known to be quiet from that alone: those rows' flags must
+// be what each row's own single call works out. Rows from a few hundred
+// cells, each reached many times, by pressure and temperature and by the
+// inverse keys, over two calls, with the files read per call and kept.
+class FlagsOfManyRows : public ::testing::TestWithParam<int> {};
+
+TEST_P(FlagsOfManyRows, InCellsKnownQuietAreThoseOfTheirSingleCalls) {
     const auto open = Shipped().lib.Symbol<decltype(&::RudidOpen)>("RudidOpen");
     const auto evaluate = Shipped().lib.Symbol<decltype(&::RudidContextEvaluate)>("RudidContextEvaluate");
-    RudidContext *kept = open(nullptr, nullptr, RUDID_KEEP_TABLES | RUDID_TABLE);
+    RudidContext *kept = open(nullptr, nullptr, GetParam() | RUDID_TABLE);
     ASSERT_NE(kept, nullptr);
     std::vector<double> p, t;
     for (int cell = 0; cell < 400; ++cell)
@@ -171,6 +173,8 @@ TEST(StateFlags, RowsOfCellsKnownQuietAreFlaggedAsTheirSingleCalls) {
     }
     Shipped().lib.Symbol<decltype(&::RudidClose)>("RudidClose")(kept);
 }
+
+INSTANTIATE_TEST_SUITE_P(StateFlags, FlagsOfManyRows, ::testing::Values(RUDID_KEEP_TABLES, RUDID_READ_FILES));
 
 TEST(StateFlags, UnknownNamesAreRefusedAsInBatchEvaluation) {
     EXPECT_EQ(Shipped().Flags("AQPPXX", 1, 100), RUDID_UNKNOWN_FUNCTION);
