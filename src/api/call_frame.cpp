@@ -103,7 +103,7 @@ bool Lookup(const Column *columns, int count, const TableSource &tables, Extende
         SaturationPoint sat = kTraits.firstQuantity == RUDID_PRESSURE ? SaturationAtPressure(tables, first)
                                                                       : SaturationAtTemperature(tables, first);
         // Flags by temperature read the temperature alone.
-        if (path->wantsPlace && kTraits.firstQuantity == RUDID_PRESSURE) PlaceOnTheLine(sat, path);
+        if (path->wantsPlace && kTraits.firstQuantity == RUDID_PRESSURE) PlaceInTheRecords(sat, path);
         SaturationOutputs(columns, count, sat, second, outputs);
         return true;
     } else if constexpr (kTraits.lookup == FamilyLookup::PressureTemperature) {

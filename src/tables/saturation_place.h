@@ -7,9 +7,16 @@
 
 namespace rudid {
 
-inline void PlaceOnTheLine(const SaturationPoint &sat, LookupPath *path) {
+// The interval of saturation records the pressure lies in, which the
+// saturation functions' flags read; the lookups of single-phase states
+// place the saturation temperature too (PlaceOnTheLine).
+inline void PlaceInTheRecords(const SaturationPoint &sat, LookupPath *path) {
     path->saturationRecord = sat.lowerRecord();
     path->saturationWeight = sat.weight();
+}
+
+inline void PlaceOnTheLine(const SaturationPoint &sat, LookupPath *path) {
+    PlaceInTheRecords(sat, path);
     if (sat.bounded()) {
         const Rough level = sat.rough(kSaturationLevel);
         path->saturationTemperature = level.value, path->saturationError = level.error;
