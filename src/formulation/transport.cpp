@@ -51,28 +51,35 @@ Real DiluteSum(const Real (&h)[N], Real tr) {
 
 // (d rho / d p)_T of the reference state at 1.5 Tc, reduced, from the
 // industrial form's polynomials in reduced density.
-Real ReducedReferenceDerivative(Real dr) {
+// Its reciprocal, the polynomial's value itself.
+Real ReducedReferenceDerivativeInverse(Real dr) {
     std::size_t piece = 0;
     while (piece < std::size(kReferenceBounds) && dr > kReferenceBounds[piece]) ++piece;
     const Real *a = kConductivityReference[piece];
     Real sum = 0;
     for (int i = 5; i >= 0; --i) sum = sum * dr + a[i];
-    return 1 / sum;
+    return sum;
 }
 
-// lambda_2 in mW/(m K); mu in uPa s.
+// lambda_2 in mW/(m K); mu in uPa s. Written with few divisions, each a
+// long step of the chain: the constants' quotients are worked out once,
+// and 1 / kappa is cv / cp.
 Real CriticalEnhancement(Real tr, Real dr, const CaloricProperties &state, Real mu) {
-    const Real reduced = state.densityByPressure * kCriticalPressure / kCriticalDensity;
-    Real deltaChi = dr * (reduced - ReducedReferenceDerivative(dr) * kReferenceTemperatureRatio / tr);
+    constexpr Real kReducing = kCriticalPressure / kCriticalDensity;
+    constexpr Real kScale = kEnhancementScale / kEnhancementGasConstant;
+    const Real reduced = state.densityByPressure * kReducing;
+    const Real reference = kReferenceTemperatureRatio / (ReducedReferenceDerivativeInverse(dr) * tr);
+    const Real deltaChi = dr * (reduced - reference);
     if (!(deltaChi > 0)) return 0;
-    const Real xi = kXiZero * RealPower(deltaChi / kGammaZero, kNu / kGamma);
+    const Real xi = kXiZero * RealPower(deltaChi * (1 / kGammaZero), kNu / kGamma);
     const Real y = kQD * xi;
     if (y < 1.2e-7) return 0;
-    const Real kappa = state.cp / state.cv;
-    const Real z = 2 / (kPi * y) *
-                       (((1 - 1 / kappa) * Arctangent(y) + y / kappa) -
-                        (1 - Exponential(-1 / (1 / y + y * y / (3 * dr * dr)))));
-    return kEnhancementScale * dr * state.cp / kEnhancementGasConstant * tr / mu * z;
+    const Real inverseKappa = state.cv / state.cp;
+    const Real d2 = 3 * dr * dr;
+    // 1 / (1/y + y^2 / (3 dr^2)) = 3 dr^2 y / (3 dr^2 + y^3)
+    const Real damping = 1 - Exponential(-(d2 * y) / (d2 + y * y * y));
+    const Real z = (2 / kPi) * (((1 - inverseKappa) * Arctangent(y) + y * inverseKappa) - damping) / y;
+    return kScale * dr * state.cp * tr * z / mu;
 }
 
 // mu_0 * mu_1 in uPa s.
