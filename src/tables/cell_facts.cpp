@@ -402,19 +402,7 @@ struct PairFacts {
     std::unique_ptr<CellFacts[]> cell[kEntryValues];
     // kFacts: worked out; kQuiet: with its quiet bit too.
     std::uint8_t known[kEntryValues][kIsobarEntries - 1] = {};
-    // Cells of a column worked out one by one, until the whole column is.
-    std::uint8_t single[kEntryValues] = {};
 };
-
-namespace {
-// From this many cells of a column on (a fifth of them), the rest of the
-// column is worked out at once: each entry's bend across the isobars,
-// which two cells share, is then worked out once, and rows that reached
-// this many cells of a pair mostly go on to reach the others. Fewer rows
-// (a call of a thousand reaches a few cells of each pair) work out only
-// the cells they reach.
-constexpr int kCellsBeforeColumn = 16;
-}  // namespace
 
 namespace {
 enum : std::uint8_t { kNothing = 0, kFacts = 1, kQuiet = 2 };
@@ -504,17 +492,9 @@ const CellFacts &CellAt(const FactSource &source, int j, int e, int column, Cell
     }
     PairFacts &facts = **pair;
     if (!facts.cell[column]) facts.cell[column].reset(new CellFacts[kIsobarEntries - 1]);
-    if (++facts.single[column] < kCellsBeforeColumn) {
-        facts.cell[column][e] = CellFacts{};
-        WorkOut(facts.around, e, e, column, &facts.cell[column][e]);
-        facts.known[column][e] = kFacts;
-        return facts.cell[column][e];
-    }
-    // The same facts as cell by cell; those already known are kept.
-    std::unique_ptr<CellFacts[]> all(new CellFacts[kIsobarEntries - 1]());
-    WorkOut(facts.around, 0, kIsobarEntries - 2, column, all.get());
-    for (int cell = 0; cell < kIsobarEntries - 1; ++cell)
-        if (facts.known[column][cell] == kNothing) facts.cell[column][cell] = all[cell], facts.known[column][cell] = kFacts;
+    facts.cell[column][e] = CellFacts{};
+    WorkOut(facts.around, e, e, column, &facts.cell[column][e]);
+    facts.known[column][e] = kFacts;
     return facts.cell[column][e];
 }
 

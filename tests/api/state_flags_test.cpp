@@ -155,8 +155,7 @@ TEST_P(FlagsOfManyRows, InCellsKnownQuietAreThoseOfTheirSingleCalls) {
             p.push_back(0.02 * std::pow(1.027, cell % 400) * (1 + 0.003 * row));
             t.push_back(5 + 1.97 * cell + 1.1 * row);
         }
-    // Every cell of three pairs of isobars, whose columns are then worked
-    // out whole.
+    // Every cell of three pairs of isobars.
     for (const double pressure : {1.5, 37.0, 420.0})
         for (int row = 0; row < 275; ++row) p.push_back(pressure), t.push_back(1 + 2.9 * row);
     const std::size_t n = p.size();
