@@ -295,15 +295,17 @@ void Batch(benchmark::State &state, const std::string &name, Evaluate evaluate) 
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BatchFlags(benchmark::State &state, const std::string &name) {
+// n rows of the family's states through call(name, n, first, second,
+// result, failure, flags), timed per row.
+template <class Call>
+void FamilyRows(benchmark::State &state, const std::string &name, Call call) {
     const Family &f = FamilyNamed(name);
     const std::size_t n = std::size_t(state.range(0));
     std::vector<double> a, b, result(n);
     std::vector<int> failure(n), flags(n);
     MakeStates(f, n, a, b);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            RudidEvaluateWithFlags(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
+        benchmark::DoNotOptimize(call(f.name, n, a.data(), b.data(), result.data(), failure.data(), flags.data()));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * std::int64_t(n));
@@ -311,20 +313,15 @@ void BatchFlags(benchmark::State &state, const std::string &name) {
         benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+void BatchFlags(benchmark::State &state, const std::string &name) { FamilyRows(state, name, &RudidEvaluateWithFlags); }
+
 void KeptBatch(benchmark::State &state, const std::string &name, bool withFlags) {
     static RudidContext *context = RudidOpen(nullptr, nullptr, RUDID_KEEP_TABLES | RUDID_TABLE);
-    const Family &f = FamilyNamed(name);
-    const std::size_t n = std::size_t(state.range(0));
-    std::vector<double> a, b, result(n);
-    std::vector<int> failure(n), flags(n);
-    MakeStates(f, n, a, b);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(RudidContextEvaluate(context, f.name, 0, n, a.data(), b.data(), result.data(),
-                                                      failure.data(), withFlags ? flags.data() : nullptr));
-        benchmark::ClobberMemory();
-    }
-    state.counters["per_row"] =
-        benchmark::Counter(double(state.iterations()) * double(n), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    FamilyRows(state, name,
+               [withFlags](const char *fn, std::size_t n, const double *a, const double *b, double *result,
+                           int *failure, int *flags) {
+                   return RudidContextEvaluate(context, fn, 0, n, a, b, result, failure, withFlags ? flags : nullptr);
+               });
 }
 
 void WholeState(benchmark::State &state, const char *given, bool withFlags) {
