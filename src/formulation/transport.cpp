@@ -49,9 +49,8 @@ Real DiluteSum(const Real (&h)[N], Real tr) {
     return sum;
 }
 
-// (d rho / d p)_T of the reference state at 1.5 Tc, reduced, from the
-// industrial form's polynomials in reduced density.
-// Its reciprocal, the polynomial's value itself.
+// The reciprocal of (d rho / d p)_T of the reference state at 1.5 Tc,
+// reduced: the industrial form's polynomial in reduced density itself.
 Real ReducedReferenceDerivativeInverse(Real dr) {
     std::size_t piece = 0;
     while (piece < std::size(kReferenceBounds) && dr > kReferenceBounds[piece]) ++piece;
